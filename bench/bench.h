@@ -1,0 +1,19 @@
+// Shared timing helper of the benchmark.
+#pragma once
+
+#include <chrono>
+
+// The shortest wall time of `runs` calls, in seconds.
+template <typename F>
+double BestSeconds(int runs, F &&work) {
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        work();
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (took.count() < best) best = took.count();
+    }
+    return best;
+}
+
+void BenchRecon();

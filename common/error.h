@@ -1,0 +1,7 @@
+// The one failure path of every program.
+#pragma once
+
+// Writes the message and a line feed to standard error and ends the process
+// with exit status 1 through the normal exit, so open output streams are
+// flushed and a partial output file keeps everything written before.
+[[noreturn]] void Error(const char *message);

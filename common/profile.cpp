@@ -1,0 +1,63 @@
+#include "profile.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include "args.h"
+#include "error.h"
+#include "real.h"
+#include "streams.h"
+
+namespace {
+
+constexpr const char *kReadError = "data read error.";
+constexpr const char *kMemoryError = "memory allocation error.";
+
+double *AllocateSamples(long long count) {
+    if (static_cast<unsigned long long>(count) > SIZE_MAX / sizeof(double)) return nullptr;
+    return static_cast<double *>(std::malloc(sizeof(double) * static_cast<std::size_t>(count)));
+}
+
+}  // namespace
+
+Profile ReadProfileFrom(FILE *in, int arrays) {
+    // The count is read wide so that a token past the 32-bit range is
+    // rejected instead of wrapping into a plausible count.
+    long long count = 0;
+    if (std::fscanf(in, "%lld", &count) != 1 || count <= 0 || count > INT_MAX) Error(kReadError);
+
+    Profile profile{static_cast<int>(count), AllocateSamples(count), nullptr};
+    if (profile.samples == nullptr) Error(kMemoryError);
+    if (arrays == 2) {
+        profile.extra = AllocateSamples(count);
+        if (profile.extra == nullptr) Error(kMemoryError);
+    }
+    for (int j = 0; j < profile.count; ++j) {
+        if (std::fscanf(in, "%lf", &profile.samples[j]) != 1) Error(kReadError);
+    }
+    return profile;
+}
+
+Profile ReadProfile(const char *name, int arrays) {
+    FILE *in = OpenInput(name, "r", "file not found.");
+    Profile profile = ReadProfileFrom(in, arrays);
+    CloseInput(in);
+    return profile;
+}
+
+long long DefaultViewCount(long long n) {
+    return static_cast<long long>(static_cast<Real>(n) * static_cast<Real>(kPi));
+}
+
+int DefaultViewCountOrFail(int n) {
+    long long views = DefaultViewCount(n);
+    if (views > INT_MAX) Error("profile too long for the default number of views.");
+    return static_cast<int>(views);
+}
+
+int ViewsArgument(const char *text) {
+    int views = IntArgument(text);
+    if (views <= 0) Error("bad number of views.");
+    return views;
+}

@@ -1,0 +1,33 @@
+// Profiles: a count n, then n real samples as text, sample 0 on the rotation
+// axis. Tokens are separated by any white space.
+#pragma once
+
+#include <cstdio>
+
+struct Profile {
+    int count;        // n > 0
+    double *samples;  // n values, sample 0 first
+    double *extra;    // a further array of n doubles when two were asked for
+};
+
+// Reads the profile named on the command line ('-': standard input), with
+// `arrays` (1 or 2) arrays of n doubles allocated after the count is read and
+// before any value is read. Ends the process with "file not found.",
+// "data read error." or "memory allocation error.".
+Profile ReadProfile(const char *name, int arrays);
+
+// Reads the count and values from an open stream; the same failures.
+Profile ReadProfileFrom(FILE *in, int arrays);
+
+// n times pi truncated toward zero, with the product formed with a 64-bit
+// significand so that it is the floor of the exact product. The result can
+// exceed the 32-bit range for n above 683565275; callers check.
+long long DefaultViewCount(long long n);
+
+// The view count from DefaultViewCount, or the process ends with a message
+// when it leaves the 32-bit range.
+int DefaultViewCountOrFail(int n);
+
+// An explicit view count as atoi reads it; zero or less ends the process
+// with "bad number of views.".
+int ViewsArgument(const char *text);

@@ -1,0 +1,60 @@
+#include "sinogram.h"
+
+#include <cctype>
+#include <climits>
+
+namespace {
+
+constexpr int kHeaderBuffer = 1024;
+
+// One "%d" conversion: blanks skipped, optional sign, at least one digit.
+// Values past the 32-bit range fail rather than wrap.
+bool ParseInt(const char **cursor, int *value) {
+    const char *p = *cursor;
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    long long magnitude = 0;
+    while (std::isdigit(static_cast<unsigned char>(*p))) {
+        magnitude = magnitude * 10 + (*p++ - '0');
+        if (magnitude > static_cast<long long>(INT_MAX) + 1) return false;
+    }
+    long long signed_value = negative ? -magnitude : magnitude;
+    if (signed_value > INT_MAX) return false;
+    *value = static_cast<int>(signed_value);
+    *cursor = p;
+    return true;
+}
+
+}  // namespace
+
+int WriteSinogramHeader(FILE *out, int columns, int rows) {
+    return std::fprintf(out, "%d\t%d\n", columns, rows);
+}
+
+bool ParseSinogramHeader(const char *line, int *columns, int *rows) {
+    int first = 0;
+    int second = 0;
+    if (!ParseInt(&line, &first) || !ParseInt(&line, &second)) return false;
+    *columns = first;
+    *rows = second;
+    return true;
+}
+
+bool ReadSinogramHeader(FILE *in, int *columns, int *rows) {
+    // Byte by byte up to the line feed, as a line read into a 1024-byte
+    // buffer would stop; a NUL inside the line ends the parse as it would
+    // end the string.
+    char line[kHeaderBuffer];
+    int length = 0;
+    int c = EOF;
+    while (length < kHeaderBuffer - 1 && (c = getc_unlocked(in)) != EOF) {
+        line[length++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    if (length == 0) return false;
+    if (c != '\n' && length == kHeaderBuffer - 1) return false;
+    line[length] = '\0';
+    return ParseSinogramHeader(line, columns, rows);
+}

@@ -1,0 +1,54 @@
+#include "streams.h"
+
+#include <stdio_ext.h>
+
+#include "error.h"
+#include "memory.h"
+
+namespace {
+
+constexpr std::size_t kStreamBuffer = 1 << 20;
+
+// Gives a stream a large buffer of its own; glibc ignores setvbuf's size
+// unless the buffer is passed in. A standard stream shared by two inputs
+// keeps the buffer it got first (setvbuf is only allowed before any I/O).
+void EnlargeBuffer(FILE *stream) {
+    if (__fbufsize(stream) >= kStreamBuffer) return;
+    void *buffer = AllocateBlock(kStreamBuffer);
+    if (buffer == nullptr) return;  // the default buffer works, only slower
+    std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
+    // The buffer lives as long as the process: the stream may still be
+    // flushed by exit after an Error.
+}
+
+}  // namespace
+
+bool IsStandardStream(const char *name) { return name[0] == '-'; }
+
+FILE *OpenInput(const char *name, const char *mode, const char *failure) {
+    FILE *in = IsStandardStream(name) ? stdin : std::fopen(name, mode);
+    if (in == nullptr) Error(failure);
+    EnlargeBuffer(in);
+    return in;
+}
+
+void CloseInput(FILE *in) {
+    if (in != stdin) std::fclose(in);
+}
+
+FILE *OpenOutput(const char *name, const char *failure) {
+    FILE *out = IsStandardStream(name) ? stdout : std::fopen(name, "wb");
+    if (out == nullptr) Error(failure);
+    EnlargeBuffer(out);
+    return out;
+}
+
+void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure) {
+    if (bytes != 0 && std::fwrite(data, 1, bytes, out) != bytes) Error(failure);
+}
+
+void FinishOutput(FILE *out, const char *failure) {
+    bool failed = std::fflush(out) != 0 || std::ferror(out) != 0;
+    if (out != stdout && std::fclose(out) != 0) failed = true;
+    if (failed) Error(failure);
+}

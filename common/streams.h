@@ -1,0 +1,29 @@
+// Inputs and outputs named on the command line. A name whose first character
+// is '-' denotes standard input or standard output, whatever follows the '-';
+// the standard streams are never closed.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+bool IsStandardStream(const char *name);
+
+// Opens an input ("r" or "rb"); ends the process with `failure` when the file
+// cannot be opened.
+FILE *OpenInput(const char *name, const char *mode, const char *failure);
+
+// Closes an input unless it is standard input.
+void CloseInput(FILE *in);
+
+// Opens an output for binary writing ("wb"); ends the process with `failure`
+// when it cannot be created. Outputs get a large buffer, so that they reach
+// the system in few large writes.
+FILE *OpenOutput(const char *name, const char *failure);
+
+// Writes a block; ends the process with `failure` when it does not complete.
+void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure);
+
+// Flushes the output and closes it unless it is standard output. Any write
+// that failed, now or earlier while buffered, ends the process with `failure`:
+// a full disk must never end in exit status 0.
+void FinishOutput(FILE *out, const char *failure);

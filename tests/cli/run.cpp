@@ -1,0 +1,89 @@
+#include "run.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef CT_BIN_DIR
+#error "CT_BIN_DIR must name the folder of the built programs"
+#endif
+
+Scratch::Scratch() {
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/ct_test_XXXXXX";
+    std::string buffer = pattern;
+    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir = buffer;
+}
+
+Scratch::~Scratch() {
+    std::string command = "rm -rf '" + dir + "'";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+}
+
+std::string Scratch::Path(const std::string &name) const { return dir + "/" + name; }
+
+void Scratch::Write(const std::string &name, const std::string &bytes) const {
+    std::ofstream file(Path(name), std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Scratch::Read(const std::string &name) const {
+    std::ifstream file(Path(name), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Scratch::Exists(const std::string &name) const {
+    struct stat info;
+    return stat(Path(name).c_str(), &info) == 0;
+}
+
+RunResult Scratch::Run(const std::string &command, const std::string &input) const {
+    Write(".stdin", input);
+    std::string line = "cd '" + dir + "' && BIN='" CT_BIN_DIR "' && export BIN && { " + command +
+                       "\n} < .stdin > .stdout 2> .stderr";
+    int raw = std::system(line.c_str());
+    RunResult result;
+    if (WIFEXITED(raw)) {
+        result.status = WEXITSTATUS(raw);
+    } else {
+        result.status = 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
+    }
+    result.out = Read(".stdout");
+    result.err = Read(".stderr");
+    return result;
+}
+
+std::string DoublesBytes(const double *values, long count) {
+    return std::string(reinterpret_cast<const char *>(values), sizeof(double) * count);
+}
+
+std::string SinogramBytes(int columns, int rows, const double *samples) {
+    return std::to_string(columns) + "\t" + std::to_string(rows) + "\n" +
+           DoublesBytes(samples, static_cast<long>(columns) * rows);
+}
+
+std::string AfterHeader(const std::string &bytes) {
+    std::size_t end = bytes.find('\n');
+    return end == std::string::npos ? std::string() : bytes.substr(end + 1);
+}
+
+void ExpectFailure(const char *program, const FailureCase &c) {
+    Scratch scratch;
+    scratch.Write("in.txt", c.input);
+    RunResult r = scratch.Run(std::string("\"$BIN/") + program + "\" " + c.args);
+    EXPECT_EQ(r.status, 1) << program << " " << c.args;
+    EXPECT_EQ(r.err, std::string(c.message) + "\n") << program << " " << c.args;
+    EXPECT_EQ(r.out, "") << program << " " << c.args;
+    EXPECT_EQ(scratch.Exists("out.txt"), c.output_exists) << program << " " << c.args;
+}

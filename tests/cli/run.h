@@ -1,0 +1,58 @@
+// Running the built programs from tests: a shell command line in a fresh
+// scratch folder, with given standard input, capturing standard output,
+// standard error and the exit status.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct RunResult {
+    int status;       // exit status, or 128 + signal
+    std::string out;  // standard output bytes
+    std::string err;  // standard error bytes
+};
+
+// A scratch folder of its own for one test; removed by the destructor.
+struct Scratch {
+    Scratch();
+    ~Scratch();
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
+
+    std::string Path(const std::string &name) const;
+    void Write(const std::string &name, const std::string &bytes) const;
+    std::string Read(const std::string &name) const;
+    bool Exists(const std::string &name) const;
+
+    // Runs `command` with /bin/sh in this folder. "$BIN" in the command is
+    // the folder of the built programs.
+    RunResult Run(const std::string &command, const std::string &input = "") const;
+
+    std::string dir;
+};
+
+// One failing run: the program's arguments, the bytes of the file "in.txt"
+// in its scratch folder, the one line expected on standard error, and
+// whether the output "out.txt" may exist afterwards.
+struct FailureCase {
+    const char *args;
+    const char *input;
+    const char *message;
+    bool output_exists;
+};
+
+// Runs "$BIN/<program> <args>" for every case and expects exit status 1,
+// exactly the message and nothing on standard output.
+template <std::size_t N>
+void ExpectFailures(const char *program, const FailureCase (&cases)[N]);
+void ExpectFailure(const char *program, const FailureCase &c);
+template <std::size_t N>
+void ExpectFailures(const char *program, const FailureCase (&cases)[N]) {
+    for (const FailureCase &c : cases) ExpectFailure(program, c);
+}
+
+// Bytes of a sinogram: header "N\tM\n", then the samples little-endian.
+std::string SinogramBytes(int columns, int rows, const double *samples);
+std::string DoublesBytes(const double *values, long count);
+// The samples after the header line of sinogram bytes.
+std::string AfterHeader(const std::string &bytes);

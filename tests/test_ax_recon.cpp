@@ -1,0 +1,164 @@
+// The kernels against their closed forms, the fast filter and back-projection
+// against the straightforward evaluation, and a reconstruction of a disk.
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kernels.h"
+#include "oracle/recon_oracle.h"
+#include "profile.h"
+#include "recon.h"
+
+namespace {
+
+constexpr long double kPiL = 3.141592653589793238462643383279503L;
+constexpr long double kPi2L = kPiL * kPiL;
+
+void ExpectClose(long double actual, long double expected, const char *what, long long n) {
+    EXPECT_NEAR(static_cast<double>(actual), static_cast<double>(expected),
+                1e-15 * std::fabs(static_cast<double>(expected)) + 1e-300)
+        << what << " at " << n;
+}
+
+TEST(Kernels, MatchClosedFormsAtSmallOffsets) {
+    struct Row {
+        long long n;
+        long double ramachandran, shepp, chesler;
+    };
+    const Row rows[] = {
+        {0, 0.25L, 2 / kPi2L, 0.125L - 1 / (2 * kPi2L)},
+        {1, -1 / kPi2L, -2 / (3 * kPi2L), 0.0625L - 1 / (2 * kPi2L)},
+        {2, 0, -2 / (15 * kPi2L), -5 / (18 * kPi2L)},
+        {3, -1 / (9 * kPi2L), -2 / (35 * kPi2L), -1 / (18 * kPi2L)},
+        {4, 0, -2 / (63 * kPi2L), -17 / (450 * kPi2L)},
+    };
+    for (const Row &row : rows) {
+        for (long long n : {row.n, -row.n}) {
+            ExpectClose(Ramachandran(n), row.ramachandran, "Ramachandran", n);
+            ExpectClose(Shepp(n), row.shepp, "Shepp", n);
+            ExpectClose(Chesler(n), row.chesler, "Chesler", n);
+        }
+    }
+}
+
+TEST(Kernels, AreEvenAndRamachandranVanishesAtEvenOffsets) {
+    for (long long n : {1LL, 2LL, 3LL, 17LL, 46341LL, 65536LL, 3000000001LL, 4000000000LL}) {
+        EXPECT_EQ(Ramachandran(n), Ramachandran(-n)) << n;
+        EXPECT_EQ(Shepp(n), Shepp(-n)) << n;
+        EXPECT_EQ(Chesler(n), Chesler(-n)) << n;
+        if (n % 2 == 0) {
+            EXPECT_EQ(Ramachandran(n), 0.0L) << n;
+        }
+    }
+}
+
+TEST(Kernels, CheslerIsRamachandranSmoothed) {
+    for (long long n = -300; n <= 300; ++n) {
+        long double smoothed =
+            Ramachandran(n - 1) / 4 + Ramachandran(n) / 2 + Ramachandran(n + 1) / 4;
+        long double direct = Chesler(n);
+        EXPECT_LE(std::fabs(static_cast<double>(direct - smoothed)),
+                  4 * DBL_EPSILON * std::fabs(static_cast<double>(direct)))
+            << n;
+    }
+}
+
+TEST(Kernels, OffsetsWhoseSquareExceeds32BitsStaySmallAndNegative) {
+    // 46341^2 and 3e9 both leave the 32-bit range; an integer square would wrap.
+    for (long long n : {46341LL, 46342LL, 100000LL, 3000000000LL, 3000000001LL}) {
+        long double x = static_cast<long double>(n);
+        long double chesler = Chesler(n);
+        long double shepp = Shepp(n);
+        EXPECT_LT(chesler, 0) << n;
+        EXPECT_LT(shepp, 0) << n;
+        // Both approach -1 / (2 pi^2 n^2), within a relative 3 / n^2.
+        EXPECT_NEAR(static_cast<double>(chesler * 2 * kPi2L * x * x), -1.0, 1e-8) << n;
+        EXPECT_NEAR(static_cast<double>(shepp * 2 * kPi2L * x * x), -1.0, 1e-8) << n;
+        if (n % 2 != 0) {
+            EXPECT_NEAR(static_cast<double>(Ramachandran(n) * kPi2L * x * x), -1.0, 1e-12) << n;
+        }
+    }
+}
+
+struct Reconstruction {
+    std::vector<double> q, values;
+};
+
+Reconstruction Fast(const std::vector<double> &p, int views) {
+    int n = static_cast<int>(p.size());
+    std::vector<Real> table(KernelTableLength(n));
+    TabulateKernel(n, table.data());
+    Reconstruction r{std::vector<double>(n), std::vector<double>(n)};
+    FilterProfile(p.data(), n, table.data(), r.q.data());
+    BackProject(r.q.data(), n, views, ViewStep(views), 0.75, r.values.data());
+    return r;
+}
+
+Reconstruction Oracle(const std::vector<double> &p, int views) {
+    int n = static_cast<int>(p.size());
+    Reconstruction r{std::vector<double>(n), std::vector<double>(n)};
+    FilterProfileOracle(p.data(), n, r.q.data());
+    BackProjectOracle(r.q.data(), n, views, ViewStep(views), 0.75, r.values.data());
+    return r;
+}
+
+bool SameBytes(const std::vector<double> &a, const std::vector<double> &b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+TEST(Reconstruction, FastPathEqualsTheStraightforwardEvaluationBitForBit) {
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> value(-3.0, 5.0);
+    for (int trial = 0; trial < 300; ++trial) {
+        // Mostly small profiles, some of several hundred samples; sizes that
+        // are not multiples of four exercise the tails of the blocked loops.
+        int n = trial < 40 ? trial + 1 : 1 + static_cast<int>(random() % (trial % 10 == 0 ? 400 : 60));
+        std::vector<double> p(n);
+        for (double &x : p) {
+            unsigned kind = random() % 8;
+            x = kind == 0 ? 0.0 : kind == 1 ? -value(random) : value(random);
+        }
+        int views;
+        switch (trial % 4) {
+            case 0: views = static_cast<int>(DefaultViewCount(n)); break;
+            case 1: views = 1 + static_cast<int>(random() % 3); break;
+            case 2: views = 1 + static_cast<int>(random() % 2000); break;
+            default: views = 1025 + static_cast<int>(random() % 5); break;  // past one view block
+        }
+        Reconstruction fast = Fast(p, views);
+        Reconstruction oracle = Oracle(p, views);
+        ASSERT_TRUE(SameBytes(fast.q, oracle.q)) << "filter, n " << n;
+        ASSERT_TRUE(SameBytes(fast.values, oracle.values)) << "n " << n << " views " << views;
+    }
+}
+
+TEST(Reconstruction, SingleSampleAndSingleView) {
+    // n = 1: q[0] = p[0] CH0 and each of the 3 views adds q[0] again.
+    Reconstruction one = Fast({2.0}, 3);
+    EXPECT_EQ(one.q[0], 2 * 0.07433940817883111);
+    EXPECT_NEAR(one.values[0], kPi * one.q[0] / 0.75, 1e-15);
+    // One view: q[j] pi / interval for every j.
+    Reconstruction single = Fast({1.0, 0.5, -0.25, 2.0, 0.0}, 1);
+    for (int j = 0; j < 5; ++j) EXPECT_EQ(single.values[j], static_cast<double>(single.q[j] * static_cast<Real>(kPi) / 0.75));
+}
+
+TEST(Reconstruction, UniformDiskComesBackAsUnitDensity) {
+    // Chord profile of a disk of radius 40: its density is 1 inside, 0 outside.
+    const double radius = 40;
+    std::vector<double> p(64);
+    for (int j = 0; j < 64; ++j) p[j] = j < radius ? 2 * std::sqrt(radius * radius - j * j) : 0;
+    int views = static_cast<int>(DefaultViewCount(64));
+    std::vector<Real> table(KernelTableLength(64));
+    TabulateKernel(64, table.data());
+    std::vector<double> q(64), ct(64);
+    FilterProfile(p.data(), 64, table.data(), q.data());
+    BackProject(q.data(), 64, views, ViewStep(views), 1.0, ct.data());
+    for (int j = 0; j < 36; ++j) EXPECT_NEAR(ct[j], 1.0, 0.02) << j;
+    for (int j = 44; j < 64; ++j) EXPECT_NEAR(ct[j], 0.0, 0.02) << j;
+}
+
+}  // namespace

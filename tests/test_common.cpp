@@ -1,0 +1,133 @@
+// The shared helpers: numbers from the command line, the default view count,
+// the profile reader and the sinogram header.
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "args.h"
+#include "profile.h"
+#include "sinogram.h"
+
+namespace {
+
+// A stream over a copy of the text (tmpfile, so that empty text works too).
+FILE *StreamOf(const std::string &text) {
+    FILE *stream = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::rewind(stream);
+    return stream;
+}
+
+TEST(DefaultViewCount, IsTheFloorOfNTimesPi) {
+    EXPECT_EQ(DefaultViewCount(1), 3);
+    EXPECT_EQ(DefaultViewCount(2), 6);
+    EXPECT_EQ(DefaultViewCount(7), 21);
+    EXPECT_EQ(DefaultViewCount(100), 314);
+    // A product rounded to 53 bits gives 245850922 here: one view too many.
+    EXPECT_EQ(DefaultViewCount(78256779), 245850921);
+    // The largest count whose default still fits in 32 bits, and the next.
+    EXPECT_EQ(DefaultViewCount(683565275), 2147483646);
+    EXPECT_GT(DefaultViewCount(683565276), INT_MAX);
+    EXPECT_EQ(DefaultViewCount(INT_MAX), 6746518849LL);
+}
+
+TEST(Arguments, ReadAsAtoiAndAtof) {
+    EXPECT_EQ(IntArgument("  +12abc"), 12);
+    EXPECT_EQ(IntArgument("-7"), -7);
+    EXPECT_EQ(IntArgument("word"), 0);
+    EXPECT_EQ(IntArgument(""), 0);
+    EXPECT_EQ(IntArgument("0x10"), 0);
+    EXPECT_EQ(IntArgument("99999999999"), INT_MAX);
+    EXPECT_EQ(IntArgument("-99999999999"), INT_MIN);
+    EXPECT_EQ(RealArgument(" 2.5e1x"), 25.0);
+    EXPECT_EQ(RealArgument("abc"), 0.0);
+    EXPECT_EQ(RealArgument("0x10"), 16.0);
+    EXPECT_TRUE(std::isinf(RealArgument("1e999")));
+    EXPECT_TRUE(std::isnan(RealArgument("nan")));
+}
+
+TEST(ReadProfile, TokensMaySpreadOverLines) {
+    FILE *in = StreamOf("2\n\n1.5\n   2.5 trailing words\n");
+    Profile profile = ReadProfileFrom(in, 2);
+    std::fclose(in);
+    ASSERT_EQ(profile.count, 2);
+    EXPECT_EQ(profile.samples[0], 1.5);
+    EXPECT_EQ(profile.samples[1], 2.5);
+    EXPECT_NE(profile.extra, nullptr);
+}
+
+TEST(ReadProfile, CountOutsideTheRangeIsAReadError) {
+    for (const char *text : {"0 1", "-3 1 2 3", "x", "", "3 1 2", "2 1 abc", "4294967297 1"}) {
+        std::string copy = text;
+        EXPECT_EXIT(
+            {
+                FILE *in = StreamOf(copy);
+                ReadProfileFrom(in, 1);
+            },
+            testing::ExitedWithCode(1), "^data read error\\.\n$")
+            << text;
+    }
+}
+
+TEST(SinogramHeader, ParsesTwoIntegersSeparatedByAnyBlanks) {
+    int n = 0, m = 0;
+    ASSERT_TRUE(ParseSinogramHeader("64\t180\n", &n, &m));
+    EXPECT_EQ(n, 64);
+    EXPECT_EQ(m, 180);
+    ASSERT_TRUE(ParseSinogramHeader("64 180\n", &n, &m));
+    EXPECT_EQ(m, 180);
+    ASSERT_TRUE(ParseSinogramHeader("  7\n\t+9 and some words\n", &n, &m));
+    EXPECT_EQ(n, 7);
+    EXPECT_EQ(m, 9);
+    ASSERT_TRUE(ParseSinogramHeader("-3 0", &n, &m));  // validity is the caller's
+    EXPECT_EQ(n, -3);
+    EXPECT_EQ(m, 0);
+    for (const char *bad : {"", "64", "64\t", "x 5", "5 x", "0x10 4", "2147483648 1", "1 -2147483649"}) {
+        EXPECT_FALSE(ParseSinogramHeader(bad, &n, &m)) << bad;
+    }
+    ASSERT_TRUE(ParseSinogramHeader("2147483647 -2147483648", &n, &m));
+    EXPECT_EQ(n, INT_MAX);
+    EXPECT_EQ(m, INT_MIN);
+}
+
+TEST(SinogramHeader, ReadsOneLineAndLeavesTheSamples) {
+    std::string bytes = "3\t2\nABCDEFGH";
+    FILE *in = StreamOf(bytes);
+    int n = 0, m = 0;
+    ASSERT_TRUE(ReadSinogramHeader(in, &n, &m));
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(m, 2);
+    EXPECT_EQ(std::fgetc(in), 'A');
+    std::fclose(in);
+}
+
+TEST(SinogramHeader, RejectsALineLongerThanTheBuffer) {
+    int n = 0, m = 0;
+    // 1022 bytes, the line feed and the terminating zero fill the buffer.
+    std::string fits = "3 2" + std::string(1019, ' ') + "\nX";
+    FILE *in = StreamOf(fits);
+    EXPECT_TRUE(ReadSinogramHeader(in, &n, &m));
+    EXPECT_EQ(std::fgetc(in), 'X');
+    std::fclose(in);
+    // One byte more and the rest of the line would be read as samples.
+    std::string longer = "3 2" + std::string(1020, ' ') + "\nX";
+    in = StreamOf(longer);
+    EXPECT_FALSE(ReadSinogramHeader(in, &n, &m));
+    std::fclose(in);
+    in = StreamOf("");
+    EXPECT_FALSE(ReadSinogramHeader(in, &n, &m));
+    std::fclose(in);
+}
+
+TEST(SinogramHeader, WritesTabAndLineFeed) {
+    char buffer[64] = {};
+    FILE *out = fmemopen(buffer, sizeof buffer, "w");
+    EXPECT_EQ(WriteSinogramHeader(out, 64, 180), 7);
+    std::fclose(out);
+    EXPECT_STREQ(buffer, "64\t180\n");
+}
+
+}  // namespace
