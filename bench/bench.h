@@ -16,4 +16,8 @@ double BestSeconds(int runs, F &&work) {
     return best;
 }
 
+#include <string>
+
 void BenchRecon();
+void BenchDiskSino(const std::string &scratch);
+void BenchAxExpand(const std::string &scratch);

@@ -1,0 +1,17 @@
+// Expansion of a one-sided profile into a sinogram: every view is the profile
+// mirrored about the rotation axis, which lies on column n - 1 of 2n - 1.
+#pragma once
+
+#include <cstdio>
+
+// Columns of the expanded sinogram, 2n - 1; ends the process when that
+// leaves the 32-bit range of the header's counts.
+int ExpandedColumns(int n);
+
+// Fills row[c] = p[|c - (n - 1)|] for c = 0 ... 2n - 2.
+void MirrorProfile(const double *p, int n, double *row);
+
+// Writes `views` copies of the row, in blocks of many rows, so the output
+// reaches the system in large writes. A failed write ends the process with
+// "data write error.".
+void WriteRepeatedRow(FILE *out, const double *row, int columns, int views);

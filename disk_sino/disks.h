@@ -1,0 +1,32 @@
+// Analytic sinogram of concentric signed disks: each sample is the sum of the
+// signed chord lengths of the disks along its ray.
+#pragma once
+
+#include <cstdio>
+
+#include "real.h"
+
+// The disks in the order they are summed: from the last radius argument back
+// to the first, with R*R formed once in the extended type.
+struct Disks {
+    int count;
+    const double *radius;  // signed radii, summation order
+    const Real *squared;   // radius[r] * radius[r], extended
+};
+
+// Reads the radius arguments (first ... last) into the two arrays of `count`
+// entries, reversed into summation order.
+void ParseRadii(char *const *arguments, int count, double *radius, Real *squared);
+
+// Offset of view k's detector 0 from the projection of the centre:
+// (s0 - cos(theta) xC) - sin(theta) yC, rounded after each subtraction.
+double ViewOffset(int detectors, double dtheta, int k, double xc, double yc);
+
+// One view of `detectors` samples. `t2` is scratch of the same length. Each
+// sample's sum takes the disks in order, so the result equals the
+// sample-by-sample evaluation; only rays that can cross a disk are visited.
+void DiskView(const Disks &disks, int detectors, double offset, double *t2, double *view);
+
+// The whole sinogram after its header: views at k pi / views, each written
+// as one block; a failed write ends the process with "data write error.".
+void WriteDiskViews(FILE *out, const Disks &disks, int detectors, int views, double xc, double yc);

@@ -1,0 +1,31 @@
+// disk_sino: the analytic sinogram of concentric signed disks, a phantom.
+#include <cstdlib>
+
+#include "args.h"
+#include "disks.h"
+#include "error.h"
+#include "real.h"
+#include "sinogram.h"
+#include "streams.h"
+
+int main(int argc, char **argv) {
+    if (argc < 7) Error("usage : disk_sino N xC yC R1 {R2 R3 ...} M SG");
+    int detectors = IntArgument(argv[1]);
+    if (detectors <= 0) Error("bad detector number.");
+    double xc = RealArgument(argv[2]);
+    double yc = RealArgument(argv[3]);
+    int views = IntArgument(argv[argc - 2]);
+    if (views <= 0) Error("bad projection number.");
+
+    int count = argc - 6;
+    double *radius = static_cast<double *>(std::malloc(sizeof(double) * count));
+    Real *squared = static_cast<Real *>(std::malloc(sizeof(Real) * count));
+    if (radius == nullptr || squared == nullptr) Error("memory allocation error.");
+    ParseRadii(argv + 4, count, radius, squared);
+
+    FILE *out = OpenOutput(argv[argc - 1], "file not open.");
+    WriteSinogramHeader(out, detectors, views);  // a failure shows at the final flush
+    WriteDiskViews(out, Disks{count, radius, squared}, detectors, views, xc, yc);
+    FinishOutput(out, "data write error.");
+    return 0;
+}

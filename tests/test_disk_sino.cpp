@@ -1,0 +1,125 @@
+// The disk phantom: closed-form samples and the fast view against the
+// straightforward evaluation.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "disks.h"
+#include "oracle/disk_oracle.h"
+#include "sinogram.h"
+
+namespace {
+
+// The bytes disk_sino writes for these arguments (N xC yC R... M), by the
+// fast path and by the oracle.
+struct Both {
+    std::string fast, oracle;
+};
+
+std::string Capture(void (*write)(FILE *, const std::vector<std::string> &),
+                    const std::vector<std::string> &args) {
+    char *buffer = nullptr;
+    std::size_t size = 0;
+    FILE *out = open_memstream(&buffer, &size);
+    write(out, args);
+    std::fclose(out);
+    std::string bytes(buffer, size);
+    std::free(buffer);
+    return bytes;
+}
+
+std::vector<char *> Argv(const std::vector<std::string> &args) {
+    std::vector<char *> argv{const_cast<char *>("disk_sino")};
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(const_cast<char *>("out"));
+    return argv;
+}
+
+void WriteFast(FILE *out, const std::vector<std::string> &args) {
+    std::vector<char *> argv = Argv(args);
+    int argc = static_cast<int>(argv.size());
+    int count = argc - 6;
+    std::vector<double> radius(count);
+    std::vector<Real> squared(count);
+    ParseRadii(argv.data() + 4, count, radius.data(), squared.data());
+    int n = std::atoi(argv[1]), m = std::atoi(argv[argc - 2]);
+    WriteSinogramHeader(out, n, m);
+    WriteDiskViews(out, Disks{count, radius.data(), squared.data()}, n, m, std::atof(argv[2]),
+                   std::atof(argv[3]));
+}
+
+void WriteOracle(FILE *out, const std::vector<std::string> &args) {
+    std::vector<char *> argv = Argv(args);
+    DiskSinogramOracle(static_cast<int>(argv.size()), argv.data(), out);
+}
+
+std::vector<double> Samples(const std::vector<std::string> &args) {
+    std::string bytes = Capture(WriteFast, args);
+    std::string body = bytes.substr(bytes.find('\n') + 1);
+    std::vector<double> values(body.size() / 8);
+    std::memcpy(values.data(), body.data(), body.size());
+    return values;
+}
+
+TEST(DiskSino, ClosedFormSamples) {
+    // Detectors at -1.5 ... 1.5: only the middle rays cross the unit disk.
+    double chord = 2 * std::sqrt(0.75);
+    EXPECT_EQ(Samples({"4", "0", "0", "1", "1"}), (std::vector<double>{0, chord, chord, 0}));
+    // A ring: 20 - 10 on the centre ray.
+    EXPECT_EQ(Samples({"21", "0", "0", "10", "-5", "1"})[10], 10.0);
+    // Tangent rays (d = 0) and zero or non-numeric radii give nothing.
+    EXPECT_EQ(Samples({"4", "0", "0", "1.5", "0", "word", "1"}),
+              (std::vector<double>{0, 2 * std::sqrt(2.0), 2 * std::sqrt(2.0), 0}));
+}
+
+int PeakColumn(const std::vector<double> &samples, int n, int view) {
+    int best = 0;
+    for (int i = 1; i < n; ++i) {
+        if (samples[view * n + i] > samples[view * n + best]) best = i;
+    }
+    return best;
+}
+
+TEST(DiskSino, CentreMovesTheProjection) {
+    // Detector 10 of 21 is the axis; xC = 3 puts the disk at +3 at view 0
+    // and near -3 at the last of 36 views, yC = 3 at +3 at pi/2.
+    std::vector<double> x = Samples({"21", "3", "0", "1.5", "36"});
+    EXPECT_EQ(PeakColumn(x, 21, 0), 13);
+    EXPECT_EQ(PeakColumn(x, 21, 35), 7);
+    std::vector<double> y = Samples({"21", "0", "3", "1.5", "2"});
+    EXPECT_EQ(PeakColumn(y, 21, 0), 10);
+    EXPECT_EQ(PeakColumn(y, 21, 1), 13);
+}
+
+TEST(DiskSino, FastViewsEqualTheStraightforwardEvaluationBitForBit) {
+    std::mt19937_64 random(4);
+    std::uniform_real_distribution<double> centre(-40, 40), radius(-60, 60);
+    const char *special[] = {"0", "nan", "inf", "-inf", "1e13", "-2e15", "1e-200", "7", "-7.5", "abc"};
+    for (int trial = 0; trial < 300; ++trial) {
+        int n = 1 + static_cast<int>(random() % 150);
+        int m = 1 + static_cast<int>(random() % 40);
+        std::vector<std::string> args{std::to_string(n)};
+        for (int c = 0; c < 2; ++c) {
+            args.push_back(random() % 10 == 0 ? special[random() % 4] : std::to_string(centre(random)));
+        }
+        int radii = 1 + static_cast<int>(random() % 5);
+        for (int r = 0; r < radii; ++r) {
+            args.push_back(random() % 6 == 0 ? special[random() % 10] : std::to_string(radius(random)));
+        }
+        args.push_back(std::to_string(m));
+        std::string fast = Capture(WriteFast, args);
+        std::string oracle = Capture(WriteOracle, args);
+        std::string shown;
+        for (const std::string &a : args) shown += a + " ";
+        ASSERT_EQ(fast.size(), oracle.size()) << shown;
+        ASSERT_TRUE(fast == oracle) << shown;
+    }
+}
+
+}  // namespace
