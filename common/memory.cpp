@@ -1,5 +1,7 @@
 #include "memory.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include <sys/mman.h>
@@ -14,14 +16,54 @@
 #endif
 #endif
 
-void *AllocateBlock(std::size_t bytes) {
+#ifndef CT_HEAP_BLOCKS
+namespace {
+
+// Blocks of 2 MiB and more are whole huge pages. On virtual machines the
+// first touch of fresh memory costs microseconds per 4 KiB page even after
+// MAP_POPULATE; huge pages filled by one MADV_POPULATE_WRITE call cost a
+// fraction of that.
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
+
+std::size_t Rounded(std::size_t bytes) {
     if (bytes == 0) bytes = 1;
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+}  // namespace
+#endif
+
+void *AllocateBlock(std::size_t bytes) {
 #ifdef CT_HEAP_BLOCKS
-    return std::calloc(bytes, 1);
+    return std::calloc(bytes == 0 ? 1 : bytes, 1);
 #else
-    void *block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return block == MAP_FAILED ? nullptr : block;
+    if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
+    if (bytes < kHugePage) {
+        // Too small to be worth a huge page of zeroing.
+        void *block = mmap(nullptr, bytes == 0 ? 1 : bytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        return block == MAP_FAILED ? nullptr : block;
+    }
+    std::size_t length = Rounded(bytes);
+    char *raw = static_cast<char *>(
+        mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (raw == MAP_FAILED) return nullptr;
+    std::uintptr_t address = reinterpret_cast<std::uintptr_t>(raw);
+    char *block = raw + ((kHugePage - address % kHugePage) % kHugePage);
+    if (block > raw) munmap(raw, static_cast<std::size_t>(block - raw));
+    char *tail = block + length;
+    if (tail < raw + length + kHugePage) munmap(tail, static_cast<std::size_t>(raw + length + kHugePage - tail));
+
+    madvise(block, length, MADV_HUGEPAGE);  // a hint: without it the pages are small
+#ifdef MADV_POPULATE_WRITE
+    // Memory that cannot be had shows here, as a failed allocation, rather
+    // than later as a fault. Kernels without the call fault pages lazily.
+    if (madvise(block, length, MADV_POPULATE_WRITE) != 0 && errno == ENOMEM) {
+        munmap(block, length);
+        return nullptr;
+    }
+#endif
+    return block;
 #endif
 }
 
@@ -31,6 +73,6 @@ void ReleaseBlock(void *block, std::size_t bytes) {
     (void)bytes;
     std::free(block);
 #else
-    munmap(block, bytes == 0 ? 1 : bytes);
+    munmap(block, bytes < kHugePage ? (bytes == 0 ? 1 : bytes) : Rounded(bytes));
 #endif
 }

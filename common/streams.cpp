@@ -1,13 +1,20 @@
 #include "streams.h"
 
+#include <cerrno>
+
 #include <stdio_ext.h>
+#include <unistd.h>
 
 #include "error.h"
 #include "memory.h"
 
 namespace {
 
-constexpr std::size_t kStreamBuffer = 1 << 20;
+constexpr std::size_t kStreamBuffer = 1 << 18;
+
+// Blocks at least this large go straight to the system, without a copy
+// through the stream's buffer.
+constexpr std::size_t kDirectWrite = 1 << 14;
 
 // Gives a stream a large buffer of its own; glibc ignores setvbuf's size
 // unless the buffer is passed in. A standard stream shared by two inputs
@@ -44,7 +51,20 @@ FILE *OpenOutput(const char *name, const char *failure) {
 }
 
 void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure) {
-    if (bytes != 0 && std::fwrite(data, 1, bytes, out) != bytes) Error(failure);
+    if (bytes < kDirectWrite) {
+        if (bytes != 0 && std::fwrite(data, 1, bytes, out) != bytes) Error(failure);
+        return;
+    }
+    // What the stream holds goes first, then the block itself.
+    if (std::fflush(out) != 0) Error(failure);
+    const char *next = static_cast<const char *>(data);
+    while (bytes > 0) {
+        ssize_t written = write(fileno(out), next, bytes);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) Error(failure);
+        next += written;
+        bytes -= static_cast<std::size_t>(written);
+    }
 }
 
 void FinishOutput(FILE *out, const char *failure) {

@@ -21,6 +21,8 @@ void CloseInput(FILE *in);
 FILE *OpenOutput(const char *name, const char *failure);
 
 // Writes a block; ends the process with `failure` when it does not complete.
+// Large blocks bypass the stream's buffer (after flushing it), so the bytes
+// reach the output in order and are copied once.
 void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure);
 
 // Flushes the output and closes it unless it is standard output. Any write

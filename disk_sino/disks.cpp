@@ -5,7 +5,7 @@
 
 #include "args.h"
 #include "error.h"
-#include "streams.h"
+#include "sink.h"
 
 namespace {
 
@@ -77,13 +77,15 @@ void DiskView(const Disks &disks, int detectors, double offset, double *t2, doub
 }
 
 void WriteDiskViews(FILE *out, const Disks &disks, int detectors, int views, double xc, double yc) {
-    double *view = static_cast<double *>(std::malloc(sizeof(double) * 2 * static_cast<std::size_t>(detectors)));
-    if (view == nullptr) Error("memory allocation error.");
-    double *t2 = view + detectors;
+    std::size_t n = static_cast<std::size_t>(detectors);
+    SampleSink sink = OpenSink(out, n, "data write error.", "memory allocation error.");
+    double *t2 = static_cast<double *>(std::malloc(sizeof(double) * n));
+    if (t2 == nullptr) Error("memory allocation error.");
     double dtheta = static_cast<Real>(kPi) / views;
     for (int k = 0; k < views; ++k) {
-        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, view);
-        WriteBlock(out, view, sizeof(double) * static_cast<std::size_t>(detectors), "data write error.");
+        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, SinkSpace(&sink, n));
+        SinkAdvance(&sink, n);
     }
-    std::free(view);
+    SinkFlush(&sink);
+    std::free(t2);
 }

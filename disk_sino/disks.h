@@ -27,6 +27,7 @@ double ViewOffset(int detectors, double dtheta, int k, double xc, double yc);
 // sample-by-sample evaluation; only rays that can cross a disk are visited.
 void DiskView(const Disks &disks, int detectors, double offset, double *t2, double *view);
 
-// The whole sinogram after its header: views at k pi / views, each written
-// as one block; a failed write ends the process with "data write error.".
+// The whole sinogram after its header: views at k pi / views, computed in
+// place in large output blocks; a failed write ends the process with
+// "data write error.".
 void WriteDiskViews(FILE *out, const Disks &disks, int detectors, int views, double xc, double yc);

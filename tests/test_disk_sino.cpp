@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/run.h"
 #include "disks.h"
 #include "oracle/disk_oracle.h"
 #include "sinogram.h"
@@ -24,14 +25,9 @@ struct Both {
 
 std::string Capture(void (*write)(FILE *, const std::vector<std::string> &),
                     const std::vector<std::string> &args) {
-    char *buffer = nullptr;
-    std::size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
+    FILE *out = std::tmpfile();
     write(out, args);
-    std::fclose(out);
-    std::string bytes(buffer, size);
-    std::free(buffer);
-    return bytes;
+    return ContentsAndClose(out);
 }
 
 std::vector<char *> Argv(const std::vector<std::string> &args) {

@@ -87,3 +87,14 @@ void ExpectFailure(const char *program, const FailureCase &c) {
     EXPECT_EQ(r.out, "") << program << " " << c.args;
     EXPECT_EQ(scratch.Exists("out.txt"), c.output_exists) << program << " " << c.args;
 }
+
+std::string ContentsAndClose(FILE *stream) {
+    std::fflush(stream);
+    std::rewind(stream);
+    std::string bytes;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) bytes.append(buffer, got);
+    std::fclose(stream);
+    return bytes;
+}

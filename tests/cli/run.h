@@ -54,5 +54,8 @@ void ExpectFailures(const char *program, const FailureCase (&cases)[N]) {
 // Bytes of a sinogram: header "N\tM\n", then the samples little-endian.
 std::string SinogramBytes(int columns, int rows, const double *samples);
 std::string DoublesBytes(const double *values, long count);
+// Everything written to a stream so far (a tmpfile: the writers need a
+// real file descriptor), read back from its start; closes the stream.
+std::string ContentsAndClose(FILE *stream);
 // The samples after the header line of sinogram bytes.
 std::string AfterHeader(const std::string &bytes);

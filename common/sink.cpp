@@ -1,0 +1,36 @@
+#include "sink.h"
+
+#include <cstdint>
+
+#include "error.h"
+#include "memory.h"
+#include "streams.h"
+
+namespace {
+
+// Large enough that writes are few, small enough to stay one huge page.
+constexpr std::size_t kSinkBytes = std::size_t{1} << 21;
+
+}  // namespace
+
+SampleSink OpenSink(FILE *out, std::size_t at_least, const char *failure, const char *memory_failure) {
+    std::size_t capacity = kSinkBytes / sizeof(double);
+    if (at_least > capacity) capacity = at_least;
+    SampleSink sink{out, failure, nullptr, capacity, 0};
+    if (capacity > SIZE_MAX / sizeof(double)) Error(memory_failure);
+    sink.block = static_cast<double *>(AllocateBlock(capacity * sizeof(double)));
+    if (sink.block == nullptr) Error(memory_failure);
+    return sink;
+}
+
+double *SinkSpace(SampleSink *sink, std::size_t count) {
+    if (sink->capacity - sink->used < count) SinkFlush(sink);
+    return sink->block + sink->used;
+}
+
+void SinkAdvance(SampleSink *sink, std::size_t count) { sink->used += count; }
+
+void SinkFlush(SampleSink *sink) {
+    WriteBlock(sink->out, sink->block, sink->used * sizeof(double), sink->failure);
+    sink->used = 0;
+}
