@@ -21,3 +21,4 @@ double BestSeconds(int runs, F &&work) {
 void BenchRecon();
 void BenchDiskSino(const std::string &scratch);
 void BenchAxExpand(const std::string &scratch);
+void BenchSinoGraft(const std::string &scratch);

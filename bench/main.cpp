@@ -11,6 +11,7 @@ int main(int argc, char **argv) {
     BenchRecon();
     BenchDiskSino(scratch);
     BenchAxExpand(scratch);
+    BenchSinoGraft(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

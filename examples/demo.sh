@@ -2,13 +2,14 @@
 # The toolkit's main job on built-in data: builds the programs if needed,
 # reconstructs a uniform disk from its chord profile and prints the CT values
 # beside the true density, expands the profile into a sinogram and writes the
-# analytic sinogram of a ring phantom.
+# analytic sinogram of a ring phantom, then grafts a coarse wide sinogram of
+# that phantom around a fine truncated one.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/release/bin"
 out="${1:-$top/build/demo}"
 
-if [ ! -x "$bin/ax_recon" ] || [ ! -x "$bin/ax_expand" ] || [ ! -x "$bin/disk_sino" ]; then
+if [ ! -x "$bin/ax_recon" ] || [ ! -x "$bin/ax_expand" ] || [ ! -x "$bin/disk_sino" ] || [ ! -x "$bin/sino_graft" ]; then
     cmake --preset release >/dev/null
     cmake --build --preset release >/dev/null
 fi
@@ -30,3 +31,14 @@ awk 'NR > 1 { j = NR - 2; if (j % 8 == 0 || j == 47 || j == 49)
 echo "ax_expand: the profile as a sinogram of 127 detectors by 180 views: $out/disk_expanded.sg"
 "$bin/disk_sino" 256 0 0 100 -80 40 180 "$out/ring_phantom.sg"
 echo "disk_sino: a ring (radii 100, -80) around a disk (40), 256 detectors by 180 views: $out/ring_phantom.sg"
+
+# The same phantom seen twice: wide and coarse (128 detectors of 2 pixels,
+# radii halved), and narrow and fine (101 detectors of 1 pixel, truncated
+# inside the ring). The shift dx = dy = h0 - h1 = (128 * 2 / 2 - 0.5) - (101 / 2 - 0.5)
+# = 77.5 puts the coarse sinogram's axis on the fine one's.
+"$bin/disk_sino" 128 0 0 50 -40 20 90 "$out/ring_coarse.sg"
+"$bin/disk_sino" 101 0 0 100 -80 40 180 "$out/ring_fine.sg"
+centre=$("$bin/sino_graft" "$out/ring_coarse.sg" 63.5 "$out/ring_fine.sg" 50 2 0 77.5 77.5 \
+         "$out/ring_grafted.sg" 2>&1 >/dev/null)
+echo "sino_graft: the fine truncated sinogram grafted into the coarse wide one: $out/ring_grafted.sg"
+echo "           ($(head -n 1 "$out/ring_grafted.sg" | tr '\t' ' ') detectors by views, rotation centre $centre)"

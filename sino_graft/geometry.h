@@ -1,0 +1,38 @@
+// Where SG2's columns fall in SG0: SG0's frame scaled by dr0/dr1, rotated by
+// ot degrees and shifted by (dx, dy) SG1 pixels; the extent of SG2 on both
+// sides of SG1's columns; and, per view, the SG0 row pair and the detector
+// mapping i -> i s + base.
+#pragma once
+
+struct GraftGeometry {
+    int n0, m0;      // SG0 detectors and views
+    double c0;       // SG0 rotation centre
+    int n1, m1;      // SG1 detectors and views, also SG2's views
+    double c1;       // SG1 rotation centre
+    double ratio;    // dr0 / dr1
+    double theta0;   // SG0's rotation, radians in (0, 4 pi)
+    double px, py;   // corner (-h0, -h0) of SG0's field in SG1's frame
+    double dphi;     // pi / M1
+    double emin, emax;
+    int pad;         // SG2 columns before SG1's first
+    double c2;       // SG2's rotation centre, pad + c1
+    int end1;        // pad + N1
+    int width;       // W, SG2's detectors
+};
+
+// Fills theta0 ... width from the counts, centres and ratio already in `g`
+// and from ot, dx and dy. Returns nullptr, or the message for a geometry
+// without a meaningful result: a non-finite angle or shift, or an extent
+// beyond the 32-bit range.
+const char *ComputeGeometry(GraftGeometry *g, double ot, double dx, double dy);
+
+// One view of SG2 in SG0: rows row and row + 1 at fraction fy, and column i
+// at detector position i * s + base (rounded to a double).
+struct ViewPlacement {
+    int row;
+    double fy;
+    double s;
+    double base;
+};
+
+ViewPlacement PlaceView(const GraftGeometry &g, int k);

@@ -1,0 +1,67 @@
+#include "graft.h"
+
+
+#include "error.h"
+#include "sink.h"
+
+namespace {
+
+constexpr const char *kWriteError = "SG2 data write error.";
+
+// Columns computed and written together: a whole view for any usual width,
+// and bounded memory for an absurd one.
+constexpr int kChunk = 1 << 16;
+
+}  // namespace
+
+void SampleColumns(const SourceTable &table, const ViewPlacement &view, int first, int last,
+                   double *columns) {
+    // Everything the loop reads is copied into locals: stores to `columns`
+    // could otherwise alias the table and force reloads every sample.
+    const double n0 = table.columns;
+    const double *a = table.row[view.row];
+    const double *b = table.row[view.row + 1];
+    const double fy = view.fy, s = view.s, base = view.base;
+    for (int i = first; i < last; ++i) {
+        double position = static_cast<Real>(i) * s + base;
+        if (-1 < position && position < n0) {
+            double fx;
+            int k = DetectorCell(position, &fx);
+            columns[i - first] = Bilinear(a + k, b + k, fx, fy);
+        } else {
+            columns[i - first] = 0;
+        }
+    }
+}
+
+void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
+    int chunk = g.width < kChunk ? g.width : kChunk;
+    SampleSink sink = OpenSink(out, static_cast<std::size_t>(chunk), kWriteError, "SG2 memory allocation error.");
+    int copy_first = sg1 != nullptr ? g.pad : g.width;
+    int copy_last = sg1 != nullptr ? g.end1 : g.width;
+
+    for (int k = 0; k < g.m1; ++k) {
+        ViewPlacement view = PlaceView(g, k);
+        for (int first = 0; first < g.width; first += chunk) {
+            int last = g.width - first < chunk ? g.width : first + chunk;
+            double *columns = SinkSpace(&sink, static_cast<std::size_t>(last - first));
+            // Sampled columns before SG1's, SG1's own, sampled columns after.
+            int copy_begin = copy_first < first ? first : copy_first > last ? last : copy_first;
+            int copy_end = copy_last > last ? last : copy_last < copy_begin ? copy_begin : copy_last;
+            SampleColumns(table, view, first, copy_begin, columns);
+            if (copy_end > copy_begin) {
+                std::size_t want = static_cast<std::size_t>(copy_end - copy_begin);
+                std::size_t got = std::fread(columns + (copy_begin - first), sizeof(double), want, sg1);
+                if (got != want) {
+                    // SG2 keeps everything before the missing sample.
+                    SinkAdvance(&sink, static_cast<std::size_t>(copy_begin - first) + got);
+                    SinkFlush(&sink);
+                    Error("SG1 data read error.");
+                }
+            }
+            SampleColumns(table, view, copy_end, last, columns + (copy_end - first));
+            SinkAdvance(&sink, static_cast<std::size_t>(last - first));
+        }
+    }
+    SinkFlush(&sink);
+}

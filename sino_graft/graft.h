@@ -1,0 +1,20 @@
+// Streaming SG2: every view holds SG1's samples in columns pad ... end1 - 1
+// and SG0's samples, resampled, elsewhere.
+#pragma once
+
+#include <cstdio>
+
+#include "geometry.h"
+#include "source_table.h"
+
+// Fills columns [first, last) of view `view` from the table; positions
+// outside (-1, N0) give 0.
+void SampleColumns(const SourceTable &table, const ViewPlacement &view, int first, int last,
+                   double *columns);
+
+// Writes the M1 views of SG2 after its header, in blocks of columns. With an
+// SG1 stream, its samples are copied in order into their columns; when SG1
+// runs short, the columns before the missing sample are written and the
+// process ends with "SG1 data read error.". A failed write ends it with
+// "SG2 data write error.".
+void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g, FILE *sg1);

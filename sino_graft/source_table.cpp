@@ -1,0 +1,64 @@
+#include "source_table.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "error.h"
+#include "memory.h"
+#include "sinogram.h"
+#include "streams.h"
+
+SourceTable LoadSourceTableFrom(FILE *in) {
+    SourceTable table{};
+    if (!ReadSinogramHeader(in, &table.columns, &table.rows) || table.columns <= 0 || table.rows <= 0) {
+        Error("SG0 bad number of pixels.");
+    }
+    std::size_t rows = static_cast<std::size_t>(table.rows) + 1;
+    std::size_t width = static_cast<std::size_t>(table.columns) + 2;
+    // (M0 + 1)(N0 + 2) doubles can exceed what a size_t counts in bytes.
+    if (width > SIZE_MAX / sizeof(double) / rows) Error("SG0 memory allocation error.");
+    table.row = static_cast<double **>(std::malloc(sizeof(double *) * rows));
+    table.block_bytes = sizeof(double) * rows * width;
+    table.block = table.row == nullptr ? nullptr : static_cast<double *>(AllocateBlock(table.block_bytes));
+    if (table.block == nullptr) Error("SG0 memory allocation error.");
+
+    std::size_t n0 = static_cast<std::size_t>(table.columns);
+    for (int r = 0; r <= table.rows; ++r) {
+        double *row = table.block + 1 + static_cast<std::size_t>(r) * width;
+        table.row[r] = row;
+        row[table.columns] = 0;
+        row[-1] = 0;
+        if (r < table.rows && std::fread(row, sizeof(double), n0, in) != n0) Error("SG0 data read error.");
+    }
+    return table;
+}
+
+SourceTable LoadSourceTable(const char *name) {
+    FILE *in = OpenInput(name, "rb", "SG0 file not found.");
+    SourceTable table = LoadSourceTableFrom(in);
+    CloseInput(in);
+    return table;
+}
+
+void MirrorClosingRow(const SourceTable &table, double c0) {
+    const double *first = table.row[0];
+    double *closing = table.row[table.rows];
+    double twice = 2 * c0;
+    for (int i = 0; i < table.columns; ++i) {
+        double x = static_cast<Real>(twice) - i;
+        if (x <= -1 || x >= table.columns) {
+            closing[i] = 0;
+        } else {
+            double f;
+            int k = DetectorCell(x, &f);
+            closing[i] = f * static_cast<Real>(first[k + 1]) + (1 - static_cast<Real>(f)) * first[k];
+        }
+    }
+}
+
+void ReleaseSourceTable(SourceTable &table) {
+    ReleaseBlock(table.block, table.block_bytes);
+    std::free(table.row);
+    table = SourceTable{};
+}
