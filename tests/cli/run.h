@@ -36,7 +36,7 @@ struct Scratch {
 // whether the output "out.txt" may exist afterwards.
 struct FailureCase {
     const char *args;
-    const char *input;
+    std::string input;
     const char *message;
     bool output_exists;
 };

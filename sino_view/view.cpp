@@ -1,0 +1,70 @@
+#include "view.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include <png.h>
+
+#include "args.h"
+#include "error.h"
+
+namespace {
+
+constexpr const char *kWriteError = "data write error.";
+
+// libpng reports its failures here; the process ends through Error, so no
+// long jump back into the encoder is needed.
+[[noreturn]] void PngFailure(png_structp, png_const_charp) { Error(kWriteError); }
+void PngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+Window WindowArguments(const char *lo, const char *hi) {
+    Window window{RealArgument(lo), RealArgument(hi)};
+    if (!std::isfinite(window.lo) || !std::isfinite(window.hi) || !(window.hi > window.lo)) Error("bad window.");
+    return window;
+}
+
+Window SampleWindow(const double *samples, std::size_t count) {
+    Window window{0, 0};
+    bool found = false;
+    for (std::size_t s = 0; s < count; ++s) {
+        double x = samples[s];
+        if (!std::isfinite(x)) continue;
+        if (!found || x < window.lo) window.lo = x;
+        if (!found || x > window.hi) window.hi = x;
+        found = true;
+    }
+    return window;
+}
+
+unsigned char GreyLevel(double sample, Window window) {
+    if (!std::isfinite(sample)) return 0;
+    if (!(window.hi > window.lo)) return 128;
+    if (sample <= window.lo) return 0;
+    if (sample >= window.hi) return 255;
+    // Halved first, so that a window as wide as the double range does not
+    // overflow to an infinite width.
+    double t = (sample / 2 - window.lo / 2) / (window.hi / 2 - window.lo / 2);
+    double level = std::floor(t * 255 + 0.5);
+    return static_cast<unsigned char>(level < 0 ? 0 : level > 255 ? 255 : level);
+}
+
+void WritePng(FILE *out, const double *samples, int columns, int rows, Window window) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailure, PngWarning);
+    png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+    unsigned char *row = static_cast<unsigned char *>(std::malloc(static_cast<std::size_t>(columns)));
+    if (info == nullptr || row == nullptr) Error("memory allocation error.");
+    png_init_io(png, out);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(columns), static_cast<png_uint_32>(rows), 8,
+                 PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int k = 0; k < rows; ++k) {
+        const double *view = samples + static_cast<std::size_t>(k) * columns;
+        for (int i = 0; i < columns; ++i) row[i] = GreyLevel(view[i], window);
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::free(row);
+}

@@ -1,0 +1,30 @@
+// A sinogram as an 8-bit greyscale picture: one image row per view, one
+// column per detector, grey levels mapping a window [lo, hi] onto 0 ... 255.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+struct Window {
+    double lo, hi;
+};
+
+// The window given on the command line; hi <= lo or a bound that is not
+// finite ends the process with "bad window.".
+Window WindowArguments(const char *lo, const char *hi);
+
+// The smallest and largest finite sample; {0, 0} when there is none.
+Window SampleWindow(const double *samples, std::size_t count);
+
+// Grey level of one sample: 0 at lo, 255 at hi, linear between, clamped
+// outside; 0 (black) for a sample that is not finite; 128 for every finite
+// sample when lo == hi (a constant image).
+unsigned char GreyLevel(double sample, Window window);
+
+// Writes the PNG (8-bit greyscale, columns x rows) of `samples` in `window`.
+// Any failure of the encoder or the output ends the process with
+// "data write error.".
+void WritePng(FILE *out, const double *samples, int columns, int rows, Window window);
+
+// Largest width and height the encoder accepts.
+inline constexpr int kMaxPngSide = 1000000;
