@@ -1,21 +1,21 @@
 // ax_recon: CT values along one radius of a rotationally symmetric object,
 // reconstructed from one one-sided profile by convolution back-projection.
-#include <cstdlib>
-
 #include "error.h"
+#include "memory.h"
 #include "profile.h"
 #include "real.h"
 #include "recon.h"
 #include "streams.h"
 
 int main(int argc, char **argv) {
+    ProtectStandardStreams();
     if (argc != 4 && argc != 5) Error("usage : ax_recon projection {views} interval CT-value");
     Profile profile = ReadProfile(argv[1], 2);
     int n = profile.count;
     int views = argc == 4 ? DefaultViewCountOrFail(n) : ViewsArgument(argv[2]);
     double dtheta = ViewStep(views);
     double interval = IntervalArgument(argv[argc - 2]);
-    Real *kernel = static_cast<Real *>(std::malloc(sizeof(Real) * KernelTableLength(n)));
+    Real *kernel = static_cast<Real *>(AllocateArray(KernelTableLength(n), sizeof(Real)));
     if (kernel == nullptr) Error("memory allocation error.");
 
     FILE *out = OpenOutput(argv[argc - 1], "file not open.");

@@ -9,6 +9,7 @@
 
 #include "bench.h"
 #include "disks.h"
+#include "memory.h"
 #include "oracle/disk_oracle.h"
 #include "sinogram.h"
 
@@ -41,7 +42,11 @@ void BenchDiskSino(const std::string &scratch) {
         Real squared[3];
         ParseRadii(argv.data() + 4, 3, radius, squared);
         WriteSinogramHeader(out, 2048, 1800);
-        WriteDiskViews(out, Disks{3, radius, squared}, 2048, 1800, 0, 0);
+        SampleSink sink = AllocateSink(2048, "memory allocation error.");
+        AttachSink(&sink, out, "data write error.");
+        std::vector<double> t2(2048);
+        WriteDiskViews(&sink, t2.data(), Disks{3, radius, squared}, 2048, 1800, 0, 0);
+        ReleaseBlock(sink.block, sink.capacity * sizeof(double));
         std::fclose(out);
     });
     std::printf("disk_sino N=2048 M=1800 radii 800 -400 300: straightforward %.3f s, fast %.3f s, ratio %.1fx\n",

@@ -16,6 +16,60 @@
 #endif
 #endif
 
+#ifdef CT_FUZZING
+namespace {
+
+struct Allocation {
+    void *address;
+    std::size_t bytes;
+    bool block;
+};
+
+// Live allocations of the current run; a run makes only a handful.
+constexpr int kMaxAllocations = 64;
+Allocation live[kMaxAllocations];
+int live_count = 0;
+
+// A fuzzing run cannot afford what a real run may ask for: larger requests
+// are refused as if memory had run out, which exercises that path instead.
+constexpr std::size_t kFuzzLimit = std::size_t{256} << 20;
+
+void Remember(void *address, std::size_t bytes, bool block) {
+    if (address == nullptr) return;
+    if (live_count == kMaxAllocations) __builtin_trap();  // a run must not make this many
+    live[live_count++] = Allocation{address, bytes, block};
+}
+
+void Forget(void *address) {
+    for (int i = 0; i < live_count; ++i) {
+        if (live[i].address == address) {
+            live[i] = live[--live_count];
+            return;
+        }
+    }
+}
+
+}  // namespace
+#else
+#define Remember(address, bytes, block) ((void)0)
+#define Forget(address) ((void)0)
+constexpr std::size_t kFuzzLimit = SIZE_MAX;
+#endif
+
+void *AllocateArray(std::size_t count, std::size_t size) {
+    if (size != 0 && count > SIZE_MAX / size) return nullptr;
+    std::size_t bytes = count * size;
+    if (bytes > kFuzzLimit) return nullptr;
+    void *array = std::malloc(bytes == 0 ? 1 : bytes);
+    Remember(array, bytes, false);
+    return array;
+}
+
+void ReleaseArray(void *array) {
+    Forget(array);
+    std::free(array);
+}
+
 #ifndef CT_HEAP_BLOCKS
 namespace {
 
@@ -33,7 +87,7 @@ std::size_t Rounded(std::size_t bytes) {
 }  // namespace
 #endif
 
-void *AllocateBlock(std::size_t bytes) {
+static void *MapBlock(std::size_t bytes) {
 #ifdef CT_HEAP_BLOCKS
     return std::calloc(bytes == 0 ? 1 : bytes, 1);
 #else
@@ -67,8 +121,7 @@ void *AllocateBlock(std::size_t bytes) {
 #endif
 }
 
-void ReleaseBlock(void *block, std::size_t bytes) {
-    if (block == nullptr) return;
+static void UnmapBlock(void *block, std::size_t bytes) {
 #ifdef CT_HEAP_BLOCKS
     (void)bytes;
     std::free(block);
@@ -76,3 +129,29 @@ void ReleaseBlock(void *block, std::size_t bytes) {
     munmap(block, bytes < kHugePage ? (bytes == 0 ? 1 : bytes) : Rounded(bytes));
 #endif
 }
+
+void *AllocateBlock(std::size_t bytes) {
+    if (bytes > kFuzzLimit) return nullptr;
+    void *block = MapBlock(bytes);
+    Remember(block, bytes, true);
+    return block;
+}
+
+void ReleaseBlock(void *block, std::size_t bytes) {
+    if (block == nullptr) return;
+    Forget(block);
+    UnmapBlock(block, bytes);
+}
+
+#ifdef CT_FUZZING
+void FuzzReleaseAllocations() {
+    while (live_count > 0) {
+        Allocation a = live[--live_count];
+        if (a.block) {
+            UnmapBlock(a.address, a.bytes);
+        } else {
+            std::free(a.address);
+        }
+    }
+}
+#endif

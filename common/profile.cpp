@@ -1,11 +1,10 @@
 #include "profile.h"
 
 #include <climits>
-#include <cstdint>
-#include <cstdlib>
 
 #include "args.h"
 #include "error.h"
+#include "memory.h"
 #include "real.h"
 #include "streams.h"
 
@@ -15,8 +14,7 @@ constexpr const char *kReadError = "data read error.";
 constexpr const char *kMemoryError = "memory allocation error.";
 
 double *AllocateSamples(long long count) {
-    if (static_cast<unsigned long long>(count) > SIZE_MAX / sizeof(double)) return nullptr;
-    return static_cast<double *>(std::malloc(sizeof(double) * static_cast<std::size_t>(count)));
+    return static_cast<double *>(AllocateArray(static_cast<std::size_t>(count), sizeof(double)));
 }
 
 }  // namespace

@@ -13,14 +13,19 @@ constexpr std::size_t kSinkBytes = std::size_t{1} << 21;
 
 }  // namespace
 
-SampleSink OpenSink(FILE *out, std::size_t at_least, const char *failure, const char *memory_failure) {
+SampleSink AllocateSink(std::size_t at_least, const char *memory_failure) {
     std::size_t capacity = kSinkBytes / sizeof(double);
     if (at_least > capacity) capacity = at_least;
-    SampleSink sink{out, failure, nullptr, capacity, 0};
+    SampleSink sink{nullptr, nullptr, nullptr, capacity, 0};
     if (capacity > SIZE_MAX / sizeof(double)) Error(memory_failure);
     sink.block = static_cast<double *>(AllocateBlock(capacity * sizeof(double)));
     if (sink.block == nullptr) Error(memory_failure);
     return sink;
+}
+
+void AttachSink(SampleSink *sink, FILE *out, const char *failure) {
+    sink->out = out;
+    sink->failure = failure;
 }
 
 double *SinkSpace(SampleSink *sink, std::size_t count) {

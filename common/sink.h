@@ -14,10 +14,13 @@ struct SampleSink {
     std::size_t used;
 };
 
-// A sink with room for at least `at_least` samples at once. Ends the process
-// with "memory allocation error." prefixed by `name` when the block cannot
-// be had (name may be "").
-SampleSink OpenSink(FILE *out, std::size_t at_least, const char *failure, const char *memory_failure);
+// A sink with room for at least `at_least` samples at once; ends the process
+// with `memory_failure` when the block cannot be had. It is allocated before
+// the output is opened, so that running out of memory leaves no output file.
+SampleSink AllocateSink(std::size_t at_least, const char *memory_failure);
+
+// Where the samples go, and the message for a failed write.
+void AttachSink(SampleSink *sink, FILE *out, const char *failure);
 
 // Room for `count` samples (count <= the capacity asked for), written out
 // first if the block is too full; fill it, then call SinkAdvance.

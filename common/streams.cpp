@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <unistd.h>
 
@@ -28,24 +29,67 @@ void EnlargeBuffer(FILE *stream) {
     // flushed by exit after an Error.
 }
 
+#ifdef CT_FUZZING
+constexpr int kMaxStreams = 8;
+FILE *open_streams[kMaxStreams];
+int open_count = 0;
+
+void Remember(FILE *stream) {
+    if (stream == stdin || stream == stdout) return;
+    if (open_count == kMaxStreams) __builtin_trap();
+    open_streams[open_count++] = stream;
+}
+
+void Forget(FILE *stream) {
+    for (int i = 0; i < open_count; ++i) {
+        if (open_streams[i] == stream) {
+            open_streams[i] = open_streams[--open_count];
+            return;
+        }
+    }
+}
+#else
+void Remember(FILE *) {}
+void Forget(FILE *) {}
+#endif
+
 }  // namespace
+
+#ifdef CT_FUZZING
+void FuzzCloseStreams() {
+    while (open_count > 0) std::fclose(open_streams[--open_count]);
+}
+#endif
+
+void ProtectStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open() returns the lowest free descriptor: this one.
+            if (open("/dev/null", O_RDONLY) != fd) return;
+        }
+    }
+}
 
 bool IsStandardStream(const char *name) { return name[0] == '-'; }
 
 FILE *OpenInput(const char *name, const char *mode, const char *failure) {
     FILE *in = IsStandardStream(name) ? stdin : std::fopen(name, mode);
     if (in == nullptr) Error(failure);
+    Remember(in);
     EnlargeBuffer(in);
     return in;
 }
 
 void CloseInput(FILE *in) {
-    if (in != stdin) std::fclose(in);
+    if (in == stdin) return;
+    Forget(in);
+    std::fclose(in);
 }
 
 FILE *OpenOutput(const char *name, const char *failure) {
     FILE *out = IsStandardStream(name) ? stdout : std::fopen(name, "wb");
     if (out == nullptr) Error(failure);
+    Remember(out);
     EnlargeBuffer(out);
     return out;
 }
@@ -69,6 +113,9 @@ void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *fail
 
 void FinishOutput(FILE *out, const char *failure) {
     bool failed = std::fflush(out) != 0 || std::ferror(out) != 0;
-    if (out != stdout && std::fclose(out) != 0) failed = true;
+    if (out != stdout) {
+        Forget(out);
+        if (std::fclose(out) != 0) failed = true;
+    }
     if (failed) Error(failure);
 }

@@ -8,6 +8,13 @@
 
 bool IsStandardStream(const char *name);
 
+// Makes sure descriptors 0, 1 and 2 are open before anything else is: a file
+// the program opens must never become its standard output or error. A
+// closed one is taken by /dev/null opened for reading, so that writes to a
+// closed standard output still fail, and are reported, instead of landing
+// in a data file.
+void ProtectStandardStreams();
+
 // Opens an input ("r" or "rb"); ends the process with `failure` when the file
 // cannot be opened.
 FILE *OpenInput(const char *name, const char *mode, const char *failure);
@@ -29,3 +36,8 @@ void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *fail
 // that failed, now or earlier while buffered, ends the process with `failure`:
 // a full disk must never end in exit status 0.
 void FinishOutput(FILE *out, const char *failure);
+
+#ifdef CT_FUZZING
+// Closes every stream a run opened and left open when it failed.
+void FuzzCloseStreams();
+#endif

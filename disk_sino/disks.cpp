@@ -1,10 +1,8 @@
 #include "disks.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "args.h"
-#include "error.h"
 #include "sink.h"
 
 namespace {
@@ -76,16 +74,13 @@ void DiskView(const Disks &disks, int detectors, double offset, double *t2, doub
     }
 }
 
-void WriteDiskViews(FILE *out, const Disks &disks, int detectors, int views, double xc, double yc) {
+void WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
+                    double yc) {
     std::size_t n = static_cast<std::size_t>(detectors);
-    SampleSink sink = OpenSink(out, n, "data write error.", "memory allocation error.");
-    double *t2 = static_cast<double *>(std::malloc(sizeof(double) * n));
-    if (t2 == nullptr) Error("memory allocation error.");
     double dtheta = static_cast<Real>(kPi) / views;
     for (int k = 0; k < views; ++k) {
-        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, SinkSpace(&sink, n));
-        SinkAdvance(&sink, n);
+        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, SinkSpace(sink, n));
+        SinkAdvance(sink, n);
     }
-    SinkFlush(&sink);
-    std::free(t2);
+    SinkFlush(sink);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "real.h"
+#include "sink.h"
 
 // The disks in the order they are summed: from the last radius argument back
 // to the first, with R*R formed once in the extended type.
@@ -28,6 +29,7 @@ double ViewOffset(int detectors, double dtheta, int k, double xc, double yc);
 void DiskView(const Disks &disks, int detectors, double offset, double *t2, double *view);
 
 // The whole sinogram after its header: views at k pi / views, computed in
-// place in large output blocks; a failed write ends the process with
-// "data write error.".
-void WriteDiskViews(FILE *out, const Disks &disks, int detectors, int views, double xc, double yc);
+// place in the sink (room for a view at least) and written out through it;
+// t2 is scratch of `detectors` doubles.
+void WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
+                    double yc);

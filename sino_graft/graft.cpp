@@ -6,10 +6,6 @@
 
 namespace {
 
-constexpr const char *kWriteError = "SG2 data write error.";
-
-// Columns computed and written together: a whole view for any usual width,
-// and bounded memory for an absurd one.
 constexpr int kChunk = 1 << 16;
 
 }  // namespace
@@ -34,9 +30,10 @@ void SampleColumns(const SourceTable &table, const ViewPlacement &view, int firs
     }
 }
 
-void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
-    int chunk = g.width < kChunk ? g.width : kChunk;
-    SampleSink sink = OpenSink(out, static_cast<std::size_t>(chunk), kWriteError, "SG2 memory allocation error.");
+int GraftChunk(const GraftGeometry &g) { return g.width < kChunk ? g.width : kChunk; }
+
+void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
+    int chunk = GraftChunk(g);
     int copy_first = sg1 != nullptr ? g.pad : g.width;
     int copy_last = sg1 != nullptr ? g.end1 : g.width;
 
@@ -44,7 +41,7 @@ void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g
         ViewPlacement view = PlaceView(g, k);
         for (int first = 0; first < g.width; first += chunk) {
             int last = g.width - first < chunk ? g.width : first + chunk;
-            double *columns = SinkSpace(&sink, static_cast<std::size_t>(last - first));
+            double *columns = SinkSpace(sink, static_cast<std::size_t>(last - first));
             // Sampled columns before SG1's, SG1's own, sampled columns after.
             int copy_begin = copy_first < first ? first : copy_first > last ? last : copy_first;
             int copy_end = copy_last > last ? last : copy_last < copy_begin ? copy_begin : copy_last;
@@ -54,14 +51,14 @@ void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g
                 std::size_t got = std::fread(columns + (copy_begin - first), sizeof(double), want, sg1);
                 if (got != want) {
                     // SG2 keeps everything before the missing sample.
-                    SinkAdvance(&sink, static_cast<std::size_t>(copy_begin - first) + got);
-                    SinkFlush(&sink);
+                    SinkAdvance(sink, static_cast<std::size_t>(copy_begin - first) + got);
+                    SinkFlush(sink);
                     Error("SG1 data read error.");
                 }
             }
             SampleColumns(table, view, copy_end, last, columns + (copy_end - first));
-            SinkAdvance(&sink, static_cast<std::size_t>(last - first));
+            SinkAdvance(sink, static_cast<std::size_t>(last - first));
         }
     }
-    SinkFlush(&sink);
+    SinkFlush(sink);
 }

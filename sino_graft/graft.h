@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "geometry.h"
+#include "sink.h"
 #include "source_table.h"
 
 // Fills columns [first, last) of view `view` from the table; positions
@@ -12,9 +13,13 @@
 void SampleColumns(const SourceTable &table, const ViewPlacement &view, int first, int last,
                    double *columns);
 
-// Writes the M1 views of SG2 after its header, in blocks of columns. With an
-// SG1 stream, its samples are copied in order into their columns; when SG1
-// runs short, the columns before the missing sample are written and the
-// process ends with "SG1 data read error.". A failed write ends it with
-// "SG2 data write error.".
-void WriteGraftViews(FILE *out, const SourceTable &table, const GraftGeometry &g, FILE *sg1);
+// Columns computed at once: a whole view for any usual width, and bounded
+// memory for an absurd one. The sink must have room for this many.
+int GraftChunk(const GraftGeometry &g);
+
+// Writes the M1 views of SG2 after its header through the sink, in blocks of
+// columns. With an SG1 stream, its samples are copied in order into their
+// columns; when SG1 runs short, the columns before the missing sample are
+// written and the process ends with "SG1 data read error.". A failed write
+// ends it with the sink's message.
+void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1);

@@ -26,6 +26,7 @@ bool IsSameFile(FILE *sg1, const char *output) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    ProtectStandardStreams();
     if (argc != 10 && argc != 11) Error("usage : sino_graft SG0 c0 SG1|(N1 M1) c1 dr0/dr1 ot dx dy SG2");
     SourceTable table = LoadSourceTable(argv[1]);
     GraftGeometry g{};
@@ -55,11 +56,14 @@ int main(int argc, char **argv) {
     if (problem != nullptr) Error(problem);
     std::fprintf(stderr, "%lf\n", g.c2);
 
+    SampleSink sink = AllocateSink(GraftChunk(g), "SG2 memory allocation error.");
+
     const char *output = argv[argc - 1];
     if (sg1 != nullptr && IsSameFile(sg1, output)) Error("SG2 file not stored.");
     FILE *out = OpenOutput(output, "SG2 file not stored.");
+    AttachSink(&sink, out, "SG2 data write error.");
     WriteSinogramHeader(out, g.width, g.m1);  // a failure shows at the final flush
-    WriteGraftViews(out, table, g, sg1);
+    WriteGraftViews(&sink, table, g, sg1);
     FinishOutput(out, "SG2 data write error.");
     if (sg1 != nullptr) CloseInput(sg1);
     ReleaseSourceTable(table);

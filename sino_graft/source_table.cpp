@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 #include "error.h"
 #include "memory.h"
@@ -18,7 +17,7 @@ SourceTable LoadSourceTableFrom(FILE *in) {
     std::size_t width = static_cast<std::size_t>(table.columns) + 2;
     // (M0 + 1)(N0 + 2) doubles can exceed what a size_t counts in bytes.
     if (width > SIZE_MAX / sizeof(double) / rows) Error("SG0 memory allocation error.");
-    table.row = static_cast<double **>(std::malloc(sizeof(double *) * rows));
+    table.row = static_cast<double **>(AllocateArray(rows, sizeof(double *)));
     table.block_bytes = sizeof(double) * rows * width;
     table.block = table.row == nullptr ? nullptr : static_cast<double *>(AllocateBlock(table.block_bytes));
     if (table.block == nullptr) Error("SG0 memory allocation error.");
@@ -59,6 +58,6 @@ void MirrorClosingRow(const SourceTable &table, double c0) {
 
 void ReleaseSourceTable(SourceTable &table) {
     ReleaseBlock(table.block, table.block_bytes);
-    std::free(table.row);
+    ReleaseArray(table.row);
     table = SourceTable{};
 }

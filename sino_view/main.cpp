@@ -1,13 +1,13 @@
 // sino_view: a sinogram file as an 8-bit greyscale PNG, one row per view.
-#include <cstdint>
-#include <cstdlib>
 
 #include "error.h"
+#include "memory.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "view.h"
 
 int main(int argc, char **argv) {
+    ProtectStandardStreams();
     if (argc != 3 && argc != 5) Error("usage : sino_view SG {lo hi} PNG");
     bool windowed = argc == 5;
     Window window = windowed ? WindowArguments(argv[2], argv[3]) : Window{0, 0};
@@ -17,8 +17,7 @@ int main(int argc, char **argv) {
     if (!ReadSinogramHeader(in, &columns, &rows) || columns <= 0 || rows <= 0) Error("bad number of pixels.");
     if (columns > kMaxPngSide || rows > kMaxPngSide) Error("image too large.");
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
-    double *samples = count > SIZE_MAX / sizeof(double) ? nullptr
-                                                        : static_cast<double *>(std::malloc(sizeof(double) * count));
+    double *samples = static_cast<double *>(AllocateArray(count, sizeof(double)));
     if (samples == nullptr) Error("memory allocation error.");
     if (std::fread(samples, sizeof(double), count, in) != count) Error("data read error.");
     CloseInput(in);

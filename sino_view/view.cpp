@@ -1,12 +1,12 @@
 #include "view.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include <png.h>
 
 #include "args.h"
 #include "error.h"
+#include "memory.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ unsigned char GreyLevel(double sample, Window window) {
 void WritePng(FILE *out, const double *samples, int columns, int rows, Window window) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailure, PngWarning);
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
-    unsigned char *row = static_cast<unsigned char *>(std::malloc(static_cast<std::size_t>(columns)));
+    unsigned char *row = static_cast<unsigned char *>(AllocateArray(static_cast<std::size_t>(columns), 1));
     if (info == nullptr || row == nullptr) Error("memory allocation error.");
     png_init_io(png, out);
     png_set_IHDR(png, info, static_cast<png_uint_32>(columns), static_cast<png_uint_32>(rows), 8,
@@ -66,5 +66,5 @@ void WritePng(FILE *out, const double *samples, int columns, int rows, Window wi
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    std::free(row);
+    ReleaseArray(row);
 }

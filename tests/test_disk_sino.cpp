@@ -12,6 +12,7 @@
 
 #include "cli/run.h"
 #include "disks.h"
+#include "memory.h"
 #include "oracle/disk_oracle.h"
 #include "sinogram.h"
 
@@ -46,8 +47,12 @@ void WriteFast(FILE *out, const std::vector<std::string> &args) {
     ParseRadii(argv.data() + 4, count, radius.data(), squared.data());
     int n = std::atoi(argv[1]), m = std::atoi(argv[argc - 2]);
     WriteSinogramHeader(out, n, m);
-    WriteDiskViews(out, Disks{count, radius.data(), squared.data()}, n, m, std::atof(argv[2]),
+    SampleSink sink = AllocateSink(n, "memory allocation error.");
+    AttachSink(&sink, out, "data write error.");
+    std::vector<double> t2(n);
+    WriteDiskViews(&sink, t2.data(), Disks{count, radius.data(), squared.data()}, n, m, std::atof(argv[2]),
                    std::atof(argv[3]));
+    ReleaseBlock(sink.block, sink.capacity * sizeof(double));
 }
 
 void WriteOracle(FILE *out, const std::vector<std::string> &args) {

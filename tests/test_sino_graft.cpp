@@ -13,6 +13,7 @@
 #include "cli/run.h"
 #include "geometry.h"
 #include "graft.h"
+#include "memory.h"
 #include "oracle/graft_oracle.h"
 #include "source_table.h"
 
@@ -156,7 +157,10 @@ std::string FastGraft(const SourceTable &table, const GraftArguments &a, const s
     FILE *sg1 = sg1_bytes != nullptr ? StreamOf(*sg1_bytes) : nullptr;
     FILE *out = std::tmpfile();
     std::fprintf(out, "%d\t%d\n", g.width, g.m1);
-    WriteGraftViews(out, table, g, sg1);
+    SampleSink sink = AllocateSink(GraftChunk(g), "SG2 memory allocation error.");
+    AttachSink(&sink, out, "SG2 data write error.");
+    WriteGraftViews(&sink, table, g, sg1);
+    ReleaseBlock(sink.block, sink.capacity * sizeof(double));
     if (sg1 != nullptr) std::fclose(sg1);
     return ContentsAndClose(out);
 }

@@ -1,0 +1,20 @@
+// disk_sino's whole run: every input line is one argument before the output
+// name (N xC yC R1 ... M).
+#include <string>
+
+#include "args.h"
+#include "harness.h"
+
+int disk_sino_main(int argc, char **argv);
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    FuzzInput input{data, size, 0};
+    std::vector<std::string> args{"disk_sino"};
+    while (input.at < input.size && args.size() < 40) args.push_back(NextLine(&input));
+    // Keep one run short: N times M samples, each summing every radius.
+    if (args.size() >= 3 && IntArgument(args[1].c_str()) > 4000) return 0;
+    if (args.size() >= 3 && IntArgument(args.back().c_str()) > 200) return 0;
+    args.push_back("/dev/null");
+    RunProgram(disk_sino_main, args);
+    return 0;
+}
