@@ -67,8 +67,10 @@ void BackProject(const double *q, int n, int views, double dtheta, double interv
     for (int j = 0; j < n; ++j) out[j] = q[j];  // view 0 projects j onto sample j
 
     double cosines[kViewBlock];
-    for (int first = 1; first < views; first += kViewBlock) {
-        int count = views - first < kViewBlock ? views - first : kViewBlock;
+    // 64-bit, so that the last block of a view count near the 32-bit limit
+    // does not overflow the index.
+    for (long long first = 1; first < views; first += kViewBlock) {
+        int count = views - first < kViewBlock ? static_cast<int>(views - first) : kViewBlock;
         for (int t = 0; t < count; ++t) {
             double angle = static_cast<Real>(first + t) * dtheta;
             cosines[t] = std::cos(angle);
