@@ -7,19 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/run.h"
+
 #include "args.h"
 #include "profile.h"
 #include "sinogram.h"
 
 namespace {
-
-// A stream over a copy of the text (tmpfile, so that empty text works too).
-FILE *StreamOf(const std::string &text) {
-    FILE *stream = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
 
 TEST(DefaultViewCount, IsTheFloorOfNTimesPi) {
     EXPECT_EQ(DefaultViewCount(1), 3);

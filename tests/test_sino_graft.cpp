@@ -19,13 +19,6 @@
 
 namespace {
 
-FILE *StreamOf(const std::string &bytes) {
-    FILE *stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
-
 std::string Sinogram(int n, int m, const std::vector<double> &samples, const std::string &header_tail = "") {
     return std::to_string(n) + "\t" + std::to_string(m) + header_tail + "\n" +
            std::string(reinterpret_cast<const char *>(samples.data()), samples.size() * sizeof(double));

@@ -98,3 +98,10 @@ std::string ContentsAndClose(FILE *stream) {
     std::fclose(stream);
     return bytes;
 }
+
+FILE *StreamOf(const std::string &bytes) {
+    FILE *stream = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::rewind(stream);
+    return stream;
+}

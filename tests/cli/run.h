@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 struct RunResult {
@@ -54,6 +55,10 @@ void ExpectFailures(const char *program, const FailureCase (&cases)[N]) {
 // Bytes of a sinogram: header "N\tM\n", then the samples little-endian.
 std::string SinogramBytes(int columns, int rows, const double *samples);
 std::string DoublesBytes(const double *values, long count);
+// A stream over a copy of the bytes (a tmpfile, so that empty input works
+// too), positioned at its start.
+FILE *StreamOf(const std::string &bytes);
+
 // Everything written to a stream so far (a tmpfile: the writers need a
 // real file descriptor), read back from its start; closes the stream.
 std::string ContentsAndClose(FILE *stream);
