@@ -65,11 +65,15 @@ void FilterProfile(const double *p, int n, const Real *table, double *q) {
 void BackProject(const double *q, int n, int views, double dtheta, double interval,
                  double *out) {
     for (int j = 0; j < n; ++j) out[j] = q[j];  // view 0 projects j onto sample j
+    AddViews(q, n, 1, views, dtheta, out);
+    for (int j = 0; j < n; ++j) out[j] = static_cast<Real>(out[j]) * dtheta / interval;
+}
 
+void AddViews(const double *q, int n, int first_view, int views, double dtheta, double *out) {
     double cosines[kViewBlock];
     // 64-bit, so that the last block of a view count near the 32-bit limit
     // does not overflow the index.
-    for (long long first = 1; first < views; first += kViewBlock) {
+    for (long long first = first_view; first < views; first += kViewBlock) {
         int count = views - first < kViewBlock ? static_cast<int>(views - first) : kViewBlock;
         for (int t = 0; t < count; ++t) {
             double angle = static_cast<Real>(first + t) * dtheta;
@@ -93,7 +97,6 @@ void BackProject(const double *q, int n, int views, double dtheta, double interv
             out[j] = s;
         }
     }
-    for (int j = 0; j < n; ++j) out[j] = static_cast<Real>(out[j]) * dtheta / interval;
 }
 
 double ViewStep(int views) { return static_cast<Real>(kPi) / views; }

@@ -28,6 +28,10 @@ void FilterProfile(const double *p, int n, const Real *table, double *q);
 void BackProject(const double *q, int n, int views, double dtheta, double interval,
                  double *out);
 
+// Adds views first_view ... views - 1 to the running sums, one per sample,
+// in view order; BackProject's inner part.
+void AddViews(const double *q, int n, int first_view, int views, double dtheta, double *out);
+
 // pi / views, the angle between views.
 double ViewStep(int views);
 

@@ -146,6 +146,29 @@ TEST(Reconstruction, SingleSampleAndSingleView) {
     for (int j = 0; j < 5; ++j) EXPECT_EQ(single.values[j], static_cast<double>(single.q[j] * static_cast<Real>(kPi) / 0.75));
 }
 
+TEST(Reconstruction, LastViewsBeforeThe32BitLimit) {
+    // A view count of 2^31 - 1 (a larger argument is clamped to it) once
+    // overflowed the index of the last block of views and crashed. The last
+    // five views alone, against the straightforward sum.
+    const int views = 2147483647;
+    const double q[] = {1.0, 0.5, -0.25, 2.0, 0.125};
+    double dtheta = ViewStep(views);
+    double fast[5], slow[5];
+    for (int j = 0; j < 5; ++j) fast[j] = slow[j] = q[j];
+    AddViews(q, 5, views - 5, views, dtheta, fast);
+    for (int j = 0; j < 5; ++j) {
+        for (int k = views - 5; k < views; ++k) {
+            double angle = static_cast<Real>(k) * dtheta;
+            double x = std::fabs(static_cast<double>(static_cast<Real>(std::cos(angle)) * j));
+            int i = static_cast<int>(x);
+            Real term = q[i];
+            if (i != 4) term += (x - i) * (static_cast<Real>(q[i + 1]) - q[i]);
+            slow[j] = static_cast<double>(term + slow[j]);
+        }
+        EXPECT_EQ(fast[j], slow[j]) << j;
+    }
+}
+
 TEST(Reconstruction, UniformDiskComesBackAsUnitDensity) {
     // Chord profile of a disk of radius 40: its density is 1 inside, 0 outside.
     const double radius = 40;
