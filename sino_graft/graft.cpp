@@ -1,11 +1,12 @@
 #include "graft.h"
 
-
 #include "error.h"
 #include "sink.h"
 
 namespace {
 
+// Columns computed before they are handed to the sink: every view of any
+// usual width at once, and bounded memory for an absurd one.
 constexpr int kChunk = 1 << 16;
 
 }  // namespace
