@@ -19,8 +19,11 @@ void SampleColumns(const SourceTable &table, const ViewPlacement &view, int firs
     const double *a = table.row[view.row];
     const double *b = table.row[view.row + 1];
     const double fy = view.fy, s = view.s, base = view.base;
+    // Positions first, in a loop of their own: the extended-precision
+    // multiply-add then overlaps freely from one column to the next.
+    for (int i = first; i < last; ++i) columns[i - first] = static_cast<Real>(i) * s + base;
     for (int i = first; i < last; ++i) {
-        double position = static_cast<Real>(i) * s + base;
+        double position = columns[i - first];
         if (-1 < position && position < n0) {
             double fx;
             int k = DetectorCell(position, &fx);
