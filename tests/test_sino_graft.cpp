@@ -19,13 +19,8 @@
 
 namespace {
 
-std::string Sinogram(int n, int m, const std::vector<double> &samples, const std::string &header_tail = "") {
-    return std::to_string(n) + "\t" + std::to_string(m) + header_tail + "\n" +
-           std::string(reinterpret_cast<const char *>(samples.data()), samples.size() * sizeof(double));
-}
-
 SourceTable TableOf(int n, int m, const std::vector<double> &samples) {
-    FILE *in = StreamOf(Sinogram(n, m, samples));
+    FILE *in = StreamOf(SinogramBytes(n, m, samples.data()));
     SourceTable table = LoadSourceTableFrom(in);
     std::fclose(in);
     return table;
