@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #ifdef CT_FUZZING
 #include "fuzz_hook.h"
@@ -14,4 +15,9 @@ void Error(const char *message) {
     FuzzFailure();
 #endif
     std::exit(1);
+}
+
+void ErrorAbout(const char *prefix, const char *message) {
+    std::string line = std::string(prefix) + message;
+    Error(line.c_str());
 }

@@ -5,3 +5,7 @@
 // with exit status 1 through the normal exit, so open output streams are
 // flushed and a partial output file keeps everything written before.
 [[noreturn]] void Error(const char *message);
+
+// The same, with the message after a prefix naming the file it is about
+// ("SG0 " + "data read error."); an empty prefix gives the message alone.
+[[noreturn]] void ErrorAbout(const char *prefix, const char *message);

@@ -87,15 +87,16 @@ std::size_t Rounded(std::size_t bytes) {
 }  // namespace
 #endif
 
-static void *MapBlock(std::size_t bytes) {
+static void *MapBlock(std::size_t bytes, bool populate) {
 #ifdef CT_HEAP_BLOCKS
+    (void)populate;
     return std::calloc(bytes == 0 ? 1 : bytes, 1);
 #else
     if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
     if (bytes < kHugePage) {
         // Too small to be worth a huge page of zeroing.
         void *block = mmap(nullptr, bytes == 0 ? 1 : bytes, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+                           MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
         return block == MAP_FAILED ? nullptr : block;
     }
     std::size_t length = Rounded(bytes);
@@ -109,6 +110,7 @@ static void *MapBlock(std::size_t bytes) {
     if (tail < raw + length + kHugePage) munmap(tail, static_cast<std::size_t>(raw + length + kHugePage - tail));
 
     madvise(block, length, MADV_HUGEPAGE);  // a hint: without it the pages are small
+    if (!populate) return block;
 #ifdef MADV_POPULATE_WRITE
     // Memory that cannot be had shows here, as a failed allocation, rather
     // than later as a fault. Kernels without the call fault pages lazily.
@@ -132,9 +134,29 @@ static void UnmapBlock(void *block, std::size_t bytes) {
 
 void *AllocateBlock(std::size_t bytes) {
     if (bytes > kFuzzLimit) return nullptr;
-    void *block = MapBlock(bytes);
+    void *block = MapBlock(bytes, true);
     Remember(block, bytes, true);
     return block;
+}
+
+void *ReserveBlock(std::size_t bytes) {
+    if (bytes > kFuzzLimit) return nullptr;
+    void *block = MapBlock(bytes, false);
+    Remember(block, bytes, true);
+    return block;
+}
+
+void TouchBlock(void *start, std::size_t bytes) {
+#if !defined(CT_HEAP_BLOCKS) && defined(MADV_POPULATE_WRITE)
+    // madvise wants a page-aligned start; the range is widened to whole pages.
+    constexpr std::uintptr_t kPage = 4096;
+    std::uintptr_t first = reinterpret_cast<std::uintptr_t>(start) / kPage * kPage;
+    std::uintptr_t end = reinterpret_cast<std::uintptr_t>(start) + bytes;
+    if (bytes != 0) madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    (void)start;
+    (void)bytes;
+#endif
 }
 
 void ReleaseBlock(void *block, std::size_t bytes) {

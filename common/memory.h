@@ -17,6 +17,14 @@ void ReleaseArray(void *array);
 void *AllocateBlock(std::size_t bytes);
 void ReleaseBlock(void *block, std::size_t bytes);
 
+// A zero-filled block whose pages are not yet in place: memory is committed
+// only as it is touched, so a header that promises more data than follows
+// costs no more than the data. TouchBlock puts a range's pages in place in
+// one call (best effort: untouched pages still fault in on first use).
+// Release it with ReleaseBlock and the same size.
+void *ReserveBlock(std::size_t bytes);
+void TouchBlock(void *start, std::size_t bytes);
+
 #ifdef CT_FUZZING
 // Releases everything still allocated: the programs leave their memory to
 // the process exit, which an in-process fuzzing run never reaches.

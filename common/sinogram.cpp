@@ -2,6 +2,13 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
+#include <string>
+
+#include "blocks.h"
+#include "error.h"
+#include "memory.h"
+#include "streams.h"
 
 namespace {
 
@@ -57,4 +64,46 @@ bool ReadSinogramHeader(FILE *in, int *columns, int *rows) {
     if (c != '\n' && length == kHeaderBuffer - 1) return false;
     line[length] = '\0';
     return ParseSinogramHeader(line, columns, rows);
+}
+
+void ReadCheckedHeader(FILE *in, const char *prefix, int *columns, int *rows) {
+    if (!ReadSinogramHeader(in, columns, rows) || *columns <= 0 || *rows <= 0) {
+        ErrorAbout(prefix, "bad number of pixels.");
+    }
+}
+
+bool ReadSamples(FILE *in, double *samples, std::size_t count) {
+    while (count > 0) {
+        std::size_t piece = count < kReadPieceSamples ? count : kReadPieceSamples;
+        TouchBlock(samples, piece * sizeof(double));
+        if (std::fread(samples, sizeof(double), piece, in) != piece) return false;
+        samples += piece;
+        count -= piece;
+    }
+    return true;
+}
+
+Sinogram ReadSinogramFrom(FILE *in, const char *prefix) {
+    Sinogram s{};
+    ReadCheckedHeader(in, prefix, &s.columns, &s.rows);
+    std::size_t count = static_cast<std::size_t>(s.columns) * static_cast<std::size_t>(s.rows);
+    if (count > SIZE_MAX / sizeof(double)) ErrorAbout(prefix, "memory allocation error.");
+    s.bytes = count * sizeof(double);
+    s.samples = static_cast<double *>(ReserveBlock(s.bytes));
+    if (s.samples == nullptr) ErrorAbout(prefix, "memory allocation error.");
+    if (!ReadSamples(in, s.samples, count)) ErrorAbout(prefix, "data read error.");
+    return s;
+}
+
+Sinogram ReadSinogram(const char *name, const char *prefix) {
+    std::string failure = std::string(prefix) + "file not found.";
+    FILE *in = OpenInput(name, "rb", failure.c_str());
+    Sinogram s = ReadSinogramFrom(in, prefix);
+    CloseInput(in);
+    return s;
+}
+
+void ReleaseSinogram(Sinogram *sinogram) {
+    ReleaseBlock(sinogram->samples, sinogram->bytes);
+    *sinogram = Sinogram{};
 }

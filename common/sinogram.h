@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdio>
 
 static_assert(std::endian::native == std::endian::little,
@@ -21,3 +22,30 @@ bool ReadSinogramHeader(FILE *in, int *columns, int *rows);
 
 // The parsing step alone, on a zero-terminated line.
 bool ParseSinogramHeader(const char *line, int *columns, int *rows);
+
+// Reads the header and requires both counts to be greater than zero;
+// otherwise the process ends with "<prefix>bad number of pixels.".
+void ReadCheckedHeader(FILE *in, const char *prefix, int *columns, int *rows);
+
+// Reads `count` samples in large pieces into a block from ReserveBlock (or
+// any memory), putting each piece's pages in place just before it is read,
+// so that memory follows the data actually supplied. False on a short read.
+bool ReadSamples(FILE *in, double *samples, std::size_t count);
+
+// A whole sinogram (or image) in memory: rows of columns samples, row 0
+// first.
+struct Sinogram {
+    int columns;
+    int rows;
+    double *samples;
+    std::size_t bytes;  // the block's size, for ReleaseSinogram
+};
+
+// Opens the named sinogram ("rb"; a name starting with '-' is standard
+// input), reads it whole and closes it unless it is standard input. Ends the
+// process with the prefix and "file not found.", "bad number of pixels.",
+// "memory allocation error." or "data read error." (a short file). Data
+// after the last sample is not read.
+Sinogram ReadSinogram(const char *name, const char *prefix);
+Sinogram ReadSinogramFrom(FILE *in, const char *prefix);
+void ReleaseSinogram(Sinogram *sinogram);

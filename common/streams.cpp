@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio_ext.h>
 #include <unistd.h>
 
@@ -84,6 +85,13 @@ void CloseInput(FILE *in) {
     if (in == stdin) return;
     Forget(in);
     std::fclose(in);
+}
+
+bool IsSameFile(FILE *in, const char *output) {
+    struct stat source, target;
+    if (fstat(fileno(in), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+    int found = IsStandardStream(output) ? fstat(STDOUT_FILENO, &target) : stat(output, &target);
+    return found == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino;
 }
 
 FILE *OpenOutput(const char *name, const char *failure) {

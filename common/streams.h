@@ -22,6 +22,12 @@ FILE *OpenInput(const char *name, const char *mode, const char *failure);
 // Closes an input unless it is standard input.
 void CloseInput(FILE *in);
 
+// Whether writing the named output ('-': standard output) would write into
+// the regular file `in` is being read from: by name, link or descriptor.
+// A program that still reads `in` while it writes must refuse such an
+// output, or it would truncate or overwrite its own input.
+bool IsSameFile(FILE *in, const char *output);
+
 // Opens an output for binary writing ("wb"); ends the process with `failure`
 // when it cannot be created. Outputs get a large buffer, so that they reach
 // the system in few large writes.

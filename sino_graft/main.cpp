@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include <sys/stat.h>
-
 #include "args.h"
 #include "error.h"
 #include "geometry.h"
@@ -12,18 +10,6 @@
 #include "sinogram.h"
 #include "source_table.h"
 #include "streams.h"
-
-namespace {
-
-// Whether the output name is the very file SG1 is being read from: opening
-// it for writing would truncate SG1 before it is read.
-bool IsSameFile(FILE *sg1, const char *output) {
-    struct stat in, out;
-    if (IsStandardStream(output) || fstat(fileno(sg1), &in) != 0 || stat(output, &out) != 0) return false;
-    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-}
-
-}  // namespace
 
 int main(int argc, char **argv) {
     ProtectStandardStreams();
