@@ -2,7 +2,7 @@
 // mirrored about the rotation axis, which lies on column n - 1 of 2n - 1.
 #pragma once
 
-#include <cstdio>
+#include "sink.h"
 
 // Columns of the expanded sinogram, 2n - 1; ends the process when that
 // leaves the 32-bit range of the header's counts.
@@ -11,7 +11,7 @@ int ExpandedColumns(int n);
 // Fills row[c] = p[|c - (n - 1)|] for c = 0 ... 2n - 2.
 void MirrorProfile(const double *p, int n, double *row);
 
-// Writes `views` copies of the row, in blocks of many rows, so the output
-// reaches the system in large writes. A failed write ends the process with
-// "data write error.".
-void WriteRepeatedRow(FILE *out, const double *row, int columns, int views);
+// Writes `views` copies of the row through the sink (room for a row at
+// least), so the output reaches the system in large writes. A failed write
+// ends the process with the sink's message.
+void WriteRepeatedRow(SampleSink *sink, const double *row, int columns, int views);

@@ -3,16 +3,13 @@
 #include <cmath>
 
 #include "args.h"
+#include "blocks.h"
 #include "error.h"
 #include "kernels.h"
 
 namespace {
 
 constexpr const char *kWriteError = "data write error.";
-
-// Views whose cosines are computed together: small enough to stay in the
-// first-level cache while every output sample walks through them.
-constexpr int kViewBlock = 1024;
 
 // One view's contribution to the sample at j: interpolate the filtered
 // profile at |cos * j| and add to s, rounding s to a double. At i = n - 1
@@ -70,11 +67,11 @@ void BackProject(const double *q, int n, int views, double dtheta, double interv
 }
 
 void AddViews(const double *q, int n, int first_view, int views, double dtheta, double *out) {
-    double cosines[kViewBlock];
+    double cosines[kCosineViews];
     // 64-bit, so that the last block of a view count near the 32-bit limit
     // does not overflow the index.
-    for (long long first = first_view; first < views; first += kViewBlock) {
-        int count = views - first < kViewBlock ? static_cast<int>(views - first) : kViewBlock;
+    for (long long first = first_view; first < views; first += kCosineViews) {
+        int count = views - first < kCosineViews ? static_cast<int>(views - first) : kCosineViews;
         for (int t = 0; t < count; ++t) {
             double angle = static_cast<Real>(first + t) * dtheta;
             cosines[t] = std::cos(angle);

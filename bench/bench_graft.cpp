@@ -12,7 +12,7 @@
 
 #include "bench.h"
 #include "oracle/graft_oracle.h"
-#include "source_table.h"
+#include "sino_graft/source_table.h"
 
 namespace {
 

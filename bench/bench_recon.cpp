@@ -7,7 +7,7 @@
 #include "bench.h"
 #include "oracle/recon_oracle.h"
 #include "profile.h"
-#include "recon.h"
+#include "ax_recon/recon.h"
 
 void BenchRecon() {
     for (int n : {1024, 4096}) {

@@ -37,6 +37,12 @@ Profile ReadProfileFrom(FILE *in, int arrays) {
     return profile;
 }
 
+void ReleaseProfile(Profile *profile) {
+    ReleaseArray(profile->samples);
+    ReleaseArray(profile->extra);
+    *profile = Profile{};
+}
+
 Profile ReadProfile(const char *name, int arrays) {
     FILE *in = OpenInput(name, "r", "file not found.");
     Profile profile = ReadProfileFrom(in, arrays);

@@ -19,6 +19,9 @@ Profile ReadProfile(const char *name, int arrays);
 // Reads the count and values from an open stream; the same failures.
 Profile ReadProfileFrom(FILE *in, int arrays);
 
+// Gives the arrays back; the profile is empty after.
+void ReleaseProfile(Profile *profile);
+
 // n times pi truncated toward zero, with the product formed with a 64-bit
 // significand so that it is the floor of the exact product. The result can
 // exceed the 32-bit range for n above 683565275; callers check.

@@ -2,16 +2,10 @@
 
 #include <cstdint>
 
+#include "blocks.h"
 #include "error.h"
 #include "memory.h"
 #include "streams.h"
-
-namespace {
-
-// Large enough that writes are few, small enough to stay one huge page.
-constexpr std::size_t kSinkBytes = std::size_t{1} << 21;
-
-}  // namespace
 
 SampleSink AllocateSink(std::size_t at_least, const char *memory_failure) {
     std::size_t capacity = kSinkBytes / sizeof(double);
@@ -38,4 +32,9 @@ void SinkAdvance(SampleSink *sink, std::size_t count) { sink->used += count; }
 void SinkFlush(SampleSink *sink) {
     WriteBlock(sink->out, sink->block, sink->used * sizeof(double), sink->failure);
     sink->used = 0;
+}
+
+void ReleaseSink(SampleSink *sink) {
+    ReleaseBlock(sink->block, sink->capacity * sizeof(double));
+    *sink = SampleSink{};
 }

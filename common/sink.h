@@ -30,3 +30,6 @@ void SinkAdvance(SampleSink *sink, std::size_t count);
 // Writes what the block holds; ends the process with the sink's failure
 // message when the write fails.
 void SinkFlush(SampleSink *sink);
+
+// Gives the block back (after the last SinkFlush); the sink is empty after.
+void ReleaseSink(SampleSink *sink);

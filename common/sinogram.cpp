@@ -40,6 +40,10 @@ int WriteSinogramHeader(FILE *out, int columns, int rows) {
     return std::fprintf(out, "%d\t%d\n", columns, rows);
 }
 
+void WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure) {
+    if (WriteSinogramHeader(out, columns, rows) < 0) Error(failure);
+}
+
 bool ParseSinogramHeader(const char *line, int *columns, int *rows) {
     int first = 0;
     int second = 0;

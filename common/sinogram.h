@@ -12,6 +12,10 @@ static_assert(std::endian::native == std::endian::little,
 // Writes "%d\t%d\n"; returns what fprintf returned.
 int WriteSinogramHeader(FILE *out, int columns, int rows);
 
+// Writes the header and ends the process with `failure` when the write
+// fails: every program checks its header the same way, at once.
+void WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure);
+
 // Reads one header line (at most 1023 bytes and its line feed) and parses two
 // integers from it as "%d %d" would; text after the second is ignored.
 // Returns false when no line can be read, when the line does not end within

@@ -7,16 +7,11 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include "blocks.h"
 #include "error.h"
 #include "memory.h"
 
 namespace {
-
-constexpr std::size_t kStreamBuffer = 1 << 18;
-
-// Blocks at least this large go straight to the system, without a copy
-// through the stream's buffer.
-constexpr std::size_t kDirectWrite = 1 << 14;
 
 // Gives a stream a large buffer of its own; glibc ignores setvbuf's size
 // unless the buffer is passed in. A standard stream shared by two inputs

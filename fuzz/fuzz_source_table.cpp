@@ -7,7 +7,7 @@
 #include <string>
 
 #include "harness.h"
-#include "source_table.h"
+#include "sino_graft/source_table.h"
 
 namespace {
 

@@ -18,19 +18,21 @@ bool CeilingFits(double value, long long *result) {
 
 }  // namespace
 
-const char *ComputeGeometry(GraftGeometry *g, double ot, double dx, double dy) {
-    if (!std::isfinite(ot)) return "bad rotation angle.";
-    if (!std::isfinite(dx) || !std::isfinite(dy)) return "bad shift.";
+const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g) {
+    if (!std::isfinite(in.ot)) return "bad rotation angle.";
+    if (!std::isfinite(in.dx) || !std::isfinite(in.dy)) return "bad shift.";
+    g->in = in;
+    const double ot = in.ot, dx = in.dx, dy = in.dy;
 
     g->theta0 = (std::fmod(ot, 360.0) + static_cast<Real>(360)) * kPi / 180;
-    double h1 = g->n1 * static_cast<Real>(0.5) - 0.5;
-    double h0 = static_cast<Real>(g->n0) * g->ratio * 0.5 - 0.5;
+    double h1 = in.n1 * static_cast<Real>(0.5) - 0.5;
+    double h0 = static_cast<Real>(in.n0) * in.ratio * 0.5 - 0.5;
     double cos0 = std::cos(g->theta0), sin0 = std::sin(g->theta0);
     g->px = (static_cast<Real>(dx) + h1) - (static_cast<Real>(cos0) - sin0) * h0;
     g->py = (static_cast<Real>(dy) + h1) - (static_cast<Real>(sin0) + cos0) * h0;
-    g->dphi = static_cast<Real>(kPi) / g->m1;
+    g->dphi = static_cast<Real>(kPi) / in.m1;
 
-    for (int k = 0; k < g->m1; ++k) {
+    for (int k = 0; k < in.m1; ++k) {
         double phi = static_cast<Real>(k) * g->dphi;
         double e = static_cast<Real>(std::cos(phi)) * g->px - static_cast<Real>(std::sin(phi)) * g->py;
         if (k == 0) {
@@ -43,12 +45,12 @@ const char *ComputeGeometry(GraftGeometry *g, double ot, double dx, double dy) {
     }
 
     const char *too_large = "SG2 too large.";
-    double before = static_cast<Real>(g->ratio) * g->c0 + g->emax - g->c1;
+    double before = static_cast<Real>(in.ratio) * in.c0 + g->emax - in.c1;
     long long pad = 0;
     if (!(before < 0) && !CeilingFits(before, &pad)) return too_large;
-    long long end1 = pad + g->n1;
-    g->c2 = static_cast<Real>(pad) + g->c1;
-    double after = (static_cast<Real>(g->n0 - 1) - g->c0) * g->ratio + g->c2 - g->emin;
+    long long end1 = pad + in.n1;
+    g->c2 = static_cast<Real>(pad) + in.c1;
+    double after = (static_cast<Real>(in.n0 - 1) - in.c0) * in.ratio + g->c2 - g->emin;
     long long last = 0;
     if (!CeilingFits(after, &last)) return too_large;
     long long width = last + 1 > end1 ? last + 1 : end1;
@@ -63,21 +65,21 @@ ViewPlacement PlaceView(const GraftGeometry &g, int k) {
     double phi = static_cast<Real>(k) * g.dphi;
     double m = static_cast<Real>(std::cos(phi)) * g.px - static_cast<Real>(std::sin(phi)) * g.py - g.c2;
     double a = std::fmod(static_cast<Real>(phi) + g.theta0, static_cast<Real>(kTwoPi));
-    Real p = static_cast<Real>(a) * g.m0 / kPi;
+    Real p = static_cast<Real>(a) * g.in.m0 / kPi;
     ViewPlacement view;
-    if (g.m0 > p) {
-        view.s = 1 / static_cast<Real>(g.ratio);
+    if (g.in.m0 > p) {
+        view.s = 1 / static_cast<Real>(g.in.ratio);
     } else {
-        p = p - g.m0;
-        view.s = -1 / static_cast<Real>(g.ratio);
+        p = p - g.in.m0;
+        view.s = -1 / static_cast<Real>(g.in.ratio);
     }
     view.row = static_cast<int>(p);
     view.fy = p - view.row;
-    if (view.row >= g.m0) {
+    if (view.row >= g.in.m0) {
         // P rounded up to M0 exactly: sample the mirrored row at full weight.
-        view.row = g.m0 - 1;
+        view.row = g.in.m0 - 1;
         view.fy = 1;
     }
-    view.base = static_cast<Real>(view.s) * m + g.c0;
+    view.base = static_cast<Real>(view.s) * m + g.in.c0;
     return view;
 }

@@ -4,12 +4,20 @@
 // mapping i -> i s + base.
 #pragma once
 
-struct GraftGeometry {
+// What SG0's header, SG1 and the command line give.
+struct GraftInputs {
     int n0, m0;      // SG0 detectors and views
     double c0;       // SG0 rotation centre
     int n1, m1;      // SG1 detectors and views, also SG2's views
     double c1;       // SG1 rotation centre
     double ratio;    // dr0 / dr1
+    double ot;       // SG0's rotation, degrees
+    double dx, dy;   // SG0's shift, SG1 pixels
+};
+
+// What is computed from them.
+struct GraftGeometry {
+    GraftInputs in;
     double theta0;   // SG0's rotation, radians in (0, 4 pi)
     double px, py;   // corner (-h0, -h0) of SG0's field in SG1's frame
     double dphi;     // pi / M1
@@ -20,11 +28,11 @@ struct GraftGeometry {
     int width;       // W, SG2's detectors
 };
 
-// Fills theta0 ... width from the counts, centres and ratio already in `g`
-// and from ot, dx and dy. Returns nullptr, or the message for a geometry
-// without a meaningful result: a non-finite angle or shift, or an extent
-// beyond the 32-bit range.
-const char *ComputeGeometry(GraftGeometry *g, double ot, double dx, double dy);
+// Computes the geometry from the inputs (the counts, centres and ratio
+// already checked). Returns nullptr, or the message for a geometry without
+// a meaningful result: a non-finite angle or shift, or an extent beyond the
+// 32-bit range.
+const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g);
 
 // One view of SG2 in SG0: rows row and row + 1 at fraction fy, and column i
 // at detector position i * s + base (rounded to a double).

@@ -1,15 +1,8 @@
 #include "graft.h"
 
+#include "blocks.h"
 #include "error.h"
 #include "sink.h"
-
-namespace {
-
-// Columns computed before they are handed to the sink: every view of any
-// usual width at once, and bounded memory for an absurd one.
-constexpr int kChunk = 1 << 16;
-
-}  // namespace
 
 void SampleColumns(const SourceTable &table, const ViewPlacement &view, int first, int last,
                    double *columns) {
@@ -34,14 +27,14 @@ void SampleColumns(const SourceTable &table, const ViewPlacement &view, int firs
     }
 }
 
-int GraftChunk(const GraftGeometry &g) { return g.width < kChunk ? g.width : kChunk; }
+int GraftChunk(const GraftGeometry &g) { return g.width < kGraftColumns ? g.width : kGraftColumns; }
 
 void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
     int chunk = GraftChunk(g);
     int copy_first = sg1 != nullptr ? g.pad : g.width;
     int copy_last = sg1 != nullptr ? g.end1 : g.width;
 
-    for (int k = 0; k < g.m1; ++k) {
+    for (int k = 0; k < g.in.m1; ++k) {
         ViewPlacement view = PlaceView(g, k);
         for (int first = 0; first < g.width; first += chunk) {
             int last = g.width - first < chunk ? g.width : first + chunk;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "blocks.h"
 #include "error.h"
 #include "memory.h"
 #include "sinogram.h"
@@ -10,21 +11,31 @@
 
 SourceTable LoadSourceTableFrom(FILE *in) {
     SourceTable table{};
-    if (!ReadSinogramHeader(in, &table.columns, &table.rows) || table.columns <= 0 || table.rows <= 0) {
-        Error("SG0 bad number of pixels.");
-    }
+    ReadCheckedHeader(in, "SG0 ", &table.columns, &table.rows);
     std::size_t rows = static_cast<std::size_t>(table.rows) + 1;
     std::size_t width = static_cast<std::size_t>(table.columns) + 2;
     // (M0 + 1)(N0 + 2) doubles can exceed what a size_t counts in bytes.
     if (width > SIZE_MAX / sizeof(double) / rows) Error("SG0 memory allocation error.");
     table.row = static_cast<double **>(AllocateArray(rows, sizeof(double *)));
     table.block_bytes = sizeof(double) * rows * width;
-    table.block = table.row == nullptr ? nullptr : static_cast<double *>(AllocateBlock(table.block_bytes));
+    // Reserved, not filled: pages come into use piece by piece just ahead of
+    // the rows read into them, so a header that promises more rows than the
+    // file holds costs no more memory than the file supplies.
+    table.block = table.row == nullptr ? nullptr : static_cast<double *>(ReserveBlock(table.block_bytes));
     if (table.block == nullptr) Error("SG0 memory allocation error.");
 
     std::size_t n0 = static_cast<std::size_t>(table.columns);
+    std::size_t touched = 0;  // cells whose pages are in place
     for (int r = 0; r <= table.rows; ++r) {
-        double *row = table.block + 1 + static_cast<std::size_t>(r) * width;
+        std::size_t start = 1 + static_cast<std::size_t>(r) * width;
+        if (start + width > touched) {
+            std::size_t piece = width > kReadPieceSamples ? width : kReadPieceSamples;
+            std::size_t cells = rows * width;
+            std::size_t end = start - 1 + piece < cells ? start - 1 + piece : cells;
+            TouchBlock(table.block + touched, (end - touched) * sizeof(double));
+            touched = end;
+        }
+        double *row = table.block + start;
         table.row[r] = row;
         row[table.columns] = 0;
         row[-1] = 0;

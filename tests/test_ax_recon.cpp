@@ -11,7 +11,7 @@
 #include "kernels.h"
 #include "oracle/recon_oracle.h"
 #include "profile.h"
-#include "recon.h"
+#include "ax_recon/recon.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/run.h"
-#include "disks.h"
+#include "disk_sino/disks.h"
+#include "disk_sino/run.h"
 #include "memory.h"
 #include "oracle/disk_oracle.h"
 #include "sinogram.h"
@@ -24,49 +25,24 @@ struct Both {
     std::string fast, oracle;
 };
 
-std::string Capture(void (*write)(FILE *, const std::vector<std::string> &),
-                    const std::vector<std::string> &args) {
-    FILE *out = std::tmpfile();
-    write(out, args);
-    return ContentsAndClose(out);
+// disk_sino's whole run in this process, for arguments N xC yC R... M.
+std::string Fast(const std::vector<std::string> &args) {
+    std::vector<std::string> argv{"disk_sino"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back("out");
+    return RunEntry(RunDiskSino, argv);
 }
 
-std::vector<char *> Argv(const std::vector<std::string> &args) {
+std::string Oracle(const std::vector<std::string> &args) {
     std::vector<char *> argv{const_cast<char *>("disk_sino")};
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(const_cast<char *>("out"));
-    return argv;
-}
-
-void WriteFast(FILE *out, const std::vector<std::string> &args) {
-    std::vector<char *> argv = Argv(args);
-    int argc = static_cast<int>(argv.size());
-    int count = argc - 6;
-    std::vector<double> radius(count);
-    std::vector<Real> squared(count);
-    ParseRadii(argv.data() + 4, count, radius.data(), squared.data());
-    int n = std::atoi(argv[1]), m = std::atoi(argv[argc - 2]);
-    WriteSinogramHeader(out, n, m);
-    SampleSink sink = AllocateSink(n, "memory allocation error.");
-    AttachSink(&sink, out, "data write error.");
-    std::vector<double> t2(n);
-    WriteDiskViews(&sink, t2.data(), Disks{count, radius.data(), squared.data()}, n, m, std::atof(argv[2]),
-                   std::atof(argv[3]));
-    ReleaseBlock(sink.block, sink.capacity * sizeof(double));
-}
-
-void WriteOracle(FILE *out, const std::vector<std::string> &args) {
-    std::vector<char *> argv = Argv(args);
+    FILE *out = std::tmpfile();
     DiskSinogramOracle(static_cast<int>(argv.size()), argv.data(), out);
+    return ContentsAndClose(out);
 }
 
-std::vector<double> Samples(const std::vector<std::string> &args) {
-    std::string bytes = Capture(WriteFast, args);
-    std::string body = bytes.substr(bytes.find('\n') + 1);
-    std::vector<double> values(body.size() / 8);
-    std::memcpy(values.data(), body.data(), body.size());
-    return values;
-}
+std::vector<double> Samples(const std::vector<std::string> &args) { return SamplesAfterHeader(Fast(args)); }
 
 TEST(DiskSino, ClosedFormSamples) {
     // Detectors at -1.5 ... 1.5: only the middle rays cross the unit disk.
@@ -114,8 +90,8 @@ TEST(DiskSino, FastViewsEqualTheStraightforwardEvaluationBitForBit) {
             args.push_back(random() % 6 == 0 ? special[random() % 10] : std::to_string(radius(random)));
         }
         args.push_back(std::to_string(m));
-        std::string fast = Capture(WriteFast, args);
-        std::string oracle = Capture(WriteOracle, args);
+        std::string fast = Fast(args);
+        std::string oracle = Oracle(args);
         std::string shown;
         for (const std::string &a : args) shown += a + " ";
         ASSERT_EQ(fast.size(), oracle.size()) << shown;

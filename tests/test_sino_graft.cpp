@@ -11,11 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "cli/run.h"
-#include "geometry.h"
-#include "graft.h"
+#include "sino_graft/geometry.h"
+#include "sino_graft/graft.h"
 #include "memory.h"
 #include "oracle/graft_oracle.h"
-#include "source_table.h"
+#include "sino_graft/source_table.h"
 
 namespace {
 
@@ -80,14 +80,7 @@ TEST(SourceTable, SamplesBilinearlyAgainstTheGuards) {
 
 GraftGeometry Geometry(int n0, double c0, int n1, int m1, double c1, double ratio, double ot, double dx, double dy) {
     GraftGeometry g{};
-    g.n0 = n0;
-    g.m0 = 90;
-    g.c0 = c0;
-    g.n1 = n1;
-    g.m1 = m1;
-    g.c1 = c1;
-    g.ratio = ratio;
-    EXPECT_EQ(ComputeGeometry(&g, ot, dx, dy), nullptr);
+    EXPECT_EQ(ComputeGeometry(GraftInputs{n0, 90, c0, n1, m1, c1, ratio, ot, dx, dy}, &g), nullptr);
     return g;
 }
 
@@ -117,16 +110,21 @@ TEST(GraftGeometry, MatchingGeometryGainsOneColumnEachSide) {
 }
 
 TEST(GraftGeometry, RejectsWhatHasNoMeaningfulResult) {
-    GraftGeometry g{};
-    g.n0 = 50, g.m0 = 10, g.c0 = 24.3, g.n1 = 40, g.m1 = 180, g.c1 = 19.7, g.ratio = 2;
-    EXPECT_STREQ(ComputeGeometry(&g, NAN, 0, 0), "bad rotation angle.");
-    EXPECT_STREQ(ComputeGeometry(&g, -INFINITY, 0, 0), "bad rotation angle.");
-    EXPECT_STREQ(ComputeGeometry(&g, 0, INFINITY, 0), "bad shift.");
-    EXPECT_STREQ(ComputeGeometry(&g, 0, 0, NAN), "bad shift.");
-    EXPECT_STREQ(ComputeGeometry(&g, 0, 3e9, 0), "SG2 too large.");
-    EXPECT_STREQ(ComputeGeometry(&g, 0, 0, -1e300), "SG2 too large.");
-    g.ratio = 1e12;
-    EXPECT_STREQ(ComputeGeometry(&g, 0, 0, 0), "SG2 too large.");
+    struct Case {
+        double ratio, ot, dx, dy;
+        const char *message;
+    };
+    const Case cases[] = {
+        {2, NAN, 0, 0, "bad rotation angle."},     {2, -INFINITY, 0, 0, "bad rotation angle."},
+        {2, 0, INFINITY, 0, "bad shift."},         {2, 0, 0, NAN, "bad shift."},
+        {2, 0, 3e9, 0, "SG2 too large."},          {2, 0, 0, -1e300, "SG2 too large."},
+        {1e12, 0, 0, 0, "SG2 too large."},
+    };
+    for (const Case &c : cases) {
+        GraftGeometry g{};
+        EXPECT_STREQ(ComputeGeometry(GraftInputs{50, 10, 24.3, 40, 180, 19.7, c.ratio, c.ot, c.dx, c.dy}, &g),
+                     c.message);
+    }
 }
 
 std::vector<double> RandomSamples(std::mt19937_64 &random, std::size_t count) {
@@ -139,16 +137,15 @@ std::vector<double> RandomSamples(std::mt19937_64 &random, std::size_t count) {
 // SG2 from the fast writer, with the SG1 failure turned into a marker.
 std::string FastGraft(const SourceTable &table, const GraftArguments &a, const std::string *sg1_bytes) {
     GraftGeometry g{};
-    g.n0 = table.columns, g.m0 = table.rows, g.c0 = a.c0;
-    g.n1 = a.n1, g.m1 = a.m1, g.c1 = a.c1, g.ratio = a.ratio;
-    EXPECT_EQ(ComputeGeometry(&g, a.ot, a.dx, a.dy), nullptr);
+    GraftInputs in{table.columns, table.rows, a.c0, a.n1, a.m1, a.c1, a.ratio, a.ot, a.dx, a.dy};
+    EXPECT_EQ(ComputeGeometry(in, &g), nullptr);
     FILE *sg1 = sg1_bytes != nullptr ? StreamOf(*sg1_bytes) : nullptr;
     FILE *out = std::tmpfile();
-    std::fprintf(out, "%d\t%d\n", g.width, g.m1);
+    std::fprintf(out, "%d\t%d\n", g.width, a.m1);
     SampleSink sink = AllocateSink(GraftChunk(g), "SG2 memory allocation error.");
     AttachSink(&sink, out, "SG2 data write error.");
     WriteGraftViews(&sink, table, g, sg1);
-    ReleaseBlock(sink.block, sink.capacity * sizeof(double));
+    ReleaseSink(&sink);
     if (sg1 != nullptr) std::fclose(sg1);
     return ContentsAndClose(out);
 }
@@ -163,13 +160,6 @@ std::string OracleGraft(const SourceTable &table, const GraftArguments &a, const
     return ContentsAndClose(out);
 }
 
-std::vector<double> Body(const std::string &bytes) {
-    std::string body = bytes.substr(bytes.find('\n') + 1);
-    std::vector<double> values(body.size() / sizeof(double));
-    std::memcpy(values.data(), body.data(), body.size());
-    return values;
-}
-
 TEST(GraftViews, MinusNinetyAndTwoSeventyDegreesSampleTheSameValues) {
     std::mt19937_64 random(90);
     SourceTable table = TableOf(30, 12, RandomSamples(random, 30 * 12));
@@ -181,13 +171,11 @@ TEST(GraftViews, MinusNinetyAndTwoSeventyDegreesSampleTheSameValues) {
     int wa = std::atoi(a.c_str()), wb = std::atoi(b.c_str());
     // pad and W may differ by one; columns are matched relative to c2.
     GraftGeometry ga{}, gb{};
-    ga.n0 = gb.n0 = 30, ga.m0 = gb.m0 = 12, ga.c0 = gb.c0 = 14.2;
-    ga.n1 = gb.n1 = 24, ga.m1 = gb.m1 = 36, ga.c1 = gb.c1 = 11.3, ga.ratio = gb.ratio = 1.3;
-    ASSERT_EQ(ComputeGeometry(&ga, -90, 1.5, -2), nullptr);
-    ASSERT_EQ(ComputeGeometry(&gb, 270, 1.5, -2), nullptr);
+    ASSERT_EQ(ComputeGeometry(GraftInputs{30, 12, 14.2, 24, 36, 11.3, 1.3, -90, 1.5, -2}, &ga), nullptr);
+    ASSERT_EQ(ComputeGeometry(GraftInputs{30, 12, 14.2, 24, 36, 11.3, 1.3, 270, 1.5, -2}, &gb), nullptr);
     ASSERT_LE(std::abs(ga.pad - gb.pad), 1);
     int shift = gb.pad - ga.pad;
-    std::vector<double> va = Body(a), vb = Body(b);
+    std::vector<double> va = SamplesAfterHeader(a), vb = SamplesAfterHeader(b);
     int compared = 0;
     for (int k = 0; k < 36; ++k) {
         for (int i = 0; i < wa; ++i) {

@@ -16,17 +16,11 @@
 
 namespace {
 
-std::vector<double> Ramp(int count) {
-    std::vector<double> values(count);
-    for (int i = 0; i < count; ++i) values[i] = 0.25 * (i % 11) - 1;
-    return values;
-}
-
 // SG0 (5 x 4) and SG1 (4 x 6) for sino_graft, a profile for the others.
 void WriteInputs(const Scratch &scratch) {
     scratch.Write("profile.txt", "3\n1.5\n2.5\n3.5\n");
-    scratch.Write("sg0.sg", SinogramBytes(5, 4, Ramp(20).data()));
-    scratch.Write("sg1.sg", SinogramBytes(4, 6, Ramp(24).data()));
+    scratch.Write("sg0.sg", SinogramBytes(5, 4, Ramp(20, 0.25, 11, -1).data()));
+    scratch.Write("sg1.sg", SinogramBytes(4, 6, Ramp(24, 0.25, 11, -1).data()));
 }
 
 TEST(Faults, ClosedStandardOutputIsAWriteError) {
@@ -90,8 +84,8 @@ TEST(Faults, ProfilesCutAtEveryByte) {
 }
 
 TEST(Faults, SinogramsCutAtEveryByte) {
-    const std::string sg0 = SinogramBytes(5, 4, Ramp(20).data());
-    const std::string sg1 = SinogramBytes(4, 6, Ramp(24).data());
+    const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 0.25, 11, -1).data());
+    const std::string sg1 = SinogramBytes(4, 6, Ramp(24, 0.25, 11, -1).data());
     for (std::size_t cut = 0; cut <= sg0.size(); ++cut) {
         Scratch scratch;
         WriteInputs(scratch);
@@ -128,8 +122,8 @@ TEST(Faults, SinogramsCutAtEveryByte) {
 }
 
 TEST(Faults, OneStandardInputWithAShortSg0) {
-    const std::string sg0 = SinogramBytes(5, 4, Ramp(20).data());
-    const std::string sg1 = SinogramBytes(4, 6, Ramp(24).data());
+    const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 0.25, 11, -1).data());
+    const std::string sg1 = SinogramBytes(4, 6, Ramp(24, 0.25, 11, -1).data());
     Scratch scratch;
     // Short by more than SG1 holds: SG0 itself runs out.
     RunResult r = scratch.Run("\"$BIN/sino_graft\" - 2 - 1.5 1 0 0 0 out.sg", sg0.substr(0, 20) + sg1.substr(0, 50));

@@ -78,6 +78,30 @@ std::string AfterHeader(const std::string &bytes) {
     return end == std::string::npos ? std::string() : bytes.substr(end + 1);
 }
 
+std::vector<double> SamplesAfterHeader(const std::string &bytes) {
+    std::string body = AfterHeader(bytes);
+    std::vector<double> values(body.size() / sizeof(double));
+    std::memcpy(values.data(), body.data(), values.size() * sizeof(double));
+    return values;
+}
+
+std::vector<double> Ramp(int count, double step, int period, double start) {
+    std::vector<double> values(count);
+    for (int i = 0; i < count; ++i) values[i] = start + step * (i % period);
+    return values;
+}
+
+std::string RunEntry(int (*entry)(int, char **), const std::vector<std::string> &args) {
+    Scratch scratch;
+    std::vector<std::string> copies = args;
+    copies.back() = scratch.Path("out");
+    std::vector<char *> argv;
+    for (std::string &a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    EXPECT_EQ(entry(static_cast<int>(copies.size()), argv.data()), 0);
+    return scratch.Read("out");
+}
+
 void ExpectFailure(const char *program, const FailureCase &c) {
     Scratch scratch;
     scratch.Write("in.txt", c.input);

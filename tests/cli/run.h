@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct RunResult {
     int status;       // exit status, or 128 + signal
@@ -62,5 +63,15 @@ FILE *StreamOf(const std::string &bytes);
 // Everything written to a stream so far (a tmpfile: the writers need a
 // real file descriptor), read back from its start; closes the stream.
 std::string ContentsAndClose(FILE *stream);
-// The samples after the header line of sinogram bytes.
+// The samples after the header line of sinogram bytes, as bytes and as
+// values.
 std::string AfterHeader(const std::string &bytes);
+std::vector<double> SamplesAfterHeader(const std::string &bytes);
+
+// count values start + step * (i % period): a sawtooth of test samples.
+std::vector<double> Ramp(int count, double step, int period, double start);
+
+// Runs a program's entry in this process with these arguments (program name
+// first); its last argument, the output, is replaced by a scratch file.
+// Returns the output's bytes; the run must succeed.
+std::string RunEntry(int (*entry)(int, char **), const std::vector<std::string> &args);

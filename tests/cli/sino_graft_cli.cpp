@@ -9,21 +9,15 @@
 
 #include "cli/run.h"
 #include "oracle/graft_oracle.h"
-#include "source_table.h"
+#include "sino_graft/source_table.h"
 
 namespace {
 
 const char *kUsage = "usage : sino_graft SG0 c0 SG1|(N1 M1) c1 dr0/dr1 ot dx dy SG2";
 
-std::vector<double> Ramp(int count, double scale) {
-    std::vector<double> values(count);
-    for (int i = 0; i < count; ++i) values[i] = scale * (i % 17) - 3;
-    return values;
-}
-
 // SG0 "in.txt" (5 x 4) and SG1 "sg1.sg" (4 x 6) in a scratch folder.
 void WriteInputs(const Scratch &scratch) {
-    scratch.Write("sg1.sg", SinogramBytes(4, 6, Ramp(24, 0.5).data()));
+    scratch.Write("sg1.sg", SinogramBytes(4, 6, Ramp(24, 0.5, 17, -3).data()));
 }
 
 struct GraftFailure {
@@ -34,7 +28,7 @@ struct GraftFailure {
 };
 
 TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
-    const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 1).data());
+    const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 1, 17, -3).data());
     const std::string c2 = "3.500000\n";  // the centre reported for "2 sg1.sg 1.5 1 0 0 0"
     const GraftFailure cases[] = {
         {"", sg0, std::string(kUsage) + "\n", false},
@@ -92,18 +86,12 @@ TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
 // What the straightforward driver writes for SG0 bytes and arguments.
 std::string Expected(const std::string &sg0, const GraftArguments &a, const std::string *sg1_samples,
                      bool *complete) {
-    FILE *in = std::tmpfile();
-    std::fwrite(sg0.data(), 1, sg0.size(), in);
-    std::rewind(in);
+    FILE *in = StreamOf(sg0);
     SourceTable table = LoadSourceTableFrom(in);
     std::fclose(in);
     MirrorClosingRow(table, a.c0);
     FILE *sg1 = nullptr;
-    if (sg1_samples != nullptr) {
-        sg1 = std::tmpfile();
-        std::fwrite(sg1_samples->data(), 1, sg1_samples->size(), sg1);
-        std::rewind(sg1);
-    }
+    if (sg1_samples != nullptr) sg1 = StreamOf(*sg1_samples);
     FILE *out = std::tmpfile();
     double c2;
     *complete = GraftOracle(table, a, sg1, out, &c2);
@@ -114,8 +102,8 @@ std::string Expected(const std::string &sg0, const GraftArguments &a, const std:
 
 TEST(SinoGraftCli, WorkedGeometryReportsTheCentreAndKeepsSg1) {
     Scratch scratch;
-    std::vector<double> sg0 = Ramp(50 * 30, 0.25);
-    std::vector<double> sg1 = Ramp(40 * 180, 2);
+    std::vector<double> sg0 = Ramp(50 * 30, 0.25, 17, -3);
+    std::vector<double> sg1 = Ramp(40 * 180, 2, 17, -3);
     scratch.Write("sg0.sg", SinogramBytes(50, 30, sg0.data()));
     // Text after the two integers of a header is ignored.
     std::string sg1_bytes = SinogramBytes(40, 180, sg1.data());
@@ -152,8 +140,8 @@ TEST(SinoGraftCli, WorkedGeometryReportsTheCentreAndKeepsSg1) {
 }
 
 TEST(SinoGraftCli, ShortSg1LeavesTheViewsWrittenBeforeTheMissingSample) {
-    std::vector<double> sg0 = Ramp(20 * 12, 0.5);
-    std::vector<double> sg1 = Ramp(16 * 30, 1.5);
+    std::vector<double> sg0 = Ramp(20 * 12, 0.5, 17, -3);
+    std::vector<double> sg1 = Ramp(16 * 30, 1.5, 17, -3);
     std::string sg0_bytes = SinogramBytes(20, 12, sg0.data());
     std::string full = AfterHeader(SinogramBytes(16, 30, sg1.data()));
     // Cut inside view 0, at a view boundary, mid-view, and inside a sample.
@@ -173,7 +161,7 @@ TEST(SinoGraftCli, ShortSg1LeavesTheViewsWrittenBeforeTheMissingSample) {
 }
 
 TEST(SinoGraftCli, BadSg1HeadersAreRejectedBeforeSg2Exists) {
-    std::vector<double> sg0 = Ramp(5 * 4, 1);
+    std::vector<double> sg0 = Ramp(5 * 4, 1, 17, -3);
     for (std::string header : {std::string(""), std::string("4\n"), std::string("x 6\n"), std::string("0 6\n"),
                                std::string("4 -6\n"), "4 6" + std::string(1021, ' ') + "\n"}) {
         Scratch scratch;
@@ -188,7 +176,7 @@ TEST(SinoGraftCli, BadSg1HeadersAreRejectedBeforeSg2Exists) {
 
 TEST(SinoGraftCli, RefusesToOverwriteSg1WithSg2) {
     Scratch scratch;
-    std::vector<double> sg0 = Ramp(5 * 4, 1);
+    std::vector<double> sg0 = Ramp(5 * 4, 1, 17, -3);
     scratch.Write("sg0.sg", SinogramBytes(5, 4, sg0.data()));
     WriteInputs(scratch);
     std::string before = scratch.Read("sg1.sg");

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "source_table.h"
+#include "sino_graft/source_table.h"
 
 struct GraftArguments {
     double c0;

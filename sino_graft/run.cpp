@@ -1,0 +1,73 @@
+#include "run.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "args.h"
+#include "error.h"
+#include "geometry.h"
+#include "graft.h"
+#include "sinogram.h"
+#include "sink.h"
+#include "source_table.h"
+#include "streams.h"
+
+namespace {
+
+// The new rotation centre is a result the user needs: when it cannot be
+// written there is nowhere to say so, and the exit status alone tells.
+void ReportCentre(double c2) {
+    if (std::fprintf(stderr, "%lf\n", c2) < 0 || std::fflush(stderr) != 0) std::exit(1);
+}
+
+}  // namespace
+
+int RunSinoGraft(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (argc != 10 && argc != 11) Error("usage : sino_graft SG0 c0 SG1|(N1 M1) c1 dr0/dr1 ot dx dy SG2");
+    SourceTable table = LoadSourceTable(argv[1]);
+    GraftInputs in{};
+    in.n0 = table.columns;
+    in.m0 = table.rows;
+    in.c0 = RealArgument(argv[2]);
+    if (!(in.c0 > 0 && in.c0 < in.n0 - 1)) Error("SG0 bad position of rotation center.");
+    MirrorClosingRow(table, in.c0);
+
+    FILE *sg1 = nullptr;
+    if (argc == 10) {
+        sg1 = OpenInput(argv[3], "rb", "SG1 file not found.");
+        ReadCheckedHeader(sg1, "SG1 ", &in.n1, &in.m1);
+    } else {
+        in.n1 = IntArgument(argv[3]);
+        if (in.n1 <= 0) Error("SG1 bad number of pixels.");
+        in.m1 = IntArgument(argv[4]);
+        if (in.m1 <= 0) Error("SG1 bad number of pixels.");
+    }
+    in.c1 = RealArgument(argv[argc - 6]);
+    if (!(in.c1 > 0 && in.c1 < in.n1 - 1)) Error("SG1 bad position of rotation center.");
+    in.ratio = RealArgument(argv[argc - 5]);
+    if (!(in.ratio > 0) || std::isinf(in.ratio)) Error("bad ratio of pixel size.");
+    in.ot = RealArgument(argv[argc - 4]);
+    in.dx = RealArgument(argv[argc - 3]);
+    in.dy = RealArgument(argv[argc - 2]);
+
+    GraftGeometry g{};
+    const char *problem = ComputeGeometry(in, &g);
+    if (problem != nullptr) Error(problem);
+    ReportCentre(g.c2);
+
+    SampleSink sink = AllocateSink(GraftChunk(g), "SG2 memory allocation error.");
+    const char *output = argv[argc - 1];
+    // SG1 is still being read while SG2 is written: they must not be one file.
+    if (sg1 != nullptr && IsSameFile(sg1, output)) Error("SG2 file not stored.");
+    FILE *out = OpenOutput(output, "SG2 file not stored.");
+    AttachSink(&sink, out, "SG2 data write error.");
+    WriteCheckedHeader(out, g.width, in.m1, "SG2 data write error.");
+    WriteGraftViews(&sink, table, g, sg1);
+    FinishOutput(out, "SG2 data write error.");
+    if (sg1 != nullptr) CloseInput(sg1);
+    ReleaseSink(&sink);
+    ReleaseSourceTable(table);
+    return 0;
+}
