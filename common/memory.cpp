@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -18,7 +19,6 @@
 #endif
 #endif
 
-#ifdef CT_FUZZING
 namespace {
 
 struct Allocation {
@@ -27,41 +27,30 @@ struct Allocation {
     bool block;
 };
 
-// Live allocations of the current run; a run makes only a handful.
-constexpr int kMaxAllocations = 64;
-Allocation live[kMaxAllocations];
-int live_count = 0;
-
-// A fuzzing run cannot afford what a real run may ask for: larger requests
-// are refused as if memory had run out, which exercises that path instead.
-constexpr std::size_t kFuzzLimit = std::size_t{256} << 20;
+// What the current run holds, so that a caller running entries one after
+// another in one process can take back what a failed run left. A run makes
+// only a handful of allocations.
+std::vector<Allocation> live;
 
 void Remember(void *address, std::size_t bytes, bool block) {
-    if (address == nullptr) return;
-    if (live_count == kMaxAllocations) __builtin_trap();  // a run must not make this many
-    live[live_count++] = Allocation{address, bytes, block};
+    if (address != nullptr) live.push_back(Allocation{address, bytes, block});
 }
 
 void Forget(void *address) {
-    for (int i = 0; i < live_count; ++i) {
+    for (std::size_t i = 0; i < live.size(); ++i) {
         if (live[i].address == address) {
-            live[i] = live[--live_count];
+            live[i] = live.back();
+            live.pop_back();
             return;
         }
     }
 }
 
 }  // namespace
-#else
-#define Remember(address, bytes, block) ((void)0)
-#define Forget(address) ((void)0)
-constexpr std::size_t kFuzzLimit = SIZE_MAX;
-#endif
 
 void *AllocateArray(std::size_t count, std::size_t size) {
     if (size != 0 && count > SIZE_MAX / size) return nullptr;
     std::size_t bytes = count * size;
-    if (bytes > kFuzzLimit) return nullptr;
     void *array = std::malloc(bytes == 0 ? 1 : bytes);
     Remember(array, bytes, false);
     return array;
@@ -134,14 +123,14 @@ static void UnmapBlock(void *block, std::size_t bytes) {
 }
 
 void *AllocateBlock(std::size_t bytes) {
-    if (bytes > kFuzzLimit) return nullptr;
     void *block = MapBlock(bytes, true);
     Remember(block, bytes, true);
     return block;
 }
 
+void *AllocateLastingBlock(std::size_t bytes) { return MapBlock(bytes, true); }
+
 void *ReserveBlock(std::size_t bytes) {
-    if (bytes > kFuzzLimit) return nullptr;
     void *block = MapBlock(bytes, false);
     Remember(block, bytes, true);
     return block;
@@ -166,10 +155,10 @@ void ReleaseBlock(void *block, std::size_t bytes) {
     UnmapBlock(block, bytes);
 }
 
-#ifdef CT_FUZZING
-void FuzzReleaseAllocations() {
-    while (live_count > 0) {
-        Allocation a = live[--live_count];
+void ReleaseRunMemory() {
+    while (!live.empty()) {
+        Allocation a = live.back();
+        live.pop_back();
         if (a.block) {
             UnmapBlock(a.address, a.bytes);
         } else {
@@ -177,4 +166,3 @@ void FuzzReleaseAllocations() {
         }
     }
 }
-#endif

@@ -1,6 +1,6 @@
 // Memory of the programs: arrays from the heap, and large blocks that are
 // touched at once. Every allocation of the programs goes through here, so
-// that the fuzzing build can take back what a run left behind.
+// that what a run left behind can be taken back (ReleaseRunMemory).
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,10 @@ void ReleaseArray(void *array);
 void *AllocateBlock(std::size_t bytes);
 void ReleaseBlock(void *block, std::size_t bytes);
 
+// The same for a block that lives as long as the process (a standard
+// stream's buffer): ReleaseRunMemory leaves it alone.
+void *AllocateLastingBlock(std::size_t bytes);
+
 // A zero-filled block whose pages are not yet in place: memory is committed
 // only as it is touched, so a header that promises more data than follows
 // costs no more than the data. TouchBlock puts a range's pages in place in
@@ -25,8 +29,7 @@ void ReleaseBlock(void *block, std::size_t bytes);
 void *ReserveBlock(std::size_t bytes);
 void TouchBlock(void *start, std::size_t bytes);
 
-#ifdef CT_FUZZING
-// Releases everything still allocated: the programs leave their memory to
-// the process exit, which an in-process fuzzing run never reaches.
-void FuzzReleaseAllocations();
-#endif
+// Releases everything still allocated. The programs leave their memory to
+// the process exit on a failure; a caller that runs program entries one
+// after another in one process (the fuzz targets) calls this after each.
+void ReleaseRunMemory();

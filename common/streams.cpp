@@ -1,6 +1,7 @@
 #include "streams.h"
 
 #include <cerrno>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,44 +19,41 @@ namespace {
 // keeps the buffer it got first (setvbuf is only allowed before any I/O).
 void EnlargeBuffer(FILE *stream) {
     if (__fbufsize(stream) >= kStreamBuffer) return;
-    void *buffer = AllocateBlock(kStreamBuffer);
+    // The buffer outlives the stream's use: exit may still flush it after an
+    // Error. A standard stream's lasts as long as the process; a file's
+    // belongs to the run (ReleaseRunMemory takes it back after
+    // CloseRunStreams has closed the file).
+    bool standard = stream == stdin || stream == stdout;
+    void *buffer = standard ? AllocateLastingBlock(kStreamBuffer) : AllocateBlock(kStreamBuffer);
     if (buffer == nullptr) return;  // the default buffer works, only slower
     std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
-    // The buffer lives as long as the process: the stream may still be
-    // flushed by exit after an Error.
 }
 
-#ifdef CT_FUZZING
-constexpr int kMaxStreams = 8;
-FILE *open_streams[kMaxStreams];
-int open_count = 0;
+// Streams the current run opened and has not closed, for CloseRunStreams.
+std::vector<FILE *> open_streams;
 
 void Remember(FILE *stream) {
-    if (stream == stdin || stream == stdout) return;
-    if (open_count == kMaxStreams) __builtin_trap();
-    open_streams[open_count++] = stream;
+    if (stream != stdin && stream != stdout) open_streams.push_back(stream);
 }
 
 void Forget(FILE *stream) {
-    for (int i = 0; i < open_count; ++i) {
+    for (std::size_t i = 0; i < open_streams.size(); ++i) {
         if (open_streams[i] == stream) {
-            open_streams[i] = open_streams[--open_count];
+            open_streams[i] = open_streams.back();
+            open_streams.pop_back();
             return;
         }
     }
 }
-#else
-void Remember(FILE *) {}
-void Forget(FILE *) {}
-#endif
 
 }  // namespace
 
-#ifdef CT_FUZZING
-void FuzzCloseStreams() {
-    while (open_count > 0) std::fclose(open_streams[--open_count]);
+void CloseRunStreams() {
+    while (!open_streams.empty()) {
+        std::fclose(open_streams.back());
+        open_streams.pop_back();
+    }
 }
-#endif
 
 void ProtectStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {

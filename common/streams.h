@@ -43,7 +43,7 @@ void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *fail
 // a full disk must never end in exit status 0.
 void FinishOutput(FILE *out, const char *failure);
 
-#ifdef CT_FUZZING
-// Closes every stream a run opened and left open when it failed.
-void FuzzCloseStreams();
-#endif
+// Closes every file a run opened and left open when it failed (standard
+// streams excepted); for callers that run program entries one after another
+// in one process.
+void CloseRunStreams();

@@ -4,8 +4,7 @@
 
 #include "args.h"
 #include "harness.h"
-
-int ax_expand_main(int argc, char **argv);
+#include "ax_expand/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput input{data, size, 0};
@@ -17,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<std::string> args{"ax_expand", path};
     if (with_views) args.push_back(views);
     args.push_back("/dev/null");
-    RunProgram(ax_expand_main, args);
+    RunProgram(RunAxExpand, args);
     return 0;
 }

@@ -5,8 +5,7 @@
 
 #include "args.h"
 #include "harness.h"
-
-int ax_recon_main(int argc, char **argv);
+#include "ax_recon/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput input{data, size, 0};
@@ -21,6 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (with_views) args.push_back(views);
     args.push_back(interval);
     args.push_back("/dev/null");
-    RunProgram(ax_recon_main, args);
+    RunProgram(RunAxRecon, args);
     return 0;
 }

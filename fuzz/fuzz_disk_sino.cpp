@@ -4,8 +4,7 @@
 
 #include "args.h"
 #include "harness.h"
-
-int disk_sino_main(int argc, char **argv);
+#include "disk_sino/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput input{data, size, 0};
@@ -15,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (args.size() >= 3 && IntArgument(args[1].c_str()) > 4000) return 0;
     if (args.size() >= 3 && IntArgument(args.back().c_str()) > 200) return 0;
     args.push_back("/dev/null");
-    RunProgram(disk_sino_main, args);
+    RunProgram(RunDiskSino, args);
     return 0;
 }

@@ -8,9 +8,8 @@
 
 #include "args.h"
 #include "harness.h"
+#include "sino_graft/run.h"
 #include "sinogram.h"
-
-int sino_graft_main(int argc, char **argv);
 
 namespace {
 
@@ -56,6 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         args.insert(args.end(), numbers.begin() + 1, numbers.end());
     }
     args.push_back("/dev/null");
-    RunProgram(sino_graft_main, args);
+    RunProgram(RunSinoGraft, args);
     return 0;
 }

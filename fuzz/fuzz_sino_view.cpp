@@ -4,8 +4,7 @@
 #include <string>
 
 #include "harness.h"
-
-int sino_view_main(int argc, char **argv);
+#include "sino_view/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput input{data, size, 0};
@@ -17,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         args.push_back(hi);
     }
     args.push_back("/dev/null");
-    RunProgram(sino_view_main, args);
+    RunProgram(RunSinoView, args);
     return 0;
 }

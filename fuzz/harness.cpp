@@ -4,36 +4,31 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "fuzz_hook.h"
 #include "memory.h"
 #include "streams.h"
 
-namespace {
-
-struct FuzzExit {};
-
-}  // namespace
-
 // Huge sizes from fuzzed headers must come back as failed allocations (the
-// programs' "memory allocation error."), and the programs leave their memory
-// to the process exit, which RunProgram takes back itself.
-extern "C" const char *__asan_default_options() { return "allocator_may_return_null=1:detect_leaks=0"; }
+// programs' "memory allocation error."): a run cannot afford what a real run
+// may ask for, so requests above 256 MiB fail as if memory had run out. The
+// programs leave their memory to the process exit, which RunProgram takes
+// back itself.
+extern "C" const char *__asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=0";
+}
 
-void FuzzFailure() { throw FuzzExit{}; }
-
-int RunProgram(int (*program)(int, char **), const std::vector<std::string> &args) {
+int RunProgram(int (*entry)(int, char **), const std::vector<std::string> &args) {
     std::vector<std::string> copies = args;
     std::vector<char *> argv;
     for (std::string &a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
     int status = 1;
     try {
-        status = program(static_cast<int>(copies.size()), argv.data());
+        status = entry(static_cast<int>(copies.size()), argv.data());
     } catch (const FuzzExit &) {
         status = 1;
     }
-    FuzzCloseStreams();
-    FuzzReleaseAllocations();
+    CloseRunStreams();
+    ReleaseRunMemory();
     return status;
 }
 

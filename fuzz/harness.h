@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-// Runs a program's main (compiled under another name) with these arguments;
-// a failure that would end the process ends only the run. Returns the exit
-// status: 0, or 1 after a failure.
-int RunProgram(int (*program)(int, char **), const std::vector<std::string> &args);
+// Thrown by the fuzzing build's Error and caught by RunProgram.
+struct FuzzExit {};
+
+// Runs a program's entry (Run<Name>) with these arguments; a failure that
+// would end the process ends only the run, and what the run left open or
+// allocated is taken back. Returns the exit status: 0, or 1 after a failure.
+int RunProgram(int (*entry)(int, char **), const std::vector<std::string> &args);
 
 // A file of this process's own with the given bytes; returns its path.
 std::string ScratchFile(const char *name, const std::string &bytes);

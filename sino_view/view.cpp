@@ -1,6 +1,7 @@
 #include "view.h"
 
 #include <cmath>
+#include <csetjmp>
 
 #include <png.h>
 
@@ -12,9 +13,10 @@ namespace {
 
 constexpr const char *kWriteError = "data write error.";
 
-// libpng reports its failures here; the process ends through Error, so no
-// long jump back into the encoder is needed.
-[[noreturn]] void PngFailure(png_structp, png_const_charp) { Error(kWriteError); }
+// libpng reports its failures here and expects no return: the long jump
+// goes back to WritePng, which reports the failure from C++ code, never
+// from inside the encoder.
+[[noreturn]] void PngFailure(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void PngWarning(png_structp, png_const_charp) {}
 
 }  // namespace
@@ -55,6 +57,7 @@ void WritePng(FILE *out, const double *samples, int columns, int rows, Window wi
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
     unsigned char *row = static_cast<unsigned char *>(AllocateArray(static_cast<std::size_t>(columns), 1));
     if (info == nullptr || row == nullptr) Error("memory allocation error.");
+    if (setjmp(png_jmpbuf(png))) Error(kWriteError);
     png_init_io(png, out);
     png_set_IHDR(png, info, static_cast<png_uint_32>(columns), static_cast<png_uint_32>(rows), 8,
                  PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
