@@ -1,5 +1,6 @@
 #include "profile.h"
 
+#include <cctype>
 #include <climits>
 
 #include "args.h"
@@ -13,6 +14,14 @@ namespace {
 constexpr const char *kReadError = "data read error.";
 constexpr const char *kMemoryError = "memory allocation error.";
 
+// A number must be a whole word: it ends at white space or at the end of
+// the input. "3.0" read as a count, or "39,2" read as a value, would
+// otherwise stop inside the word and leave its rest to be read as data.
+bool EndsWord(FILE *in) {
+    int next = std::getc(in);
+    return next == EOF || std::isspace(next);
+}
+
 double *AllocateSamples(long long count) {
     return static_cast<double *>(AllocateArray(static_cast<std::size_t>(count), sizeof(double)));
 }
@@ -23,7 +32,9 @@ Profile ReadProfileFrom(FILE *in, int arrays) {
     // The count is read wide so that a token past the 32-bit range is
     // rejected instead of wrapping into a plausible count.
     long long count = 0;
-    if (std::fscanf(in, "%lld", &count) != 1 || count <= 0 || count > INT_MAX) Error(kReadError);
+    if (std::fscanf(in, "%lld", &count) != 1 || !EndsWord(in) || count <= 0 || count > INT_MAX) {
+        Error(kReadError);
+    }
 
     Profile profile{static_cast<int>(count), AllocateSamples(count), nullptr};
     if (profile.samples == nullptr) Error(kMemoryError);
@@ -32,7 +43,7 @@ Profile ReadProfileFrom(FILE *in, int arrays) {
         if (profile.extra == nullptr) Error(kMemoryError);
     }
     for (int j = 0; j < profile.count; ++j) {
-        if (std::fscanf(in, "%lf", &profile.samples[j]) != 1) Error(kReadError);
+        if (std::fscanf(in, "%lf", &profile.samples[j]) != 1 || !EndsWord(in)) Error(kReadError);
     }
     return profile;
 }

@@ -1,5 +1,7 @@
 // Profiles: a count n, then n real samples as text, sample 0 on the rotation
-// axis. Tokens are separated by any white space.
+// axis. Tokens are separated by any white space, and each number is a whole
+// token: "3.0" as a count or "39,2" as a value is a read error, not a number
+// followed by more data.
 #pragma once
 
 #include <cstdio>

@@ -8,13 +8,15 @@
 #     table of radius, reconstructed and true density;
 #   - that profile expanded into a sinogram (ax_expand);
 #   - a PNG of every sinogram (sino_view).
+# CT_BIN names the folder of the programs to run (the tests set it to the
+# build under test); by default the release build, built here if needed.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin="$top/build/release/bin"
+bin="${CT_BIN:-$top/build/release/bin}"
 out="${1:-$top/build/demo}"
 
 for program in ax_recon ax_expand disk_sino sino_graft sino_view; do
-    if [ ! -x "$bin/$program" ]; then
+    if [ -z "${CT_BIN:-}" ] && [ ! -x "$bin/$program" ]; then
         cmake -S "$top" --preset release >/dev/null
         cmake --build "$top/build/release" >/dev/null
         break

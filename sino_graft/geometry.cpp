@@ -61,6 +61,16 @@ const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g) {
     return nullptr;
 }
 
+void SplitRowPosition(Real p, int m0, int *row, double *fy) {
+    *row = static_cast<int>(p);
+    *fy = p - *row;
+    if (*row >= m0) {
+        // P rounded up to M0 exactly: sample the mirrored row at full weight.
+        *row = m0 - 1;
+        *fy = 1;
+    }
+}
+
 ViewPlacement PlaceView(const GraftGeometry &g, int k) {
     double phi = static_cast<Real>(k) * g.dphi;
     double m = static_cast<Real>(std::cos(phi)) * g.px - static_cast<Real>(std::sin(phi)) * g.py - g.c2;
@@ -73,13 +83,7 @@ ViewPlacement PlaceView(const GraftGeometry &g, int k) {
         p = p - g.in.m0;
         view.s = -1 / static_cast<Real>(g.in.ratio);
     }
-    view.row = static_cast<int>(p);
-    view.fy = p - view.row;
-    if (view.row >= g.in.m0) {
-        // P rounded up to M0 exactly: sample the mirrored row at full weight.
-        view.row = g.in.m0 - 1;
-        view.fy = 1;
-    }
+    SplitRowPosition(p, g.in.m0, &view.row, &view.fy);
     view.base = static_cast<Real>(view.s) * m + g.in.c0;
     return view;
 }

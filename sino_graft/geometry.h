@@ -4,6 +4,8 @@
 // mapping i -> i s + base.
 #pragma once
 
+#include "real.h"
+
 // What SG0's header, SG1 and the command line give.
 struct GraftInputs {
     int n0, m0;      // SG0 detectors and views
@@ -44,3 +46,8 @@ struct ViewPlacement {
 };
 
 ViewPlacement PlaceView(const GraftGeometry &g, int k);
+
+// The row pair and fraction of a row position P in [0, M0]: r = P truncated,
+// fy = P - r; P rounded up to M0 itself gives r = M0 - 1 and fy = 1, so that
+// the sample never needs a row beyond the mirrored row M0.
+void SplitRowPosition(Real p, int m0, int *row, double *fy);

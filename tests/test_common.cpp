@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <string>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "cli/run.h"
 
 #include "args.h"
 #include "profile.h"
 #include "sinogram.h"
+#include "streams.h"
 
 namespace {
 
@@ -26,6 +29,21 @@ TEST(DefaultViewCount, IsTheFloorOfNTimesPi) {
     EXPECT_EQ(DefaultViewCount(683565275), 2147483646);
     EXPECT_GT(DefaultViewCount(683565276), INT_MAX);
     EXPECT_EQ(DefaultViewCount(INT_MAX), 6746518849LL);
+}
+
+TEST(StandardStreams, AClosedOneIsTakenBeforeAnyFileIs) {
+    // Standard error closed: the next file opened would otherwise become
+    // descriptor 2 and receive the messages meant for standard error.
+    EXPECT_EXIT(
+        {
+            close(2);
+            ProtectStandardStreams();
+            int flags = fcntl(2, F_GETFL);
+            FILE *file = std::tmpfile();
+            bool taken = flags != -1 && (flags & O_ACCMODE) == O_RDONLY;
+            std::_Exit(taken && file != nullptr && fileno(file) != 2 ? 0 : 3);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(Arguments, ReadAsAtoiAndAtof) {
@@ -53,8 +71,23 @@ TEST(ReadProfile, TokensMaySpreadOverLines) {
     EXPECT_NE(profile.extra, nullptr);
 }
 
-TEST(ReadProfile, CountOutsideTheRangeIsAReadError) {
-    for (const char *text : {"0 1", "-3 1 2 3", "x", "", "3 1 2", "2 1 abc", "4294967297 1"}) {
+TEST(ReadProfile, NumbersEndAtWhiteSpaceOrTheEnd) {
+    // The last value may end the input or be followed by any text.
+    for (const char *text : {"2 1.5 2.5", "2\t1.5\n2.5\n", "2 1.5 2.5 3,5 words", "+2 1.5e0 25e-1\r\n"}) {
+        FILE *in = StreamOf(text);
+        Profile profile = ReadProfileFrom(in, 1);
+        std::fclose(in);
+        ASSERT_EQ(profile.count, 2) << text;
+        EXPECT_EQ(profile.samples[0], 1.5) << text;
+        EXPECT_EQ(profile.samples[1], 2.5) << text;
+    }
+}
+
+TEST(ReadProfile, CountOutsideTheRangeOrNotAWholeNumberIsAReadError) {
+    for (const char *text : {"0 1", "-3 1 2 3", "x", "", "3 1 2", "2 1 abc", "4294967297 1",
+                             // numpy's savetxt count, a fraction, a decimal comma at the end and inside
+                             "3.000000000000000000e+00 1 2 3", "3.5 1 2 3 4", "2 1.5 39,2", "2 39,2 1.5",
+                             "2 1.5 2.5x", "2x 1 2"}) {
         std::string copy = text;
         EXPECT_EXIT(
             {

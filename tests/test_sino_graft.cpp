@@ -98,6 +98,24 @@ TEST(GraftGeometry, WorkedExample) {
     EXPECT_EQ(g.width, 173);
 }
 
+TEST(GraftGeometry, RowPositionsSplitIntoARowPairAndAFraction) {
+    struct Case {
+        Real p;
+        int m0, row;
+        double fy;
+    };
+    // P exactly M0 (an angle rounded onto 2 pi) samples rows M0 - 1 and the
+    // mirrored row M0 at full weight, never a row beyond.
+    const Case cases[] = {{0, 4, 0, 0}, {2.25, 4, 2, 0.25}, {3.5, 4, 3, 0.5}, {4, 4, 3, 1}, {1, 1, 0, 1}};
+    for (const Case &c : cases) {
+        int row = -1;
+        double fy = -1;
+        SplitRowPosition(c.p, c.m0, &row, &fy);
+        EXPECT_EQ(row, c.row) << static_cast<double>(c.p);
+        EXPECT_EQ(fy, c.fy) << static_cast<double>(c.p);
+    }
+}
+
 TEST(GraftGeometry, MatchingGeometryGainsOneColumnEachSide) {
     // ot = 0 is theta0 = 2 pi, whose sine is not exactly 0.
     for (int n : {41, 64, 101}) {

@@ -15,7 +15,8 @@ namespace {
 
 TEST(Demo, WritesEverySinogramAndPicture) {
     Scratch scratch;
-    RunResult r = scratch.Run("sh '" CT_SOURCE_DIR "/examples/demo.sh' out");
+    // The programs of the build under test, not whatever release build exists.
+    RunResult r = scratch.Run("CT_BIN=\"$BIN\" sh '" CT_SOURCE_DIR "/examples/demo.sh' out");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("ax_recon: uniform disk of radius 48"), std::string::npos);
     EXPECT_NE(r.out.find("rotation centre 128.000000"), std::string::npos);

@@ -70,6 +70,15 @@ TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 - >/dev/full", sg0, c2 + "SG2 data write error.\n", false},
         // pad = ceil(2 + 197.5 - 1.5): the corner (197.5, 197.5) is widest at view 0.
         {"in.txt 2 400 5000 1.5 1 0 0 0 /dev/full", sg0, "199.500000\nSG2 data write error.\n", false},
+        // Standard output opened on SG1 itself, read and write: writing SG2
+        // there would overwrite SG1 while it is read.
+        {"in.txt 2 sg1.sg 1.5 1 0 0 0 - 1<>sg1.sg", sg0, c2 + "SG2 file not stored.\n", false},
+        {"in.txt 2 sg1.sg 1.5 1 0 0 0 - >>sg1.sg", sg0, c2 + "SG2 file not stored.\n", false},
+        // The centre is a result: when it cannot be written, the run fails
+        // before SG2 exists, with nowhere to say why.
+        {"in.txt 2 sg1.sg 1.5 1 0 0 0 out.txt 2>/dev/full", sg0, "", false},
+        {"in.txt 2 sg1.sg 1.5 1 0 0 0 out.txt 2>&-", sg0, "", false},
+        {"in.txt 2 4 6 1.5 1 0 0 0 out.txt 2>&-", sg0, "", false},
     };
     for (const GraftFailure &c : cases) {
         Scratch scratch;
