@@ -34,11 +34,11 @@ host_mirror() {
 mirror=${CT_DEBIAN_MIRROR:-$(host_mirror)}
 mirror=${mirror:-http://deb.debian.org/debian}
 
-# The README's two commands: the first ```sh block's first two command lines,
-# comments stripped.
+# The README's two commands, from the commit: the first ```sh block's first
+# two command lines, comments stripped.
 mapfile -t commands < <(awk '/^```sh[[:space:]]*$/ { inside = 1; next }
                              inside && /^```/ { exit }
-                             inside' "$top/README.md" |
+                             inside' < <(git -C "$top" show HEAD:README.md) |
                         sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]#.*$//' -e 's/^#.*//' \
                             -e 's/[[:space:]]*$//' -e '/^$/d' | head -n 2)
 if [ ${#commands[@]} -ne 2 ]; then
@@ -54,6 +54,7 @@ fi
 mounted=()
 cleanup() {
     local status=$? m i
+    [ $status -eq 0 ] || echo "fresh_debian: failed (exit status $status)" >&2
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         m=${mounted[i]}
         umount -R "$m" 2>/dev/null || umount -R -l "$m" || true
@@ -85,13 +86,11 @@ git -C "$root/root/ct" checkout -q --detach FETCH_HEAD
 echo "fresh_debian: commit $commit"
 
 # What apt and the tests need from the host: name resolution, /proc (the
-# tests read /proc/self/fd), /dev (they write to /dev/full), /sys.
+# tests read /proc/self/fd) and /dev (they write to /dev/full).
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"; mounted+=("$root/proc")
-for fs in dev sys; do
-    mount --rbind "/$fs" "$root/$fs"; mounted+=("$root/$fs")
-    mount --make-rslave "$root/$fs"
-done
+mount --rbind /dev "$root/dev"; mounted+=("$root/dev")
+mount --make-rslave "$root/dev"
 
 for command in "${commands[@]}"; do
     echo "fresh_debian: # ${command}"
