@@ -1,0 +1,98 @@
+// sino_scale run as users run it.
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+
+namespace {
+
+const double kIn[] = {1, 2, 3, 4, -0.5, 8};
+
+TEST(SinoScaleCli, EveryFailureHasItsMessageAndExitStatus) {
+    const char *usage = "usage : sino_scale SG factor {offset} SG2";
+    const std::string full = SinogramBytes(3, 2, kIn);
+    const FailureCase cases[] = {
+        {"", "", usage, false},
+        {"in.txt 2", full, usage, false},
+        {"in.txt 2 0 1 out.txt", full, usage, false},
+        {"in.txt nan out.txt", full, "bad scale factor.", false},
+        {"in.txt inf out.txt", full, "bad scale factor.", false},
+        {"in.txt 1e999 1 out.txt", full, "bad scale factor.", false},
+        {"in.txt 2 -inf out.txt", full, "bad offset.", false},
+        {"in.txt 2 nan out.txt", full, "bad offset.", false},
+        {"missing.sg 2 out.txt", full, "file not found.", false},
+        {"in.txt 2 out.txt", "", "bad number of pixels.", false},
+        {"in.txt 2 out.txt", "3 0\n", "bad number of pixels.", false},
+        {"in.txt 2 out.txt", "3 -2\n", "bad number of pixels.", false},
+        {"in.txt 2 no/such/dir/out.txt", full, "file not open.", false},
+        {"in.txt 2 /dev/full", full, "data write error.", false},
+        {"in.txt 2 - >/dev/full", full, "data write error.", false},
+        {"in.txt 2 - >&-", full, "data write error.", false},
+        {"in.txt 2 out.txt", full.substr(0, full.size() - 1), "data read error.", true},
+        {"in.txt 2 out.txt", "20000 20000\n", "data read error.", true},
+    };
+    ExpectFailures("sino_scale", cases);
+}
+
+TEST(SinoScaleCli, NeverWritesOverItsInput) {
+    const std::string full = SinogramBytes(3, 2, kIn);
+    for (const char *command : {"in.sg 2 in.sg", "- 2 in.sg < in.sg", "in.sg 2 - >> in.sg", "- 2 - < in.sg >> in.sg",
+                                "in.sg 2 link.sg"}) {
+        Scratch scratch;
+        scratch.Write("in.sg", full);
+        scratch.Run("ln in.sg link.sg");
+        RunResult r = scratch.Run(std::string("\"$BIN/sino_scale\" ") + command);
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err, "file not open.\n") << command;
+        EXPECT_EQ(scratch.Read("in.sg"), full) << command;
+    }
+}
+
+TEST(SinoScaleCli, ScalesEverySample) {
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(3, 2, kIn));
+    RunResult r = scratch.Run("\"$BIN/sino_scale\" in.sg 2 out.sg");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    const double doubled[] = {2, 4, 6, 8, -1, 16};
+    EXPECT_EQ(scratch.Read("out.sg"), SinogramBytes(3, 2, doubled));
+
+    // With an offset, from standard input to standard output.
+    r = scratch.Run("\"$BIN/sino_scale\" - -0.5 0.25 - < in.sg");
+    EXPECT_EQ(r.status, 0);
+    const double shifted[] = {-0.25, -0.75, -1.25, -1.75, 0.5, -3.75};
+    EXPECT_EQ(r.out, SinogramBytes(3, 2, shifted));
+
+    // A header with a blank and words after the counts is written back plain.
+    scratch.Write("loose.sg", "3 2 words\n" + AfterHeader(SinogramBytes(3, 2, kIn)));
+    r = scratch.Run("\"$BIN/sino_scale\" loose.sg 1 -");
+    EXPECT_EQ(r.out, SinogramBytes(3, 2, kIn));
+}
+
+TEST(SinoScaleCli, AShortInputLeavesEveryCompleteSample) {
+    // Four samples and half of a fifth: the partial output holds the header
+    // and the four, scaled.
+    Scratch scratch;
+    std::string full = SinogramBytes(3, 2, kIn);
+    scratch.Write("in.sg", full.substr(0, 4 + 8 * 4 + 4));
+    RunResult r = scratch.Run("\"$BIN/sino_scale\" in.sg 2 1 out.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "data read error.\n");
+    const double scaled[] = {3, 5, 7, 9};
+    EXPECT_EQ(scratch.Read("out.sg"), "3\t2\n" + DoublesBytes(scaled, 4));
+}
+
+TEST(SinoScaleCli, AForgottenOutputNameIsTheOffset) {
+    // The documented hazard: "0.5" is taken as the output name.
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(3, 2, kIn));
+    RunResult r = scratch.Run("\"$BIN/sino_scale\" in.sg 2 0.5");
+    EXPECT_EQ(r.status, 0);
+    const double doubled[] = {2, 4, 6, 8, -1, 16};
+    EXPECT_EQ(scratch.Read("0.5"), SinogramBytes(3, 2, doubled));
+}
+
+}  // namespace
