@@ -18,11 +18,10 @@ double HalfChordIntegral(double a, double b, double radius) {
     double hb = HalfChord(b, radius);
     // The angle between the radii to (a, ha) and (b, hb), from its sine and
     // cosine (times R^2): no difference of two arcsines, which would lose
-    // the digits of a short interval. The sine is never negative for a <= b;
-    // a rounding below zero next to the angle pi would otherwise turn it
-    // into -pi.
+    // the digits of a short interval. Near the angle pi (a < 0 < b) both
+    // terms of the sine are positive or zero, so it cannot round below zero
+    // and turn pi into -pi; elsewhere a rounding below zero costs nothing.
     double sine = b * ha - a * hb;
-    if (!(sine > 0)) sine = 0;
     double angle = std::atan2(sine, a * b + ha * hb);
     return 0.5 * (b * hb - a * ha) + 0.5 * radius * radius * angle;
 }
