@@ -96,3 +96,37 @@ TEST(DiskImageCli, AForgottenOutputNameIsTheLastRadius) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DiskImageCli, HostileNumbers) {
+    // Every numeric argument in turn; the others are 4 0 0 1.
+    const std::string longer(5000, '9');
+    const std::string values[] = {"nan", "inf", "-inf", "1e999", "0x10", "''", longer};
+    for (int position = 0; position < 4; ++position) {
+        for (const std::string &value : values) {
+            std::string args[] = {"4", "0", "0", "1"};
+            args[position] = value;
+            Scratch scratch;
+            RunResult r = scratch.Run("\"$BIN/disk_image\" " + args[0] + " " + args[1] + " " + args[2] + " " +
+                                      args[3] + " out.img");
+            std::string shown = std::to_string(position) + " " + value.substr(0, 20);
+            // K = 1e999 reads as 1, as atoi reads it.
+            std::size_t pixels = position == 0 ? 1 : 16;
+            if (r.status == 0) {
+                EXPECT_EQ(r.err, "") << shown;
+                EXPECT_EQ(scratch.Read("out.img").size(), 4u + 8 * pixels) << shown;
+            } else {
+                EXPECT_EQ(r.status, 1) << shown;
+                EXPECT_TRUE(r.err == "bad image size.\n" || r.err == "bad center.\n") << shown << r.err;
+                EXPECT_FALSE(scratch.Exists("out.img")) << shown;
+            }
+            // The size must be a plain positive count; the centre finite.
+            bool plain = value == "0x10" || value == "''";  // read as 16 and 0
+            int expected = position == 0 ? (value == "1e999" ? 0 : 1) : (position < 3 && !plain ? 1 : 0);
+            EXPECT_EQ(r.status, expected) << shown;
+        }
+    }
+}
+
+}  // namespace

@@ -141,3 +141,56 @@ TEST(DocumentedGrafts, OtTurnsClockwiseWithYUp) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SinoScaleCli, InputsCutAtEveryByte) {
+    const std::string full = SinogramBytes(3, 2, kIn);
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        Scratch scratch;
+        scratch.Write("cut.sg", full.substr(0, cut));
+        RunResult r = scratch.Run("\"$BIN/sino_scale\" cut.sg 2 out.sg");
+        if (cut == full.size()) {
+            EXPECT_EQ(r.status, 0);
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << cut;
+        if (cut < 3) {  // "3\t2" parses even without its line feed
+            EXPECT_EQ(r.err, "bad number of pixels.\n") << cut;
+            EXPECT_FALSE(scratch.Exists("out.sg")) << cut;
+            continue;
+        }
+        EXPECT_EQ(r.err, "data read error.\n") << cut;
+        std::size_t samples = cut < 4 ? 0 : (cut - 4) / 8;
+        double doubled[6];
+        for (std::size_t i = 0; i < samples; ++i) doubled[i] = 2 * kIn[i];
+        EXPECT_EQ(scratch.Read("out.sg"), "3\t2\n" + DoublesBytes(doubled, static_cast<long>(samples))) << cut;
+    }
+}
+
+TEST(SinoScaleCli, HostileNumbers) {
+    struct Case {
+        std::string args;
+        std::string err;  // empty: success
+    };
+    const std::string longer(5000, '9');
+    const Case cases[] = {
+        {"nan", "bad scale factor.\n"},     {"-inf", "bad scale factor.\n"}, {"1e999", "bad scale factor.\n"},
+        {longer, "bad scale factor.\n"},    {"2 inf", "bad offset.\n"},      {"2 " + longer, "bad offset.\n"},
+        {"0x10", ""},                       {"''", ""},                      {"2 ''", ""},
+        {"1e-320 -1e308", ""},
+    };
+    for (const Case &c : cases) {
+        Scratch scratch;
+        scratch.Write("in.sg", SinogramBytes(3, 2, kIn));
+        RunResult r = scratch.Run("\"$BIN/sino_scale\" in.sg " + c.args + " out.sg");
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << c.args.substr(0, 20);
+        EXPECT_EQ(r.err, c.err) << c.args.substr(0, 20);
+        EXPECT_EQ(scratch.Exists("out.sg"), c.err.empty()) << c.args.substr(0, 20);
+        if (c.err.empty()) {
+            EXPECT_EQ(scratch.Read("out.sg").size(), 4u + 8 * 6);
+        }
+    }
+}
+
+}  // namespace

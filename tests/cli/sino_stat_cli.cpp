@@ -115,3 +115,51 @@ TEST(SinoStatCli, TheImageOfADiskHasItsArea) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SinoStatCli, FilesCutAtEveryByte) {
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    const std::string full = SinogramBytes(3, 2, a);
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        Scratch scratch;
+        scratch.Write("full.sg", full);
+        scratch.Write("cut.sg", full.substr(0, cut));
+        bool header = cut >= 3;  // "3\t2" parses even without its line feed
+        bool complete = cut == full.size();
+        for (const char *which : {"A", "B"}) {
+            std::string args = which[0] == 'A' ? "cut.sg full.sg" : "full.sg cut.sg";
+            RunResult r = scratch.Run("\"$BIN/sino_stat\" " + args);
+            EXPECT_EQ(r.status, complete ? 0 : 1) << which << " cut " << cut;
+            if (complete) continue;
+            EXPECT_EQ(r.err, std::string(which) + (header ? " data read error.\n" : " bad number of pixels.\n"))
+                << which << " cut " << cut;
+            EXPECT_EQ(r.out, "") << which << " cut " << cut;
+        }
+    }
+}
+
+TEST(SinoStatCli, HostileRadii) {
+    Scratch scratch;
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    scratch.Write("a.sg", SinogramBytes(3, 2, a));
+    const std::string whole = "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 0 maxabs 0\n";
+    struct Case {
+        std::string radius;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"nan", ""}, {"-inf", ""}, {"''", ""}, {"-0", ""}, {"1e-320", ""},  // no pixel centre that close
+        {"inf", whole}, {"1e999", whole}, {"0x10", whole}, {std::string(5000, '7'), whole},
+    };
+    for (const Case &c : cases) {
+        RunResult r = scratch.Run("\"$BIN/sino_stat\" a.sg a.sg " + c.radius);
+        EXPECT_EQ(r.out, c.out) << c.radius.substr(0, 20);
+        if (c.out.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.err == "bad radius.\n" || r.err == "no samples.\n") << c.radius << r.err;
+        }
+    }
+}
+
+}  // namespace
