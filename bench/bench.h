@@ -22,3 +22,5 @@ void BenchRecon();
 void BenchDiskSino(const std::string &scratch);
 void BenchAxExpand(const std::string &scratch);
 void BenchSinoGraft(const std::string &scratch);
+void BenchDiskImage();
+void BenchSinoScale(const std::string &scratch);

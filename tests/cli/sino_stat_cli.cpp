@@ -1,0 +1,165 @@
+// sino_stat run as users run it.
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+
+namespace {
+
+// a.sg: 3 x 2 holding 1 ... 6; b.sg: the same size, all ones; c.sg: 2 x 3;
+// nan.sg: 3 x 2 with no finite sample.
+void WriteInputs(const Scratch &scratch) {
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    const double b[] = {1, 1, 1, 1, 1, 1};
+    scratch.Write("a.sg", SinogramBytes(3, 2, a));
+    scratch.Write("b.sg", SinogramBytes(3, 2, b));
+    scratch.Write("c.sg", SinogramBytes(2, 3, a));
+    const double nans[] = {NAN, INFINITY, -INFINITY, NAN, NAN, NAN};
+    scratch.Write("nan.sg", SinogramBytes(3, 2, nans));
+}
+
+TEST(SinoStatCli, EveryFailureHasItsMessageAndExitStatus) {
+    const char *usage = "usage : sino_stat A {B {radius}}";
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    const std::string full = SinogramBytes(3, 2, a);
+    const std::string shorter = full.substr(0, full.size() - 1);
+    const FailureCase cases[] = {
+        {"", "", usage, false},
+        {"in.txt in.txt 1 2", full, usage, false},
+        {"in.txt in.txt 0", full, "bad radius.", false},
+        {"in.txt in.txt -2", full, "bad radius.", false},
+        {"in.txt in.txt nan", full, "bad radius.", false},
+        {"in.txt in.txt word", full, "bad radius.", false},
+        {"missing.sg in.txt 0", full, "bad radius.", false},  // the radius first
+        {"missing.sg", "", "A file not found.", false},
+        {"in.txt", "", "A bad number of pixels.", false},
+        {"in.txt", "0\t3\n", "A bad number of pixels.", false},
+        {"in.txt", shorter, "A data read error.", false},
+        {"in.txt", "20000 20000\n", "A data read error.", false},
+        {"in.txt missing.sg", full, "B file not found.", false},
+        {"in.txt - < /dev/null", full, "B bad number of pixels.", false},
+        {"in.txt - < in.txt", shorter, "A data read error.", false},
+        {"- in.txt < in.txt", shorter, "A data read error.", false},
+        {"- - < in.txt", full, "B bad number of pixels.", false},
+    };
+    ExpectFailures("sino_stat", cases);
+}
+
+TEST(SinoStatCli, FilesThatDoNotMatchOrHoldNothing) {
+    Scratch scratch;
+    WriteInputs(scratch);
+    struct Case {
+        const char *args;
+        const char *err;
+    };
+    const Case cases[] = {
+        {"a.sg c.sg", "size mismatch.\n"},
+        {"a.sg short.sg", "B data read error.\n"},
+        {"nan.sg", "no samples.\n"},
+        {"a.sg nan.sg", "no samples.\n"},
+        {"b.sg b.sg 0.4", "no samples.\n"},  // 3 x 2: centre (1, 0.5), nearest centres 0.5 away
+        {"a.sg - >/dev/full < b.sg", "data write error.\n"},
+        {"a.sg >&-", "data write error.\n"},
+    };
+    scratch.Write("short.sg", scratch.Read("b.sg").substr(0, 20));
+    for (const Case &c : cases) {
+        RunResult r = scratch.Run(std::string("\"$BIN/sino_stat\" ") + c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+}
+
+TEST(SinoStatCli, OneLineOfNameValuePairs) {
+    Scratch scratch;
+    WriteInputs(scratch);
+    RunResult r = scratch.Run("\"$BIN/sino_stat\" a.sg");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "size 3x2 count 6 min 1 max 6 mean 3.5\n");
+
+    // A - B = 0 ... 5: RMS sqrt(55/6) = 3.0276503541 and largest 5.
+    r = scratch.Run("\"$BIN/sino_stat\" a.sg b.sg");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 3.02765035 maxabs 5\n");
+
+    // Both on one standard input, A first.
+    r = scratch.Run("cat a.sg b.sg | \"$BIN/sino_stat\" - -");
+    EXPECT_EQ(r.out, "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 3.02765035 maxabs 5\n");
+
+    // Centre (1, 0.5): radius 0.5 keeps the middle column, samples 2 and 5.
+    r = scratch.Run("\"$BIN/sino_stat\" a.sg b.sg 0.5");
+    EXPECT_EQ(r.out, "size 3x2 count 2 min 2 max 5 mean 3.5 compared 2 rms 2.91547595 maxabs 4\n");
+    r = scratch.Run("\"$BIN/sino_stat\" a.sg a.sg inf");
+    EXPECT_EQ(r.out, "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 0 maxabs 0\n");
+
+    // Not-a-number and infinite samples are left out.
+    const double mixed[] = {NAN, 2, INFINITY, 4};
+    scratch.Write("mixed.sg", SinogramBytes(2, 2, mixed));
+    r = scratch.Run("\"$BIN/sino_stat\" mixed.sg");
+    EXPECT_EQ(r.out, "size 2x2 count 2 min 2 max 4 mean 3\n");
+}
+
+TEST(SinoStatCli, TheImageOfADiskHasItsArea) {
+    // disk_image of radius 5 in 16 x 16: the pixels sum to 25 pi, so the
+    // mean is 25 pi / 256.
+    Scratch scratch;
+    RunResult r = scratch.Run("\"$BIN/disk_image\" 16 0 0 5 - | \"$BIN/sino_stat\" -");
+    EXPECT_EQ(r.status, 0);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "size 16x16 count 256 min 0 max 1 mean %.9g\n",
+                  25 * 3.141592653589793 / 256);
+    EXPECT_EQ(r.out, expected);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SinoStatCli, FilesCutAtEveryByte) {
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    const std::string full = SinogramBytes(3, 2, a);
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        Scratch scratch;
+        scratch.Write("full.sg", full);
+        scratch.Write("cut.sg", full.substr(0, cut));
+        bool header = cut >= 3;  // "3\t2" parses even without its line feed
+        bool complete = cut == full.size();
+        for (const char *which : {"A", "B"}) {
+            std::string args = which[0] == 'A' ? "cut.sg full.sg" : "full.sg cut.sg";
+            RunResult r = scratch.Run("\"$BIN/sino_stat\" " + args);
+            EXPECT_EQ(r.status, complete ? 0 : 1) << which << " cut " << cut;
+            if (complete) continue;
+            EXPECT_EQ(r.err, std::string(which) + (header ? " data read error.\n" : " bad number of pixels.\n"))
+                << which << " cut " << cut;
+            EXPECT_EQ(r.out, "") << which << " cut " << cut;
+        }
+    }
+}
+
+TEST(SinoStatCli, HostileRadii) {
+    Scratch scratch;
+    const double a[] = {1, 2, 3, 4, 5, 6};
+    scratch.Write("a.sg", SinogramBytes(3, 2, a));
+    const std::string whole = "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 0 maxabs 0\n";
+    struct Case {
+        std::string radius;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"nan", ""}, {"-inf", ""}, {"''", ""}, {"-0", ""}, {"1e-320", ""},  // no pixel centre that close
+        {"inf", whole}, {"1e999", whole}, {"0x10", whole}, {std::string(5000, '7'), whole},
+    };
+    for (const Case &c : cases) {
+        RunResult r = scratch.Run("\"$BIN/sino_stat\" a.sg a.sg " + c.radius);
+        EXPECT_EQ(r.out, c.out) << c.radius.substr(0, 20);
+        if (c.out.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.err == "bad radius.\n" || r.err == "no samples.\n") << c.radius << r.err;
+        }
+    }
+}
+
+}  // namespace
