@@ -2,6 +2,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 // The shortest wall time of `runs` calls, in seconds.
 template <typename F>
@@ -16,7 +19,13 @@ double BestSeconds(int runs, F &&work) {
     return best;
 }
 
-#include <string>
+// Runs a shell command; the benchmark stops when it fails.
+inline void RunOrDie(const std::string &command) {
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+}
 
 void BenchRecon();
 void BenchDiskSino(const std::string &scratch);

@@ -13,17 +13,6 @@
 #include "disk_image/image.h"
 #include "oracle/disk_image_oracle.h"
 
-namespace {
-
-void Run(const std::string &command) {
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-}  // namespace
-
 void BenchDiskImage() {
     const int size = 1024;
     std::vector<double> radii{100, -300, 400};  // summation order of 400 -300 100
@@ -42,13 +31,13 @@ void BenchSinoScale(const std::string &scratch) {
     std::string input = scratch + "/scale_in.sg";
     std::string output = scratch + "/scale_out.sg";
     std::string copy = scratch + "/scale_copy.sg";
-    Run("\"" CT_BIN_DIR "/disk_sino\" 2800 0 0 1000 4400 " + input);
+    RunOrDie("\"" CT_BIN_DIR "/disk_sino\" 2800 0 0 1000 4400 " + input);
     struct stat info;
     stat(input.c_str(), &info);
     std::string scale = "\"" CT_BIN_DIR "/sino_scale\" " + input + " 2 0.5 " + output;
-    double ours = BestSeconds(5, [&] { Run("rm -f " + output + " && " + scale); });
-    double cat = BestSeconds(5, [&] { Run("rm -f " + copy + " && cat " + input + " > " + copy); });
+    double ours = BestSeconds(5, [&] { RunOrDie("rm -f " + output + " && " + scale); });
+    double cat = BestSeconds(5, [&] { RunOrDie("rm -f " + copy + " && cat " + input + " > " + copy); });
     std::printf("sino_scale %.0f MB: sino_scale %.3f s, cat %.3f s, ratio to cat %.2f\n", info.st_size / 1e6, ours,
                 cat, ours / cat);
-    Run("rm -f " + input + " " + output + " " + copy);
+    RunOrDie("rm -f " + input + " " + output + " " + copy);
 }

@@ -12,17 +12,6 @@
 #include "oracle/disk_oracle.h"
 #include "sinogram.h"
 
-namespace {
-
-void RunOrDie(const std::string &command) {
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-}  // namespace
-
 void BenchDiskSino(const std::string &scratch) {
     std::vector<std::string> args = {"disk_sino", "2048", "0", "0", "800", "-400", "300", "1800", "out"};
     std::vector<char *> argv;
