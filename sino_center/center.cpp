@@ -1,0 +1,179 @@
+#include "center.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "memory.h"
+#include "real.h"
+
+namespace {
+
+// Grid steps of the two searches, fine enough that the criterion's fastest
+// oscillation (a period of at least one detector) cannot hide a minimum
+// between two points.
+constexpr double kCoarseStep = 0.25;
+constexpr double kFineStep = 0.125;
+// The fine search looks this far on either side of the coarse estimate.
+constexpr double kFineReach = 4;
+// A minimum is clear when every other local minimum of the coarse search,
+// more than kApart detectors away, lies higher by this share of the
+// criterion's range.
+constexpr double kApart = 1.5;
+constexpr double kMinContrast = 0.1;
+// Share of the fine window's half width taken by each taper, and of the
+// check's; the two estimates must agree within kAgreement detectors.
+constexpr double kTaper = 0.25;
+constexpr double kCheckTaper = 0.5;
+constexpr double kAgreement = 0.1;
+constexpr int kFinePasses = 3;
+
+struct Criterion {
+    const std::complex<double> *weights;
+    int count;
+    int length;
+    double operator()(double c) const { return WedgeCriterion(weights, count, length, c); }
+};
+
+// Golden-section search for the minimum of f within [lo, hi].
+double GoldenSection(const Criterion &f, double lo, double hi) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
+    double fa = f(a), fb = f(b);
+    for (int i = 0; i < 60 && hi - lo > 1e-9; ++i) {
+        if (fa <= fb) {
+            hi = b;
+            b = a;
+            fb = fa;
+            a = hi - ratio * (hi - lo);
+            fa = f(a);
+        } else {
+            lo = a;
+            a = b;
+            fa = fb;
+            b = lo + ratio * (hi - lo);
+            fb = f(b);
+        }
+    }
+    return (lo + hi) / 2;
+}
+
+struct Minimum {
+    double center;
+    double contrast;  // 1 when no other local minimum competes
+};
+
+// The criterion on a grid over [lo, hi], its lowest point refined between
+// its neighbours, and how clearly it stands out.
+Minimum Minimise(const Criterion &f, double lo, double hi, double step) {
+    int points = static_cast<int>(std::floor((hi - lo) / step)) + 1;
+    double best = f(lo), worst = best;
+    int best_at = 0;
+    // Local minima only need the previous two values; keep them all for the
+    // contrast, which is cheap beside the transforms.
+    double *values = static_cast<double *>(AllocateArray(points, sizeof(double)));
+    if (values == nullptr) return Minimum{lo, 0};
+    for (int i = 0; i < points; ++i) {
+        values[i] = f(lo + i * step);
+        if (values[i] < best) best = values[i], best_at = i;
+        if (values[i] > worst) worst = values[i];
+    }
+    double rival = worst;
+    for (int i = 0; i < points; ++i) {
+        bool local = (i == 0 || values[i] <= values[i - 1]) && (i == points - 1 || values[i] <= values[i + 1]);
+        if (local && std::fabs(i - best_at) * step > kApart && values[i] < rival) rival = values[i];
+    }
+    ReleaseArray(values);
+    double c = lo + best_at * step;
+    double left = c - step < lo ? lo : c - step, right = c + step > hi ? hi : c + step;
+    Minimum m{GoldenSection(f, left, right), 1};
+    m.contrast = worst > best ? (rival - best) / (worst - best) : 0;
+    return m;
+}
+
+// One fine search: the window centred on *center, reaching to the nearer
+// edge of the field with tapers of the given share; *center becomes the
+// new estimate and *moved how far it went. False when the window would be
+// too narrow to decide.
+bool Refine(const double *samples, int n, CenterWork *work, double taper, double *center, double *moved) {
+    const double lo = 0.5, hi = n - 1.5;
+    double c = *center;
+    double reach = (c < n - 1 - c ? c : n - 1 - c) + 1;
+    if (reach < 2) return false;
+    TaperedWindow(work->window, n, c, reach, reach * taper > 1 ? reach * taper : 1);
+    int count = WedgeWeights(samples, work->window, reach, &work->wedge, work->weights);
+    double from = c - kFineReach < lo ? lo : c - kFineReach;
+    double to = c + kFineReach > hi ? hi : c + kFineReach;
+    Minimum fine = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep);
+    *moved = std::fabs(fine.center - c);
+    *center = fine.center;
+    return true;
+}
+
+}  // namespace
+
+bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
+    *work = CenterWork{};
+    // The fine search's window is the narrowest; its wedge the widest.
+    if (!AllocateWedgeWork(&work->wedge, detectors, views, 1)) return false;
+    work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
+    work->weights = static_cast<std::complex<double> *>(
+        AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));
+    if (work->window == nullptr || work->weights == nullptr) {
+        ReleaseCenterWork(work);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseCenterWork(CenterWork *work) {
+    ReleaseWedgeWork(&work->wedge);
+    ReleaseArray(work->window);
+    ReleaseArray(work->weights);
+    *work = CenterWork{};
+}
+
+void TaperedWindow(double *window, int n, double middle, double half_width, double taper) {
+    for (int s = 0; s < n; ++s) {
+        double u = std::fabs(s - middle);
+        double into = u - (half_width - taper);
+        if (into <= 0) {
+            window[s] = 1;
+        } else if (into < taper) {
+            window[s] = 0.5 * (1 + std::cos(kPi * into / taper));
+        } else {
+            window[s] = 0;
+        }
+    }
+}
+
+CenterEstimate FindCenter(const double *samples, CenterWork *work) {
+    const int n = work->wedge.detectors;
+    const double lo = 0.5, hi = n - 1.5;
+    const int length = work->wedge.length;
+
+    // Coarse: the whole field, its edges tapered so that an object cut by
+    // them does not end in a step; data may lie up to N - 1 from the axis.
+    double middle = (n - 1) / 2.0;
+    TaperedWindow(work->window, n, middle, middle + 1, n / 8.0 > 1 ? n / 8.0 : 1);
+    int count = WedgeWeights(samples, work->window, n - 1, &work->wedge, work->weights);
+    Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep);
+    if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
+
+    // Fine: only the columns that have mirror partners within the field,
+    // windowed symmetrically about the estimate, so that both halves of
+    // the whole turn see the same part of the object. Repeated while the
+    // estimate moves enough to change the window.
+    double c = coarse.center;
+    for (int pass = 0; pass < kFinePasses; ++pass) {
+        double moved = 0;
+        if (!Refine(samples, n, work, kTaper, &c, &moved)) return CenterEstimate{false, c};
+        if (moved < 0.5) break;
+    }
+    // The object inside the field is consistent under any window symmetric
+    // about the axis; one cut by the field's edges is not, and a window of
+    // another shape then moves the minimum. Such a result is refused.
+    double check = c, moved = 0;
+    if (!Refine(samples, n, work, kCheckTaper, &check, &moved)) return CenterEstimate{false, c};
+    if (moved > kAgreement) return CenterEstimate{false, c};
+    return CenterEstimate{true, c};
+}

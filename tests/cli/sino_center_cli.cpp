@@ -1,0 +1,86 @@
+// sino_center run as users run it: every failure, the printed line, and the
+// centre found for sinograms written by the other programs.
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+
+namespace {
+
+const char kUsage[] = "usage : sino_center SG";
+
+std::string Zeros(int columns, int rows) {
+    std::vector<double> zeros(static_cast<std::size_t>(columns) * rows, 0.0);
+    return SinogramBytes(columns, rows, zeros.data());
+}
+
+TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
+    const std::string eight = std::string("8 8\n") + std::string(8 * 8 * 8 - 1, '\0');  // one byte short
+    const FailureCase cases[] = {
+        {"", "", kUsage, false},
+        {"in.txt extra", "", kUsage, false},
+        {"missing.sg", "", "file not found.", false},
+        {"in.txt", "", "bad number of pixels.", false},
+        {"in.txt", "0 8\n", "bad number of pixels.", false},
+        {"in.txt", "8 -1\n", "bad number of pixels.", false},
+        {"in.txt", "8\n", "bad number of pixels.", false},
+        {"in.txt", eight, "data read error.", false},
+        // A header promising 800 MB with nothing behind it.
+        {"in.txt", "10000 10000\n12345678", "data read error.", false},
+        {"- < in.txt", eight, "data read error.", false},
+        {"in.txt", Zeros(2, 64), "sinogram too small to find the center.", false},
+        {"in.txt", Zeros(64, 7), "sinogram too small to find the center.", false},
+        {"in.txt", Zeros(64, 16), "no clear center: the halves of the turn do not match.", false},
+    };
+    ExpectFailures("sino_center", cases);
+}
+
+TEST(SinoCenterCli, AFailedWriteIsNeverSuccess) {
+    Scratch scratch;
+    const char *outputs[] = {">/dev/full", ">&-"};
+    for (const char *output : outputs) {
+        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 3 -2 20 90 s.sg && \"$BIN/sino_center\" s.sg " +
+                                  std::string(output));
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.err, "data write error.\n") << output;
+    }
+}
+
+// The one line printed: "%lf\n", read back as a number.
+double PrintedCenter(const RunResult &r) {
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("-?[0-9]+\\.[0-9]{6}\n"))) << r.out;
+    return std::atof(r.out.c_str());
+}
+
+TEST(SinoCenterCli, FindsTheAxisOfThePhantomProgram) {
+    // disk_sino puts the axis at (N - 1)/2.
+    Scratch scratch;
+    EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/disk_sino\" 128 12 -9 40 -15 180 s.sg && \"$BIN/sino_center\" s.sg")),
+                63.5, 0.02);
+    EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/disk_sino\" 101 -7 10 30 -12 5 120 - | \"$BIN/sino_center\" -")),
+                50, 0.02);
+    // The road to a reconstruction: the printed line is a shell word.
+    RunResult r = scratch.Run("c=$(\"$BIN/sino_center\" s.sg) && echo \"[$c]\"");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("\\[63\\.[45][0-9]{5}\\]\n"))) << r.out;
+}
+
+TEST(SinoCenterCli, FindsTheCentreThatSinoGraftReports) {
+    // sino_graft's (N1 M1) form resamples a phantom into a field whose axis
+    // lies off the middle and prints that axis on standard error.
+    Scratch scratch;
+    RunResult made = scratch.Run("\"$BIN/disk_sino\" 160 6 -4 45 -20 240 s0.sg && "
+                                 "\"$BIN/sino_graft\" s0.sg 79.5 120 240 52.3 1 0 0 0 s2.sg");
+    ASSERT_EQ(made.status, 0) << made.err;
+    double reported = std::atof(made.err.c_str());
+    EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/sino_center\" s2.sg")), reported, 0.02);
+}
+
+}  // namespace

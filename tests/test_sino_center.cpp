@@ -1,0 +1,185 @@
+// sino_center's search on sinograms whose axis is known: disks projected
+// analytically onto detectors at positions i - c, for whole, half and
+// arbitrary fractional centres, odd and even detector counts, objects off
+// the axis, with and without noise, inside the field and cut by it.
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "center.h"
+#include "oracle/center_oracle.h"
+#include "wedge.h"
+
+namespace {
+
+const double kPi = 3.141592653589793;
+
+struct Disk {
+    double x, y, radius, density;
+};
+
+// View k at angle k pi / M; a point (x, y) projects onto
+// c + x cos(theta) + y sin(theta); a ray at distance d from a disk's centre
+// crosses it along 2 sqrt(r^2 - d^2).
+std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<Disk> &disks) {
+    std::vector<double> samples(static_cast<std::size_t>(n) * m, 0.0);
+    double step = kPi / m;
+    for (int k = 0; k < m; ++k) {
+        double theta = k * step;
+        for (const Disk &d : disks) {
+            double at = center + d.x * std::cos(theta) + d.y * std::sin(theta);
+            for (int i = 0; i < n; ++i) {
+                double off = i - at;
+                if (std::fabs(off) < d.radius) samples[k * n + i] += 2 * d.density * std::sqrt(d.radius * d.radius - off * off);
+            }
+        }
+    }
+    return samples;
+}
+
+// Gaussian noise of the given share of the largest sample, from a fixed seed.
+void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
+    double largest = 0;
+    for (double v : *samples) largest = std::fmax(largest, std::fabs(v));
+    std::mt19937 generator(seed);
+    std::normal_distribution<double> noise(0.0, share * largest);
+    for (double &v : *samples) v += noise(generator);
+}
+
+CenterEstimate Find(const std::vector<double> &samples, int n, int m) {
+    CenterWork work;
+    if (!AllocateCenterWork(&work, n, m)) {
+        ADD_FAILURE() << "allocation";
+        return CenterEstimate{false, 0};
+    }
+    CenterEstimate e = FindCenter(samples.data(), &work);
+    ReleaseCenterWork(&work);
+    return e;
+}
+
+// An object with no symmetry: a large disk off the axis, a hole in it and
+// two small dense disks.
+std::vector<Disk> Phantom(double scale) {
+    return {{12 * scale, -9 * scale, 50 * scale, 1.0},
+            {20 * scale, 0, 12 * scale, -0.6},
+            {-25 * scale, 22 * scale, 9 * scale, 2.0},
+            {30 * scale, -35 * scale, 6 * scale, 1.5}};
+}
+
+// What a case must give: the centre within the tolerance, or (an object
+// cut by the field) either that or the refusal.
+enum class Expect { kFound, kFoundOrRefused };
+
+struct Case {
+    const char *name;
+    int n, m;
+    double center;
+    double scale;     // of the phantom
+    double noise;     // share of the largest sample
+    double tolerance;
+    Expect expect;
+};
+
+const Expect kFound = Expect::kFound, kEither = Expect::kFoundOrRefused;
+
+const Case kCases[] = {
+    // Inside the field in every view.
+    {"even N, half centre at the middle", 256, 180, 127.5, 1, 0, 0.02, kFound},
+    {"odd N, whole centre at the middle", 255, 180, 127, 1, 0, 0.02, kFound},
+    {"even N, arbitrary fraction", 256, 180, 120.3, 1, 0, 0.02, kFound},
+    {"odd N, half centre off the middle", 201, 360, 97.5, 0.8, 0, 0.02, kFound},
+    {"odd N, whole centre off the middle", 301, 240, 160, 1.2, 0, 0.02, kFound},
+    {"even N, fraction, few views", 128, 90, 70.71, 0.5, 0, 0.02, kFound},
+    {"even N, fraction left of the middle", 300, 200, 95.27, 0.9, 0, 0.02, kFound},
+    {"even N, fraction near the edge", 256, 180, 40.4, 0.5, 0, 0.02, kFound},
+    // 1 % noise.
+    {"noise, even N, half centre", 256, 180, 127.5, 1, 0.01, 0.1, kFound},
+    {"noise, even N, fraction", 256, 180, 120.3, 1, 0.01, 0.1, kFound},
+    {"noise, odd N, half centre off the middle", 201, 360, 97.5, 0.8, 0.01, 0.1, kFound},
+    {"noise, odd N, fraction", 301, 240, 163.83, 1.2, 0.01, 0.1, kFound},
+    {"noise, even N, 60 views", 128, 60, 63.3, 0.9, 0.01, 0.1, kFound},
+    // Wider than the field.
+    {"truncated a little, even N", 128, 180, 64.2, 1.1, 0, 0.25, kEither},
+    {"truncated a little, odd N", 151, 180, 76.5, 1.35, 0, 0.25, kEither},
+    {"truncated, even N, fraction", 128, 180, 66.37, 1.6, 0, 0.25, kEither},
+    {"truncated, odd N, half centre", 151, 240, 72.5, 2.0, 0, 0.25, kEither},
+    {"truncated, noise", 128, 180, 60.6, 1.6, 0.01, 0.25, kEither},
+};
+
+TEST(SinoCenter, KnownCentres) {
+    for (const Case &c : kCases) {
+        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale));
+        if (c.noise > 0) AddNoise(&samples, c.noise, 20261207);
+        CenterEstimate e = Find(samples, c.n, c.m);
+        std::printf("%-42s N %3d M %3d c %7.2f: %s %+.4f\n", c.name, c.n, c.m, c.center,
+                    e.found ? "error" : "refused, error would be", e.center - c.center);
+        if (c.expect == kFound) {
+            EXPECT_TRUE(e.found) << c.name;
+        }
+        if (e.found) {
+            EXPECT_NEAR(e.center, c.center, c.tolerance) << c.name;
+        }
+    }
+}
+
+TEST(SinoCenter, BlankSinogramHasNoCentre) {
+    std::vector<double> zeros(64 * 16, 0.0);
+    EXPECT_FALSE(Find(zeros, 64, 16).found);
+}
+
+TEST(SinoCenter, SmallestSinogramGivesAnAnswerInRange) {
+    // Three detectors: the estimate stays within [0.5, N - 1.5].
+    std::vector<double> samples = DiskSinogram(3, kMinViews, 1, {{0.2, 0.1, 0.8, 1}});
+    CenterEstimate e = Find(samples, 3, kMinViews);
+    EXPECT_GE(e.center, 0.5);
+    EXPECT_LE(e.center, 1.5);
+}
+
+TEST(SinoCenter, TransformLengthIsSmoothAndAtLeastTwiceTheField) {
+    EXPECT_EQ(DetectorTransformLength(3), 6);
+    EXPECT_EQ(DetectorTransformLength(7), 15);    // 14 = 2 * 7
+    EXPECT_EQ(DetectorTransformLength(11), 24);   // 22 = 2 * 11, 23 prime
+    EXPECT_EQ(DetectorTransformLength(2048), 4096);
+    EXPECT_EQ(DetectorTransformLength(1 << 30), 0);
+}
+
+TEST(SinoCenter, TaperedWindowValues) {
+    // Middle 5, half width 4, taper 2: flat to distance 2, raised cosine
+    // (0.5 at distance 3), zero from distance 4.
+    double w[11];
+    TaperedWindow(w, 11, 5, 4, 2);
+    const double expected[11] = {0, 0, 0.5, 1, 1, 1, 1, 1, 0.5, 0, 0};
+    for (int s = 0; s < 11; ++s) EXPECT_NEAR(w[s], expected[s], 1e-15) << s;
+}
+
+TEST(SinoCenter, CriterionEqualsWedgeEnergyOfTheWholeTurn) {
+    // The Fourier series X(c) against the energy summed term by term over
+    // the whole-turn sinogram built for whole and half centres: the energy
+    // is a constant plus 8 X(c).
+    const int n = 7, m = 12;
+    std::vector<double> samples = DiskSinogram(n, m, 3.2, {{0.7, -0.4, 1.6, 1}, {-1, 0.5, 0.6, 2}});
+    std::vector<double> window(n);
+    TaperedWindow(window.data(), n, 3, 4, 1.5);
+    CenterWork work;
+    ASSERT_TRUE(AllocateCenterWork(&work, n, m));
+    const double radius = 0.1;  // a wide wedge: many terms to compare
+    int count = WedgeWeights(samples.data(), window.data(), radius, &work.wedge, work.weights);
+    ASSERT_GT(count, 2);
+    const int length = work.wedge.length;
+    double base = WedgeEnergyOracle(samples.data(), window.data(), n, m, length, radius, count, 6);
+    double x_base = WedgeCriterion(work.weights, count, length, 3);
+    double spread = 0;
+    for (int twice = 2; twice <= 10; ++twice) {
+        double energy = WedgeEnergyOracle(samples.data(), window.data(), n, m, length, radius, count, twice);
+        double x = WedgeCriterion(work.weights, count, length, twice / 2.0);
+        EXPECT_NEAR(energy - base, 8 * (x - x_base), 1e-9 * base) << twice;
+        spread = std::fmax(spread, std::fabs(energy - base));
+    }
+    EXPECT_GT(spread, 1e-3 * base);  // the comparison is not of constants
+    ReleaseCenterWork(&work);
+}
+
+}  // namespace
