@@ -113,8 +113,10 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
 
 bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     *work = CenterWork{};
-    // The fine search's window is the narrowest; its wedge the widest.
-    if (!AllocateWedgeWork(&work->wedge, detectors, views, 1)) return false;
+    // Frequencies as many as the widest fine window uses (an axis in the
+    // middle of the field); narrower windows, which could use more, keep to
+    // the same ones rather than double the memory.
+    if (!AllocateWedgeWork(&work->wedge, detectors, views, (detectors - 1) / 2.0 + 1)) return false;
     work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
     work->weights = static_cast<std::complex<double> *>(
         AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));

@@ -3,6 +3,7 @@
 // arbitrary fractional centres, odd and even detector counts, objects off
 // the axis, with and without noise, inside the field and cut by it.
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -163,23 +164,24 @@ TEST(SinoCenter, CriterionEqualsWedgeEnergyOfTheWholeTurn) {
     std::vector<double> samples = DiskSinogram(n, m, 3.2, {{0.7, -0.4, 1.6, 1}, {-1, 0.5, 0.6, 2}});
     std::vector<double> window(n);
     TaperedWindow(window.data(), n, 3, 4, 1.5);
-    CenterWork work;
-    ASSERT_TRUE(AllocateCenterWork(&work, n, m));
     const double radius = 0.1;  // a wide wedge: many terms to compare
-    int count = WedgeWeights(samples.data(), window.data(), radius, &work.wedge, work.weights);
+    WedgeWork work;
+    ASSERT_TRUE(AllocateWedgeWork(&work, n, m, radius));
+    std::vector<std::complex<double>> weights(work.capacity);
+    int count = WedgeWeights(samples.data(), window.data(), radius, &work, weights.data());
     ASSERT_GT(count, 2);
-    const int length = work.wedge.length;
+    const int length = work.length;
     double base = WedgeEnergyOracle(samples.data(), window.data(), n, m, length, radius, count, 6);
-    double x_base = WedgeCriterion(work.weights, count, length, 3);
+    double x_base = WedgeCriterion(weights.data(), count, length, 3);
     double spread = 0;
     for (int twice = 2; twice <= 10; ++twice) {
         double energy = WedgeEnergyOracle(samples.data(), window.data(), n, m, length, radius, count, twice);
-        double x = WedgeCriterion(work.weights, count, length, twice / 2.0);
+        double x = WedgeCriterion(weights.data(), count, length, twice / 2.0);
         EXPECT_NEAR(energy - base, 8 * (x - x_base), 1e-9 * base) << twice;
         spread = std::fmax(spread, std::fabs(energy - base));
     }
     EXPECT_GT(spread, 1e-3 * base);  // the comparison is not of constants
-    ReleaseCenterWork(&work);
+    ReleaseWedgeWork(&work);
 }
 
 }  // namespace
