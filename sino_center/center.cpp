@@ -25,7 +25,10 @@ constexpr double kMinContrast = 0.1;
 constexpr double kTaper = 0.25;
 constexpr double kCheckTaper = 0.5;
 constexpr double kAgreement = 0.1;
-constexpr int kFinePasses = 3;
+// The fixed point is taken as found when the minimum stays this close to
+// the window's middle; the search gives up after kFinePasses moves.
+constexpr double kSettled = 0.002;
+constexpr int kFinePasses = 12;
 
 struct Criterion {
     const std::complex<double> *weights;
@@ -90,22 +93,18 @@ Minimum Minimise(const Criterion &f, double lo, double hi, double step) {
     return m;
 }
 
-// One fine search: the window centred on *center, reaching to the nearer
-// edge of the field with tapers of the given share; *center becomes the
-// new estimate and *moved how far it went. False when the window would be
-// too narrow to decide.
-bool Refine(const double *samples, int n, CenterWork *work, double taper, double *center, double *moved) {
+// One fine search: the window centred on `middle`, reaching to the nearer
+// edge of the field with tapers of the given share of its half width;
+// *minimum is where the criterion is lowest within kFineReach. False when
+// the window would be too narrow to decide.
+bool Refine(const double *samples, int n, CenterWork *work, double taper, double middle, double *minimum) {
     const double lo = 0.5, hi = n - 1.5;
-    double c = *center;
-    double reach = (c < n - 1 - c ? c : n - 1 - c) + 1;
+    double reach = std::fmin(middle, n - 1 - middle) + 1;
     if (reach < 2) return false;
-    TaperedWindow(work->window, n, c, reach, reach * taper > 1 ? reach * taper : 1);
+    TaperedWindow(work->window, n, middle, reach, std::fmax(reach * taper, 1));
     int count = WedgeWeights(samples, work->window, reach, &work->wedge, work->weights);
-    double from = c - kFineReach < lo ? lo : c - kFineReach;
-    double to = c + kFineReach > hi ? hi : c + kFineReach;
-    Minimum fine = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep);
-    *moved = std::fabs(fine.center - c);
-    *center = fine.center;
+    double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
+    *minimum = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep).center;
     return true;
 }
 
@@ -162,20 +161,36 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
 
     // Fine: only the columns that have mirror partners within the field,
-    // windowed symmetrically about the estimate, so that both halves of
-    // the whole turn see the same part of the object. Repeated while the
-    // estimate moves enough to change the window.
-    double c = coarse.center;
-    for (int pass = 0; pass < kFinePasses; ++pass) {
-        double moved = 0;
-        if (!Refine(samples, n, work, kTaper, &c, &moved)) return CenterEstimate{false, c};
-        if (moved < 0.5) break;
+    // windowed symmetrically about a middle w, so that both halves of the
+    // whole turn see the same part of the object. Where the object reaches
+    // the window's edges the window itself pulls the minimum towards w, so
+    // the minimum g(w) lies between w and the axis; the axis is the fixed
+    // point g(w) = w, found by the secant method on g(w) - w (one plain
+    // step first). An object inside the field settles at once.
+    double w = coarse.center, found = 0;
+    if (!Refine(samples, n, work, kTaper, w, &found)) return CenterEstimate{false, w};
+    double f = found - w, w_before = w, f_before = f;
+    for (int pass = 0; std::fabs(f) >= kSettled; ++pass) {
+        if (pass == kFinePasses) return CenterEstimate{false, found};
+        double next = found;
+        if (pass > 0 && f != f_before) {
+            double slope = (f - f_before) / (w - w_before);
+            if (slope < 0) next = w - f / slope;
+        }
+        next = std::fmin(std::fmax(next, w - kFineReach), w + kFineReach);
+        next = std::fmin(std::fmax(next, lo), hi);
+        w_before = w;
+        f_before = f;
+        w = next;
+        if (!Refine(samples, n, work, kTaper, w, &found)) return CenterEstimate{false, w};
+        f = found - w;
     }
-    // The object inside the field is consistent under any window symmetric
-    // about the axis; one cut by the field's edges is not, and a window of
-    // another shape then moves the minimum. Such a result is refused.
-    double check = c, moved = 0;
-    if (!Refine(samples, n, work, kCheckTaper, &check, &moved)) return CenterEstimate{false, c};
-    if (moved > kAgreement) return CenterEstimate{false, c};
+    double c = found;
+    // A window of another shape must settle at the same place: an object
+    // cut by the field's edges so much that the windows disagree gets no
+    // answer rather than a wrong one.
+    double check = 0;
+    if (!Refine(samples, n, work, kCheckTaper, c, &check)) return CenterEstimate{false, c};
+    if (std::fabs(check - c) > kAgreement) return CenterEstimate{false, c};
     return CenterEstimate{true, c};
 }

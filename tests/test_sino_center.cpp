@@ -102,12 +102,16 @@ const Case kCases[] = {
     {"noise, odd N, half centre off the middle", 201, 360, 97.5, 0.8, 0.01, 0.1, kFound},
     {"noise, odd N, fraction", 301, 240, 163.83, 1.2, 0.01, 0.1, kFound},
     {"noise, even N, 60 views", 128, 60, 63.3, 0.9, 0.01, 0.1, kFound},
-    // Wider than the field.
-    {"truncated a little, even N", 128, 180, 64.2, 1.1, 0, 0.25, kEither},
-    {"truncated a little, odd N", 151, 180, 76.5, 1.35, 0, 0.25, kEither},
-    {"truncated, even N, fraction", 128, 180, 66.37, 1.6, 0, 0.25, kEither},
-    {"truncated, odd N, half centre", 151, 240, 72.5, 2.0, 0, 0.25, kEither},
-    {"truncated, noise", 128, 180, 60.6, 1.6, 0.01, 0.25, kEither},
+    // Wider than the field: found when moderately cut, refused or found
+    // when cut to a third or a quarter.
+    {"truncated a little, even N", 128, 180, 64.2, 1.1, 0, 0.25, kFound},
+    {"truncated a little, odd N", 151, 180, 76.5, 1.35, 0, 0.25, kFound},
+    {"truncated, even N, fraction", 128, 180, 66.37, 1.6, 0, 0.25, kFound},
+    {"truncated, odd N, half centre", 151, 240, 72.5, 2.0, 0, 0.25, kFound},
+    {"truncated, noise", 128, 180, 60.6, 1.6, 0.01, 0.25, kFound},
+    {"truncated to a third", 128, 180, 65.8, 3.0, 0, 0.25, kEither},
+    {"truncated to a quarter, noise", 151, 240, 74.25, 4.0, 0.01, 0.25, kEither},
+    {"truncated, axis off the middle", 200, 180, 80.6, 2.5, 0, 0.25, kEither},
 };
 
 TEST(SinoCenter, KnownCentres) {
