@@ -65,27 +65,23 @@ struct Minimum {
     double contrast;  // 1 when no other local minimum competes
 };
 
-// The criterion on a grid over [lo, hi], its lowest point refined between
-// its neighbours, and how clearly it stands out.
-Minimum Minimise(const Criterion &f, double lo, double hi, double step) {
-    int points = static_cast<int>(std::floor((hi - lo) / step)) + 1;
+// The criterion on a grid over [lo, hi] (values: room for every point),
+// its lowest point refined between its neighbours, and how clearly it
+// stands out.
+Minimum Minimise(const Criterion &f, double lo, double hi, double step, double *values) {
+    long points = static_cast<long>(std::floor((hi - lo) / step)) + 1;
     double best = f(lo), worst = best;
-    int best_at = 0;
-    // Local minima only need the previous two values; keep them all for the
-    // contrast, which is cheap beside the transforms.
-    double *values = static_cast<double *>(AllocateArray(points, sizeof(double)));
-    if (values == nullptr) return Minimum{lo, 0};
-    for (int i = 0; i < points; ++i) {
+    long best_at = 0;
+    for (long i = 0; i < points; ++i) {
         values[i] = f(lo + i * step);
         if (values[i] < best) best = values[i], best_at = i;
         if (values[i] > worst) worst = values[i];
     }
     double rival = worst;
-    for (int i = 0; i < points; ++i) {
+    for (long i = 0; i < points; ++i) {
         bool local = (i == 0 || values[i] <= values[i - 1]) && (i == points - 1 || values[i] <= values[i + 1]);
         if (local && std::fabs(i - best_at) * step > kApart && values[i] < rival) rival = values[i];
     }
-    ReleaseArray(values);
     double c = lo + best_at * step;
     double left = c - step < lo ? lo : c - step, right = c + step > hi ? hi : c + step;
     Minimum m{GoldenSection(f, left, right), 1};
@@ -104,7 +100,7 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
     TaperedWindow(work->window, n, middle, reach, std::fmax(reach * taper, 1));
     int count = WedgeWeights(samples, work->window, reach, &work->wedge, work->weights);
     double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
-    *minimum = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep).center;
+    *minimum = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep, work->grid).center;
     return true;
 }
 
@@ -119,7 +115,10 @@ bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
     work->weights = static_cast<std::complex<double> *>(
         AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));
-    if (work->window == nullptr || work->weights == nullptr) {
+    // Grid points of the coarse search over the field, or of a fine one.
+    work->grid_capacity = static_cast<std::size_t>(std::fmax((detectors - 2) / kCoarseStep, 2 * kFineReach / kFineStep)) + 2;
+    work->grid = static_cast<double *>(AllocateArray(work->grid_capacity, sizeof(double)));
+    if (work->window == nullptr || work->weights == nullptr || work->grid == nullptr) {
         ReleaseCenterWork(work);
         return false;
     }
@@ -130,6 +129,7 @@ void ReleaseCenterWork(CenterWork *work) {
     ReleaseWedgeWork(&work->wedge);
     ReleaseArray(work->window);
     ReleaseArray(work->weights);
+    ReleaseArray(work->grid);
     *work = CenterWork{};
 }
 
@@ -157,7 +157,7 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     double middle = (n - 1) / 2.0;
     TaperedWindow(work->window, n, middle, middle + 1, n / 8.0 > 1 ? n / 8.0 : 1);
     int count = WedgeWeights(samples, work->window, n - 1, &work->wedge, work->weights);
-    Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep);
+    Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
 
     // Fine: only the columns that have mirror partners within the field,

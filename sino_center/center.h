@@ -4,18 +4,23 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 
 #include "wedge.h"
 
-// Smallest sinogram the search can decide on.
+// Smallest sinogram the search can decide on. The wedge begins 8
+// harmonics above the object's reach and ends below M: fewer than 16 views
+// leave it a handful of frequencies or none.
 inline constexpr int kMinDetectors = 3;
-inline constexpr int kMinViews = 8;
+inline constexpr int kMinViews = 16;
 
 // Buffers of one search, allocated before any computation.
 struct CenterWork {
     WedgeWork wedge;
     double *window;                  // detectors values
     std::complex<double> *weights;   // wedge.capacity values
+    double *grid;                    // the criterion along a search's grid
+    std::size_t grid_capacity;
 };
 
 bool AllocateCenterWork(CenterWork *work, int detectors, int views);

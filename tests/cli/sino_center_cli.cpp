@@ -19,6 +19,14 @@ std::string Zeros(int columns, int rows) {
     return SinogramBytes(columns, rows, zeros.data());
 }
 
+// A phantom with one sample that is not a number.
+std::string NotANumber(int columns, int rows) {
+    std::vector<double> samples(static_cast<std::size_t>(columns) * rows, 0.0);
+    for (int k = 0; k < rows; ++k) samples[k * columns + columns / 3] = 1;
+    samples[columns + 5] = std::nan("");
+    return SinogramBytes(columns, rows, samples.data());
+}
+
 TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string eight = std::string("8 8\n") + std::string(8 * 8 * 8 - 1, '\0');  // one byte short
     const FailureCase cases[] = {
@@ -34,8 +42,10 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt", "10000 10000\n12345678", "data read error.", false},
         {"- < in.txt", eight, "data read error.", false},
         {"in.txt", Zeros(2, 64), "sinogram too small to find the center.", false},
-        {"in.txt", Zeros(64, 7), "sinogram too small to find the center.", false},
+        {"in.txt", Zeros(64, 15), "sinogram too small to find the center.", false},
+        {"in.txt", Zeros(3, 15), "sinogram too small to find the center.", false},
         {"in.txt", Zeros(64, 16), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", NotANumber(64, 16), "no clear center: the halves of the turn do not match.", false},
     };
     ExpectFailures("sino_center", cases);
 }
