@@ -13,7 +13,7 @@ namespace {
 // between two points.
 constexpr double kCoarseStep = 0.25;
 constexpr double kFineStep = 0.125;
-// The fine search looks this far on either side of the coarse estimate.
+// A fine search looks this far on either side of its window's middle.
 constexpr double kFineReach = 4;
 // A minimum is clear when every other local minimum of the coarse search,
 // more than kApart detectors away, lies higher by this share of the
@@ -155,7 +155,7 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     // Coarse: the whole field, its edges tapered so that an object cut by
     // them does not end in a step; data may lie up to N - 1 from the axis.
     double middle = (n - 1) / 2.0;
-    TaperedWindow(work->window, n, middle, middle + 1, n / 8.0 > 1 ? n / 8.0 : 1);
+    TaperedWindow(work->window, n, middle, middle + 1, std::fmax(n / 8.0, 1));
     int count = WedgeWeights(samples, work->window, n - 1, &work->wedge, work->weights);
     Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
@@ -170,10 +170,11 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     double w = coarse.center, found = 0;
     if (!Refine(samples, n, work, kTaper, w, &found)) return CenterEstimate{false, w};
     double f = found - w, w_before = w, f_before = f;
-    for (int pass = 0; std::fabs(f) >= kSettled; ++pass) {
+    // Written so that a value that is not a number never counts as settled.
+    for (int pass = 0; !(std::fabs(f) < kSettled); ++pass) {
         if (pass == kFinePasses) return CenterEstimate{false, found};
         double next = found;
-        if (pass > 0 && f != f_before) {
+        if (pass > 0 && f != f_before && w != w_before) {
             double slope = (f - f_before) / (w - w_before);
             if (slope < 0) next = w - f / slope;
         }
@@ -191,6 +192,6 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     // answer rather than a wrong one.
     double check = 0;
     if (!Refine(samples, n, work, kCheckTaper, c, &check)) return CenterEstimate{false, c};
-    if (std::fabs(check - c) > kAgreement) return CenterEstimate{false, c};
+    if (!(std::fabs(check - c) <= kAgreement)) return CenterEstimate{false, c};
     return CenterEstimate{true, c};
 }

@@ -47,7 +47,8 @@ bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, double min_rad
     work->detectors = detectors;
     work->views = views;
     work->length = DetectorTransformLength(detectors);
-    if (work->length == 0) return false;
+    // The whole turn's 2M views are one transform's int length.
+    if (work->length == 0 || views > INT_MAX / 2) return false;
     work->capacity = WedgeFrequencyCount(work->length, views, min_radius);
     std::size_t cells = static_cast<std::size_t>(views) * static_cast<std::size_t>(work->capacity);
     if (cells / static_cast<std::size_t>(views) != static_cast<std::size_t>(work->capacity)) cells = SIZE_MAX;

@@ -49,8 +49,8 @@ int DetectorTransformLength(int detectors);
 int WedgeFrequencyCount(int length, int views, double radius);
 
 // Allocates the buffers for frequencies up to WedgeFrequencyCount(length,
-// views, min_radius). Returns false when memory cannot be had (nothing is
-// left allocated then).
+// views, min_radius). Returns false when memory cannot be had or the
+// transforms would leave the int range (nothing is left allocated then).
 bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, double min_radius);
 void ReleaseWedgeWork(WedgeWork *work);
 
