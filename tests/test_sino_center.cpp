@@ -24,8 +24,10 @@ struct Disk {
 
 // View k at angle k pi / M; a point (x, y) projects onto
 // c + x cos(theta) + y sin(theta); a ray at distance d from a disk's centre
-// crosses it along 2 sqrt(r^2 - d^2).
-std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<Disk> &disks) {
+// crosses it along 2 sqrt(r^2 - d^2). Each detector takes the mean of
+// `subsamples` rays evenly spread over its width (1: the ray through its
+// centre, as disk_sino samples).
+std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<Disk> &disks, int subsamples = 1) {
     std::vector<double> samples(static_cast<std::size_t>(n) * m, 0.0);
     double step = kPi / m;
     for (int k = 0; k < m; ++k) {
@@ -33,8 +35,12 @@ std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<
         for (const Disk &d : disks) {
             double at = center + d.x * std::cos(theta) + d.y * std::sin(theta);
             for (int i = 0; i < n; ++i) {
-                double off = i - at;
-                if (std::fabs(off) < d.radius) samples[k * n + i] += 2 * d.density * std::sqrt(d.radius * d.radius - off * off);
+                for (int q = 0; q < subsamples; ++q) {
+                    double off = i + (q + 0.5) / subsamples - 0.5 - at;
+                    if (std::fabs(off) < d.radius) {
+                        samples[k * n + i] += 2 * d.density * std::sqrt(d.radius * d.radius - off * off) / subsamples;
+                    }
+                }
             }
         }
     }
@@ -82,6 +88,7 @@ struct Case {
     double noise;     // share of the largest sample
     double tolerance;
     Expect expect;
+    int subsamples = 1;  // rays averaged over each detector's width
 };
 
 const Expect kFound = Expect::kFound, kEither = Expect::kFoundOrRefused;
@@ -96,12 +103,30 @@ const Case kCases[] = {
     {"even N, fraction, few views", 128, 90, 70.71, 0.5, 0, 0.02, kFound},
     {"even N, fraction left of the middle", 300, 200, 95.27, 0.9, 0, 0.02, kFound},
     {"even N, fraction near the edge", 256, 180, 40.4, 0.5, 0, 0.02, kFound},
+    {"odd N, 16 views", 129, 16, 63.3, 0.9, 0, 0.02, kFound},
+    {"even N, 24 views", 128, 24, 60.1, 0.9, 0, 0.02, kFound},
+    {"wide field, 64 views", 1024, 64, 500.45, 6, 0, 0.02, kFound},
+    {"narrow field, 720 views", 64, 720, 30.8, 0.45, 0, 0.02, kFound},
+    // Features of 1.5 to 12 detectors with sharp edges: sampled at the
+    // detectors' centres they alias, and the mirror about a fractional
+    // centre moves the aliased part differently from the rest; averaged
+    // over each detector's width, as a real detector does, they do not.
+    {"small features, far left", 256, 180, 20.3, 0.25, 0, 0.06, kFound},
+    {"small features, far right", 256, 180, 231.7, 0.25, 0, 0.06, kFound},
+    {"small features, middle", 256, 180, 127.3, 0.25, 0, 0.06, kFound},
+    {"small features, N 64", 64, 180, 31.3, 0.25, 0, 0.06, kFound},
+    {"small features, far left, detector width", 256, 180, 20.3, 0.25, 0, 0.02, kFound, 8},
+    {"small features, far right, detector width", 256, 180, 231.7, 0.25, 0, 0.02, kFound, 8},
+    {"small features, middle, detector width", 256, 180, 127.3, 0.25, 0, 0.02, kFound, 8},
+    {"small features, N 64, detector width", 64, 180, 31.3, 0.25, 0, 0.02, kFound, 8},
+    {"N 15, 30 views, detector width", 15, 30, 7.2, 0.1, 0, 0.02, kFound, 8},
     // 1 % noise.
     {"noise, even N, half centre", 256, 180, 127.5, 1, 0.01, 0.1, kFound},
     {"noise, even N, fraction", 256, 180, 120.3, 1, 0.01, 0.1, kFound},
     {"noise, odd N, half centre off the middle", 201, 360, 97.5, 0.8, 0.01, 0.1, kFound},
     {"noise, odd N, fraction", 301, 240, 163.83, 1.2, 0.01, 0.1, kFound},
     {"noise, even N, 60 views", 128, 60, 63.3, 0.9, 0.01, 0.1, kFound},
+    {"noise, even N, 32 views", 128, 32, 60.1, 0.9, 0.01, 0.1, kFound},
     // Wider than the field: found when moderately cut, refused or found
     // when cut to a third or a quarter.
     {"truncated a little, even N", 128, 180, 64.2, 1.1, 0, 0.25, kFound},
@@ -116,7 +141,7 @@ const Case kCases[] = {
 
 TEST(SinoCenter, KnownCentres) {
     for (const Case &c : kCases) {
-        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale));
+        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale), c.subsamples);
         if (c.noise > 0) AddNoise(&samples, c.noise, 20261207);
         CenterEstimate e = Find(samples, c.n, c.m);
         std::printf("%-42s N %3d M %3d c %7.2f: %s %+.4f\n", c.name, c.n, c.m, c.center,
