@@ -103,31 +103,32 @@ int WedgeWeights(const double *samples, const double *window, double radius, Wed
     // signed by (-1)^kappa for starting half a turn later; the cross term
     // of the two halves over the wedge kappa0 <= |kappa| < M gives H_j.
     const int turn = 2 * m;
-    const std::size_t width = kBlockColumns;
-    fftw_plan columns = fftw_plan_many_dft(1, &turn, kBlockColumns, Raw(work->block), nullptr, kBlockColumns, 1,
-                                           Raw(work->block), nullptr, kBlockColumns, 1, FFTW_FORWARD,
-                                           FFTW_ESTIMATE);
+    const std::size_t height = turn;
+    // Each frequency's column lies contiguous in the block, so that its
+    // transform and the sum over its harmonics run along memory.
+    fftw_plan columns = fftw_plan_many_dft(1, &turn, kBlockColumns, Raw(work->block), nullptr, 1, turn,
+                                           Raw(work->block), nullptr, 1, turn, FFTW_FORWARD, FFTW_ESTIMATE);
     for (int j = 0; j < count; ++j) weights[j] = 0;
     for (int first = 0; first < count; first += kBlockColumns) {
         int used = count - first < kBlockColumns ? count - first : kBlockColumns;
         for (int k = 0; k < m; ++k) {
             const std::complex<double> *from = work->table + static_cast<std::size_t>(k) * count + first;
-            std::complex<double> *to = work->block + k * width;
-            for (int j = 0; j < used; ++j) to[j] = from[j];
-            for (int j = used; j < kBlockColumns; ++j) to[j] = 0;
+            for (int j = 0; j < used; ++j) work->block[j * height + k] = from[j];
         }
-        for (std::size_t i = m * width; i < turn * width; ++i) work->block[i] = 0;
+        for (int j = 0; j < kBlockColumns; ++j) {
+            std::complex<double> *column = work->block + j * height;
+            for (std::size_t k = j < used ? m : 0; k < height; ++k) column[k] = 0;
+        }
         fftw_execute(columns);
-        // Harmonic by harmonic, so that the block is read row after row.
-        for (int kappa = 1; kappa < m; ++kappa) {
-            const std::complex<double> *plus = work->block + kappa * width;
-            const std::complex<double> *minus = work->block + (turn - kappa) * width;
-            bool odd = kappa % 2 != 0;
-            for (int j = first == 0 ? 1 : 0; j < used; ++j) {
-                if (WedgeStart(radius, Omega(first + j, length)) > kappa) break;
-                std::complex<double> term = plus[j] * minus[j];
-                weights[first + j] += odd ? -term : term;
+        for (int j = first == 0 ? 1 : 0; j < used; ++j) {
+            const std::complex<double> *column = work->block + j * height;
+            double start = WedgeStart(radius, Omega(first + j, length));
+            std::complex<double> sum = 0;
+            for (int kappa = static_cast<int>(std::ceil(start)); kappa < m; ++kappa) {
+                std::complex<double> term = column[kappa] * column[turn - kappa];
+                sum += kappa % 2 != 0 ? -term : term;
             }
+            weights[first + j] = sum;
         }
     }
     fftw_destroy_plan(columns);
