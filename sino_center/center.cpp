@@ -98,9 +98,9 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
     double reach = std::fmin(middle, n - 1 - middle) + 1;
     if (reach < 2) return false;
     TaperedWindow(work->window, n, middle, reach, std::fmax(reach * taper, 1));
-    int count = WedgeWeights(samples, work->window, reach, &work->wedge, work->weights);
+    int count = WedgeWeights(samples, work->window, reach, work->fine_length, &work->wedge, work->weights);
     double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
-    *minimum = Minimise(Criterion{work->weights, count, work->wedge.length}, from, to, kFineStep, work->grid).center;
+    *minimum = Minimise(Criterion{work->weights, count, work->fine_length}, from, to, kFineStep, work->grid).center;
     return true;
 }
 
@@ -108,10 +108,20 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
 
 bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     *work = CenterWork{};
-    // Frequencies as many as the widest fine window uses (an axis in the
-    // middle of the field); narrower windows, which could use more, keep to
-    // the same ones rather than double the memory.
-    if (!AllocateWedgeWork(&work->wedge, detectors, views, (detectors - 1) / 2.0 + 1)) return false;
+    // A fine search only looks kFineReach either side of its window's
+    // middle, so its criterion may repeat with a period much shorter than
+    // the field's: its transforms need only clear the window's mirror
+    // images by that much, about half the coarse search's length.
+    int length = DetectorTransformLength(detectors);
+    work->fine_length = SmoothLength(detectors + 4 * static_cast<long>(kFineReach) + 2);
+    if (length == 0 || work->fine_length == 0) return false;
+    if (work->fine_length > length) work->fine_length = length;
+    // Frequencies as many as the coarse search or the widest fine window
+    // (an axis in the middle of the field) uses; narrower windows, which
+    // could use more, keep to the same ones rather than double the memory.
+    int capacity = WedgeFrequencyCount(length, views, detectors - 1);
+    int fine = WedgeFrequencyCount(work->fine_length, views, (detectors - 1) / 2.0 + 1);
+    if (!AllocateWedgeWork(&work->wedge, detectors, views, capacity > fine ? capacity : fine)) return false;
     work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
     work->weights = static_cast<std::complex<double> *>(
         AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));
@@ -156,7 +166,7 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     // them does not end in a step; data may lie up to N - 1 from the axis.
     double middle = (n - 1) / 2.0;
     TaperedWindow(work->window, n, middle, middle + 1, std::fmax(n / 8.0, 1));
-    int count = WedgeWeights(samples, work->window, n - 1, &work->wedge, work->weights);
+    int count = WedgeWeights(samples, work->window, n - 1, length, &work->wedge, work->weights);
     Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
 

@@ -17,6 +17,7 @@ inline constexpr int kMinViews = 16;
 // Buffers of one search, allocated before any computation.
 struct CenterWork {
     WedgeWork wedge;
+    int fine_length;                 // detector transform of the fine searches
     double *window;                  // detectors values
     std::complex<double> *weights;   // wedge.capacity values
     double *grid;                    // the criterion along a search's grid

@@ -30,11 +30,13 @@ fftw_complex *Raw(std::complex<double> *z) { return reinterpret_cast<fftw_comple
 
 double WedgeStart(double radius, double omega) { return (radius + 2) * omega + kHarmonicMargin; }
 
-int DetectorTransformLength(int detectors) {
-    long n = 2L * detectors;
-    while (!Smooth(n)) ++n;
+int SmoothLength(long minimum) {
+    long n = minimum;
+    while (n <= INT_MAX && !Smooth(n)) ++n;
     return n > INT_MAX ? 0 : static_cast<int>(n);
 }
+
+int DetectorTransformLength(int detectors) { return SmoothLength(2L * detectors); }
 
 int WedgeFrequencyCount(int length, int views, double radius) {
     int count = 1;
@@ -42,14 +44,14 @@ int WedgeFrequencyCount(int length, int views, double radius) {
     return count;
 }
 
-bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, double min_radius) {
+bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, int capacity) {
     *work = WedgeWork{};
     work->detectors = detectors;
     work->views = views;
     work->length = DetectorTransformLength(detectors);
     // The whole turn's 2M views are one transform's int length.
     if (work->length == 0 || views > INT_MAX / 2) return false;
-    work->capacity = WedgeFrequencyCount(work->length, views, min_radius);
+    work->capacity = capacity;
     std::size_t cells = static_cast<std::size_t>(views) * static_cast<std::size_t>(work->capacity);
     if (cells / static_cast<std::size_t>(views) != static_cast<std::size_t>(work->capacity)) cells = SIZE_MAX;
     std::size_t turn = 2 * static_cast<std::size_t>(views);
@@ -78,9 +80,9 @@ void ReleaseWedgeWork(WedgeWork *work) {
     *work = WedgeWork{};
 }
 
-int WedgeWeights(const double *samples, const double *window, double radius, WedgeWork *work,
+int WedgeWeights(const double *samples, const double *window, double radius, int length, WedgeWork *work,
                  std::complex<double> *weights) {
-    const int n = work->detectors, m = work->views, length = work->length;
+    const int n = work->detectors, m = work->views;
     int count = WedgeFrequencyCount(length, m, radius);
     if (count > work->capacity) count = work->capacity;
 

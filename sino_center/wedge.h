@@ -21,7 +21,7 @@
 struct WedgeWork {
     int detectors;                   // N
     int views;                       // M, over the half turn
-    int length;                      // L >= 2N, the detector transform length
+    int length;                      // L >= 2N, the longest detector transform
     int capacity;                    // frequencies the table holds
     double *row;                     // L samples
     std::complex<double> *spectrum;  // L/2 + 1 coefficients of one view
@@ -39,8 +39,12 @@ inline constexpr double kHarmonicMargin = 8;
 // pixels cover a trial centre off the window's middle.
 double WedgeStart(double radius, double omega);
 
-// Smallest length >= 2 * detectors whose only prime factors are 2, 3 and 5
-// (fast transforms); 0 when it would leave the int range.
+// Smallest length >= minimum whose only prime factors are 2, 3 and 5 (fast
+// transforms); 0 when it would leave the int range.
+int SmoothLength(long minimum);
+
+// The transform length for a trial centre anywhere in the field: the
+// criterion repeats with period L/2 in the centre, so L >= 2N.
 int DetectorTransformLength(int detectors);
 
 // Frequencies 0 .. count-1 that have a wedge for data within `radius`
@@ -48,18 +52,20 @@ int DetectorTransformLength(int detectors);
 // object's reach. At most length / 2.
 int WedgeFrequencyCount(int length, int views, double radius);
 
-// Allocates the buffers for frequencies up to WedgeFrequencyCount(length,
-// views, min_radius). Returns false when memory cannot be had or the
-// transforms would leave the int range (nothing is left allocated then).
-bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, double min_radius);
+// Allocates the buffers for transforms up to DetectorTransformLength and a
+// table of `capacity` frequencies. Returns false when memory cannot be had
+// or the transforms would leave the int range (nothing is left allocated
+// then).
+bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, int capacity);
 void ReleaseWedgeWork(WedgeWork *work);
 
 // The weights H_j, j = 0 .. count-1 (H_0 = 0: the mean of each view does not
 // move with c), of the sinogram (views x detectors samples, view 0 first)
-// multiplied view by view by `window` (detectors values), for data within
-// `radius` of the axis. `weights` holds work->capacity values; the count is
-// returned.
-int WedgeWeights(const double *samples, const double *window, double radius, WedgeWork *work,
+// multiplied view by view by `window` (detectors values) and zero-padded
+// to `length` (at most work->length), for data within `radius` of the
+// axis. `weights` holds work->capacity values; the count (at most the
+// capacity) is returned.
+int WedgeWeights(const double *samples, const double *window, double radius, int length, WedgeWork *work,
                  std::complex<double> *weights);
 
 // X(c) for weights from WedgeWeights.

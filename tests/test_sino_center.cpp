@@ -155,6 +155,19 @@ TEST(SinoCenter, KnownCentres) {
     }
 }
 
+TEST(SinoCenter, DemoRingAliasesOnlyWhenSampledAtPoints) {
+    // The demo's coarse ring (disk_sino 128 10 5 50 50 -40 -40 20 20 90):
+    // sharp edges 10 and 20 detectors apart, 90 views.
+    const std::vector<Disk> ring = {{10, 5, 50, 2}, {10, 5, 40, -2}, {10, 5, 20, 2}};
+    CenterEstimate point = Find(DiskSinogram(128, 90, 63.5, ring, 1), 128, 90);
+    CenterEstimate width = Find(DiskSinogram(128, 90, 63.5, ring, 8), 128, 90);
+    std::printf("demo ring: sampled at points %+.4f, over the detector width %+.4f\n", point.center - 63.5,
+                width.center - 63.5);
+    EXPECT_TRUE(point.found && width.found);
+    EXPECT_NEAR(point.center, 63.5, 0.03);
+    EXPECT_NEAR(width.center, 63.5, 0.02);
+}
+
 TEST(SinoCenter, BlankSinogramHasNoCentre) {
     std::vector<double> zeros(64 * 16, 0.0);
     EXPECT_FALSE(Find(zeros, 64, 16).found);
@@ -174,6 +187,8 @@ TEST(SinoCenter, TransformLengthIsSmoothAndAtLeastTwiceTheField) {
     EXPECT_EQ(DetectorTransformLength(11), 24);   // 22 = 2 * 11, 23 prime
     EXPECT_EQ(DetectorTransformLength(2048), 4096);
     EXPECT_EQ(DetectorTransformLength(1 << 30), 0);
+    EXPECT_EQ(SmoothLength(2068), 2160);  // 2^4 3^3 5
+    EXPECT_EQ(SmoothLength(2147483647), 0);
 }
 
 TEST(SinoCenter, TaperedWindowValues) {
@@ -195,9 +210,9 @@ TEST(SinoCenter, CriterionEqualsWedgeEnergyOfTheWholeTurn) {
     TaperedWindow(window.data(), n, 3, 4, 1.5);
     const double radius = 0.1;  // a wide wedge: many terms to compare
     WedgeWork work;
-    ASSERT_TRUE(AllocateWedgeWork(&work, n, m, radius));
+    ASSERT_TRUE(AllocateWedgeWork(&work, n, m, WedgeFrequencyCount(DetectorTransformLength(n), m, radius)));
     std::vector<std::complex<double>> weights(work.capacity);
-    int count = WedgeWeights(samples.data(), window.data(), radius, &work, weights.data());
+    int count = WedgeWeights(samples.data(), window.data(), radius, work.length, &work, weights.data());
     ASSERT_GT(count, 2);
     const int length = work.length;
     double base = WedgeEnergyOracle(samples.data(), window.data(), n, m, length, radius, count, 6);

@@ -100,7 +100,8 @@ TEST(SinoCenterCli, FindsBothCentresBeforeAGraft) {
     RunResult made = scratch.Run("\"$BIN/disk_sino\" 128 10 5 50 50 -40 -40 20 20 90 coarse.sg && "
                                  "\"$BIN/disk_sino\" 101 20 10 100 -80 40 180 fine.sg");
     ASSERT_EQ(made.status, 0);
-    EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/sino_center\" coarse.sg")), 63.5, 0.02);
+    // The ring's sharp edges, sampled at points, alias (see the unit test).
+    EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/sino_center\" coarse.sg")), 63.5, 0.03);
     EXPECT_NEAR(PrintedCenter(scratch.Run("\"$BIN/sino_center\" fine.sg")), 50, 0.25);
     RunResult r = scratch.Run("c0=$(\"$BIN/sino_center\" coarse.sg) && c1=$(\"$BIN/sino_center\" fine.sg) && "
                               "\"$BIN/sino_graft\" coarse.sg \"$c0\" fine.sg \"$c1\" 2 0 77.5 77.5 grafted.sg");
