@@ -33,3 +33,4 @@ void BenchAxExpand(const std::string &scratch);
 void BenchSinoGraft(const std::string &scratch);
 void BenchDiskImage();
 void BenchSinoScale(const std::string &scratch);
+void BenchSinoCenter(const std::string &scratch);

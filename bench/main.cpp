@@ -14,6 +14,7 @@ int main(int argc, char **argv) {
     BenchSinoGraft(scratch);
     BenchDiskImage();
     BenchSinoScale(scratch);
+    BenchSinoCenter(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

@@ -7,7 +7,8 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-targets=${*:-"profile header source_table ax_recon ax_expand disk_sino sino_graft sino_view disk_image sino_stat sino_scale"}
+# By default every target the fuzz build made.
+targets=${*:-$(cd "$top/build/fuzz/bin" && ls fuzz_* | sed 's/^fuzz_//')}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TMPDIR="$work"  # the targets' scratch files

@@ -1,0 +1,207 @@
+#include "center.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "memory.h"
+#include "real.h"
+
+namespace {
+
+// Grid steps of the two searches, fine enough that the criterion's fastest
+// oscillation (a period of at least one detector) cannot hide a minimum
+// between two points.
+constexpr double kCoarseStep = 0.25;
+constexpr double kFineStep = 0.125;
+// A fine search looks this far on either side of its window's middle.
+constexpr double kFineReach = 4;
+// A minimum is clear when every other local minimum of the coarse search,
+// more than kApart detectors away, lies higher by this share of the
+// criterion's range.
+constexpr double kApart = 1.5;
+constexpr double kMinContrast = 0.1;
+// Share of the fine window's half width taken by each taper, and of the
+// check's; the two estimates must agree within kAgreement detectors.
+constexpr double kTaper = 0.25;
+constexpr double kCheckTaper = 0.5;
+constexpr double kAgreement = 0.1;
+// The fixed point is taken as found when the minimum stays this close to
+// the window's middle; the search gives up after kFinePasses moves.
+constexpr double kSettled = 0.002;
+constexpr int kFinePasses = 12;
+
+struct Criterion {
+    const std::complex<double> *weights;
+    int count;
+    int length;
+    double operator()(double c) const { return WedgeCriterion(weights, count, length, c); }
+};
+
+// Golden-section search for the minimum of f within [lo, hi].
+double GoldenSection(const Criterion &f, double lo, double hi) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
+    double fa = f(a), fb = f(b);
+    for (int i = 0; i < 60 && hi - lo > 1e-9; ++i) {
+        if (fa <= fb) {
+            hi = b;
+            b = a;
+            fb = fa;
+            a = hi - ratio * (hi - lo);
+            fa = f(a);
+        } else {
+            lo = a;
+            a = b;
+            fa = fb;
+            b = lo + ratio * (hi - lo);
+            fb = f(b);
+        }
+    }
+    return (lo + hi) / 2;
+}
+
+struct Minimum {
+    double center;
+    double contrast;  // 1 when no other local minimum competes
+};
+
+// The criterion on a grid over [lo, hi] (values: room for every point),
+// its lowest point refined between its neighbours, and how clearly it
+// stands out.
+Minimum Minimise(const Criterion &f, double lo, double hi, double step, double *values) {
+    long points = static_cast<long>(std::floor((hi - lo) / step)) + 1;
+    double best = f(lo), worst = best;
+    long best_at = 0;
+    for (long i = 0; i < points; ++i) {
+        values[i] = f(lo + i * step);
+        if (values[i] < best) best = values[i], best_at = i;
+        if (values[i] > worst) worst = values[i];
+    }
+    double rival = worst;
+    for (long i = 0; i < points; ++i) {
+        bool local = (i == 0 || values[i] <= values[i - 1]) && (i == points - 1 || values[i] <= values[i + 1]);
+        if (local && std::fabs(i - best_at) * step > kApart && values[i] < rival) rival = values[i];
+    }
+    double c = lo + best_at * step;
+    double left = c - step < lo ? lo : c - step, right = c + step > hi ? hi : c + step;
+    Minimum m{GoldenSection(f, left, right), 1};
+    m.contrast = worst > best ? (rival - best) / (worst - best) : 0;
+    return m;
+}
+
+// One fine search: the window centred on `middle`, reaching to the nearer
+// edge of the field with tapers of the given share of its half width;
+// *minimum is where the criterion is lowest within kFineReach. False when
+// the window would be too narrow to decide.
+bool Refine(const double *samples, int n, CenterWork *work, double taper, double middle, double *minimum) {
+    const double lo = 0.5, hi = n - 1.5;
+    double reach = std::fmin(middle, n - 1 - middle) + 1;
+    if (reach < 2) return false;
+    TaperedWindow(work->window, n, middle, reach, std::fmax(reach * taper, 1));
+    int count = WedgeWeights(samples, work->window, reach, work->fine_length, &work->wedge, work->weights);
+    double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
+    *minimum = Minimise(Criterion{work->weights, count, work->fine_length}, from, to, kFineStep, work->grid).center;
+    return true;
+}
+
+}  // namespace
+
+bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
+    *work = CenterWork{};
+    // A fine search only looks kFineReach either side of its window's
+    // middle, so its criterion may repeat with a period much shorter than
+    // the field's: its transforms need only clear the window's mirror
+    // images by that much, about half the coarse search's length.
+    int length = DetectorTransformLength(detectors);
+    work->fine_length = SmoothLength(detectors + 4 * static_cast<long>(kFineReach) + 2);
+    if (length == 0 || work->fine_length == 0) return false;
+    if (work->fine_length > length) work->fine_length = length;
+    // Frequencies as many as the coarse search or the widest fine window
+    // (an axis in the middle of the field) uses; narrower windows, which
+    // could use more, keep to the same ones rather than double the memory.
+    int capacity = WedgeFrequencyCount(length, views, detectors - 1);
+    int fine = WedgeFrequencyCount(work->fine_length, views, (detectors - 1) / 2.0 + 1);
+    if (!AllocateWedgeWork(&work->wedge, detectors, views, capacity > fine ? capacity : fine)) return false;
+    work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
+    work->weights = static_cast<std::complex<double> *>(
+        AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));
+    // Grid points of the coarse search over the field, or of a fine one.
+    work->grid_capacity = static_cast<std::size_t>(std::fmax((detectors - 2) / kCoarseStep, 2 * kFineReach / kFineStep)) + 2;
+    work->grid = static_cast<double *>(AllocateArray(work->grid_capacity, sizeof(double)));
+    if (work->window == nullptr || work->weights == nullptr || work->grid == nullptr) {
+        ReleaseCenterWork(work);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseCenterWork(CenterWork *work) {
+    ReleaseWedgeWork(&work->wedge);
+    ReleaseArray(work->window);
+    ReleaseArray(work->weights);
+    ReleaseArray(work->grid);
+    *work = CenterWork{};
+}
+
+void TaperedWindow(double *window, int n, double middle, double half_width, double taper) {
+    for (int s = 0; s < n; ++s) {
+        double u = std::fabs(s - middle);
+        double into = u - (half_width - taper);
+        if (into <= 0) {
+            window[s] = 1;
+        } else if (into < taper) {
+            window[s] = 0.5 * (1 + std::cos(kPi * into / taper));
+        } else {
+            window[s] = 0;
+        }
+    }
+}
+
+CenterEstimate FindCenter(const double *samples, CenterWork *work) {
+    const int n = work->wedge.detectors;
+    const double lo = 0.5, hi = n - 1.5;
+    const int length = work->wedge.length;
+
+    // Coarse: the whole field, its edges tapered so that an object cut by
+    // them does not end in a step; data may lie up to N - 1 from the axis.
+    double middle = (n - 1) / 2.0;
+    TaperedWindow(work->window, n, middle, middle + 1, std::fmax(n / 8.0, 1));
+    int count = WedgeWeights(samples, work->window, n - 1, length, &work->wedge, work->weights);
+    Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
+    if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
+
+    // Fine: only the columns that have mirror partners within the field,
+    // windowed symmetrically about a middle w, so that both halves of the
+    // whole turn see the same part of the object. Where the object reaches
+    // the window's edges the window itself pulls the minimum towards w, so
+    // the minimum g(w) lies between w and the axis; the axis is the fixed
+    // point g(w) = w, found by the secant method on g(w) - w (one plain
+    // step first). An object inside the field settles at once.
+    double w = coarse.center, found = 0;
+    if (!Refine(samples, n, work, kTaper, w, &found)) return CenterEstimate{false, w};
+    double f = found - w, w_before = w, f_before = f;
+    // Written so that a value that is not a number never counts as settled.
+    for (int pass = 0; !(std::fabs(f) < kSettled); ++pass) {
+        if (pass == kFinePasses) return CenterEstimate{false, found};
+        double next = found;
+        if (pass > 0 && f != f_before && w != w_before) {
+            double slope = (f - f_before) / (w - w_before);
+            if (slope < 0) next = w - f / slope;
+        }
+        next = std::fmin(std::fmax(next, w - kFineReach), w + kFineReach);
+        next = std::fmin(std::fmax(next, lo), hi);
+        w_before = w;
+        f_before = f;
+        w = next;
+        if (!Refine(samples, n, work, kTaper, w, &found)) return CenterEstimate{false, w};
+        f = found - w;
+    }
+    double c = found;
+    // A window of another shape must settle at the same place: an object
+    // cut by the field's edges so much that the windows disagree gets no
+    // answer rather than a wrong one.
+    double check = 0;
+    if (!Refine(samples, n, work, kCheckTaper, c, &check)) return CenterEstimate{false, c};
+    if (!(std::fabs(check - c) <= kAgreement)) return CenterEstimate{false, c};
+    return CenterEstimate{true, c};
+}
