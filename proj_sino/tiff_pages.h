@@ -34,6 +34,9 @@ TiffHandle OpenTiff(const char *name);
 // tags it could read: a stack cut short would silently lose pages.
 bool DirectoryInFile(TIFF *tif);
 
+// The same check on a TIFF held in memory (`size` bytes at `bytes`).
+bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size);
+
 struct PageFormat {
     int columns;
     int rows;
