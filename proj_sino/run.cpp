@@ -18,7 +18,7 @@
 #include "normalise.h"
 #include "pattern.h"
 #include "sinogram.h"
-#include "stack.h"
+#include "images.h"
 #include "streams.h"
 
 namespace {
@@ -133,14 +133,31 @@ int RunProjSino(int argc, char **argv) {
         Error("line integrals take no flats or darks.");
     if (!options.darks.empty() && options.flats.empty()) Error("darks need flats.");
 
-    TiffStack stack = OpenTiffStack(options.stack);
-    bool have_flats = !options.flats.empty(), have_darks = !options.darks.empty();
-    TiffStack flats = have_flats ? OpenTiffStack(options.flats) : TiffStack{};
-    TiffStack darks = have_darks ? OpenTiffStack(options.darks) : TiffStack{};
+    Images stack, flats{}, darks{};
+    bool have_flats = false, have_darks = false;
+    if (IsHdf5File(options.stack[0])) {
+        const char *file = options.stack[0];
+        if (options.stack.size() != 1) Error("one hdf5 file at a time.");
+        if (!options.flats.empty() || !options.darks.empty()) ErrorAbout(file, ": flats and darks are in the file.");
+        if (!Hdf5Images(file, kH5Data, &stack)) ErrorAbout(file, ": no /exchange/data.");
+        if (!options.line_integrals) {
+            have_flats = Hdf5Images(file, kH5White, &flats);
+            have_darks = Hdf5Images(file, kH5Dark, &darks);
+            if (have_darks && !have_flats) Error("darks need flats.");
+        }
+    } else {
+        stack = TiffImages(options.stack);
+        have_flats = !options.flats.empty();
+        have_darks = !options.darks.empty();
+        if (have_flats) flats = TiffImages(options.flats);
+        if (have_darks) darks = TiffImages(options.darks);
+    }
+    const char *flat_name = options.flats.empty() ? options.stack[0] : options.flats[0];
+    const char *dark_name = options.darks.empty() ? options.stack[0] : options.darks[0];
     if (have_flats && (flats.columns != stack.columns || flats.rows != stack.rows))
-        ErrorAbout(options.flats[0], ": sizes differ.");
+        ErrorAbout(flat_name, ": sizes differ.");
     if (have_darks && (darks.columns != stack.columns || darks.rows != stack.rows))
-        ErrorAbout(options.darks[0], ": sizes differ.");
+        ErrorAbout(dark_name, ": sizes differ.");
 
     int views = stack.images;
     if (options.half_turn) {
@@ -166,9 +183,9 @@ int RunProjSino(int argc, char **argv) {
     for (int start = first; start < first + count; start += band_rows) {
         int rows = band_rows < first + count - start ? band_rows : first + count - start;
         std::string failure;
-        if (have_flats) failure = MeanStackRows(flats, start, rows, flat, page);
-        if (failure.empty() && have_darks) failure = MeanStackRows(darks, start, rows, dark, page);
-        if (failure.empty()) failure = ReadStackRows(stack, views, start, rows, band, width, sinogram);
+        if (have_flats) failure = MeanRows(flats, start, rows, flat, page);
+        if (failure.empty() && have_darks) failure = MeanRows(darks, start, rows, dark, page);
+        if (failure.empty()) failure = ReadRows(stack, views, start, rows, band, width, sinogram);
         if (!failure.empty()) Fail(written, failure);
         if (!options.line_integrals) {
             long long low = NormaliseBand(band, rows, views, stack.columns, have_flats ? flat : nullptr,
