@@ -172,8 +172,12 @@ int RunProjSino(int argc, char **argv) {
 
     std::size_t width = static_cast<std::size_t>(stack.columns);
     std::size_t sinogram = static_cast<std::size_t>(views) * width;
-    auto *band = static_cast<double *>(AllocateArray(static_cast<std::size_t>(band_rows) * sinogram, sizeof(double)));
-    auto *means = static_cast<double *>(AllocateArray(static_cast<std::size_t>(band_rows) * width * 3, sizeof(double)));
+    // Blocks with their pages in place (huge pages where there are): a band
+    // of a gigabyte would otherwise take a fault per 4 KiB page on first use.
+    std::size_t band_bytes = static_cast<std::size_t>(band_rows) * sinogram * sizeof(double);
+    std::size_t means_bytes = static_cast<std::size_t>(band_rows) * width * 3 * sizeof(double);
+    auto *band = static_cast<double *>(AllocateBlock(band_bytes));
+    auto *means = static_cast<double *>(AllocateBlock(means_bytes));
     if (band == nullptr || means == nullptr) Error("memory allocation error.");
     double *flat = means, *dark = means + band_rows * width, *page = means + 2 * band_rows * width;
     std::set<FileId> inputs = InputIds(options);
@@ -199,7 +203,7 @@ int RunProjSino(int argc, char **argv) {
         }
     }
     if (clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", clamped);
-    ReleaseArray(band);
-    ReleaseArray(means);
+    ReleaseBlock(band, band_bytes);
+    ReleaseBlock(means, means_bytes);
     return 0;
 }
