@@ -285,6 +285,7 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesNoSinogram) {
         {"-m 0.0001 s.tif o%d.sg", "memory budget too small."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
+        {"-r 0,1 s.tif - >&-", "data write error."},
         {"s.tif s%c.tif", "bad output pattern."},
     };
     for (const Failure &c : cases) {

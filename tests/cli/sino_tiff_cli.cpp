@@ -134,6 +134,8 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt /dev/full", tiff, "data write error.", false},
         {"in.txt - >/dev/full", small, "data write error.", false},
         {"in.txt - >/dev/full", tiff, "data write error.", false},
+        {"in.txt - >&-", small, "data write error.", false},
+        {"in.txt - >&-", tiff, "data write error.", false},
     };
     ExpectFailures("sino_tiff", cases);
 }
