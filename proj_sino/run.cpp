@@ -184,7 +184,9 @@ int RunProjSino(int argc, char **argv) {
 
     Written written;
     long long clamped = 0;
-    for (int start = first; start < first + count; start += band_rows) {
+    // 64-bit, so that the step past the last band cannot wrap.
+    for (long long next = first; next < first + count; next += band_rows) {
+        int start = static_cast<int>(next);
         int rows = band_rows < first + count - start ? band_rows : first + count - start;
         std::string failure;
         if (have_flats) failure = MeanRows(flats, start, rows, flat, page);
