@@ -60,16 +60,19 @@ TiffStack OpenTiffStack(const std::vector<const char *> &names) {
     return stack;
 }
 
-std::string ReadStackRows(const TiffStack &stack, int images, int first, int count, double *out,
-                          std::size_t image_step,
-                          std::size_t row_step) {
-    std::vector<unsigned char> scratch;
-    std::size_t image = 0;
-    for (std::size_t f = 0; f < stack.names.size() && image < static_cast<std::size_t>(images); ++f) {
+namespace {
+
+// Walks the first `images` pages of the stack in order, calling
+// read(tif, format, image) on each; returns the empty string or the first
+// failure line. `read` returns nullptr or a message about the file.
+template <typename Read>
+std::string EachPage(const TiffStack &stack, int images, Read &&read) {
+    int image = 0;
+    for (std::size_t f = 0; f < stack.names.size() && image < images; ++f) {
         const char *name = stack.names[f];
         TiffHandle tif = OpenTiff(name);
         if (!tif) return About(name, "data read error.");
-        for (int page = 0; page < stack.pages[f] && image < static_cast<std::size_t>(images); ++page, ++image) {
+        for (int page = 0; page < stack.pages[f] && image < images; ++page, ++image) {
             std::string failure;
             if (page > 0 && !NextPage(tif.get(), name, &failure)) return failure;
             PageFormat format;
@@ -77,35 +80,36 @@ std::string ReadStackRows(const TiffStack &stack, int images, int first, int cou
             if (ReadPageFormat(tif.get(), &format) != nullptr || format.columns != stack.columns ||
                 format.rows != stack.rows)
                 return About(name, "data read error.");
-            const char *message = ReadPageRows(tif.get(), format, first, count, out + image * image_step, row_step,
-                                               &scratch);
+            const char *message = read(tif.get(), format, image);
             if (message != nullptr) return About(name, message);
         }
     }
     return "";
 }
 
+}  // namespace
+
+std::string ReadStackRows(const TiffStack &stack, int images, int first, int count, double *out,
+                          std::size_t image_step, std::size_t row_step) {
+    std::vector<unsigned char> scratch;
+    return EachPage(stack, images, [&](TIFF *tif, const PageFormat &format, int image) {
+        return ReadPageRows(tif, format, first, count, out + static_cast<std::size_t>(image) * image_step, row_step,
+                            &scratch);
+    });
+}
+
 std::string MeanStackRows(const TiffStack &stack, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(stack.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
     std::vector<unsigned char> scratch;
-    for (std::size_t f = 0; f < stack.names.size(); ++f) {
-        const char *name = stack.names[f];
-        TiffHandle tif = OpenTiff(name);
-        if (!tif) return About(name, "data read error.");
-        for (int p = 0; p < stack.pages[f]; ++p) {
-            std::string failure;
-            if (p > 0 && !NextPage(tif.get(), name, &failure)) return failure;
-            PageFormat format;
-            if (ReadPageFormat(tif.get(), &format) != nullptr || format.columns != stack.columns ||
-                format.rows != stack.rows)
-                return About(name, "data read error.");
-            const char *message = ReadPageRows(tif.get(), format, first, count, page,
-                                               static_cast<std::size_t>(stack.columns), &scratch);
-            if (message != nullptr) return About(name, message);
+    std::string failure = EachPage(stack, stack.images, [&](TIFF *tif, const PageFormat &format, int) {
+        const char *message =
+            ReadPageRows(tif, format, first, count, page, static_cast<std::size_t>(stack.columns), &scratch);
+        if (message == nullptr)
             for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
-        }
-    }
+        return message;
+    });
+    if (!failure.empty()) return failure;
     for (std::size_t i = 0; i < samples; ++i) mean[i] /= stack.images;
     return "";
 }
