@@ -10,6 +10,8 @@
 #include "band.h"
 #include "normalise.h"
 #include "pattern.h"
+#include "cli/run.h"
+#include "cli/tiff_stack.h"
 #include "tiff_pages.h"
 
 namespace {
@@ -129,6 +131,42 @@ TEST(ProjSinoTiff, TellsTiffFromOtherFiles) {
     EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II*"), 3));
     EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("8\t8\n"), 4));
     EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("\x89HDF"), 4));
+}
+
+// Rows of a page read in every band position, across strip and tile
+// boundaries, against the samples written.
+TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
+    const int columns = 37, rows = 45;
+    std::vector<double> page(columns * rows);
+    for (int i = 0; i < columns * rows; ++i) page[i] = (i * 7919) % 65536;
+    for (TiffLayout layout : {TiffLayout{}, TiffLayout{7}, TiffLayout{1, 0, COMPRESSION_LZW}, TiffLayout{0, 16},
+                              TiffLayout{0, 32, COMPRESSION_ADOBE_DEFLATE}}) {
+        Scratch scratch;
+        ASSERT_TRUE(WriteTiff(scratch.Path("p.tif"), {page}, columns, rows, SampleKind::kU16, layout));
+        QuietTiff();
+        TiffHandle tif = OpenTiff(scratch.Path("p.tif").c_str());
+        ASSERT_TRUE(tif);
+        ASSERT_TRUE(DirectoryInFile(tif.get()));
+        PageFormat format;
+        ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+        EXPECT_EQ(format.tiled, layout.tile > 0);
+        std::vector<unsigned char> scratch_bytes;
+        for (int first : {0, 1, 6, 7, 15, 16, 17, 31, 44}) {
+            for (int count : {1, 2, 9, 16, 33}) {
+                if (first + count > rows) continue;
+                // Rows land `step` samples apart; the gaps stay untouched.
+                const std::size_t step = columns + 3;
+                std::vector<double> out(count * step, -1);
+                ASSERT_EQ(ReadPageRows(tif.get(), format, first, count, out.data(), step, &scratch_bytes), nullptr);
+                for (int j = 0; j < count; ++j) {
+                    for (int c = 0; c < columns; ++c)
+                        ASSERT_EQ(out[j * step + c], page[(first + j) * columns + c])
+                            << layout.rows_per_strip << " " << layout.tile << " rows " << first << "+" << count;
+                    for (std::size_t c = columns; c < step; ++c) ASSERT_EQ(out[j * step + c], -1);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
