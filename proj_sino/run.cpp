@@ -174,6 +174,9 @@ int RunProjSino(int argc, char **argv) {
     std::size_t sinogram = static_cast<std::size_t>(views) * width;
     // Blocks with their pages in place (huge pages where there are): a band
     // of a gigabyte would otherwise take a fault per 4 KiB page on first use.
+    // A huge budget lets the band take every row; its size must still be a
+    // number of bytes that can be asked for.
+    if (BandRowBytes(views, stack.columns) * band_rows > 0x1p62) Error("memory allocation error.");
     std::size_t band_bytes = static_cast<std::size_t>(band_rows) * sinogram * sizeof(double);
     std::size_t means_bytes = static_cast<std::size_t>(band_rows) * width * 3 * sizeof(double);
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));

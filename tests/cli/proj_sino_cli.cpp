@@ -242,6 +242,17 @@ void WriteInputs(const Scratch &scratch) {
     ASSERT_TRUE(WriteTiff(scratch.Path("signed.tif"), {Flat(100)}, kColumns, kRows, SampleKind::kS16));
     ASSERT_TRUE(WriteTiff(scratch.Path("rgb.tif"), {Flat(100)}, kColumns, kRows, SampleKind::kU8,
                           TiffLayout{0, 0, COMPRESSION_NONE, 3}));
+    // A page that claims 2147483647 x 2147483647 bytes and holds one.
+    TIFF *huge = TIFFOpen(scratch.Path("huge.tif").c_str(), "w");
+    ASSERT_NE(huge, nullptr);
+    TIFFSetField(huge, TIFFTAG_IMAGEWIDTH, 2147483647u);
+    TIFFSetField(huge, TIFFTAG_IMAGELENGTH, 2147483647u);
+    TIFFSetField(huge, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(huge, TIFFTAG_ROWSPERSTRIP, 2147483647u);
+    unsigned char byte = 0;
+    TIFFWriteRawStrip(huge, 0, &byte, 1);
+    TIFFWriteDirectory(huge);
+    TIFFClose(huge);
     std::string whole = scratch.Read("s.tif");
     scratch.Write("cut.tif", whole.substr(0, whole.size() / 2));
     scratch.Write("header.tif", whole.substr(0, 6));
@@ -283,6 +294,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesNoSinogram) {
         {"s.tif rgb.tif o%d.sg", "rgb.tif: unsupported sample format."},
         {"-t odd.tif o%d.sg", "odd number of views for a full turn."},
         {"-m 0.0001 s.tif o%d.sg", "memory budget too small."},
+        {"huge.tif o%d.sg", "memory budget too small."},
+        {"-m 1e30 huge.tif o%d.sg", "memory allocation error."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
         {"-r 0,1 s.tif - >&-", "data write error."},
