@@ -34,3 +34,4 @@ void BenchSinoGraft(const std::string &scratch);
 void BenchDiskImage();
 void BenchSinoScale(const std::string &scratch);
 void BenchSinoCenter(const std::string &scratch);
+void BenchProjSino(const std::string &scratch);

@@ -15,6 +15,7 @@ int main(int argc, char **argv) {
     BenchDiskImage();
     BenchSinoScale(scratch);
     BenchSinoCenter(scratch);
+    BenchProjSino(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

@@ -1,0 +1,32 @@
+// proj_sino's whole run on a fuzzed TIFF: the first input line holds
+// options (-t, -s, -l, -m MIB, and -f, which takes the stack as its own
+// flat; others are dropped), the rest is the stack. At most four rows are
+// written, into this process's scratch folder.
+#include <sstream>
+#include <string>
+
+#include "harness.h"
+#include "proj_sino/run.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    FuzzInput input{data, size, 0};
+    std::istringstream words(NextLine(&input));
+    std::vector<std::string> args{"proj_sino", "-r", "0,4"};
+    std::string word;
+    while (words >> word && args.size() < 12) {
+        if (word == "-t" || word == "-s" || word == "-l") {
+            args.push_back(word);
+        } else if (word == "-m" && words >> word) {
+            args.push_back("-m");
+            args.push_back(word);
+        } else if (word == "-f") {
+            args.push_back("-f");
+            args.push_back(ScratchFile("proj_stack.tif", ""));
+        }
+    }
+    std::string stack = ScratchFile("proj_stack.tif", Rest(&input));
+    args.push_back(stack);
+    args.push_back(ScratchFile("proj_out", "") + "%d.sg");
+    RunProgram(RunProjSino, args);
+    return 0;
+}

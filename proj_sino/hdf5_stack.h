@@ -1,0 +1,36 @@
+// Images in an HDF5 file of the Data Exchange layout: /exchange/data holds
+// the projections as views x rows x columns, /exchange/data_white the flat
+// images and /exchange/data_dark the dark ones, each of any number of
+// images of the same rows and columns. Samples are unsigned integers of
+// 8, 16 or 32 bits or floats of 32 or 64 bits; the HDF5 library converts
+// them to doubles exactly.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct H5Images {
+    const char *file;
+    const char *dataset;
+    int images, rows, columns;
+};
+
+inline constexpr const char *kH5Data = "/exchange/data";
+inline constexpr const char *kH5White = "/exchange/data_white";
+inline constexpr const char *kH5Dark = "/exchange/data_dark";
+
+// Whether the first bytes are an HDF5 file's signature.
+bool LooksLikeHdf5(const unsigned char *bytes, std::size_t count);
+
+// Looks the dataset up and checks it. Returns false when the file has no
+// such dataset; ends the process with "<file>: " and "data read error."
+// (the file cannot be opened or read), "bad number of pixels." (not three
+// dimensions, or one empty or beyond 2147483647) or "unsupported sample
+// format.".
+bool OpenH5Images(const char *file, const char *dataset, H5Images *images);
+
+// As ReadStackRows and MeanStackRows (stack.h), for a dataset: the empty
+// string, or the failure line ("<file>: data read error.").
+std::string ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
+                       std::size_t image_step, std::size_t row_step);
+std::string MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page);

@@ -1,0 +1,21 @@
+// Output names from a pattern holding the row number once, printf style:
+// "slice_%04d.sg" gives slice_0007.sg for row 7.
+#pragma once
+
+#include <string>
+
+// A checked pattern: the text around its one conversion, and how the number
+// is padded.
+struct NamePattern {
+    std::string before, after;
+    int width;  // minimum digits (0: as many as needed)
+    bool zeros;  // pad with zeros, else with blanks
+};
+
+// Parses a pattern with exactly one "%d" conversion, optionally with a '0'
+// flag and a width ("%d", "%4d", "%04d"); "%%" stands for a percent sign.
+// False for any other pattern.
+bool ParsePattern(const char *text, NamePattern *pattern);
+
+// The name for one row (row >= 0).
+std::string PatternName(const NamePattern &pattern, int row);

@@ -1,0 +1,187 @@
+#include "tiff_pages.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+void QuietTiff() {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+}
+
+bool LooksLikeTiff(const unsigned char *bytes, std::size_t count) {
+    if (count < 4) return false;
+    bool little = bytes[0] == 'I' && bytes[1] == 'I' && (bytes[2] == 42 || bytes[2] == 43) && bytes[3] == 0;
+    bool big = bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && (bytes[3] == 42 || bytes[3] == 43);
+    return little || big;
+}
+
+TiffHandle OpenTiff(const char *name) { return TiffHandle(TIFFOpen(name, "rm")); }
+
+namespace {
+
+// Where the current directory ends, from the file's size and the raw bytes
+// of its entry count (2 bytes, 8 in BigTIFF); false when it would end past
+// the file's end.
+bool DirectoryFits(TIFF *tif, std::uint64_t size, const unsigned char *raw) {
+    bool big = TIFFIsBigTIFF(tif) != 0;
+    std::size_t count_bytes = big ? 8 : 2;
+    std::uint64_t entries = 0;
+    for (std::size_t i = 0; i < count_bytes; ++i) {
+        std::size_t byte = TIFFIsBigEndian(tif) ? count_bytes - 1 - i : i;
+        entries |= static_cast<std::uint64_t>(raw[byte]) << (8 * i);
+    }
+    // The count, the entries, then the offset of the next directory.
+    std::uint64_t at = TIFFCurrentDirOffset(tif);
+    if (entries > size) return false;
+    std::uint64_t length = count_bytes + entries * (big ? 20 : 12) + (big ? 8 : 4);
+    return at <= size && size - at >= length;
+}
+
+}  // namespace
+
+bool DirectoryInFile(TIFF *tif) {
+    int fd = TIFFFileno(tif);
+    struct stat file;
+    if (fstat(fd, &file) != 0) return false;
+    auto size = static_cast<std::uint64_t>(file.st_size);
+    std::uint64_t at = TIFFCurrentDirOffset(tif);
+    unsigned char raw[8] = {};
+    std::size_t count_bytes = TIFFIsBigTIFF(tif) ? 8 : 2;
+    if (at > size || size - at < count_bytes ||
+        pread(fd, raw, count_bytes, static_cast<off_t>(at)) != static_cast<ssize_t>(count_bytes))
+        return false;
+    return DirectoryFits(tif, size, raw);
+}
+
+bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size) {
+    std::uint64_t at = TIFFCurrentDirOffset(tif);
+    std::size_t count_bytes = TIFFIsBigTIFF(tif) ? 8 : 2;
+    if (at > size || size - at < count_bytes) return false;
+    return DirectoryFits(tif, size, bytes + at);
+}
+
+const char *ReadPageFormat(TIFF *tif, PageFormat *format) {
+    std::uint32_t width = 0, length = 0;
+    std::uint16_t samples = 1, bits = 1, sample_format = SAMPLEFORMAT_UINT;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length) ||
+        width == 0 || length == 0 || width > INT_MAX || length > INT_MAX)
+        return "bad number of pixels.";
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sample_format);
+    bool integer = sample_format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16 || bits == 32);
+    bool floating = sample_format == SAMPLEFORMAT_IEEEFP && (bits == 32 || bits == 64);
+    if (samples != 1 || (!integer && !floating)) return "unsupported sample format.";
+    *format = PageFormat{static_cast<int>(width), static_cast<int>(length), bits, floating, TIFFIsTiled(tif) != 0};
+    return nullptr;
+}
+
+void SamplesToDoubles(const unsigned char *raw, const PageFormat &format, std::size_t count, double *out) {
+    // memcpy per sample: a decoded buffer carries no alignment promise.
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char *at = raw + i * static_cast<std::size_t>(format.bits / 8);
+        if (format.floating && format.bits == 64) {
+            std::memcpy(&out[i], at, 8);
+        } else if (format.floating) {
+            float f;
+            std::memcpy(&f, at, 4);
+            out[i] = f;
+        } else if (format.bits == 32) {
+            std::uint32_t u;
+            std::memcpy(&u, at, 4);
+            out[i] = u;
+        } else if (format.bits == 16) {
+            std::uint16_t u;
+            std::memcpy(&u, at, 2);
+            out[i] = u;
+        } else {
+            out[i] = *at;
+        }
+    }
+}
+
+namespace {
+
+// Room for one decoded piece in the scratch buffer.
+bool MakeRoom(std::vector<unsigned char> *scratch, tmsize_t size) {
+    if (size <= 0) return false;
+    if (scratch->size() >= static_cast<std::size_t>(size)) return true;
+    try {
+        scratch->resize(static_cast<std::size_t>(size));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
+                          std::size_t row_step, std::vector<unsigned char> *scratch) {
+    std::uint32_t rows_per_strip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
+    long long strip_rows = rows_per_strip == 0 || rows_per_strip > static_cast<std::uint32_t>(format.rows)
+                               ? format.rows
+                               : rows_per_strip;
+    if (!MakeRoom(scratch, TIFFStripSize(tif))) return "memory allocation error.";
+    std::size_t row_bytes = static_cast<std::size_t>(format.columns) * static_cast<std::size_t>(format.bits / 8);
+    int row = first;
+    while (row < first + count) {
+        long long strip = row / strip_rows;
+        long long strip_first = strip * strip_rows;
+        long long strip_end = strip_first + strip_rows < format.rows ? strip_first + strip_rows : format.rows;
+        tmsize_t got = TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), scratch->data(),
+                                            static_cast<tmsize_t>(scratch->size()));
+        long long last = strip_end < first + count ? strip_end : first + count;
+        // Only the rows this band needs must be there.
+        if (got < 0 || static_cast<std::size_t>(got) < static_cast<std::size_t>(last - strip_first) * row_bytes)
+            return "data read error.";
+        for (; row < last; ++row) {
+            const unsigned char *raw = scratch->data() + static_cast<std::size_t>(row - strip_first) * row_bytes;
+            SamplesToDoubles(raw, format, static_cast<std::size_t>(format.columns),
+                             out + static_cast<std::size_t>(row - first) * row_step);
+        }
+    }
+    return nullptr;
+}
+
+const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
+                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+    std::uint32_t tile_width = 0, tile_length = 0;
+    if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tile_width) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tile_length) ||
+        tile_width == 0 || tile_length == 0)
+        return "data read error.";
+    tmsize_t tile_size = TIFFTileSize(tif);
+    std::size_t sample_bytes = static_cast<std::size_t>(format.bits / 8);
+    // The decoded tile must hold every pixel the copy below reads.
+    if (tile_size <= 0 || static_cast<std::size_t>(tile_size) / sample_bytes / tile_width < tile_length)
+        return "data read error.";
+    if (!MakeRoom(scratch, tile_size)) return "memory allocation error.";
+    long long end = static_cast<long long>(first) + count;
+    for (long long y0 = first - first % tile_length; y0 < end; y0 += tile_length) {
+        for (long long x0 = 0; x0 < format.columns; x0 += tile_width) {
+            std::uint32_t tile = TIFFComputeTile(tif, static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y0), 0, 0);
+            tmsize_t got = TIFFReadEncodedTile(tif, tile, scratch->data(), tile_size);
+            if (got != tile_size) return "data read error.";
+            long long width = x0 + tile_width < format.columns ? tile_width : format.columns - x0;
+            long long from = y0 > first ? y0 : first;
+            long long to = y0 + tile_length < end ? y0 + tile_length : end;
+            for (long long y = from; y < to; ++y) {
+                const unsigned char *raw = scratch->data() + static_cast<std::size_t>((y - y0) * tile_width) * sample_bytes;
+                SamplesToDoubles(raw, format, static_cast<std::size_t>(width),
+                                 out + static_cast<std::size_t>(y - first) * row_step + static_cast<std::size_t>(x0));
+            }
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
+                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+    if (format.tiled) return ReadTileRows(tif, format, first, count, out, row_step, scratch);
+    return ReadStripRows(tif, format, first, count, out, row_step, scratch);
+}

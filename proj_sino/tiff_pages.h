@@ -1,0 +1,64 @@
+// Greyscale TIFF pages read row by row through libtiff: one sample per
+// pixel, 8/16/32-bit unsigned integers or 32/64-bit floats, in strips or
+// tiles, any compression libtiff decodes. Every sample becomes a double
+// exactly.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include <tiffio.h>
+
+// Closes a TIFF when it leaves scope, so that a failure on the way out
+// never leaks the file (the fuzzing build resumes after failures).
+struct TiffCloser {
+    void operator()(TIFF *tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+// Silences libtiff's own messages: every failure is reported once, by the
+// caller, in the toolkit's words. Call before opening any TIFF.
+void QuietTiff();
+
+// Whether the first bytes of a file are a TIFF's ("II*\0" or "MM\0*", or
+// BigTIFF's 43).
+bool LooksLikeTiff(const unsigned char *bytes, std::size_t count);
+
+// Opens a TIFF for reading (no memory mapping: a file cut short must fail
+// as a read error, not as a fault). nullptr when it cannot be opened.
+TiffHandle OpenTiff(const char *name);
+
+// Whether the current directory lies wholly inside the file. libtiff takes
+// a directory cut short by the end of the file as the last one, with the
+// tags it could read: a stack cut short would silently lose pages.
+bool DirectoryInFile(TIFF *tif);
+
+// The same check on a TIFF held in memory (`size` bytes at `bytes`).
+bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size);
+
+struct PageFormat {
+    int columns;
+    int rows;
+    int bits;          // 8, 16, 32 or 64
+    bool floating;     // IEEE floats, else unsigned integers
+    bool tiled;
+};
+
+// The format of the current directory. Returns nullptr when it is one this
+// reader takes, otherwise the failure message ("unsupported sample
+// format." or "bad number of pixels.").
+const char *ReadPageFormat(TIFF *tif, PageFormat *format);
+
+// Reads rows [first, first + count) of the current directory into `out`,
+// row j at out + j * row_step, columns 0 ... columns - 1. `scratch` holds
+// one decoded strip or tile between calls. Fails when libtiff cannot read
+// or decode the rows (a file cut short, a broken strip): the message is
+// "data read error.", or "memory allocation error." for a strip or tile
+// too large to hold. nullptr on success.
+const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out, std::size_t row_step,
+                  std::vector<unsigned char> *scratch);
+
+// Converts `count` samples of the given format from raw bytes (host order,
+// as libtiff delivers them) to doubles.
+void SamplesToDoubles(const unsigned char *raw, const PageFormat &format, std::size_t count, double *out);

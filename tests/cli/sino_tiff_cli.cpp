@@ -1,0 +1,153 @@
+// sino_tiff run as users run it: round trips through 64-bit TIFF byte for
+// byte and through 32-bit within float precision, TIFFs from other writers
+// (16-bit, tiles, compression), pipes, and every failure.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include "cli/run.h"
+#include "cli/tiff_stack.h"
+
+namespace {
+
+RunResult SinoTiff(const Scratch &scratch, const std::string &args) {
+    return scratch.Run("\"$BIN/sino_tiff\" " + args);
+}
+
+// A sinogram with awkward values: tiny, huge, negative zero, not finite.
+std::vector<double> Awkward() {
+    return {0.1, -2.5, 1e-310, 1e300, -0.0, 3.0, NAN, INFINITY, -INFINITY, 1.0 / 3, 7e-46, 65504.0};
+}
+
+TEST(SinoTiffCli, SixtyFourBitRoundTripIsByteExact) {
+    Scratch scratch;
+    std::vector<double> s = Awkward();
+    scratch.Write("in.sg", SinogramBytes(4, 3, s.data()));
+    RunResult r = SinoTiff(scratch, "in.sg 64 out.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = SinoTiff(scratch, "out.tif back.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(scratch.Read("back.sg"), scratch.Read("in.sg"));
+    // Through pipes both ways, and a phantom from disk_sino.
+    r = scratch.Run("\"$BIN/disk_sino\" 101 0 0 30 40 -20 12 - > d.sg && \"$BIN/sino_tiff\" - 64 - < d.sg | "
+                    "\"$BIN/sino_tiff\" - - > d2.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(scratch.Read("d2.sg"), scratch.Read("d.sg"));
+}
+
+TEST(SinoTiffCli, ThirtyTwoBitRoundTripRoundsToFloats) {
+    Scratch scratch;
+    std::vector<double> s = Awkward();
+    scratch.Write("in.sg", SinogramBytes(4, 3, s.data()));
+    RunResult r = SinoTiff(scratch, "in.sg out.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = SinoTiff(scratch, "out.tif back.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int columns = 0, rows = 0;
+    std::vector<double> back = SinogramSamples(scratch.Read("back.sg"), &columns, &rows);
+    EXPECT_EQ(columns, 4);
+    EXPECT_EQ(rows, 3);
+    ASSERT_EQ(back.size(), s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        double expected = static_cast<float>(s[i]);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(back[i])) << i;
+        } else {
+            EXPECT_EQ(back[i], expected) << i;
+            if (std::isfinite(s[i]) && std::fabs(s[i]) > 1e-30 && std::fabs(s[i]) < 1e30) {
+                EXPECT_LE(std::fabs(back[i] - s[i]), 0x1p-24 * std::fabs(s[i])) << i;
+            }
+        }
+    }
+    // 1e300 is beyond the float range: infinity; 1e-310 and 7e-46 underflow to zero.
+    EXPECT_EQ(back[3], INFINITY);
+    EXPECT_EQ(back[2], 0.0);
+}
+
+TEST(SinoTiffCli, ReadsTiffsFromOtherWriters) {
+    const int columns = 19, rows = 21;
+    std::vector<double> page(columns * rows);
+    for (int i = 0; i < columns * rows; ++i) page[i] = (i * 37) % 65536;
+    for (SampleKind kind : {SampleKind::kU8, SampleKind::kU16, SampleKind::kU32, SampleKind::kF32, SampleKind::kF64}) {
+        for (TiffLayout layout : {TiffLayout{}, TiffLayout{5, 0, COMPRESSION_LZW}, TiffLayout{0, 16, COMPRESSION_ADOBE_DEFLATE}}) {
+            Scratch scratch;
+            std::vector<double> stored = page;
+            if (kind == SampleKind::kU8)
+                for (double &v : stored) v = std::fmod(v, 256);
+            // A second page is not read.
+            ASSERT_TRUE(WriteTiff(scratch.Path("in.tif"), {stored, page}, columns, rows, kind, layout));
+            RunResult r = SinoTiff(scratch, "in.tif out.sg");
+            ASSERT_EQ(r.status, 0) << r.err;
+            int c = 0, n = 0;
+            std::vector<double> back = SinogramSamples(scratch.Read("out.sg"), &c, &n);
+            EXPECT_EQ(c, columns);
+            EXPECT_EQ(n, rows);
+            EXPECT_EQ(back, stored) << static_cast<int>(kind) << " " << layout.rows_per_strip << " " << layout.tile;
+            // From standard input too.
+            r = scratch.Run("\"$BIN/sino_tiff\" - - < in.tif | cmp - out.sg");
+            EXPECT_EQ(r.status, 0) << r.err << r.out;
+        }
+    }
+}
+
+TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
+    Scratch tiffs;
+    const double two[] = {1, 2};
+    const std::string small = SinogramBytes(2, 1, two);
+    std::vector<double> page(4 * 3, 1);
+    ASSERT_TRUE(WriteTiff(tiffs.Path("t.tif"), {page}, 4, 3, SampleKind::kF32));
+    ASSERT_TRUE(WriteTiff(tiffs.Path("s.tif"), {page}, 4, 3, SampleKind::kS16));
+    ASSERT_TRUE(WriteTiff(tiffs.Path("z.tif"), {page}, 4, 3, SampleKind::kF64, TiffLayout{1, 0, COMPRESSION_ADOBE_DEFLATE}));
+    const std::string tiff = tiffs.Read("t.tif");
+    const std::string signed16 = tiffs.Read("s.tif");
+    std::string broken = tiffs.Read("z.tif");
+    // The first strip's bytes, just after the 8-byte header: garbage for zlib.
+    for (int i = 8; i < 16; ++i) broken[i] = static_cast<char>(0xff);
+    const FailureCase cases[] = {
+        {"", "", "usage : sino_tiff IN {32|64} OUT", false},
+        {"in.txt", "", "usage : sino_tiff IN {32|64} OUT", false},
+        {"in.txt 32 64 out.txt", "", "usage : sino_tiff IN {32|64} OUT", false},
+        {"in.txt 32 out.txt", tiff, "usage : sino_tiff IN {32|64} OUT", false},
+        {"in.txt 16 out.txt", small, "bad number of bits.", false},
+        {"in.txt x out.txt", small, "bad number of bits.", false},
+        {"missing.sg out.txt", "", "file not found.", false},
+        {"in.txt out.txt", "", "bad number of pixels.", false},
+        {"in.txt out.txt", "0 3\n", "bad number of pixels.", false},
+        {"in.txt out.txt", "2 2\n12345678", "data read error.", false},
+        {"in.txt 64 out.txt", "65536 8192\n", "image too large.", false},
+        {"in.txt out.txt", "II+\n", "not a tiff file.", false},
+        {"in.txt out.txt", "Mmm", "not a tiff file.", false},
+        // libtiff writes the directory after the samples: these cut it.
+        {"in.txt out.txt", tiff.substr(0, tiff.size() - 2), "data read error.", false},
+        {"in.txt out.txt", tiff.substr(0, tiff.size() - 20), "data read error.", false},
+        {"in.txt out.txt", tiff.substr(0, 8), "data read error.", false},
+        {"in.txt out.txt", broken, "data read error.", false},
+        {"in.txt out.txt", signed16, "unsupported sample format.", false},
+        {"in.txt no/such/dir/out.txt", small, "file not open.", false},
+        {"in.txt no/such/dir/out.txt", tiff, "file not open.", false},
+        {"in.txt /dev/full", small, "data write error.", false},
+        {"in.txt /dev/full", tiff, "data write error.", false},
+        {"in.txt - >/dev/full", small, "data write error.", false},
+        {"in.txt - >/dev/full", tiff, "data write error.", false},
+        {"in.txt - >&-", small, "data write error.", false},
+        {"in.txt - >&-", tiff, "data write error.", false},
+    };
+    ExpectFailures("sino_tiff", cases);
+}
+
+TEST(SinoTiffCli, AnOutputThatIsTheInputIsReadFirst) {
+    Scratch scratch;
+    std::vector<double> s = Awkward();
+    scratch.Write("x", SinogramBytes(4, 3, s.data()));
+    std::string original = scratch.Read("x");
+    ASSERT_EQ(SinoTiff(scratch, "x 64 x").status, 0);
+    ASSERT_EQ(SinoTiff(scratch, "x x").status, 0);
+    EXPECT_EQ(scratch.Read("x"), original);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "cli/tiff_stack.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include <tiffio.h>
+
+namespace {
+
+int BytesOf(SampleKind kind) {
+    switch (kind) {
+        case SampleKind::kU8: return 1;
+        case SampleKind::kU16:
+        case SampleKind::kS16: return 2;
+        case SampleKind::kU32:
+        case SampleKind::kF32: return 4;
+        case SampleKind::kF64: return 8;
+    }
+    return 0;
+}
+
+void Store(double value, SampleKind kind, unsigned char *at) {
+    switch (kind) {
+        case SampleKind::kU8: *at = static_cast<std::uint8_t>(value); break;
+        case SampleKind::kU16: { std::uint16_t v = static_cast<std::uint16_t>(value); std::memcpy(at, &v, 2); break; }
+        case SampleKind::kS16: { std::int16_t v = static_cast<std::int16_t>(value); std::memcpy(at, &v, 2); break; }
+        case SampleKind::kU32: { std::uint32_t v = static_cast<std::uint32_t>(value); std::memcpy(at, &v, 4); break; }
+        case SampleKind::kF32: { float v = static_cast<float>(value); std::memcpy(at, &v, 4); break; }
+        case SampleKind::kF64: std::memcpy(at, &value, 8); break;
+    }
+}
+
+}  // namespace
+
+bool WriteTiff(const std::string &path, const std::vector<std::vector<double>> &pages, int columns, int rows,
+               SampleKind kind, const TiffLayout &layout) {
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    if (tif == nullptr) return false;
+    int bytes = BytesOf(kind);
+    int spp = layout.samples_per_pixel;
+    bool ok = true;
+    for (const std::vector<double> &page : pages) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(columns));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(rows));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(spp));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(8 * bytes));
+        bool floating = kind == SampleKind::kF32 || kind == SampleKind::kF64;
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
+                     floating ? SAMPLEFORMAT_IEEEFP : kind == SampleKind::kS16 ? SAMPLEFORMAT_INT : SAMPLEFORMAT_UINT);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spp == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(layout.compression));
+        std::vector<unsigned char> raw(static_cast<std::size_t>(columns) * rows * bytes * spp);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(columns) * rows; ++i)
+            for (int s = 0; s < spp; ++s) Store(page[i], kind, &raw[(i * spp + s) * bytes]);
+        std::size_t row_bytes = static_cast<std::size_t>(columns) * bytes * spp;
+        if (layout.tile > 0) {
+            int t = layout.tile;
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(t));
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, static_cast<std::uint32_t>(t));
+            std::vector<unsigned char> tile(static_cast<std::size_t>(t) * t * bytes * spp);
+            for (int y0 = 0; y0 < rows; y0 += t) {
+                for (int x0 = 0; x0 < columns; x0 += t) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int y = y0; y < y0 + t && y < rows; ++y) {
+                        int width = x0 + t <= columns ? t : columns - x0;
+                        std::memcpy(&tile[static_cast<std::size_t>(y - y0) * t * bytes * spp],
+                                    &raw[y * row_bytes + static_cast<std::size_t>(x0) * bytes * spp],
+                                    static_cast<std::size_t>(width) * bytes * spp);
+                    }
+                    std::uint32_t index = TIFFComputeTile(tif, x0, y0, 0, 0);
+                    if (TIFFWriteEncodedTile(tif, index, tile.data(), static_cast<tmsize_t>(tile.size())) < 0)
+                        ok = false;
+                }
+            }
+        } else {
+            int per_strip = layout.rows_per_strip > 0 ? layout.rows_per_strip : rows;
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(per_strip));
+            for (int y0 = 0, strip = 0; y0 < rows; y0 += per_strip, ++strip) {
+                int n = y0 + per_strip <= rows ? per_strip : rows - y0;
+                if (TIFFWriteEncodedStrip(tif, strip, &raw[y0 * row_bytes], static_cast<tmsize_t>(n * row_bytes)) < 0)
+                    ok = false;
+            }
+        }
+        if (!TIFFWriteDirectory(tif)) ok = false;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
+std::vector<double> SinogramSamples(const std::string &bytes, int *columns, int *rows) {
+    *columns = *rows = 0;
+    std::size_t end = bytes.find('\n');
+    if (end == std::string::npos || std::sscanf(bytes.c_str(), "%d %d", columns, rows) != 2) return {};
+    std::vector<double> samples((bytes.size() - end - 1) / sizeof(double));
+    std::memcpy(samples.data(), bytes.data() + end + 1, samples.size() * sizeof(double));
+    return samples;
+}

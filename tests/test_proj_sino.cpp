@@ -1,0 +1,172 @@
+// proj_sino's pieces: output names, line integrals and their floor, band
+// sizes, sample conversion.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "proj_sino/band.h"
+#include "proj_sino/normalise.h"
+#include "proj_sino/pattern.h"
+#include "cli/run.h"
+#include "cli/tiff_stack.h"
+#include "proj_sino/tiff_pages.h"
+
+namespace {
+
+std::string Named(const char *text, int row) {
+    NamePattern pattern;
+    EXPECT_TRUE(ParsePattern(text, &pattern)) << text;
+    return PatternName(pattern, row);
+}
+
+TEST(ProjSinoPattern, NamesRowsAsPrintfWould) {
+    EXPECT_EQ(Named("slice_%04d.sg", 7), "slice_0007.sg");
+    EXPECT_EQ(Named("slice_%04d.sg", 12345), "slice_12345.sg");
+    EXPECT_EQ(Named("%d", 0), "0");
+    EXPECT_EQ(Named("r%3d", 5), "r  5");
+    EXPECT_EQ(Named("100%%_%d.sg", 2), "100%_2.sg");
+    EXPECT_EQ(Named("a/%02d/b", 3), "a/03/b");
+}
+
+TEST(ProjSinoPattern, RefusesAnyOtherPattern) {
+    NamePattern pattern;
+    for (const char *text : {"", "slice.sg", "%%d", "%d%d", "%s", "%-4d", "%ld", "%", "a%", "%04", "%.3d",
+                             "%1000d"}) {
+        EXPECT_FALSE(ParsePattern(text, &pattern)) << text;
+    }
+}
+
+TEST(ProjSinoNormalise, LineIntegralsAndTheFloor) {
+    bool clamped = false;
+    EXPECT_EQ(LineIntegral(1.0, &clamped), 0.0);
+    EXPECT_DOUBLE_EQ(LineIntegral(std::exp(-2.0), &clamped), 2.0);
+    EXPECT_DOUBLE_EQ(LineIntegral(4.0, &clamped), -std::log(4.0));
+    EXPECT_FALSE(clamped);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double bad : {0.0, -0.0, -1.0, inf, -inf, std::nan("")}) {
+        clamped = false;
+        EXPECT_DOUBLE_EQ(LineIntegral(bad, &clamped), -std::log(1e-6)) << bad;
+        EXPECT_TRUE(clamped) << bad;
+    }
+}
+
+TEST(ProjSinoNormalise, BandAgainstFlatAndDark) {
+    // Two rows, two views, two columns. Row 0: flat 12, dark 2; row 1:
+    // flat 5 and dark 5 in column 1 (a dead pixel).
+    double band[] = {7, 12, 3, 2,  //
+                     5, 9, 1, 5};
+    const double flat[] = {12, 12, 3, 5};
+    const double dark[] = {2, 2, 1, 5};
+    EXPECT_EQ(NormaliseBand(band, 2, 2, 2, flat, dark), 4);
+    EXPECT_DOUBLE_EQ(band[0], std::log(2.0));  // (7 - 2) / 10
+    EXPECT_EQ(band[1], 0.0);                   // (12 - 2) / 10
+    EXPECT_DOUBLE_EQ(band[2], std::log(10.0));
+    EXPECT_DOUBLE_EQ(band[3], -std::log(1e-6));  // 0 / 10
+    EXPECT_DOUBLE_EQ(band[4], -std::log(2.0));  // (5 - 1) / 2 = 2
+    EXPECT_DOUBLE_EQ(band[5], -std::log(1e-6));  // 4 / 0
+    EXPECT_DOUBLE_EQ(band[6], -std::log(1e-6));  // 0 / 2
+    EXPECT_DOUBLE_EQ(band[7], -std::log(1e-6));  // 0 / 0
+
+    // No dark: D = 0; no flat: F = 1.
+    double plain[] = {0.5, 2};
+    EXPECT_EQ(NormaliseBand(plain, 1, 1, 2, nullptr, nullptr), 0);
+    EXPECT_DOUBLE_EQ(plain[0], std::log(2.0));
+    EXPECT_DOUBLE_EQ(plain[1], -std::log(2.0));
+    double flat_only[] = {2, 8};
+    const double open[] = {4, 4};
+    EXPECT_EQ(NormaliseBand(flat_only, 1, 1, 2, open, nullptr), 0);
+    EXPECT_DOUBLE_EQ(flat_only[0], std::log(2.0));
+    EXPECT_DOUBLE_EQ(flat_only[1], -std::log(2.0));
+}
+
+TEST(ProjSinoBand, RowsWithinTheBudget) {
+    // 10 views of 4 columns: (10 + 3) * 4 * 8 = 416 bytes a row.
+    EXPECT_EQ(BandRowBytes(10, 4), 416.0);
+    EXPECT_EQ(BandRows(416, 10, 4, 100), 1);
+    EXPECT_EQ(BandRows(415, 10, 4, 100), 0);
+    EXPECT_EQ(BandRows(416 * 7 + 415, 10, 4, 100), 7);
+    EXPECT_EQ(BandRows(1e30, 10, 4, 100), 100);
+    // 1800 views of 2048 columns in the default 1 GiB: 36 rows.
+    EXPECT_EQ(BandRows(kDefaultBudgetMiB * 1048576, 1800, 2048, 2048), 36);
+}
+
+TEST(ProjSinoTiff, SamplesBecomeDoublesExactly) {
+    unsigned char raw[16];
+    double out[4];
+    const std::uint16_t words[] = {0, 1, 65535, 40000};
+    std::memcpy(raw, words, 8);
+    SamplesToDoubles(raw, PageFormat{4, 1, 16, false, false}, 4, out);
+    EXPECT_EQ(out[0], 0.0);
+    EXPECT_EQ(out[1], 1.0);
+    EXPECT_EQ(out[2], 65535.0);
+    EXPECT_EQ(out[3], 40000.0);
+    const std::uint32_t longs[] = {4294967295u, 7};
+    std::memcpy(raw, longs, 8);
+    SamplesToDoubles(raw, PageFormat{2, 1, 32, false, false}, 2, out);
+    EXPECT_EQ(out[0], 4294967295.0);
+    EXPECT_EQ(out[1], 7.0);
+    const float floats[] = {0.1f, -3.5f};
+    std::memcpy(raw, floats, 8);
+    SamplesToDoubles(raw, PageFormat{2, 1, 32, true, false}, 2, out);
+    EXPECT_EQ(out[0], static_cast<double>(0.1f));
+    EXPECT_EQ(out[1], -3.5);
+    const double doubles[] = {0.1, -1e300};
+    std::memcpy(raw, doubles, 16);
+    SamplesToDoubles(raw, PageFormat{2, 1, 64, true, false}, 2, out);
+    EXPECT_EQ(out[0], 0.1);
+    EXPECT_EQ(out[1], -1e300);
+    const unsigned char bytes[] = {0, 128, 255};
+    SamplesToDoubles(bytes, PageFormat{3, 1, 8, false, false}, 3, out);
+    EXPECT_EQ(out[2], 255.0);
+    EXPECT_EQ(out[1], 128.0);
+}
+
+TEST(ProjSinoTiff, TellsTiffFromOtherFiles) {
+    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II*\0"), 4));
+    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("MM\0*"), 4));
+    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II+\0"), 4));
+    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II*"), 3));
+    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("8\t8\n"), 4));
+    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("\x89HDF"), 4));
+}
+
+// Rows of a page read in every band position, across strip and tile
+// boundaries, against the samples written.
+TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
+    const int columns = 37, rows = 45;
+    std::vector<double> page(columns * rows);
+    for (int i = 0; i < columns * rows; ++i) page[i] = (i * 7919) % 65536;
+    for (TiffLayout layout : {TiffLayout{}, TiffLayout{7}, TiffLayout{1, 0, COMPRESSION_LZW}, TiffLayout{0, 16},
+                              TiffLayout{0, 32, COMPRESSION_ADOBE_DEFLATE}}) {
+        Scratch scratch;
+        ASSERT_TRUE(WriteTiff(scratch.Path("p.tif"), {page}, columns, rows, SampleKind::kU16, layout));
+        QuietTiff();
+        TiffHandle tif = OpenTiff(scratch.Path("p.tif").c_str());
+        ASSERT_TRUE(tif);
+        ASSERT_TRUE(DirectoryInFile(tif.get()));
+        PageFormat format;
+        ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+        EXPECT_EQ(format.tiled, layout.tile > 0);
+        std::vector<unsigned char> scratch_bytes;
+        for (int first : {0, 1, 6, 7, 15, 16, 17, 31, 44}) {
+            for (int count : {1, 2, 9, 16, 33}) {
+                if (first + count > rows) continue;
+                // Rows land `step` samples apart; the gaps stay untouched.
+                const std::size_t step = columns + 3;
+                std::vector<double> out(count * step, -1);
+                ASSERT_EQ(ReadPageRows(tif.get(), format, first, count, out.data(), step, &scratch_bytes), nullptr);
+                for (int j = 0; j < count; ++j) {
+                    for (int c = 0; c < columns; ++c)
+                        ASSERT_EQ(out[j * step + c], page[(first + j) * columns + c])
+                            << layout.rows_per_strip << " " << layout.tile << " rows " << first << "+" << count;
+                    for (std::size_t c = columns; c < step; ++c) ASSERT_EQ(out[j * step + c], -1);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
