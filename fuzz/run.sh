@@ -7,7 +7,7 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-targets=${*:-"profile header source_table ax_recon ax_expand disk_sino sino_graft sino_view"}
+targets=${*:-"profile header source_table ax_recon ax_expand disk_sino sino_graft sino_view sino_recon"}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TMPDIR="$work"  # the targets' scratch files

@@ -1,0 +1,115 @@
+#include "backproject.h"
+
+#include <cmath>
+
+#include "real.h"
+
+namespace {
+
+// Pixels of one tile: its sums stay in the first levels of cache while the
+// views go by, and a tile's band of each view is short.
+constexpr int kTileRows = 16;
+constexpr int kTileColumns = 256;
+
+// The detector position of pixel j of a row; the one formula both the run
+// bounds and the sums use, so that they agree to the last bit.
+inline double Position(double base, double cosine, double half, int j) {
+    return base + (static_cast<double>(j) - half) * cosine;
+}
+
+inline bool OnDetector(double s, double last) { return s >= 0 && s <= last; }
+
+// Adds the view, interpolated at the positions of pixels lo ... hi - 1 of a
+// row, to their sums; every position lies in [0, N - 1].
+void AddViewToRow(const double *view, int detectors, double base, double cosine, double half, int lo, int hi,
+                  double *sums) {
+    if (detectors == 1) {
+        for (int j = lo; j < hi; ++j) sums[j] += view[0];
+        return;
+    }
+    int last = detectors - 2;
+    for (int j = lo; j < hi; ++j) {
+        double s = Position(base, cosine, half, j);
+        int i = static_cast<int>(s);
+        i = i < last ? i : last;
+        double t = s - i;
+        double a = view[i];
+        sums[j] += a + t * (view[i + 1] - a);
+    }
+}
+
+// Clamps a real pixel estimate into [first, last].
+int ClampPixel(double estimate, int first, int last) {
+    if (!(estimate > first)) return first;
+    if (!(estimate < last)) return last;
+    return static_cast<int>(estimate);
+}
+
+}  // namespace
+
+double ViewAngleStep(int views) { return static_cast<Real>(kPi) / views; }
+
+void ViewAngles(int views, double dtheta, double *cosines, double *sines) {
+    for (int k = 0; k < views; ++k) {
+        double theta = k * dtheta;
+        cosines[k] = std::cos(theta);
+        sines[k] = std::sin(theta);
+    }
+}
+
+void PixelRun(double base, double cosine, double half, int detectors, int first, int last, int *lo, int *hi) {
+    double top = detectors - 1.0;
+    *lo = *hi = first;
+    if (first >= last) return;
+    if (cosine == 0) {
+        if (OnDetector(base, top)) *hi = last;
+        return;
+    }
+    // Where the positions cross 0 and N - 1, estimated, then moved pixel by
+    // pixel until the exact positions agree.
+    double at0 = half - base / cosine;
+    double atTop = half + (top - base) / cosine;
+    double from = cosine > 0 ? at0 : atTop;
+    double to = cosine > 0 ? atTop : at0;
+    int a = ClampPixel(std::ceil(from), first, last);
+    int b = ClampPixel(std::floor(to) + 1, first, last);
+    while (a > first && OnDetector(Position(base, cosine, half, a - 1), top)) --a;
+    while (a < last && !OnDetector(Position(base, cosine, half, a), top)) ++a;
+    if (b < a) b = a;
+    while (b > a && !OnDetector(Position(base, cosine, half, b - 1), top)) --b;
+    while (b < last && OnDetector(Position(base, cosine, half, b), top)) ++b;
+    *lo = a;
+    *hi = b;
+}
+
+void BackProjectViews(const double *filtered, const Geometry &g, double *image) {
+    std::size_t n = static_cast<std::size_t>(g.detectors);
+    std::size_t side = static_cast<std::size_t>(g.size);
+    double half = (g.size - 1.0) / 2;
+    int tile_rows = (g.size + kTileRows - 1) / kTileRows;
+    int tile_columns = (g.size + kTileColumns - 1) / kTileColumns;
+    long long tiles = static_cast<long long>(tile_rows) * tile_columns;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (long long tile = 0; tile < tiles; ++tile) {
+        int r0 = static_cast<int>(tile / tile_columns) * kTileRows;
+        int r1 = r0 + kTileRows < g.size ? r0 + kTileRows : g.size;
+        int j0 = static_cast<int>(tile % tile_columns) * kTileColumns;
+        int j1 = j0 + kTileColumns < g.size ? j0 + kTileColumns : g.size;
+        for (int k = 0; k < g.views; ++k) {
+            const double *view = filtered + n * k;
+            double cosine = g.cosines[k];
+            double sine = g.sines[k];
+            for (int r = r0; r < r1; ++r) {
+                double base = g.centre + (half - r) * sine;
+                int lo, hi;
+                PixelRun(base, cosine, half, g.detectors, j0, j1, &lo, &hi);
+                AddViewToRow(view, g.detectors, base, cosine, half, lo, hi, image + side * r);
+            }
+        }
+    }
+}
+
+void ScaleImage(double *image, std::size_t count, double dtheta, double interval) {
+#pragma omp parallel for schedule(static)
+    for (std::size_t p = 0; p < count; ++p) image[p] = image[p] * dtheta / interval;
+}
