@@ -22,3 +22,4 @@ void BenchRecon();
 void BenchDiskSino(const std::string &scratch);
 void BenchAxExpand(const std::string &scratch);
 void BenchSinoGraft(const std::string &scratch);
+void BenchSinoRecon(const std::string &scratch);

@@ -12,6 +12,7 @@ int main(int argc, char **argv) {
     BenchDiskSino(scratch);
     BenchAxExpand(scratch);
     BenchSinoGraft(scratch);
+    BenchSinoRecon(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

@@ -8,35 +8,16 @@ namespace {
 
 // Pixels of one tile: its sums stay in the first levels of cache while the
 // views go by, and a tile's band of each view is short.
-constexpr int kTileRows = 16;
-constexpr int kTileColumns = 256;
+constexpr int kTileRows = 8;
+constexpr int kTileColumns = 512;
 
-// The detector position of pixel j of a row; the one formula both the run
-// bounds and the sums use, so that they agree to the last bit.
+// The detector position of pixel j of a row; the formula of the run bounds
+// and of the sums (row_sums.h), so that they agree to the last bit.
 inline double Position(double base, double cosine, double half, int j) {
     return base + (static_cast<double>(j) - half) * cosine;
 }
 
 inline bool OnDetector(double s, double last) { return s >= 0 && s <= last; }
-
-// Adds the view, interpolated at the positions of pixels lo ... hi - 1 of a
-// row, to their sums; every position lies in [0, N - 1].
-void AddViewToRow(const double *view, int detectors, double base, double cosine, double half, int lo, int hi,
-                  double *sums) {
-    if (detectors == 1) {
-        for (int j = lo; j < hi; ++j) sums[j] += view[0];
-        return;
-    }
-    int last = detectors - 2;
-    for (int j = lo; j < hi; ++j) {
-        double s = Position(base, cosine, half, j);
-        int i = static_cast<int>(s);
-        i = i < last ? i : last;
-        double t = s - i;
-        double a = view[i];
-        sums[j] += a + t * (view[i + 1] - a);
-    }
-}
 
 // Clamps a real pixel estimate into [first, last].
 int ClampPixel(double estimate, int first, int last) {
@@ -67,8 +48,9 @@ void PixelRun(double base, double cosine, double half, int detectors, int first,
     }
     // Where the positions cross 0 and N - 1, estimated, then moved pixel by
     // pixel until the exact positions agree.
-    double at0 = half - base / cosine;
-    double atTop = half + (top - base) / cosine;
+    double inverse = 1 / cosine;
+    double at0 = half - base * inverse;
+    double atTop = half + (top - base) * inverse;
     double from = cosine > 0 ? at0 : atTop;
     double to = cosine > 0 ? atTop : at0;
     int a = ClampPixel(std::ceil(from), first, last);
@@ -82,7 +64,7 @@ void PixelRun(double base, double cosine, double half, int detectors, int first,
     *hi = b;
 }
 
-void BackProjectViews(const double *filtered, const Geometry &g, double *image) {
+void BackProjectViews(const double *filtered, const Geometry &g, double *image, RowPath path) {
     std::size_t n = static_cast<std::size_t>(g.detectors);
     std::size_t side = static_cast<std::size_t>(g.size);
     double half = (g.size - 1.0) / 2;
@@ -103,7 +85,7 @@ void BackProjectViews(const double *filtered, const Geometry &g, double *image) 
                 double base = g.centre + (half - r) * sine;
                 int lo, hi;
                 PixelRun(base, cosine, half, g.detectors, j0, j1, &lo, &hi);
-                AddViewToRow(view, g.detectors, base, cosine, half, lo, hi, image + side * r);
+                AddViewToRow(path, view, g.detectors, base, cosine, half, lo, hi, image + side * r);
             }
         }
     }

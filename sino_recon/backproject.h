@@ -10,6 +10,8 @@
 
 #include <cstddef>
 
+#include "row_sums.h"
+
 // What the back-projection needs besides the views and the image.
 struct Geometry {
     int detectors;          // N, per view
@@ -27,9 +29,11 @@ double ViewAngleStep(int views);
 void ViewAngles(int views, double dtheta, double *cosines, double *sines);
 
 // Adds every view's contribution to every pixel of `image` (K * K doubles,
-// row 0 first, holding the sums so far: zero to start). Threads share the
-// image by tiles.
-void BackProjectViews(const double *filtered, const Geometry &geometry, double *image);
+// row 0 first, holding the sums so far: zero to start), with the inner
+// loop's `path` (every path gives the same sums). Threads share the image
+// by tiles.
+void BackProjectViews(const double *filtered, const Geometry &geometry, double *image,
+                      RowPath path = BestRowPath());
 
 // The pixels j in [first, last) of a row whose detector position
 // base + (j - half) cosine lies in [0, N - 1]: [*lo, *hi), empty when

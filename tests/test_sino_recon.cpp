@@ -184,15 +184,25 @@ TEST(SinoRecon, PixelRunsAreThePixelsOnTheDetector) {
 
 // The program's back-projection and scaling, with `threads` threads.
 std::vector<double> Reconstruct(const std::vector<double> &filtered, int n, int m, double centre, int size,
-                                double interval, int threads) {
+                                double interval, int threads, RowPath path = BestRowPath()) {
     double dtheta = ViewAngleStep(m);
     std::vector<double> cosines(m), sines(m), image(static_cast<std::size_t>(size) * size, 0.0);
     ViewAngles(m, dtheta, cosines.data(), sines.data());
     omp_set_num_threads(threads);
-    BackProjectViews(filtered.data(), Geometry{n, m, centre, size, cosines.data(), sines.data()}, image.data());
+    BackProjectViews(filtered.data(), Geometry{n, m, centre, size, cosines.data(), sines.data()}, image.data(),
+                     path);
     ScaleImage(image.data(), image.size(), dtheta, interval);
     omp_set_num_threads(omp_get_num_procs());
     return image;
+}
+
+// The inner loops this processor runs; the scalar one always.
+std::vector<RowPath> Paths() {
+    std::vector<RowPath> paths;
+    for (RowPath path : {RowPath::kScalar, RowPath::kAvx2, RowPath::kAvx512}) {
+        if (RowPathSupported(path)) paths.push_back(path);
+    }
+    return paths;
 }
 
 TEST(SinoRecon, BackProjectionEqualsThePixelByPixelSum) {
@@ -211,12 +221,15 @@ TEST(SinoRecon, BackProjectionEqualsThePixelByPixelSum) {
         std::vector<double> expected(static_cast<std::size_t>(c.size) * c.size);
         BackProjectImageOracle(filtered.data(), c.n, c.m, c.centre, c.size, ViewAngleStep(c.m), 0.75,
                                expected.data());
-        for (int threads : {1, 2, 3}) {
-            std::vector<double> image = Reconstruct(filtered, c.n, c.m, c.centre, c.size, 0.75, threads);
-            // Every operation in the same order: equal to the last bit.
-            for (std::size_t p = 0; p < image.size(); ++p) {
-                ASSERT_EQ(image[p], expected[p]) << "n " << c.n << " m " << c.m << " size " << c.size
-                                                 << " pixel " << p << " threads " << threads;
+        for (RowPath path : Paths()) {
+            for (int threads : {1, 2, 3}) {
+                std::vector<double> image = Reconstruct(filtered, c.n, c.m, c.centre, c.size, 0.75, threads, path);
+                // Every operation in the same order: equal to the last bit.
+                for (std::size_t p = 0; p < image.size(); ++p) {
+                    ASSERT_EQ(image[p], expected[p]) << "n " << c.n << " m " << c.m << " size " << c.size << " pixel "
+                                                     << p << " threads " << threads << " path "
+                                                     << static_cast<int>(path);
+                }
             }
         }
     }
