@@ -47,19 +47,29 @@ void PixelRun(double base, double cosine, double half, int detectors, int first,
         return;
     }
     // Where the positions cross 0 and N - 1, estimated, then moved pixel by
-    // pixel until the exact positions agree.
+    // pixel until the exact positions agree. Pixels before the run lie below
+    // 0 when the positions rise along the row (above N - 1 when they fall),
+    // pixels after it on the other side; both are monotone in j, so the
+    // walks end at the exact bounds from any estimate.
+    bool rising = cosine > 0;
+    auto before = [&](int j) {
+        double s = Position(base, cosine, half, j);
+        return rising ? s < 0 : s > top;
+    };
+    auto after = [&](int j) {
+        double s = Position(base, cosine, half, j);
+        return rising ? s > top : s < 0;
+    };
     double inverse = 1 / cosine;
     double at0 = half - base * inverse;
     double atTop = half + (top - base) * inverse;
-    double from = cosine > 0 ? at0 : atTop;
-    double to = cosine > 0 ? atTop : at0;
-    int a = ClampPixel(std::ceil(from), first, last);
-    int b = ClampPixel(std::floor(to) + 1, first, last);
-    while (a > first && OnDetector(Position(base, cosine, half, a - 1), top)) --a;
-    while (a < last && !OnDetector(Position(base, cosine, half, a), top)) ++a;
+    int a = ClampPixel(std::ceil(rising ? at0 : atTop), first, last);
+    int b = ClampPixel(std::floor(rising ? atTop : at0) + 1, first, last);
+    while (a > first && !before(a - 1)) --a;
+    while (a < last && before(a)) ++a;
     if (b < a) b = a;
-    while (b > a && !OnDetector(Position(base, cosine, half, b - 1), top)) --b;
-    while (b < last && OnDetector(Position(base, cosine, half, b), top)) ++b;
+    while (b > a && after(b - 1)) --b;
+    while (b < last && !after(b)) ++b;
     *lo = a;
     *hi = b;
 }
