@@ -132,6 +132,28 @@ TEST(SinoRecon, FilterOfOneSampleIsTheKernel) {
     ReleaseViewFilter(&filter);
 }
 
+TEST(SinoRecon, NonFiniteSampleSpreadsThroughItsViewOnly) {
+    // Through the FFT every filtered sample of the view depends on every
+    // sample, so one that is not finite leaves none finite; the other views
+    // keep their values.
+    for (int n : {1, 2, 5, 64, 121, 300}) {
+        for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+            for (int at : {0, n / 2, n - 1}) {
+                ViewFilter filter;
+                ASSERT_TRUE(MakeViewFilter(n, Kernel::kShepp, 1, &filter));
+                std::vector<double> views(2 * static_cast<std::size_t>(n), 1.0);
+                views[at] = bad;
+                FilterViews(filter, views.data(), 2);
+                for (int i = 0; i < n; ++i) {
+                    ASSERT_FALSE(std::isfinite(views[i])) << n << " " << bad << " " << at << " " << i;
+                    ASSERT_TRUE(std::isfinite(views[n + i])) << n << " " << bad << " " << at << " " << i;
+                }
+                ReleaseViewFilter(&filter);
+            }
+        }
+    }
+}
+
 double Position(double base, double cosine, double half, int j) {
     return base + (static_cast<double>(j) - half) * cosine;
 }
