@@ -35,3 +35,4 @@ void BenchDiskImage();
 void BenchSinoScale(const std::string &scratch);
 void BenchSinoCenter(const std::string &scratch);
 void BenchProjSino(const std::string &scratch);
+void BenchSinoRecon(const std::string &scratch);

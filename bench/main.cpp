@@ -16,6 +16,7 @@ int main(int argc, char **argv) {
     BenchSinoScale(scratch);
     BenchSinoCenter(scratch);
     BenchProjSino(scratch);
+    BenchSinoRecon(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

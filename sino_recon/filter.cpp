@@ -1,0 +1,142 @@
+#include "filter.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+
+#include "kernels.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+bool KernelByName(const char *name, Kernel *kernel) {
+    if (std::strcmp(name, "chesler") == 0) {
+        *kernel = Kernel::kChesler;
+    } else if (std::strcmp(name, "shepp") == 0) {
+        *kernel = Kernel::kShepp;
+    } else if (std::strcmp(name, "ramachandran") == 0) {
+        *kernel = Kernel::kRamachandran;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+double KernelValue(Kernel kernel, long long n) {
+    switch (kernel) {
+        case Kernel::kShepp:
+            return static_cast<double>(Shepp(n));
+        case Kernel::kRamachandran:
+            return static_cast<double>(Ramachandran(n));
+        case Kernel::kChesler:
+            break;
+    }
+    return static_cast<double>(Chesler(n));
+}
+
+int PaddedLength(int detectors) {
+    long long least = 2LL * detectors - 1;
+    long long best = LLONG_MAX;
+    // Every 2^a 3^b 5^c 7^d from the least up to twice it; a power of two is
+    // always among them, so `best` is found.
+    for (long long p7 = 1; p7 < 2 * least; p7 *= 7) {
+        for (long long p5 = p7; p5 < 2 * least; p5 *= 5) {
+            for (long long p3 = p5; p3 < 2 * least; p3 *= 3) {
+                long long p = p3;
+                while (p < least) p *= 2;
+                if (p < best) best = p;
+            }
+        }
+    }
+    return best > INT_MAX ? 0 : static_cast<int>(best);
+}
+
+void ReleaseViewFilter(ViewFilter *filter) {
+    if (filter->forward != nullptr) fftw_destroy_plan(filter->forward);
+    if (filter->backward != nullptr) fftw_destroy_plan(filter->backward);
+    for (int t = 0; t < filter->threads; ++t) {
+        if (filter->work != nullptr) fftw_free(filter->work[t]);
+        if (filter->bins != nullptr) fftw_free(filter->bins[t]);
+    }
+    fftw_free(filter->work);
+    fftw_free(filter->bins);
+    fftw_free(filter->spectrum);
+    *filter = ViewFilter{};
+}
+
+bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filter) {
+    *filter = ViewFilter{};
+    filter->detectors = detectors;
+    filter->length = PaddedLength(detectors);
+    int length = filter->length;
+    if (length == 0 || threads <= 0) return false;
+    std::size_t half = static_cast<std::size_t>(length) / 2 + 1;
+
+    filter->work = static_cast<double **>(fftw_malloc(sizeof(double *) * threads));
+    filter->bins = static_cast<fftw_complex **>(fftw_malloc(sizeof(fftw_complex *) * threads));
+    filter->spectrum = static_cast<double *>(fftw_malloc(sizeof(double) * half));
+    if (filter->work == nullptr || filter->bins == nullptr || filter->spectrum == nullptr) {
+        ReleaseViewFilter(filter);
+        return false;
+    }
+    filter->threads = threads;
+    bool complete = true;
+    for (int t = 0; t < threads; ++t) {
+        filter->work[t] = static_cast<double *>(fftw_malloc(sizeof(double) * length));
+        filter->bins[t] = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * half));
+        if (filter->work[t] == nullptr || filter->bins[t] == nullptr) complete = false;
+    }
+    if (complete) {
+        filter->forward = fftw_plan_dft_r2c_1d(length, filter->work[0], filter->bins[0], FFTW_ESTIMATE);
+        filter->backward = fftw_plan_dft_c2r_1d(length, filter->bins[0], filter->work[0], FFTW_ESTIMATE);
+    }
+    if (filter->forward == nullptr || filter->backward == nullptr) {
+        ReleaseViewFilter(filter);
+        return false;
+    }
+
+    // The kernel laid out circularly: offset d at index d mod length. The
+    // kernel is even, so its spectrum is real; the imaginary parts are
+    // rounding residue and are dropped.
+    double *h = filter->work[0];
+    for (int i = 0; i < length; ++i) h[i] = 0;
+    for (int d = 0; d < detectors; ++d) {
+        double value = KernelValue(kernel, d);
+        h[d] = value;
+        if (d > 0) h[length - d] = value;
+    }
+    fftw_execute_dft_r2c(filter->forward, h, filter->bins[0]);
+    for (std::size_t b = 0; b < half; ++b) filter->spectrum[b] = filter->bins[0][b][0] / length;
+    return true;
+}
+
+void FilterView(const ViewFilter &filter, int slot, double *view) {
+    int n = filter.detectors;
+    int length = filter.length;
+    double *work = filter.work[slot];
+    fftw_complex *bins = filter.bins[slot];
+    std::memcpy(work, view, sizeof(double) * n);
+    for (int i = n; i < length; ++i) work[i] = 0;
+    fftw_execute_dft_r2c(filter.forward, work, bins);
+    int half = length / 2 + 1;
+    for (int b = 0; b < half; ++b) {
+        bins[b][0] *= filter.spectrum[b];
+        bins[b][1] *= filter.spectrum[b];
+    }
+    fftw_execute_dft_c2r(filter.backward, bins, work);
+    std::memcpy(view, work, sizeof(double) * n);
+}
+
+void FilterViews(const ViewFilter &filter, double *views, int count) {
+    std::size_t n = static_cast<std::size_t>(filter.detectors);
+#pragma omp parallel num_threads(filter.threads)
+    {
+        int slot = 0;
+#ifdef _OPENMP
+        slot = omp_get_thread_num();
+#endif
+#pragma omp for schedule(static)
+        for (int k = 0; k < count; ++k) FilterView(filter, slot, views + n * k);
+    }
+}

@@ -1,0 +1,294 @@
+// sino_recon run as users run it: every failure, faults from outside, the
+// same image for any number of threads, a ring phantom reconstructed to its
+// densities, agreement with ax_recon, and the README's batch recipes.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+
+namespace {
+
+std::vector<double> Ramp(int count) {
+    std::vector<double> values(count);
+    for (int i = 0; i < count; ++i) values[i] = 0.25 * (i % 7) - 0.5;
+    return values;
+}
+
+const char *const kUsage = "usage : sino_recon SG c interval {size {kernel}} IMG";
+
+TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
+    const std::string small = SinogramBytes(5, 4, Ramp(20).data());
+    const FailureCase cases[] = {
+        {"", "", kUsage, false},
+        {"in.txt 2 1", "", kUsage, false},
+        {"in.txt 2 1 5 chesler 7 out.txt", "", kUsage, false},
+        {"missing.sg 2 1 out.txt", "", "file not found.", false},
+        {"in.txt 2 1 out.txt", "", "bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "0 3\n", "bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "5\n", "bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "5 4\n1234567", "data read error.", false},
+        {"in.txt 0 0 0 x out.txt", "5 4\n", "data read error.", false},  // the sinogram first
+        {"in.txt 0 1 out.txt", small, "bad position of rotation center.", false},
+        {"in.txt 4 1 out.txt", small, "bad position of rotation center.", false},  // N - 1
+        {"in.txt -1 1 out.txt", small, "bad position of rotation center.", false},
+        {"in.txt nan 1 out.txt", small, "bad position of rotation center.", false},
+        {"in.txt inf 1 out.txt", small, "bad position of rotation center.", false},
+        {"in.txt axis 1 out.txt", small, "bad position of rotation center.", false},
+        {"in.txt 0 0 0 x out.txt", small, "bad position of rotation center.", false},
+        {"in.txt 2 0 out.txt", small, "bad detector interval.", false},
+        {"in.txt 2 -0.5 out.txt", small, "bad detector interval.", false},
+        {"in.txt 2 nan out.txt", small, "bad detector interval.", false},
+        {"in.txt 2 1e999 out.txt", small, "bad detector interval.", false},
+        {"in.txt 2 0 0 x out.txt", small, "bad detector interval.", false},
+        {"in.txt 2 1 0 out.txt", small, "bad image size.", false},
+        {"in.txt 2 1 -4 out.txt", small, "bad image size.", false},
+        {"in.txt 2 1 big out.txt", small, "bad image size.", false},
+        {"in.txt 2 1 2000000000 out.txt", small, "bad image size.", false},  // 8 K^2 beyond 2^64
+        {"in.txt 2 1 0 x out.txt", small, "bad image size.", false},
+        {"in.txt 2 1 4 hann out.txt", small, "unknown kernel.", false},
+        {"in.txt 2 1 4 Chesler out.txt", small, "unknown kernel.", false},
+        {"in.txt 2 1 4 '' out.txt", small, "unknown kernel.", false},
+        {"in.txt 2 1 no/such/dir/out.txt", small, "file not open.", false},
+        {"in.txt 2 1 /dev/full", small, "data write error.", false},
+        {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
+        {"in.txt 2 1 600 /dev/full", small, "data write error.", false},
+        {"in.txt 2 1 600 - >/dev/full", small, "data write error.", false},
+    };
+    ExpectFailures("sino_recon", cases);
+}
+
+TEST(SinoReconCli, AnImageBeyondMemoryLeavesNoFile) {
+    // 1.5e9 x 1.5e9 doubles pass the size check (just below 2^64 bytes) and
+    // cannot be had. The sanitizers' allocator must return null here, as
+    // the plain one does, instead of ending the process (it says so on a
+    // line of its own first).
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    RunResult r = scratch.Run("ASAN_OPTIONS=\"$ASAN_OPTIONS:allocator_may_return_null=1\" "
+                              "\"$BIN/sino_recon\" in.sg 2 1 1500000000 out.img");
+    EXPECT_EQ(r.status, 1);
+    // The last line (npos + 1 is 0: the whole text when there is one line).
+    std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+    EXPECT_EQ(last, "memory allocation error.\n");
+    EXPECT_FALSE(scratch.Exists("out.img"));
+}
+
+TEST(SinoReconCli, ClosedStandardOutputIsAWriteError) {
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    RunResult r = scratch.Run("\"$BIN/sino_recon\" in.sg 2 1 - >&-");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "data write error.\n");
+    // With standard error closed, the image must not take the message.
+    r = scratch.Run("\"$BIN/sino_recon\" in.sg 0 1 out.img 2>&-");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(scratch.Exists("out.img"));
+}
+
+TEST(SinoReconCli, SinogramCutAtEveryByte) {
+    const std::string sinogram = SinogramBytes(5, 4, Ramp(20).data());
+    for (std::size_t cut = 0; cut <= sinogram.size(); ++cut) {
+        Scratch scratch;
+        scratch.Write("cut.sg", sinogram.substr(0, cut));
+        bool header = cut >= 3;  // "5\t4" parses even without its line feed
+        bool complete = cut == sinogram.size();
+        RunResult r = scratch.Run("\"$BIN/sino_recon\" cut.sg 2 1 out.img");
+        EXPECT_EQ(r.status, complete ? 0 : 1) << cut;
+        EXPECT_EQ(r.err, complete ? "" : header ? "data read error.\n" : "bad number of pixels.\n") << cut;
+        EXPECT_EQ(scratch.Exists("out.img"), complete) << cut;
+        if (complete) {
+            EXPECT_EQ(scratch.Read("out.img").size(), 4u + 8 * 25);
+        }
+    }
+}
+
+// The samples of an image file after its header, which must be "K\tK\n".
+std::vector<double> ImageSamples(const std::string &bytes, int size) {
+    std::string header = std::to_string(size) + "\t" + std::to_string(size) + "\n";
+    EXPECT_EQ(bytes.substr(0, header.size()), header);
+    std::vector<double> samples(static_cast<std::size_t>(size) * size);
+    if (bytes.size() != header.size() + 8 * samples.size()) {
+        ADD_FAILURE() << "image of " << bytes.size() << " bytes";
+        return samples;
+    }
+    std::memcpy(samples.data(), bytes.data() + header.size(), 8 * samples.size());
+    return samples;
+}
+
+// A ring of unit density, radii 40 and 60, centred at (20.5, -10.5): in a
+// 256 x 256 image its centre is column 127.5 + 20.5 = 148, row
+// 127.5 + 10.5 = 138.
+const char *const kRing = "\"$BIN/disk_sino\" 256 20.5 -10.5 60 -40 360 ring.sg";
+
+TEST(SinoReconCli, SameImageForAnyNumberOfThreads) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run(kRing).status, 0);
+    RunResult r = scratch.Run("\"$BIN/sino_recon\" ring.sg 127.5 1 200 shepp all.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string all = scratch.Read("all.img");
+    EXPECT_EQ(all.size(), 8u + 8 * 200 * 200);
+    for (int threads : {1, 2, 3}) {
+        std::string name = std::to_string(threads) + ".img";
+        r = scratch.Run("OMP_NUM_THREADS=" + std::to_string(threads) +
+                        " \"$BIN/sino_recon\" ring.sg 127.5 1 200 shepp " + name);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(scratch.Read(name) == all) << threads << " threads";
+    }
+}
+
+TEST(SinoReconCli, RingPhantomReconstructsToItsDensities) {
+    Scratch scratch;
+    RunResult r = scratch.Run(std::string(kRing) + " && \"$BIN/sino_recon\" ring.sg 127.5 1 ring.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<double> image = ImageSamples(scratch.Read("ring.img"), 256);
+    double squares = 0, inside = 0, column_moment = 0, row_moment = 0;
+    int counted = 0;
+    for (int row = 0; row < 256; ++row) {
+        for (int column = 0; column < 256; ++column) {
+            double value = image[256 * row + column];
+            if (value > 0.5) {  // the ring itself, for its centre
+                inside += 1;
+                column_moment += column;
+                row_moment += row;
+            }
+            double distance = std::hypot(column - 148.0, row - 138.0);
+            // Away from the ring's edges, where the kernel smooths the step.
+            if (std::fabs(distance - 40) <= 2 || std::fabs(distance - 60) <= 2) continue;
+            double density = distance > 40 && distance < 60 ? 1 : 0;
+            squares += (value - density) * (value - density);
+            ++counted;
+        }
+    }
+    double rms = std::sqrt(squares / counted);
+    EXPECT_LT(rms, 0.02);
+    // The ring's centre: a sign or half-pixel fault in the geometry moves
+    // it by half a pixel or more.
+    EXPECT_NEAR(column_moment / inside, 148, 0.05);
+    EXPECT_NEAR(row_moment / inside, 138, 0.05);
+    std::printf("ring phantom: RMS error %.4f over %d pixels\n", rms, counted);
+}
+
+TEST(SinoReconCli, DefaultsAreTheSinogramsWidthAndChesler) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 64 3 -2 20 -10 90 in.sg").status, 0);
+    RunResult r = scratch.Run(
+        "\"$BIN/sino_recon\" in.sg 31.5 2 a.img && \"$BIN/sino_recon\" in.sg 31.5 2 64 b.img && "
+        "\"$BIN/sino_recon\" in.sg 31.5 2 64 chesler c.img && \"$BIN/sino_recon\" in.sg 31.5 2 64 shepp d.img && "
+        "\"$BIN/sino_recon\" in.sg 31.5 2 64 ramachandran e.img && \"$BIN/sino_recon\" - 31.5 2 - < in.sg > f.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string a = scratch.Read("a.img");
+    EXPECT_EQ(a.substr(0, 6), "64\t64\n");
+    EXPECT_TRUE(a == scratch.Read("b.img"));
+    EXPECT_TRUE(a == scratch.Read("c.img"));
+    EXPECT_TRUE(a == scratch.Read("f.img"));
+    EXPECT_FALSE(a == scratch.Read("d.img"));
+    EXPECT_FALSE(a == scratch.Read("e.img"));
+    EXPECT_FALSE(scratch.Read("d.img") == scratch.Read("e.img"));
+    // The image may replace its own sinogram: it is read whole first.
+    r = scratch.Run("\"$BIN/sino_recon\" in.sg 31.5 2 in.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(scratch.Read("in.sg") == a);
+}
+
+TEST(SinoReconCli, SymmetricObjectGivesAxReconsValues) {
+    // A disk of radius 30 with a density step, as a profile; ax_expand's
+    // sinogram of it reconstructed about column n - 1 = 49: the middle row
+    // holds the values ax_recon prints, which have six decimals.
+    const int n = 50;
+    std::ostringstream profile;
+    profile << n << "\n";
+    for (int j = 0; j < n; ++j) {
+        double chord = j < 30 ? 2 * std::sqrt(900.0 - j * j) : 0;
+        double core = j < 12 ? 2 * std::sqrt(144.0 - j * j) : 0;
+        profile << chord + core << "\n";
+    }
+    Scratch scratch;
+    scratch.Write("profile.txt", profile.str());
+    RunResult r = scratch.Run(
+        "\"$BIN/ax_expand\" profile.txt 180 disk.sg && \"$BIN/sino_recon\" disk.sg 49 0.5 disk.img && "
+        "\"$BIN/ax_recon\" profile.txt 180 0.5 ct.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> image = ImageSamples(scratch.Read("disk.img"), 2 * n - 1);
+    std::istringstream printed(scratch.Read("ct.txt"));
+    int count = 0;
+    printed >> count;
+    ASSERT_EQ(count, n);
+    for (int j = 0; j < n; ++j) {
+        double value = 0;
+        printed >> value;
+        const double *axis_row = image.data() + (2 * n - 1) * (n - 1);
+        EXPECT_NEAR(axis_row[n - 1 + j], value, 6e-7) << j;
+        EXPECT_NEAR(axis_row[n - 1 - j], value, 6e-7) << j;
+    }
+}
+
+// The first ```sh block after a heading of the README.
+std::string ReadmeRecipe(const std::string &heading) {
+    std::ifstream file(std::string(CT_SOURCE_DIR) + "/README.md");
+    std::string line, recipe;
+    bool found = false, inside = false;
+    while (std::getline(file, line)) {
+        if (!found) {
+            found = line == heading;
+        } else if (!inside) {
+            inside = line == "```sh";
+        } else if (line == "```") {
+            break;
+        } else {
+            recipe += line + "\n";
+        }
+    }
+    return recipe;
+}
+
+// Three small sinograms in sinograms/ and each one's image made directly.
+void WriteSlices(const Scratch &scratch) {
+    RunResult r = scratch.Run(
+        "mkdir sinograms expected && "
+        "\"$BIN/disk_sino\" 512 0 0 200 -100 90 sinograms/a.sg && "
+        "\"$BIN/disk_sino\" 512 30 -20 150 90 sinograms/b.sg && "
+        "\"$BIN/disk_sino\" 512 -50 10 100 -60 40 90 sinograms/c.sg && "
+        "for s in a b c; do \"$BIN/sino_recon\" sinograms/$s.sg 255.5 1 expected/$s.img || exit 1; done");
+    ASSERT_EQ(r.status, 0) << r.err;
+}
+
+void ExpectSlices(const Scratch &scratch) {
+    for (const char *slice : {"a", "b", "c"}) {
+        std::string name = std::string("images/") + slice + ".img";
+        ASSERT_TRUE(scratch.Exists(name)) << name;
+        EXPECT_TRUE(scratch.Read(name) == scratch.Read(std::string("expected/") + slice + ".img")) << name;
+    }
+}
+
+TEST(SinoReconCli, ManySlicesWithGnuParallel) {
+    Scratch scratch;
+    if (scratch.Run("command -v parallel").status != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    std::string recipe = ReadmeRecipe("## Many slices");
+    ASSERT_NE(recipe.find("parallel"), std::string::npos) << recipe;
+    WriteSlices(scratch);
+    RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; " + recipe);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectSlices(scratch);
+}
+
+TEST(SinoReconCli, SlurmArrayScriptAsAPlainScript) {
+    // Not under Slurm: each array task run by hand with its task id.
+    Scratch scratch;
+    WriteSlices(scratch);
+    std::string script = std::string(CT_SOURCE_DIR) + "/examples/sino_recon_slurm.sh";
+    RunResult r = scratch.Run("bash -n '" + script + "' && PATH=\"$BIN:$PATH\"; export PATH; for t in 0 1 2; do "
+                              "SLURM_ARRAY_TASK_ID=$t SLURM_CPUS_PER_TASK=1 bash '" + script +
+                              "' || exit 1; done");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectSlices(scratch);
+}
+
+}  // namespace
