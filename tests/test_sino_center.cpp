@@ -213,6 +213,25 @@ TEST(SinoCenter, TransformLengthIsSmoothAndAtLeastTwiceTheField) {
     EXPECT_EQ(SmoothLength(2147483647), 0);
 }
 
+TEST(SinoCenter, WorkStaysNearTheSinogramsSize) {
+    // Few detectors, many views: three frequencies at most. The block of
+    // angular transforms once had room for 32 whatever the table held, 43
+    // times the sinogram's size for N = 3.
+    const int n = 3, m = 1000;
+    WedgeWork work;
+    ASSERT_TRUE(AllocateWedgeWork(&work, n, m, WedgeFrequencyCount(DetectorTransformLength(n), m, n - 1)));
+    EXPECT_LE(work.capacity, 3);
+    EXPECT_LE(work.block_bytes, 2 * sizeof(std::complex<double>) * m * work.capacity);
+    EXPECT_LE(work.table_bytes + work.block_bytes, 8 * sizeof(double) * n * m);
+    ReleaseWedgeWork(&work);
+    // Such a sinogram is still searched: a point on the axis at column 2.
+    std::vector<double> samples(5 * 64, 0.0);
+    for (int k = 0; k < 64; ++k) samples[5 * k + 2] = 1;
+    CenterEstimate e = Find(samples, 5, 64);
+    EXPECT_TRUE(e.found);
+    EXPECT_NEAR(e.center, 2, 0.02);
+}
+
 TEST(SinoCenter, TaperedWindowValues) {
     // Middle 5, half width 4, taper 2: flat to distance 2, raised cosine
     // (0.5 at distance 3), zero from distance 4.
