@@ -89,6 +89,31 @@ Minimum Minimise(const Criterion &f, double lo, double hi, double step, double *
     return m;
 }
 
+// A power of two that brings the largest finite sample's magnitude into
+// [0.5, 1). The criterion sums products of transforms, which overflow for
+// samples near 1e150 and underflow near 1e-150 (both ended in "no clear
+// center"); multiplying the windows by a power of two scales every
+// transform and criterion value exactly, so the centre found does not
+// change by a bit for samples of ordinary size.
+double UnitScale(const double *samples, std::size_t count) {
+    double largest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        double magnitude = std::fabs(samples[i]);
+        if (magnitude > largest && std::isfinite(magnitude)) largest = magnitude;
+    }
+    if (largest == 0) return 1;
+    int exponent = 0;
+    std::frexp(largest, &exponent);
+    // A subnormal largest sample would ask for more than 2^1023.
+    return std::ldexp(1.0, exponent < -1020 ? 1020 : -exponent);
+}
+
+// TaperedWindow, times the work's scale.
+void ScaledWindow(CenterWork *work, int n, double middle, double half_width, double taper) {
+    TaperedWindow(work->window, n, middle, half_width, taper);
+    for (int s = 0; s < n; ++s) work->window[s] *= work->scale;
+}
+
 // One fine search: the window centred on `middle`, reaching to the nearer
 // edge of the field with tapers of the given share of its half width;
 // *minimum is where the criterion is lowest within kFineReach. False when
@@ -97,7 +122,7 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
     const double lo = 0.5, hi = n - 1.5;
     double reach = std::fmin(middle, n - 1 - middle) + 1;
     if (reach < 2) return false;
-    TaperedWindow(work->window, n, middle, reach, std::fmax(reach * taper, 1));
+    ScaledWindow(work, n, middle, reach, std::fmax(reach * taper, 1));
     int count = WedgeWeights(samples, work->window, reach, work->fine_length, &work->wedge, work->weights);
     double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
     *minimum = Minimise(Criterion{work->weights, count, work->fine_length}, from, to, kFineStep, work->grid).center;
@@ -165,7 +190,8 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     // Coarse: the whole field, its edges tapered so that an object cut by
     // them does not end in a step; data may lie up to N - 1 from the axis.
     double middle = (n - 1) / 2.0;
-    TaperedWindow(work->window, n, middle, middle + 1, std::fmax(n / 8.0, 1));
+    work->scale = UnitScale(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(work->wedge.views));
+    ScaledWindow(work, n, middle, middle + 1, std::fmax(n / 8.0, 1));
     int count = WedgeWeights(samples, work->window, n - 1, length, &work->wedge, work->weights);
     Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};

@@ -22,6 +22,7 @@ struct CenterWork {
     std::complex<double> *weights;   // wedge.capacity values
     double *grid;                    // the criterion along a search's grid
     std::size_t grid_capacity;
+    double scale;                    // of the windows: a power of two, set by FindCenter
 };
 
 bool AllocateCenterWork(CenterWork *work, int detectors, int views);

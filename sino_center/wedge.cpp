@@ -63,7 +63,11 @@ bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, int capacity) 
     work->table_bytes = cells > SIZE_MAX / sizeof(std::complex<double>) ? SIZE_MAX
                                                                         : cells * sizeof(std::complex<double>);
     work->table = static_cast<std::complex<double> *>(AllocateBlock(work->table_bytes));
-    work->block_bytes = turn * kBlockColumns * sizeof(std::complex<double>);
+    // No more columns than the table has frequencies: a sinogram of few
+    // detectors and many views would otherwise need a block many times
+    // its own size (N = 3, M = 2 million: 2 GB for 48 MB).
+    work->block_columns = capacity < 1 ? 1 : capacity < kBlockColumns ? capacity : kBlockColumns;
+    work->block_bytes = turn * static_cast<std::size_t>(work->block_columns) * sizeof(std::complex<double>);
     work->block = static_cast<std::complex<double> *>(AllocateBlock(work->block_bytes));
     if (work->row == nullptr || work->spectrum == nullptr || work->table == nullptr || work->block == nullptr) {
         ReleaseWedgeWork(work);
@@ -108,16 +112,17 @@ int WedgeWeights(const double *samples, const double *window, double radius, int
     const std::size_t height = turn;
     // Each frequency's column lies contiguous in the block, so that its
     // transform and the sum over its harmonics run along memory.
-    fftw_plan columns = fftw_plan_many_dft(1, &turn, kBlockColumns, Raw(work->block), nullptr, 1, turn,
+    const int block_columns = work->block_columns;
+    fftw_plan columns = fftw_plan_many_dft(1, &turn, block_columns, Raw(work->block), nullptr, 1, turn,
                                            Raw(work->block), nullptr, 1, turn, FFTW_FORWARD, FFTW_ESTIMATE);
     for (int j = 0; j < count; ++j) weights[j] = 0;
-    for (int first = 0; first < count; first += kBlockColumns) {
-        int used = count - first < kBlockColumns ? count - first : kBlockColumns;
+    for (int first = 0; first < count; first += block_columns) {
+        int used = count - first < block_columns ? count - first : block_columns;
         for (int k = 0; k < m; ++k) {
             const std::complex<double> *from = work->table + static_cast<std::size_t>(k) * count + first;
             for (int j = 0; j < used; ++j) work->block[j * height + k] = from[j];
         }
-        for (int j = 0; j < kBlockColumns; ++j) {
+        for (int j = 0; j < block_columns; ++j) {
             std::complex<double> *column = work->block + j * height;
             for (std::size_t k = j < used ? m : 0; k < height; ++k) column[k] = 0;
         }

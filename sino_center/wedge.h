@@ -23,10 +23,11 @@ struct WedgeWork {
     int views;                       // M, over the half turn
     int length;                      // L >= 2N, the longest detector transform
     int capacity;                    // frequencies the table holds
+    int block_columns;               // frequencies per block, at most the capacity
     double *row;                     // L samples
     std::complex<double> *spectrum;  // L/2 + 1 coefficients of one view
     std::complex<double> *table;     // M views of `capacity` coefficients
-    std::complex<double> *block;     // 2M rows of a few frequencies
+    std::complex<double> *block;     // 2M rows of block_columns frequencies
     std::size_t table_bytes, block_bytes;
 };
 

@@ -4,6 +4,10 @@
 
 #include "real.h"
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 namespace {
 
 // Pixels of one tile: its sums (64 KiB) stay in the second level of cache
@@ -21,6 +25,19 @@ inline double Position(double base, double cosine, double half, int j) {
 }
 
 inline bool OnDetector(double s, double last) { return s >= 0 && s <= last; }
+
+// Threads for `pieces` pieces of work: as many as OpenMP would start, but
+// no more than there are pieces. An absurd OMP_NUM_THREADS (a million, or
+// a number that wraps) then costs idle threads only up to the work's size,
+// instead of a team the runtime cannot start.
+[[maybe_unused]] int Team(long long pieces) {
+    long long threads = 1;
+#ifdef _OPENMP
+    threads = omp_get_max_threads();
+#endif
+    if (threads > pieces) threads = pieces;
+    return threads < 1 ? 1 : static_cast<int>(threads);
+}
 
 // Clamps a real pixel estimate into [first, last].
 int ClampPixel(double estimate, int first, int last) {
@@ -84,7 +101,7 @@ void BackProjectViews(const double *filtered, const Geometry &g, double *image, 
     int tile_rows = (g.size + kTileRows - 1) / kTileRows;
     int tile_columns = (g.size + kTileColumns - 1) / kTileColumns;
     long long tiles = static_cast<long long>(tile_rows) * tile_columns;
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) num_threads(Team(tiles))
     for (long long tile = 0; tile < tiles; ++tile) {
         int r0 = static_cast<int>(tile / tile_columns) * kTileRows;
         int r1 = r0 + kTileRows < g.size ? r0 + kTileRows : g.size;
@@ -105,6 +122,7 @@ void BackProjectViews(const double *filtered, const Geometry &g, double *image, 
 }
 
 void ScaleImage(double *image, std::size_t count, double dtheta, double interval) {
-#pragma omp parallel for schedule(static)
+    // At least a tile's worth of pixels per thread.
+#pragma omp parallel for schedule(static) num_threads(Team(static_cast<long long>(count / (kTileRows * kTileColumns)) + 1))
     for (std::size_t p = 0; p < count; ++p) image[p] = image[p] * dtheta / interval;
 }

@@ -21,12 +21,15 @@ constexpr const char *kUsage = "usage : sino_recon SG c interval {size {kernel}}
 constexpr const char *kMemoryFailure = "memory allocation error.";
 constexpr const char *kWriteFailure = "data write error.";
 
-int ThreadCount() {
+// Work arrays of the filter: one per thread, but no more than there are
+// views to filter, so that a huge OMP_NUM_THREADS cannot claim memory (or
+// start threads) beyond the sinogram's size.
+int ThreadCount(int views) {
+    int threads = 1;
 #ifdef _OPENMP
-    return omp_get_max_threads();
-#else
-    return 1;
+    threads = omp_get_max_threads();
 #endif
+    return threads < views ? threads : views;
 }
 
 }  // namespace
@@ -48,7 +51,7 @@ int RunSinoRecon(int argc, char **argv) {
     double *sines = static_cast<double *>(AllocateArray(m, sizeof(double)));
     if (image == nullptr || cosines == nullptr || sines == nullptr) Error(kMemoryFailure);
     ViewFilter filter;
-    if (!MakeViewFilter(n, kernel, ThreadCount(), &filter)) Error(kMemoryFailure);
+    if (!MakeViewFilter(n, kernel, ThreadCount(m), &filter)) Error(kMemoryFailure);
 
     FILE *out = OpenOutput(argv[argc - 1], "file not open.");
     double dtheta = ViewAngleStep(m);

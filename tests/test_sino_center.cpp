@@ -168,6 +168,28 @@ TEST(SinoCenter, DemoRingAliasesOnlyWhenSampledAtPoints) {
     EXPECT_NEAR(width.center, 63.5, 0.02);
 }
 
+TEST(SinoCenter, TheSamplesUnitDoesNotMatter) {
+    // The criterion is quadratic in the samples: at 1e300 its products
+    // overflowed, at 1e-300 they vanished, and both were refused. Powers of
+    // two and a change of sign must give the same centre to the last bit.
+    const std::vector<double> samples = DiskSinogram(128, 90, 60.3, Phantom(0.5));
+    CenterEstimate plain = Find(samples, 128, 90);
+    ASSERT_TRUE(plain.found);
+    EXPECT_NEAR(plain.center, 60.3, 0.02);
+    for (double factor : {0x1p900, 0x1p-900, -1.0, -0x1p-40, 1e300, 1e-300, 3e150, 7e-160}) {
+        std::vector<double> scaled = samples;
+        for (double &v : scaled) v *= factor;
+        CenterEstimate e = Find(scaled, 128, 90);
+        EXPECT_TRUE(e.found) << factor;
+        int exponent = 0;
+        if (std::fabs(std::frexp(factor, &exponent)) == 0.5) {  // a power of two, perhaps negated
+            EXPECT_EQ(e.center, plain.center) << factor;
+        } else {
+            EXPECT_NEAR(e.center, plain.center, 1e-6) << factor;
+        }
+    }
+}
+
 TEST(SinoCenter, BlankSinogramHasNoCentre) {
     std::vector<double> zeros(64 * 16, 0.0);
     EXPECT_FALSE(Find(zeros, 64, 16).found);
@@ -189,6 +211,25 @@ TEST(SinoCenter, TransformLengthIsSmoothAndAtLeastTwiceTheField) {
     EXPECT_EQ(DetectorTransformLength(1 << 30), 0);
     EXPECT_EQ(SmoothLength(2068), 2160);  // 2^4 3^3 5
     EXPECT_EQ(SmoothLength(2147483647), 0);
+}
+
+TEST(SinoCenter, WorkStaysNearTheSinogramsSize) {
+    // Few detectors, many views: three frequencies at most. The block of
+    // angular transforms once had room for 32 whatever the table held, 43
+    // times the sinogram's size for N = 3.
+    const int n = 3, m = 1000;
+    WedgeWork work;
+    ASSERT_TRUE(AllocateWedgeWork(&work, n, m, WedgeFrequencyCount(DetectorTransformLength(n), m, n - 1)));
+    EXPECT_LE(work.capacity, 3);
+    EXPECT_LE(work.block_bytes, 2 * sizeof(std::complex<double>) * m * work.capacity);
+    EXPECT_LE(work.table_bytes + work.block_bytes, 8 * sizeof(double) * n * m);
+    ReleaseWedgeWork(&work);
+    // Such a sinogram is still searched: a point on the axis at column 2.
+    std::vector<double> samples(5 * 64, 0.0);
+    for (int k = 0; k < 64; ++k) samples[5 * k + 2] = 1;
+    CenterEstimate e = Find(samples, 5, 64);
+    EXPECT_TRUE(e.found);
+    EXPECT_NEAR(e.center, 2, 0.02);
 }
 
 TEST(SinoCenter, TaperedWindowValues) {

@@ -19,11 +19,11 @@ std::string Zeros(int columns, int rows) {
     return SinogramBytes(columns, rows, zeros.data());
 }
 
-// A phantom with one sample that is not a number.
-std::string NotANumber(int columns, int rows) {
+// A phantom with one sample that is not finite.
+std::string OneBadSample(int columns, int rows, double bad) {
     std::vector<double> samples(static_cast<std::size_t>(columns) * rows, 0.0);
     for (int k = 0; k < rows; ++k) samples[k * columns + columns / 3] = 1;
-    samples[columns + 5] = std::nan("");
+    samples[columns + 5] = bad;
     return SinogramBytes(columns, rows, samples.data());
 }
 
@@ -45,7 +45,8 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt", Zeros(64, 15), "sinogram too small to find the center.", false},
         {"in.txt", Zeros(3, 15), "sinogram too small to find the center.", false},
         {"in.txt", Zeros(64, 16), "no clear center: the halves of the turn do not match.", false},
-        {"in.txt", NotANumber(64, 16), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", OneBadSample(64, 16, std::nan("")), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", OneBadSample(64, 16, -HUGE_VAL), "no clear center: the halves of the turn do not match.", false},
     };
     ExpectFailures("sino_center", cases);
 }

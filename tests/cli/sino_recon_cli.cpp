@@ -143,6 +143,19 @@ TEST(SinoReconCli, SameImageForAnyNumberOfThreads) {
     }
 }
 
+TEST(SinoReconCli, AHugeThreadCountStartsNoMoreThreadsThanThereIsWork) {
+    // A million threads asked for, four views and one tile of pixels: the
+    // runtime could not start such a team (it crashed), and the filter
+    // would have made a million work arrays.
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    RunResult r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/sino_recon\" in.sg 2 1 9 one.img && "
+                              "OMP_NUM_THREADS=1000000 \"$BIN/sino_recon\" in.sg 2 1 9 many.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(scratch.Read("many.img") == scratch.Read("one.img"));
+}
+
 TEST(SinoReconCli, RingPhantomReconstructsToItsDensities) {
     Scratch scratch;
     RunResult r = scratch.Run(std::string(kRing) + " && \"$BIN/sino_recon\" ring.sg 127.5 1 ring.img");
