@@ -60,7 +60,7 @@ int RunSinoRecon(int argc, char **argv) {
     ReleaseViewFilter(&filter);
     BackProjectViews(sinogram.samples, Geometry{n, m, centre, size, cosines, sines}, image);
     ScaleImage(image, pixels, dtheta, interval);
-    WriteSinogramHeader(out, size, size);  // a failure shows at the final check
+    WriteCheckedHeader(out, size, size, kWriteFailure);
     WriteBlock(out, image, pixels * sizeof(double), kWriteFailure);
     FinishOutput(out, kWriteFailure);
     ReleaseBlock(image, pixels * sizeof(double));
