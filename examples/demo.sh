@@ -94,11 +94,12 @@ echo "Wrote into $out:"
 echo "  ring_coarse.sg     disk_sino: ring phantom, wide field, 128 detectors x 90 views at 2 pixels"
 echo "  ring_coarse2.sg    sino_scale: its line integrals times 2, in fine pixels"
 echo "  ring_fine.sg       disk_sino: the same phantom, truncated field, 101 detectors x 180 views"
-echo "  ring_grafted.sg    sino_graft: the fine sinogram grafted into the coarse one," \
+echo "  ring_grafted.sg    sino_graft: the coarse one grafted around the fine one," \
      "$(head -n 1 "$out/ring_grafted.sg" | awk '{ print $1 " detectors x " $2 " views" }'), rotation centre $centre"
 echo "  roi_truth.img      disk_image: the true image of the region, 101 x 101 pixels"
 echo "  roi_truncated.img  sino_recon: the region from the truncated sinogram alone"
 echo "  roi_grafted.img    sino_recon: the region from the grafted sinogram"
+echo "  roi_coarse_truth.img disk_image: the truth on the coarse pixel, 51 x 51"
 echo "  roi_coarse.img     sino_recon: the coarse sinogram alone, 51 x 51 pixels of 2"
 echo "  stack/             sino_tiff: the coarse scan as 90 projection TIFFs of 4 rows;" \
      "proj_sino: their sinograms slice_0.sg ... slice_3.sg"
