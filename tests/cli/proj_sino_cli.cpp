@@ -298,6 +298,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesNoSinogram) {
         {"-m 1e30 huge.tif o%d.sg", "memory allocation error."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
+        {"-r 0,1 s.tif - 1<>s.tif", "output is an input."},
+        {"-r 0,1 -f f.tif s.tif - >>f.tif", "output is an input."},
         {"-r 0,1 s.tif - >&-", "data write error."},
         {"s.tif s%c.tif", "bad output pattern."},
     };
