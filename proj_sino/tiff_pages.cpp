@@ -107,7 +107,7 @@ void SamplesToDoubles(const unsigned char *raw, const PageFormat &format, std::s
 namespace {
 
 // Room for one decoded piece in the scratch buffer.
-bool MakeRoom(std::vector<unsigned char> *scratch, tmsize_t size) {
+bool MakeRoom(TiffScratch *scratch, tmsize_t size) {
     if (size <= 0) return false;
     if (scratch->size() >= static_cast<std::size_t>(size)) return true;
     try {
@@ -119,7 +119,7 @@ bool MakeRoom(std::vector<unsigned char> *scratch, tmsize_t size) {
 }
 
 const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                          std::size_t row_step, std::vector<unsigned char> *scratch) {
+                          std::size_t row_step, TiffScratch *scratch) {
     std::uint32_t rows_per_strip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
     long long strip_rows = rows_per_strip == 0 || rows_per_strip > static_cast<std::uint32_t>(format.rows)
@@ -148,7 +148,7 @@ const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int co
 }
 
 const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+                         std::size_t row_step, TiffScratch *scratch) {
     std::uint32_t tile_width = 0, tile_length = 0;
     if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tile_width) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tile_length) ||
         tile_width == 0 || tile_length == 0)
@@ -181,7 +181,7 @@ const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int cou
 }  // namespace
 
 const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+                         std::size_t row_step, TiffScratch *scratch) {
     if (format.tiled) return ReadTileRows(tif, format, first, count, out, row_step, scratch);
     return ReadStripRows(tif, format, first, count, out, row_step, scratch);
 }

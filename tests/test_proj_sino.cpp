@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include "proj_sino/band.h"
@@ -150,7 +152,7 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
         PageFormat format;
         ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
         EXPECT_EQ(format.tiled, layout.tile > 0);
-        std::vector<unsigned char> scratch_bytes;
+        TiffScratch scratch_bytes;
         for (int first : {0, 1, 6, 7, 15, 16, 17, 31, 44}) {
             for (int count : {1, 2, 9, 16, 33}) {
                 if (first + count > rows) continue;
@@ -167,6 +169,45 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
             }
         }
     }
+}
+
+// Peak resident memory of this process so far, in KiB.
+long PeakKib() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(ProjSinoTiff, AStripThatClaimsGigabytesCostsWhatItHolds) {
+    // One deflated strip said to decode to 16384 x 16384 floats (1 GiB),
+    // holding 8 bytes: the read fails, and the room made for the strip is
+    // never filled in advance.
+    Scratch scratch;
+    TIFF *lie = TIFFOpen(scratch.Path("lie.tif").c_str(), "w");
+    ASSERT_NE(lie, nullptr);
+    TIFFSetField(lie, TIFFTAG_IMAGEWIDTH, 16384u);
+    TIFFSetField(lie, TIFFTAG_IMAGELENGTH, 16384u);
+    TIFFSetField(lie, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(lie, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(lie, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(lie, TIFFTAG_ROWSPERSTRIP, 16384u);
+    unsigned char bytes[8] = {0x78, 0x9c, 1, 2, 3, 4, 5, 6};
+    TIFFWriteRawStrip(lie, 0, bytes, sizeof bytes);
+    TIFFWriteDirectory(lie);
+    TIFFClose(lie);
+
+    QuietTiff();
+    TiffHandle tif = OpenTiff(scratch.Path("lie.tif").c_str());
+    ASSERT_TRUE(tif);
+    PageFormat format;
+    ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+    std::vector<double> row(16384);
+    long before = PeakKib();
+    TiffScratch scratch_bytes;
+    const char *failure = ReadPageRows(tif.get(), format, 0, 1, row.data(), row.size(), &scratch_bytes);
+    long grown = PeakKib() - before;
+    EXPECT_STREQ(failure, "data read error.");
+    EXPECT_LT(grown, 256 * 1024) << "KiB";
 }
 
 }  // namespace
