@@ -106,6 +106,16 @@ void SamplesToDoubles(const unsigned char *raw, const PageFormat &format, std::s
 
 namespace {
 
+// Whether an uncompressed strip or tile declares at least `needed` bytes.
+// libtiff reads an uncompressed piece by its decoded size from its offset
+// whatever its byte count says: a piece declared short would fill up with
+// the bytes that follow it in the file (the next piece, a directory).
+bool StoredWhole(TIFF *tif, std::uint32_t piece, std::uint64_t needed) {
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    return compression != COMPRESSION_NONE || TIFFGetStrileByteCount(tif, piece) >= needed;
+}
+
 // Room for one decoded piece in the scratch buffer.
 bool MakeRoom(TiffScratch *scratch, tmsize_t size) {
     if (size <= 0) return false;
@@ -132,12 +142,13 @@ const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int co
         long long strip = row / strip_rows;
         long long strip_first = strip * strip_rows;
         long long strip_end = strip_first + strip_rows < format.rows ? strip_first + strip_rows : format.rows;
-        tmsize_t got = TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), scratch->data(),
-                                            static_cast<tmsize_t>(scratch->size()));
         long long last = strip_end < first + count ? strip_end : first + count;
         // Only the rows this band needs must be there.
-        if (got < 0 || static_cast<std::size_t>(got) < static_cast<std::size_t>(last - strip_first) * row_bytes)
-            return "data read error.";
+        std::size_t needed = static_cast<std::size_t>(last - strip_first) * row_bytes;
+        if (!StoredWhole(tif, static_cast<std::uint32_t>(strip), needed)) return "data read error.";
+        tmsize_t got = TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), scratch->data(),
+                                            static_cast<tmsize_t>(scratch->size()));
+        if (got < 0 || static_cast<std::size_t>(got) < needed) return "data read error.";
         for (; row < last; ++row) {
             const unsigned char *raw = scratch->data() + static_cast<std::size_t>(row - strip_first) * row_bytes;
             SamplesToDoubles(raw, format, static_cast<std::size_t>(format.columns),
@@ -163,6 +174,7 @@ const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int cou
     for (long long y0 = first - first % tile_length; y0 < end; y0 += tile_length) {
         for (long long x0 = 0; x0 < format.columns; x0 += tile_width) {
             std::uint32_t tile = TIFFComputeTile(tif, static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y0), 0, 0);
+            if (!StoredWhole(tif, tile, static_cast<std::uint64_t>(tile_size))) return "data read error.";
             tmsize_t got = TIFFReadEncodedTile(tif, tile, scratch->data(), tile_size);
             if (got != tile_size) return "data read error.";
             long long width = x0 + tile_width < format.columns ? tile_width : format.columns - x0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -208,6 +209,48 @@ TEST(ProjSinoTiff, AStripThatClaimsGigabytesCostsWhatItHolds) {
     long grown = PeakKib() - before;
     EXPECT_STREQ(failure, "data read error.");
     EXPECT_LT(grown, 256 * 1024) << "KiB";
+}
+
+TEST(ProjSinoTiff, AnUncompressedPieceDeclaredShortIsAReadError) {
+    // libtiff reads an uncompressed strip or tile by its decoded size, so a
+    // piece whose byte count is short would take the bytes after it (here
+    // the next piece) as samples.
+    Scratch scratch;
+    for (bool tiled : {false, true}) {
+        TIFF *tif = TIFFOpen(scratch.Path("short.tif").c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 32u);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+        if (tiled) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16u);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, 16u);
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16u);
+        }
+        std::vector<std::uint16_t> piece(16 * 16, 500);
+        if (tiled) {
+            TIFFWriteRawTile(tif, 0, piece.data(), 4);
+            TIFFWriteRawTile(tif, 1, piece.data(), 512);
+        } else {
+            TIFFWriteRawStrip(tif, 0, piece.data(), 4);
+            TIFFWriteRawStrip(tif, 1, piece.data(), 512);
+        }
+        TIFFWriteDirectory(tif);
+        TIFFClose(tif);
+
+        QuietTiff();
+        TiffHandle in = OpenTiff(scratch.Path("short.tif").c_str());
+        ASSERT_TRUE(in);
+        PageFormat format;
+        ASSERT_EQ(ReadPageFormat(in.get(), &format), nullptr);
+        std::vector<double> rows(32 * 16);
+        TiffScratch scratch_bytes;
+        EXPECT_EQ(ReadPageRows(in.get(), format, 16, 16, rows.data(), 16, &scratch_bytes), nullptr) << tiled;
+        EXPECT_EQ(rows[255], 500) << tiled;
+        EXPECT_STREQ(ReadPageRows(in.get(), format, 0, 1, rows.data(), 16, &scratch_bytes), "data read error.")
+            << tiled;
+    }
 }
 
 }  // namespace
