@@ -78,7 +78,8 @@ const char *ReadPageFormat(TIFF *tif, PageFormat *format);
 
 // Reads rows [first, first + count) of the current directory into `out`,
 // row j at out + j * row_step, columns 0 ... columns - 1. `scratch` holds
-// one decoded strip or tile between calls. Fails when libtiff cannot read
+// the decoded part of one strip or tile between calls: each piece is
+// decoded only down to the last of these rows it holds. Fails when libtiff cannot read
 // or decode the rows (a file cut short, a broken strip, an uncompressed
 // strip or tile whose byte count is short of its samples): the message is
 // "data read error.", or "memory allocation error." for a strip or tile
