@@ -90,6 +90,13 @@ bool OpenH5Images(const char *file, const char *dataset, H5Images *images) {
         if (d == 0 || d > INT_MAX) Error(About(file, "bad number of pixels.").c_str());
     H5Id type(H5Dget_type(data.id));
     if (!type.ok() || !SupportedType(type.id)) Error(About(file, "unsupported sample format.").c_str());
+    // A dataset declared but never written reads as its fill value: huge
+    // dimensions over a few bytes would become sinograms of zeros. (A
+    // compressed chunked one counts as partly stored however whole it is,
+    // so only "nothing stored" can be told.)
+    H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
+    if (H5Dget_space_status(data.id, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
+        Error(About(file, "data read error.").c_str());
     *images = H5Images{file, dataset, static_cast<int>(dims[0]), static_cast<int>(dims[1]), static_cast<int>(dims[2])};
     return true;
 }

@@ -24,7 +24,7 @@ bool LooksLikeHdf5(const unsigned char *bytes, std::size_t count);
 
 // Looks the dataset up and checks it. Returns false when the file has no
 // such dataset; ends the process with "<file>: " and "data read error."
-// (the file cannot be opened or read), "bad number of pixels." (not three
+// (the file cannot be opened or read, or the dataset was never written), "bad number of pixels." (not three
 // dimensions, or one empty or beyond 2147483647) or "unsupported sample
 // format.".
 bool OpenH5Images(const char *file, const char *dataset, H5Images *images);

@@ -184,6 +184,12 @@ int RunProjSino(int argc, char **argv) {
     if (band == nullptr || means == nullptr) Error("memory allocation error.");
     double *flat = means, *dark = means + band_rows * width, *page = means + 2 * band_rows * width;
     std::set<FileId> inputs = InputIds(options);
+    // Standard output may be an input opened for writing too ("- 1<>stack.tif",
+    // ">>flat.tif"): the later bands would read what the earlier ones wrote.
+    struct stat standard_output;
+    if (to_stdout && fstat(STDOUT_FILENO, &standard_output) == 0 && S_ISREG(standard_output.st_mode) &&
+        inputs.count({standard_output.st_dev, standard_output.st_ino}) != 0)
+        Error("output is an input.");
 
     Written written;
     long long clamped = 0;

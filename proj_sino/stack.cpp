@@ -91,7 +91,7 @@ std::string EachPage(const TiffStack &stack, int images, Read &&read) {
 
 std::string ReadStackRows(const TiffStack &stack, int images, int first, int count, double *out,
                           std::size_t image_step, std::size_t row_step) {
-    std::vector<unsigned char> scratch;
+    TiffScratch scratch;
     return EachPage(stack, images, [&](TIFF *tif, const PageFormat &format, int image) {
         return ReadPageRows(tif, format, first, count, out + static_cast<std::size_t>(image) * image_step, row_step,
                             &scratch);
@@ -101,7 +101,7 @@ std::string ReadStackRows(const TiffStack &stack, int images, int first, int cou
 std::string MeanStackRows(const TiffStack &stack, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(stack.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
-    std::vector<unsigned char> scratch;
+    TiffScratch scratch;
     std::string failure = EachPage(stack, stack.images, [&](TIFF *tif, const PageFormat &format, int) {
         const char *message =
             ReadPageRows(tif, format, first, count, page, static_cast<std::size_t>(stack.columns), &scratch);

@@ -106,8 +106,18 @@ void SamplesToDoubles(const unsigned char *raw, const PageFormat &format, std::s
 
 namespace {
 
+// Whether an uncompressed strip or tile declares at least `needed` bytes.
+// libtiff reads an uncompressed piece by its decoded size from its offset
+// whatever its byte count says: a piece declared short would fill up with
+// the bytes that follow it in the file (the next piece, a directory).
+bool StoredWhole(TIFF *tif, std::uint32_t piece, std::uint64_t needed) {
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    return compression != COMPRESSION_NONE || TIFFGetStrileByteCount(tif, piece) >= needed;
+}
+
 // Room for one decoded piece in the scratch buffer.
-bool MakeRoom(std::vector<unsigned char> *scratch, tmsize_t size) {
+bool MakeRoom(TiffScratch *scratch, tmsize_t size) {
     if (size <= 0) return false;
     if (scratch->size() >= static_cast<std::size_t>(size)) return true;
     try {
@@ -119,25 +129,28 @@ bool MakeRoom(std::vector<unsigned char> *scratch, tmsize_t size) {
 }
 
 const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                          std::size_t row_step, std::vector<unsigned char> *scratch) {
+                          std::size_t row_step, TiffScratch *scratch) {
     std::uint32_t rows_per_strip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
     long long strip_rows = rows_per_strip == 0 || rows_per_strip > static_cast<std::uint32_t>(format.rows)
                                ? format.rows
                                : rows_per_strip;
-    if (!MakeRoom(scratch, TIFFStripSize(tif))) return "memory allocation error.";
+    if (TIFFStripSize(tif) <= 0) return "memory allocation error.";
     std::size_t row_bytes = static_cast<std::size_t>(format.columns) * static_cast<std::size_t>(format.bits / 8);
     int row = first;
     while (row < first + count) {
         long long strip = row / strip_rows;
         long long strip_first = strip * strip_rows;
         long long strip_end = strip_first + strip_rows < format.rows ? strip_first + strip_rows : format.rows;
-        tmsize_t got = TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), scratch->data(),
-                                            static_cast<tmsize_t>(scratch->size()));
         long long last = strip_end < first + count ? strip_end : first + count;
-        // Only the rows this band needs must be there.
-        if (got < 0 || static_cast<std::size_t>(got) < static_cast<std::size_t>(last - strip_first) * row_bytes)
-            return "data read error.";
+        // Only the rows this band needs must be there, and only they are
+        // decoded: the room taken follows the band, not what a strip claims.
+        std::size_t needed = static_cast<std::size_t>(last - strip_first) * row_bytes;
+        if (!StoredWhole(tif, static_cast<std::uint32_t>(strip), needed)) return "data read error.";
+        if (!MakeRoom(scratch, static_cast<tmsize_t>(needed))) return "memory allocation error.";
+        tmsize_t got = TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), scratch->data(),
+                                            static_cast<tmsize_t>(needed));
+        if (got < 0 || static_cast<std::size_t>(got) < needed) return "data read error.";
         for (; row < last; ++row) {
             const unsigned char *raw = scratch->data() + static_cast<std::size_t>(row - strip_first) * row_bytes;
             SamplesToDoubles(raw, format, static_cast<std::size_t>(format.columns),
@@ -148,7 +161,7 @@ const char *ReadStripRows(TIFF *tif, const PageFormat &format, int first, int co
 }
 
 const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+                         std::size_t row_step, TiffScratch *scratch) {
     std::uint32_t tile_width = 0, tile_length = 0;
     if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tile_width) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tile_length) ||
         tile_width == 0 || tile_length == 0)
@@ -158,16 +171,19 @@ const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int cou
     // The decoded tile must hold every pixel the copy below reads.
     if (tile_size <= 0 || static_cast<std::size_t>(tile_size) / sample_bytes / tile_width < tile_length)
         return "data read error.";
-    if (!MakeRoom(scratch, tile_size)) return "memory allocation error.";
     long long end = static_cast<long long>(first) + count;
     for (long long y0 = first - first % tile_length; y0 < end; y0 += tile_length) {
+        long long from = y0 > first ? y0 : first;
+        long long to = y0 + tile_length < end ? y0 + tile_length : end;
+        // The tile's rows down to the last one the band needs, decoded alone.
+        auto wanted = static_cast<tmsize_t>(static_cast<std::size_t>((to - y0) * tile_width) * sample_bytes);
+        if (!MakeRoom(scratch, wanted)) return "memory allocation error.";
         for (long long x0 = 0; x0 < format.columns; x0 += tile_width) {
             std::uint32_t tile = TIFFComputeTile(tif, static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y0), 0, 0);
-            tmsize_t got = TIFFReadEncodedTile(tif, tile, scratch->data(), tile_size);
-            if (got != tile_size) return "data read error.";
+            if (!StoredWhole(tif, tile, static_cast<std::uint64_t>(wanted))) return "data read error.";
+            tmsize_t got = TIFFReadEncodedTile(tif, tile, scratch->data(), wanted);
+            if (got != wanted) return "data read error.";
             long long width = x0 + tile_width < format.columns ? tile_width : format.columns - x0;
-            long long from = y0 > first ? y0 : first;
-            long long to = y0 + tile_length < end ? y0 + tile_length : end;
             for (long long y = from; y < to; ++y) {
                 const unsigned char *raw = scratch->data() + static_cast<std::size_t>((y - y0) * tile_width) * sample_bytes;
                 SamplesToDoubles(raw, format, static_cast<std::size_t>(width),
@@ -181,7 +197,7 @@ const char *ReadTileRows(TIFF *tif, const PageFormat &format, int first, int cou
 }  // namespace
 
 const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out,
-                         std::size_t row_step, std::vector<unsigned char> *scratch) {
+                         std::size_t row_step, TiffScratch *scratch) {
     if (format.tiled) return ReadTileRows(tif, format, first, count, out, row_step, scratch);
     return ReadStripRows(tif, format, first, count, out, row_step, scratch);
 }

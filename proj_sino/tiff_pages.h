@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <tiffio.h>
@@ -37,6 +38,31 @@ bool DirectoryInFile(TIFF *tif);
 // The same check on a TIFF held in memory (`size` bytes at `bytes`).
 bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size);
 
+// Room for one decoded strip or tile. Its bytes are not set when it grows:
+// a page whose strip claims gigabytes of samples but holds a few bytes
+// must cost what libtiff actually decodes, not the claim (fresh pages of a
+// large block stay uncommitted until written). Only bytes libtiff wrote
+// are read.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U> &) {}
+    template <typename U>
+    void construct(U *at) {
+        ::new (static_cast<void *>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *at, Args &&...args) {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using TiffScratch = std::vector<unsigned char, UnsetAllocator<unsigned char>>;
+
 struct PageFormat {
     int columns;
     int rows;
@@ -52,12 +78,14 @@ const char *ReadPageFormat(TIFF *tif, PageFormat *format);
 
 // Reads rows [first, first + count) of the current directory into `out`,
 // row j at out + j * row_step, columns 0 ... columns - 1. `scratch` holds
-// one decoded strip or tile between calls. Fails when libtiff cannot read
-// or decode the rows (a file cut short, a broken strip): the message is
+// the decoded part of one strip or tile between calls: each piece is
+// decoded only down to the last of these rows it holds. Fails when libtiff cannot read
+// or decode the rows (a file cut short, a broken strip, an uncompressed
+// strip or tile whose byte count is short of its samples): the message is
 // "data read error.", or "memory allocation error." for a strip or tile
 // too large to hold. nullptr on success.
 const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out, std::size_t row_step,
-                  std::vector<unsigned char> *scratch);
+                  TiffScratch *scratch);
 
 // Converts `count` samples of the given format from raw bytes (host order,
 // as libtiff delivers them) to doubles.

@@ -40,7 +40,7 @@ Sinogram ReadTiffImage(FILE *in) {
     std::size_t count = static_cast<std::size_t>(format.columns) * static_cast<std::size_t>(format.rows);
     image.samples = static_cast<double *>(AllocateArray(count, sizeof(double)));
     if (image.samples == nullptr) Error("memory allocation error.");
-    std::vector<unsigned char> scratch;
+    TiffScratch scratch;
     failure = ReadPageRows(tif.get(), format, 0, format.rows, image.samples,
                            static_cast<std::size_t>(format.columns), &scratch);
     if (failure != nullptr) Error(failure);

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -150,7 +153,7 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
         PageFormat format;
         ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
         EXPECT_EQ(format.tiled, layout.tile > 0);
-        std::vector<unsigned char> scratch_bytes;
+        TiffScratch scratch_bytes;
         for (int first : {0, 1, 6, 7, 15, 16, 17, 31, 44}) {
             for (int count : {1, 2, 9, 16, 33}) {
                 if (first + count > rows) continue;
@@ -166,6 +169,90 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
                 }
             }
         }
+    }
+}
+
+// Peak resident memory of this process so far, in KiB.
+long PeakKib() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(ProjSinoTiff, AStripThatClaimsGigabytesCostsWhatItHolds) {
+    // One deflated strip said to decode to 16384 x 16384 floats (1 GiB),
+    // holding 8 bytes: the read fails, and the room made for the strip is
+    // never filled in advance.
+    Scratch scratch;
+    TIFF *lie = TIFFOpen(scratch.Path("lie.tif").c_str(), "w");
+    ASSERT_NE(lie, nullptr);
+    TIFFSetField(lie, TIFFTAG_IMAGEWIDTH, 16384u);
+    TIFFSetField(lie, TIFFTAG_IMAGELENGTH, 16384u);
+    TIFFSetField(lie, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(lie, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(lie, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(lie, TIFFTAG_ROWSPERSTRIP, 16384u);
+    unsigned char bytes[8] = {0x78, 0x9c, 1, 2, 3, 4, 5, 6};
+    TIFFWriteRawStrip(lie, 0, bytes, sizeof bytes);
+    TIFFWriteDirectory(lie);
+    TIFFClose(lie);
+
+    QuietTiff();
+    TiffHandle tif = OpenTiff(scratch.Path("lie.tif").c_str());
+    ASSERT_TRUE(tif);
+    PageFormat format;
+    ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+    std::vector<double> row(16384);
+    long before = PeakKib();
+    TiffScratch scratch_bytes;
+    const char *failure = ReadPageRows(tif.get(), format, 0, 1, row.data(), row.size(), &scratch_bytes);
+    long grown = PeakKib() - before;
+    EXPECT_STREQ(failure, "data read error.");
+    EXPECT_LT(grown, 256 * 1024) << "KiB";
+    // Only the row asked for is decoded, so only its room is taken (an
+    // address space of gigabytes fails outright under a sanitizer).
+    EXPECT_LE(scratch_bytes.size(), 16384u * 4u);
+}
+
+TEST(ProjSinoTiff, AnUncompressedPieceDeclaredShortIsAReadError) {
+    // libtiff reads an uncompressed strip or tile by its decoded size, so a
+    // piece whose byte count is short would take the bytes after it (here
+    // the next piece) as samples.
+    Scratch scratch;
+    for (bool tiled : {false, true}) {
+        TIFF *tif = TIFFOpen(scratch.Path("short.tif").c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 32u);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+        if (tiled) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16u);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, 16u);
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16u);
+        }
+        std::vector<std::uint16_t> piece(16 * 16, 500);
+        if (tiled) {
+            TIFFWriteRawTile(tif, 0, piece.data(), 4);
+            TIFFWriteRawTile(tif, 1, piece.data(), 512);
+        } else {
+            TIFFWriteRawStrip(tif, 0, piece.data(), 4);
+            TIFFWriteRawStrip(tif, 1, piece.data(), 512);
+        }
+        TIFFWriteDirectory(tif);
+        TIFFClose(tif);
+
+        QuietTiff();
+        TiffHandle in = OpenTiff(scratch.Path("short.tif").c_str());
+        ASSERT_TRUE(in);
+        PageFormat format;
+        ASSERT_EQ(ReadPageFormat(in.get(), &format), nullptr);
+        std::vector<double> rows(32 * 16);
+        TiffScratch scratch_bytes;
+        EXPECT_EQ(ReadPageRows(in.get(), format, 16, 16, rows.data(), 16, &scratch_bytes), nullptr) << tiled;
+        EXPECT_EQ(rows[255], 500) << tiled;
+        EXPECT_STREQ(ReadPageRows(in.get(), format, 0, 1, rows.data(), 16, &scratch_bytes), "data read error.")
+            << tiled;
     }
 }
 

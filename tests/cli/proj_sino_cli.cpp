@@ -298,6 +298,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesNoSinogram) {
         {"-m 1e30 huge.tif o%d.sg", "memory allocation error."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
+        {"-r 0,1 s.tif - 1<>s.tif", "output is an input."},
+        {"-r 0,1 -f f.tif s.tif - >>f.tif", "output is an input."},
         {"-r 0,1 s.tif - >&-", "data write error."},
         {"s.tif s%c.tif", "bad output pattern."},
     };
@@ -469,7 +471,22 @@ TEST(ProjSinoCli, Hdf5FailuresHaveTheirMessages) {
     std::string whole = scratch.Read("good.h5");
     scratch.Write("cut.h5", whole.substr(0, whole.size() / 2));
     ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {Flat(100)}, kColumns, kRows, SampleKind::kF64));
+    // A dataset of 8 x 20000 x 20000 floats declared and never written: a
+    // few hundred bytes that HDF5 would read as gigabytes of fill value.
+    {
+        hid_t file = H5Fcreate(scratch.Path("unwritten.h5").c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+        hid_t group = H5Gcreate2(file, "/exchange", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        hsize_t dims[3] = {8, 20000, 20000};
+        hid_t space = H5Screate_simple(3, dims, nullptr);
+        hid_t set = H5Dcreate2(group, "data", H5T_IEEE_F32LE, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        ASSERT_GE(set, 0);
+        H5Dclose(set);
+        H5Sclose(space);
+        H5Gclose(group);
+        ASSERT_GE(H5Fclose(file), 0);
+    }
     const Failure cases[] = {
+        {"-r 0,1 unwritten.h5 o%d.sg", "unwritten.h5: data read error."},
         {"none.h5 o%d.sg", "none.h5: no /exchange/data."},
         {"wide.h5 o%d.sg", "wide.h5: sizes differ."},
         {"dark.h5 o%d.sg", "darks need flats."},
