@@ -87,15 +87,19 @@ bool ReadSamples(FILE *in, double *samples, std::size_t count) {
     return true;
 }
 
+void ReadSinogramBody(FILE *in, const char *prefix, Sinogram *s) {
+    std::size_t count = static_cast<std::size_t>(s->columns) * static_cast<std::size_t>(s->rows);
+    if (count > SIZE_MAX / sizeof(double)) ErrorAbout(prefix, "memory allocation error.");
+    s->bytes = count * sizeof(double);
+    s->samples = static_cast<double *>(ReserveBlock(s->bytes));
+    if (s->samples == nullptr) ErrorAbout(prefix, "memory allocation error.");
+    if (!ReadSamples(in, s->samples, count)) ErrorAbout(prefix, "data read error.");
+}
+
 Sinogram ReadSinogramFrom(FILE *in, const char *prefix) {
     Sinogram s{};
     ReadCheckedHeader(in, prefix, &s.columns, &s.rows);
-    std::size_t count = static_cast<std::size_t>(s.columns) * static_cast<std::size_t>(s.rows);
-    if (count > SIZE_MAX / sizeof(double)) ErrorAbout(prefix, "memory allocation error.");
-    s.bytes = count * sizeof(double);
-    s.samples = static_cast<double *>(ReserveBlock(s.bytes));
-    if (s.samples == nullptr) ErrorAbout(prefix, "memory allocation error.");
-    if (!ReadSamples(in, s.samples, count)) ErrorAbout(prefix, "data read error.");
+    ReadSinogramBody(in, prefix, &s);
     return s;
 }
 

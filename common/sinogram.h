@@ -52,4 +52,8 @@ struct Sinogram {
 // after the last sample is not read.
 Sinogram ReadSinogram(const char *name, const char *prefix);
 Sinogram ReadSinogramFrom(FILE *in, const char *prefix);
+
+// The samples alone, for a reader that checks the header's counts (already
+// in `columns` and `rows`) in its own way first; the same messages.
+void ReadSinogramBody(FILE *in, const char *prefix, Sinogram *sinogram);
 void ReleaseSinogram(Sinogram *sinogram);

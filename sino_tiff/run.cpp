@@ -53,11 +53,7 @@ Sinogram ReadSinogramForTiff(FILE *in, int bits) {
     Sinogram s{};
     ReadCheckedHeader(in, "", &s.columns, &s.rows);
     if (!FitsClassicTiff(s.columns, s.rows, bits)) Error("image too large.");
-    std::size_t count = static_cast<std::size_t>(s.columns) * static_cast<std::size_t>(s.rows);
-    s.bytes = count * sizeof(double);
-    s.samples = static_cast<double *>(ReserveBlock(s.bytes));
-    if (s.samples == nullptr) Error("memory allocation error.");
-    if (!ReadSamples(in, s.samples, count)) Error("data read error.");
+    ReadSinogramBody(in, "", &s);
     return s;
 }
 
@@ -79,7 +75,7 @@ int RunSinoTiff(int argc, char **argv) {
     FILE *out = OpenOutput(argv[argc - 1], "file not open.");
     std::size_t count = static_cast<std::size_t>(image.columns) * static_cast<std::size_t>(image.rows);
     if (from_tiff) {
-        if (WriteSinogramHeader(out, image.columns, image.rows) < 0) Error("data write error.");
+        WriteCheckedHeader(out, image.columns, image.rows, "data write error.");
         WriteBlock(out, image.samples, count * sizeof(double), "data write error.");
     } else {
         WriteFloatTiff(out, image.samples, image.columns, image.rows, bits, "data write error.");

@@ -1,7 +1,6 @@
 #include "run.h"
 
 #include "error.h"
-#include "memory.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "view.h"
@@ -13,20 +12,17 @@ int RunSinoView(int argc, char **argv) {
     Window window = windowed ? WindowArguments(argv[2], argv[3]) : Window{0, 0};
 
     FILE *in = OpenInput(argv[1], "rb", "file not found.");
-    int columns = 0, rows = 0;
-    ReadCheckedHeader(in, "", &columns, &rows);
-    if (columns > kMaxPngSide || rows > kMaxPngSide) Error("image too large.");
-    std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
-    std::size_t bytes = count * sizeof(double);
-    double *samples = static_cast<double *>(ReserveBlock(bytes));
-    if (samples == nullptr) Error("memory allocation error.");
-    if (!ReadSamples(in, samples, count)) Error("data read error.");
+    Sinogram image{};
+    ReadCheckedHeader(in, "", &image.columns, &image.rows);
+    if (image.columns > kMaxPngSide || image.rows > kMaxPngSide) Error("image too large.");
+    ReadSinogramBody(in, "", &image);
     CloseInput(in);
-    if (!windowed) window = SampleWindow(samples, count);
+    std::size_t count = image.bytes / sizeof(double);
+    if (!windowed) window = SampleWindow(image.samples, count);
 
     FILE *out = OpenOutput(argv[argc - 1], "file not open.");
-    WritePng(out, samples, columns, rows, window);
+    WritePng(out, image.samples, image.columns, image.rows, window);
     FinishOutput(out, "data write error.");
-    ReleaseBlock(samples, bytes);
+    ReleaseSinogram(&image);
     return 0;
 }

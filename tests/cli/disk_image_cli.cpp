@@ -10,13 +10,6 @@
 
 namespace {
 
-std::vector<double> Samples(const std::string &bytes) {
-    std::string body = AfterHeader(bytes);
-    std::vector<double> values(body.size() / 8);
-    std::memcpy(values.data(), body.data(), values.size() * 8);
-    return values;
-}
-
 TEST(DiskImageCli, EveryFailureHasItsMessageAndExitStatus) {
     const char *usage = "usage : disk_image K xC yC R1 {R2 ...} IMG";
     const FailureCase cases[] = {
@@ -67,7 +60,7 @@ TEST(DiskImageCli, WritesHeaderAndPixels) {
     r = scratch.Run("\"$BIN/disk_image\" 2 0 0 1 -");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(0, 4), "2\t2\n");
-    std::vector<double> quarter = Samples(r.out);
+    std::vector<double> quarter = SamplesAfterHeader(r.out);
     ASSERT_EQ(quarter.size(), 4u);
     for (double v : quarter) EXPECT_NEAR(v, 3.141592653589793 / 4, 1e-15);
 
@@ -75,7 +68,7 @@ TEST(DiskImageCli, WritesHeaderAndPixels) {
     // (K-1)/2 - yC, and the header plus 8 K K bytes in all.
     r = scratch.Run("\"$BIN/disk_image\" 41 5 -3 10 -5 -");
     EXPECT_EQ(r.status, 0);
-    std::vector<double> ring = Samples(r.out);
+    std::vector<double> ring = SamplesAfterHeader(r.out);
     ASSERT_EQ(r.out.size(), std::string("41\t41\n").size() + 8u * 41 * 41);
     EXPECT_EQ(ring[23 * 41 + 25], 0.0);
     EXPECT_EQ(ring[23 * 41 + 32], 1.0);

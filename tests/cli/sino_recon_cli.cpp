@@ -15,16 +15,10 @@
 
 namespace {
 
-std::vector<double> Ramp(int count) {
-    std::vector<double> values(count);
-    for (int i = 0; i < count; ++i) values[i] = 0.25 * (i % 7) - 0.5;
-    return values;
-}
-
 const char *const kUsage = "usage : sino_recon SG c interval {size {kernel}} IMG";
 
 TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
-    const std::string small = SinogramBytes(5, 4, Ramp(20).data());
+    const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
     const FailureCase cases[] = {
         {"", "", kUsage, false},
         {"in.txt 2 1", "", kUsage, false},
@@ -70,7 +64,7 @@ TEST(SinoReconCli, AnImageBeyondMemoryLeavesNoFile) {
     // the plain one does, instead of ending the process (it says so on a
     // line of its own first).
     Scratch scratch;
-    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data()));
     RunResult r = scratch.Run("ASAN_OPTIONS=\"$ASAN_OPTIONS:allocator_may_return_null=1\" "
                               "\"$BIN/sino_recon\" in.sg 2 1 1500000000 out.img");
     EXPECT_EQ(r.status, 1);
@@ -82,7 +76,7 @@ TEST(SinoReconCli, AnImageBeyondMemoryLeavesNoFile) {
 
 TEST(SinoReconCli, ClosedStandardOutputIsAWriteError) {
     Scratch scratch;
-    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data()));
     RunResult r = scratch.Run("\"$BIN/sino_recon\" in.sg 2 1 - >&-");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "data write error.\n");
@@ -93,7 +87,7 @@ TEST(SinoReconCli, ClosedStandardOutputIsAWriteError) {
 }
 
 TEST(SinoReconCli, SinogramCutAtEveryByte) {
-    const std::string sinogram = SinogramBytes(5, 4, Ramp(20).data());
+    const std::string sinogram = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
     for (std::size_t cut = 0; cut <= sinogram.size(); ++cut) {
         Scratch scratch;
         scratch.Write("cut.sg", sinogram.substr(0, cut));
@@ -113,12 +107,11 @@ TEST(SinoReconCli, SinogramCutAtEveryByte) {
 std::vector<double> ImageSamples(const std::string &bytes, int size) {
     std::string header = std::to_string(size) + "\t" + std::to_string(size) + "\n";
     EXPECT_EQ(bytes.substr(0, header.size()), header);
-    std::vector<double> samples(static_cast<std::size_t>(size) * size);
-    if (bytes.size() != header.size() + 8 * samples.size()) {
+    std::vector<double> samples = SamplesAfterHeader(bytes);
+    if (samples.size() * 8 != bytes.size() - header.size() || samples.size() != static_cast<std::size_t>(size) * size) {
         ADD_FAILURE() << "image of " << bytes.size() << " bytes";
-        return samples;
+        samples.assign(static_cast<std::size_t>(size) * size, 0);
     }
-    std::memcpy(samples.data(), bytes.data() + header.size(), 8 * samples.size());
     return samples;
 }
 
@@ -148,7 +141,7 @@ TEST(SinoReconCli, AHugeThreadCountStartsNoMoreThreadsThanThereIsWork) {
     // runtime could not start such a team (it crashed), and the filter
     // would have made a million work arrays.
     Scratch scratch;
-    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20).data()));
+    scratch.Write("in.sg", SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data()));
     RunResult r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/sino_recon\" in.sg 2 1 9 one.img && "
                               "OMP_NUM_THREADS=1000000 \"$BIN/sino_recon\" in.sg 2 1 9 many.img");
     ASSERT_EQ(r.status, 0) << r.err;

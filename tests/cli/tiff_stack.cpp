@@ -6,6 +6,8 @@
 
 #include <tiffio.h>
 
+#include "cli/run.h"
+
 namespace {
 
 int BytesOf(SampleKind kind) {
@@ -91,9 +93,6 @@ bool WriteTiff(const std::string &path, const std::vector<std::vector<double>> &
 
 std::vector<double> SinogramSamples(const std::string &bytes, int *columns, int *rows) {
     *columns = *rows = 0;
-    std::size_t end = bytes.find('\n');
-    if (end == std::string::npos || std::sscanf(bytes.c_str(), "%d %d", columns, rows) != 2) return {};
-    std::vector<double> samples((bytes.size() - end - 1) / sizeof(double));
-    std::memcpy(samples.data(), bytes.data() + end + 1, samples.size() * sizeof(double));
-    return samples;
+    if (bytes.find('\n') == std::string::npos || std::sscanf(bytes.c_str(), "%d %d", columns, rows) != 2) return {};
+    return SamplesAfterHeader(bytes);
 }
