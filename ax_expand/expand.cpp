@@ -3,12 +3,12 @@
 #include <climits>
 #include <cstring>
 
-#include "error.h"
 
-int ExpandedColumns(int n) {
-    long long columns = 2LL * n - 1;
-    if (columns > INT_MAX) Error("profile too long for a sinogram row.");
-    return static_cast<int>(columns);
+Status ExpandedColumns(int n, int *columns) {
+    long long count = 2LL * n - 1;
+    if (count > INT_MAX) return Failure("profile too long for a sinogram row.");
+    *columns = static_cast<int>(count);
+    return Success();
 }
 
 void MirrorProfile(const double *p, int n, double *row) {
@@ -18,11 +18,14 @@ void MirrorProfile(const double *p, int n, double *row) {
     }
 }
 
-void WriteRepeatedRow(SampleSink *sink, const double *row, int columns, int views) {
+Status WriteRepeatedRow(SampleSink *sink, const double *row, int columns, int views) {
     std::size_t count = static_cast<std::size_t>(columns);
     for (int k = 0; k < views; ++k) {
-        std::memcpy(SinkSpace(sink, count), row, count * sizeof(double));
+        double *space = nullptr;
+        Status room = SinkSpace(sink, count, &space);
+        if (!room.ok()) return room;
+        std::memcpy(space, row, count * sizeof(double));
         SinkAdvance(sink, count);
     }
-    SinkFlush(sink);
+    return SinkFlush(sink);
 }

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-#include "args.h"
 #include "blocks.h"
-#include "error.h"
 #include "kernels.h"
 
 namespace {
@@ -98,19 +96,14 @@ void AddViews(const double *q, int n, int first_view, int views, double dtheta, 
 
 double ViewStep(int views) { return static_cast<Real>(kPi) / views; }
 
-double IntervalArgument(const char *text) {
-    double interval = RealArgument(text);
-    // !(interval > 0) also rejects a NaN, which passes a "<= 0" test.
-    if (!(interval > 0) || std::isinf(interval)) Error("bad detector interval.");
-    return interval;
+Status WriteCountLine(FILE *out, int n) {
+    if (std::fprintf(out, "%d\n", n) < 0) return Failure(kWriteError);
+    return Success();
 }
 
-void WriteCountLine(FILE *out, int n) {
-    if (std::fprintf(out, "%d\n", n) < 0) Error(kWriteError);
-}
-
-void WriteValues(FILE *out, const double *values, int n) {
+Status WriteValues(FILE *out, const double *values, int n) {
     for (int j = 0; j < n; ++j) {
-        if (std::fprintf(out, "%lf\n", values[j]) < 0) Error(kWriteError);
+        if (std::fprintf(out, "%lf\n", values[j]) < 0) return Failure(kWriteError);
     }
+    return Success();
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "real.h"
+#include "status.h"
 
 // Number of extended values TabulateKernel fills for a profile of n samples.
 long long KernelTableLength(int n);
@@ -35,11 +36,7 @@ void AddViews(const double *q, int n, int first_view, int views, double dtheta, 
 // pi / views, the angle between views.
 double ViewStep(int views);
 
-// The detector interval argument; zero, negative or non-finite ends the
-// process with "bad detector interval.".
-double IntervalArgument(const char *text);
-
-// Writes the count line and one "%lf\n" line per value; a failed write ends
-// the process with "data write error.".
-void WriteCountLine(FILE *out, int n);
-void WriteValues(FILE *out, const double *values, int n);
+// Writes the count line and one "%lf\n" line per value; fails with "data
+// write error." at the first write that fails.
+Status WriteCountLine(FILE *out, int n);
+Status WriteValues(FILE *out, const double *values, int n);

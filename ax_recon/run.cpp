@@ -1,31 +1,48 @@
 #include "run.h"
 
+#include "checks.h"
 #include "error.h"
+#include "help.h"
 #include "memory.h"
+#include "output.h"
 #include "profile.h"
 #include "real.h"
 #include "recon.h"
 #include "streams.h"
 
+namespace {
+
+constexpr const char *kUsage = "usage : ax_recon projection {views} interval CT-value";
+
+}  // namespace
+
 int RunAxRecon(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc != 4 && argc != 5) Error("usage : ax_recon projection {views} interval CT-value");
-    Profile profile = ReadProfile(argv[1], 2);
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 4 && argc != 5) Error(kUsage);
+    Profile profile;
+    Check(ReadProfile(argv[1], 2, &profile));
     int n = profile.count;
-    int views = argc == 4 ? DefaultViewCountOrFail(n) : ViewsArgument(argv[2]);
+    int views = 0;
+    Check(argc == 4 ? DefaultViews(n, &views) : ViewsArgument(argv[2], &views));
     double dtheta = ViewStep(views);
-    double interval = IntervalArgument(argv[argc - 2]);
+    double interval = 0;
+    Check(IntervalArgument(argv[argc - 2], &interval));
     Real *kernel = static_cast<Real *>(AllocateArray(KernelTableLength(n), sizeof(Real)));
     if (kernel == nullptr) Error("memory allocation error.");
 
-    FILE *out = OpenOutput(argv[argc - 1], "file not open.");
-    WriteCountLine(out, n);
+    Output out;
+    Check(OpenOutput(argv[argc - 1], "file not open.", &out));
+    Check(WriteCountLine(out.stream, n));
     TabulateKernel(n, kernel);
     FilterProfile(profile.samples, n, kernel, profile.extra);
     // The profile itself is no longer needed: it takes the CT values.
     BackProject(profile.extra, n, views, dtheta, interval, profile.samples);
-    WriteValues(out, profile.samples, n);
-    FinishOutput(out, "data write error.");
+    Check(WriteValues(out.stream, profile.samples, n));
+    Check(FinishOutput(&out, "data write error."));
     ReleaseArray(kernel);
     ReleaseProfile(&profile);
     return 0;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench.h"
-#include "sino_center/center.h"
+#include "center.h"
 #include "sinogram.h"
 
 namespace {
@@ -32,7 +32,8 @@ void BenchSinoCenter(const std::string &scratch) {
     double program = BestSeconds(5, [&] { Run("\"" + bin + "/sino_center\" " + sg); });
     double cat = BestSeconds(5, [&] { Run("cat " + sg); });
 
-    Sinogram s = ReadSinogram(sg.c_str(), "");
+    Sinogram s;
+    if (!ReadSinogram(sg.c_str(), "", &s).ok()) std::exit(1);
     CenterWork work;
     if (!AllocateCenterWork(&work, s.columns, s.rows)) std::exit(1);
     CenterEstimate estimate{};

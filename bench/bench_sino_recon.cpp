@@ -11,10 +11,10 @@
 
 #include <omp.h>
 
-#include "sino_recon/backproject.h"
+#include "backproject.h"
 #include "bench.h"
 #include "disk_sino/disks.h"
-#include "sino_recon/filter.h"
+#include "filter.h"
 #include "oracle/recon2d_oracle.h"
 
 namespace {
@@ -26,7 +26,7 @@ std::vector<double> Phantom(int detectors, int views) {
     for (int r = 0; r < 3; ++r) squared[r] = static_cast<Real>(radius[r]) * radius[r];
     Disks disks{3, radius, squared};
     std::vector<double> samples(static_cast<std::size_t>(detectors) * views), t2(detectors);
-    double dtheta = ViewAngleStep(views);
+    double dtheta = static_cast<Real>(kPi) / views;
     for (int k = 0; k < views; ++k) {
         double offset = ViewOffset(detectors, dtheta, k, 0.1 * detectors, -0.05 * detectors);
         DiskView(disks, detectors, offset, t2.data(), samples.data() + static_cast<std::size_t>(detectors) * k);
@@ -49,9 +49,9 @@ struct Timing {
 Timing TimeRecon(const std::vector<double> &sinogram, int n, int m, int size, int threads, int runs,
                  RowPath path = BestRowPath()) {
     omp_set_num_threads(threads);
-    double dtheta = ViewAngleStep(m);
-    std::vector<double> cosines(m), sines(m), image(static_cast<std::size_t>(size) * size);
-    ViewAngles(m, dtheta, cosines.data(), sines.data());
+    ViewSet views;
+    if (!EvenHalfTurn(m, &views).ok()) std::exit(1);
+    std::vector<double> image(static_cast<std::size_t>(size) * size);
     std::vector<double> filtered;
     ViewFilter filter;
     if (!MakeViewFilter(n, Kernel::kChesler, threads, &filter)) std::exit(1);
@@ -66,9 +66,8 @@ Timing TimeRecon(const std::vector<double> &sinogram, int n, int m, int size, in
         double cpu = ProcessorSeconds();
         double wall = BestSeconds(1, [&] {
             for (double &p : image) p = 0;
-            BackProjectViews(filtered.data(), Geometry{n, m, 0.5 * (n - 1), size, cosines.data(), sines.data()},
-                             image.data(), path);
-            ScaleImage(image.data(), image.size(), dtheta, 1.0);
+            BackProjectViews(filtered.data(), views, Detector{n, 0.5 * (n - 1)}, AxisGrid(size), image.data(), path);
+            ScaleImage(image.data(), image.size(), BackProjectionScale(views), 1.0);
         });
         cpu = ProcessorSeconds() - cpu;
         if (wall < t.project) {
@@ -76,6 +75,7 @@ Timing TimeRecon(const std::vector<double> &sinogram, int n, int m, int size, in
             t.project_cpu = cpu;
         }
     }
+    ReleaseViews(&views);
     return t;
 }
 
@@ -112,7 +112,7 @@ void BenchSinoRecon(const std::string &scratch) {
     Timing fast = TimeRecon(small, small_n, small_m, small_size, 1, 3);
     std::vector<double> image(static_cast<std::size_t>(small_size) * small_size);
     double oracle = ProcessorSeconds();
-    BackProjectImageOracle(small.data(), small_n, small_m, 0.5 * (small_n - 1), small_size, ViewAngleStep(small_m),
+    BackProjectImageOracle(small.data(), small_n, small_m, 0.5 * (small_n - 1), small_size, static_cast<Real>(kPi) / small_m,
                            1.0, image.data());
     oracle = ProcessorSeconds() - oracle;
     double small_updates = static_cast<double>(small_size) * small_size * small_m;

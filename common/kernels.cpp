@@ -1,5 +1,7 @@
 #include "kernels.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr double kPi2 = 9.869604401089358;       // pi^2
@@ -33,4 +35,34 @@ Real Chesler(long long n) {
     double s = x * x;
     Real sm1 = static_cast<Real>(s) - 1;
     return -(static_cast<Real>(s) + 1) / (sm1 * (kTwoPi2 * sm1));
+}
+
+bool KernelByName(const char *name, Kernel *kernel) {
+    if (std::strcmp(name, "chesler") == 0) {
+        *kernel = Kernel::kChesler;
+    } else if (std::strcmp(name, "shepp") == 0) {
+        *kernel = Kernel::kShepp;
+    } else if (std::strcmp(name, "ramachandran") == 0) {
+        *kernel = Kernel::kRamachandran;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Status KernelArgument(const char *text, Kernel *kernel) {
+    if (!KernelByName(text, kernel)) return Failure("unknown kernel (chesler, shepp or ramachandran).");
+    return Success();
+}
+
+double KernelValue(Kernel kernel, long long n) {
+    switch (kernel) {
+        case Kernel::kShepp:
+            return static_cast<double>(Shepp(n));
+        case Kernel::kRamachandran:
+            return static_cast<double>(Ramachandran(n));
+        case Kernel::kChesler:
+            break;
+    }
+    return static_cast<double>(Chesler(n));
 }

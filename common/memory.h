@@ -1,6 +1,9 @@
 // Memory of the programs: arrays from the heap, and large blocks that are
-// touched at once. Every allocation of the programs goes through here, so
-// that what a run left behind can be taken back (ReleaseRunMemory).
+// touched at once. The arrays and blocks whose size follows the input (the
+// samples, images, tables) go through here, so that a request beyond the
+// machine is a failure the program reports, and what a run left behind can
+// be taken back (ReleaseRunMemory). Small working arrays (std::vector,
+// FFTW's plans and work arrays) come from their own allocators.
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "args.h"
-#include "error.h"
 #include "memory.h"
 #include "real.h"
 #include "streams.h"
@@ -28,24 +27,25 @@ double *AllocateSamples(long long count) {
 
 }  // namespace
 
-Profile ReadProfileFrom(FILE *in, int arrays) {
+Status ReadProfileFrom(FILE *in, int arrays, Profile *profile) {
+    *profile = Profile{};
     // The count is read wide so that a token past the 32-bit range is
     // rejected instead of wrapping into a plausible count.
     long long count = 0;
     if (std::fscanf(in, "%lld", &count) != 1 || !EndsWord(in) || count <= 0 || count > INT_MAX) {
-        Error(kReadError);
+        return Failure(kReadError);
     }
 
-    Profile profile{static_cast<int>(count), AllocateSamples(count), nullptr};
-    if (profile.samples == nullptr) Error(kMemoryError);
+    *profile = Profile{static_cast<int>(count), AllocateSamples(count), nullptr};
+    if (profile->samples == nullptr) return Failure(kMemoryError);
     if (arrays == 2) {
-        profile.extra = AllocateSamples(count);
-        if (profile.extra == nullptr) Error(kMemoryError);
+        profile->extra = AllocateSamples(count);
+        if (profile->extra == nullptr) return Failure(kMemoryError);
     }
-    for (int j = 0; j < profile.count; ++j) {
-        if (std::fscanf(in, "%lf", &profile.samples[j]) != 1 || !EndsWord(in)) Error(kReadError);
+    for (int j = 0; j < profile->count; ++j) {
+        if (std::fscanf(in, "%lf", &profile->samples[j]) != 1 || !EndsWord(in)) return Failure(kReadError);
     }
-    return profile;
+    return Success();
 }
 
 void ReleaseProfile(Profile *profile) {
@@ -54,25 +54,29 @@ void ReleaseProfile(Profile *profile) {
     *profile = Profile{};
 }
 
-Profile ReadProfile(const char *name, int arrays) {
-    FILE *in = OpenInput(name, "r", "file not found.");
-    Profile profile = ReadProfileFrom(in, arrays);
+Status ReadProfile(const char *name, int arrays, Profile *profile) {
+    *profile = Profile{};
+    FILE *in = nullptr;
+    Status opened = OpenInput(name, "r", "file not found.", &in);
+    if (!opened.ok()) return opened;
+    Status read = ReadProfileFrom(in, arrays, profile);
     CloseInput(in);
-    return profile;
+    return read;
 }
 
 long long DefaultViewCount(long long n) {
     return static_cast<long long>(static_cast<Real>(n) * static_cast<Real>(kPi));
 }
 
-int DefaultViewCountOrFail(int n) {
-    long long views = DefaultViewCount(n);
-    if (views > INT_MAX) Error("profile too long for the default number of views.");
-    return static_cast<int>(views);
+Status DefaultViews(int n, int *views) {
+    long long count = DefaultViewCount(n);
+    if (count > INT_MAX) return Failure("profile too long for the default number of views.");
+    *views = static_cast<int>(count);
+    return Success();
 }
 
-int ViewsArgument(const char *text) {
-    int views = IntArgument(text);
-    if (views <= 0) Error("bad number of views.");
-    return views;
+Status ViewsArgument(const char *text, int *views) {
+    *views = IntArgument(text);
+    if (*views <= 0) return Failure("bad number of views.");
+    return Success();
 }

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "status.h"
+
 struct Profile {
     int count;        // n > 0
     double *samples;  // n values, sample 0 first
@@ -14,12 +16,12 @@ struct Profile {
 
 // Reads the profile named on the command line ('-': standard input), with
 // `arrays` (1 or 2) arrays of n doubles allocated after the count is read and
-// before any value is read. Ends the process with "file not found.",
-// "data read error." or "memory allocation error.".
-Profile ReadProfile(const char *name, int arrays);
+// before any value is read. Fails with "file not found.", "data read error."
+// or "memory allocation error.".
+Status ReadProfile(const char *name, int arrays, Profile *profile);
 
 // Reads the count and values from an open stream; the same failures.
-Profile ReadProfileFrom(FILE *in, int arrays);
+Status ReadProfileFrom(FILE *in, int arrays, Profile *profile);
 
 // Gives the arrays back; the profile is empty after.
 void ReleaseProfile(Profile *profile);
@@ -29,10 +31,10 @@ void ReleaseProfile(Profile *profile);
 // exceed the 32-bit range for n above 683565275; callers check.
 long long DefaultViewCount(long long n);
 
-// The view count from DefaultViewCount, or the process ends with a message
-// when it leaves the 32-bit range.
-int DefaultViewCountOrFail(int n);
+// The view count from DefaultViewCount; fails with "profile too long for
+// the default number of views." when it leaves the 32-bit range.
+Status DefaultViews(int n, int *views);
 
-// An explicit view count as atoi reads it; zero or less ends the process
-// with "bad number of views.".
-int ViewsArgument(const char *text);
+// An explicit view count as atoi reads it; zero or less fails with "bad
+// number of views.".
+Status ViewsArgument(const char *text, int *views);

@@ -3,18 +3,17 @@
 #include <cstdint>
 
 #include "blocks.h"
-#include "error.h"
 #include "memory.h"
-#include "streams.h"
+#include "output.h"
 
-SampleSink AllocateSink(std::size_t at_least, const char *memory_failure) {
+Status AllocateSink(std::size_t at_least, const char *memory_failure, SampleSink *sink) {
     std::size_t capacity = kSinkBytes / sizeof(double);
     if (at_least > capacity) capacity = at_least;
-    SampleSink sink{nullptr, nullptr, nullptr, capacity, 0};
-    if (capacity > SIZE_MAX / sizeof(double)) Error(memory_failure);
-    sink.block = static_cast<double *>(AllocateBlock(capacity * sizeof(double)));
-    if (sink.block == nullptr) Error(memory_failure);
-    return sink;
+    *sink = SampleSink{nullptr, nullptr, nullptr, capacity, 0};
+    if (capacity > SIZE_MAX / sizeof(double)) return Failure(memory_failure);
+    sink->block = static_cast<double *>(AllocateBlock(capacity * sizeof(double)));
+    if (sink->block == nullptr) return Failure(memory_failure);
+    return Success();
 }
 
 void AttachSink(SampleSink *sink, FILE *out, const char *failure) {
@@ -22,16 +21,21 @@ void AttachSink(SampleSink *sink, FILE *out, const char *failure) {
     sink->failure = failure;
 }
 
-double *SinkSpace(SampleSink *sink, std::size_t count) {
-    if (sink->capacity - sink->used < count) SinkFlush(sink);
-    return sink->block + sink->used;
+Status SinkSpace(SampleSink *sink, std::size_t count, double **space) {
+    if (sink->capacity - sink->used < count) {
+        Status flushed = SinkFlush(sink);
+        if (!flushed.ok()) return flushed;
+    }
+    *space = sink->block + sink->used;
+    return Success();
 }
 
 void SinkAdvance(SampleSink *sink, std::size_t count) { sink->used += count; }
 
-void SinkFlush(SampleSink *sink) {
-    WriteBlock(sink->out, sink->block, sink->used * sizeof(double), sink->failure);
+Status SinkFlush(SampleSink *sink) {
+    Status written = WriteBlock(sink->out, sink->block, sink->used * sizeof(double), sink->failure);
     sink->used = 0;
+    return written;
 }
 
 void ReleaseSink(SampleSink *sink) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "status.h"
+
 struct SampleSink {
     FILE *out;
     const char *failure;  // message for a failed write
@@ -14,22 +16,23 @@ struct SampleSink {
     std::size_t used;
 };
 
-// A sink with room for at least `at_least` samples at once; ends the process
-// with `memory_failure` when the block cannot be had. It is allocated before
-// the output is opened, so that running out of memory leaves no output file.
-SampleSink AllocateSink(std::size_t at_least, const char *memory_failure);
+// A sink with room for at least `at_least` samples at once; fails with
+// `memory_failure` when the block cannot be had. It is allocated before the
+// output is opened, so that running out of memory leaves no output file.
+Status AllocateSink(std::size_t at_least, const char *memory_failure, SampleSink *sink);
 
 // Where the samples go, and the message for a failed write.
 void AttachSink(SampleSink *sink, FILE *out, const char *failure);
 
-// Room for `count` samples (count <= the capacity asked for), written out
-// first if the block is too full; fill it, then call SinkAdvance.
-double *SinkSpace(SampleSink *sink, std::size_t count);
+// Room for `count` samples (count <= the capacity asked for) at *space,
+// what the block holds written out first if it is too full; fill it, then
+// call SinkAdvance. Fails with the sink's message when that write fails.
+Status SinkSpace(SampleSink *sink, std::size_t count, double **space);
 void SinkAdvance(SampleSink *sink, std::size_t count);
 
-// Writes what the block holds; ends the process with the sink's failure
-// message when the write fails.
-void SinkFlush(SampleSink *sink);
+// Writes what the block holds; fails with the sink's message when the
+// write fails.
+Status SinkFlush(SampleSink *sink);
 
 // Gives the block back (after the last SinkFlush); the sink is empty after.
 void ReleaseSink(SampleSink *sink);

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "blocks.h"
-#include "error.h"
 #include "memory.h"
 #include "streams.h"
 
@@ -40,8 +39,9 @@ int WriteSinogramHeader(FILE *out, int columns, int rows) {
     return std::fprintf(out, "%d\t%d\n", columns, rows);
 }
 
-void WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure) {
-    if (WriteSinogramHeader(out, columns, rows) < 0) Error(failure);
+Status WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure) {
+    if (WriteSinogramHeader(out, columns, rows) < 0) return Failure(failure);
+    return Success();
 }
 
 bool ParseSinogramHeader(const char *line, int *columns, int *rows) {
@@ -70,10 +70,11 @@ bool ReadSinogramHeader(FILE *in, int *columns, int *rows) {
     return ParseSinogramHeader(line, columns, rows);
 }
 
-void ReadCheckedHeader(FILE *in, const char *prefix, int *columns, int *rows) {
+Status ReadCheckedHeader(FILE *in, const std::string &prefix, int *columns, int *rows) {
     if (!ReadSinogramHeader(in, columns, rows) || *columns <= 0 || *rows <= 0) {
-        ErrorAbout(prefix, "bad number of pixels.");
+        return FailureAbout(prefix, "bad number of pixels.");
     }
+    return Success();
 }
 
 bool ReadSamples(FILE *in, double *samples, std::size_t count) {
@@ -87,28 +88,32 @@ bool ReadSamples(FILE *in, double *samples, std::size_t count) {
     return true;
 }
 
-void ReadSinogramBody(FILE *in, const char *prefix, Sinogram *s) {
+Status ReadSinogramBody(FILE *in, const std::string &prefix, Sinogram *s) {
     std::size_t count = static_cast<std::size_t>(s->columns) * static_cast<std::size_t>(s->rows);
-    if (count > SIZE_MAX / sizeof(double)) ErrorAbout(prefix, "memory allocation error.");
+    if (count > SIZE_MAX / sizeof(double)) return FailureAbout(prefix, "memory allocation error.");
     s->bytes = count * sizeof(double);
     s->samples = static_cast<double *>(ReserveBlock(s->bytes));
-    if (s->samples == nullptr) ErrorAbout(prefix, "memory allocation error.");
-    if (!ReadSamples(in, s->samples, count)) ErrorAbout(prefix, "data read error.");
+    if (s->samples == nullptr) return FailureAbout(prefix, "memory allocation error.");
+    if (!ReadSamples(in, s->samples, count)) return FailureAbout(prefix, "data read error.");
+    return Success();
 }
 
-Sinogram ReadSinogramFrom(FILE *in, const char *prefix) {
-    Sinogram s{};
-    ReadCheckedHeader(in, prefix, &s.columns, &s.rows);
-    ReadSinogramBody(in, prefix, &s);
-    return s;
+Status ReadSinogramFrom(FILE *in, const std::string &prefix, Sinogram *s) {
+    *s = Sinogram{};
+    Status header = ReadCheckedHeader(in, prefix, &s->columns, &s->rows);
+    if (!header.ok()) return header;
+    return ReadSinogramBody(in, prefix, s);
 }
 
-Sinogram ReadSinogram(const char *name, const char *prefix) {
-    std::string failure = std::string(prefix) + "file not found.";
-    FILE *in = OpenInput(name, "rb", failure.c_str());
-    Sinogram s = ReadSinogramFrom(in, prefix);
+Status ReadSinogram(const char *name, const std::string &prefix, Sinogram *s) {
+    *s = Sinogram{};
+    std::string failure = prefix + "file not found.";
+    FILE *in = nullptr;
+    Status opened = OpenInput(name, "rb", failure.c_str(), &in);
+    if (!opened.ok()) return opened;
+    Status read = ReadSinogramFrom(in, prefix, s);
     CloseInput(in);
-    return s;
+    return read;
 }
 
 void ReleaseSinogram(Sinogram *sinogram) {

@@ -5,6 +5,9 @@
 #include <bit>
 #include <cstddef>
 #include <cstdio>
+#include <string>
+
+#include "status.h"
 
 static_assert(std::endian::native == std::endian::little,
               "samples are written as the host's doubles; this host would write them big-endian");
@@ -12,9 +15,10 @@ static_assert(std::endian::native == std::endian::little,
 // Writes "%d\t%d\n"; returns what fprintf returned.
 int WriteSinogramHeader(FILE *out, int columns, int rows);
 
-// Writes the header and ends the process with `failure` when the write
-// fails: every program checks its header the same way, at once.
-void WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure);
+// Writes the header; fails with `failure` when the write fails. A program
+// that checks its header at once calls this; the others learn of a failed
+// header write from the final flush (CloseOutput), which no failure passes.
+Status WriteCheckedHeader(FILE *out, int columns, int rows, const char *failure);
 
 // Reads one header line (at most 1023 bytes and its line feed) and parses two
 // integers from it as "%d %d" would; text after the second is ignored.
@@ -28,8 +32,8 @@ bool ReadSinogramHeader(FILE *in, int *columns, int *rows);
 bool ParseSinogramHeader(const char *line, int *columns, int *rows);
 
 // Reads the header and requires both counts to be greater than zero;
-// otherwise the process ends with "<prefix>bad number of pixels.".
-void ReadCheckedHeader(FILE *in, const char *prefix, int *columns, int *rows);
+// otherwise fails with "<prefix>bad number of pixels.".
+Status ReadCheckedHeader(FILE *in, const std::string &prefix, int *columns, int *rows);
 
 // Reads `count` samples in large pieces into a block from ReserveBlock (or
 // any memory), putting each piece's pages in place just before it is read,
@@ -46,14 +50,14 @@ struct Sinogram {
 };
 
 // Opens the named sinogram ("rb"; a name starting with '-' is standard
-// input), reads it whole and closes it unless it is standard input. Ends the
-// process with the prefix and "file not found.", "bad number of pixels.",
-// "memory allocation error." or "data read error." (a short file). Data
-// after the last sample is not read.
-Sinogram ReadSinogram(const char *name, const char *prefix);
-Sinogram ReadSinogramFrom(FILE *in, const char *prefix);
+// input), reads it whole and closes it unless it is standard input. Fails
+// with the prefix and "file not found.", "bad number of pixels.", "memory
+// allocation error." or "data read error." (a short file). Data after the
+// last sample is not read.
+Status ReadSinogram(const char *name, const std::string &prefix, Sinogram *sinogram);
+Status ReadSinogramFrom(FILE *in, const std::string &prefix, Sinogram *sinogram);
 
 // The samples alone, for a reader that checks the header's counts (already
 // in `columns` and `rows`) in its own way first; the same messages.
-void ReadSinogramBody(FILE *in, const char *prefix, Sinogram *sinogram);
+Status ReadSinogramBody(FILE *in, const std::string &prefix, Sinogram *sinogram);
 void ReleaseSinogram(Sinogram *sinogram);

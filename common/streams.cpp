@@ -4,20 +4,23 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <stdio_ext.h>
 #include <unistd.h>
 
 #include "blocks.h"
-#include "error.h"
 #include "memory.h"
 
 namespace {
 
-// Gives a stream a large buffer of its own; glibc ignores setvbuf's size
-// unless the buffer is passed in. A standard stream shared by two inputs
-// keeps the buffer it got first (setvbuf is only allowed before any I/O).
+// Streams the current run opened and has not closed, for CloseRunStreams.
+std::vector<FILE *> open_streams;
+
+}  // namespace
+
 void EnlargeBuffer(FILE *stream) {
+    // glibc ignores setvbuf's size unless the buffer is passed in. A standard
+    // stream shared by two inputs keeps the buffer it got first (setvbuf is
+    // only allowed before any I/O).
     if (__fbufsize(stream) >= kStreamBuffer) return;
     // The buffer outlives the stream's use: exit may still flush it after an
     // Error. A standard stream's lasts as long as the process; a file's
@@ -29,14 +32,11 @@ void EnlargeBuffer(FILE *stream) {
     std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
 }
 
-// Streams the current run opened and has not closed, for CloseRunStreams.
-std::vector<FILE *> open_streams;
-
-void Remember(FILE *stream) {
+void RememberStream(FILE *stream) {
     if (stream != stdin && stream != stdout) open_streams.push_back(stream);
 }
 
-void Forget(FILE *stream) {
+void ForgetStream(FILE *stream) {
     for (std::size_t i = 0; i < open_streams.size(); ++i) {
         if (open_streams[i] == stream) {
             open_streams[i] = open_streams.back();
@@ -45,8 +45,6 @@ void Forget(FILE *stream) {
         }
     }
 }
-
-}  // namespace
 
 void CloseRunStreams() {
     while (!open_streams.empty()) {
@@ -66,57 +64,20 @@ void ProtectStandardStreams() {
 
 bool IsStandardStream(const char *name) { return name[0] == '-'; }
 
-FILE *OpenInput(const char *name, const char *mode, const char *failure) {
-    FILE *in = IsStandardStream(name) ? stdin : std::fopen(name, mode);
-    if (in == nullptr) Error(failure);
-    Remember(in);
-    EnlargeBuffer(in);
-    return in;
+std::string NamePrefix(const char *name, const char *standard) {
+    return IsStandardStream(name) ? std::string(standard) : std::string(name) + ": ";
+}
+
+Status OpenInput(const char *name, const char *mode, const char *failure, FILE **in) {
+    *in = IsStandardStream(name) ? stdin : std::fopen(name, mode);
+    if (*in == nullptr) return Failure(failure);
+    RememberStream(*in);
+    EnlargeBuffer(*in);
+    return Success();
 }
 
 void CloseInput(FILE *in) {
     if (in == stdin) return;
-    Forget(in);
+    ForgetStream(in);
     std::fclose(in);
-}
-
-bool IsSameFile(FILE *in, const char *output) {
-    struct stat source, target;
-    if (fstat(fileno(in), &source) != 0 || !S_ISREG(source.st_mode)) return false;
-    int found = IsStandardStream(output) ? fstat(STDOUT_FILENO, &target) : stat(output, &target);
-    return found == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino;
-}
-
-FILE *OpenOutput(const char *name, const char *failure) {
-    FILE *out = IsStandardStream(name) ? stdout : std::fopen(name, "wb");
-    if (out == nullptr) Error(failure);
-    Remember(out);
-    EnlargeBuffer(out);
-    return out;
-}
-
-void WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure) {
-    if (bytes < kDirectWrite) {
-        if (bytes != 0 && std::fwrite(data, 1, bytes, out) != bytes) Error(failure);
-        return;
-    }
-    // What the stream holds goes first, then the block itself.
-    if (std::fflush(out) != 0) Error(failure);
-    const char *next = static_cast<const char *>(data);
-    while (bytes > 0) {
-        ssize_t written = write(fileno(out), next, bytes);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) Error(failure);
-        next += written;
-        bytes -= static_cast<std::size_t>(written);
-    }
-}
-
-void FinishOutput(FILE *out, const char *failure) {
-    bool failed = std::fflush(out) != 0 || std::ferror(out) != 0;
-    if (out != stdout) {
-        Forget(out);
-        if (std::fclose(out) != 0) failed = true;
-    }
-    if (failed) Error(failure);
 }

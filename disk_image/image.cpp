@@ -30,12 +30,6 @@ void ParseSignedRadii(char *const *arguments, int count, double *radius) {
     for (int r = 0; r < count; ++r) radius[r] = RealArgument(arguments[count - 1 - r]);
 }
 
-bool ImageSizeFits(int size) {
-    if (size <= 0) return false;
-    std::size_t side = static_cast<std::size_t>(size);
-    return side <= SIZE_MAX / sizeof(double) / side;
-}
-
 void DiskImageRow(const DiskPhantom &phantom, int size, int row, double *pixels) {
     std::fill(pixels, pixels + size, 0.0);
     double half = 0.5 * size;
@@ -68,11 +62,14 @@ void DiskImageRow(const DiskPhantom &phantom, int size, int row, double *pixels)
     }
 }
 
-void WriteDiskImage(SampleSink *sink, const DiskPhantom &phantom, int size) {
+Status WriteDiskImage(SampleSink *sink, const DiskPhantom &phantom, int size) {
     std::size_t n = static_cast<std::size_t>(size);
     for (int row = 0; row < size; ++row) {
-        DiskImageRow(phantom, size, row, SinkSpace(sink, n));
+        double *pixels = nullptr;
+        Status room = SinkSpace(sink, n, &pixels);
+        if (!room.ok()) return room;
+        DiskImageRow(phantom, size, row, pixels);
         SinkAdvance(sink, n);
     }
-    SinkFlush(sink);
+    return SinkFlush(sink);
 }

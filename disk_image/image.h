@@ -9,6 +9,7 @@
 #pragma once
 
 #include "sink.h"
+#include "status.h"
 
 struct DiskPhantom {
     double xc, yc;         // centre, pixels from the rotation axis
@@ -20,14 +21,11 @@ struct DiskPhantom {
 // that pixels sum the disks in the order disk_sino sums its chords.
 void ParseSignedRadii(char *const *arguments, int count, double *radius);
 
-// Whether a size x size image is writable: size > 0, and its samples
-// addressable in bytes.
-bool ImageSizeFits(int size);
-
 // Row `row` (0 at the top) of the image: `size` pixels. A zero or
 // not-a-number radius adds nothing; an infinite one covers every pixel.
 void DiskImageRow(const DiskPhantom &phantom, int size, int row, double *pixels);
 
 // Every row, top first, computed in place in the sink (room for a row at
-// least) and written out through it.
-void WriteDiskImage(SampleSink *sink, const DiskPhantom &phantom, int size);
+// least) and written out through it; fails with the sink's message when a
+// write fails.
+Status WriteDiskImage(SampleSink *sink, const DiskPhantom &phantom, int size);

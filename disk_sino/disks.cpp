@@ -74,13 +74,16 @@ void DiskView(const Disks &disks, int detectors, double offset, double *t2, doub
     }
 }
 
-void WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
-                    double yc) {
+Status WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
+                      double yc) {
     std::size_t n = static_cast<std::size_t>(detectors);
     double dtheta = static_cast<Real>(kPi) / views;
     for (int k = 0; k < views; ++k) {
-        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, SinkSpace(sink, n));
+        double *view = nullptr;
+        Status room = SinkSpace(sink, n, &view);
+        if (!room.ok()) return room;
+        DiskView(disks, detectors, ViewOffset(detectors, dtheta, k, xc, yc), t2, view);
         SinkAdvance(sink, n);
     }
-    SinkFlush(sink);
+    return SinkFlush(sink);
 }

@@ -6,6 +6,7 @@
 
 #include "real.h"
 #include "sink.h"
+#include "status.h"
 
 // The disks in the order they are summed: from the last radius argument back
 // to the first, with R*R formed once in the extended type.
@@ -30,6 +31,7 @@ void DiskView(const Disks &disks, int detectors, double offset, double *t2, doub
 
 // The whole sinogram after its header: views at k pi / views, computed in
 // place in the sink (room for a view at least) and written out through it;
-// t2 is scratch of `detectors` doubles.
-void WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
+// t2 is scratch of `detectors` doubles. Fails with the sink's message when
+// a write fails.
+Status WriteDiskViews(SampleSink *sink, double *t2, const Disks &disks, int detectors, int views, double xc,
                     double yc);

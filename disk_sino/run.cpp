@@ -3,14 +3,26 @@
 #include "args.h"
 #include "disks.h"
 #include "error.h"
+#include "help.h"
 #include "memory.h"
+#include "output.h"
 #include "real.h"
 #include "sinogram.h"
 #include "streams.h"
 
+namespace {
+
+constexpr const char *kUsage = "usage : disk_sino N xC yC R1 {R2 R3 ...} M SG";
+
+}  // namespace
+
 int RunDiskSino(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc < 7) Error("usage : disk_sino N xC yC R1 {R2 R3 ...} M SG");
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc < 7) Error(kUsage);
     int detectors = IntArgument(argv[1]);
     if (detectors <= 0) Error("bad detector number.");
     double xc = RealArgument(argv[2]);
@@ -24,13 +36,15 @@ int RunDiskSino(int argc, char **argv) {
     double *t2 = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
     if (radius == nullptr || squared == nullptr || t2 == nullptr) Error("memory allocation error.");
     ParseRadii(argv + 4, count, radius, squared);
-    SampleSink sink = AllocateSink(detectors, "memory allocation error.");
+    SampleSink sink;
+    Check(AllocateSink(detectors, "memory allocation error.", &sink));
 
-    FILE *out = OpenOutput(argv[argc - 1], "file not open.");
-    AttachSink(&sink, out, "data write error.");
-    WriteCheckedHeader(out, detectors, views, "data write error.");
-    WriteDiskViews(&sink, t2, Disks{count, radius, squared}, detectors, views, xc, yc);
-    FinishOutput(out, "data write error.");
+    Output out;
+    Check(OpenOutput(argv[argc - 1], "file not open.", &out));
+    AttachSink(&sink, out.stream, "data write error.");
+    Check(WriteCheckedHeader(out.stream, detectors, views, "data write error."));
+    Check(WriteDiskViews(&sink, t2, Disks{count, radius, squared}, detectors, views, xc, yc));
+    Check(FinishOutput(&out, "data write error."));
     ReleaseSink(&sink);
     ReleaseArray(t2);
     ReleaseArray(squared);

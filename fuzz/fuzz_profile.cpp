@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::string path = ScratchFile("profile", Rest(&input));
     RunProgram(
         [](int, char **argv) {
-            Profile profile = ReadProfile(argv[1], 2);
+            Profile profile;
+            if (!ReadProfile(argv[1], 2, &profile).ok()) return 1;
             // Every sample was read; touch them all.
             double sum = 0;
             for (int j = 0; j < profile.count; ++j) sum += profile.samples[j];

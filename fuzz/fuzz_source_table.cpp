@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     RunProgram(
         [](int, char **argv) {
-            SourceTable table = LoadSourceTable(argv[1]);
+            SourceTable table;
+            if (!LoadSourceTable(argv[1], &table).ok()) return 1;
             if (table.columns < 2) return 0;  // no valid centre exists
             double c0 = (table.columns - 1) * (0.001 + 0.998 * choice[0]);
             MirrorClosingRow(table, c0);

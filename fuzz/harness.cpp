@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "memory.h"
+#include "output.h"
 #include "streams.h"
 
 // Huge sizes from fuzzed headers must come back as failed allocations (the
@@ -28,6 +29,7 @@ int RunProgram(int (*entry)(int, char **), const std::vector<std::string> &args)
         status = 1;
     }
     CloseRunStreams();
+    RemovePendingOutputs();
     ReleaseRunMemory();
     return status;
 }

@@ -1,16 +1,30 @@
 #include "run.h"
 
 #include <cstdio>
+#include <string>
 
 #include "center.h"
 #include "error.h"
+#include "help.h"
+#include "output.h"
 #include "sinogram.h"
 #include "streams.h"
 
+namespace {
+
+constexpr const char *kUsage = "usage : sino_center SG";
+
+}  // namespace
+
 int RunSinoCenter(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc != 2) Error("usage : sino_center SG");
-    Sinogram sinogram = ReadSinogram(argv[1], "");
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 2) Error(kUsage);
+    Sinogram sinogram;
+    Check(ReadSinogram(argv[1], NamePrefix(argv[1], ""), &sinogram));
     if (sinogram.columns < kMinDetectors || sinogram.rows < kMinViews) {
         Error("sinogram too small to find the center.");
     }
@@ -23,6 +37,6 @@ int RunSinoCenter(int argc, char **argv) {
     if (!estimate.found) Error("no clear center: the halves of the turn do not match.");
 
     std::printf("%lf\n", estimate.center);
-    FinishOutput(stdout, "data write error.");
+    Check(FlushStandardOutput("data write error."));
     return 0;
 }

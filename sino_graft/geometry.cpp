@@ -18,9 +18,9 @@ bool CeilingFits(double value, long long *result) {
 
 }  // namespace
 
-const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g) {
-    if (!std::isfinite(in.ot)) return "bad rotation angle.";
-    if (!std::isfinite(in.dx) || !std::isfinite(in.dy)) return "bad shift.";
+Status ComputeGeometry(const GraftInputs &in, GraftGeometry *g) {
+    if (!std::isfinite(in.ot)) return Failure("bad rotation angle.");
+    if (!std::isfinite(in.dx) || !std::isfinite(in.dy)) return Failure("bad shift.");
     g->in = in;
     const double ot = in.ot, dx = in.dx, dy = in.dy;
 
@@ -47,18 +47,18 @@ const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g) {
     const char *too_large = "SG2 too large.";
     double before = static_cast<Real>(in.ratio) * in.c0 + g->emax - in.c1;
     long long pad = 0;
-    if (!(before < 0) && !CeilingFits(before, &pad)) return too_large;
+    if (!(before < 0) && !CeilingFits(before, &pad)) return Failure(too_large);
     long long end1 = pad + in.n1;
     g->c2 = static_cast<Real>(pad) + in.c1;
     double after = (static_cast<Real>(in.n0 - 1) - in.c0) * in.ratio + g->c2 - g->emin;
     long long last = 0;
-    if (!CeilingFits(after, &last)) return too_large;
+    if (!CeilingFits(after, &last)) return Failure(too_large);
     long long width = last + 1 > end1 ? last + 1 : end1;
-    if (end1 > INT_MAX || width > INT_MAX) return too_large;
+    if (end1 > INT_MAX || width > INT_MAX) return Failure(too_large);
     g->pad = static_cast<int>(pad);
     g->end1 = static_cast<int>(end1);
     g->width = static_cast<int>(width);
-    return nullptr;
+    return Success();
 }
 
 void SplitRowPosition(Real p, int m0, int *row, double *fy) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "real.h"
+#include "status.h"
 
 // What SG0's header, SG1 and the command line give.
 struct GraftInputs {
@@ -31,10 +32,10 @@ struct GraftGeometry {
 };
 
 // Computes the geometry from the inputs (the counts, centres and ratio
-// already checked). Returns nullptr, or the message for a geometry without
-// a meaningful result: a non-finite angle or shift, or an extent beyond the
-// 32-bit range.
-const char *ComputeGeometry(const GraftInputs &in, GraftGeometry *g);
+// already checked). Fails for a geometry without a meaningful result: "bad
+// rotation angle." or "bad shift." (not finite), "SG2 too large." (an
+// extent beyond the 32-bit range).
+Status ComputeGeometry(const GraftInputs &in, GraftGeometry *g);
 
 // One view of SG2 in SG0: rows row and row + 1 at fraction fy, and column i
 // at detector position i * s + base (rounded to a double).

@@ -1,7 +1,6 @@
 #include "graft.h"
 
 #include "blocks.h"
-#include "error.h"
 #include "sink.h"
 
 void SampleColumns(const SourceTable &table, const ViewPlacement &view, int first, int last,
@@ -29,7 +28,7 @@ void SampleColumns(const SourceTable &table, const ViewPlacement &view, int firs
 
 int GraftChunk(const GraftGeometry &g) { return g.width < kGraftColumns ? g.width : kGraftColumns; }
 
-void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
+Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
     int chunk = GraftChunk(g);
     int copy_first = sg1 != nullptr ? g.pad : g.width;
     int copy_last = sg1 != nullptr ? g.end1 : g.width;
@@ -38,7 +37,9 @@ void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeom
         ViewPlacement view = PlaceView(g, k);
         for (int first = 0; first < g.width; first += chunk) {
             int last = g.width - first < chunk ? g.width : first + chunk;
-            double *columns = SinkSpace(sink, static_cast<std::size_t>(last - first));
+            double *columns = nullptr;
+            Status room = SinkSpace(sink, static_cast<std::size_t>(last - first), &columns);
+            if (!room.ok()) return room;
             // Sampled columns before SG1's, SG1's own, sampled columns after.
             int copy_begin = copy_first < first ? first : copy_first > last ? last : copy_first;
             int copy_end = copy_last > last ? last : copy_last < copy_begin ? copy_begin : copy_last;
@@ -49,13 +50,14 @@ void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeom
                 if (got != want) {
                     // SG2 keeps everything before the missing sample.
                     SinkAdvance(sink, static_cast<std::size_t>(copy_begin - first) + got);
-                    SinkFlush(sink);
-                    Error("SG1 data read error.");
+                    Status flushed = SinkFlush(sink);
+                    if (!flushed.ok()) return flushed;
+                    return Failure("SG1 data read error.");
                 }
             }
             SampleColumns(table, view, copy_end, last, columns + (copy_end - first));
             SinkAdvance(sink, static_cast<std::size_t>(last - first));
         }
     }
-    SinkFlush(sink);
+    return SinkFlush(sink);
 }

@@ -7,6 +7,7 @@
 #include "geometry.h"
 #include "sink.h"
 #include "source_table.h"
+#include "status.h"
 
 // Fills columns [first, last) of view `view` from the table; positions
 // outside (-1, N0) give 0.
@@ -20,6 +21,6 @@ int GraftChunk(const GraftGeometry &g);
 // Writes the M1 views of SG2 after its header through the sink, in blocks of
 // columns. With an SG1 stream, its samples are copied in order into their
 // columns; when SG1 runs short, the columns before the missing sample are
-// written and the process ends with "SG1 data read error.". A failed write
-// ends it with the sink's message.
-void WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1);
+// written and the result is "SG1 data read error.". A failed write fails
+// with the sink's message.
+Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1);

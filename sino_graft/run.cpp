@@ -5,9 +5,12 @@
 #include <cstdlib>
 
 #include "args.h"
+#include "checks.h"
 #include "error.h"
 #include "geometry.h"
 #include "graft.h"
+#include "help.h"
+#include "output.h"
 #include "sinogram.h"
 #include "sink.h"
 #include "source_table.h"
@@ -15,9 +18,11 @@
 
 namespace {
 
-// The new rotation centre is a result the user needs: when it cannot be
+constexpr const char *kUsage = "usage : sino_graft SG0 c0 SG1|(N1 M1) c1 dr0/dr1 ot dx dy SG2";
+
+// The new rotation center is a result the user needs: when it cannot be
 // written there is nowhere to say so, and the exit status alone tells.
-void ReportCentre(double c2) {
+void ReportCenter(double c2) {
     if (std::fprintf(stderr, "%lf\n", c2) < 0 || std::fflush(stderr) != 0) std::exit(1);
 }
 
@@ -25,19 +30,24 @@ void ReportCentre(double c2) {
 
 int RunSinoGraft(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc != 10 && argc != 11) Error("usage : sino_graft SG0 c0 SG1|(N1 M1) c1 dr0/dr1 ot dx dy SG2");
-    SourceTable table = LoadSourceTable(argv[1]);
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 10 && argc != 11) Error(kUsage);
+    SourceTable table;
+    Check(LoadSourceTable(argv[1], &table));
     GraftInputs in{};
     in.n0 = table.columns;
     in.m0 = table.rows;
     in.c0 = RealArgument(argv[2]);
-    if (!(in.c0 > 0 && in.c0 < in.n0 - 1)) Error("SG0 bad position of rotation center.");
+    if (!CenterInside(in.c0, in.n0)) Error("SG0 bad position of rotation center.");
     MirrorClosingRow(table, in.c0);
 
     FILE *sg1 = nullptr;
     if (argc == 10) {
-        sg1 = OpenInput(argv[3], "rb", "SG1 file not found.");
-        ReadCheckedHeader(sg1, "SG1 ", &in.n1, &in.m1);
+        Check(OpenInput(argv[3], "rb", "SG1 file not found.", &sg1));
+        Check(ReadCheckedHeader(sg1, "SG1 ", &in.n1, &in.m1));
     } else {
         in.n1 = IntArgument(argv[3]);
         if (in.n1 <= 0) Error("SG1 bad number of pixels.");
@@ -45,7 +55,7 @@ int RunSinoGraft(int argc, char **argv) {
         if (in.m1 <= 0) Error("SG1 bad number of pixels.");
     }
     in.c1 = RealArgument(argv[argc - 6]);
-    if (!(in.c1 > 0 && in.c1 < in.n1 - 1)) Error("SG1 bad position of rotation center.");
+    if (!CenterInside(in.c1, in.n1)) Error("SG1 bad position of rotation center.");
     in.ratio = RealArgument(argv[argc - 5]);
     if (!(in.ratio > 0) || std::isinf(in.ratio)) Error("bad ratio of pixel size.");
     in.ot = RealArgument(argv[argc - 4]);
@@ -53,19 +63,21 @@ int RunSinoGraft(int argc, char **argv) {
     in.dy = RealArgument(argv[argc - 2]);
 
     GraftGeometry g{};
-    const char *problem = ComputeGeometry(in, &g);
-    if (problem != nullptr) Error(problem);
-    ReportCentre(g.c2);
+    Check(ComputeGeometry(in, &g));
+    ReportCenter(g.c2);
 
-    SampleSink sink = AllocateSink(GraftChunk(g), "SG2 memory allocation error.");
+    SampleSink sink;
+    Check(AllocateSink(GraftChunk(g), "SG2 memory allocation error.", &sink));
     const char *output = argv[argc - 1];
-    // SG1 is still being read while SG2 is written: they must not be one file.
-    if (sg1 != nullptr && IsSameFile(sg1, output)) Error("SG2 file not stored.");
-    FILE *out = OpenOutput(output, "SG2 file not stored.");
-    AttachSink(&sink, out, "SG2 data write error.");
-    WriteCheckedHeader(out, g.width, in.m1, "SG2 data write error.");
-    WriteGraftViews(&sink, table, g, sg1);
-    FinishOutput(out, "SG2 data write error.");
+    // SG1 is still being read while SG2 is written: standard output must not
+    // be SG1's file (a named SG2 goes to a new file and may be SG1).
+    if (sg1 != nullptr && WritesInto(sg1, output)) Error("SG2 file not stored.");
+    Output out;
+    Check(OpenOutput(output, "SG2 file not stored.", &out));
+    AttachSink(&sink, out.stream, "SG2 data write error.");
+    Check(WriteCheckedHeader(out.stream, g.width, in.m1, "SG2 data write error."));
+    Check(WriteGraftViews(&sink, table, g, sg1));
+    Check(FinishOutput(&out, "SG2 data write error."));
     if (sg1 != nullptr) CloseInput(sg1);
     ReleaseSink(&sink);
     ReleaseSourceTable(table);

@@ -4,25 +4,26 @@
 #include <cstdint>
 
 #include "blocks.h"
-#include "error.h"
 #include "memory.h"
 #include "sinogram.h"
 #include "streams.h"
 
-SourceTable LoadSourceTableFrom(FILE *in) {
-    SourceTable table{};
-    ReadCheckedHeader(in, "SG0 ", &table.columns, &table.rows);
+Status LoadSourceTableFrom(FILE *in, SourceTable *loaded) {
+    SourceTable &table = *loaded;
+    table = SourceTable{};
+    Status header = ReadCheckedHeader(in, "SG0 ", &table.columns, &table.rows);
+    if (!header.ok()) return header;
     std::size_t rows = static_cast<std::size_t>(table.rows) + 1;
     std::size_t width = static_cast<std::size_t>(table.columns) + 2;
     // (M0 + 1)(N0 + 2) doubles can exceed what a size_t counts in bytes.
-    if (width > SIZE_MAX / sizeof(double) / rows) Error("SG0 memory allocation error.");
+    if (width > SIZE_MAX / sizeof(double) / rows) return Failure("SG0 memory allocation error.");
     table.row = static_cast<double **>(AllocateArray(rows, sizeof(double *)));
     table.block_bytes = sizeof(double) * rows * width;
     // Reserved, not filled: pages come into use piece by piece just ahead of
     // the rows read into them, so a header that promises more rows than the
     // file holds costs no more memory than the file supplies.
     table.block = table.row == nullptr ? nullptr : static_cast<double *>(ReserveBlock(table.block_bytes));
-    if (table.block == nullptr) Error("SG0 memory allocation error.");
+    if (table.block == nullptr) return Failure("SG0 memory allocation error.");
 
     std::size_t n0 = static_cast<std::size_t>(table.columns);
     std::size_t touched = 0;  // cells whose pages are in place
@@ -39,16 +40,19 @@ SourceTable LoadSourceTableFrom(FILE *in) {
         table.row[r] = row;
         row[table.columns] = 0;
         row[-1] = 0;
-        if (r < table.rows && std::fread(row, sizeof(double), n0, in) != n0) Error("SG0 data read error.");
+        if (r < table.rows && std::fread(row, sizeof(double), n0, in) != n0) return Failure("SG0 data read error.");
     }
-    return table;
+    return Success();
 }
 
-SourceTable LoadSourceTable(const char *name) {
-    FILE *in = OpenInput(name, "rb", "SG0 file not found.");
-    SourceTable table = LoadSourceTableFrom(in);
+Status LoadSourceTable(const char *name, SourceTable *table) {
+    *table = SourceTable{};
+    FILE *in = nullptr;
+    Status opened = OpenInput(name, "rb", "SG0 file not found.", &in);
+    if (!opened.ok()) return opened;
+    Status loaded = LoadSourceTableFrom(in, table);
     CloseInput(in);
-    return table;
+    return loaded;
 }
 
 void MirrorClosingRow(const SourceTable &table, double c0) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "real.h"
+#include "status.h"
 
 struct SourceTable {
     int columns;             // N0
@@ -19,11 +20,11 @@ struct SourceTable {
 };
 
 // Opens SG0 ("rb", '-' for standard input), reads its header and its M0 rows
-// (one block read each) and closes it unless it is standard input. Ends the
-// process with "SG0 file not found.", "SG0 bad number of pixels.",
-// "SG0 memory allocation error." or "SG0 data read error.".
-SourceTable LoadSourceTable(const char *name);
-SourceTable LoadSourceTableFrom(FILE *in);
+// (one block read each) and closes it unless it is standard input. Fails
+// with "SG0 file not found.", "SG0 bad number of pixels.", "SG0 memory
+// allocation error." or "SG0 data read error.".
+Status LoadSourceTable(const char *name, SourceTable *table);
+Status LoadSourceTableFrom(FILE *in, SourceTable *table);
 
 // Fills row M0 from row 0 mirrored about c0, with 0 < c0 < N0 - 1.
 void MirrorClosingRow(const SourceTable &table, double c0);

@@ -1,33 +1,30 @@
 #include "arguments.h"
 
 #include <cmath>
-#include <cstdint>
 
 #include "args.h"
-#include "error.h"
+#include "checks.h"
+#include "options.h"
 
-double CentreArgument(const char *text, int detectors) {
-    double centre = RealArgument(text);
-    // Written so that a NaN fails too.
-    if (!(centre > 0 && centre < detectors - 1.0)) Error("bad position of rotation center.");
-    return centre;
+Status CenterArgument(const char *text, int detectors, double *center) {
+    *center = RealArgument(text);
+    if (!CenterInside(*center, detectors)) return Failure("bad position of rotation center.");
+    return Success();
 }
 
-double DetectorIntervalArgument(const char *text) {
-    double interval = RealArgument(text);
-    if (!(interval > 0) || std::isinf(interval)) Error("bad detector interval.");
-    return interval;
+Status ImageSizeArgument(int size, int *checked) {
+    if (!ImageSizeFits(size)) return Failure("bad image size.");
+    *checked = size;
+    return Success();
 }
 
-int ImageSize(int size) {
-    if (size <= 0) Error("bad image size.");
-    std::size_t side = static_cast<std::size_t>(size);
-    if (side > SIZE_MAX / sizeof(double) / side) Error("bad image size.");
-    return size;
+Status PixelArgument(const char *text, double *pixel) {
+    *pixel = RealArgument(text);
+    if (!(*pixel > 0) || std::isinf(*pixel)) return Failure("bad pixel size.");
+    return Success();
 }
 
-Kernel KernelArgument(const char *text) {
-    Kernel kernel;
-    if (!KernelByName(text, &kernel)) Error("unknown kernel.");
-    return kernel;
+Status ImageCenterArgument(const char *text, double *x, double *y) {
+    if (!ReadPair(text, x, y) || !std::isfinite(*x) || !std::isfinite(*y)) return Failure("bad image center.");
+    return Success();
 }

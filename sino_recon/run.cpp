@@ -1,69 +1,112 @@
 #include "run.h"
 
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "args.h"
 #include "arguments.h"
-#include "backproject.h"
+#include "checks.h"
 #include "error.h"
-#include "filter.h"
+#include "fbp.h"
+#include "help.h"
 #include "memory.h"
+#include "options.h"
+#include "output.h"
 #include "sinogram.h"
 #include "streams.h"
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include "threads.h"
 
 namespace {
 
-constexpr const char *kUsage = "usage : sino_recon SG c interval {size {kernel}} IMG";
+constexpr const char *kUsage =
+    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
-constexpr const char *kWriteFailure = "data write error.";
 
-// Work arrays of the filter: one per thread, but no more than there are
-// views to filter, so that a huge OMP_NUM_THREADS cannot claim memory (or
-// start threads) beyond the sinogram's size.
-int ThreadCount(int views) {
-    int threads = 1;
-#ifdef _OPENMP
-    threads = omp_get_max_threads();
-#endif
-    return threads < views ? threads : views;
+// What the options give: the views' angles, the pixel and the image's
+// center.
+struct Options {
+    const char *angles = nullptr;
+    const char *pixel = nullptr;
+    const char *center = nullptr;
+};
+
+Options Sort(const std::vector<OptionWord> &words) {
+    Options options;
+    for (const OptionWord &w : words) {
+        if (w.letter == 'a') options.angles = w.value;
+        if (w.letter == 'p') options.pixel = w.value;
+        if (w.letter == 'o') options.center = w.value;
+    }
+    return options;
 }
 
 }  // namespace
 
 int RunSinoRecon(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc < 5 || argc > 7) Error(kUsage);
-    Sinogram sinogram = ReadSinogram(argv[1], "");
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    std::vector<OptionWord> words;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "a:p:o:", kUsage, &words, &first));
+    Options options = Sort(words);
+    int operands = argc - first;
+    if (operands < 4 || operands > 6) Error(kUsage);
+    char **arg = argv + first;
+
+    Sinogram sinogram;
+    Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
     int n = sinogram.columns;
     int m = sinogram.rows;
-    double centre = CentreArgument(argv[2], n);
-    double interval = DetectorIntervalArgument(argv[3]);
-    int size = ImageSize(argc >= 6 ? IntArgument(argv[4]) : n);
-    Kernel kernel = argc == 7 ? KernelArgument(argv[5]) : Kernel::kChesler;
+    ViewSet views;
+    Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
+    Detector detector{n, 0};
+    double interval = 0;
+    int size = 0;
+    Kernel kernel = Kernel::kChesler;
+    Check(CenterArgument(arg[1], n, &detector.axis));
+    Check(IntervalArgument(arg[2], &interval));
+    if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
+    Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
+    if (operands == 6) Check(KernelArgument(arg[4], &kernel));
+    Grid grid = AxisGrid(size);
+    if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
+    if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
+    if (LimitedRange(views)) {
+        double from = 0;
+        double gap = LargestGap(views, &from);
+        char line[160];
+        std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees.",
+                      gap * 180 / kPi, from * 180 / kPi);
+        Warn(line);
+    }
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
-    double *cosines = static_cast<double *>(AllocateArray(m, sizeof(double)));
-    double *sines = static_cast<double *>(AllocateArray(m, sizeof(double)));
-    if (image == nullptr || cosines == nullptr || sines == nullptr) Error(kMemoryFailure);
+    if (image == nullptr) Error(kMemoryFailure);
     ViewFilter filter;
-    if (!MakeViewFilter(n, kernel, ThreadCount(m), &filter)) Error(kMemoryFailure);
+    // Work arrays of the filter: one per thread, no more than there are views.
+    if (!MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
 
-    FILE *out = OpenOutput(argv[argc - 1], "file not open.");
-    double dtheta = ViewAngleStep(m);
-    ViewAngles(m, dtheta, cosines, sines);
-    FilterViews(filter, sinogram.samples, m);
+    std::string output = NamePrefix(arg[operands - 1], "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
+    bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
+    ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image);
     ReleaseViewFilter(&filter);
-    BackProjectViews(sinogram.samples, Geometry{n, m, centre, size, cosines, sines}, image);
-    ScaleImage(image, pixels, dtheta, interval);
-    WriteCheckedHeader(out, size, size, kWriteFailure);
-    WriteBlock(out, image, pixels * sizeof(double), kWriteFailure);
-    FinishOutput(out, kWriteFailure);
+    // Finite samples whose image is not finite: sums beyond the double range.
+    if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
+    Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
+    Check(WriteBlock(out.stream, image, pixels * sizeof(double), write_failure.c_str()));
+    Check(FinishOutput(&out, write_failure.c_str()));
     ReleaseBlock(image, pixels * sizeof(double));
+    ReleaseViews(&views);
     ReleaseSinogram(&sinogram);
     return 0;
 }

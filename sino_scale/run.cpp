@@ -1,36 +1,56 @@
 #include "run.h"
 
 #include <cmath>
+#include <string>
 
 #include "args.h"
 #include "error.h"
+#include "help.h"
+#include "output.h"
 #include "scale.h"
 #include "sink.h"
 #include "sinogram.h"
 #include "streams.h"
 
+namespace {
+
+constexpr const char *kUsage = "usage : sino_scale SG factor {offset} SG2";
+
+}  // namespace
+
 int RunSinoScale(int argc, char **argv) {
     ProtectStandardStreams();
-    if (argc != 4 && argc != 5) Error("usage : sino_scale SG factor {offset} SG2");
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 4 && argc != 5) Error(kUsage);
     double factor = RealArgument(argv[2]);
     if (!std::isfinite(factor)) Error("bad scale factor.");
     double offset = argc == 5 ? RealArgument(argv[3]) : 0.0;
     if (!std::isfinite(offset)) Error("bad offset.");
 
-    FILE *in = OpenInput(argv[1], "rb", "file not found.");
+    std::string input = NamePrefix(argv[1], "");
+    FILE *in = nullptr;
+    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
     int columns = 0, rows = 0;
-    ReadCheckedHeader(in, "", &columns, &rows);
-    SampleSink sink = AllocateSink(0, "memory allocation error.");
+    Check(ReadCheckedHeader(in, input, &columns, &rows));
+    SampleSink sink;
+    Check(AllocateSink(0, "memory allocation error.", &sink));
 
-    // SG is still being read while SG2 is written: never the same file.
-    const char *output = argv[argc - 1];
-    if (IsSameFile(in, output)) Error("file not open.");
-    FILE *out = OpenOutput(output, "file not open.");
-    AttachSink(&sink, out, "data write error.");
-    WriteSinogramHeader(out, columns, rows);  // a failure shows at the final flush
+    // SG is still being read while SG2 is written: standard output must not
+    // be SG's file (a named SG2 goes to a new file and may be SG).
+    const char *name = argv[argc - 1];
+    std::string output = NamePrefix(name, "");
+    if (WritesInto(in, name)) ErrorAbout(output.c_str(), "file not open.");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
+    AttachSink(&sink, out.stream, write_failure.c_str());
+    Check(WriteCheckedHeader(out.stream, columns, rows, write_failure.c_str()));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
-    if (!ScaleStream(in, &sink, count, factor, offset)) Error("data read error.");
-    FinishOutput(out, "data write error.");
+    Check(ScaleStream(in, &sink, count, factor, offset, input + "data read error."));
+    Check(FinishOutput(&out, write_failure.c_str()));
     CloseInput(in);
     return 0;
 }

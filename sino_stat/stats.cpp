@@ -23,13 +23,10 @@ ImageStats ComputeStats(const double *a, const double *b, int columns, int rows,
     ImageStats s{0, 0, 0, 0, 0, 0, 0};
     Real sum = 0;
     Real squares = 0;
-    double squared_radius = radius * radius;
     for (int r = 0; r < rows; ++r) {
-        double dy2 = SquaredOffset(r, rows);
-        if (dy2 > squared_radius) continue;
         std::size_t base = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
         for (int c = 0; c < columns; ++c) {
-            if (SquaredOffset(c, columns) + dy2 > squared_radius) continue;
+            if (!InRegion(c, r, columns, rows, radius)) continue;
             double x = a[base + c];
             if (!std::isfinite(x)) continue;
             if (s.count == 0 || x < s.min) s.min = x;

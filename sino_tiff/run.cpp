@@ -1,22 +1,27 @@
 #include "run.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "args.h"
 #include "error.h"
+#include "help.h"
+#include "kind.h"
 #include "memory.h"
+#include "output.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "tiff_memory.h"
-#include "proj_sino/tiff_pages.h"
+#include "tiff_pages.h"
 #include "tiff_write.h"
 
 namespace {
 
 const char kUsage[] = "usage : sino_tiff IN {32|64} OUT";
 
-// A TIFF starts with "II" or "MM"; a sinogram's header with a number.
+// A TIFF starts with its byte order, "II" or "MM"; a sinogram's header with
+// a number. A damaged TIFF is still told apart from a sinogram this way.
 bool StartsLikeTiff(FILE *in) {
     int c = std::getc(in);
     if (c == EOF) return false;
@@ -25,61 +30,72 @@ bool StartsLikeTiff(FILE *in) {
 }
 
 // The first page of the TIFF read whole from `in`, as a sinogram in memory.
-Sinogram ReadTiffImage(FILE *in) {
+Status ReadTiffImage(FILE *in, const std::string &prefix, Sinogram *image) {
     TiffBytes tiff{{}, 0};
-    const char *failure = ReadAll(in, &tiff.bytes);
-    if (failure != nullptr) Error(failure);
-    if (!LooksLikeTiff(tiff.bytes.data(), tiff.bytes.size())) Error("not a tiff file.");
+    Status read = ReadAll(in, &tiff.bytes);
+    if (!read.ok()) return FailureAbout(prefix, read.message.c_str());
+    if (KindOf(tiff.bytes.data(), tiff.bytes.size()) != FileKind::kTiff) return FailureAbout(prefix, "not a tiff file.");
     QuietTiff();
     TiffHandle tif = OpenTiffBytes(&tiff);
-    if (!tif || !DirectoryInBytes(tif.get(), tiff.bytes.data(), tiff.bytes.size())) Error("data read error.");
+    if (!tif || !DirectoryInBytes(tif.get(), tiff.bytes.data(), tiff.bytes.size()))
+        return FailureAbout(prefix, "data read error.");
     PageFormat format;
-    failure = ReadPageFormat(tif.get(), &format);
-    if (failure != nullptr) Error(failure);
-    Sinogram image{format.columns, format.rows, nullptr, 0};
+    read = ReadPageFormat(tif.get(), &format);
+    if (!read.ok()) return FailureAbout(prefix, read.message.c_str());
+    *image = Sinogram{format.columns, format.rows, nullptr, 0};
     std::size_t count = static_cast<std::size_t>(format.columns) * static_cast<std::size_t>(format.rows);
-    image.samples = static_cast<double *>(AllocateArray(count, sizeof(double)));
-    if (image.samples == nullptr) Error("memory allocation error.");
+    image->samples = static_cast<double *>(AllocateArray(count, sizeof(double)));
+    if (image->samples == nullptr) return FailureAbout(prefix, "memory allocation error.");
     TiffScratch scratch;
-    failure = ReadPageRows(tif.get(), format, 0, format.rows, image.samples,
-                           static_cast<std::size_t>(format.columns), &scratch);
-    if (failure != nullptr) Error(failure);
-    return image;
+    read = ReadPageRows(tif.get(), format, 0, format.rows, image->samples, static_cast<std::size_t>(format.columns),
+                        &scratch);
+    if (!read.ok()) return FailureAbout(prefix, read.message.c_str());
+    return Success();
 }
 
 // The sinogram from `in`, refused before its samples are read when it
 // cannot fit a TIFF of `bits`.
-Sinogram ReadSinogramForTiff(FILE *in, int bits) {
-    Sinogram s{};
-    ReadCheckedHeader(in, "", &s.columns, &s.rows);
-    if (!FitsClassicTiff(s.columns, s.rows, bits)) Error("image too large.");
-    ReadSinogramBody(in, "", &s);
-    return s;
+Status ReadSinogramForTiff(FILE *in, int bits, const std::string &prefix, Sinogram *s) {
+    *s = Sinogram{};
+    Status read = ReadCheckedHeader(in, prefix, &s->columns, &s->rows);
+    if (!read.ok()) return read;
+    if (!FitsClassicTiff(s->columns, s->rows, bits)) return FailureAbout(prefix, "image too large.");
+    return ReadSinogramBody(in, prefix, s);
 }
 
 }  // namespace
 
 int RunSinoTiff(int argc, char **argv) {
     ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
     if (argc != 3 && argc != 4) Error(kUsage);
     int bits = argc == 4 ? IntArgument(argv[2]) : 32;
     if (bits != 32 && bits != 64) Error("bad number of bits.");
 
-    FILE *in = OpenInput(argv[1], "rb", "file not found.");
+    std::string input = NamePrefix(argv[1], "");
+    FILE *in = nullptr;
+    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
     bool from_tiff = StartsLikeTiff(in);
     if (from_tiff && argc == 4) Error(kUsage);
-    // Read whole before the output is opened: the output may be the input.
-    Sinogram image = from_tiff ? ReadTiffImage(in) : ReadSinogramForTiff(in, bits);
+    // Read whole before the output is written: the output may be the input.
+    Sinogram image;
+    Check(from_tiff ? ReadTiffImage(in, input, &image) : ReadSinogramForTiff(in, bits, input, &image));
     CloseInput(in);
 
-    FILE *out = OpenOutput(argv[argc - 1], "file not open.");
+    std::string output = NamePrefix(argv[argc - 1], "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(argv[argc - 1], (output + "file not open.").c_str(), &out));
     std::size_t count = static_cast<std::size_t>(image.columns) * static_cast<std::size_t>(image.rows);
     if (from_tiff) {
-        WriteCheckedHeader(out, image.columns, image.rows, "data write error.");
-        WriteBlock(out, image.samples, count * sizeof(double), "data write error.");
+        Check(WriteCheckedHeader(out.stream, image.columns, image.rows, write_failure.c_str()));
+        Check(WriteBlock(out.stream, image.samples, count * sizeof(double), write_failure.c_str()));
     } else {
-        WriteFloatTiff(out, image.samples, image.columns, image.rows, bits, "data write error.");
+        Check(WriteFloatTiff(out.stream, image.samples, image.columns, image.rows, bits, write_failure.c_str()));
     }
-    FinishOutput(out, "data write error.");
+    Check(FinishOutput(&out, write_failure.c_str()));
     return 0;
 }

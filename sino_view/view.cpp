@@ -6,12 +6,9 @@
 #include <png.h>
 
 #include "args.h"
-#include "error.h"
 #include "memory.h"
 
 namespace {
-
-constexpr const char *kWriteError = "data write error.";
 
 // libpng reports its failures here and expects no return: the long jump
 // goes back to WritePng, which reports the failure from C++ code, never
@@ -21,10 +18,11 @@ void PngWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
-Window WindowArguments(const char *lo, const char *hi) {
-    Window window{RealArgument(lo), RealArgument(hi)};
-    if (!std::isfinite(window.lo) || !std::isfinite(window.hi) || !(window.hi > window.lo)) Error("bad window.");
-    return window;
+Status WindowArguments(const char *lo, const char *hi, Window *window) {
+    *window = Window{RealArgument(lo), RealArgument(hi)};
+    if (!std::isfinite(window->lo) || !std::isfinite(window->hi) || !(window->hi > window->lo))
+        return Failure("bad window.");
+    return Success();
 }
 
 Window SampleWindow(const double *samples, std::size_t count) {
@@ -52,12 +50,20 @@ unsigned char GreyLevel(double sample, Window window) {
     return static_cast<unsigned char>(level < 0 ? 0 : level > 255 ? 255 : level);
 }
 
-void WritePng(FILE *out, const double *samples, int columns, int rows, Window window) {
+Status WritePng(FILE *out, const double *samples, int columns, int rows, Window window, const char *write_failure) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailure, PngWarning);
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
     unsigned char *row = static_cast<unsigned char *>(AllocateArray(static_cast<std::size_t>(columns), 1));
-    if (info == nullptr || row == nullptr) Error("memory allocation error.");
-    if (setjmp(png_jmpbuf(png))) Error(kWriteError);
+    if (info == nullptr || row == nullptr) {
+        png_destroy_write_struct(&png, &info);
+        ReleaseArray(row);
+        return Failure("memory allocation error.");
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        ReleaseArray(row);
+        return Failure(write_failure);
+    }
     png_init_io(png, out);
     png_set_IHDR(png, info, static_cast<png_uint_32>(columns), static_cast<png_uint_32>(rows), 8,
                  PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -70,4 +76,5 @@ void WritePng(FILE *out, const double *samples, int columns, int rows, Window wi
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     ReleaseArray(row);
+    return Success();
 }

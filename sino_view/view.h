@@ -5,13 +5,15 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "status.h"
+
 struct Window {
     double lo, hi;
 };
 
 // The window given on the command line; hi <= lo or a bound that is not
-// finite ends the process with "bad window.".
-Window WindowArguments(const char *lo, const char *hi);
+// finite fails with "bad window.".
+Status WindowArguments(const char *lo, const char *hi, Window *window);
 
 // The smallest and largest finite sample; {0, 0} when there is none.
 Window SampleWindow(const double *samples, std::size_t count);
@@ -22,9 +24,9 @@ Window SampleWindow(const double *samples, std::size_t count);
 unsigned char GreyLevel(double sample, Window window);
 
 // Writes the PNG (8-bit greyscale, columns x rows) of `samples` in `window`.
-// Any failure of the encoder or the output ends the process with
-// "data write error.".
-void WritePng(FILE *out, const double *samples, int columns, int rows, Window window);
+// Any failure of the encoder or the output fails with `write_failure`; the
+// encoder's memory running out, with "memory allocation error.".
+Status WritePng(FILE *out, const double *samples, int columns, int rows, Window window, const char *write_failure);
 
 // Largest width and height the encoder accepts.
 inline constexpr int kMaxPngSide = 1000000;

@@ -146,14 +146,4 @@ TEST(DiskImage, RowsEqualTheOracleImage) {
     }
 }
 
-TEST(DiskImage, SizesThatFit) {
-    EXPECT_FALSE(ImageSizeFits(0));
-    EXPECT_FALSE(ImageSizeFits(-5));
-    EXPECT_TRUE(ImageSizeFits(1));
-    EXPECT_TRUE(ImageSizeFits(1 << 20));
-    if (sizeof(std::size_t) == 8) {
-        EXPECT_FALSE(ImageSizeFits(2147483647));
-    }
-}
-
 }  // namespace

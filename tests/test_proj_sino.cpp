@@ -10,12 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include "proj_sino/band.h"
-#include "proj_sino/normalise.h"
-#include "proj_sino/pattern.h"
+#include "band.h"
+#include "normalise.h"
+#include "pattern.h"
 #include "cli/run.h"
 #include "cli/tiff_stack.h"
-#include "proj_sino/tiff_pages.h"
+#include "kind.h"
+#include "tiff_pages.h"
 
 namespace {
 
@@ -127,13 +128,22 @@ TEST(ProjSinoTiff, SamplesBecomeDoublesExactly) {
     EXPECT_EQ(out[1], 128.0);
 }
 
-TEST(ProjSinoTiff, TellsTiffFromOtherFiles) {
-    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II*\0"), 4));
-    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("MM\0*"), 4));
-    EXPECT_TRUE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II+\0"), 4));
-    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("II*"), 3));
-    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("8\t8\n"), 4));
-    EXPECT_FALSE(LooksLikeTiff(reinterpret_cast<const unsigned char *>("\x89HDF"), 4));
+TEST(FileKind, ToldFromTheFirstBytes) {
+    auto kind = [](const char *bytes, std::size_t count) {
+        return KindOf(reinterpret_cast<const unsigned char *>(bytes), count);
+    };
+    EXPECT_EQ(kind("II*\0", 4), FileKind::kTiff);
+    EXPECT_EQ(kind("MM\0*", 4), FileKind::kTiff);
+    EXPECT_EQ(kind("II+\0", 4), FileKind::kTiff);
+    EXPECT_EQ(kind("II*", 3), FileKind::kUnknown);
+    EXPECT_EQ(kind("8\t8\n", 4), FileKind::kUnknown);
+    EXPECT_EQ(kind("\x89HDF", 4), FileKind::kUnknown);
+    EXPECT_EQ(kind("\x89HDF\r\n\x1a\n", 8), FileKind::kHdf5);
+    // A stream's kind is read and its bytes put back, a pipe's too.
+    FILE *in = StreamOf(std::string("II*\0rest", 8));
+    EXPECT_EQ(PeekKind(in), FileKind::kTiff);
+    EXPECT_EQ(std::getc(in), 'I');
+    std::fclose(in);
 }
 
 // Rows of a page read in every band position, across strip and tile
@@ -151,7 +161,7 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
         ASSERT_TRUE(tif);
         ASSERT_TRUE(DirectoryInFile(tif.get()));
         PageFormat format;
-        ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+        ASSERT_TRUE(ReadPageFormat(tif.get(), &format).ok());
         EXPECT_EQ(format.tiled, layout.tile > 0);
         TiffScratch scratch_bytes;
         for (int first : {0, 1, 6, 7, 15, 16, 17, 31, 44}) {
@@ -160,7 +170,7 @@ TEST(ProjSinoTiff, ReadsAnyRowsOfStripsAndTiles) {
                 // Rows land `step` samples apart; the gaps stay untouched.
                 const std::size_t step = columns + 3;
                 std::vector<double> out(count * step, -1);
-                ASSERT_EQ(ReadPageRows(tif.get(), format, first, count, out.data(), step, &scratch_bytes), nullptr);
+                ASSERT_TRUE(ReadPageRows(tif.get(), format, first, count, out.data(), step, &scratch_bytes).ok());
                 for (int j = 0; j < count; ++j) {
                     for (int c = 0; c < columns; ++c)
                         ASSERT_EQ(out[j * step + c], page[(first + j) * columns + c])
@@ -201,13 +211,13 @@ TEST(ProjSinoTiff, AStripThatClaimsGigabytesCostsWhatItHolds) {
     TiffHandle tif = OpenTiff(scratch.Path("lie.tif").c_str());
     ASSERT_TRUE(tif);
     PageFormat format;
-    ASSERT_EQ(ReadPageFormat(tif.get(), &format), nullptr);
+    ASSERT_TRUE(ReadPageFormat(tif.get(), &format).ok());
     std::vector<double> row(16384);
     long before = PeakKib();
     TiffScratch scratch_bytes;
-    const char *failure = ReadPageRows(tif.get(), format, 0, 1, row.data(), row.size(), &scratch_bytes);
+    Status failure = ReadPageRows(tif.get(), format, 0, 1, row.data(), row.size(), &scratch_bytes);
     long grown = PeakKib() - before;
-    EXPECT_STREQ(failure, "data read error.");
+    EXPECT_EQ(failure.message, "data read error.");
     EXPECT_LT(grown, 256 * 1024) << "KiB";
     // Only the row asked for is decoded, so only its room is taken (an
     // address space of gigabytes fails outright under a sanitizer).
@@ -246,12 +256,12 @@ TEST(ProjSinoTiff, AnUncompressedPieceDeclaredShortIsAReadError) {
         TiffHandle in = OpenTiff(scratch.Path("short.tif").c_str());
         ASSERT_TRUE(in);
         PageFormat format;
-        ASSERT_EQ(ReadPageFormat(in.get(), &format), nullptr);
+        ASSERT_TRUE(ReadPageFormat(in.get(), &format).ok());
         std::vector<double> rows(32 * 16);
         TiffScratch scratch_bytes;
-        EXPECT_EQ(ReadPageRows(in.get(), format, 16, 16, rows.data(), 16, &scratch_bytes), nullptr) << tiled;
+        EXPECT_TRUE(ReadPageRows(in.get(), format, 16, 16, rows.data(), 16, &scratch_bytes).ok()) << tiled;
         EXPECT_EQ(rows[255], 500) << tiled;
-        EXPECT_STREQ(ReadPageRows(in.get(), format, 0, 1, rows.data(), 16, &scratch_bytes), "data read error.")
+        EXPECT_EQ(ReadPageRows(in.get(), format, 0, 1, rows.data(), 16, &scratch_bytes).message, "data read error.")
             << tiled;
     }
 }

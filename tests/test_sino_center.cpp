@@ -10,9 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "sino_center/center.h"
+#include "center.h"
+#include "checks.h"
 #include "oracle/center_oracle.h"
-#include "sino_center/wedge.h"
+#include "wedge.h"
 
 namespace {
 
@@ -209,8 +210,8 @@ TEST(SinoCenter, TransformLengthIsSmoothAndAtLeastTwiceTheField) {
     EXPECT_EQ(DetectorTransformLength(11), 24);   // 22 = 2 * 11, 23 prime
     EXPECT_EQ(DetectorTransformLength(2048), 4096);
     EXPECT_EQ(DetectorTransformLength(1 << 30), 0);
-    EXPECT_EQ(SmoothLength(2068), 2160);  // 2^4 3^3 5
-    EXPECT_EQ(SmoothLength(2147483647), 0);
+    EXPECT_EQ(SmoothLength(2068, kLargestPrime), 2160);  // 2^4 3^3 5
+    EXPECT_EQ(SmoothLength(2147483647, kLargestPrime), 0);
 }
 
 TEST(SinoCenter, WorkStaysNearTheSinogramsSize) {

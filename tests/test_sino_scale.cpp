@@ -35,9 +35,10 @@ std::string Stream(const std::vector<double> &values, std::size_t available, std
     bytes += std::string(extra, '\x7f');
     FILE *in = StreamOf(bytes);
     FILE *out = std::tmpfile();
-    SampleSink sink = AllocateSink(0, "memory allocation error.");
+    SampleSink sink;
+    EXPECT_TRUE(AllocateSink(0, "memory allocation error.", &sink).ok());
     AttachSink(&sink, out, "data write error.");
-    *complete = ScaleStream(in, &sink, values.size(), 2, 1);
+    *complete = ScaleStream(in, &sink, values.size(), 2, 1, "data read error.").ok();
     ReleaseBlock(sink.block, sink.capacity * sizeof(double));
     std::fclose(in);
     return ContentsAndClose(out);

@@ -103,7 +103,7 @@ TEST(Faults, SinogramsCutAtEveryByte) {
         r = scratch.Run("\"$BIN/sino_view\" cut.sg out.png");
         EXPECT_EQ(r.status, complete ? 0 : 1) << cut;
         if (!complete) {
-            EXPECT_EQ(r.err, header ? "data read error.\n" : "bad number of pixels.\n") << cut;
+            EXPECT_EQ(r.err, header ? "cut.sg: data read error.\n" : "cut.sg: bad number of pixels.\n") << cut;
             EXPECT_FALSE(scratch.Exists("out.png")) << cut;
         } else {
             EXPECT_TRUE(DecodePng(scratch.Read("out.png")).ok);

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char *const kUsage = "usage : sino_recon SG c interval {size {kernel}} IMG";
+const char *const kUsage = "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
 
 TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
@@ -23,12 +23,12 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"", "", kUsage, false},
         {"in.txt 2 1", "", kUsage, false},
         {"in.txt 2 1 5 chesler 7 out.txt", "", kUsage, false},
-        {"missing.sg 2 1 out.txt", "", "file not found.", false},
-        {"in.txt 2 1 out.txt", "", "bad number of pixels.", false},
-        {"in.txt 2 1 out.txt", "0 3\n", "bad number of pixels.", false},
-        {"in.txt 2 1 out.txt", "5\n", "bad number of pixels.", false},
-        {"in.txt 2 1 out.txt", "5 4\n1234567", "data read error.", false},
-        {"in.txt 0 0 0 x out.txt", "5 4\n", "data read error.", false},  // the sinogram first
+        {"missing.sg 2 1 out.txt", "", "missing.sg: file not found.", false},
+        {"in.txt 2 1 out.txt", "", "in.txt: bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "0 3\n", "in.txt: bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "5\n", "in.txt: bad number of pixels.", false},
+        {"in.txt 2 1 out.txt", "5 4\n1234567", "in.txt: data read error.", false},
+        {"in.txt 0 0 0 x out.txt", "5 4\n", "in.txt: data read error.", false},  // the sinogram first
         {"in.txt 0 1 out.txt", small, "bad position of rotation center.", false},
         {"in.txt 4 1 out.txt", small, "bad position of rotation center.", false},  // N - 1
         {"in.txt -1 1 out.txt", small, "bad position of rotation center.", false},
@@ -46,13 +46,13 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 1 big out.txt", small, "bad image size.", false},
         {"in.txt 2 1 2000000000 out.txt", small, "bad image size.", false},  // 8 K^2 beyond 2^64
         {"in.txt 2 1 0 x out.txt", small, "bad image size.", false},
-        {"in.txt 2 1 4 hann out.txt", small, "unknown kernel.", false},
-        {"in.txt 2 1 4 Chesler out.txt", small, "unknown kernel.", false},
-        {"in.txt 2 1 4 '' out.txt", small, "unknown kernel.", false},
-        {"in.txt 2 1 no/such/dir/out.txt", small, "file not open.", false},
-        {"in.txt 2 1 /dev/full", small, "data write error.", false},
+        {"in.txt 2 1 4 hann out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
+        {"in.txt 2 1 4 Chesler out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
+        {"in.txt 2 1 4 '' out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
+        {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
-        {"in.txt 2 1 600 /dev/full", small, "data write error.", false},
+        {"in.txt 2 1 600 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 600 - >/dev/full", small, "data write error.", false},
     };
     ExpectFailures("sino_recon", cases);
@@ -95,7 +95,7 @@ TEST(SinoReconCli, SinogramCutAtEveryByte) {
         bool complete = cut == sinogram.size();
         RunResult r = scratch.Run("\"$BIN/sino_recon\" cut.sg 2 1 out.img");
         EXPECT_EQ(r.status, complete ? 0 : 1) << cut;
-        EXPECT_EQ(r.err, complete ? "" : header ? "data read error.\n" : "bad number of pixels.\n") << cut;
+        EXPECT_EQ(r.err, complete ? "" : header ? "cut.sg: data read error.\n" : "cut.sg: bad number of pixels.\n") << cut;
         EXPECT_EQ(scratch.Exists("out.img"), complete) << cut;
         if (complete) {
             EXPECT_EQ(scratch.Read("out.img").size(), 4u + 8 * 25);

@@ -33,14 +33,15 @@ TEST(SinoStatCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt in.txt nan", full, "bad radius.", false},
         {"in.txt in.txt word", full, "bad radius.", false},
         {"missing.sg in.txt 0", full, "bad radius.", false},  // the radius first
-        {"missing.sg", "", "A file not found.", false},
-        {"in.txt", "", "A bad number of pixels.", false},
-        {"in.txt", "0\t3\n", "A bad number of pixels.", false},
-        {"in.txt", shorter, "A data read error.", false},
-        {"in.txt", "20000 20000\n", "A data read error.", false},
-        {"in.txt missing.sg", full, "B file not found.", false},
+        // A named file is named; standard input is A or B.
+        {"missing.sg", "", "missing.sg: file not found.", false},
+        {"in.txt", "", "in.txt: bad number of pixels.", false},
+        {"in.txt", "0\t3\n", "in.txt: bad number of pixels.", false},
+        {"in.txt", shorter, "in.txt: data read error.", false},
+        {"in.txt", "20000 20000\n", "in.txt: data read error.", false},
+        {"in.txt missing.sg", full, "missing.sg: file not found.", false},
         {"in.txt - < /dev/null", full, "B bad number of pixels.", false},
-        {"in.txt - < in.txt", shorter, "A data read error.", false},
+        {"in.txt - < in.txt", shorter, "in.txt: data read error.", false},
         {"- in.txt < in.txt", shorter, "A data read error.", false},
         {"- - < in.txt", full, "B bad number of pixels.", false},
     };
@@ -56,7 +57,7 @@ TEST(SinoStatCli, FilesThatDoNotMatchOrHoldNothing) {
     };
     const Case cases[] = {
         {"a.sg c.sg", "size mismatch.\n"},
-        {"a.sg short.sg", "B data read error.\n"},
+        {"a.sg short.sg", "short.sg: data read error.\n"},
         {"nan.sg", "no samples.\n"},
         {"a.sg nan.sg", "no samples.\n"},
         {"b.sg b.sg 0.4", "no samples.\n"},  // 3 x 2: centre (1, 0.5), nearest centres 0.5 away
@@ -132,7 +133,7 @@ TEST(SinoStatCli, FilesCutAtEveryByte) {
             RunResult r = scratch.Run("\"$BIN/sino_stat\" " + args);
             EXPECT_EQ(r.status, complete ? 0 : 1) << which << " cut " << cut;
             if (complete) continue;
-            EXPECT_EQ(r.err, std::string(which) + (header ? " data read error.\n" : " bad number of pixels.\n"))
+            EXPECT_EQ(r.err, header ? "cut.sg: data read error.\n" : "cut.sg: bad number of pixels.\n")
                 << which << " cut " << cut;
             EXPECT_EQ(r.out, "") << which << " cut " << cut;
         }

@@ -28,14 +28,14 @@ TEST(SinoViewCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt nan 1 out.txt", "", "bad window.", false},
         {"in.txt 0 inf out.txt", "", "bad window.", false},
         {"in.txt -1e999 0 out.txt", "", "bad window.", false},
-        {"missing.sg out.txt", "", "file not found.", false},
-        {"in.txt out.txt", "", "bad number of pixels.", false},
-        {"in.txt out.txt", "0 3\n", "bad number of pixels.", false},
-        {"in.txt out.txt", "3\n", "bad number of pixels.", false},
-        {"in.txt out.txt", "1000001 1\n", "image too large.", false},
-        {"in.txt out.txt", "2 2\n12345678", "data read error.", false},
-        {"in.txt no/such/dir/out.txt", small, "file not open.", false},
-        {"in.txt /dev/full", small, "data write error.", false},
+        {"missing.sg out.txt", "", "missing.sg: file not found.", false},
+        {"in.txt out.txt", "", "in.txt: bad number of pixels.", false},
+        {"in.txt out.txt", "0 3\n", "in.txt: bad number of pixels.", false},
+        {"in.txt out.txt", "3\n", "in.txt: bad number of pixels.", false},
+        {"in.txt out.txt", "1000001 1\n", "in.txt: image too large.", false},
+        {"in.txt out.txt", "2 2\n12345678", "in.txt: data read error.", false},
+        {"in.txt no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt - >/dev/full", small, "data write error.", false},
     };
     ExpectFailures("sino_view", cases);
@@ -43,7 +43,7 @@ TEST(SinoViewCli, EveryFailureHasItsMessageAndExitStatus) {
     Scratch scratch;
     RunResult r = scratch.Run("\"$BIN/disk_sino\" 800 0 0 300 700 - | \"$BIN/sino_view\" - 0 1 /dev/full");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "data write error.\n");
+    EXPECT_EQ(r.err, "/dev/full: data write error.\n");
 }
 
 GreyImage View(const std::string &sinogram, const std::string &window) {

@@ -4,7 +4,7 @@
 #include <complex>
 #include <vector>
 
-#include "sino_center/wedge.h"
+#include "wedge.h"
 
 double WedgeEnergyOracle(const double *samples, const double *window, int n, int m, int length, double radius,
                          int count, int twice_center) {

@@ -38,15 +38,16 @@ void Unmap(thandle_t, void *, toff_t) {}
 
 }  // namespace
 
-const char *ReadAll(FILE *in, std::vector<unsigned char> *bytes) {
+Status ReadAll(FILE *in, std::vector<unsigned char> *bytes) {
     unsigned char piece[1 << 16];
     std::size_t got;
     try {
         while ((got = std::fread(piece, 1, sizeof piece, in)) > 0) bytes->insert(bytes->end(), piece, piece + got);
     } catch (const std::bad_alloc &) {
-        return "memory allocation error.";
+        return Failure("memory allocation error.");
     }
-    return std::ferror(in) != 0 ? "data read error." : nullptr;
+    if (std::ferror(in) != 0) return Failure("data read error.");
+    return Success();
 }
 
 TiffHandle OpenTiffBytes(TiffBytes *tiff) {

@@ -4,53 +4,14 @@
 #include <cstddef>
 #include <cstring>
 
+#include "checks.h"
 #include "kernels.h"
 
 #ifdef _OPENMP
 #include <omp.h>
 #endif
 
-bool KernelByName(const char *name, Kernel *kernel) {
-    if (std::strcmp(name, "chesler") == 0) {
-        *kernel = Kernel::kChesler;
-    } else if (std::strcmp(name, "shepp") == 0) {
-        *kernel = Kernel::kShepp;
-    } else if (std::strcmp(name, "ramachandran") == 0) {
-        *kernel = Kernel::kRamachandran;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-double KernelValue(Kernel kernel, long long n) {
-    switch (kernel) {
-        case Kernel::kShepp:
-            return static_cast<double>(Shepp(n));
-        case Kernel::kRamachandran:
-            return static_cast<double>(Ramachandran(n));
-        case Kernel::kChesler:
-            break;
-    }
-    return static_cast<double>(Chesler(n));
-}
-
-int PaddedLength(int detectors) {
-    long long least = 2LL * detectors - 1;
-    long long best = LLONG_MAX;
-    // Every 2^a 3^b 5^c 7^d from the least up to twice it; a power of two is
-    // always among them, so `best` is found.
-    for (long long p7 = 1; p7 < 2 * least; p7 *= 7) {
-        for (long long p5 = p7; p5 < 2 * least; p5 *= 5) {
-            for (long long p3 = p5; p3 < 2 * least; p3 *= 3) {
-                long long p = p3;
-                while (p < least) p *= 2;
-                if (p < best) best = p;
-            }
-        }
-    }
-    return best > INT_MAX ? 0 : static_cast<int>(best);
-}
+int PaddedLength(int detectors) { return SmoothLength(2LL * detectors - 1, 7); }
 
 void ReleaseViewFilter(ViewFilter *filter) {
     if (filter->forward != nullptr) fftw_destroy_plan(filter->forward);

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "status.h"
+
 // Bytes before the samples: the header, the directory and padding to a
 // multiple of 8.
 inline constexpr std::size_t kTiffPreamble = 152;
@@ -21,5 +23,5 @@ void TiffPreamble(int columns, int rows, int bits, unsigned char *out);
 
 // Writes the preamble and then the samples, row 0 (view 0) first, as
 // floats (each double rounded to the nearest float) or as the doubles
-// themselves. Ends the process with `failure` when a write fails.
-void WriteFloatTiff(FILE *out, const double *samples, int columns, int rows, int bits, const char *failure);
+// themselves. Fails with `failure` when a write fails.
+Status WriteFloatTiff(FILE *out, const double *samples, int columns, int rows, int bits, const char *failure);

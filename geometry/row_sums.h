@@ -11,9 +11,9 @@ enum class RowPath { kScalar, kAvx2, kAvx512 };
 bool RowPathSupported(RowPath path);
 RowPath BestRowPath();
 
-// For j = lo ... hi - 1: s = base + (j - half) cosine, which must lie in
+// For j = lo ... hi - 1: s = base + xs[j] cosine, which must lie in
 // [0, N - 1]; i = min(trunc(s), N - 2); t = s - i;
 // sums[j] += view[i] + t (view[i + 1] - view[i]). With one detector,
 // sums[j] += view[0].
-void AddViewToRow(RowPath path, const double *view, int detectors, double base, double cosine, double half, int lo,
-                  int hi, double *sums);
+void AddViewToRow(RowPath path, const double *view, int detectors, double base, double cosine, const double *xs,
+                  int lo, int hi, double *sums);

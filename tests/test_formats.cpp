@@ -10,7 +10,7 @@
 #include <tiffio.h>
 
 #include "cli/run.h"
-#include "sino_tiff/tiff_write.h"
+#include "tiff_write.h"
 
 namespace {
 

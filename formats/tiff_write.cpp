@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "streams.h"
+#include "output.h"
 
 namespace {
 
@@ -70,18 +70,18 @@ void TiffPreamble(int columns, int rows, int bits, unsigned char *out) {
     static_assert(8 + 2 + 12 * kEntries + 4 <= kTiffPreamble);
 }
 
-void WriteFloatTiff(FILE *out, const double *samples, int columns, int rows, int bits, const char *failure) {
+Status WriteFloatTiff(FILE *out, const double *samples, int columns, int rows, int bits, const char *failure) {
     unsigned char preamble[kTiffPreamble];
     TiffPreamble(columns, rows, bits, preamble);
-    WriteBlock(out, preamble, kTiffPreamble, failure);
+    Status written = WriteBlock(out, preamble, kTiffPreamble, failure);
+    if (!written.ok()) return written;
     std::size_t width = static_cast<std::size_t>(columns);
-    if (bits == 64) {
-        WriteBlock(out, samples, width * static_cast<std::size_t>(rows) * sizeof(double), failure);
-        return;
-    }
+    if (bits == 64) return WriteBlock(out, samples, width * static_cast<std::size_t>(rows) * sizeof(double), failure);
     std::vector<float> row(width);
     for (int r = 0; r < rows; ++r) {
         for (std::size_t c = 0; c < width; ++c) row[c] = static_cast<float>(samples[r * width + c]);
-        WriteBlock(out, row.data(), width * sizeof(float), failure);
+        written = WriteBlock(out, row.data(), width * sizeof(float), failure);
+        if (!written.ok()) return written;
     }
+    return Success();
 }

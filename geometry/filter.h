@@ -7,14 +7,7 @@
 
 #include <fftw3.h>
 
-// The kernels of the toolkit (kernels.h), selected by name.
-enum class Kernel { kChesler, kShepp, kRamachandran };
-
-// "chesler", "shepp" or "ramachandran" (exactly so); false for any other name.
-bool KernelByName(const char *name, Kernel *kernel);
-
-// The kernel's value at offset n, rounded to double.
-double KernelValue(Kernel kernel, long long n);
+#include "kernels.h"
 
 // The padded length: the smallest product of powers of 2, 3, 5 and 7 that
 // holds 2 N - 1 values, so that a circular convolution of that length

@@ -7,6 +7,7 @@
 
 #include <fftw3.h>
 
+#include "checks.h"
 #include "memory.h"
 #include "real.h"
 
@@ -14,13 +15,6 @@ namespace {
 
 // Frequencies whose angular transforms are done together.
 constexpr int kBlockColumns = 32;
-
-bool Smooth(long n) {
-    for (int p : {2, 3, 5}) {
-        while (n % p == 0) n /= p;
-    }
-    return n == 1;
-}
 
 double Omega(int j, int length) { return 2 * kPi * j / length; }
 
@@ -30,13 +24,7 @@ fftw_complex *Raw(std::complex<double> *z) { return reinterpret_cast<fftw_comple
 
 double WedgeStart(double radius, double omega) { return (radius + 2) * omega + kHarmonicMargin; }
 
-int SmoothLength(long minimum) {
-    long n = minimum;
-    while (n <= INT_MAX && !Smooth(n)) ++n;
-    return n > INT_MAX ? 0 : static_cast<int>(n);
-}
-
-int DetectorTransformLength(int detectors) { return SmoothLength(2L * detectors); }
+int DetectorTransformLength(int detectors) { return SmoothLength(2LL * detectors, kLargestPrime); }
 
 int WedgeFrequencyCount(int length, int views, double radius) {
     int count = 1;

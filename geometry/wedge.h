@@ -40,12 +40,11 @@ inline constexpr double kHarmonicMargin = 8;
 // pixels cover a trial centre off the window's middle.
 double WedgeStart(double radius, double omega);
 
-// Smallest length >= minimum whose only prime factors are 2, 3 and 5 (fast
-// transforms); 0 when it would leave the int range.
-int SmoothLength(long minimum);
+// Transform lengths of the search: products of 2, 3 and 5 only.
+inline constexpr int kLargestPrime = 5;
 
-// The transform length for a trial centre anywhere in the field: the
-// criterion repeats with period L/2 in the centre, so L >= 2N.
+// The transform length for a trial center anywhere in the field: the
+// criterion repeats with period L/2 in the center, so L >= 2N.
 int DetectorTransformLength(int detectors);
 
 // Frequencies 0 .. count-1 that have a wedge for data within `radius`

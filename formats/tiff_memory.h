@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "proj_sino/tiff_pages.h"
+#include "status.h"
+#include "tiff_pages.h"
 
 struct TiffBytes {
     std::vector<unsigned char> bytes;
@@ -13,8 +14,8 @@ struct TiffBytes {
 };
 
 // Reads the rest of a stream; memory grows with the bytes actually read.
-// Returns nullptr, or "data read error." or "memory allocation error.".
-const char *ReadAll(FILE *in, std::vector<unsigned char> *bytes);
+// Fails with "data read error." or "memory allocation error.".
+Status ReadAll(FILE *in, std::vector<unsigned char> *bytes);
 
 // Opens the TIFF in `tiff` for reading; nullptr when libtiff cannot read
 // its header or first directory. `tiff` must outlive the handle.

@@ -6,7 +6,6 @@
 
 #include <hdf5.h>
 
-#include "error.h"
 
 namespace {
 
@@ -22,8 +21,6 @@ struct H5Id {
     H5Id &operator=(const H5Id &) = delete;
     bool ok() const { return id >= 0; }
 };
-
-std::string About(const char *name, const char *message) { return std::string(name) + ": " + message; }
 
 // Every HDF5 failure is reported once, by the caller, in the toolkit's words.
 void QuietHdf5() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
@@ -70,66 +67,64 @@ bool ReadImageRows(hid_t data, hid_t space, int k, int first, int count, int col
 
 }  // namespace
 
-bool LooksLikeHdf5(const unsigned char *bytes, std::size_t count) {
-    return count >= 8 && std::memcmp(bytes, "\x89HDF\r\n\x1a\n", 8) == 0;
-}
-
-bool OpenH5Images(const char *file, const char *dataset, H5Images *images) {
+Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present) {
     QuietHdf5();
+    *present = false;
     H5Id f(OpenFile(file));
-    if (!f.ok()) Error(About(file, "data read error.").c_str());
-    if (!PathExists(f.id, dataset)) return false;
+    if (!f.ok()) return Failure(About(file, "data read error."));
+    if (!PathExists(f.id, dataset)) return Success();
+    *present = true;
     H5Id data(H5Dopen2(f.id, dataset, H5P_DEFAULT));
-    if (!data.ok()) Error(About(file, "data read error.").c_str());
+    if (!data.ok()) return Failure(About(file, "data read error."));
     H5Id space(H5Dget_space(data.id));
     hsize_t dims[3] = {};
     if (!space.ok() || H5Sget_simple_extent_ndims(space.id) != 3 ||
         H5Sget_simple_extent_dims(space.id, dims, nullptr) != 3)
-        Error(About(file, "bad number of pixels.").c_str());
+        return Failure(About(file, "bad number of pixels."));
     for (hsize_t d : dims)
-        if (d == 0 || d > INT_MAX) Error(About(file, "bad number of pixels.").c_str());
+        if (d == 0 || d > INT_MAX) return Failure(About(file, "bad number of pixels."));
     H5Id type(H5Dget_type(data.id));
-    if (!type.ok() || !SupportedType(type.id)) Error(About(file, "unsupported sample format.").c_str());
+    if (!type.ok() || !SupportedType(type.id)) return Failure(About(file, "unsupported sample format."));
     // A dataset declared but never written reads as its fill value: huge
     // dimensions over a few bytes would become sinograms of zeros. (A
     // compressed chunked one counts as partly stored however whole it is,
     // so only "nothing stored" can be told.)
     H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
     if (H5Dget_space_status(data.id, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
-        Error(About(file, "data read error.").c_str());
+        return Failure(About(file, "data read error."));
     *images = H5Images{file, dataset, static_cast<int>(dims[0]), static_cast<int>(dims[1]), static_cast<int>(dims[2])};
-    return true;
+    return Success();
 }
 
-std::string ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
-                       std::size_t image_step, std::size_t row_step) {
+Status ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
+                  std::size_t image_step, std::size_t row_step) {
     H5Id f(OpenFile(images.file));
     H5Id data(f.ok() ? H5Dopen2(f.id, images.dataset, H5P_DEFAULT) : -1);
     H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
-    if (!space.ok()) return About(images.file, "data read error.");
+    if (!space.ok()) return Failure(About(images.file, "data read error."));
     for (int k = 0; k < count_images; ++k) {
         if (!ReadImageRows(data.id, space.id, k, first, count, images.columns,
                            out + static_cast<std::size_t>(k) * image_step, row_step))
-            return About(images.file, "data read error.");
+            return Failure(About(images.file, "data read error."));
     }
-    return "";
+    return Success();
 }
 
-std::string MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
+Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(images.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
     H5Id f(OpenFile(images.file));
     H5Id data(f.ok() ? H5Dopen2(f.id, images.dataset, H5P_DEFAULT) : -1);
     H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
-    if (!space.ok()) return About(images.file, "data read error.");
+    if (!space.ok()) return Failure(About(images.file, "data read error."));
     // One image at a time through `page`, added up in image order as the
     // TIFF reader does.
     for (int k = 0; k < images.images; ++k) {
         if (!ReadImageRows(data.id, space.id, k, first, count, images.columns, page,
                            static_cast<std::size_t>(images.columns)))
-            return About(images.file, "data read error.");
+            return Failure(About(images.file, "data read error."));
         for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
     }
     for (std::size_t i = 0; i < samples; ++i) mean[i] /= images.images;
-    return "";
+    return Success();
 }

@@ -11,6 +11,8 @@
 
 #include <tiffio.h>
 
+#include "status.h"
+
 // Closes a TIFF when it leaves scope, so that a failure on the way out
 // never leaks the file (the fuzzing build resumes after failures).
 struct TiffCloser {
@@ -21,10 +23,6 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 // Silences libtiff's own messages: every failure is reported once, by the
 // caller, in the toolkit's words. Call before opening any TIFF.
 void QuietTiff();
-
-// Whether the first bytes of a file are a TIFF's ("II*\0" or "MM\0*", or
-// BigTIFF's 43).
-bool LooksLikeTiff(const unsigned char *bytes, std::size_t count);
 
 // Opens a TIFF for reading (no memory mapping: a file cut short must fail
 // as a read error, not as a fault). nullptr when it cannot be opened.
@@ -71,21 +69,21 @@ struct PageFormat {
     bool tiled;
 };
 
-// The format of the current directory. Returns nullptr when it is one this
-// reader takes, otherwise the failure message ("unsupported sample
-// format." or "bad number of pixels.").
-const char *ReadPageFormat(TIFF *tif, PageFormat *format);
+// The format of the current directory, when it is one this reader takes;
+// otherwise fails with "unsupported sample format." or "bad number of
+// pixels.".
+Status ReadPageFormat(TIFF *tif, PageFormat *format);
 
 // Reads rows [first, first + count) of the current directory into `out`,
 // row j at out + j * row_step, columns 0 ... columns - 1. `scratch` holds
 // the decoded part of one strip or tile between calls: each piece is
 // decoded only down to the last of these rows it holds. Fails when libtiff cannot read
 // or decode the rows (a file cut short, a broken strip, an uncompressed
-// strip or tile whose byte count is short of its samples): the message is
-// "data read error.", or "memory allocation error." for a strip or tile
-// too large to hold. nullptr on success.
-const char *ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out, std::size_t row_step,
-                  TiffScratch *scratch);
+// strip or tile whose byte count is short of its samples) with "data read
+// error.", or with "memory allocation error." for a strip or tile too large
+// to hold.
+Status ReadPageRows(TIFF *tif, const PageFormat &format, int first, int count, double *out, std::size_t row_step,
+                    TiffScratch *scratch);
 
 // Converts `count` samples of the given format from raw bytes (host order,
 // as libtiff delivers them) to doubles.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "checks.h"
 #include "memory.h"
 #include "real.h"
 
@@ -138,7 +139,7 @@ bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     // the field's: its transforms need only clear the window's mirror
     // images by that much, about half the coarse search's length.
     int length = DetectorTransformLength(detectors);
-    work->fine_length = SmoothLength(detectors + 4 * static_cast<long>(kFineReach) + 2);
+    work->fine_length = SmoothLength(detectors + 4 * static_cast<long long>(kFineReach) + 2, kLargestPrime);
     if (length == 0 || work->fine_length == 0) return false;
     if (work->fine_length > length) work->fine_length = length;
     // Frequencies as many as the coarse search or the widest fine window

@@ -1,0 +1,42 @@
+#include "checks.h"
+
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "args.h"
+
+bool CenterInside(double center, int detectors) { return center > 0 && center < detectors - 1.0; }
+
+bool IntervalValid(double interval) { return interval > 0 && !std::isinf(interval); }
+
+Status IntervalArgument(const char *text, double *interval) {
+    *interval = RealArgument(text);
+    if (!IntervalValid(*interval)) return Failure("bad detector interval.");
+    return Success();
+}
+
+bool ImageSizeFits(int size) {
+    if (size <= 0) return false;
+    std::size_t side = static_cast<std::size_t>(size);
+    return side <= SIZE_MAX / sizeof(double) / side;
+}
+
+namespace {
+
+bool Smooth(long long n, int largest_prime) {
+    for (int p : {2, 3, 5, 7}) {
+        if (p > largest_prime) break;
+        while (n % p == 0) n /= p;
+    }
+    return n == 1;
+}
+
+}  // namespace
+
+int SmoothLength(long long minimum, int largest_prime) {
+    long long n = minimum < 1 ? 1 : minimum;
+    while (n <= INT_MAX && !Smooth(n, largest_prime)) ++n;
+    return n > INT_MAX ? 0 : static_cast<int>(n);
+}

@@ -1,0 +1,26 @@
+// Checks of values that several programs share, each written once: the
+// rotation axis, the detector interval, the image size, transform lengths.
+// They answer yes or no; each program words its own message.
+#pragma once
+
+#include "status.h"
+
+// Whether a rotation axis lies strictly between detector 0 and detector
+// N - 1 (false for a NaN).
+bool CenterInside(double center, int detectors);
+
+// Whether a detector interval is finite and above zero.
+bool IntervalValid(double interval);
+
+// The detector interval argument as atof reads it; fails with "bad detector
+// interval." when it is zero, negative, not a number or not finite.
+Status IntervalArgument(const char *text, double *interval);
+
+// Whether a size x size image of doubles is addressable: size > 0 and
+// size * size * 8 bytes within the address range.
+bool ImageSizeFits(int size);
+
+// The smallest length >= minimum whose prime factors are all at most
+// `largest_prime` (2, 3, 5 or 7): lengths fast transforms handle well.
+// 0 when it would leave the int range.
+int SmoothLength(long long minimum, int largest_prime);

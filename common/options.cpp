@@ -1,0 +1,35 @@
+#include "options.h"
+
+#include <cstring>
+
+#include "args.h"
+
+Status ReadOptions(int argc, char **argv, const char *letters, const char *usage, std::vector<OptionWord> *options,
+                   int *operands) {
+    options->clear();
+    int i = 1;
+    while (i < argc) {
+        const char *word = argv[i];
+        if (std::strcmp(word, "--") == 0) {
+            ++i;
+            break;
+        }
+        if (word[0] != '-' || word[1] == '\0' || word[2] != '\0') break;
+        const char *at = std::strchr(letters, word[1]);
+        if (word[1] == ':' || at == nullptr) break;
+        bool takes_value = at[1] == ':';
+        if (takes_value && i + 1 >= argc) return Failure(usage);
+        options->push_back(OptionWord{word[1], takes_value ? argv[i + 1] : nullptr});
+        i += takes_value ? 2 : 1;
+    }
+    *operands = i;
+    return Success();
+}
+
+bool ReadPair(const char *text, double *x, double *y) {
+    const char *comma = std::strchr(text, ',');
+    if (comma == nullptr) return false;
+    *x = RealArgument(text);
+    *y = RealArgument(comma + 1);
+    return true;
+}

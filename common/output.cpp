@@ -1,0 +1,308 @@
+#include "output.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "blocks.h"
+#include "streams.h"
+
+namespace {
+
+// The temporary files not yet renamed, as a list the signal handler can walk
+// at any moment: entries are linked in and out with the four signals
+// blocked, and the handler only reads paths and calls unlink, which is safe
+// in a handler.
+struct Pending {
+    Pending *next;
+    char path[1];  // the temporary file's path, allocated to its length
+};
+
+Pending *pending_head = nullptr;
+
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+void Block(sigset_t *saved) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kCleanupSignals) sigaddset(&set, s);
+    sigprocmask(SIG_BLOCK, &set, saved);
+}
+
+void Unblock(const sigset_t *saved) { sigprocmask(SIG_SETMASK, saved, nullptr); }
+
+extern "C" void RemoveAndResignal(int signal) {
+    for (Pending *p = pending_head; p != nullptr; p = p->next) unlink(p->path);
+    // Ends the process as the signal would have: the shell sees it.
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// The handler goes in once, before the first temporary file exists. A
+// signal the process was started with ignored (nohup's SIGHUP) stays
+// ignored.
+void InstallHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int s : kCleanupSignals) {
+        struct sigaction old;
+        if (sigaction(s, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction act {};
+        act.sa_handler = RemoveAndResignal;
+        sigemptyset(&act.sa_mask);
+        for (int other : kCleanupSignals) sigaddset(&act.sa_mask, other);
+        sigaction(s, &act, nullptr);
+    }
+}
+
+Pending *AddPending(const std::string &path) {
+    auto *p = static_cast<Pending *>(std::malloc(sizeof(Pending) + path.size()));
+    if (p == nullptr) return nullptr;
+    std::memcpy(p->path, path.c_str(), path.size() + 1);
+    sigset_t saved;
+    Block(&saved);
+    p->next = pending_head;
+    pending_head = p;
+    Unblock(&saved);
+    return p;
+}
+
+void DropPending(void *entry) {
+    if (entry == nullptr) return;
+    sigset_t saved;
+    Block(&saved);
+    for (Pending **at = &pending_head; *at != nullptr; at = &(*at)->next) {
+        if (*at == entry) {
+            *at = (*at)->next;
+            break;
+        }
+    }
+    Unblock(&saved);
+    std::free(entry);
+}
+
+// The permission bits of a new file: 0666 less the umask.
+mode_t NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Where an output named `name` goes: a regular file (or none yet) to
+// replace through a temporary file, or something written directly.
+struct Destination {
+    bool direct;
+    std::string target;  // the file to replace (a link resolved)
+    bool exists;
+    mode_t mode;  // permission bits for the new file
+};
+
+Status Locate(const char *name, const char *failure, Destination *d) {
+    *d = Destination{true, name, false, 0};
+    if (IsStandardStream(name)) return Success();
+    struct stat info;
+    if (lstat(name, &info) != 0) {
+        if (errno != ENOENT) return Failure(failure);
+        *d = Destination{false, name, false, NewFileMode()};
+        return Success();
+    }
+    if (S_ISLNK(info.st_mode)) {
+        // A link to a regular file: that file is replaced. A dangling link
+        // or one to anything else is written through, as fopen would.
+        char resolved[PATH_MAX];
+        if (stat(name, &info) != 0 || !S_ISREG(info.st_mode) || realpath(name, resolved) == nullptr)
+            return Success();
+        d->target = resolved;
+    } else if (!S_ISREG(info.st_mode)) {
+        return Success();
+    }
+    // A file that may not be written is not replaced behind its back.
+    if (access(d->target.c_str(), W_OK) != 0) return Failure(failure);
+    d->direct = false;
+    d->exists = true;
+    d->mode = info.st_mode & 07777;
+    return Success();
+}
+
+// A new temporary file beside `target`; its descriptor, or -1.
+int MakeTemporary(const Destination &d, std::string *path) {
+    std::string folder = ".", base = d.target;
+    std::size_t slash = d.target.rfind('/');
+    if (slash != std::string::npos) {
+        folder = slash == 0 ? "/" : d.target.substr(0, slash);
+        base = d.target.substr(slash + 1);
+    }
+    // Short enough for any file system's name limit with the suffix.
+    if (base.size() > 200) base.resize(200);
+    std::string pattern = folder + "/." + base + ".XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) return -1;
+    // mkstemp makes the file 0600; it gets the bits the result should have.
+    if (fchmod(fd, d.mode) != 0) {
+        close(fd);
+        unlink(pattern.c_str());
+        return -1;
+    }
+    *path = pattern;
+    return fd;
+}
+
+Status Begin(const char *name, const char *failure, bool open_stream, Output *out) {
+    *out = Output{nullptr, "", name, nullptr};
+    Destination d;
+    Status located = Locate(name, failure, &d);
+    if (!located.ok()) return located;
+    out->target = d.target;
+    if (d.direct) {
+        if (!open_stream) return Success();
+        out->stream = IsStandardStream(name) ? stdout : std::fopen(name, "wb");
+        if (out->stream == nullptr) return Failure(failure);
+        RememberStream(out->stream);
+        EnlargeBuffer(out->stream);
+        return Success();
+    }
+    InstallHandlers();
+    // Blocked from before the file exists until it is listed, so that a
+    // signal in between cannot leave it behind.
+    sigset_t saved;
+    Block(&saved);
+    std::string path;
+    int fd = MakeTemporary(d, &path);
+    Pending *entry = fd < 0 ? nullptr : AddPending(path);
+    Unblock(&saved);
+    if (fd < 0) return Failure(failure);
+    if (entry == nullptr) {
+        close(fd);
+        unlink(path.c_str());
+        return Failure(failure);
+    }
+    out->temporary = path;
+    out->pending = entry;
+    if (!open_stream) {
+        close(fd);
+        return Success();
+    }
+    out->stream = fdopen(fd, "wb");
+    if (out->stream == nullptr) {
+        close(fd);
+        AbandonOutput(out);
+        return Failure(failure);
+    }
+    RememberStream(out->stream);
+    EnlargeBuffer(out->stream);
+    return Success();
+}
+
+}  // namespace
+
+Status OpenOutput(const char *name, const char *failure, Output *out) { return Begin(name, failure, true, out); }
+
+Status ReserveOutput(const char *name, const char *failure, Output *out) {
+    Status status = Begin(name, failure, false, out);
+    if (!status.ok() || !out->temporary.empty()) return status;
+    // Written directly by name: it must be writable now, as a file opened
+    // here would be.
+    int fd = open(name, O_WRONLY | O_CREAT, 0666);
+    if (fd < 0) return Failure(failure);
+    close(fd);
+    return Success();
+}
+
+const std::string &OutputPath(const Output &out) { return out.temporary.empty() ? out.target : out.temporary; }
+
+Status WriteBlock(FILE *out, const void *data, std::size_t bytes, const char *failure) {
+    if (bytes < kDirectWrite) {
+        if (bytes != 0 && std::fwrite(data, 1, bytes, out) != bytes) return Failure(failure);
+        return Success();
+    }
+    // What the stream holds goes first, then the block itself.
+    if (std::fflush(out) != 0) return Failure(failure);
+    const char *next = static_cast<const char *>(data);
+    while (bytes > 0) {
+        ssize_t written = write(fileno(out), next, bytes);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return Failure(failure);
+        next += written;
+        bytes -= static_cast<std::size_t>(written);
+    }
+    return Success();
+}
+
+Status CloseOutput(Output *out, const char *failure) {
+    if (out->stream == nullptr) return Success();
+    FILE *stream = out->stream;
+    bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
+    if (stream != stdout) {
+        ForgetStream(stream);
+        if (std::fclose(stream) != 0) failed = true;
+    }
+    out->stream = nullptr;
+    if (failed) return Failure(failure);
+    return Success();
+}
+
+Status FlushStandardOutput(const char *failure) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return Failure(failure);
+    return Success();
+}
+
+Status CommitOutput(Output *out, const char *failure) {
+    if (out->temporary.empty()) return Success();
+    if (rename(out->temporary.c_str(), out->target.c_str()) != 0) {
+        AbandonOutput(out);
+        return Failure(failure);
+    }
+    out->temporary.clear();
+    DropPending(out->pending);
+    out->pending = nullptr;
+    return Success();
+}
+
+Status FinishOutput(Output *out, const char *failure) {
+    Status closed = CloseOutput(out, failure);
+    if (!closed.ok()) return closed;
+    return CommitOutput(out, failure);
+}
+
+void AbandonOutput(Output *out) {
+    if (out->stream != nullptr && out->stream != stdout) {
+        ForgetStream(out->stream);
+        std::fclose(out->stream);
+    }
+    out->stream = nullptr;
+    if (!out->temporary.empty()) unlink(out->temporary.c_str());
+    out->temporary.clear();
+    DropPending(out->pending);
+    out->pending = nullptr;
+}
+
+void RemovePendingOutputs() {
+    sigset_t saved;
+    Block(&saved);
+    while (pending_head != nullptr) {
+        Pending *p = pending_head;
+        pending_head = p->next;
+        unlink(p->path);
+        std::free(p);
+    }
+    Unblock(&saved);
+}
+
+bool WritesInto(FILE *in, const char *output) {
+    struct stat source, target;
+    if (fstat(fileno(in), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+    if (IsStandardStream(output)) {
+        return fstat(STDOUT_FILENO, &target) == 0 && source.st_dev == target.st_dev &&
+               source.st_ino == target.st_ino;
+    }
+    // A named output: written directly only when it is not a regular file,
+    // and then it cannot be this regular file.
+    return false;
+}

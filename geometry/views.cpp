@@ -1,0 +1,202 @@
+#include "views.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "memory.h"
+#include "real.h"
+#include "streams.h"
+
+namespace {
+
+// Directions closer than this (radians) are one direction seen twice.
+constexpr double kSameDirection = 1e-9;
+
+Status Allocate(int count, ViewSet *views) {
+    *views = ViewSet{count, nullptr, nullptr, nullptr, nullptr, false, 0};
+    // One array of four parts: angles, cosines, sines, weights.
+    double *block = static_cast<double *>(AllocateArray(4 * static_cast<std::size_t>(count), sizeof(double)));
+    if (block == nullptr) return Failure("memory allocation error.");
+    views->angles = block;
+    views->cosines = block + count;
+    views->sines = block + 2 * static_cast<std::size_t>(count);
+    views->weights = block + 3 * static_cast<std::size_t>(count);
+    return Success();
+}
+
+// The directions modulo pi, in [0, pi), sorted.
+std::vector<double> SortedDirections(const ViewSet &views) {
+    std::vector<double> d(static_cast<std::size_t>(views.count));
+    for (int k = 0; k < views.count; ++k) {
+        double a = std::fmod(views.angles[k], kPi);
+        if (a < 0) a += kPi;
+        if (a >= kPi) a = 0;
+        d[static_cast<std::size_t>(k)] = a;
+    }
+    std::sort(d.begin(), d.end());
+    return d;
+}
+
+// The mean gap between distinct directions.
+double MeanDistinctGap(const std::vector<double> &d) {
+    int distinct = 0;
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        double gap = i + 1 < d.size() ? d[i + 1] - d[i] : d[0] + kPi - d[i];
+        if (gap > kSameDirection) ++distinct;
+    }
+    return kPi / (distinct > 0 ? distinct : 1);
+}
+
+}  // namespace
+
+Status EvenHalfTurn(int count, ViewSet *views) {
+    Status allocated = Allocate(count, views);
+    if (!allocated.ok()) return allocated;
+    double step = static_cast<Real>(kPi) / count;
+    for (int k = 0; k < count; ++k) {
+        double theta = k * step;
+        views->angles[k] = theta;
+        views->cosines[k] = std::cos(theta);
+        views->sines[k] = std::sin(theta);
+        views->weights[k] = step;
+    }
+    views->even = true;
+    views->step = step;
+    return Success();
+}
+
+Status EvenFullTurn(int count, ViewSet *views) {
+    Status allocated = Allocate(count, views);
+    if (!allocated.ok()) return allocated;
+    double step = static_cast<Real>(2 * kPi) / count;
+    for (int k = 0; k < count; ++k) views->angles[k] = k * step;
+    CompleteViews(views);
+    return Success();
+}
+
+void CompleteViews(ViewSet *views) {
+    int m = views->count;
+    for (int k = 0; k < m; ++k) {
+        views->cosines[k] = std::cos(views->angles[k]);
+        views->sines[k] = std::sin(views->angles[k]);
+    }
+    // Each view's direction modulo pi, in order around the half circle; a
+    // view stands for half the gap before it and half the gap after it.
+    std::vector<double> direction(static_cast<std::size_t>(m));
+    std::vector<int> order(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k) {
+        double a = std::fmod(views->angles[k], kPi);
+        if (a < 0) a += kPi;
+        if (a >= kPi) a = 0;
+        direction[static_cast<std::size_t>(k)] = a;
+    }
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return direction[a] < direction[b]; });
+    for (int i = 0; i < m; ++i) {
+        double here = direction[order[i]];
+        double before = i > 0 ? direction[order[i - 1]] : direction[order[m - 1]] - kPi;
+        double after = i + 1 < m ? direction[order[i + 1]] : direction[order[0]] + kPi;
+        views->weights[order[i]] = m == 1 ? kPi : 0.5 * ((here - before) + (after - here));
+    }
+    views->even = false;
+    views->step = 0;
+}
+
+void ReleaseViews(ViewSet *views) {
+    ReleaseArray(views->angles);
+    *views = ViewSet{};
+}
+
+Status ReadAngles(const char *name, int count, ViewSet *views) {
+    std::string prefix = NamePrefix(name, "angles: ");
+    FILE *in = nullptr;
+    Status status = OpenInput(name, "r", (prefix + "file not found.").c_str(), &in);
+    if (!status.ok()) return status;
+    status = Allocate(count, views);
+    if (!status.ok()) {
+        CloseInput(in);
+        return status;
+    }
+    // Words one by one; '#' starts a comment up to the end of its line.
+    long long found = 0;
+    std::string word;
+    int c = std::getc(in);
+    while (status.ok() && c != EOF) {
+        if (c == '#') {
+            while (c != EOF && c != '\n') c = std::getc(in);
+            continue;
+        }
+        if (std::isspace(c)) {
+            c = std::getc(in);
+            continue;
+        }
+        word.clear();
+        while (c != EOF && !std::isspace(c) && c != '#') {
+            word += static_cast<char>(c);
+            c = std::getc(in);
+        }
+        char *end = nullptr;
+        double degrees = std::strtod(word.c_str(), &end);
+        if (end == word.c_str() || *end != '\0') {
+            status = FailureAbout(prefix, "data read error.");
+        } else if (!std::isfinite(degrees)) {
+            status = FailureAbout(prefix, "bad angle.");
+        } else {
+            if (found < count) views->angles[found] = static_cast<Real>(degrees) * kPi / 180;
+            ++found;
+        }
+    }
+    if (status.ok() && std::ferror(in)) status = FailureAbout(prefix, "data read error.");
+    CloseInput(in);
+    if (status.ok() && found != count)
+        status = Failure(prefix + std::to_string(found) + " angles for " + std::to_string(count) + " views.");
+    if (!status.ok()) {
+        ReleaseViews(views);
+        return status;
+    }
+    CompleteViews(views);
+    return Success();
+}
+
+double LargestGap(const ViewSet &views, double *from) {
+    std::vector<double> d = SortedDirections(views);
+    double largest = -1;
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        double gap = i + 1 < d.size() ? d[i + 1] - d[i] : d[0] + kPi - d[i];
+        if (gap > largest) {
+            largest = gap;
+            *from = d[i];
+        }
+    }
+    return largest;
+}
+
+bool LimitedRange(const ViewSet &views) {
+    if (views.even) return false;
+    double from = 0;
+    double largest = LargestGap(views, &from);
+    return largest > 3 * MeanDistinctGap(SortedDirections(views));
+}
+
+bool CoversFullTurn(const ViewSet &views) {
+    if (views.count < 2) return false;
+    // Directions modulo 2 pi, sorted: a full turn has no gap much wider than
+    // the mean gap of its directions modulo pi (twice it when an odd count
+    // interleaves the two halves); a half turn leaves one of pi.
+    std::vector<double> d(static_cast<std::size_t>(views.count));
+    for (int k = 0; k < views.count; ++k) {
+        double a = std::fmod(views.angles[k], 2 * kPi);
+        if (a < 0) a += 2 * kPi;
+        d[static_cast<std::size_t>(k)] = a;
+    }
+    std::sort(d.begin(), d.end());
+    double largest = d[0] + 2 * kPi - d.back();
+    for (std::size_t i = 0; i + 1 < d.size(); ++i) largest = std::max(largest, d[i + 1] - d[i]);
+    return largest <= 4 * MeanDistinctGap(SortedDirections(views));
+}

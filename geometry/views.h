@@ -1,0 +1,65 @@
+// The views of a parallel-beam scan: where each one looks, and how much of
+// the half turn it stands for.
+//
+// A view at angle theta sees the object along the lines
+// s = axis + x cos(theta) + y sin(theta) (detector position s, y up, the
+// object turning clockwise as theta grows). A view at theta + pi sees the
+// same lines from the other side: its detector axis runs backwards.
+#pragma once
+
+#include "status.h"
+
+struct ViewSet {
+    int count;
+    double *angles;   // radians, in the sinogram's row order
+    double *cosines;  // cos and sin of each angle
+    double *sines;
+    // The angle each view stands for, radians: half the gaps to its
+    // neighbours with the views taken modulo pi, so that a full turn weighs
+    // each of its two views of a line a half. An even half turn has pi / M
+    // for every view.
+    double *weights;
+    // Evenly over the half turn, view k at k pi / M: the weights are equal
+    // and back-projection multiplies once by the step instead of per view.
+    bool even;
+    double step;  // pi / M for an even half turn
+};
+
+// View k at k dtheta for k = 0 ... count - 1, dtheta = pi / count formed in
+// the extended type and rounded once, k dtheta rounded to double: the
+// toolkit's half turn. Fails with "memory allocation error.".
+Status EvenHalfTurn(int count, ViewSet *views);
+
+// The same views over the whole turn: view k at k 2 pi / count.
+Status EvenFullTurn(int count, ViewSet *views);
+
+// The angles of a text file ("-a ANGLES"): one number per view, in degrees,
+// in the sinogram's row order, separated by any white space (what
+// numpy.savetxt writes; lines starting with '#' are comments). Any spacing,
+// order and direction. Fails with "<file>: file not found.", "<file>: data
+// read error." (a word that is not a whole number), "<file>: bad angle."
+// (not finite), "<file>: <n> angles for <count> views." or "memory
+// allocation error.".
+Status ReadAngles(const char *name, int count, ViewSet *views);
+
+// Fills cosines, sines and weights from the angles (radians), for a set
+// that is not an even half turn.
+void CompleteViews(ViewSet *views);
+
+void ReleaseViews(ViewSet *views);
+
+// The largest gap between the views' directions (angles modulo pi), in
+// radians, and the angle (modulo pi, in [0, pi)) where it starts. A half
+// turn of evenly spread views has gaps of pi / M; a limited range (views
+// over 0 ... 120 degrees) leaves one of 60 degrees.
+double LargestGap(const ViewSet &views, double *from);
+
+// Whether the views leave a gap that filtered back-projection cannot
+// bridge: one wider than three times the mean gap of their distinct
+// directions. A set with that gap is reconstructed, with a warning.
+bool LimitedRange(const ViewSet &views);
+
+// Whether the views cover the whole turn: no gap between their angles
+// (modulo 2 pi) wider than a few times their mean spacing, so that every
+// direction is seen from both sides.
+bool CoversFullTurn(const ViewSet &views);
