@@ -17,6 +17,18 @@ Status IntervalArgument(const char *text, double *interval) {
     return Success();
 }
 
+Status CenterArgument(const char *text, int detectors, double *center) {
+    *center = RealArgument(text);
+    if (!CenterInside(*center, detectors)) return Failure("bad position of rotation center.");
+    return Success();
+}
+
+Status PixelArgument(const char *text, double *pixel) {
+    *pixel = RealArgument(text);
+    if (!(*pixel > 0) || std::isinf(*pixel)) return Failure("bad pixel size.");
+    return Success();
+}
+
 bool ImageSizeFits(int size) {
     if (size <= 0) return false;
     std::size_t side = static_cast<std::size_t>(size);

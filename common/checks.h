@@ -16,6 +16,14 @@ bool IntervalValid(double interval);
 // interval." when it is zero, negative, not a number or not finite.
 Status IntervalArgument(const char *text, double *interval);
 
+// The rotation axis argument: finite and strictly between 0 and N - 1, else
+// "bad position of rotation center.".
+Status CenterArgument(const char *text, int detectors, double *center);
+
+// A pixel side in detector intervals (-p PIXEL): finite and above zero,
+// else "bad pixel size.".
+Status PixelArgument(const char *text, double *pixel);
+
 // Whether a size x size image of doubles is addressable: size > 0 and
 // size * size * 8 bytes within the address range.
 bool ImageSizeFits(int size);

@@ -4,6 +4,8 @@
 // views and their weights, the image grid.
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -13,7 +15,10 @@
 #include "backproject.h"
 #include "filter.h"
 #include "kernels.h"
+#include "cli/run.h"
+#include "oracle/projector_oracle.h"
 #include "oracle/recon2d_oracle.h"
+#include "project.h"
 #include "views.h"
 
 namespace {
@@ -268,6 +273,266 @@ TEST(BackProjection, BackProjectionByHand) {
             double expected = (two[j] + second) * (kPi / 2);
             EXPECT_NEAR(image[3 * r + j], expected, 1e-13) << r << " " << j;
         }
+    }
+}
+
+TEST(BackProjection, TheLastDetectorIsInterpolatedFromItsNeighbourOnEveryPath) {
+    // View 0 of five detectors, axis 2: pixel column 4 of a 5-pixel row lies
+    // at s = 4 = N - 1 exactly. Its value comes from detectors 3 and 4 with
+    // t = 1, so an infinite last sample gives +inf; a loop that took
+    // detectors 4 and 5 would read the NaN beyond the view and give NaN.
+    const int n = 5;
+    ViewSet views;
+    ASSERT_TRUE(EvenHalfTurn(1, &views).ok());
+    std::vector<double> filtered = {1, 2, 3, 4, std::numeric_limits<double>::infinity(),
+                                    std::numeric_limits<double>::quiet_NaN()};
+    for (RowPath path : Paths()) {
+        for (int size : {5, 21}) {
+            std::vector<double> image(static_cast<std::size_t>(size) * size, 0.0);
+            Grid grid = AxisGrid(size);
+            grid.x0 = 2 - (size - 1) / 2.0;  // column size - 1 at x = 2
+            BackProjectViews(filtered.data(), views, Detector{n, 2}, grid, image.data(), path);
+            for (int r = 0; r < size; ++r) {
+                double last = image[static_cast<std::size_t>(r) * size + size - 1];
+                EXPECT_TRUE(std::isinf(last) && last > 0) << "path " << static_cast<int>(path) << " row " << r;
+            }
+        }
+    }
+    ReleaseViews(&views);
+}
+
+TEST(BackProjection, ARegionIsTheCropOfALargerImage) {
+    // The same filtered views back-projected into a large image and into
+    // regions of it (other centres, the same pixel): the region's pixels are
+    // the large image's to rounding.
+    const int n = 64, m = 45;
+    std::vector<double> filtered = RandomValues(static_cast<std::size_t>(n) * m, 5);
+    ViewSet views;
+    ASSERT_TRUE(EvenHalfTurn(m, &views).ok());
+    for (double pixel : {1.0, 0.5, 1.75}) {
+        Grid large{80, pixel, 0.5 * pixel, -1.5 * pixel};
+        std::vector<double> whole(80 * 80, 0.0);
+        BackProjectViews(filtered.data(), views, Detector{n, 30.25}, large, whole.data());
+        struct Region {
+            int size, column, row;  // its pixel (0, 0) is the large image's (column, row)
+        };
+        for (Region region : {Region{10, 0, 0}, Region{21, 40, 13}, Region{7, 73, 70}, Region{1, 5, 66}}) {
+            Grid grid{region.size, pixel, PixelX(large, region.column) + GridHalf(Grid{region.size, pixel, 0, 0}) * pixel,
+                      PixelY(large, region.row) - GridHalf(Grid{region.size, pixel, 0, 0}) * pixel};
+            std::vector<double> part(static_cast<std::size_t>(region.size) * region.size, 0.0);
+            BackProjectViews(filtered.data(), views, Detector{n, 30.25}, grid, part.data());
+            for (int r = 0; r < region.size; ++r) {
+                for (int j = 0; j < region.size; ++j) {
+                    double expected = whole[static_cast<std::size_t>(region.row + r) * 80 + region.column + j];
+                    ASSERT_NEAR(part[static_cast<std::size_t>(r) * region.size + j], expected,
+                                1e-12 * (std::fabs(expected) + 1))
+                        << "pixel " << pixel << " region at " << region.column << "," << region.row << " r " << r
+                        << " j " << j;
+                }
+            }
+        }
+    }
+    ReleaseViews(&views);
+}
+
+// Angles in degrees as a set of views.
+ViewSet ViewsOf(const std::vector<double> &degrees) {
+    Scratch scratch;
+    std::string text;
+    for (double d : degrees) text += std::to_string(d) + "\n";
+    scratch.Write("angles.txt", text);
+    ViewSet views;
+    EXPECT_TRUE(ReadAngles(scratch.Path("angles.txt").c_str(), static_cast<int>(degrees.size()), &views).ok());
+    return views;
+}
+
+std::vector<double> Degrees(int count, double first, double step) {
+    std::vector<double> d(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) d[static_cast<std::size_t>(k)] = first + k * step;
+    return d;
+}
+
+TEST(Views, WeightsShareTheHalfTurnAmongTheViews) {
+    struct Case {
+        const char *name;
+        std::vector<double> degrees;
+        double first_weight;  // degrees; the weight of view 0
+        bool limited;
+    };
+    std::vector<double> golden(500);
+    for (int k = 0; k < 500; ++k) golden[k] = std::fmod(k * 111.24611797498108, 180.0);
+    std::vector<double> uneven = Degrees(90, 0, 2);
+    for (std::size_t k = 0; k < uneven.size(); ++k) uneven[k] += (k % 3 == 1) ? 0.7 : 0;
+    const Case cases[] = {
+        {"half turn", Degrees(180, 0, 1), 1, false},
+        {"inclusive", Degrees(361, 0, 0.5), 0.25, false},  // 0 and 180 share one direction
+        {"full turn", Degrees(360, 0, 1), 0.5, false},      // every line seen twice
+        {"decreasing", Degrees(180, 179, -1), 1, false},
+        {"golden", golden, -1, false},
+        {"uneven", uneven, 2.35, false},  // half of (2 + 2.7): the view at 178 before it
+        {"limited", Degrees(121, 0, 1), 30.5, true},  // half of 60 + 1
+        {"one view", {37}, 180, false},
+    };
+    for (const Case &c : cases) {
+        ViewSet views = ViewsOf(c.degrees);
+        double sum = 0;
+        for (int k = 0; k < views.count; ++k) sum += views.weights[k];
+        EXPECT_NEAR(sum, kPi, 1e-9) << c.name;
+        if (c.first_weight >= 0) {
+            EXPECT_NEAR(views.weights[0] * 180 / kPi, c.first_weight, 1e-6) << c.name;
+        }
+        EXPECT_EQ(LimitedRange(views), c.limited) << c.name;
+        EXPECT_FALSE(views.even) << c.name;
+        ReleaseViews(&views);
+    }
+    ViewSet limited = ViewsOf(Degrees(121, 0, 1));
+    double from = 0;
+    EXPECT_NEAR(LargestGap(limited, &from) * 180 / kPi, 60, 1e-9);
+    EXPECT_NEAR(from * 180 / kPi, 120, 1e-9);
+    ReleaseViews(&limited);
+    ViewSet full = ViewsOf(Degrees(360, 0, 1)), half = ViewsOf(Degrees(180, 0, 1));
+    EXPECT_TRUE(CoversFullTurn(full));
+    EXPECT_FALSE(CoversFullTurn(half));
+    ReleaseViews(&full);
+    ReleaseViews(&half);
+    // The even half turn: every weight the step, cos and sin of k pi / M.
+    ViewSet even;
+    ASSERT_TRUE(EvenHalfTurn(7, &even).ok());
+    EXPECT_TRUE(even.even);
+    EXPECT_EQ(BackProjectionScale(even), kPi / 7);
+    for (int k = 0; k < 7; ++k) {
+        EXPECT_EQ(even.weights[k], kPi / 7);
+        EXPECT_EQ(even.cosines[k], std::cos(k * (kPi / 7)));
+    }
+    ReleaseViews(&even);
+}
+
+TEST(Views, AnglesFileAndItsFailures) {
+    Scratch scratch;
+    // numpy.savetxt's form, a header comment and comments at line ends.
+    scratch.Write("good.txt", "# angles\n0.000000000000000000e+00\n4.500000000000000000e+01 # note\n\n90\t-45\n");
+    ViewSet views;
+    ASSERT_TRUE(ReadAngles(scratch.Path("good.txt").c_str(), 4, &views).ok());
+    EXPECT_EQ(views.angles[1], 45 * kPi / 180);
+    EXPECT_EQ(views.angles[3], -45 * kPi / 180);
+    ReleaseViews(&views);
+    struct Case {
+        std::string text;
+        int count;
+        std::string message;  // after "<file>: "
+    };
+    const Case cases[] = {
+        {"0 1 2", 4, "3 angles for 4 views."},
+        {"0 1 2 3 4", 4, "5 angles for 4 views."},
+        {"", 1, "0 angles for 1 views."},
+        {"0 1 x 3", 4, "data read error."},
+        {"0 1 2,5 3", 4, "data read error."},
+        {"0 inf 2 3", 4, "bad angle."},
+        {"0 nan 2 3", 4, "bad angle."},
+    };
+    for (const Case &c : cases) {
+        scratch.Write("a.txt", c.text);
+        std::string name = scratch.Path("a.txt");
+        EXPECT_EQ(ReadAngles(name.c_str(), c.count, &views).message, name + ": " + c.message) << c.text;
+    }
+    std::string missing = scratch.Path("missing.txt");
+    EXPECT_EQ(ReadAngles(missing.c_str(), 1, &views).message, missing + ": file not found.");
+}
+
+// The projector's test geometries: image, detector, views, pixel, centre.
+struct ProjectorCase {
+    int size, detectors;
+    double axis;
+    std::vector<double> angles;  // radians
+    double pixel, x0, y0;
+};
+
+std::vector<ProjectorCase> ProjectorCases() {
+    std::vector<double> even(30), odd{0, kPi / 4, -kPi / 4, 3 * kPi / 4, kPi / 2, 1e-3, kPi, 5.5, -2.2};
+    for (int k = 0; k < 30; ++k) even[k] = k * (kPi / 30);
+    std::mt19937_64 generator(21);
+    std::uniform_real_distribution<double> angle(-7, 7);
+    std::vector<double> random(25);
+    for (double &a : random) a = angle(generator);
+    return {
+        {16, 16, 7.5, even, 1, 0, 0},   {17, 25, 12.3, odd, 1, 0, 0},   {20, 31, 14, random, 1, 1.5, -2},
+        {12, 40, 19.5, even, 2.5, 0, 0}, {33, 20, 9.1, random, 0.4, -3, 1}, {1, 3, 1, odd, 1, 0, 0},
+        {9, 1, 0, even, 1, 0, 0},       {24, 64, 31.5, random, 0.9, 0, 0},
+    };
+}
+
+ViewSet AnglesAsViews(const std::vector<double> &angles) {
+    ViewSet views;
+    EXPECT_TRUE(EvenFullTurn(static_cast<int>(angles.size()), &views).ok());
+    for (std::size_t k = 0; k < angles.size(); ++k) views.angles[k] = angles[k];
+    CompleteViews(&views);
+    return views;
+}
+
+std::vector<LinePath> LinePaths() {
+    std::vector<LinePath> paths{LinePath::kScalar};
+    if (BestLinePath() == LinePath::kAvx512) paths.push_back(LinePath::kAvx512);
+    return paths;
+}
+
+TEST(Projector, IntegralsAlongTheRaysAsTheDefinitionReads) {
+    for (const ProjectorCase &c : ProjectorCases()) {
+        ViewSet views = AnglesAsViews(c.angles);
+        Grid grid{c.size, c.pixel, c.x0, c.y0};
+        std::size_t samples = views.count * static_cast<std::size_t>(c.detectors);
+        std::vector<double> image = RandomValues(static_cast<std::size_t>(c.size) * c.size, c.size);
+        std::vector<double> expected(samples), first;
+        ProjectOracle(image.data(), c.size, c.pixel, c.x0, c.y0, c.angles.data(), views.count, c.detectors, c.axis,
+                      expected.data());
+        ProjectionWork work;
+        ASSERT_TRUE(AllocateProjection(c.size, &work).ok());
+        double scale = 1e-12 * (LargestMagnitude(expected) + 1);
+        for (LinePath path : LinePaths()) {
+            for (int threads : {1, 2, 3}) {
+                omp_set_num_threads(threads);
+                std::vector<double> sinogram(samples, -1.0);
+                Project(grid, views, Detector{c.detectors, c.axis}, image.data(), sinogram.data(), &work, path);
+                for (std::size_t i = 0; i < samples; ++i) ASSERT_NEAR(sinogram[i], expected[i], scale) << i;
+                // Every path and thread count: the same samples to the last bit.
+                if (first.empty()) first = sinogram;
+                ASSERT_TRUE(sinogram == first) << "path " << static_cast<int>(path) << " threads " << threads;
+            }
+        }
+        omp_set_num_threads(omp_get_num_procs());
+        ReleaseProjection(&work);
+        ReleaseViews(&views);
+    }
+}
+
+TEST(Projector, TheTransposeIsExact) {
+    // <A x, y> = <x, A^T y> for random x and y, to rounding.
+    for (const ProjectorCase &c : ProjectorCases()) {
+        ViewSet views = AnglesAsViews(c.angles);
+        Grid grid{c.size, c.pixel, c.x0, c.y0};
+        Detector detector{c.detectors, c.axis};
+        std::size_t pixels = static_cast<std::size_t>(c.size) * c.size;
+        std::size_t samples = views.count * static_cast<std::size_t>(c.detectors);
+        std::vector<double> x = RandomValues(pixels, 3), y = RandomValues(samples, 4), ax(samples), first;
+        ProjectionWork work;
+        ASSERT_TRUE(AllocateProjection(c.size, &work).ok());
+        Project(grid, views, detector, x.data(), ax.data(), &work);
+        double forward = 0, scale = 0;
+        for (std::size_t i = 0; i < samples; ++i) forward += ax[i] * y[i], scale += std::fabs(ax[i] * y[i]);
+        for (LinePath path : LinePaths()) {
+            for (int threads : {1, 2, 3}) {
+                omp_set_num_threads(threads);
+                std::vector<double> aty(pixels, -1.0);
+                ProjectTransposed(grid, views, detector, y.data(), aty.data(), &work, path);
+                double backward = 0;
+                for (std::size_t i = 0; i < pixels; ++i) backward += x[i] * aty[i];
+                EXPECT_NEAR(forward, backward, 1e-12 * scale) << c.size << " " << c.detectors;
+                if (first.empty()) first = aty;
+                ASSERT_TRUE(aty == first) << "path " << static_cast<int>(path) << " threads " << threads;
+            }
+        }
+        omp_set_num_threads(omp_get_num_procs());
+        ReleaseProjection(&work);
+        ReleaseViews(&views);
     }
 }
 

@@ -1,0 +1,76 @@
+#include "run.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "checks.h"
+#include "error.h"
+#include "fbp.h"
+#include "help.h"
+#include "memory.h"
+#include "options.h"
+#include "output.h"
+#include "project.h"
+#include "sinogram.h"
+#include "streams.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : img_sino [-a ANGLES] [-p PIXEL] IMG N c M SG";
+
+}  // namespace
+
+int RunImgSino(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    std::vector<OptionWord> options;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "a:p:", kUsage, &options, &first));
+    if (argc - first != 5) Error(kUsage);
+    char **arg = argv + first;
+    const char *angles = nullptr, *pixel = nullptr;
+    for (const OptionWord &o : options) (o.letter == 'a' ? angles : pixel) = o.value;
+
+    Sinogram image;
+    std::string input = NamePrefix(arg[0], "");
+    Check(ReadSinogram(arg[0], input, &image));
+    if (image.columns != image.rows) ErrorAbout(input.c_str(), "image not square.");
+    Detector detector{IntArgument(arg[1]), 0};
+    if (detector.count <= 0) Error("bad detector number.");
+    Check(CenterArgument(arg[2], detector.count, &detector.axis));
+    int views_count = IntArgument(arg[3]);
+    if (views_count <= 0) Error("bad projection number.");
+    Grid grid = AxisGrid(image.columns);
+    if (pixel != nullptr) Check(PixelArgument(pixel, &grid.pixel));
+    ViewSet views;
+    Check(angles != nullptr ? ReadAngles(angles, views_count, &views) : EvenHalfTurn(views_count, &views));
+
+    std::size_t samples = static_cast<std::size_t>(detector.count) * static_cast<std::size_t>(views_count);
+    if (samples > SIZE_MAX / sizeof(double)) Error("memory allocation error.");
+    double *sinogram = static_cast<double *>(AllocateBlock(samples * sizeof(double)));
+    if (sinogram == nullptr) Error("memory allocation error.");
+    ProjectionWork work;
+    Check(AllocateProjection(grid.size, &work));
+
+    std::string output = NamePrefix(arg[4], "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(arg[4], (output + "file not open.").c_str(), &out));
+    Project(grid, views, detector, image.samples, sinogram, &work);
+    std::size_t pixels = static_cast<std::size_t>(grid.size) * static_cast<std::size_t>(grid.size);
+    // Finite pixels whose integrals are not finite: sums beyond the range.
+    if (AllFinite(image.samples, pixels) && !AllFinite(sinogram, samples)) Error("result out of range.");
+    Check(WriteCheckedHeader(out.stream, detector.count, views_count, write_failure.c_str()));
+    Check(WriteBlock(out.stream, sinogram, samples * sizeof(double), write_failure.c_str()));
+    Check(FinishOutput(&out, write_failure.c_str()));
+    ReleaseProjection(&work);
+    ReleaseBlock(sinogram, samples * sizeof(double));
+    ReleaseViews(&views);
+    ReleaseSinogram(&image);
+    return 0;
+}

@@ -1,0 +1,119 @@
+#include "run.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "checks.h"
+#include "error.h"
+#include "fbp.h"
+#include "help.h"
+#include "memory.h"
+#include "options.h"
+#include "output.h"
+#include "sinogram.h"
+#include "solvers.h"
+#include "streams.h"
+#include "vectors.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : sino_iter [-a ANGLES] [-i N] [-n] [-v] SG c interval {size {method}} IMG";
+constexpr int kDefaultIterations = 100;
+
+struct Options {
+    const char *angles = nullptr;
+    const char *iterations = nullptr;
+    bool nonnegative = false;
+    bool verbose = false;
+};
+
+Options Sort(const std::vector<OptionWord> &words) {
+    Options options;
+    for (const OptionWord &w : words) {
+        if (w.letter == 'a') options.angles = w.value;
+        if (w.letter == 'i') options.iterations = w.value;
+        if (w.letter == 'n') options.nonnegative = true;
+        if (w.letter == 'v') options.verbose = true;
+    }
+    return options;
+}
+
+// -v: one line per iteration on standard error.
+void PrintResidual(int iteration, double residual, void *) {
+    std::fprintf(stderr, "iteration %d residual %.9g\n", iteration, residual);
+}
+
+}  // namespace
+
+int RunSinoIter(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    std::vector<OptionWord> words;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "a:i:nv", kUsage, &words, &first));
+    Options options = Sort(words);
+    int operands = argc - first;
+    if (operands < 4 || operands > 6) Error(kUsage);
+    char **arg = argv + first;
+    int iterations = kDefaultIterations;
+    if (options.iterations != nullptr) {
+        iterations = IntArgument(options.iterations);
+        if (iterations <= 0) Error("bad number of iterations.");
+    }
+
+    Sinogram sinogram;
+    Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
+    ViewSet views;
+    Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
+                                    : EvenHalfTurn(sinogram.rows, &views));
+    Problem problem{AxisGrid(sinogram.columns), &views, Detector{sinogram.columns, 0}, sinogram.samples};
+    double interval = 0;
+    Check(CenterArgument(arg[1], sinogram.columns, &problem.detector.axis));
+    Check(IntervalArgument(arg[2], &interval));
+    if (!std::isfinite(1 / interval)) Error("bad detector interval.");
+    int size = operands >= 5 ? IntArgument(arg[3]) : sinogram.columns;
+    if (!ImageSizeFits(size)) Error("bad image size.");
+    problem.grid.size = size;
+    Method method = Method::kSirt;
+    if (operands == 6) Check(MethodArgument(arg[4], &method));
+    if (options.nonnegative && method != Method::kSirt) Error("-n needs the sirt method.");
+
+    std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+    std::size_t samples = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
+    double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
+    if (image == nullptr) Error("memory allocation error.");
+    SolverWork work;
+    Check(AllocateSolverWork(problem, &work));
+
+    std::string output = NamePrefix(arg[operands - 1], "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
+    bool finite_input = AllFinite(sinogram.samples, samples);
+    // The samples are line integrals in the interval's unit; the projector's
+    // are in detector intervals.
+    for (std::size_t i = 0; i < samples; ++i) sinogram.samples[i] /= interval;
+    Report report{PrintResidual, nullptr};
+    const Report *lines = options.verbose ? &report : nullptr;
+    if (method == Method::kSirt) {
+        Sirt(problem, iterations, options.nonnegative, &work, image, lines);
+    } else {
+        Cgls(problem, iterations, &work, image, lines);
+    }
+    if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
+    Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
+    Check(WriteBlock(out.stream, image, pixels * sizeof(double), write_failure.c_str()));
+    Check(FinishOutput(&out, write_failure.c_str()));
+    ReleaseSolverWork(&work);
+    ReleaseBlock(image, pixels * sizeof(double));
+    ReleaseViews(&views);
+    ReleaseSinogram(&sinogram);
+    return 0;
+}
