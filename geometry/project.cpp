@@ -72,6 +72,16 @@ namespace {
 // in the second level of cache while the views go by.
 constexpr int kBlockLines = 16;
 
+// Threads for `pieces` pieces of work among which `views` views cross
+// `lines` lines of `detectors` detectors: no more than the pieces, and one
+// per 2^18 crossings at most, so that a small image does not pay for
+// waking threads more than its work costs.
+[[maybe_unused]] int Team(long long pieces, long long views, long long lines, long long detectors) {
+    long long crossings = views * lines * detectors;
+    long long enough = crossings / (1LL << 18) + 1;
+    return ThreadsFor(pieces < enough ? pieces : enough);
+}
+
 // The image's rows, each between two zeros, and its columns likewise.
 void PadImage(const double *image, int size, double *rows, double *columns) {
     std::size_t k = static_cast<std::size_t>(size), line = k + 2;
@@ -103,7 +113,7 @@ void Project(const Grid &grid, const ViewSet &views, const Detector &detector, c
     // its lines in order, block after block, whatever thread takes a view.
     for (int first = 0; first < k; first += kBlockLines) {
         int last = first + kBlockLines < k ? first + kBlockLines : k;
-#pragma omp parallel for schedule(dynamic, 4) num_threads(ThreadsFor(views.count))
+#pragma omp parallel for schedule(dynamic, 4) num_threads(Team(views.count, views.count, last - first, detector.count))
         for (int view = 0; view < views.count; ++view) {
             double *samples = sinogram + n * view;
             double cosine = views.cosines[view], sine = views.sines[view];
@@ -131,7 +141,7 @@ void ProjectTransposed(const Grid &grid, const ViewSet &views, const Detector &d
     // rather than once per line, and every line sums its views in the same
     // order whatever thread takes its block.
     int blocks = (k + kBlockLines - 1) / kBlockLines;
-#pragma omp parallel for schedule(dynamic, 1) num_threads(ThreadsFor(2LL * blocks))
+#pragma omp parallel for schedule(dynamic, 1) num_threads(Team(2LL * blocks, views.count, kBlockLines, detector.count))
     for (int piece = 0; piece < 2 * blocks; ++piece) {
         bool rows = piece < blocks;
         int first = (rows ? piece : piece - blocks) * kBlockLines;
