@@ -146,4 +146,29 @@ TEST(DiskImage, RowsEqualTheOracleImage) {
     }
 }
 
+TEST(DiskImage, SumsItsDisksFromTheLastRadiusArgumentToTheFirst) {
+    // Each pixel adds its disks in disk_sino's order, the last radius
+    // argument first: its bits are the sum of the one-disk images in that
+    // order (and, for some pixel, not in the other).
+    char *arguments[] = {const_cast<char *>("7.3"), const_cast<char *>("-5.1"), const_cast<char *>("3.05"),
+                         const_cast<char *>("-1.7")};
+    const int count = 4, size = 24;
+    std::vector<double> radius(count);
+    ParseSignedRadii(arguments, count, radius.data());
+    EXPECT_EQ(radius[0], -1.7);
+    EXPECT_EQ(radius[3], 7.3);
+    std::vector<double> image = Image(size, 0.31, -0.67, radius);
+    std::vector<std::vector<double>> alone;
+    for (double r : radius) alone.push_back(Image(size, 0.31, -0.67, {r}));
+    bool order_matters = false;
+    for (std::size_t p = 0; p < image.size(); ++p) {
+        double forward = 0, backward = 0;
+        for (int d = 0; d < count; ++d) forward += alone[d][p];
+        for (int d = count - 1; d >= 0; --d) backward += alone[d][p];
+        ASSERT_EQ(image[p], forward) << "pixel " << p;
+        order_matters = order_matters || forward != backward;
+    }
+    EXPECT_TRUE(order_matters);
+}
+
 }  // namespace

@@ -1,0 +1,183 @@
+// What every program does: answers --help, and writes outputs that
+// survive any failure.
+//
+// Outputs, for every program that writes a file:
+// a named output is written to a temporary file beside it and renamed over
+// the name only when complete, so a failing input, a signal at the last
+// moment, a close that fails and a full disk all leave the old file as it
+// was and no temporary file behind; a successful run keeps the old file's
+// permission bits and replaces a link's target, not the link.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+
+namespace {
+
+struct OutputCase {
+    const char *program;
+    const char *setup;    // makes the inputs
+    const char *run;      // writes $OUT
+    const char *breaks;   // spoils an input so that the run fails (or nullptr)
+    const char *failure;  // the line a failed write gives, $OUT for the name
+};
+
+const char *const kSinogram = "\"$BIN/disk_sino\" 256 10 -5 80 -50 90 in.sg";
+const char *const kProfile = "awk 'BEGIN { print 300; for (j = 0; j < 300; j++) print 300 - j }' > in.txt";
+
+const OutputCase kCases[] = {
+    {"ax_recon", kProfile, "\"$BIN/ax_recon\" in.txt 1 $OUT", "echo 300 1 2 > in.txt", "data write error."},
+    {"ax_expand", kProfile, "\"$BIN/ax_expand\" in.txt 90 $OUT", "echo 300 1 2 > in.txt", "data write error."},
+    {"disk_sino", "true", "\"$BIN/disk_sino\" 256 0 0 80 90 $OUT", nullptr, "data write error."},
+    {"sino_graft", kSinogram, "\"$BIN/sino_graft\" in.sg 127.5 in.sg 127.5 1 0 0 0 $OUT",
+     "head -c 100000 in.sg > cut.sg && mv cut.sg in.sg", "SG2 data write error."},
+    {"sino_view", kSinogram, "\"$BIN/sino_view\" in.sg $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
+     "$OUT: data write error."},
+    {"disk_image", "true", "\"$BIN/disk_image\" 128 0 0 40 $OUT", nullptr, "$OUT: data write error."},
+    {"sino_scale", kSinogram, "\"$BIN/sino_scale\" in.sg 2 $OUT", "head -c 100000 in.sg > cut.sg && mv cut.sg in.sg",
+     "$OUT: data write error."},
+    {"sino_recon", kSinogram, "\"$BIN/sino_recon\" in.sg 127.5 1 $OUT",
+     "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
+    {"sino_tiff", kSinogram, "\"$BIN/sino_tiff\" in.sg $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
+     "$OUT: data write error."},
+    {"img_sino", "\"$BIN/disk_image\" 128 0 0 40 in.img", "\"$BIN/img_sino\" in.img 128 63.5 90 $OUT",
+     "head -c 1000 in.img > cut.img && mv cut.img in.img", "$OUT: data write error."},
+    {"sino_iter", kSinogram, "\"$BIN/sino_iter\" -i 2 in.sg 127.5 1 $OUT",
+     "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
+};
+
+std::string With(std::string text, const std::string &out) {
+    for (std::size_t at; (at = text.find("$OUT")) != std::string::npos;) text.replace(at, 4, out);
+    return text;
+}
+
+// The run with the fault shim preloaded and one of its faults switched on.
+std::string Injected(const OutputCase &c, const char *fault) {
+    return std::string("ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" LD_PRELOAD='") + CT_FAULT_SHIM +
+           "' " + fault + "=1 " + With(c.run, "out.dat");
+}
+
+// Whatever happened, no temporary file of the output is left.
+void ExpectNoTemporary(const Scratch &scratch, const std::string &label) {
+    RunResult r = scratch.Run("ls -A | grep '^\\.out\\.dat\\.' || true");
+    EXPECT_EQ(r.out, "") << label;
+}
+
+TEST(AtomicOutputs, AFailureLeavesTheOldFile) {
+    for (const OutputCase &c : kCases) {
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // A failing input.
+        if (c.breaks != nullptr) {
+            Scratch broken;
+            ASSERT_EQ(broken.Run(std::string(c.setup) + " && " + c.breaks).status, 0) << c.program;
+            broken.Write("out.dat", "old");
+            RunResult r = broken.Run(With(c.run, "out.dat"));
+            EXPECT_EQ(r.status, 1) << c.program << " with a broken input";
+            EXPECT_EQ(broken.Read("out.dat"), "old") << c.program << " with a broken input";
+            ExpectNoTemporary(broken, c.program);
+        }
+        // A signal when the output is complete, just before its rename.
+        scratch.Write("out.dat", "old");
+        RunResult r = scratch.Run(Injected(c, "CT_SHIM_SIGNAL_AT_RENAME"));
+        EXPECT_EQ(r.status, 128 + 15) << c.program << " terminated";
+        EXPECT_EQ(scratch.Read("out.dat"), "old") << c.program << " terminated";
+        ExpectNoTemporary(scratch, c.program);
+        // A close that fails: the output's last write is checked there.
+        r = scratch.Run(Injected(c, "CT_SHIM_FAIL_FCLOSE"));
+        EXPECT_EQ(r.status, 1) << c.program << " failing close";
+        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        EXPECT_EQ(last, With(c.failure, "out.dat") + "\n") << c.program << " failing close";
+        EXPECT_EQ(scratch.Read("out.dat"), "old") << c.program << " failing close";
+        ExpectNoTemporary(scratch, c.program);
+    }
+}
+
+TEST(AtomicOutputs, AFullDiskLeavesTheOldFile) {
+    Scratch probe;
+    if (probe.Run("unshare -m true 2>/dev/null").status != 0)
+        GTEST_SKIP() << "no private mount namespace here (unshare -m needs root): no small file system to fill";
+    for (const OutputCase &c : kCases) {
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // A file system of one page, which the old output fills.
+        RunResult r = scratch.Run("mkdir disk && unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs disk && "
+                                  "printf old > disk/out.dat && " +
+                                  With(c.run, "disk/out.dat") +
+                                  "; status=$?; ls -A disk > listing; cat disk/out.dat > kept; exit $status'");
+        EXPECT_EQ(r.status, 1) << c.program;
+        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        EXPECT_EQ(last, With(c.failure, "disk/out.dat") + "\n") << c.program;
+        EXPECT_EQ(scratch.Read("kept"), "old") << c.program;
+        EXPECT_EQ(scratch.Read("listing"), "out.dat\n") << c.program;
+    }
+}
+
+TEST(AtomicOutputs, ASuccessKeepsPermissionsAndLinks) {
+    for (const OutputCase &c : kCases) {
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // The new file gets the old one's bits; a link keeps pointing at it.
+        RunResult r = scratch.Run("printf old > target.dat && chmod 640 target.dat && ln -s target.dat out.dat && " +
+                                  With(c.run, "out.dat") + " && stat -c %a target.dat && test -L out.dat");
+        EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
+        EXPECT_EQ(r.out, "640\n") << c.program;
+        EXPECT_NE(scratch.Read("target.dat"), "old") << c.program;
+        ExpectNoTemporary(scratch, c.program);
+        // A name that is not a regular file is written directly.
+        r = scratch.Run(With(c.run, "/dev/null"));
+        EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
+    }
+}
+
+TEST(AtomicOutputs, ProjSinoLeavesEveryOldSinogram) {
+    // A stack of three rows whose second page is cut in its second row:
+    // the run fails after the first band (one row a band) was written; the
+    // sinograms there before, a link to /dev/full among them, are as they
+    // were, and the new first one is gone.
+    Scratch scratch;
+    RunResult r = scratch.Run(
+        "for v in 0 1 2 3; do \"$BIN/disk_sino\" 16 0 0 5 3 - | \"$BIN/sino_tiff\" - 32 view_$v.tif || exit 1; done && "
+        "head -c 226 view_1.tif > cut.tif && mv cut.tif view_1.tif && "
+        "printf old > o_1.sg && ln -s /dev/full o_2.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = scratch.Run("\"$BIN/proj_sino\" -l -m 0.001 view_0.tif view_1.tif view_2.tif view_3.tif o_%d.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "view_1.tif: data read error.\n");
+    EXPECT_EQ(scratch.Read("o_1.sg"), "old");
+    EXPECT_FALSE(scratch.Exists("o_0.sg"));
+    EXPECT_EQ(scratch.Run("test -L o_2.sg && readlink o_2.sg").out, "/dev/full\n");
+    EXPECT_EQ(scratch.Run("ls -A | grep '^\\.o_' || true").out, "");
+}
+
+TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
+    // The usage line as no arguments give it, then the manual.
+    const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
+                                    "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
+                                    "img_sino",  "sino_iter"};
+    for (const char *program : programs) {
+        Scratch scratch;
+        std::string bin = std::string("\"$BIN/") + program + "\"";
+        RunResult usage = scratch.Run(bin);
+        RunResult help = scratch.Run(bin + " --help");
+        EXPECT_EQ(help.status, 0) << program;
+        EXPECT_EQ(help.err, "") << program;
+        ASSERT_EQ(usage.err.compare(0, 8, "usage : "), 0) << program << ": " << usage.err;
+        EXPECT_EQ(help.out, usage.err + "The manual: man " + program + " (doc/" + program + ".1 in the source tree).\n")
+            << program;
+        // A closed standard output is a write error, not success.
+        RunResult closed = scratch.Run(bin + " --help >&-");
+        EXPECT_EQ(closed.status, 1) << program;
+        EXPECT_EQ(closed.err, "data write error.\n") << program;
+    }
+    // A file named --help is still a file: ./--help.
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 4 0 0 1 2 ./--help").status, 0);
+    RunResult r = scratch.Run("\"$BIN/sino_stat\" ./--help");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.compare(0, 9, "size 4x2 "), 0) << r.out;
+}
+
+}  // namespace
