@@ -2,7 +2,7 @@
 #pragma once
 
 // Area of the part of the rectangle [u0, u1] x [v0, v1] (u0 <= u1, v0 <= v1)
-// that lies inside the disk of radius `radius` (> 0, finite) centred at the
+// that lies inside the disk of radius `radius` (> 0, finite) centered at the
 // origin. The rectangle is cut at the abscissae where the circle crosses
 // its top and bottom lines; on each piece the covered height is a constant
 // or a constant plus one or two half-chords, whose integral is exact.

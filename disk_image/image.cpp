@@ -15,7 +15,7 @@ double Farthest(double lo, double hi) { return std::max(std::fabs(lo), std::fabs
 
 // Columns whose pixels can meet the disk: [first, last], a margin of one
 // pixel each side for rounding; empty when last < first. Computed in
-// doubles and clamped before any conversion, so any centre and radius do.
+// doubles and clamped before any conversion, so any center and radius do.
 void ColumnWindow(double xc, double radius, int size, int *first, int *last) {
     double half = 0.5 * size;
     double lo = std::floor(xc - radius + half) - 1;
@@ -33,7 +33,7 @@ void ParseSignedRadii(char *const *arguments, int count, double *radius) {
 void DiskImageRow(const DiskPhantom &phantom, int size, int row, double *pixels) {
     std::fill(pixels, pixels + size, 0.0);
     double half = 0.5 * size;
-    // The row's edges relative to the centre; the first differences are exact.
+    // The row's edges relative to the center; the first differences are exact.
     double v0 = (half - row - 1) - phantom.yc;
     double v1 = (half - row) - phantom.yc;
     double near_y = Nearest(v0, v1);

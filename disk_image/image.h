@@ -1,6 +1,6 @@
 // The image of concentric signed disks on a square grid of unit pixels.
 //
-// The grid has `size` x `size` pixels of one detector interval, centred on
+// The grid has `size` x `size` pixels of one detector interval, centered on
 // the rotation axis with y up: pixel (column j, row r) covers
 // [x - 1/2, x + 1/2] x [y - 1/2, y + 1/2] with x = j - (size - 1)/2 and
 // y = (size - 1)/2 - r. Each pixel holds the signed sum over the disks of
@@ -12,7 +12,7 @@
 #include "status.h"
 
 struct DiskPhantom {
-    double xc, yc;         // centre, pixels from the rotation axis
+    double xc, yc;         // center, pixels from the rotation axis
     int count;             // number of radii
     const double *radius;  // signed radii, in the order they are summed
 };

@@ -20,7 +20,7 @@ struct Disks {
 // entries, reversed into summation order.
 void ParseRadii(char *const *arguments, int count, double *radius, Real *squared);
 
-// Offset of view k's detector 0 from the projection of the centre:
+// Offset of view k's detector 0 from the projection of the center:
 // (s0 - cos(theta) xC) - sin(theta) yC, rounded after each subtraction.
 double ViewOffset(int detectors, double dtheta, int k, double xc, double yc);
 

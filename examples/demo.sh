@@ -34,7 +34,7 @@ for program in $programs; do
 done
 mkdir -p "$out"
 
-# The phantom: a ring (radii 100 and -80) around a disk (40), centred at
+# The phantom: a ring (radii 100 and -80) around a disk (40), centered at
 # (20, 10) fine pixels from the rotation axis. The fine scan has 101
 # detectors, so it sees only the middle of the object; the coarse scan has
 # 128 detectors of 2 fine pixels and sees all of it, with every length
@@ -44,7 +44,7 @@ mkdir -p "$out"
 "$bin/sino_scale" "$out/ring_coarse.sg" 2 "$out/ring_coarse2.sg"
 # dx = dy = h0 - h1 = (128 * 2 / 2 - 0.5) - (101 / 2 - 0.5) = 77.5 puts the
 # coarse field's axis (c0 = 63.5) on the fine one's (c1 = 50).
-centre=$("$bin/sino_graft" "$out/ring_coarse2.sg" 63.5 "$out/ring_fine.sg" 50 2 0 77.5 77.5 \
+center=$("$bin/sino_graft" "$out/ring_coarse2.sg" 63.5 "$out/ring_fine.sg" 50 2 0 77.5 77.5 \
          "$out/ring_grafted.sg" 2>&1 >/dev/null)
 
 # The region of interest: the fine field, 101 x 101 fine pixels around the
@@ -52,7 +52,7 @@ centre=$("$bin/sino_graft" "$out/ring_coarse2.sg" 63.5 "$out/ring_fine.sg" 50 2 
 # the errors measure truncation rather than blur.
 "$bin/disk_image" 101 20 10 100 -80 40 "$out/roi_truth.img"
 "$bin/sino_recon" "$out/ring_fine.sg" 50 1 101 shepp "$out/roi_truncated.img"
-"$bin/sino_recon" "$out/ring_grafted.sg" "$centre" 1 101 shepp "$out/roi_grafted.img"
+"$bin/sino_recon" "$out/ring_grafted.sg" "$center" 1 101 shepp "$out/roi_grafted.img"
 # The coarse scan alone, on its own pixel (51 coarse pixels cover the region).
 "$bin/disk_image" 51 10 5 50 -40 20 "$out/roi_coarse_truth.img"
 "$bin/sino_recon" "$out/ring_coarse.sg" 63.5 1 51 shepp "$out/roi_coarse.img"
@@ -95,7 +95,7 @@ echo "  ring_coarse.sg     disk_sino: ring phantom, wide field, 128 detectors x 
 echo "  ring_coarse2.sg    sino_scale: its line integrals times 2, in fine pixels"
 echo "  ring_fine.sg       disk_sino: the same phantom, truncated field, 101 detectors x 180 views"
 echo "  ring_grafted.sg    sino_graft: the coarse one grafted around the fine one," \
-     "$(head -n 1 "$out/ring_grafted.sg" | awk '{ print $1 " detectors x " $2 " views" }'), rotation centre $centre"
+     "$(head -n 1 "$out/ring_grafted.sg" | awk '{ print $1 " detectors x " $2 " views" }'), rotation center $center"
 echo "  roi_truth.img      disk_image: the true image of the region, 101 x 101 pixels"
 echo "  roi_truncated.img  sino_recon: the region from the truncated sinogram alone"
 echo "  roi_grafted.img    sino_recon: the region from the grafted sinogram"

@@ -17,7 +17,7 @@
 #SBATCH --time=00:10:00
 set -euo pipefail
 
-centre=255.5
+center=255.5
 interval=1
 
 files=(sinograms/*.sg)
@@ -25,4 +25,4 @@ file=${files[$SLURM_ARRAY_TASK_ID]}
 name=$(basename "$file" .sg)
 mkdir -p images
 export OMP_NUM_THREADS=${SLURM_CPUS_PER_TASK:-1}
-sino_recon "$file" "$centre" "$interval" "images/$name.img"
+sino_recon "$file" "$center" "$interval" "images/$name.img"

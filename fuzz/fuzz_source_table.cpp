@@ -1,6 +1,6 @@
 // The source table: loaded from any bytes, closed by its mirrored row with a
-// valid centre, then sampled at positions inside the ranges the sampler
-// accepts. The first line holds three numbers that choose the centre and
+// valid center, then sampled at positions inside the ranges the sampler
+// accepts. The first line holds three numbers that choose the center and
 // the positions.
 #include <cmath>
 #include <cstdlib>
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         [](int, char **argv) {
             SourceTable table;
             if (!LoadSourceTable(argv[1], &table).ok()) return 1;
-            if (table.columns < 2) return 0;  // no valid centre exists
+            if (table.columns < 2) return 0;  // no valid center exists
             double c0 = (table.columns - 1) * (0.001 + 0.998 * choice[0]);
             MirrorClosingRow(table, c0);
             volatile double sink = 0;

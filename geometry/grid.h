@@ -1,9 +1,9 @@
 // The image grid and where its pixels meet the detector: the one definition
 // of the map from the object's plane to detector positions.
 //
-// A K x K image of pixels PIXEL detector intervals wide, centred at (x0, y0)
+// A K x K image of pixels PIXEL detector intervals wide, centered at (x0, y0)
 // detector intervals from the rotation axis, y up: pixel (column j, row r)
-// is centred at
+// is centered at
 //     x = x0 + (j - (K - 1)/2) PIXEL,   y = y0 + ((K - 1)/2 - r) PIXEL.
 // In a view at angle theta the point (x, y) projects onto the detector
 // position
@@ -15,11 +15,11 @@
 struct Grid {
     int size;      // K
     double pixel;  // side of a pixel, detector intervals
-    double x0, y0; // the image's centre, detector intervals from the axis
+    double x0, y0; // the image's center, detector intervals from the axis
 };
 
 // The grid of sino_recon's default image: K pixels of one detector interval
-// centred on the axis.
+// centered on the axis.
 inline Grid AxisGrid(int size) { return Grid{size, 1.0, 0.0, 0.0}; }
 
 inline double GridHalf(const Grid &grid) { return (grid.size - 1.0) / 2; }

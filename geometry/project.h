@@ -5,7 +5,7 @@
 // A ray closer to the y axis (|cos| >= |sin|) is sampled where it crosses
 // each image row, a ray closer to the x axis where it crosses each column;
 // there the image is interpolated linearly between the two nearest pixel
-// centres of that row (column), pixels beyond the image counting as zero,
+// centers of that row (column), pixels beyond the image counting as zero,
 // and the samples are summed times the length of ray between two rows
 // (columns): PIXEL / |cos| (PIXEL / |sin|). A sample is the line integral
 // of the image density in detector intervals, so the projection of a

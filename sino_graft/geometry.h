@@ -10,9 +10,9 @@
 // What SG0's header, SG1 and the command line give.
 struct GraftInputs {
     int n0, m0;      // SG0 detectors and views
-    double c0;       // SG0 rotation centre
+    double c0;       // SG0 rotation center
     int n1, m1;      // SG1 detectors and views, also SG2's views
-    double c1;       // SG1 rotation centre
+    double c1;       // SG1 rotation center
     double ratio;    // dr0 / dr1
     double ot;       // SG0's rotation, degrees
     double dx, dy;   // SG0's shift, SG1 pixels
@@ -26,12 +26,12 @@ struct GraftGeometry {
     double dphi;     // pi / M1
     double emin, emax;
     int pad;         // SG2 columns before SG1's first
-    double c2;       // SG2's rotation centre, pad + c1
+    double c2;       // SG2's rotation center, pad + c1
     int end1;        // pad + N1
     int width;       // W, SG2's detectors
 };
 
-// Computes the geometry from the inputs (the counts, centres and ratio
+// Computes the geometry from the inputs (the counts, centers and ratio
 // already checked). Fails for a geometry without a meaningful result: "bad
 // rotation angle." or "bad shift." (not finite), "SG2 too large." (an
 // extent beyond the 32-bit range).

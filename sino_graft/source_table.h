@@ -2,7 +2,7 @@
 // position: one block of (M0 + 1) rows of N0 + 2 cells. Each row pointer
 // addresses the row's first sample, so indices -1 and N0 are zero guard
 // cells and a bilinear step never needs a bounds test. Row M0, the view at
-// angle pi, is view 0 mirrored about the rotation centre.
+// angle pi, is view 0 mirrored about the rotation center.
 #pragma once
 
 #include <cstddef>

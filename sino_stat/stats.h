@@ -1,6 +1,6 @@
 // Statistics of the finite samples of an image (or sinogram), optionally
 // against a second one of the same size and only inside a disk around the
-// image centre.
+// image center.
 #pragma once
 
 #include <cstdio>
@@ -14,8 +14,8 @@ struct ImageStats {
     double maxabs;       // largest |A - B| over those pixels
 };
 
-// Whether pixel (column, row) lies in the region: its centre within
-// `radius` (inclusive) of the image centre ((columns - 1)/2, (rows - 1)/2)
+// Whether pixel (column, row) lies in the region: its center within
+// `radius` (inclusive) of the image center ((columns - 1)/2, (rows - 1)/2)
 // in pixel units. An infinite radius takes every pixel.
 bool InRegion(int column, int row, int columns, int rows, double radius);
 

@@ -32,15 +32,15 @@ TEST(DiskImage, HandComputedPixels) {
     // A unit disk on the corner of the four pixels of a 2 x 2 image: a
     // quarter disk in each.
     for (double v : Image(2, 0, 0, {1})) EXPECT_NEAR(v, kPiValue / 4, 1e-15);
-    // 3 x 3, unit disk at the centre: the side pixel [0.5, 1.5] x [-0.5, 0.5]
+    // 3 x 3, unit disk at the center: the side pixel [0.5, 1.5] x [-0.5, 0.5]
     // holds the full height 1 for x up to sqrt(3)/2 and two half-chords
     // beyond: sqrt(3)/4 - 1/2 + pi/6.
-    std::vector<double> centred = Image(3, 0, 0, {1});
+    std::vector<double> centered = Image(3, 0, 0, {1});
     double side = std::sqrt(3.0) / 4 - 0.5 + kPiValue / 6;
-    EXPECT_NEAR(centred[1 * 3 + 2], side, 1e-15);
-    EXPECT_NEAR(centred[0 * 3 + 1], side, 1e-15);
-    EXPECT_EQ(centred[1 * 3 + 1], 1.0);
-    // Centre half a pixel down: the middle pixel is [-0.5, 0.5] x [0, 1]
+    EXPECT_NEAR(centered[1 * 3 + 2], side, 1e-15);
+    EXPECT_NEAR(centered[0 * 3 + 1], side, 1e-15);
+    EXPECT_EQ(centered[1 * 3 + 1], 1.0);
+    // Center half a pixel down: the middle pixel is [-0.5, 0.5] x [0, 1]
     // from it, the upper half-disk between x = -1/2 and 1/2, whose top
     // touches the pixel's top edge: pi/6 + sqrt(3)/4.
     std::vector<double> low = Image(3, 0, -0.5, {1});
@@ -48,7 +48,7 @@ TEST(DiskImage, HandComputedPixels) {
     EXPECT_EQ(low[0 * 3 + 1], 0.0);  // touches the disk's top only
 }
 
-TEST(DiskImage, CentreColumnAndRow) {
+TEST(DiskImage, CenterColumnAndRow) {
     // A small disk at (xC, yC) = (3, -2) lands in column (K - 1)/2 + 3 and
     // row (K - 1)/2 + 2 (y up) of a 9 x 9 image.
     std::vector<double> image = Image(9, 3, -2, {0.4});
@@ -99,7 +99,7 @@ TEST(DiskImage, RingIsTheDifferenceOfItsDisks) {
     // Radii 10 and -5: zero in the hole, one in the band, pi (100 - 25) in all.
     std::vector<double> ring = Image(32, 0.5, 0.5, {-5, 10});
     EXPECT_NEAR(Sum(ring), kPiValue * 75, 1e-9);
-    EXPECT_EQ(ring[15 * 32 + 16], 0.0);       // the pixel centred on the centre
+    EXPECT_EQ(ring[15 * 32 + 16], 0.0);       // the pixel centered on the center
     EXPECT_EQ(ring[15 * 32 + 16 + 7], 1.0);   // 6.5 to 7.5 out, in the band
     EXPECT_EQ(ring[15 * 32 + 16 + 12], 0.0);  // 11.5 to 12.5 out, outside
     // The same as the disk image minus the hole image, pixel by pixel.
@@ -133,10 +133,10 @@ TEST(DiskImage, RectangleAreaAgainstTheQuadrantFormula) {
 
 TEST(DiskImage, RowsEqualTheOracleImage) {
     std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> centre(-20, 20), radius(-30, 30);
+    std::uniform_real_distribution<double> center(-20, 20), radius(-30, 30);
     for (int trial = 0; trial < 40; ++trial) {
         int size = 1 + static_cast<int>(random() % 48);
-        double xc = centre(random), yc = centre(random);
+        double xc = center(random), yc = center(random);
         std::vector<double> radii;
         for (int r = 1 + static_cast<int>(random() % 4); r > 0; --r) radii.push_back(radius(random));
         std::vector<double> fast = Image(size, xc, yc, radii), oracle = DiskImageOracle(size, xc, yc, radii);

@@ -48,7 +48,7 @@ TEST(DiskSino, ClosedFormSamples) {
     // Detectors at -1.5 ... 1.5: only the middle rays cross the unit disk.
     double chord = 2 * std::sqrt(0.75);
     EXPECT_EQ(Samples({"4", "0", "0", "1", "1"}), (std::vector<double>{0, chord, chord, 0}));
-    // A ring: 20 - 10 on the centre ray.
+    // A ring: 20 - 10 on the center ray.
     EXPECT_EQ(Samples({"21", "0", "0", "10", "-5", "1"})[10], 10.0);
     // Tangent rays (d = 0) and zero or non-numeric radii give nothing.
     EXPECT_EQ(Samples({"4", "0", "0", "1.5", "0", "word", "1"}),
@@ -63,7 +63,7 @@ int PeakColumn(const std::vector<double> &samples, int n, int view) {
     return best;
 }
 
-TEST(DiskSino, CentreMovesTheProjection) {
+TEST(DiskSino, CenterMovesTheProjection) {
     // Detector 10 of 21 is the axis; xC = 3 puts the disk at +3 at view 0
     // and near -3 at the last of 36 views, yC = 3 at +3 at pi/2.
     std::vector<double> x = Samples({"21", "3", "0", "1.5", "36"});
@@ -76,14 +76,14 @@ TEST(DiskSino, CentreMovesTheProjection) {
 
 TEST(DiskSino, FastViewsEqualTheStraightforwardEvaluationBitForBit) {
     std::mt19937_64 random(4);
-    std::uniform_real_distribution<double> centre(-40, 40), radius(-60, 60);
+    std::uniform_real_distribution<double> center(-40, 40), radius(-60, 60);
     const char *special[] = {"0", "nan", "inf", "-inf", "1e13", "-2e15", "1e-200", "7", "-7.5", "abc"};
     for (int trial = 0; trial < 300; ++trial) {
         int n = 1 + static_cast<int>(random() % 150);
         int m = 1 + static_cast<int>(random() % 40);
         std::vector<std::string> args{std::to_string(n)};
         for (int c = 0; c < 2; ++c) {
-            args.push_back(random() % 10 == 0 ? special[random() % 4] : std::to_string(centre(random)));
+            args.push_back(random() % 10 == 0 ? special[random() % 4] : std::to_string(center(random)));
         }
         int radii = 1 + static_cast<int>(random() % 5);
         for (int r = 0; r < radii; ++r) {

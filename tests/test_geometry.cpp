@@ -303,7 +303,7 @@ TEST(BackProjection, TheLastDetectorIsInterpolatedFromItsNeighbourOnEveryPath) {
 
 TEST(BackProjection, ARegionIsTheCropOfALargerImage) {
     // The same filtered views back-projected into a large image and into
-    // regions of it (other centres, the same pixel): the region's pixels are
+    // regions of it (other centers, the same pixel): the region's pixels are
     // the large image's to rounding.
     const int n = 64, m = 45;
     std::vector<double> filtered = RandomValues(static_cast<std::size_t>(n) * m, 5);
@@ -439,7 +439,7 @@ TEST(Views, AnglesFileAndItsFailures) {
     EXPECT_EQ(ReadAngles(missing.c_str(), 1, &views).message, missing + ": file not found.");
 }
 
-// The projector's test geometries: image, detector, views, pixel, centre.
+// The projector's test geometries: image, detector, views, pixel, center.
 struct ProjectorCase {
     int size, detectors;
     double axis;

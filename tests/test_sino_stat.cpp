@@ -13,8 +13,8 @@
 
 namespace {
 
-TEST(SinoStat, RegionIsADiskAroundTheCentreBoundaryIncluded) {
-    // 5 x 5, radius 1: the centre and its four neighbours.
+TEST(SinoStat, RegionIsADiskAroundTheCenterBoundaryIncluded) {
+    // 5 x 5, radius 1: the center and its four neighbours.
     int inside = 0;
     for (int r = 0; r < 5; ++r) {
         for (int c = 0; c < 5; ++c) inside += InRegion(c, r, 5, 5, 1.0);
@@ -25,7 +25,7 @@ TEST(SinoStat, RegionIsADiskAroundTheCentreBoundaryIncluded) {
     // Offsets (3, 4) lie exactly at distance 5.
     EXPECT_TRUE(InRegion(8, 9, 11, 11, 5.0));
     EXPECT_FALSE(InRegion(8, 9, 11, 11, 4.999));
-    // 4 columns x 3 rows: the centre is (1.5, 1); radius 0.5 takes two.
+    // 4 columns x 3 rows: the center is (1.5, 1); radius 0.5 takes two.
     EXPECT_TRUE(InRegion(1, 1, 4, 3, 0.5));
     EXPECT_TRUE(InRegion(2, 1, 4, 3, 0.5));
     EXPECT_FALSE(InRegion(1, 0, 4, 3, 0.5));
@@ -67,7 +67,7 @@ TEST(SinoStat, RegionSelectsPixels) {
     EXPECT_EQ(s.mean, 14.0 / 5);
     EXPECT_EQ(s.compared, 5);
     EXPECT_EQ(s.rms, 0.0);
-    // A region between pixel centres holds none.
+    // A region between pixel centers holds none.
     EXPECT_EQ(ComputeStats(a, nullptr, 2, 2, 0.5).count, 0);
 }
 

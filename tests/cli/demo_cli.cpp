@@ -34,7 +34,7 @@ TEST(Demo, WritesEverythingAndGraftingRemovesTheTruncationError) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("ax_recon: uniform disk of radius 48"), std::string::npos);
-    EXPECT_NE(r.out.find("rotation centre 128.000000"), std::string::npos);
+    EXPECT_NE(r.out.find("rotation center 128.000000"), std::string::npos);
 
     struct Picture {
         const char *name;

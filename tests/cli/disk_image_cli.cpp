@@ -20,7 +20,7 @@ TEST(DiskImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"four 0 0 1 out.txt", "", "bad image size.", false},
         {"2147483647 0 0 1 out.txt", "", "bad image size.", false},
         {"99999999999 0 0 1 out.txt", "", "bad image size.", false},
-        {"0 nan 0 1 out.txt", "", "bad image size.", false},  // K before the centre
+        {"0 nan 0 1 out.txt", "", "bad image size.", false},  // K before the center
         {"4 nan 0 1 out.txt", "", "bad center.", false},
         {"4 0 -inf 1 out.txt", "", "bad center.", false},
         {"4 1e999 0 1 out.txt", "", "bad center.", false},
@@ -64,7 +64,7 @@ TEST(DiskImageCli, WritesHeaderAndPixels) {
     ASSERT_EQ(quarter.size(), 4u);
     for (double v : quarter) EXPECT_NEAR(v, 3.141592653589793 / 4, 1e-15);
 
-    // A ring off centre, y up: the band at column (K-1)/2 + xC + 7, row
+    // A ring off center, y up: the band at column (K-1)/2 + xC + 7, row
     // (K-1)/2 - yC, and the header plus 8 K K bytes in all.
     r = scratch.Run("\"$BIN/disk_image\" 41 5 -3 10 -5 -");
     EXPECT_EQ(r.status, 0);
@@ -114,7 +114,7 @@ TEST(DiskImageCli, HostileNumbers) {
                 EXPECT_TRUE(r.err == "bad image size.\n" || r.err == "bad center.\n") << shown << r.err;
                 EXPECT_FALSE(scratch.Exists("out.img")) << shown;
             }
-            // The size must be a plain positive count; the centre finite.
+            // The size must be a plain positive count; the center finite.
             bool plain = value == "0x10" || value == "''";  // read as 16 and 0
             int expected = position == 0 ? (value == "1e999" ? 0 : 1) : (position < 3 && !plain ? 1 : 0);
             EXPECT_EQ(r.status, expected) << shown;

@@ -252,7 +252,7 @@ TEST(Faults, HostileNumbersInEveryNumericArgument) {
                 if (r.status == 0) {
                     EXPECT_TRUE(Complete(scratch.Read("out"), t.program)) << label;
                 } else {
-                    // One message; sino_graft's centre may come before it.
+                    // One message; sino_graft's center may come before it.
                     std::size_t lines = 0;
                     for (char c : r.err) lines += c == '\n';
                     EXPECT_TRUE(lines == 1 || (t.program == "sino_graft" && lines == 2)) << label << ": " << r.err;

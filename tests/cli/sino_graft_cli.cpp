@@ -29,7 +29,7 @@ struct GraftFailure {
 
 TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 1, 17, -3).data());
-    const std::string c2 = "3.500000\n";  // the centre reported for "2 sg1.sg 1.5 1 0 0 0"
+    const std::string c2 = "3.500000\n";  // the center reported for "2 sg1.sg 1.5 1 0 0 0"
     const GraftFailure cases[] = {
         {"", sg0, std::string(kUsage) + "\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 out.txt", sg0, std::string(kUsage) + "\n", false},
@@ -74,7 +74,7 @@ TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
         // there would overwrite SG1 while it is read.
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 - 1<>sg1.sg", sg0, c2 + "SG2 file not stored.\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 - >>sg1.sg", sg0, c2 + "SG2 file not stored.\n", false},
-        // The centre is a result: when it cannot be written, the run fails
+        // The center is a result: when it cannot be written, the run fails
         // before SG2 exists, with nowhere to say why.
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 out.txt 2>/dev/full", sg0, "", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 out.txt 2>&-", sg0, "", false},
@@ -110,7 +110,7 @@ std::string Expected(const std::string &sg0, const GraftArguments &a, const std:
     return ContentsAndClose(out);
 }
 
-TEST(SinoGraftCli, WorkedGeometryReportsTheCentreAndKeepsSg1) {
+TEST(SinoGraftCli, WorkedGeometryReportsTheCenterAndKeepsSg1) {
     Scratch scratch;
     std::vector<double> sg0 = Ramp(50 * 30, 0.25, 17, -3);
     std::vector<double> sg1 = Ramp(40 * 180, 2, 17, -3);

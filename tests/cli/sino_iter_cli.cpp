@@ -69,7 +69,7 @@ TEST(SinoIterCli, VerboseLinesGiveTheResidualOfEachIteration) {
     }
 }
 
-// The RMS difference of two K x K images within `radius` of the centre.
+// The RMS difference of two K x K images within `radius` of the center.
 double RmsWithin(const std::string &a, const std::string &b, int size, double radius) {
     std::vector<double> x = SamplesAfterHeader(a), y = SamplesAfterHeader(b);
     double squares = 0, half = (size - 1) / 2.0;

@@ -59,7 +59,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         // so large that it is not.
         {"in.txt 2 1e-320 out.txt", small, "bad detector interval.", false},
         {"in.txt 2 1 out.txt", SinogramBytes(5, 4, huge.data()), "result out of range.", false},
-        // The scan's geometry: angles, pixel and centre of the image.
+        // The scan's geometry: angles, pixel and center of the image.
         {"-a - in.txt 2 1 out.txt", small, "angles: 0 angles for 4 views.", false},
         {"-a missing.txt in.txt 2 1 out.txt", small, "missing.txt: file not found.", false},
         {"-a in.txt in.txt 2 1 out.txt", small, "in.txt: data read error.", false},
@@ -133,8 +133,8 @@ std::vector<double> ImageSamples(const std::string &bytes, int size) {
     return samples;
 }
 
-// A ring of unit density, radii 40 and 60, centred at (20.5, -10.5): in a
-// 256 x 256 image its centre is column 127.5 + 20.5 = 148, row
+// A ring of unit density, radii 40 and 60, centered at (20.5, -10.5): in a
+// 256 x 256 image its center is column 127.5 + 20.5 = 148, row
 // 127.5 + 10.5 = 138.
 const char *const kRing = "\"$BIN/disk_sino\" 256 20.5 -10.5 60 -40 360 ring.sg";
 
@@ -178,7 +178,7 @@ TEST(SinoReconCli, RingPhantomReconstructsToItsDensities) {
     for (int row = 0; row < 256; ++row) {
         for (int column = 0; column < 256; ++column) {
             double value = image[256 * row + column];
-            if (value > 0.5) {  // the ring itself, for its centre
+            if (value > 0.5) {  // the ring itself, for its center
                 inside += 1;
                 column_moment += column;
                 row_moment += row;
@@ -193,7 +193,7 @@ TEST(SinoReconCli, RingPhantomReconstructsToItsDensities) {
     }
     double rms = std::sqrt(squares / counted);
     EXPECT_LT(rms, 0.02);
-    // The ring's centre: a sign or half-pixel fault in the geometry moves
+    // The ring's center: a sign or half-pixel fault in the geometry moves
     // it by half a pixel or more.
     EXPECT_NEAR(column_moment / inside, 148, 0.05);
     EXPECT_NEAR(row_moment / inside, 138, 0.05);
@@ -257,7 +257,7 @@ TEST(SinoReconCli, SymmetricObjectGivesAxReconsValues) {
 // Disks of unit density (radius R at (x, y); a negative radius subtracts)
 // projected analytically at any angles onto n detectors, axis at c: the
 // ray at detector i passes at i - c from the axis, and a disk's chord is
-// 2 sqrt(R^2 - d^2) at the distance d from its centre's position
+// 2 sqrt(R^2 - d^2) at the distance d from its center's position
 // c + x cos + y sin.
 struct Disk {
     double x, y, radius;
@@ -288,7 +288,7 @@ std::string AngleText(const std::vector<double> &degrees) {
     return text;
 }
 
-// The RMS difference of two images within `radius` pixels of their centre.
+// The RMS difference of two images within `radius` pixels of their center.
 double RmsWithin(const std::vector<double> &a, const std::vector<double> &b, int size, double radius) {
     double squares = 0;
     int count = 0;
@@ -378,7 +378,7 @@ TEST(SinoReconCli, ALimitedRangeIsReconstructedWithAWarning) {
 
 TEST(SinoReconCli, ARegionIsTheCropOfTheLargerImage) {
     // Pixels of half an interval: the whole field in 512 x 512, and 64 x 64
-    // centred at (10, -5), whose pixel (0, 0) is the large image's
+    // centered at (10, -5), whose pixel (0, 0) is the large image's
     // (244, 234).
     Scratch scratch;
     ASSERT_EQ(scratch.Run(kRing).status, 0);

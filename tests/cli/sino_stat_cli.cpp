@@ -60,7 +60,7 @@ TEST(SinoStatCli, FilesThatDoNotMatchOrHoldNothing) {
         {"a.sg short.sg", "short.sg: data read error.\n"},
         {"nan.sg", "no samples.\n"},
         {"a.sg nan.sg", "no samples.\n"},
-        {"b.sg b.sg 0.4", "no samples.\n"},  // 3 x 2: centre (1, 0.5), nearest centres 0.5 away
+        {"b.sg b.sg 0.4", "no samples.\n"},  // 3 x 2: center (1, 0.5), nearest centers 0.5 away
         {"a.sg - >/dev/full < b.sg", "data write error.\n"},
         {"a.sg >&-", "data write error.\n"},
     };
@@ -90,7 +90,7 @@ TEST(SinoStatCli, OneLineOfNameValuePairs) {
     r = scratch.Run("cat a.sg b.sg | \"$BIN/sino_stat\" - -");
     EXPECT_EQ(r.out, "size 3x2 count 6 min 1 max 6 mean 3.5 compared 6 rms 3.02765035 maxabs 5\n");
 
-    // Centre (1, 0.5): radius 0.5 keeps the middle column, samples 2 and 5.
+    // Center (1, 0.5): radius 0.5 keeps the middle column, samples 2 and 5.
     r = scratch.Run("\"$BIN/sino_stat\" a.sg b.sg 0.5");
     EXPECT_EQ(r.out, "size 3x2 count 2 min 2 max 5 mean 3.5 compared 2 rms 2.91547595 maxabs 4\n");
     r = scratch.Run("\"$BIN/sino_stat\" a.sg a.sg inf");
@@ -150,7 +150,7 @@ TEST(SinoStatCli, HostileRadii) {
         std::string out;
     };
     const Case cases[] = {
-        {"nan", ""}, {"-inf", ""}, {"''", ""}, {"-0", ""}, {"1e-320", ""},  // no pixel centre that close
+        {"nan", ""}, {"-inf", ""}, {"''", ""}, {"-0", ""}, {"1e-320", ""},  // no pixel center that close
         {"inf", whole}, {"1e999", whole}, {"0x10", whole}, {std::string(5000, '7'), whole},
     };
     for (const Case &c : cases) {

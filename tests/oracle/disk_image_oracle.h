@@ -6,10 +6,10 @@
 
 #include <vector>
 
-// Area of the disk of radius r (> 0, finite) centred at the origin inside
+// Area of the disk of radius r (> 0, finite) centered at the origin inside
 // [x0, x1] x [y0, y1].
 long double OracleRectangleArea(long double x0, long double x1, long double y0, long double y1, long double r);
 
-// The size x size image, row 0 (the top) first, of signed radii centred at
-// (xc, yc), pixel (j, r) centred at (j - (size - 1)/2, (size - 1)/2 - r).
+// The size x size image, row 0 (the top) first, of signed radii centered at
+// (xc, yc), pixel (j, r) centered at (j - (size - 1)/2, (size - 1)/2 - r).
 std::vector<double> DiskImageOracle(int size, double xc, double yc, const std::vector<double> &radii);

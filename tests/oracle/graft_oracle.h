@@ -16,7 +16,7 @@ struct GraftArguments {
 // Writes SG2's header and samples to `out`; `sg1` is null for the
 // dimensions-only form. Returns false where the program would stop with
 // "SG1 data read error." (after writing what came before it). `c2` receives
-// the centre the program reports.
+// the center the program reports.
 bool GraftOracle(const SourceTable &table, const GraftArguments &a, FILE *sg1, FILE *out, double *c2);
 
 // The table as a straightforward program loads it: heap memory faulted in

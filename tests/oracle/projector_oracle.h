@@ -7,6 +7,6 @@
 #pragma once
 
 // sinogram (m views x n detectors) from image (k x k, row 0 the top) with
-// pixels `pixel` wide centred at (x0, y0); views at `angles` (radians).
+// pixels `pixel` wide centered at (x0, y0); views at `angles` (radians).
 void ProjectOracle(const double *image, int k, double pixel, double x0, double y0, const double *angles, int m, int n,
                    double axis, double *sinogram);

@@ -11,7 +11,7 @@ void FilterViewOracle(const double *view, int n, Real (*kernel)(long long), doub
     }
 }
 
-void BackProjectImageOracle(const double *filtered, int n, int m, double centre, int size, double dtheta,
+void BackProjectImageOracle(const double *filtered, int n, int m, double center, int size, double dtheta,
                             double interval, double *image) {
     double half = (size - 1.0) / 2;
     for (int r = 0; r < size; ++r) {
@@ -21,7 +21,7 @@ void BackProjectImageOracle(const double *filtered, int n, int m, double centre,
             double sum = 0;
             for (int k = 0; k < m; ++k) {
                 double theta = k * dtheta;
-                double s = (centre + y * std::sin(theta)) + x * std::cos(theta);
+                double s = (center + y * std::sin(theta)) + x * std::cos(theta);
                 if (s < 0 || s > n - 1) continue;
                 const double *view = filtered + static_cast<std::size_t>(n) * k;
                 if (n == 1) {

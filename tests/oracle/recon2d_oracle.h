@@ -16,5 +16,5 @@ void FilterViewOracle(const double *view, int n, Real (*kernel)(long long), doub
 // i = min(floor(s), N - 2) and i + 1 when 0 <= s <= N - 1 (detector 0 itself
 // when N = 1), nothing otherwise; the sum over k in order, times dtheta,
 // divided by the interval.
-void BackProjectImageOracle(const double *filtered, int n, int m, double centre, int size, double dtheta,
+void BackProjectImageOracle(const double *filtered, int n, int m, double center, int size, double dtheta,
                             double interval, double *image);
