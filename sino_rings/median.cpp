@@ -11,24 +11,32 @@ int MirroredIndex(long long i, int count) {
     return static_cast<int>(i < count ? i : period - i);
 }
 
+double Extended(const double *row, int count, long long i) {
+    double value = row[MirroredIndex(i, count)];
+    if (i < 0) return 2 * row[0] - value;
+    if (i >= count) return 2 * row[count - 1] - value;
+    return value;
+}
+
 void RunningMedian(const double *row, int count, int size, double *window, double *out) {
     int half = size / 2;
-    for (int w = 0; w < size; ++w) window[w] = row[MirroredIndex(static_cast<long long>(w) - half, count)];
-    std::sort(window, window + size);
+    for (int w = 0; w < size; ++w) window[w] = Extended(row, count, static_cast<long long>(w) - half);
+    std::sort(window, window + size, Below);
     out[0] = window[half];
     // The window stays sorted: each step takes out the sample that leaves
     // and puts in the one that enters, moving only the values between them.
     for (int j = 1; j < count; ++j) {
-        double leaving = row[MirroredIndex(static_cast<long long>(j) - half - 1, count)];
-        double entering = row[MirroredIndex(static_cast<long long>(j) + half, count)];
-        if (leaving != entering) {
-            int at = static_cast<int>(std::lower_bound(window, window + size, leaving) - window);
-            if (entering > leaving) {
-                int to = static_cast<int>(std::lower_bound(window + at + 1, window + size, entering) - window) - 1;
+        double leaving = Extended(row, count, static_cast<long long>(j) - half - 1);
+        double entering = Extended(row, count, static_cast<long long>(j) + half);
+        if (Below(leaving, entering) || Below(entering, leaving)) {
+            int at = static_cast<int>(std::lower_bound(window, window + size, leaving, Below) - window);
+            if (Below(leaving, entering)) {
+                int to =
+                    static_cast<int>(std::lower_bound(window + at + 1, window + size, entering, Below) - window) - 1;
                 std::memmove(window + at, window + at + 1, sizeof(double) * (to - at));
                 window[to] = entering;
             } else {
-                int to = static_cast<int>(std::upper_bound(window, window + at, entering) - window);
+                int to = static_cast<int>(std::upper_bound(window, window + at, entering, Below) - window);
                 std::memmove(window + to + 1, window + to, sizeof(double) * (at - to));
                 window[to] = entering;
             }
@@ -40,11 +48,12 @@ void RunningMedian(const double *row, int count, int size, double *window, doubl
 void PairMedian(const double *row, int count, int pairs, double *window, double *out) {
     for (int j = 0; j < count; ++j) {
         for (int i = 1; i <= pairs; ++i)
-            window[i - 1] = 0.5 * row[MirroredIndex(static_cast<long long>(j) - i, count)] +
-                            0.5 * row[MirroredIndex(static_cast<long long>(j) + i, count)];
-        std::nth_element(window, window + (pairs - 1) / 2, window + pairs);
+            window[i - 1] = 0.5 * Extended(row, count, static_cast<long long>(j) - i) +
+                            0.5 * Extended(row, count, static_cast<long long>(j) + i);
+        std::nth_element(window, window + (pairs - 1) / 2, window + pairs, Below);
         double median = window[(pairs - 1) / 2];
-        if (pairs % 2 == 0) median = 0.5 * median + 0.5 * *std::min_element(window + pairs / 2, window + pairs);
+        if (pairs % 2 == 0)
+            median = 0.5 * median + 0.5 * *std::min_element(window + pairs / 2, window + pairs, Below);
         out[j] = median;
     }
 }

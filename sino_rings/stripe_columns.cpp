@@ -24,11 +24,6 @@ double *ThreadScratch(const StripeWork &work) {
     return work.scratch + work.slot * slot;
 }
 
-// Orders not-a-number after every number, so that differences beyond the
-// double range (which end as "result out of range.") cannot break the
-// selection.
-bool Below(double a, double b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
-
 // The median of `count` values (the mean of the middle two for an even
 // count); reorders them.
 double MedianOf(double *values, int count) {
