@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 int MirroredIndex(long long i, int count) {
     if (count == 1) return 0;
@@ -12,10 +13,9 @@ int MirroredIndex(long long i, int count) {
 }
 
 double Extended(const double *row, int count, long long i) {
+    if (i >= 0 && i < count) return row[i];
     double value = row[MirroredIndex(i, count)];
-    if (i < 0) return 2 * row[0] - value;
-    if (i >= count) return 2 * row[count - 1] - value;
-    return value;
+    return i < 0 ? 2 * row[0] - value : 2 * row[count - 1] - value;
 }
 
 void RunningMedian(const double *row, int count, int size, double *window, double *out) {
@@ -45,11 +45,27 @@ void RunningMedian(const double *row, int count, int size, double *window, doubl
     }
 }
 
+namespace {
+
+// The median of three values, NaN ordered last as Below orders it.
+double MedianOfThree(double a, double b, double c) {
+    if (Below(b, a)) std::swap(a, b);
+    if (Below(c, b)) b = Below(c, a) ? a : c;
+    return b;
+}
+
+}  // namespace
+
 void PairMedian(const double *row, int count, int pairs, double *window, double *out) {
     for (int j = 0; j < count; ++j) {
         for (int i = 1; i <= pairs; ++i)
             window[i - 1] = 0.5 * Extended(row, count, static_cast<long long>(j) - i) +
                             0.5 * Extended(row, count, static_cast<long long>(j) + i);
+        // Three pairs, the default, without a general selection.
+        if (pairs == 3) {
+            out[j] = MedianOfThree(window[0], window[1], window[2]);
+            continue;
+        }
         std::nth_element(window, window + (pairs - 1) / 2, window + pairs, Below);
         double median = window[(pairs - 1) / 2];
         if (pairs % 2 == 0)

@@ -81,7 +81,7 @@ bool AllocateStripeWork(int columns, int rows, int pairs, int threads, StripeWor
     work->baseline = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
     work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->level = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->level = static_cast<double *>(AllocateArray(static_cast<std::size_t>(rows), sizeof(double)));
     work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
     if (work->baseline == nullptr || work->offsets == nullptr || work->excess == nullptr || work->level == nullptr ||
@@ -119,8 +119,12 @@ int FindStripeColumns(const double *samples, int pairs, StripeWork *work) {
             Gather(work->baseline, n, m, j, base);
             for (int k = 0; k < m; ++k) base[k] = column[k] - base[k];
             work->offsets[j] = MedianOf(base, m);
-            for (int k = 0; k < m; ++k) column[k] = std::fabs(column[k]);
-            work->level[j] = MedianOf(column, m);
+        }
+#pragma omp for schedule(static)
+        for (int k = 0; k < m; ++k) {
+            double largest = 0;
+            for (std::size_t j = 0; j < n; ++j) largest = std::fmax(largest, std::fabs(samples[n * k + j]));
+            work->level[k] = largest;
         }
 #pragma omp for schedule(static)
         for (int j = 0; j < columns; ++j) {
@@ -137,7 +141,7 @@ int FindStripeColumns(const double *samples, int pairs, StripeWork *work) {
     // The spread of the excesses a normal distribution of this median
     // absolute value would have.
     double noise = 1.4826 * MedianOf(magnitudes, columns);
-    double level = *std::max_element(work->level, work->level + columns, Below);
+    double level = MedianOf(work->level, m);
     double threshold = std::max(kNoiseFactor * noise, kLevelFraction * level);
     int found = 0;
     for (int j = 0; j < columns; ++j) {

@@ -11,7 +11,8 @@
 // views, of its difference from the baseline, and a stripe is an offset
 // that stands out from its neighbours' offsets by more than kNoiseFactor
 // times their typical spread (the noise) and kLevelFraction of the
-// sinogram's level (the largest median of a column's magnitudes). A stripe
+// sinogram's level (the median over the views of a view's largest
+// magnitude, which a few outliers do not move). A stripe
 // column is then fitted to its baseline as gain * baseline + offset, from
 // medians, and mapped back through the fit; a column whose gain is below
 // kDeadGain or above 1 / kDeadGain (dead, or broken) is replaced by its
@@ -34,7 +35,7 @@ struct StripeWork {
     double *baseline;        // rows x columns
     double *offsets;         // columns: median difference from the baseline
     double *excess;          // columns: offset less the neighbours' offsets
-    double *level;           // columns: median magnitude of each column
+    double *level;           // rows: each view's largest magnitude
     unsigned char *stripes;  // columns: 1 for a stripe column
     double *scratch;         // per thread: 3 rows, a row of columns and 2 pairs values
     std::size_t slot;        // doubles of scratch per thread
