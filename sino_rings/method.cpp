@@ -1,0 +1,62 @@
+#include "method.h"
+
+#include <cstring>
+
+#include "args.h"
+
+namespace {
+
+// The angular harmonics fft takes as stripes: a Gaussian of one harmonic
+// (weights 1, 0.61 and 0.14 for harmonics 0, 1 and 2), enough for a gain
+// that follows the object's slow changes, and little of the object.
+constexpr double kSigma = 1.0;
+
+}  // namespace
+
+Status MethodArgument(const char *text, StripeMethod *method) {
+    if (std::strcmp(text, "detect") == 0) *method = StripeMethod::kDetect;
+    else if (std::strcmp(text, "sort") == 0) *method = StripeMethod::kSort;
+    else if (std::strcmp(text, "fft") == 0) *method = StripeMethod::kFft;
+    else return Failure("unknown method (detect, sort or fft).");
+    return Success();
+}
+
+int DefaultSize(StripeMethod method) { return method == StripeMethod::kDetect ? 7 : 5; }
+
+Status SizeArgument(const char *text, int *size) {
+    *size = IntArgument(text);
+    if (*size < 3 || *size > kLargestSize || *size % 2 == 0) return Failure("bad size.");
+    return Success();
+}
+
+bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int threads, RingsWork *work) {
+    *work = RingsWork{};
+    work->method = method;
+    switch (method) {
+        case StripeMethod::kSort: return AllocateSortWork(columns, rows, size, threads, &work->sort);
+        case StripeMethod::kFft: return AllocateFourierWork(columns, rows, size, kSigma, threads, &work->fourier);
+        case StripeMethod::kDetect: return AllocateStripeWork(columns, rows, size / 2, threads, &work->stripes);
+    }
+    return false;
+}
+
+void ReleaseRingsWork(RingsWork *work) {
+    switch (work->method) {
+        case StripeMethod::kSort: ReleaseSortWork(&work->sort); break;
+        case StripeMethod::kFft: ReleaseFourierWork(&work->fourier); break;
+        case StripeMethod::kDetect: ReleaseStripeWork(&work->stripes); break;
+    }
+}
+
+int RemoveStripes(double *samples, int size, RingsWork *work) {
+    switch (work->method) {
+        case StripeMethod::kSort: SortFilter(samples, size, &work->sort); return 0;
+        case StripeMethod::kFft: FourierFilter(samples, size, &work->fourier); return 0;
+        case StripeMethod::kDetect: {
+            int found = FindStripeColumns(samples, size / 2, &work->stripes);
+            CorrectStripeColumns(samples, &work->stripes);
+            return found;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,59 @@
+#include "run.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+
+#include "error.h"
+#include "fbp.h"
+#include "help.h"
+#include "method.h"
+#include "output.h"
+#include "sinogram.h"
+#include "streams.h"
+#include "threads.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : sino_rings SG {method {size}} SG2";
+
+}  // namespace
+
+int RunSinoRings(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc < 3 || argc > 5) Error(kUsage);
+    StripeMethod method = StripeMethod::kDetect;
+    if (argc >= 4) Check(MethodArgument(argv[2], &method));
+    int size = DefaultSize(method);
+    if (argc == 5) Check(SizeArgument(argv[3], &size));
+
+    std::string input = NamePrefix(argv[1], "");
+    Sinogram sinogram;
+    Check(ReadSinogram(argv[1], input, &sinogram));
+    std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
+    if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
+    RingsWork work;
+    int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
+    if (!AllocateRingsWork(method, sinogram.columns, sinogram.rows, size, threads, &work))
+        Error("memory allocation error.");
+
+    const char *name = argv[argc - 1];
+    std::string output = NamePrefix(name, "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
+    RemoveStripes(sinogram.samples, size, &work);
+    ReleaseRingsWork(&work);
+    // Finite samples whose correction is not finite: differences beyond
+    // the double range.
+    if (!AllFinite(sinogram.samples, count)) Error("result out of range.");
+    Check(WriteCheckedHeader(out.stream, sinogram.columns, sinogram.rows, write_failure.c_str()));
+    Check(WriteBlock(out.stream, sinogram.samples, count * sizeof(double), write_failure.c_str()));
+    Check(FinishOutput(&out, write_failure.c_str()));
+    ReleaseSinogram(&sinogram);
+    return 0;
+}
