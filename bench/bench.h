@@ -37,3 +37,4 @@ void BenchSinoCenter(const std::string &scratch);
 void BenchProjSino(const std::string &scratch);
 void BenchSinoRecon(const std::string &scratch);
 void BenchSinoRings(const std::string &scratch);
+void BenchProjector(const std::string &scratch);

@@ -1,23 +1,31 @@
 // ct_bench: speed ratios of the fast paths against the straightforward
 // evaluations they must equal, and of whole programs against cat.
-// Run from the build: build/release/bin/ct_bench [scratch folder]
+// Run from the build: build/release/bin/ct_bench [scratch folder [name ...]]
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "bench.h"
 
 int main(int argc, char **argv) {
     std::string scratch = argc > 1 ? argv[1] : "/tmp";
-    BenchRecon();
-    BenchDiskSino(scratch);
-    BenchAxExpand(scratch);
-    BenchSinoGraft(scratch);
-    BenchDiskImage();
-    BenchSinoScale(scratch);
-    BenchSinoCenter(scratch);
-    BenchProjSino(scratch);
-    BenchSinoRecon(scratch);
-    BenchSinoRings(scratch);
+    // Benchmarks by name after the scratch folder; every one without.
+    std::vector<std::string> only(argv + (argc > 2 ? 2 : argc), argv + argc);
+    auto wanted = [&](const char *name) {
+        return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
+    };
+    if (wanted("recon")) BenchRecon();
+    if (wanted("disk_sino")) BenchDiskSino(scratch);
+    if (wanted("ax_expand")) BenchAxExpand(scratch);
+    if (wanted("sino_graft")) BenchSinoGraft(scratch);
+    if (wanted("disk_image")) BenchDiskImage();
+    if (wanted("sino_scale")) BenchSinoScale(scratch);
+    if (wanted("sino_center")) BenchSinoCenter(scratch);
+    if (wanted("proj_sino")) BenchProjSino(scratch);
+    if (wanted("sino_recon")) BenchSinoRecon(scratch);
+    if (wanted("sino_rings")) BenchSinoRings(scratch);
+    if (wanted("projector")) BenchProjector(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

@@ -176,11 +176,16 @@ __attribute__((target("avx512f,avx512dq,avx512cd"))) void Avx512Transpose(const 
         __m512d rest_second = _mm512_maskz_compress_pd(static_cast<__mmask8>(0xffu << low_second), second);
         __m512d window_high = _mm512_add_pd(_mm512_maskz_expand_pd(static_cast<__mmask8>(bits >> 8), rest_first),
                                             _mm512_maskz_expand_pd(static_cast<__mmask8>(shifted >> 8), rest_second));
-        __mmask8 low_lanes = FirstLanes(length - p0), high_lanes = FirstLanes(length - p0 - 8);
         double *at = padded + p0;
-        _mm512_mask_storeu_pd(at, low_lanes, _mm512_add_pd(_mm512_maskz_loadu_pd(low_lanes, at), window_low));
-        _mm512_mask_storeu_pd(at + 8, high_lanes,
-                              _mm512_add_pd(_mm512_maskz_loadu_pd(high_lanes, at + 8), window_high));
+        if (p0 + 16 <= length) {
+            _mm512_storeu_pd(at, _mm512_add_pd(_mm512_loadu_pd(at), window_low));
+            _mm512_storeu_pd(at + 8, _mm512_add_pd(_mm512_loadu_pd(at + 8), window_high));
+        } else {
+            __mmask8 low_lanes = FirstLanes(length - p0), high_lanes = FirstLanes(length - p0 - 8);
+            _mm512_mask_storeu_pd(at, low_lanes, _mm512_add_pd(_mm512_maskz_loadu_pd(low_lanes, at), window_low));
+            _mm512_mask_storeu_pd(at + 8, high_lanes,
+                                  _mm512_add_pd(_mm512_maskz_loadu_pd(high_lanes, at + 8), window_high));
+        }
     }
     ScalarTranspose(samples, line, i, hi, padded);
 }
