@@ -1,5 +1,8 @@
 #include "run.h"
 
+#include <cmath>
+#include <cstddef>
+
 #include "checks.h"
 #include "error.h"
 #include "help.h"
@@ -31,6 +34,8 @@ int RunAxRecon(int argc, char **argv) {
     double dtheta = ViewStep(views);
     double interval = 0;
     Check(IntervalArgument(argv[argc - 2], &interval));
+    // An interval so small that the values could not be finite.
+    if (!std::isfinite(dtheta / interval)) Error("bad detector interval.");
     Real *kernel = static_cast<Real *>(AllocateArray(KernelTableLength(n), sizeof(Real)));
     if (kernel == nullptr) Error("memory allocation error.");
 
@@ -40,7 +45,10 @@ int RunAxRecon(int argc, char **argv) {
     TabulateKernel(n, kernel);
     FilterProfile(profile.samples, n, kernel, profile.extra);
     // The profile itself is no longer needed: it takes the CT values.
+    bool finite_input = AllFinite(profile.samples, static_cast<std::size_t>(n));
     BackProject(profile.extra, n, views, dtheta, interval, profile.samples);
+    // Finite samples whose values are not finite: sums beyond the range.
+    if (finite_input && !AllFinite(profile.samples, static_cast<std::size_t>(n))) Error("result out of range.");
     Check(WriteValues(out.stream, profile.samples, n));
     Check(FinishOutput(&out, "data write error."));
     ReleaseArray(kernel);

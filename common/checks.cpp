@@ -29,6 +29,12 @@ Status PixelArgument(const char *text, double *pixel) {
     return Success();
 }
 
+bool AllFinite(const double *samples, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(samples[i])) return false;
+    return true;
+}
+
 bool ImageSizeFits(int size) {
     if (size <= 0) return false;
     std::size_t side = static_cast<std::size_t>(size);

@@ -3,6 +3,8 @@
 // They answer yes or no; each program words its own message.
 #pragma once
 
+#include <cstddef>
+
 #include "status.h"
 
 // Whether a rotation axis lies strictly between detector 0 and detector
@@ -23,6 +25,9 @@ Status CenterArgument(const char *text, int detectors, double *center);
 // A pixel side in detector intervals (-p PIXEL): finite and above zero,
 // else "bad pixel size.".
 Status PixelArgument(const char *text, double *pixel);
+
+// Whether every one of `count` samples is finite.
+bool AllFinite(const double *samples, std::size_t count);
 
 // Whether a size x size image of doubles is addressable: size > 0 and
 // size * size * 8 bytes within the address range.

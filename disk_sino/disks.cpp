@@ -1,5 +1,6 @@
 #include "disks.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "args.h"
@@ -32,6 +33,17 @@ void ParseRadii(char *const *arguments, int count, double *radius, Real *squared
         radius[r] = value;
         squared[r] = static_cast<Real>(value) * value;
     }
+}
+
+bool ChordsOverflow(const double *radius, const Real *squared, int count) {
+    Real sum = 0;
+    bool large = false;
+    for (int r = 0; r < count; ++r) {
+        if (!std::isfinite(radius[r])) return false;
+        sum += 2 * std::fabs(static_cast<Real>(radius[r]));
+        if (squared[r] > DBL_MAX) large = true;
+    }
+    return large || sum > DBL_MAX;
 }
 
 double ViewOffset(int detectors, double dtheta, int k, double xc, double yc) {

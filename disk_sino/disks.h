@@ -20,6 +20,12 @@ struct Disks {
 // entries, reversed into summation order.
 void ParseRadii(char *const *arguments, int count, double *radius, Real *squared);
 
+// Whether finite radii could give a sample beyond the double range: a
+// radius whose square (R * R - t * t, a double) leaves it, or chords of all
+// the disks together, up to twice the sum of their radii, beyond the
+// largest double. (Not-a-number or infinite radii are taken as they come.)
+bool ChordsOverflow(const double *radius, const Real *squared, int count);
+
 // Offset of view k's detector 0 from the projection of the center:
 // (s0 - cos(theta) xC) - sin(theta) yC, rounded after each subtraction.
 double ViewOffset(int detectors, double dtheta, int k, double xc, double yc);

@@ -36,6 +36,7 @@ int RunDiskSino(int argc, char **argv) {
     double *t2 = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
     if (radius == nullptr || squared == nullptr || t2 == nullptr) Error("memory allocation error.");
     ParseRadii(argv + 4, count, radius, squared);
+    if (ChordsOverflow(radius, squared, count)) Error("result out of range.");
     SampleSink sink;
     Check(AllocateSink(detectors, "memory allocation error.", &sink));
 

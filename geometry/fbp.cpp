@@ -19,9 +19,3 @@ bool IntervalKeepsImageFinite(const ViewSet &views, double interval) {
         for (int k = 0; k < views.count; ++k) largest = std::fmax(largest, views.weights[k]);
     return std::isfinite(largest / interval) && std::isfinite(1 / interval);
 }
-
-bool AllFinite(const double *samples, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (!std::isfinite(samples[i])) return false;
-    return true;
-}

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "backproject.h"
+#include "checks.h"
 #include "filter.h"
 #include "grid.h"
 #include "views.h"
@@ -19,6 +20,3 @@ void ReconstructImage(const ViewFilter &filter, double *sinogram, const ViewSet 
 // Whether an interval leaves the image finite for finite sums: the view
 // step (or weight) divided by it must be a finite number.
 bool IntervalKeepsImageFinite(const ViewSet &views, double interval);
-
-// Whether every one of `count` samples is finite.
-bool AllFinite(const double *samples, std::size_t count);

@@ -1,5 +1,7 @@
 #include "graft.h"
 
+#include <cmath>
+
 #include "blocks.h"
 #include "sink.h"
 
@@ -28,7 +30,8 @@ void SampleColumns(const SourceTable &table, const ViewPlacement &view, int firs
 
 int GraftChunk(const GraftGeometry &g) { return g.width < kGraftColumns ? g.width : kGraftColumns; }
 
-Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1) {
+Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1,
+                       bool check_finite) {
     int chunk = GraftChunk(g);
     int copy_first = sg1 != nullptr ? g.pad : g.width;
     int copy_last = sg1 != nullptr ? g.end1 : g.width;
@@ -56,6 +59,11 @@ Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGe
                 }
             }
             SampleColumns(table, view, copy_end, last, columns + (copy_end - first));
+            if (check_finite) {
+                for (int i = first; i < last; ++i)
+                    if ((i < copy_begin || i >= copy_end) && !std::isfinite(columns[i - first]))
+                        return Failure("result out of range.");
+            }
             SinkAdvance(sink, static_cast<std::size_t>(last - first));
         }
     }

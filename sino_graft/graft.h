@@ -22,5 +22,7 @@ int GraftChunk(const GraftGeometry &g);
 // columns. With an SG1 stream, its samples are copied in order into their
 // columns; when SG1 runs short, the columns before the missing sample are
 // written and the result is "SG1 data read error.". A failed write fails
-// with the sink's message.
-Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1);
+// with the sink's message. With `check_finite` (SamplesMayOverflow), a
+// resampled sample that is not finite fails with "result out of range.".
+Status WriteGraftViews(SampleSink *sink, const SourceTable &table, const GraftGeometry &g, FILE *sg1,
+                       bool check_finite = false);

@@ -76,7 +76,7 @@ int RunSinoGraft(int argc, char **argv) {
     Check(OpenOutput(output, "SG2 file not stored.", &out));
     AttachSink(&sink, out.stream, "SG2 data write error.");
     Check(WriteCheckedHeader(out.stream, g.width, in.m1, "SG2 data write error."));
-    Check(WriteGraftViews(&sink, table, g, sg1));
+    Check(WriteGraftViews(&sink, table, g, sg1, SamplesMayOverflow(table)));
     Check(FinishOutput(&out, "SG2 data write error."));
     if (sg1 != nullptr) CloseInput(sg1);
     ReleaseSink(&sink);

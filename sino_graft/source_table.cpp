@@ -1,5 +1,6 @@
 #include "source_table.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 
@@ -53,6 +54,18 @@ Status LoadSourceTable(const char *name, SourceTable *table) {
     Status loaded = LoadSourceTableFrom(in, table);
     CloseInput(in);
     return loaded;
+}
+
+bool SamplesMayOverflow(const SourceTable &table) {
+    bool large = false;
+    for (int r = 0; r < table.rows; ++r) {
+        for (int i = 0; i < table.columns; ++i) {
+            double x = table.row[r][i];
+            if (!std::isfinite(x)) return false;
+            if (std::fabs(x) > DBL_MAX / 16) large = true;
+        }
+    }
+    return large;
 }
 
 void MirrorClosingRow(const SourceTable &table, double c0) {

@@ -26,6 +26,11 @@ struct SourceTable {
 Status LoadSourceTable(const char *name, SourceTable *table);
 Status LoadSourceTableFrom(FILE *in, SourceTable *table);
 
+// Whether resampling the table can leave the double range: every sample
+// finite, and one so large (beyond a sixteenth of the largest double) that
+// a bilinear step may overflow. Tables of ordinary values cannot.
+bool SamplesMayOverflow(const SourceTable &table);
+
 // Fills row M0 from row 0 mirrored about c0, with 0 < c0 < N0 - 1.
 void MirrorClosingRow(const SourceTable &table, double c0);
 

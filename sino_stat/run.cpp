@@ -40,6 +40,7 @@ int RunSinoStat(int argc, char **argv) {
 
     ImageStats stats = ComputeStats(a.samples, compared ? b.samples : nullptr, a.columns, a.rows, radius);
     if (stats.count == 0 || (compared && stats.compared == 0)) Error("no samples.");
+    if (stats.overflow) Error("result out of range.");
     PrintStats(stdout, stats, a.columns, a.rows, compared);
     Check(FlushStandardOutput("data write error."));
     return 0;

@@ -1,5 +1,6 @@
 #include "stats.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "real.h"
@@ -20,7 +21,7 @@ bool InRegion(int column, int row, int columns, int rows, double radius) {
 }
 
 ImageStats ComputeStats(const double *a, const double *b, int columns, int rows, double radius) {
-    ImageStats s{0, 0, 0, 0, 0, 0, 0};
+    ImageStats s{0, 0, 0, 0, 0, 0, 0, false};
     Real sum = 0;
     Real squares = 0;
     for (int r = 0; r < rows; ++r) {
@@ -35,13 +36,20 @@ ImageStats ComputeStats(const double *a, const double *b, int columns, int rows,
             ++s.count;
             if (b == nullptr || !std::isfinite(b[base + c])) continue;
             double d = x - b[base + c];
+            // Two finite samples whose difference leaves the double range.
+            if (std::isinf(d)) s.overflow = true;
             squares += static_cast<Real>(d) * d;
             if (std::fabs(d) > s.maxabs) s.maxabs = std::fabs(d);
             ++s.compared;
         }
     }
     if (s.count > 0) s.mean = static_cast<double>(sum / s.count);
-    if (s.compared > 0) s.rms = std::sqrt(static_cast<double>(squares / s.compared));
+    if (s.compared > 0) {
+        Real mean_square = squares / s.compared;
+        // Beyond the double range the root is taken in the extended type.
+        s.rms = mean_square <= DBL_MAX ? std::sqrt(static_cast<double>(mean_square))
+                                       : static_cast<double>(std::sqrt(mean_square));
+    }
     return s;
 }
 

@@ -12,6 +12,7 @@ struct ImageStats {
     long long compared;  // pixels in the region where A and B are both finite
     double rms;          // sqrt of the mean of (A - B)^2 over those pixels
     double maxabs;       // largest |A - B| over those pixels
+    bool overflow;       // some |A - B| of finite samples beyond the double range
 };
 
 // Whether pixel (column, row) lies in the region: its center within

@@ -79,7 +79,7 @@ TEST(SinoStat, MeanIsAccumulatedExtended) {
 }
 
 TEST(SinoStat, PrintsOneLineOfNameValuePairs) {
-    ImageStats s{3, -1.5, 4, 7.0 / 3, 2, std::sqrt(2.0), 1e-12};
+    ImageStats s{3, -1.5, 4, 7.0 / 3, 2, std::sqrt(2.0), 1e-12, false};
     FILE *out = std::tmpfile();
     PrintStats(out, s, 3, 2, false);
     EXPECT_EQ(ContentsAndClose(out), "size 3x2 count 3 min -1.5 max 4 mean 2.33333333\n");

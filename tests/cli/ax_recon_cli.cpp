@@ -36,6 +36,9 @@ TEST(AxReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 0 out.txt", "1 1", "bad detector interval.", false},
         {"in.txt -1.5 out.txt", "1 1", "bad detector interval.", false},
         {"in.txt abc out.txt", "1 1", "bad detector interval.", false},
+        // So small that no value could be finite; values beyond the range.
+        {"in.txt 1e-320 out.txt", "1 1", "bad detector interval.", false},
+        {"in.txt 1e-100 out.txt", "3 1e300 1e300 1e300", "result out of range.", false},
         {"in.txt nan out.txt", "1 1", "bad detector interval.", false},
         {"in.txt inf out.txt", "1 1", "bad detector interval.", false},
         {"in.txt 3 -inf out.txt", "1 1", "bad detector interval.", false},

@@ -18,6 +18,9 @@ TEST(DiskSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"0 0 0 1 0 out.txt", "", "bad detector number.", false},  // N before M
         {"4 0 0 1 0 out.txt", "", "bad projection number.", false},
         {"4 0 0 1 -3 out.txt", "", "bad projection number.", false},
+        // Chords beyond the double range: a square that leaves it, a sum.
+        {"4 0 0 1e200 3 out.txt", "", "result out of range.", false},
+        {"4 0 0 1e308 1e308 3 out.txt", "", "result out of range.", false},
         {"4 0 0 1 x out.txt", "", "bad projection number.", false},
         {"4 0 0 1 1 no/such/dir/out.txt", "", "file not open.", false},
         {"4 0 0 1 1 /dev/full", "", "data write error.", false},

@@ -30,6 +30,9 @@ struct GraftFailure {
 TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string sg0 = SinogramBytes(5, 4, Ramp(20, 1, 17, -3).data());
     const std::string c2 = "3.500000\n";  // the center reported for "2 sg1.sg 1.5 1 0 0 0"
+    std::vector<double> signs(20);
+    for (int k = 0; k < 20; ++k) signs[k] = (k % 5 + k / 5) % 2 == 0 ? 1.6e308 : -1.6e308;
+    const std::string checkerboard = SinogramBytes(5, 4, signs.data());
     const GraftFailure cases[] = {
         {"", sg0, std::string(kUsage) + "\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 out.txt", sg0, std::string(kUsage) + "\n", false},
@@ -65,6 +68,9 @@ TEST(SinoGraftCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 sg1.sg 1.5 1 0 0 nan out.txt", sg0, "bad shift.\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 1e10 0 out.txt", sg0, "SG2 too large.\n", false},
         {"in.txt 2 sg1.sg 1.5 1e300 0 0 0 out.txt", sg0, "SG2 too large.\n", false},
+        // Finite samples of alternate signs near the largest double: a
+        // bilinear step between them leaves the range.
+        {"in.txt 2 4 6 1.5 1 10 0.3 0.3 out.txt", checkerboard, "3.500000\nresult out of range.\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 no/such/dir/out.txt", sg0, c2 + "SG2 file not stored.\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 /dev/full", sg0, c2 + "SG2 data write error.\n", false},
         {"in.txt 2 sg1.sg 1.5 1 0 0 0 - >/dev/full", sg0, c2 + "SG2 data write error.\n", false},
