@@ -18,6 +18,9 @@ void WriteInputs(const Scratch &scratch) {
     scratch.Write("c.sg", SinogramBytes(2, 3, a));
     const double nans[] = {NAN, INFINITY, -INFINITY, NAN, NAN, NAN};
     scratch.Write("nan.sg", SinogramBytes(3, 2, nans));
+    const double huge[] = {1.5e308, 1, 1, 1, 1, 1}, minus[] = {-1.5e308, 1, 1, 1, 1, 1};
+    scratch.Write("huge.sg", SinogramBytes(3, 2, huge));
+    scratch.Write("minus.sg", SinogramBytes(3, 2, minus));
 }
 
 TEST(SinoStatCli, EveryFailureHasItsMessageAndExitStatus) {
@@ -61,6 +64,7 @@ TEST(SinoStatCli, FilesThatDoNotMatchOrHoldNothing) {
         {"nan.sg", "no samples.\n"},
         {"a.sg nan.sg", "no samples.\n"},
         {"b.sg b.sg 0.4", "no samples.\n"},  // 3 x 2: center (1, 0.5), nearest centers 0.5 away
+        {"huge.sg minus.sg", "result out of range.\n"},  // 1.5e308 - (-1.5e308)
         {"a.sg - >/dev/full < b.sg", "data write error.\n"},
         {"a.sg >&-", "data write error.\n"},
     };
