@@ -52,3 +52,22 @@ Status FinishVolumeHdf5(VolumeHdf5 *h5);
 
 // Closes what is open; the caller's failure path removes the file.
 void CloseVolumeHdf5(VolumeHdf5 *h5);
+
+// A volume written by BeginVolumeHdf5, read back: a part of a stack split
+// between jobs, to be joined with the others.
+struct VolumePart {
+    std::string file;
+    int rows, size, first_row;
+    double pixel;  // 0 when none was recorded
+    std::vector<double> centers, theta;
+};
+
+// Opens a part and reads what lies beside its slices. Fails with "<file>:
+// file not found.", "<file>: not a volume." (no /exchange/data of
+// rows x size x size floats with its centers) or "<file>: data read
+// error.".
+Status OpenVolumePart(const char *file, VolumePart *part);
+
+// Reads slice `index` of a part into `image` (size x size doubles).
+// Fails with "<file>: data read error.".
+Status ReadVolumePartSlice(const VolumePart &part, int index, double *image);

@@ -16,6 +16,7 @@
 #include "error.h"
 #include "fbp.h"
 #include "hdf5_theta.h"
+#include "join.h"
 #include "help.h"
 #include "kernels.h"
 #include "memory.h"
@@ -32,7 +33,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] STACK... VOLUME";
+    "[-p PIXEL] [-s SIZE] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -40,6 +41,7 @@ struct Options {
     double budget_mib = kDefaultBudgetMiB;
     const char *angles = nullptr;
     bool half_turn = false;  // -t: keep the first half of a full turn
+    bool join = false;       // -j: the operands are parts to join
     const char *center = nullptr;
     const char *kernel = nullptr;
     const char *pixel = nullptr;
@@ -53,7 +55,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
     opterr = 0;
     int option;
     // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:")) != -1) {
+    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:j")) != -1) {
         switch (option) {
             case 'f': options->flats.push_back(optarg); break;
             case 'd': options->darks.push_back(optarg); break;
@@ -65,6 +67,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
             case 'k': options->kernel = optarg; break;
             case 'p': options->pixel = optarg; break;
             case 's': options->size = optarg; break;
+            case 'j': options->join = true; break;
             default: return Failure(kUsage);
         }
     }
@@ -106,6 +109,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     }
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
+    if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
+                         options.angles != nullptr || options.half_turn || options.center != nullptr ||
+                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr))
+        return Failure("-j takes no other option.");
     if (!options.darks.empty() && options.flats.empty()) return Failure("darks need flats.");
     return Success();
 }
@@ -270,6 +277,13 @@ int RunStackRecon(int argc, char **argv) {
     Settings settings;
     Check(CheckOptions(options, &settings));
 
+    if (options.join) {
+        Volume volume;
+        int slices = 0, size = 0;
+        Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, &volume, &slices, &size));
+        std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, slices, size, size);
+        return 0;
+    }
     StackInputs in;
     Check(OpenStackInputs(options.stack, options.flats, options.darks, false, &in));
     ViewSet views;
