@@ -83,7 +83,7 @@ Scan MakeScan(const ScanSpec &spec) {
         for (int r = 0; r < spec.rows; ++r)
             for (int c = 0; c < spec.columns; ++c) {
                 double p = 0;
-                for (int s = 0; s < kSub; ++s) p += PhantomLine(spec, r, theta, c - scan.axis + (s + 0.5) / kSub - 0.5);
+                for (int s = 0; s < kSub; ++s) p += PhantomLine(spec, r, theta, c - (scan.axis + spec.tilt * r) + (s + 0.5) / kSub - 0.5);
                 p /= kSub;
                 page[static_cast<std::size_t>(r) * spec.columns + c] = counts(spec.i0 * std::exp(-p) + spec.dark);
             }

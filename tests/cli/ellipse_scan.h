@@ -17,13 +17,14 @@ struct ScanSpec {
     bool noise = true;
     unsigned seed = 1;
     bool full_turn = false;  // views over 360 degrees instead of 180
+    double tilt = 0;         // the axis moves this many detector intervals per row
 };
 
 using Image = std::vector<double>;  // rows x columns, row 0 first
 
 struct Scan {
     ScanSpec spec;
-    double axis;  // detector column of the rotation axis
+    double axis;  // detector column of the rotation axis in row 0 (plus tilt x row in row r)
     std::vector<Image> projections, flats, darks;
     std::vector<double> theta;  // degrees, one per view
 };
