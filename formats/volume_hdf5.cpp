@@ -54,7 +54,9 @@ hid_t CreateData(hid_t file, int rows, int size) {
 
 bool SliceFitsChunk(int size) { return 4.0 * size * size < 4294967296.0; }
 
-Status BeginVolumeHdf5(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
+namespace {
+
+Status Begin(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
     h5->rows = facts.rows;
     h5->size = facts.size;
@@ -85,6 +87,16 @@ Status BeginVolumeHdf5(const char *name, const VolumeFacts &facts, VolumeHdf5 *h
     return Success();
 }
 
+}  // namespace
+
+// A failure closes the file at once: left open, the library would try to
+// flush it when the process ends, after the file was removed.
+Status BeginVolumeHdf5(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
+    Status status = Begin(name, facts, h5);
+    if (!status.ok()) CloseVolumeHdf5(h5);
+    return status;
+}
+
 Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image) {
     std::size_t samples = h5->slice.size();
     for (std::size_t i = 0; i < samples; ++i) h5->slice[i] = static_cast<float>(image[i]);
@@ -94,8 +106,10 @@ Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image) {
     Id memory(H5Screate_simple(3, count, nullptr));
     if (file_space.id < 0 || memory.id < 0 ||
         H5Sselect_hyperslab(file_space.id, H5S_SELECT_SET, start, nullptr, count, nullptr) < 0 ||
-        H5Dwrite(h5->data, H5T_NATIVE_FLOAT, memory.id, file_space.id, H5P_DEFAULT, h5->slice.data()) < 0)
+        H5Dwrite(h5->data, H5T_NATIVE_FLOAT, memory.id, file_space.id, H5P_DEFAULT, h5->slice.data()) < 0) {
+        CloseVolumeHdf5(h5);
         return Failure(h5->failure);
+    }
     ++h5->written;
     return Success();
 }
@@ -187,3 +201,5 @@ Status ReadVolumePartSlice(const VolumePart &part, int index, double *image) {
         return unreadable;
     return Success();
 }
+
+void KeepHdf5FromClosingAtExit() { H5dont_atexit(); }

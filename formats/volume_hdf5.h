@@ -53,6 +53,13 @@ Status FinishVolumeHdf5(VolumeHdf5 *h5);
 // Closes what is open; the caller's failure path removes the file.
 void CloseVolumeHdf5(VolumeHdf5 *h5);
 
+// Keeps the HDF5 library from closing its files itself when the process
+// ends. A file whose write failed (a full disk) cannot be closed, and the
+// library's attempt at exit crashes (HDF5 1.10): the process must end on
+// its one line instead. Call before any other HDF5 function; files closed
+// by the program are unaffected.
+void KeepHdf5FromClosingAtExit();
+
 // A volume written by BeginVolumeHdf5, read back: a part of a stack split
 // between jobs, to be joined with the others.
 struct VolumePart {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "center.h"
@@ -15,9 +16,10 @@ namespace {
 // the median serves every row.
 constexpr double kTiltPixels = 1;
 
-// The centers of the rows looked at; rows with no clear center are left out.
+// The centers of the rows looked at; rows with no clear center are left
+// out. A line for each row goes to *lines.
 Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &rows, std::vector<int> *found_rows,
-                  std::vector<double> *found, FILE *report) {
+                  std::vector<double> *found, std::string *lines) {
     int columns = in.stack.columns;
     if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
     std::size_t samples = static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns);
@@ -34,13 +36,15 @@ Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &
         status = ReadSinograms(in, half_turn, rows[i], 1, sinogram, means, &clamped);
         if (!status.ok()) break;
         CenterEstimate estimate = FindCenter(sinogram, &work);
+        char line[96];
         if (estimate.found) {
-            std::fprintf(report, "row %d: center %lf\n", rows[i], estimate.center);
+            std::snprintf(line, sizeof line, "row %d: center %lf\n", rows[i], estimate.center);
             found_rows->push_back(rows[i]);
             found->push_back(estimate.center);
         } else {
-            std::fprintf(report, "row %d: no clear center\n", rows[i]);
+            std::snprintf(line, sizeof line, "row %d: no clear center\n", rows[i]);
         }
+        *lines += line;
     }
     if (have_work) ReleaseCenterWork(&work);
     ReleaseBlock(sinogram, sinogram_bytes);
@@ -53,9 +57,14 @@ Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &
 Status FindAxis(const StackInputs &in, int half_turn, int first, int count, bool fit, double *centers, FILE *report) {
     std::vector<int> rows;
     std::vector<double> found;
-    Status status = RowCenters(in, half_turn, CenterRows(first, count), &rows, &found, report);
+    // The rows' lines are printed only when a center comes of them: a
+    // failure is its one line.
+    std::string lines;
+    Status status = RowCenters(in, half_turn, CenterRows(first, count), &rows, &found, &lines);
     if (!status.ok()) return status;
     if (found.empty()) return Failure("no clear center: the halves of the turn do not match.");
+    if (fit && found.size() < 2) return Failure("too few rows to fit the center.");
+    std::fputs(lines.c_str(), report);
     std::size_t low = 0, high = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (found[i] < found[low]) low = i;
@@ -65,7 +74,6 @@ Status FindAxis(const StackInputs &in, int half_turn, int first, int count, bool
         std::fprintf(report, "warning: the centers of rows %d and %d differ by %.2f pixels: a tilted axis? (-c fit follows it)\n",
                      rows[low], rows[high], found[high] - found[low]);
     if (fit) {
-        if (found.size() < 2) return Failure("too few rows to fit the center.");
         double intercept = 0, slope = 0;
         FitLine(rows, found, &intercept, &slope);
         std::fprintf(report, "center %lf %+lf x row (fit of %zu rows)\n", intercept, slope, found.size());

@@ -35,6 +35,7 @@ Status JoinParts(const std::vector<const char *> &parts, const char *name, Volum
             if (status.ok()) status = WriteSlice(volume, index++, image);
         }
     ReleaseBlock(image, bytes);
-    if (!status.ok()) return status;
-    return FinishVolume(volume);
+    if (status.ok()) status = FinishVolume(volume);
+    if (!status.ok()) CloseVolume(volume);
+    return status;
 }

@@ -268,6 +268,7 @@ void WarnOfLimitedRange(const ViewSet &views) {
 
 int RunStackRecon(int argc, char **argv) {
     ProtectStandardStreams();
+    KeepHdf5FromClosingAtExit();
     if (AsksForHelp(argc, argv)) {
         Check(PrintHelp(kUsage));
         return 0;
@@ -304,8 +305,10 @@ int RunStackRecon(int argc, char **argv) {
     Volume volume;
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
     long long clamped = 0;
-    Check(ReconstructBands(in, views, plan, settings.kernel, centers, &volume, &clamped));
-    Check(FinishVolume(&volume));
+    Status done = ReconstructBands(in, views, plan, settings.kernel, centers, &volume, &clamped);
+    if (done.ok()) done = FinishVolume(&volume);
+    if (!done.ok()) CloseVolume(&volume);
+    Check(done);
     ReleaseViews(&views);
     if (clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", clamped);
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);

@@ -88,3 +88,7 @@ Status FinishVolume(Volume *volume) {
     }
     return Success();
 }
+
+void CloseVolume(Volume *volume) {
+    if (volume->kind == VolumeKind::kHdf5) CloseVolumeHdf5(&volume->h5);
+}

@@ -53,3 +53,8 @@ Status WriteSlice(Volume *volume, int index, const double *image);
 
 // Renames every file into place once all slices are written.
 Status FinishVolume(Volume *volume);
+
+// Closes what a failed run left open (an HDF5 file, which the library
+// would otherwise flush as the process ends); the failure path removes
+// the files.
+void CloseVolume(Volume *volume);
