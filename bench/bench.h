@@ -36,3 +36,4 @@ void BenchSinoScale(const std::string &scratch);
 void BenchSinoCenter(const std::string &scratch);
 void BenchProjSino(const std::string &scratch);
 void BenchSinoRecon(const std::string &scratch);
+void BenchStackRecon(const std::string &scratch);
