@@ -38,3 +38,4 @@ void BenchProjSino(const std::string &scratch);
 void BenchSinoRecon(const std::string &scratch);
 void BenchSinoRings(const std::string &scratch);
 void BenchProjector(const std::string &scratch);
+void BenchStackRecon(const std::string &scratch);

@@ -26,6 +26,7 @@ int main(int argc, char **argv) {
     if (wanted("sino_recon")) BenchSinoRecon(scratch);
     if (wanted("sino_rings")) BenchSinoRings(scratch);
     if (wanted("projector")) BenchProjector(scratch);
+    if (wanted("stack_recon")) BenchStackRecon(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

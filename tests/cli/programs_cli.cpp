@@ -158,7 +158,7 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
     // The usage line as no arguments give it, then the manual.
     const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
                                     "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
-                                    "img_sino",  "sino_iter",  "sino_rings"};
+                                    "img_sino",  "sino_iter",  "sino_rings", "stack_recon"};
     for (const char *program : programs) {
         Scratch scratch;
         std::string bin = std::string("\"$BIN/") + program + "\"";

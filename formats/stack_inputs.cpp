@@ -1,0 +1,47 @@
+#include "stack_inputs.h"
+
+#include "kind.h"
+
+namespace {
+
+Status OpenHdf5(const char *file, bool line_integrals, StackInputs *in) {
+    bool present = false;
+    Status opened = Hdf5Images(file, kH5Data, &in->stack, &present);
+    if (!opened.ok()) return opened;
+    if (!present) return Failure(About(file, "no /exchange/data."));
+    if (line_integrals) return Success();
+    opened = Hdf5Images(file, kH5White, &in->flats, &in->have_flats);
+    if (!opened.ok()) return opened;
+    opened = Hdf5Images(file, kH5Dark, &in->darks, &in->have_darks);
+    if (!opened.ok()) return opened;
+    if (in->have_darks && !in->have_flats) return Failure("darks need flats.");
+    return Success();
+}
+
+}  // namespace
+
+Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
+                       const std::vector<const char *> &darks, bool line_integrals, StackInputs *in) {
+    *in = StackInputs{};
+    if (KindOfFile(stack[0]) == FileKind::kHdf5) {
+        if (stack.size() != 1) return Failure("one hdf5 file at a time.");
+        if (!flats.empty() || !darks.empty()) return Failure(About(stack[0], "flats and darks are in the file."));
+        Status opened = OpenHdf5(stack[0], line_integrals, in);
+        if (!opened.ok()) return opened;
+    } else {
+        Status opened = TiffImages(stack, &in->stack);
+        if (!opened.ok()) return opened;
+        in->have_flats = !flats.empty();
+        in->have_darks = !darks.empty();
+        if (in->have_flats) opened = TiffImages(flats, &in->flats);
+        if (opened.ok() && in->have_darks) opened = TiffImages(darks, &in->darks);
+        if (!opened.ok()) return opened;
+    }
+    const char *flat_name = flats.empty() ? stack[0] : flats[0];
+    const char *dark_name = darks.empty() ? stack[0] : darks[0];
+    if (in->have_flats && (in->flats.columns != in->stack.columns || in->flats.rows != in->stack.rows))
+        return Failure(About(flat_name, "sizes differ."));
+    if (in->have_darks && (in->darks.columns != in->stack.columns || in->darks.rows != in->stack.rows))
+        return Failure(About(dark_name, "sizes differ."));
+    return Success();
+}

@@ -1,0 +1,24 @@
+// A projection stack with its flat and dark images, opened from the
+// operands as proj_sino takes them: TIFF files (flats and darks each from
+// their own files), or one HDF5 file of the Data Exchange layout holding
+// all three.
+#pragma once
+
+#include <vector>
+
+#include "images.h"
+#include "status.h"
+
+struct StackInputs {
+    Images stack{}, flats{}, darks{};
+    bool have_flats = false, have_darks = false;
+};
+
+// Opens the stack and checks that the flats and darks have its size. An
+// HDF5 stack must come alone ("one hdf5 file at a time.") and without -f
+// or -d ("<file>: flats and darks are in the file."); its flats and darks
+// are left out when `line_integrals`. Fails with the readers' messages
+// about the file, "<file>: no /exchange/data.", "darks need flats." or
+// "<file>: sizes differ." (the first flat or dark file named).
+Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
+                       const std::vector<const char *> &darks, bool line_integrals, StackInputs *in);

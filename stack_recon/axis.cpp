@@ -1,0 +1,87 @@
+#include "axis.h"
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "center.h"
+#include "centers.h"
+#include "memory.h"
+#include "sinograms.h"
+
+namespace {
+
+// A tilted axis shows as centers that move with the row; within a pixel
+// the median serves every row.
+constexpr double kTiltPixels = 1;
+
+// The centers of the rows looked at; rows with no clear center are left
+// out. A line for each row goes to *lines.
+Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &rows, std::vector<int> *found_rows,
+                  std::vector<double> *found, std::string *lines) {
+    int columns = in.stack.columns;
+    if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
+    std::size_t samples = static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns);
+    std::size_t sinogram_bytes = samples * sizeof(double);
+    std::size_t means_bytes = 3 * static_cast<std::size_t>(columns) * sizeof(double);
+    auto *sinogram = static_cast<double *>(AllocateBlock(sinogram_bytes));
+    auto *means = static_cast<double *>(AllocateBlock(means_bytes));
+    CenterWork work;
+    bool have_work = AllocateCenterWork(&work, columns, half_turn);
+    Status status;
+    if (sinogram == nullptr || means == nullptr || !have_work) status = Failure("memory allocation error.");
+    for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
+        long long clamped = 0;  // counted when the row is reconstructed
+        status = ReadSinograms(in, half_turn, rows[i], 1, sinogram, means, &clamped);
+        if (!status.ok()) break;
+        CenterEstimate estimate = FindCenter(sinogram, &work);
+        char line[96];
+        if (estimate.found) {
+            std::snprintf(line, sizeof line, "row %d: center %lf\n", rows[i], estimate.center);
+            found_rows->push_back(rows[i]);
+            found->push_back(estimate.center);
+        } else {
+            std::snprintf(line, sizeof line, "row %d: no clear center\n", rows[i]);
+        }
+        *lines += line;
+    }
+    if (have_work) ReleaseCenterWork(&work);
+    ReleaseBlock(sinogram, sinogram_bytes);
+    ReleaseBlock(means, means_bytes);
+    return status;
+}
+
+}  // namespace
+
+Status FindAxis(const StackInputs &in, int half_turn, int first, int count, bool fit, double *centers, FILE *report) {
+    std::vector<int> rows;
+    std::vector<double> found;
+    // The rows' lines are printed only when a center comes of them: a
+    // failure is its one line.
+    std::string lines;
+    Status status = RowCenters(in, half_turn, CenterRows(first, count), &rows, &found, &lines);
+    if (!status.ok()) return status;
+    if (found.empty()) return Failure("no clear center: the halves of the turn do not match.");
+    if (fit && found.size() < 2) return Failure("too few rows to fit the center.");
+    std::fputs(lines.c_str(), report);
+    std::size_t low = 0, high = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (found[i] < found[low]) low = i;
+        if (found[i] > found[high]) high = i;
+    }
+    if (found[high] - found[low] > kTiltPixels)
+        std::fprintf(report, "warning: the centers of rows %d and %d differ by %.2f pixels: a tilted axis? (-c fit follows it)\n",
+                     rows[low], rows[high], found[high] - found[low]);
+    if (fit) {
+        double intercept = 0, slope = 0;
+        FitLine(rows, found, &intercept, &slope);
+        std::fprintf(report, "center %lf %+lf x row (fit of %zu rows)\n", intercept, slope, found.size());
+        for (int i = 0; i < count; ++i) centers[i] = intercept + slope * (first + i);
+    } else {
+        double median = Median(found);
+        std::fprintf(report, "center %lf (median of %zu rows)\n", median, found.size());
+        for (int i = 0; i < count; ++i) centers[i] = median;
+    }
+    return Success();
+}

@@ -1,0 +1,21 @@
+#include "sinograms.h"
+
+#include <cstddef>
+
+#include "normalise.h"
+
+Status ReadSinograms(const StackInputs &in, int views, int start, int rows, double *band, double *means,
+                     long long *clamped) {
+    std::size_t width = static_cast<std::size_t>(in.stack.columns);
+    std::size_t band_width = static_cast<std::size_t>(rows) * width;
+    double *flat = means, *dark = means + band_width, *page = means + 2 * band_width;
+    Status status;
+    if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
+    if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
+    if (status.ok())
+        status = ReadRows(in.stack, views, start, rows, band, width, static_cast<std::size_t>(views) * width);
+    if (!status.ok()) return status;
+    *clamped += NormaliseBand(band, rows, views, in.stack.columns, in.have_flats ? flat : nullptr,
+                              in.have_darks ? dark : nullptr);
+    return Success();
+}

@@ -1,0 +1,94 @@
+#include "volume.h"
+
+#include <cstring>
+
+#include <sys/stat.h>
+
+#include "output.h"
+#include "sinogram.h"
+#include "streams.h"
+
+namespace {
+
+bool EndsWith(const std::string &text, const char *end) {
+    std::size_t n = std::strlen(end);
+    return text.size() > n && text.compare(text.size() - n, n, end) == 0;
+}
+
+bool IsInput(const std::set<FileId> &inputs, const std::string &name) {
+    struct stat s;
+    return stat(name.c_str(), &s) == 0 && inputs.count({s.st_dev, s.st_ino}) != 0;
+}
+
+Status WriteImageFile(Volume *volume, int row, const double *image) {
+    std::string name = PatternName(volume->pattern, row);
+    if (IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
+    std::string failure = About(name, "data write error.");
+    Output out;
+    Status written = OpenOutput(name.c_str(), About(name, "file not open.").c_str(), &out);
+    if (!written.ok()) return written;
+    volume->files.push_back(out);
+    Output &file = volume->files.back();
+    std::size_t bytes = static_cast<std::size_t>(volume->size) * static_cast<std::size_t>(volume->size) * sizeof(double);
+    written = WriteCheckedHeader(file.stream, volume->size, volume->size, failure.c_str());
+    if (written.ok()) written = WriteBlock(file.stream, image, bytes, failure.c_str());
+    if (written.ok()) written = CloseOutput(&file, failure.c_str());
+    return written;
+}
+
+}  // namespace
+
+VolumeKind KindOfVolume(const char *name, NamePattern *pattern) {
+    std::string text = name;
+    if (text.empty() || IsStandardStream(name)) return VolumeKind::kBad;
+    if (text.find('%') != std::string::npos) return ParsePattern(name, pattern) ? VolumeKind::kPattern : VolumeKind::kBad;
+    if (EndsWith(text, ".tif") || EndsWith(text, ".tiff")) return VolumeKind::kTiff;
+    if (EndsWith(text, ".h5")) return VolumeKind::kHdf5;
+    return VolumeKind::kBad;
+}
+
+std::set<FileId> InputFiles(const std::vector<const char *> &names) {
+    std::set<FileId> files;
+    for (const char *name : names) {
+        struct stat s;
+        if (stat(name, &s) == 0) files.insert({s.st_dev, s.st_ino});
+    }
+    return files;
+}
+
+Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern, const VolumeFacts &facts,
+                   std::set<FileId> inputs, Volume *volume) {
+    volume->kind = kind;
+    volume->name = name;
+    volume->pattern = pattern;
+    volume->first_row = facts.first_row;
+    volume->size = facts.size;
+    volume->inputs = std::move(inputs);
+    if (kind != VolumeKind::kPattern && IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
+    if (kind == VolumeKind::kTiff) return BeginVolumeTiff(name, facts.rows, facts.size, facts.pixel, &volume->tiff);
+    if (kind == VolumeKind::kHdf5) return BeginVolumeHdf5(name, facts, &volume->h5);
+    return Success();
+}
+
+Status WriteSlice(Volume *volume, int index, const double *image) {
+    switch (volume->kind) {
+        case VolumeKind::kTiff: return WriteVolumeTiffSlice(&volume->tiff, image);
+        case VolumeKind::kHdf5: return WriteVolumeHdf5Slice(&volume->h5, index, image);
+        default: return WriteImageFile(volume, volume->first_row + index, image);
+    }
+}
+
+Status FinishVolume(Volume *volume) {
+    if (volume->kind == VolumeKind::kTiff) return FinishVolumeTiff(&volume->tiff);
+    if (volume->kind == VolumeKind::kHdf5) return FinishVolumeHdf5(&volume->h5);
+    for (Output &file : volume->files) {
+        std::string name = file.target;
+        Status renamed = CommitOutput(&file, About(name, "file not open.").c_str());
+        if (!renamed.ok()) return renamed;
+    }
+    return Success();
+}
+
+void CloseVolume(Volume *volume) {
+    if (volume->kind == VolumeKind::kHdf5) CloseVolumeHdf5(&volume->h5);
+}

@@ -1,0 +1,50 @@
+// A beamline-style scan made from ellipses, for the tests of stack_recon
+// and the README's recipe: projections of detector counts
+// I = I0 exp(-p) + D with Poisson noise, flat and dark images, written as
+// a 16-bit multi-page TIFF with flat and dark files, or as one Data
+// Exchange HDF5 file. The phantom's line integrals p are exact chords
+// through ellipses, averaged over each detector's width.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ScanSpec {
+    int columns = 256, rows = 8, views = 360;
+    double axis_offset = 3.4;  // the axis, detector intervals right of the middle
+    double i0 = 20000, dark = 100;
+    int flats = 4, darks = 2;
+    bool noise = true;
+    unsigned seed = 1;
+    bool full_turn = false;  // views over 360 degrees instead of 180
+    double tilt = 0;         // the axis moves this many detector intervals per row
+};
+
+using Image = std::vector<double>;  // rows x columns, row 0 first
+
+struct Scan {
+    ScanSpec spec;
+    double axis;  // detector column of the rotation axis in row 0 (plus tilt x row in row r)
+    std::vector<Image> projections, flats, darks;
+    std::vector<double> theta;  // degrees, one per view
+};
+
+Scan MakeScan(const ScanSpec &spec);
+
+// The phantom's line integral in detector row `row` along the line at
+// detector position t (intervals from the axis) of the view at theta
+// (radians), in the toolkit's geometry: the point (x, y) projects to
+// t = x cos(theta) + y sin(theta).
+double PhantomLine(const ScanSpec &spec, int row, double theta, double t);
+
+// The phantom's density at (x, y) in detector row `row` (y up, detector
+// intervals from the axis): what a slice reconstructs to.
+double PhantomDensity(const ScanSpec &spec, int row, double x, double y);
+
+// Writes <dir>/scan.tif (16-bit pages), <dir>/flat.tif and <dir>/dark.tif.
+bool WriteScanTiff(const Scan &scan, const std::string &dir);
+
+// Writes a Data Exchange file: /exchange/data (views x rows x columns,
+// 16-bit), data_white, data_dark and theta (degrees) unless `theta` is
+// false.
+bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta = true);

@@ -1,0 +1,423 @@
+// stack_recon run as users run it, on beamline-style scans of ellipses
+// (16-bit TIFF with flats and darks, Data Exchange HDF5 with its angles):
+// each slice equals proj_sino then sino_recon of its row; the axis found
+// from the data; a tilted axis followed; bands, threads and parts that
+// change no byte; peak memory within the budget; the progress line; and
+// every failure, with no volume left that looks complete.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <hdf5.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include "cli/ellipse_scan.h"
+#include "cli/run.h"
+#include "cli/tiff_stack.h"
+
+namespace {
+
+RunResult StackRecon(const Scratch &scratch, const std::string &args) {
+    return scratch.Run("\"$BIN/stack_recon\" " + args);
+}
+
+// A small scan: 64 detectors, 4 rows, 90 views, the axis 1.3 right of the middle.
+ScanSpec Small() {
+    ScanSpec spec;
+    spec.columns = 64;
+    spec.rows = 4;
+    spec.views = 90;
+    spec.axis_offset = 1.3;
+    return spec;
+}
+
+void WriteScan(const Scratch &scratch, const ScanSpec &spec) {
+    Scan scan = MakeScan(spec);
+    ASSERT_TRUE(WriteScanTiff(scan, scratch.dir));
+    ASSERT_TRUE(WriteScanHdf5(scan, scratch.Path("scan.h5")));
+    // The angles of the HDF5 file as text, for sino_recon -a.
+    std::string text;
+    for (double t : scan.theta) {
+        char line[40];
+        std::snprintf(line, sizeof line, "%.17g\n", t);
+        text += line;
+    }
+    scratch.Write("theta.txt", text);
+}
+
+// The pages of a float TIFF volume.
+std::vector<std::vector<float>> TiffPages(const std::string &path) {
+    std::vector<std::vector<float>> pages;
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr) return pages;
+    do {
+        std::uint32_t width = 0, length = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
+        std::vector<float> page(static_cast<std::size_t>(width) * length);
+        for (std::uint32_t r = 0; r < length; ++r) TIFFReadScanline(tif, &page[static_cast<std::size_t>(r) * width], r);
+        pages.push_back(page);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
+}
+
+// A one-dimensional or three-dimensional dataset of an HDF5 file, as floats.
+std::vector<double> H5Values(const std::string &path, const char *dataset) {
+    std::vector<double> values;
+    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    if (file < 0) return values;
+    hid_t set = H5Dopen2(file, dataset, H5P_DEFAULT);
+    hid_t space = H5Dget_space(set);
+    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
+    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
+    H5Sclose(space);
+    H5Dclose(set);
+    H5Fclose(file);
+    return values;
+}
+
+// Every name in the scratch folder but the captured streams, hidden ones included.
+std::string Listing(const Scratch &scratch) {
+    return scratch.Run("ls -A | grep -v '^\\.std'").out;
+}
+
+TEST(StackReconCli, EachSliceEqualsProjSinoThenSinoReconOfItsRow) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    const char *center = "32.8";
+    RunResult r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif vol.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vol.tif: 4 slices of 48 x 48.\n");
+    r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif s_%02d.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = scratch.Run("\"$BIN/proj_sino\" -f flat.tif -d dark.tif scan.tif p_%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::vector<float>> pages = TiffPages(scratch.Path("vol.tif"));
+    ASSERT_EQ(pages.size(), 4u);
+    for (int row = 0; row < 4; ++row) {
+        std::string image = "q_" + std::to_string(row) + ".img";
+        r = scratch.Run("\"$BIN/sino_recon\" p_" + std::to_string(row) + ".sg " + center + " 1 48 shepp " + image);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string expected = scratch.Read(image);
+        char name[32];
+        std::snprintf(name, sizeof name, "s_%02d.img", row);
+        // The pattern's images are sino_recon's, byte for byte.
+        EXPECT_TRUE(scratch.Read(name) == expected) << row;
+        // The TIFF's pages are the same images rounded to float.
+        std::vector<double> values = SamplesAfterHeader(expected);
+        ASSERT_EQ(values.size(), pages[static_cast<std::size_t>(row)].size());
+        for (std::size_t i = 0; i < values.size(); ++i)
+            ASSERT_EQ(pages[static_cast<std::size_t>(row)][i], static_cast<float>(values[i])) << row << " " << i;
+    }
+}
+
+// An HDF5 scan carries its angles: the volume equals sino_recon given
+// those angles (-a), and records them and the center beside the slices.
+TEST(StackReconCli, Hdf5ScansUseTheirAnglesAndRecordThem) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    RunResult r = StackRecon(scratch, "-c 32.75 -r 1,2 scan.h5 vol.h5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "vol.h5: 2 slices of 64 x 64.\n");
+    r = scratch.Run("\"$BIN/proj_sino\" -r 1,2 scan.h5 p_%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> volume = H5Values(scratch.Path("vol.h5"), "/exchange/data");
+    ASSERT_EQ(volume.size(), 2u * 64 * 64);
+    for (int row = 1; row <= 2; ++row) {
+        r = scratch.Run("\"$BIN/sino_recon\" -a theta.txt p_" + std::to_string(row) + ".sg 32.75 1 q.img");
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<double> expected = SamplesAfterHeader(scratch.Read("q.img"));
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(static_cast<float>(volume[(row - 1) * 4096 + i]), static_cast<float>(expected[i])) << row << " " << i;
+    }
+    EXPECT_EQ(H5Values(scratch.Path("vol.h5"), "/exchange/center"), std::vector<double>(2, 32.75));
+    std::vector<double> theta = H5Values(scratch.Path("vol.h5"), "/exchange/theta");
+    ASSERT_EQ(theta.size(), 90u);
+    EXPECT_NEAR(theta[89], 178, 1e-12);
+}
+
+double Number(const std::string &text, const std::string &after) {
+    std::size_t at = text.find(after);
+    return at == std::string::npos ? -1 : std::atof(text.c_str() + at + after.size());
+}
+
+// The trial's scan: 256 detectors, 8 rows, 360 views, the axis 3.4
+// right of the middle (130.9).
+TEST(StackReconCli, FindsAKnownAxisWithinAHundredthOfAPixel) {
+    Scratch scratch;
+    ScanSpec spec;
+    WriteScan(scratch, spec);
+    for (const char *stack : {"-f flat.tif -d dark.tif scan.tif", "scan.h5"}) {
+        RunResult r = StackRecon(scratch, std::string(stack) + " vol.tif");
+        ASSERT_EQ(r.status, 0) << r.err;
+        // Five rows, the center used, the final line; nothing else.
+        const char *rows[] = {"row 0: center ", "row 2: center ", "row 4: center ", "row 5: center ",
+                              "row 7: center "};
+        for (const char *row : rows) EXPECT_NEAR(Number(r.err, row), 130.9, 0.05) << r.err;
+        EXPECT_NEAR(Number(r.err, "\ncenter "), 130.9, 0.05) << r.err;
+        EXPECT_NE(r.err.find(" (median of 5 rows)\nvol.tif: 8 slices of 256 x 256.\n"), std::string::npos) << r.err;
+        int lines = 0;
+        for (char c : r.err) lines += c == '\n';
+        EXPECT_EQ(lines, 7) << r.err;
+    }
+}
+
+// An axis that moves 0.5 pixel per row: reported, and followed by -c fit.
+TEST(StackReconCli, ATiltedAxisIsReportedAndFollowedByAFit) {
+    Scratch scratch;
+    ScanSpec spec;
+    spec.columns = 128;
+    spec.views = 180;
+    spec.axis_offset = -2;
+    spec.tilt = 0.5;
+    WriteScan(scratch, spec);
+    RunResult r = StackRecon(scratch, "-c fit scan.h5 vol.h5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(Number(r.err, "warning: the centers of rows 0 and 7 differ by "), 3.5, 0.1) << r.err;
+    EXPECT_NE(r.err.find(" x row (fit of 5 rows)\n"), std::string::npos) << r.err;
+    std::vector<double> centers = H5Values(scratch.Path("vol.h5"), "/exchange/center");
+    ASSERT_EQ(centers.size(), 8u);
+    for (int row = 0; row < 8; ++row) EXPECT_NEAR(centers[row], 63.5 - 2 + 0.5 * row, 0.05) << row;
+    // Each slice is reconstructed at its own row's center: row 7's equals
+    // sino_recon of that row at the center recorded for it.
+    r = scratch.Run("\"$BIN/proj_sino\" -r 7,1 scan.h5 p_%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    char center[40];
+    std::snprintf(center, sizeof center, "%.17g", centers[7]);
+    r = scratch.Run(std::string("\"$BIN/sino_recon\" -a theta.txt p_7.sg ") + center + " 1 q.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> expected = SamplesAfterHeader(scratch.Read("q.img"));
+    std::vector<double> volume = H5Values(scratch.Path("vol.h5"), "/exchange/data");
+    ASSERT_EQ(volume.size(), 8u * expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(static_cast<float>(volume[7 * expected.size() + i]), static_cast<float>(expected[i])) << i;
+    // Without the fit, the median serves every row, with the same warning.
+    r = StackRecon(scratch, "scan.h5 median.h5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: the centers of rows 0 and 7 differ by"), std::string::npos) << r.err;
+    centers = H5Values(scratch.Path("median.h5"), "/exchange/center");
+    ASSERT_EQ(centers.size(), 8u);
+    EXPECT_EQ(centers[0], centers[7]);
+    EXPECT_NEAR(centers[0], 63.5 - 2 + 0.5 * 4, 0.05);
+}
+
+// Bands of one row, one thread or two, parts joined: the same bytes.
+TEST(StackReconCli, BandsThreadsAndPartsChangeNoByte) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    // One band row: (90 + 3) x 64 x 8 bytes = 46.5 KiB; the image and filter
+    // take about 65 KiB more: 0.12 MiB leaves room for one row.
+    for (const char *volume : {"vol.tif", "vol.h5"}) {
+        std::string base = std::string("-f flat.tif -d dark.tif scan.tif ");
+        RunResult r = scratch.Run("OMP_NUM_THREADS=2 \"$BIN/stack_recon\" " + base + "a_" + volume);
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 0.12 " + base + "b_" + volume);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(scratch.Read(std::string("a_") + volume) == scratch.Read(std::string("b_") + volume)) << volume;
+    }
+    // Parts of rows 0-2 and 3 joined equal the whole; the center is given,
+    // as a split stack needs.
+    std::string base = "-c 32.8 -f flat.tif -d dark.tif scan.tif ";
+    ASSERT_EQ(StackRecon(scratch, "-r 0,3 " + base + "part_0.h5").status, 0);
+    ASSERT_EQ(StackRecon(scratch, "-r 3,9 " + base + "part_1.h5").status, 0);
+    ASSERT_EQ(StackRecon(scratch, base + "whole.tif").status, 0);
+    RunResult r = StackRecon(scratch, "-j part_0.h5 part_1.h5 joined.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "joined.tif: 4 slices of 64 x 64.\n");
+    EXPECT_TRUE(scratch.Read("joined.tif") == scratch.Read("whole.tif"));
+    r = StackRecon(scratch, "-j part_0.h5 part_1.h5 joined_%d.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(scratch.Exists("joined_3.img"));
+}
+
+struct Usage {
+    double peak_mib;
+    int status;
+};
+
+// Runs a command through the shell and returns the peak resident memory
+// of that child alone. A fork, not posix_spawn: a child that shares its
+// parent's memory until it execs (vfork) is charged the parent's peak.
+Usage Measure(const Scratch &scratch, const std::string &command) {
+    std::string line = "cd '" + scratch.dir + "' && exec " + command + " 2>/dev/null";
+    pid_t pid = fork();
+    if (pid < 0) return {0, -1};
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage;
+    if (wait4(pid, &status, 0, &usage) != pid) return {0, -1};
+    return Usage{usage.ru_maxrss / 1024.0, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// 128 rows of 256 detectors and 360 views: 95 MB of sinograms, held
+// whole with the default budget, in bands within 8 MiB with -m 8.
+TEST(StackReconCli, PeakMemoryStaysWithinTheBudgetAnd64MiB) {
+#ifdef CT_SANITIZED
+    GTEST_SKIP() << "AddressSanitizer's shadow and quarantine are part of the peak";
+#endif
+    Scratch scratch;
+    const int columns = 256, rows = 128, views = 360;
+    {
+        // Freed before the runs: a child's peak counts its parent's pages
+        // until it execs.
+        std::vector<std::vector<double>> pages;
+        for (int v = 0; v < views; ++v) {
+            std::vector<double> page(static_cast<std::size_t>(columns) * rows);
+            for (std::size_t i = 0; i < page.size(); ++i) page[i] = 1000 + (i + v) % 7;
+            pages.push_back(page);
+        }
+        ASSERT_TRUE(WriteTiff(scratch.Path("big.tif"), pages, columns, rows, SampleKind::kU16, TiffLayout{16}));
+    }
+    std::string program = "\"" CT_BIN_DIR "/stack_recon\" ";
+    Usage banded = Measure(scratch, program + "-m 8 -c 127.5 -s 16 big.tif banded.tif");
+    ASSERT_EQ(banded.status, 0);
+    EXPECT_LT(banded.peak_mib, 8 + 64);
+    Usage whole = Measure(scratch, program + "-c 127.5 -s 16 big.tif whole.tif");
+    ASSERT_EQ(whole.status, 0);
+    EXPECT_GT(whole.peak_mib, 90);  // the measure tells the two apart
+    EXPECT_TRUE(scratch.Read("banded.tif") == scratch.Read("whole.tif"));
+}
+
+TEST(StackReconCli, ProgressOnlyOnATerminal) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    // script(1) gives the program a terminal; its output is what the terminal showed.
+    RunResult r = scratch.Run("command -v script >/dev/null || exit 77; script -qec '\"$BIN/stack_recon\" -c 32.8 "
+                              "scan.h5 vol.tif' /dev/null");
+    if (r.status == 77) GTEST_SKIP() << "script(1) is not installed";
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\r1 of 4 rows, 0:00 elapsed, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\r4 of 4 rows, 0:00 elapsed, 0:00 left"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\r\033[Kvol.tif: 4 slices of 64 x 64.\r\n"), std::string::npos) << r.out;
+    // Not a terminal: the final line alone.
+    r = StackRecon(scratch, "-c 32.8 scan.h5 vol.tif");
+    EXPECT_EQ(r.err, "vol.tif: 4 slices of 64 x 64.\n");
+}
+
+TEST(StackReconCli, HelpPrintsTheUsage) {
+    Scratch scratch;
+    RunResult r = StackRecon(scratch, "--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, 25), "usage : stack_recon [-f F");
+    EXPECT_EQ(r.err, "");
+}
+
+struct Failure {
+    const char *args;
+    const char *message;
+};
+
+TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
+    const char *usage =
+        "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
+        "[-p PIXEL] [-s SIZE] [-j] STACK... VOLUME";
+    const Failure cases[] = {
+        {"", usage},
+        {"scan.tif", usage},
+        {"-x scan.tif vol.tif", usage},
+        {"-c", usage},
+        {"-m 0 scan.tif vol.tif", "bad memory budget."},
+        {"-m nan scan.tif vol.tif", "bad memory budget."},
+        {"-r 3 scan.tif vol.tif", "bad row range."},
+        {"-r 0,0 scan.tif vol.tif", "bad row range."},
+        {"-r 4,1 scan.tif vol.tif", "bad row range."},
+        {"-k hann scan.tif vol.tif", "unknown kernel (chesler, shepp or ramachandran)."},
+        {"-p 0 scan.tif vol.tif", "bad pixel size."},
+        {"-p inf scan.tif vol.tif", "bad pixel size."},
+        {"-s 0 scan.tif vol.tif", "bad image size."},
+        {"-s 40000 scan.tif vol.h5", "bad image size."},
+        {"scan.tif vol.sg", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"scan.tif v%s.tif", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"scan.tif -", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"-d dark.tif scan.tif vol.tif", "darks need flats."},
+        {"-j -c 3 part.h5 vol.tif", "-j takes no other option."},
+        {"missing.tif vol.tif", "missing.tif: file not found."},
+        {"text.txt vol.tif", "text.txt: not a tiff file."},
+        {"-f wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},  // a wrong flat size
+        {"-f flat.tif -d wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},
+        {"-f flat.tif cut.tif vol.tif", "cut.tif: data read error."},  // a cut stack
+        {"cut.h5 vol.tif", "cut.h5: data read error."},
+        {"-f flat.tif scan.h5 vol.tif", "scan.h5: flats and darks are in the file."},
+        {"scan.h5 scan.h5 vol.tif", "one hdf5 file at a time."},
+        {"-t scan.h5 vol.tif", "odd number of views for a full turn."},
+        {"-a three.txt scan.tif vol.tif", "three.txt: 3 angles for 91 views."},
+        {"-a uneven.txt scan.tif vol.tif", "the views are not an even half turn: give the axis with -c."},
+        {"-c 63 scan.tif vol.tif", "bad position of rotation center."},
+        {"-c nan scan.tif vol.tif", "bad position of rotation center."},
+        {"-m 0.05 scan.tif vol.tif", "memory budget too small."},
+        {"flat.tif vol.tif", "sinogram too small to find the center."},
+        {"blank.tif vol.tif", "no clear center: the halves of the turn do not match."},
+        {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
+        {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
+        {"-c 32 scan.tif no/such/vol.tif", "no/such/vol.tif: file not open."},
+        {"-c 32 scan.tif no/such/vol.h5", "no/such/vol.h5: file not open."},
+        {"-c 32 scan.tif full.tif", "full.tif: data write error."},  // a full disk
+        {"-c 32 scan.tif s_%d.img", "s_2.img: data write error."},
+        {"-j scan.h5 vol.tif", "scan.h5: not a volume."},
+        {"-j missing.h5 vol.tif", "missing.h5: file not found."},
+        {"-j part_0.h5 part_0.h5 vol.tif", "part_0.h5: parts do not fit together."},
+        {"-j part_0.h5 part_2.h5 vol.tif", "part_2.h5: parts do not fit together."},
+    };
+    Scratch scratch;
+    ScanSpec spec = Small();
+    spec.views = 91;  // odd, for -t
+    WriteScan(scratch, spec);
+    int columns = spec.columns, rows = spec.rows;
+    ASSERT_TRUE(WriteTiff(scratch.Path("wide.tif"), {std::vector<double>((columns + 1) * rows, 100)}, columns + 1,
+                          rows, SampleKind::kU16));
+    ASSERT_TRUE(WriteTiff(scratch.Path("blank.tif"), std::vector<std::vector<double>>(20, std::vector<double>(columns * rows, 1)),
+                          columns, rows, SampleKind::kU16));
+    std::string tif = scratch.Read("scan.tif"), h5 = scratch.Read("scan.h5");
+    scratch.Write("cut.tif", tif.substr(0, tif.size() / 2));
+    scratch.Write("cut.h5", h5.substr(0, h5.size() / 2));
+    scratch.Write("text.txt", "8\t8\n");
+    scratch.Write("three.txt", "0 60 120\n");
+    std::string uneven;
+    for (int k = 0; k < 91; ++k) uneven += std::to_string(k * 180.0 / 91 + (k % 3) * 0.5) + "\n";
+    scratch.Write("uneven.txt", uneven);
+    ASSERT_EQ(StackRecon(scratch, "-c 32 -r 0,1 scan.h5 part_0.h5").status, 0);
+    ASSERT_EQ(StackRecon(scratch, "-c 32 -r 2,1 scan.h5 part_2.h5").status, 0);
+    ASSERT_EQ(scratch.Run("ln -s /dev/full full.tif && ln -s /dev/full s_2.img && ln -s scan.tif s_0.tif").status, 0);
+    std::string before = Listing(scratch);
+    for (const Failure &c : cases) {
+        RunResult r = StackRecon(scratch, c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, std::string(c.message) + "\n") << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        // Nothing new: no volume, no temporary file, no image of the pattern.
+        EXPECT_EQ(Listing(scratch), before) << c.args;
+    }
+}
+
+// A disk that fills during the slices (a file size limit): whatever was
+// written is removed, for every kind of volume.
+TEST(StackReconCli, AFullDiskMidwayLeavesNothing) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    std::string before = Listing(scratch);
+    // 40 KiB: the header and two slices of 16 KiB fit, not the third (a
+    // pattern's images, one file each, meet a full disk in the failures).
+    const char *cases[][2] = {
+        {"vol.tif", "vol.tif: data write error."},
+        {"vol.h5", "vol.h5: data write error."},
+    };
+    for (const auto &c : cases) {
+        RunResult r = scratch.Run(std::string("trap '' XFSZ; ulimit -f 80; \"$BIN/stack_recon\" -c 32 -s 64 scan.h5 ") + c[0]);
+        EXPECT_EQ(r.status, 1) << c[0];
+        EXPECT_EQ(r.err, std::string(c[1]) + "\n") << c[0];
+        EXPECT_EQ(Listing(scratch), before) << c[0];
+    }
+}
+
+}  // namespace
