@@ -34,6 +34,9 @@ constexpr double kSettled = 0.002;
 constexpr int kFinePasses = 12;
 // Pairs of opposite views the check for a full turn compares, at most.
 constexpr int kCheckPairs = 128;
+// The seam reads as one turn when its match is this many times better than
+// the other's.
+constexpr double kSeamMargin = 1.5;
 // Angles within this share of a step of an even half turn are taken for one.
 constexpr double kHalfTurnTolerance = 0.01;
 
@@ -213,21 +216,34 @@ static CenterEstimate SearchHalfTurn(const double *samples, CenterWork *work) {
     return CenterEstimate{true, c};
 }
 
+// Whether views evenly spread read as a full turn rather than as a half
+// turn, given what each search found (o.found, and the two centers more
+// than kAgreement apart or e not found). A half turn's last view is close
+// to its first one mirrored about the axis; a full turn's to its first one
+// as it is, and its views to their opposite ones mirrored about its axis.
+static bool ReadsAsFullTurn(const double *samples, CenterWork *work, const CenterEstimate &e,
+                            const OppositeEstimate &o) {
+    // The half turn's seam, about its own answer when it has one.
+    double seam_center = e.found ? e.center : o.center;
+    double mirrored = SeamMismatch(samples, work->outliers.outliers, seam_center, true, &work->opposite);
+    double plain = SeamMismatch(samples, work->outliers.outliers, seam_center, false, &work->opposite);
+    return plain * kSeamMargin < mirrored || (e.found && o.mismatch * kSeamMargin < mirrored);
+}
+
+// Every sample finite and the outliers found: what both searches need.
+static bool Prepare(const double *samples, int n, int m, OutlierWork *outliers) {
+    return AllFinite(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m)) &&
+           FindOutliers(samples, outliers);
+}
+
 CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     const int n = work->wedge.detectors, m = work->wedge.views;
-    const double middle = (n - 1) / 2.0;
-    if (!AllFinite(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m))) {
-        return CenterEstimate{false, middle};
-    }
-    if (!FindOutliers(samples, &work->outliers)) return CenterEstimate{false, middle};
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
     CenterEstimate e = SearchHalfTurn(samples, work);
-    if (m < 2) return e;
     // Read as a full turn, do the views match their opposite ones? A full
     // turn's do, and its half-turn answer is wrong; but so may a half
     // turn's (an object alike from every side, where the two answers
-    // agree, or a smooth one). The seam tells them apart: a half turn's
-    // last view is close to its first one mirrored, a full turn's to its
-    // first one as it is.
+    // agree, or a smooth one, less well): the seam decides.
     int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
     // A few pairs spread over the turn tell whether opposite views match,
     // at a small part of the cost of all of them.
@@ -240,11 +256,29 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
                                             &work->opposite);
     if (!o.found || (e.found && std::fabs(e.center - o.center) <= kAgreement)) return e;
-    double seam_center = e.found ? e.center : o.center;
-    if (ReadSeam(samples, work->outliers.outliers, seam_center, &work->opposite) == Seam::kFullTurn) {
-        return CenterEstimate{false, o.center, true};
+    if (ReadsAsFullTurn(samples, work, e, o)) {
+        CenterEstimate full{false, o.center};
+        full.full_turn = true;
+        return full;
     }
     return e;
+}
+
+CenterEstimate FindEvenFullTurnCenter(const double *samples, CenterWork *work) {
+    const int n = work->wedge.detectors, m = work->wedge.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    if (!o.found) return CenterEstimate{false, o.center};
+    // The same views read as a half turn: when that reading finds its own
+    // axis elsewhere and the seam sides with it, the views are a half turn.
+    CenterEstimate e = SearchHalfTurn(samples, work);
+    if (!e.found || std::fabs(e.center - o.center) <= kAgreement) return CenterEstimate{true, o.center};
+    if (ReadsAsFullTurn(samples, work, e, o)) return CenterEstimate{true, o.center};
+    CenterEstimate half{false, o.center};
+    half.half_turn = true;
+    return half;
 }
 
 bool AllocateFullTurnWork(FullTurnWork *work, int detectors, int views) {
@@ -266,19 +300,11 @@ void ReleaseFullTurnWork(FullTurnWork *work) {
 
 CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, FullTurnWork *work) {
     const int n = work->opposite.detectors, m = work->opposite.views;
-    const double middle = (n - 1) / 2.0;
-    if (!AllFinite(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m))) {
-        return CenterEstimate{false, middle};
-    }
-    if (!FindOutliers(samples, &work->outliers)) return CenterEstimate{false, middle};
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
     int pairs = OppositePairs(views, &work->opposite);
     OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
                                             &work->opposite);
     return CenterEstimate{o.found, o.center};
-}
-
-bool SeamReadsAsHalfTurn(const double *samples, double center, FullTurnWork *work) {
-    return ReadSeam(samples, work->outliers.outliers, center, &work->opposite) == Seam::kHalfTurn;
 }
 
 int EvenHalfTurnOrder(const ViewSet &views, int *order) {

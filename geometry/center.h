@@ -44,15 +44,16 @@ void ReleaseCenterWork(CenterWork *work);
 // What the search found: `found` is false when the criterion has no clear
 // minimum (a blank sinogram, one whose halves match equally well at
 // several places, one with a sample that is not finite or with more
-// outliers than the search replaces). `full_turn` is true when the views
-// were refused because they match their opposite ones, as the M views of a
-// full turn do (view k + M/2 is view k mirrored), at a center where the
-// half-turn search does not settle: `center` is then that full turn's
-// axis.
+// outliers than the search replaces). `full_turn` is true when views given
+// as a half turn were refused because they read as a full turn (view
+// k + M/2 is view k mirrored); `half_turn` when views given as a full turn
+// were refused because they read as a half turn. `center` is then what the
+// other reading found.
 struct CenterEstimate {
     bool found;
     double center;
     bool full_turn = false;
+    bool half_turn = false;
 };
 
 // The axis of a half-turn sinogram of the work's size (views x detectors
@@ -60,7 +61,13 @@ struct CenterEstimate {
 // lies within [0.5, detectors - 1.5].
 CenterEstimate FindCenter(const double *samples, CenterWork *work);
 
-// The same for a sinogram whose views cover the whole turn.
+// The axis of a sinogram of the work's size whose M views cover the full
+// turn evenly (view k at k 2 pi / M): each view matched with the one M/2
+// on, mirrored. Refused as a half turn when the views also read as one,
+// with an axis of their own, and the seam sides with that reading.
+CenterEstimate FindEvenFullTurnCenter(const double *samples, CenterWork *work);
+
+// Views at any angles covering the whole turn.
 struct FullTurnWork {
     OutlierWork outliers;
     OppositeWork opposite;
@@ -74,12 +81,6 @@ void ReleaseFullTurnWork(FullTurnWork *work);
 // found when its views match their opposite ones mirrored about a clear
 // minimum within [0.5, detectors - 1.5].
 CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, FullTurnWork *work);
-
-// For views taken to be an even full turn (view k at k 2 pi / M) and the
-// center FindFullTurnCenter found: whether the data say otherwise, their
-// last view matching the first one mirrored about that center, as a half
-// turn's does, clearly better than as it is.
-bool SeamReadsAsHalfTurn(const double *samples, double center, FullTurnWork *work);
 
 // Whether the angles are the half turn FindCenter takes, up to the order of
 // the views, their direction and where they start: sorted, they step evenly

@@ -34,11 +34,17 @@ constexpr double kClearRatio = 0.5;
 // matter of chance (an object wider than the field looks flat near its
 // edges, and flat columns match flat columns).
 constexpr double kMinOverlap = 4;
-constexpr double kMinOverlapShare = 1.0 / 8;
+constexpr double kMinOverlapShare = 1.0 / 32;
 // Centers whose overlap holds less than this share of the largest
 // overlap's energy are not judged: blank columns (air on both sides) match
 // whatever the center, and rounding is all their ratio holds.
 constexpr double kLeastEnergy = 1e-3;
+// A match must be sharp: moving the center kSharpReach detectors either way
+// must raise the mismatch kSharpness times. An object cut by the field
+// (or views a quarter turn apart) is flat near the field's edge and
+// matches itself there about any center, a little.
+constexpr double kSharpReach = 3;
+constexpr double kSharpness = 2;
 // Views on either side of the seam that SeamMismatch compares, at most.
 constexpr int kSeamViews = 4;
 
@@ -338,7 +344,16 @@ OppositeEstimate FindOppositeCenter(const double *samples, const Outliers &outli
     double step = 1.0 / kGridPerDetector;
     c = GoldenSection(work, std::max(c - step, lo), std::min(c + step, hi));
     double mismatch = OppositeMismatch(*work, c);
-    bool found = best <= kClearRatio * rival && mismatch <= kMaxMismatch;
+    double around = 0;
+    int sides = 0;
+    for (double side : {c - kSharpReach, c + kSharpReach}) {
+        int i = static_cast<int>(std::lround(side * kGridPerDetector)) - first;
+        if (!judged(i)) continue;
+        around += OppositeMismatch(*work, side);
+        ++sides;
+    }
+    bool sharp = sides > 0 && around / sides >= kSharpness * mismatch;
+    bool found = best <= kClearRatio * rival && mismatch <= kMaxMismatch && sharp;
     return OppositeEstimate{found, c, mismatch};
 }
 
@@ -369,12 +384,4 @@ double SeamMismatch(const double *samples, const Outliers &outliers, double cent
         }
     }
     return energy > 0 ? difference / energy : 1;
-}
-
-Seam ReadSeam(const double *samples, const Outliers &outliers, double center, OppositeWork *work) {
-    double mirrored = SeamMismatch(samples, outliers, center, true, work);
-    double plain = SeamMismatch(samples, outliers, center, false, work);
-    if (plain * kSeamMargin < mirrored) return Seam::kFullTurn;
-    if (mirrored * kSeamMargin < plain) return Seam::kHalfTurn;
-    return Seam::kEither;
 }

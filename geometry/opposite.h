@@ -95,11 +95,3 @@ double OppositeMismatch(const OppositeWork &work, double center);
 // normalised squared difference, as D; 1 when the views hold nothing.
 double SeamMismatch(const double *samples, const Outliers &outliers, double center, bool mirrored,
                     OppositeWork *work);
-
-// How the seam reads: as a full turn's when the last views match the first
-// ones as they are clearly better than mirrored, as a half turn's when the
-// other way round, and as either (an object alike from every side) when
-// neither is kSeamMargin times better.
-enum class Seam { kEither, kHalfTurn, kFullTurn };
-inline constexpr double kSeamMargin = 1.5;
-Seam ReadSeam(const double *samples, const Outliers &outliers, double center, OppositeWork *work);

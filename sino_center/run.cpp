@@ -37,17 +37,29 @@ Options Sort(const std::vector<OptionWord> &words) {
     return options;
 }
 
-// A full turn: given by its angles, or evenly spread (-t), when the data
-// must also show it.
-CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views, bool even) {
+constexpr const char *kNoMatch = "no clear center: the views do not match their opposite ones.";
+
+// A full turn given by its angles.
+CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
     FullTurnWork work;
     if (!AllocateFullTurnWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
     CenterEstimate estimate = FindFullTurnCenter(sinogram.samples, views, &work);
-    if (!estimate.found) Error("no clear center: the views do not match their opposite ones.");
-    if (even && SeamReadsAsHalfTurn(sinogram.samples, estimate.center, &work)) {
+    ReleaseFullTurnWork(&work);
+    if (!estimate.found) Error(kNoMatch);
+    return estimate;
+}
+
+// The views evenly over the full turn (-t), which the data must not
+// contradict.
+CenterEstimate SearchEvenFullTurn(const Sinogram &sinogram) {
+    CenterWork work;
+    if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+    CenterEstimate estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
+    ReleaseCenterWork(&work);
+    if (estimate.half_turn) {
         Error("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
     }
-    ReleaseFullTurnWork(&work);
+    if (!estimate.found) Error(kNoMatch);
     return estimate;
 }
 
@@ -113,11 +125,12 @@ int RunSinoCenter(int argc, char **argv) {
     }
     ViewSet views{};
     if (options.angles != nullptr) Check(ReadAngles(options.angles, sinogram.rows, &views));
-    if (options.full_turn) Check(EvenFullTurn(sinogram.rows, &views));
 
     CenterEstimate estimate;
-    if (options.full_turn || (options.angles != nullptr && CoversFullTurn(views))) {
-        estimate = SearchFullTurn(sinogram, views, options.full_turn);
+    if (options.full_turn) {
+        estimate = SearchEvenFullTurn(sinogram);
+    } else if (options.angles != nullptr && CoversFullTurn(views)) {
+        estimate = SearchFullTurn(sinogram, views);
     } else if (options.angles != nullptr) {
         estimate = SearchGivenHalfTurn(sinogram, views);
     } else {

@@ -55,8 +55,7 @@ CenterEstimate HalfTurnSearch(const std::vector<double> &samples, int n, int m) 
     return e;
 }
 
-CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const std::vector<double> &angles,
-                              bool *reads_as_half_turn = nullptr) {
+CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const std::vector<double> &angles) {
     const int m = static_cast<int>(angles.size());
     FullTurnWork work;
     if (!AllocateFullTurnWork(&work, n, m)) {
@@ -65,8 +64,19 @@ CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const s
     }
     Angles set(angles);
     CenterEstimate e = FindFullTurnCenter(samples.data(), set.views, &work);
-    if (reads_as_half_turn != nullptr) *reads_as_half_turn = SeamReadsAsHalfTurn(samples.data(), e.center, &work);
     ReleaseFullTurnWork(&work);
+    return e;
+}
+
+// The views taken for an even full turn, as -t takes them.
+CenterEstimate EvenFullTurnSearch(const std::vector<double> &samples, int n, int m) {
+    CenterWork work;
+    if (!AllocateCenterWork(&work, n, m)) {
+        ADD_FAILURE() << "allocation";
+        return CenterEstimate{false, 0};
+    }
+    CenterEstimate e = FindEvenFullTurnCenter(samples.data(), &work);
+    ReleaseCenterWork(&work);
     return e;
 }
 
@@ -111,6 +121,7 @@ const FullTurnCase kFullTurns[] = {
     {"quarter, half acquisition, N 128", 128, 180, 32.4, 0.9, 0, 8, FullTurnCase::kEven},
     {"three quarters, half acquisition", 256, 360, 191.6, 1.8, 0, 8, FullTurnCase::kEven},
     {"near the edge, half acquisition", 256, 360, 20.7, 2.0, 0, 8, FullTurnCase::kEven},
+    {"5 % from the edge, half acquisition", 128, 360, 6.3, 1.6, 0, 1, FullTurnCase::kEven},
     {"wide field, few views", 512, 90, 128.25, 3.5, 0.01, 1, FullTurnCase::kEven},
 };
 
@@ -137,16 +148,28 @@ std::vector<double> CaseSinogram(const FullTurnCase &c) {
 TEST(CenterTurns, FullTurnsWhereverTheAxisIs) {
     for (const FullTurnCase &c : kFullTurns) {
         std::vector<double> samples = CaseSinogram(c);
-        bool half = true;
-        CenterEstimate e = FullTurnSearch(samples, c.n, CaseAngles(c), &half);
+        CenterEstimate e = FullTurnSearch(samples, c.n, CaseAngles(c));
         std::printf("%-40s N %3d M %3d c %7.2f: %s %+.4f\n", c.name, c.n, c.m, c.center,
                     e.found ? "error" : "refused, error would be", e.center - c.center);
         EXPECT_TRUE(e.found) << c.name;
         EXPECT_NEAR(e.center, c.center, 0.05) << c.name;
+        // Evenly spread views, as -t takes them: the same center, the
+        // half-turn reading ruled out.
         if (c.order == FullTurnCase::kEven || c.order == FullTurnCase::kOddCount) {
-            EXPECT_FALSE(half) << c.name;
+            CenterEstimate even = EvenFullTurnSearch(samples, c.n, c.m);
+            EXPECT_TRUE(even.found) << c.name;
+            EXPECT_FALSE(even.half_turn) << c.name;
+            EXPECT_NEAR(even.center, e.center, 1e-9) << c.name;
         }
     }
+}
+
+TEST(CenterTurns, AnAxisAtTheEdgeIsRefused) {
+    // 3 detectors from the edge of 128 the views share 6 columns, fewer
+    // than the 8 the search judges on: no answer rather than a guess.
+    std::vector<double> samples = DiskProjections(128, 3, EvenAngles(360, 2 * kPi), Phantom(1.6), 1);
+    CenterEstimate e = FullTurnSearch(samples, 128, EvenAngles(360, 2 * kPi));
+    EXPECT_FALSE(e.found);
 }
 
 TEST(CenterTurns, HalfTurnSearchRefusesAFullTurn) {
@@ -165,9 +188,10 @@ TEST(CenterTurns, HalfTurnSearchRefusesAFullTurn) {
 }
 
 TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
-    // A half turn handed to the full-turn search as an even full turn: its
-    // "opposite" views are a quarter turn apart. Either no match, or the
-    // seam says half turn.
+    // Half turns taken for even full turns, as -t takes them: their
+    // "opposite" views are a quarter turn apart. Either no match, or a
+    // match (of a smooth object, or near an edge where few columns
+    // overlap) that the half-turn reading and the seam overrule.
     struct Half {
         int n, m;
         double center;
@@ -178,13 +202,27 @@ TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
         {256, 360, 128.3, Phantom(1)},
         {128, 180, 63.5, {{10, -5, 40, 1}, {10, -5, 30, -1}}},
         {201, 90, 97.5, Phantom(0.8)},
+        // These matched spuriously about 5 and 122, within 10 columns of
+        // an edge.
+        {128, 180, 24.7, Phantom(0.9)},
+        {128, 361, 101.2, Phantom(0.9)},
+        {128, 90, 40, Phantom(1.6)},
     };
     for (const Half &h : halves) {
-        std::vector<double> samples = DiskProjections(h.n, h.center, EvenAngles(h.m, kPi), h.disks, 8);
-        bool half = false;
-        CenterEstimate e = FullTurnSearch(samples, h.n, EvenAngles(h.m, 2 * kPi), &half);
-        EXPECT_TRUE(!e.found || half) << h.n << " " << h.center;
+        std::vector<double> samples = DiskProjections(h.n, h.center, EvenAngles(h.m, kPi), h.disks, 1);
+        CenterEstimate e = EvenFullTurnSearch(samples, h.n, h.m);
+        EXPECT_FALSE(e.found) << h.n << " " << h.center;
     }
+    // A small object: its views match a quarter turn on, mirrored, about a
+    // center of their own; the half-turn reading finds the axis 60.4 and
+    // the seam sides with it.
+    std::vector<double> small = DiskProjections(128, 60.4, EvenAngles(90, kPi), Phantom(0.4), 1);
+    CenterEstimate e = EvenFullTurnSearch(small, 128, 90);
+    EXPECT_FALSE(e.found);
+    EXPECT_TRUE(e.half_turn);
+    CenterEstimate half = HalfTurnSearch(small, 128, 90);
+    EXPECT_TRUE(half.found);
+    EXPECT_NEAR(half.center, 60.4, 0.05);
 }
 
 TEST(CenterTurns, ObjectAlikeFromEverySideIsAnsweredEitherWay) {

@@ -237,10 +237,13 @@ TEST(SinoCenterCli, TurnsThatAreNotWhatTheOptionsSay) {
          "the views cover a full turn (opposite views match): give -t or -a."},
         {"", MakeScan(256, 64.3, EvenDegrees(360, 360), 1.8),
          "the views cover a full turn (opposite views match): give -t or -a."},
-        // The smooth phantom's views match a quarter turn on, mirrored, to
-        // a few percent; the last view matches the first one mirrored.
-        {"-t", MakeScan(256, 128.3, EvenDegrees(360, 180), 1),
+        // The small phantom's views match a quarter turn on, mirrored, well
+        // enough; but the half-turn reading finds its own axis, and the last
+        // view matches the first one mirrored.
+        {"-t", MakeScan(128, 60.4, EvenDegrees(90, 180), 0.4),
          "the views cover a half turn (the last one matches the first one mirrored): leave out -t."},
+        {"-t", MakeScan(256, 128.3, EvenDegrees(360, 180), 1),
+         "no clear center: the views do not match their opposite ones."},
         {"-t", Scan{128, 180, ring, EvenDegrees(180, 180)},
          "no clear center: the views do not match their opposite ones."},
         {"-a a.txt", MakeScan(256, 128.3, uneven, 1), "angles neither evenly over a half turn nor over a full turn."},
