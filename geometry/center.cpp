@@ -221,12 +221,12 @@ static CenterEstimate SearchHalfTurn(const double *samples, CenterWork *work) {
 // than kAgreement apart or e not found). A half turn's last view is close
 // to its first one mirrored about the axis; a full turn's to its first one
 // as it is, and its views to their opposite ones mirrored about its axis.
-static bool ReadsAsFullTurn(const double *samples, CenterWork *work, const CenterEstimate &e,
-                            const OppositeEstimate &o) {
+static bool ReadsAsFullTurn(const double *samples, const Outliers &outliers, OppositeWork *opposite,
+                            const CenterEstimate &e, const OppositeEstimate &o) {
     // The half turn's seam, about its own answer when it has one.
     double seam_center = e.found ? e.center : o.center;
-    double mirrored = SeamMismatch(samples, work->outliers.outliers, seam_center, true, &work->opposite);
-    double plain = SeamMismatch(samples, work->outliers.outliers, seam_center, false, &work->opposite);
+    double mirrored = SeamMismatch(samples, outliers, seam_center, true, opposite);
+    double plain = SeamMismatch(samples, outliers, seam_center, false, opposite);
     return plain * kSeamMargin < mirrored || (e.found && o.mismatch * kSeamMargin < mirrored);
 }
 
@@ -256,7 +256,7 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
                                             &work->opposite);
     if (!o.found || (e.found && std::fabs(e.center - o.center) <= kAgreement)) return e;
-    if (ReadsAsFullTurn(samples, work, e, o)) {
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, e, o)) {
         CenterEstimate full{false, o.center};
         full.full_turn = true;
         return full;
@@ -271,14 +271,32 @@ CenterEstimate FindEvenFullTurnCenter(const double *samples, CenterWork *work) {
     OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
                                             &work->opposite);
     if (!o.found) return CenterEstimate{false, o.center};
-    // The same views read as a half turn: when that reading finds its own
+    // A seam that reads clearly as a full turn's settles it; otherwise the
+    // same views are read as a half turn: when that reading finds its own
     // axis elsewhere and the seam sides with it, the views are a half turn.
+    CenterEstimate none{false, o.center};
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, none, o)) {
+        return CenterEstimate{true, o.center};
+    }
     CenterEstimate e = SearchHalfTurn(samples, work);
     if (!e.found || std::fabs(e.center - o.center) <= kAgreement) return CenterEstimate{true, o.center};
-    if (ReadsAsFullTurn(samples, work, e, o)) return CenterEstimate{true, o.center};
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, e, o)) {
+        return CenterEstimate{true, o.center};
+    }
     CenterEstimate half{false, o.center};
     half.half_turn = true;
     return half;
+}
+
+CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work) {
+    const int n = work->opposite.detectors, m = work->opposite.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    CenterEstimate none{false, o.center};
+    bool clear = o.found && ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, none, o);
+    return CenterEstimate{clear, o.center};
 }
 
 bool AllocateFullTurnWork(FullTurnWork *work, int detectors, int views) {

@@ -82,6 +82,12 @@ void ReleaseFullTurnWork(FullTurnWork *work);
 // minimum within [0.5, detectors - 1.5].
 CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, FullTurnWork *work);
 
+// A first look at views evenly over the full turn, in the smaller work:
+// `found` when FindEvenFullTurnCenter would find the same center without
+// reading the views as a half turn (the seam reads clearly as a full
+// turn's). Otherwise FindEvenFullTurnCenter decides.
+CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work);
+
 // Whether the angles are the half turn FindCenter takes, up to the order of
 // the views, their direction and where they start: sorted, they step evenly
 // (within a hundredth of a step) over the half turn, from a first angle to

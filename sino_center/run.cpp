@@ -50,11 +50,17 @@ CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
 }
 
 // The views evenly over the full turn (-t), which the data must not
-// contradict.
+// contradict: a clear full turn in the smaller work, else the full check
+// with the half-turn reading.
 CenterEstimate SearchEvenFullTurn(const Sinogram &sinogram) {
+    FullTurnWork first;
+    if (!AllocateFullTurnWork(&first, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+    CenterEstimate estimate = FindClearFullTurnCenter(sinogram.samples, &first);
+    ReleaseFullTurnWork(&first);
+    if (estimate.found) return estimate;
     CenterWork work;
     if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
-    CenterEstimate estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
+    estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
     ReleaseCenterWork(&work);
     if (estimate.half_turn) {
         Error("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");

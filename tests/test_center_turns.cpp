@@ -68,14 +68,18 @@ CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const s
     return e;
 }
 
-// The views taken for an even full turn, as -t takes them.
-CenterEstimate EvenFullTurnSearch(const std::vector<double> &samples, int n, int m) {
+// The views taken for an even full turn, as -t takes them: the first look
+// in the smaller work (into *clear), then the whole decision.
+CenterEstimate EvenFullTurnSearch(const std::vector<double> &samples, int n, int m, CenterEstimate *clear) {
+    FullTurnWork first;
     CenterWork work;
-    if (!AllocateCenterWork(&work, n, m)) {
+    if (!AllocateFullTurnWork(&first, n, m) || !AllocateCenterWork(&work, n, m)) {
         ADD_FAILURE() << "allocation";
         return CenterEstimate{false, 0};
     }
+    *clear = FindClearFullTurnCenter(samples.data(), &first);
     CenterEstimate e = FindEvenFullTurnCenter(samples.data(), &work);
+    ReleaseFullTurnWork(&first);
     ReleaseCenterWork(&work);
     return e;
 }
@@ -156,10 +160,14 @@ TEST(CenterTurns, FullTurnsWhereverTheAxisIs) {
         // Evenly spread views, as -t takes them: the same center, the
         // half-turn reading ruled out.
         if (c.order == FullTurnCase::kEven || c.order == FullTurnCase::kOddCount) {
-            CenterEstimate even = EvenFullTurnSearch(samples, c.n, c.m);
+            CenterEstimate clear;
+            CenterEstimate even = EvenFullTurnSearch(samples, c.n, c.m, &clear);
             EXPECT_TRUE(even.found) << c.name;
             EXPECT_FALSE(even.half_turn) << c.name;
             EXPECT_NEAR(even.center, e.center, 1e-9) << c.name;
+            if (clear.found) {
+                EXPECT_EQ(clear.center, even.center) << c.name;
+            }
         }
     }
 }
@@ -210,14 +218,18 @@ TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
     };
     for (const Half &h : halves) {
         std::vector<double> samples = DiskProjections(h.n, h.center, EvenAngles(h.m, kPi), h.disks, 1);
-        CenterEstimate e = EvenFullTurnSearch(samples, h.n, h.m);
+        CenterEstimate clear;
+        CenterEstimate e = EvenFullTurnSearch(samples, h.n, h.m, &clear);
         EXPECT_FALSE(e.found) << h.n << " " << h.center;
+        EXPECT_FALSE(clear.found) << h.n << " " << h.center;
     }
     // A small object: its views match a quarter turn on, mirrored, about a
     // center of their own; the half-turn reading finds the axis 60.4 and
     // the seam sides with it.
     std::vector<double> small = DiskProjections(128, 60.4, EvenAngles(90, kPi), Phantom(0.4), 1);
-    CenterEstimate e = EvenFullTurnSearch(small, 128, 90);
+    CenterEstimate clear;
+    CenterEstimate e = EvenFullTurnSearch(small, 128, 90, &clear);
+    EXPECT_FALSE(clear.found);
     EXPECT_FALSE(e.found);
     EXPECT_TRUE(e.half_turn);
     CenterEstimate half = HalfTurnSearch(small, 128, 90);
