@@ -172,6 +172,21 @@ TEST(CenterTurns, FullTurnsWhereverTheAxisIs) {
     }
 }
 
+TEST(CenterTurns, MirroredFullTurnGivesTheMirroredCenter) {
+    // Read right to left, a full turn is the object turned half a turn with
+    // the axis at N - 1 - c: both edges of the field are treated alike.
+    for (const FullTurnCase &c : kFullTurns) {
+        std::vector<double> samples = CaseSinogram(c), mirrored(samples.size());
+        for (int k = 0; k < c.m; ++k) {
+            for (int s = 0; s < c.n; ++s) mirrored[k * c.n + s] = samples[k * c.n + (c.n - 1 - s)];
+        }
+        CenterEstimate e = FullTurnSearch(samples, c.n, CaseAngles(c));
+        CenterEstimate f = FullTurnSearch(mirrored, c.n, CaseAngles(c));
+        EXPECT_EQ(e.found, f.found) << c.name;
+        EXPECT_NEAR(f.center, c.n - 1 - e.center, 1e-3) << c.name;
+    }
+}
+
 TEST(CenterTurns, AnAxisAtTheEdgeIsRefused) {
     // 3 detectors from the edge of 128 the views share 6 columns, fewer
     // than the 8 the search judges on: no answer rather than a guess.
