@@ -89,10 +89,11 @@ CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, F
 CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work);
 
 // Whether the angles are the half turn FindCenter takes, up to the order of
-// the views, their direction and where they start: sorted, they step evenly
-// (within a hundredth of a step) over the half turn, from a first angle to
-// one step short of half a turn after it, or to half a turn after it
-// exactly (that last view, the first one mirrored, is then left out).
+// the views, their direction and where they start: sorted, each lies within
+// a hundredth of a step of the even half turn closest to them, whose last
+// view is one step short of half a turn after its first, or half a turn
+// after it exactly (that last view, the first one mirrored, is then left
+// out).
 // `order` (room for views.count) receives the views to search, in the
 // order of their angles; returns how many, or 0 when the angles are not
 // such a half turn.

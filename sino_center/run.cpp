@@ -20,6 +20,7 @@ namespace {
 constexpr const char *kUsage = "usage : sino_center [-a ANGLES | -t] SG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
 constexpr const char *kNoCenter = "no clear center: the halves of the turn do not match.";
+constexpr const char *kNoMatch = "no clear center: the views do not match their opposite ones.";
 
 // What the options ask for: the views' angles from a file, or the views
 // evenly over the full turn.
@@ -36,8 +37,6 @@ Options Sort(const std::vector<OptionWord> &words) {
     }
     return options;
 }
-
-constexpr const char *kNoMatch = "no clear center: the views do not match their opposite ones.";
 
 // A full turn given by its angles.
 CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
