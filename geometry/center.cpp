@@ -1,8 +1,10 @@
 #include "center.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
+#include "checks.h"
 #include "checks.h"
 #include "memory.h"
 #include "real.h"
@@ -30,6 +32,13 @@ constexpr double kAgreement = 0.1;
 // the window's middle; the search gives up after kFinePasses moves.
 constexpr double kSettled = 0.002;
 constexpr int kFinePasses = 12;
+// Pairs of opposite views the check for a full turn compares, at most.
+constexpr int kCheckPairs = 128;
+// The seam reads as one turn when its match is this many times better than
+// the other's.
+constexpr double kSeamMargin = 1.5;
+// Angles within this share of a step of an even half turn are taken for one.
+constexpr double kHalfTurnTolerance = 0.01;
 
 struct Criterion {
     const std::complex<double> *weights;
@@ -90,25 +99,6 @@ Minimum Minimise(const Criterion &f, double lo, double hi, double step, double *
     return m;
 }
 
-// A power of two that brings the largest finite sample's magnitude into
-// [0.5, 1). The criterion sums products of transforms, which overflow for
-// samples near 1e150 and underflow near 1e-150 (both ended in "no clear
-// center"); multiplying the windows by a power of two scales every
-// transform and criterion value exactly, so the centre found does not
-// change by a bit for samples of ordinary size.
-double UnitScale(const double *samples, std::size_t count) {
-    double largest = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        double magnitude = std::fabs(samples[i]);
-        if (magnitude > largest && std::isfinite(magnitude)) largest = magnitude;
-    }
-    if (largest == 0) return 1;
-    int exponent = 0;
-    std::frexp(largest, &exponent);
-    // A subnormal largest sample would ask for more than 2^1023.
-    return std::ldexp(1.0, exponent < -1020 ? 1020 : -exponent);
-}
-
 // TaperedWindow, times the work's scale.
 void ScaledWindow(CenterWork *work, int n, double middle, double half_width, double taper) {
     TaperedWindow(work->window, n, middle, half_width, taper);
@@ -124,7 +114,8 @@ bool Refine(const double *samples, int n, CenterWork *work, double taper, double
     double reach = std::fmin(middle, n - 1 - middle) + 1;
     if (reach < 2) return false;
     ScaledWindow(work, n, middle, reach, std::fmax(reach * taper, 1));
-    int count = WedgeWeights(samples, work->window, reach, work->fine_length, &work->wedge, work->weights);
+    int count = WedgeWeights(samples, work->outliers.outliers, work->window, reach, work->fine_length, &work->wedge,
+                             work->weights);
     double from = std::fmax(middle - kFineReach, lo), to = std::fmin(middle + kFineReach, hi);
     *minimum = Minimise(Criterion{work->weights, count, work->fine_length}, from, to, kFineStep, work->grid).center;
     return true;
@@ -154,7 +145,9 @@ bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     // Grid points of the coarse search over the field, or of a fine one.
     work->grid_capacity = static_cast<std::size_t>(std::fmax((detectors - 2) / kCoarseStep, 2 * kFineReach / kFineStep)) + 2;
     work->grid = static_cast<double *>(AllocateArray(work->grid_capacity, sizeof(double)));
-    if (work->window == nullptr || work->weights == nullptr || work->grid == nullptr) {
+    bool outliers = AllocateOutlierWork(&work->outliers, detectors, views);
+    bool opposite = AllocateOppositeWork(&work->opposite, detectors, views);
+    if (work->window == nullptr || work->weights == nullptr || work->grid == nullptr || !outliers || !opposite) {
         ReleaseCenterWork(work);
         return false;
     }
@@ -166,24 +159,13 @@ void ReleaseCenterWork(CenterWork *work) {
     ReleaseArray(work->window);
     ReleaseArray(work->weights);
     ReleaseArray(work->grid);
+    ReleaseOutlierWork(&work->outliers);
+    ReleaseOppositeWork(&work->opposite);
     *work = CenterWork{};
 }
 
-void TaperedWindow(double *window, int n, double middle, double half_width, double taper) {
-    for (int s = 0; s < n; ++s) {
-        double u = std::fabs(s - middle);
-        double into = u - (half_width - taper);
-        if (into <= 0) {
-            window[s] = 1;
-        } else if (into < taper) {
-            window[s] = 0.5 * (1 + std::cos(kPi * into / taper));
-        } else {
-            window[s] = 0;
-        }
-    }
-}
-
-CenterEstimate FindCenter(const double *samples, CenterWork *work) {
+// The half-turn search proper, on data whose outliers are known.
+static CenterEstimate SearchHalfTurn(const double *samples, CenterWork *work) {
     const int n = work->wedge.detectors;
     const double lo = 0.5, hi = n - 1.5;
     const int length = work->wedge.length;
@@ -191,9 +173,10 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     // Coarse: the whole field, its edges tapered so that an object cut by
     // them does not end in a step; data may lie up to N - 1 from the axis.
     double middle = (n - 1) / 2.0;
-    work->scale = UnitScale(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(work->wedge.views));
+    work->scale = UnitScale(work->outliers.outliers.largest);
     ScaledWindow(work, n, middle, middle + 1, std::fmax(n / 8.0, 1));
-    int count = WedgeWeights(samples, work->window, n - 1, length, &work->wedge, work->weights);
+    int count = WedgeWeights(samples, work->outliers.outliers, work->window, n - 1, length, &work->wedge,
+                             work->weights);
     Minimum coarse = Minimise(Criterion{work->weights, count, length}, lo, hi, kCoarseStep, work->grid);
     if (coarse.contrast < kMinContrast) return CenterEstimate{false, coarse.center};
 
@@ -231,4 +214,137 @@ CenterEstimate FindCenter(const double *samples, CenterWork *work) {
     if (!Refine(samples, n, work, kCheckTaper, c, &check)) return CenterEstimate{false, c};
     if (!(std::fabs(check - c) <= kAgreement)) return CenterEstimate{false, c};
     return CenterEstimate{true, c};
+}
+
+// Whether views evenly spread read as a full turn rather than as a half
+// turn, given what each search found (o.found, and the two centers more
+// than kAgreement apart or e not found). A half turn's last view is close
+// to its first one mirrored about the axis; a full turn's to its first one
+// as it is, and its views to their opposite ones mirrored about its axis.
+static bool ReadsAsFullTurn(const double *samples, const Outliers &outliers, OppositeWork *opposite,
+                            const CenterEstimate &e, const OppositeEstimate &o) {
+    // The half turn's seam, about its own answer when it has one.
+    double seam_center = e.found ? e.center : o.center;
+    double mirrored = SeamMismatch(samples, outliers, seam_center, true, opposite);
+    double plain = SeamMismatch(samples, outliers, seam_center, false, opposite);
+    return plain * kSeamMargin < mirrored || (e.found && o.mismatch * kSeamMargin < mirrored);
+}
+
+// Every sample finite and the outliers found: what both searches need.
+static bool Prepare(const double *samples, int n, int m, OutlierWork *outliers) {
+    return AllFinite(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m)) &&
+           FindOutliers(samples, outliers);
+}
+
+CenterEstimate FindCenter(const double *samples, CenterWork *work) {
+    const int n = work->wedge.detectors, m = work->wedge.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    CenterEstimate e = SearchHalfTurn(samples, work);
+    // Read as a full turn, do the views match their opposite ones? A full
+    // turn's do, and its half-turn answer is wrong; but so may a half
+    // turn's (an object alike from every side, where the two answers
+    // agree, or a smooth one, less well): the seam decides.
+    int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
+    // A few pairs spread over the turn tell whether opposite views match,
+    // at a small part of the cost of all of them.
+    if (pairs > kCheckPairs) {
+        for (int i = 0; i < kCheckPairs; ++i) {
+            work->opposite.pairs[i] = work->opposite.pairs[static_cast<long long>(i) * pairs / kCheckPairs];
+        }
+        pairs = kCheckPairs;
+    }
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    if (!o.found || (e.found && std::fabs(e.center - o.center) <= kAgreement)) return e;
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, e, o)) {
+        CenterEstimate full{false, o.center};
+        full.full_turn = true;
+        return full;
+    }
+    return e;
+}
+
+CenterEstimate FindEvenFullTurnCenter(const double *samples, CenterWork *work) {
+    const int n = work->wedge.detectors, m = work->wedge.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    if (!o.found) return CenterEstimate{false, o.center};
+    // A seam that reads clearly as a full turn's settles it; otherwise the
+    // same views are read as a half turn: when that reading finds its own
+    // axis elsewhere and the seam sides with it, the views are a half turn.
+    CenterEstimate none{false, o.center};
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, none, o)) {
+        return CenterEstimate{true, o.center};
+    }
+    CenterEstimate e = SearchHalfTurn(samples, work);
+    if (!e.found || std::fabs(e.center - o.center) <= kAgreement) return CenterEstimate{true, o.center};
+    if (ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, e, o)) {
+        return CenterEstimate{true, o.center};
+    }
+    CenterEstimate half{false, o.center};
+    half.half_turn = true;
+    return half;
+}
+
+CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work) {
+    const int n = work->opposite.detectors, m = work->opposite.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    int pairs = EvenFullTurnPairs(m, work->opposite.pairs);
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    CenterEstimate none{false, o.center};
+    bool clear = o.found && ReadsAsFullTurn(samples, work->outliers.outliers, &work->opposite, none, o);
+    return CenterEstimate{clear, o.center};
+}
+
+bool AllocateFullTurnWork(FullTurnWork *work, int detectors, int views) {
+    *work = FullTurnWork{};
+    bool outliers = AllocateOutlierWork(&work->outliers, detectors, views);
+    bool opposite = AllocateOppositeWork(&work->opposite, detectors, views);
+    if (!outliers || !opposite) {
+        ReleaseFullTurnWork(work);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseFullTurnWork(FullTurnWork *work) {
+    ReleaseOutlierWork(&work->outliers);
+    ReleaseOppositeWork(&work->opposite);
+    *work = FullTurnWork{};
+}
+
+CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, FullTurnWork *work) {
+    const int n = work->opposite.detectors, m = work->opposite.views;
+    if (!Prepare(samples, n, m, &work->outliers)) return CenterEstimate{false, (n - 1) / 2.0};
+    int pairs = OppositePairs(views, &work->opposite);
+    OppositeEstimate o = FindOppositeCenter(samples, work->outliers.outliers, work->opposite.pairs, pairs,
+                                            &work->opposite);
+    return CenterEstimate{o.found, o.center};
+}
+
+int EvenHalfTurnOrder(const ViewSet &views, int *order) {
+    const int m = views.count;
+    const double *a = views.angles;
+    for (int k = 0; k < m; ++k) order[k] = k;
+    std::stable_sort(order, order + m, [a](int x, int y) { return a[x] < a[y]; });
+    if (m < 2) return 0;
+    const double span = a[order[m - 1]] - a[order[0]];
+    // Up to half a turn after the first view, or one step short of it.
+    int used = m;
+    double step = kPi / m;
+    if (std::fabs(span - kPi) <= 2 * kHalfTurnTolerance * kPi / (m - 1)) {
+        used = m - 1;
+        step = kPi / used;
+    }
+    // The even half turn closest to the angles, and how far they are from it.
+    double origin = 0;
+    for (int i = 0; i < m; ++i) origin += a[order[i]] - i * step;
+    origin /= m;
+    for (int i = 0; i < m; ++i) {
+        if (!(std::fabs(a[order[i]] - (origin + i * step)) <= kHalfTurnTolerance * step)) return 0;
+    }
+    return used;
 }

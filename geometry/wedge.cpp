@@ -72,8 +72,8 @@ void ReleaseWedgeWork(WedgeWork *work) {
     *work = WedgeWork{};
 }
 
-int WedgeWeights(const double *samples, const double *window, double radius, int length, WedgeWork *work,
-                 std::complex<double> *weights) {
+int WedgeWeights(const double *samples, const Outliers &outliers, const double *window, double radius, int length,
+                 WedgeWork *work, std::complex<double> *weights) {
     const int n = work->detectors, m = work->views;
     int count = WedgeFrequencyCount(length, m, radius);
     if (count > work->capacity) count = work->capacity;
@@ -84,6 +84,7 @@ int WedgeWeights(const double *samples, const double *window, double radius, int
     for (int k = 0; k < m; ++k) {
         const double *view = samples + static_cast<std::size_t>(k) * n;
         for (int s = 0; s < n; ++s) work->row[s] = window[s] * view[s];
+        PatchView(outliers, k, n, window, work->row);
         for (int s = n; s < length; ++s) work->row[s] = 0;
         fftw_execute(rows);
         std::complex<double> *row = work->table + static_cast<std::size_t>(k) * count;

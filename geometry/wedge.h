@@ -16,6 +16,8 @@
 #include <complex>
 #include <cstddef>
 
+#include "outliers.h"
+
 // Buffers and sizes for one sinogram; every array is allocated by
 // AllocateWedgeWork and never resized.
 struct WedgeWork {
@@ -63,10 +65,10 @@ void ReleaseWedgeWork(WedgeWork *work);
 // move with c), of the sinogram (views x detectors samples, view 0 first)
 // multiplied view by view by `window` (detectors values) and zero-padded
 // to `length` (at most work->length), for data within `radius` of the
-// axis. `weights` holds work->capacity values; the count (at most the
-// capacity) is returned.
-int WedgeWeights(const double *samples, const double *window, double radius, int length, WedgeWork *work,
-                 std::complex<double> *weights);
+// axis, with the outliers replaced. `weights` holds work->capacity values;
+// the count (at most the capacity) is returned.
+int WedgeWeights(const double *samples, const Outliers &outliers, const double *window, double radius, int length,
+                 WedgeWork *work, std::complex<double> *weights);
 
 // X(c) for weights from WedgeWeights.
 double WedgeCriterion(const std::complex<double> *weights, int count, int length, double center);

@@ -1,18 +1,112 @@
 #include "run.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "center.h"
 #include "error.h"
 #include "help.h"
+#include "memory.h"
+#include "options.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
+#include "views.h"
 
 namespace {
 
-constexpr const char *kUsage = "usage : sino_center SG";
+constexpr const char *kUsage = "usage : sino_center [-a ANGLES | -t] SG";
+constexpr const char *kMemoryFailure = "memory allocation error.";
+constexpr const char *kNoCenter = "no clear center: the halves of the turn do not match.";
+constexpr const char *kNoMatch = "no clear center: the views do not match their opposite ones.";
+
+// What the options ask for: the views' angles from a file, or the views
+// evenly over the full turn.
+struct Options {
+    const char *angles = nullptr;
+    bool full_turn = false;
+};
+
+Options Sort(const std::vector<OptionWord> &words) {
+    Options options;
+    for (const OptionWord &w : words) {
+        if (w.letter == 'a') options.angles = w.value;
+        if (w.letter == 't') options.full_turn = true;
+    }
+    return options;
+}
+
+// A full turn given by its angles.
+CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
+    FullTurnWork work;
+    if (!AllocateFullTurnWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+    CenterEstimate estimate = FindFullTurnCenter(sinogram.samples, views, &work);
+    ReleaseFullTurnWork(&work);
+    if (!estimate.found) Error(kNoMatch);
+    return estimate;
+}
+
+// The views evenly over the full turn (-t), which the data must not
+// contradict: a clear full turn in the smaller work, else the full check
+// with the half-turn reading.
+CenterEstimate SearchEvenFullTurn(const Sinogram &sinogram) {
+    FullTurnWork first;
+    if (!AllocateFullTurnWork(&first, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+    CenterEstimate estimate = FindClearFullTurnCenter(sinogram.samples, &first);
+    ReleaseFullTurnWork(&first);
+    if (estimate.found) return estimate;
+    CenterWork work;
+    if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+    estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
+    ReleaseCenterWork(&work);
+    if (estimate.half_turn) {
+        Error("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
+    }
+    if (!estimate.found) Error(kNoMatch);
+    return estimate;
+}
+
+CenterEstimate SearchHalfTurn(const double *samples, int columns, int rows) {
+    CenterWork work;
+    if (!AllocateCenterWork(&work, columns, rows)) Error(kMemoryFailure);
+    CenterEstimate estimate = FindCenter(samples, &work);
+    ReleaseCenterWork(&work);
+    if (estimate.full_turn) Error("the views cover a full turn (opposite views match): give -t or -a.");
+    if (!estimate.found) Error(kNoCenter);
+    return estimate;
+}
+
+// A half turn given by its angles: the views in the order of their angles,
+// the last one left out when it closes the half turn; any other set of
+// angles that is not a full turn is refused.
+CenterEstimate SearchGivenHalfTurn(const Sinogram &sinogram, const ViewSet &views) {
+    const int n = sinogram.columns;
+    int *order = static_cast<int *>(AllocateArray(sinogram.rows, sizeof(int)));
+    if (order == nullptr) Error(kMemoryFailure);
+    int used = EvenHalfTurnOrder(views, order);
+    if (used == 0) Error("angles neither evenly over a half turn nor over a full turn.");
+    if (used < kMinViews) Error("sinogram too small to find the center.");
+    bool as_read = used == sinogram.rows;
+    for (int k = 0; k < used && as_read; ++k) as_read = order[k] == k;
+    if (as_read) {
+        ReleaseArray(order);
+        return SearchHalfTurn(sinogram.samples, n, used);
+    }
+    std::size_t bytes = static_cast<std::size_t>(used) * static_cast<std::size_t>(n) * sizeof(double);
+    double *sorted = static_cast<double *>(AllocateBlock(bytes));
+    if (sorted == nullptr) Error(kMemoryFailure);
+    for (int k = 0; k < used; ++k) {
+        const double *from = sinogram.samples + static_cast<std::size_t>(order[k]) * n;
+        double *to = sorted + static_cast<std::size_t>(k) * n;
+        for (int s = 0; s < n; ++s) to[s] = from[s];
+    }
+    ReleaseArray(order);
+    CenterEstimate estimate = SearchHalfTurn(sorted, n, used);
+    ReleaseBlock(sorted, bytes);
+    return estimate;
+}
 
 }  // namespace
 
@@ -22,19 +116,33 @@ int RunSinoCenter(int argc, char **argv) {
         Check(PrintHelp(kUsage));
         return 0;
     }
-    if (argc != 2) Error(kUsage);
+    std::vector<OptionWord> words;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "a:t", kUsage, &words, &first));
+    Options options = Sort(words);
+    if (argc - first != 1 || (options.angles != nullptr && options.full_turn)) Error(kUsage);
+    const char *name = argv[first];
+
     Sinogram sinogram;
-    Check(ReadSinogram(argv[1], NamePrefix(argv[1], ""), &sinogram));
+    Check(ReadSinogram(name, NamePrefix(name, ""), &sinogram));
     if (sinogram.columns < kMinDetectors || sinogram.rows < kMinViews) {
         Error("sinogram too small to find the center.");
     }
-    CenterWork work;
-    if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error("memory allocation error.");
+    ViewSet views{};
+    if (options.angles != nullptr) Check(ReadAngles(options.angles, sinogram.rows, &views));
 
-    CenterEstimate estimate = FindCenter(sinogram.samples, &work);
-    ReleaseCenterWork(&work);
+    CenterEstimate estimate;
+    if (options.full_turn) {
+        estimate = SearchEvenFullTurn(sinogram);
+    } else if (options.angles != nullptr && CoversFullTurn(views)) {
+        estimate = SearchFullTurn(sinogram, views);
+    } else if (options.angles != nullptr) {
+        estimate = SearchGivenHalfTurn(sinogram, views);
+    } else {
+        estimate = SearchHalfTurn(sinogram.samples, sinogram.columns, sinogram.rows);
+    }
+    if (views.angles != nullptr) ReleaseViews(&views);
     ReleaseSinogram(&sinogram);
-    if (!estimate.found) Error("no clear center: the halves of the turn do not match.");
 
     std::printf("%lf\n", estimate.center);
     Check(FlushStandardOutput("data write error."));

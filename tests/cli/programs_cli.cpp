@@ -48,6 +48,8 @@ const OutputCase kCases[] = {
      "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
     {"sino_rings", kSinogram, "\"$BIN/sino_rings\" in.sg $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
      "$OUT: data write error."},
+    {"sino_fold", kSinogram, "\"$BIN/sino_fold\" in.sg 127.5 $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
+     "$OUT: data write error."},
 };
 
 std::string With(std::string text, const std::string &out) {
@@ -158,7 +160,7 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
     // The usage line as no arguments give it, then the manual.
     const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
                                     "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
-                                    "img_sino",  "sino_iter",  "sino_rings", "stack_recon"};
+                                    "img_sino",  "sino_iter",  "sino_rings", "stack_recon", "sino_fold"};
     for (const char *program : programs) {
         Scratch scratch;
         std::string bin = std::string("\"$BIN/") + program + "\"";

@@ -38,3 +38,51 @@ double WedgeEnergyOracle(const double *samples, const double *window, int n, int
     }
     return energy;
 }
+
+std::vector<double> DiskProjections(int n, double axis, const std::vector<double> &angles,
+                                    const std::vector<OracleDisk> &disks, int subsamples) {
+    const int m = static_cast<int>(angles.size());
+    std::vector<double> samples(static_cast<std::size_t>(n) * m, 0.0);
+    for (int k = 0; k < m; ++k) {
+        double theta = angles[k];
+        for (const OracleDisk &d : disks) {
+            double at = axis + d.x * std::cos(theta) + d.y * std::sin(theta);
+            for (int i = 0; i < n; ++i) {
+                for (int q = 0; q < subsamples; ++q) {
+                    double off = i + (q + 0.5) / subsamples - 0.5 - at;
+                    if (std::fabs(off) < d.radius) {
+                        samples[static_cast<std::size_t>(k) * n + i] +=
+                            2 * d.density * std::sqrt(d.radius * d.radius - off * off) / subsamples;
+                    }
+                }
+            }
+        }
+    }
+    return samples;
+}
+
+std::vector<double> EvenAngles(int m, double turn) {
+    std::vector<double> angles(m);
+    double step = turn / m;
+    for (int k = 0; k < m; ++k) angles[k] = k * step;
+    return angles;
+}
+
+double OppositeMismatchOracle(const double *samples, int n, const OppositePair *pairs, int count,
+                              const double *window, int twice_center) {
+    double difference = 0, energy = 0;
+    for (int i = 0; i < count; ++i) {
+        const double *p = samples + static_cast<std::size_t>(pairs[i].view) * n;
+        const double *a = samples + static_cast<std::size_t>(pairs[i].first) * n;
+        const double *b = samples + static_cast<std::size_t>(pairs[i].second) * n;
+        for (int s = 0; s < n; ++s) {
+            int mirror = twice_center - s;
+            if (mirror < 0 || mirror >= n) continue;
+            double q = (1 - pairs[i].weight) * a[s] + pairs[i].weight * b[s];
+            double w = window[s] * window[mirror];
+            difference += w * (q - p[mirror]) * (q - p[mirror]);
+            energy += w * (q * q + p[mirror] * p[mirror]);
+        }
+    }
+    return difference / energy;
+}

@@ -4,6 +4,10 @@
 // wedge added up.
 #pragma once
 
+#include <vector>
+
+#include "opposite.h"
+
 // Energy of the wedge for the trial centre twice_center / 2 (a whole or
 // half detector, so that the mirror maps samples onto samples). The views
 // (m x n samples) are multiplied by `window`, zero-padded to `length`
@@ -12,3 +16,30 @@
 // and harmonics WedgeStart(radius, omega_j) <= |kappa| < m count.
 double WedgeEnergyOracle(const double *samples, const double *window, int n, int m, int length, double radius,
                          int count, int twice_center);
+
+// A disk of the phantoms: centre (x, y) in detector intervals from the
+// axis, y up, radius, density (negative to subtract).
+struct OracleDisk {
+    double x, y, radius, density;
+};
+
+// The analytic sinogram of disks seen at the given angles (radians, one
+// view each, any order and range): the point (x, y) projects onto
+// axis + x cos(theta) + y sin(theta), and a ray at distance d from a
+// disk's centre crosses it along 2 sqrt(r^2 - d^2). Each detector takes the
+// mean of `subsamples` rays evenly spread over its width (1: the ray
+// through its centre, as disk_sino samples). Views first, n samples each.
+std::vector<double> DiskProjections(int n, double axis, const std::vector<double> &angles,
+                                    const std::vector<OracleDisk> &disks, int subsamples);
+
+// Angles k * turn / m for k = 0 .. m-1 (turn pi: a half turn, 2 pi: a
+// full one).
+std::vector<double> EvenAngles(int m, double turn);
+
+// The mismatch of opposite views at the center twice_center / 2, summed
+// term by term: for each pair, q the opposite view ((1 - weight) of view
+// `first` plus weight of view `second`) and p the view itself,
+//     sum W(s) W(t-s) (q(s) - p(t-s))^2 / sum W(s) W(t-s) (q(s)^2 + p(t-s)^2)
+// over the detectors s with t - s on the detector too, t = twice_center.
+double OppositeMismatchOracle(const double *samples, int n, const OppositePair *pairs, int count,
+                              const double *window, int twice_center);

@@ -1,0 +1,72 @@
+#include "run.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "args.h"
+#include "checks.h"
+#include "error.h"
+#include "fold.h"
+#include "help.h"
+#include "memory.h"
+#include "output.h"
+#include "sinogram.h"
+#include "streams.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : sino_fold SG c SG2";
+constexpr const char *kMemoryFailure = "memory allocation error.";
+
+}  // namespace
+
+int RunSinoFold(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 4) Error(kUsage);
+    Sinogram sinogram;
+    Check(ReadSinogram(argv[1], NamePrefix(argv[1], ""), &sinogram));
+    const int n = sinogram.columns;
+    if (sinogram.rows % 2 != 0) Error("odd number of views for a full turn.");
+    const int m = sinogram.rows / 2;
+    double center = RealArgument(argv[2]);
+    if (!CenterInside(center, n)) Error("bad position of rotation center.");
+    FoldGeometry geometry;
+    if (!MakeFoldGeometry(n, center, &geometry)) Error(kMemoryFailure);
+    double *folded = static_cast<double *>(AllocateArray(geometry.width, sizeof(double)));
+    if (folded == nullptr) Error(kMemoryFailure);
+
+    const char *name = argv[3];
+    std::string output = NamePrefix(name, "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
+    Check(WriteCheckedHeader(out.stream, geometry.width, m, write_failure.c_str()));
+    for (int k = 0; k < m; ++k) {
+        const double *view = sinogram.samples + static_cast<std::size_t>(k) * n;
+        const double *opposite = sinogram.samples + static_cast<std::size_t>(k + m) * n;
+        FoldView(view, opposite, geometry, folded);
+        Check(WriteBlock(out.stream, folded, static_cast<std::size_t>(geometry.width) * sizeof(double),
+                         write_failure.c_str()));
+    }
+    Check(CloseOutput(&out, write_failure.c_str()));
+    // The axis is the result a reconstruction needs next: printed once the
+    // sinogram is complete, and the sinogram put in place only once it is
+    // printed. A sinogram on standard output leaves it to standard error.
+    if (IsStandardStream(name)) {
+        if (std::fprintf(stderr, "%lf\n", FoldedCenter(geometry)) < 0 || std::fflush(stderr) != 0) {
+            Error("data write error.");
+        }
+    } else {
+        std::printf("%lf\n", FoldedCenter(geometry));
+        Check(FlushStandardOutput("data write error."));
+    }
+    Check(CommitOutput(&out, write_failure.c_str()));
+    ReleaseArray(folded);
+    ReleaseSinogram(&sinogram);
+    return 0;
+}
