@@ -48,7 +48,8 @@ const OutputCase kCases[] = {
      "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
     {"sino_rings", kSinogram, "\"$BIN/sino_rings\" in.sg $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
      "$OUT: data write error."},
-    {"sino_fold", kSinogram, "\"$BIN/sino_fold\" in.sg 127.5 $OUT", "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
+    {"sino_fold", kSinogram, "\"$BIN/sino_fold\" in.sg 127.5 $OUT > axis.txt",
+     "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
      "$OUT: data write error."},
 };
 
