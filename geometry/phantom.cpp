@@ -157,7 +157,7 @@ void DegreesCosineSine(double degrees, Real *cosine, Real *sine) {
             return;
         }
     }
-    Real radians = static_cast<Real>(turn) * kPi / 180;
+    Real radians = static_cast<Real>(turn) * kExtendedPi / 180;
     *cosine = std::cos(radians);
     *sine = std::sin(radians);
 }

@@ -53,6 +53,11 @@ Status ReadPhantom(const char *name, Phantom *phantom);
 
 void ReleasePhantom(Phantom *phantom);
 
+// Pi to the extended type's precision: an ellipse's turn, and so its
+// boundary far from its center, keeps its digits (the double kPi would move
+// the boundary of an ellipse 1e4 wide by 1e-12).
+inline constexpr Real kExtendedPi = 3.14159265358979323846264338327950288L;
+
 // The cosine and sine of an angle in degrees, exact for multiples of 90
 // degrees (so that an ellipse turned a right angle is exactly the ellipse
 // with its half-axes exchanged), in the extended type otherwise.

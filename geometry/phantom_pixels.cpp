@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr Real kRealPi = 3.14159265358979323846264338327950288L;
-
 // Extents are widened by this fraction of the ellipse's size: far above the
 // rounding of their square roots near the top and bottom of the ellipse
 // (about the square root of the extended type's precision), far below a
@@ -40,18 +38,19 @@ bool CornersWithin(const EllipseFrame &f, double left, double right, double bott
            Within(f, left, top, limit);
 }
 
-// Half the angle from u to v around the origin, signed: the area of the
-// unit disk's sector between them.
-Real Sector(Point u, Point v) { return std::atan2(u.x * v.y - u.y * v.x, u.x * v.x + u.y * v.y) / 2; }
-
-// The signed area of the part of the triangle (origin, p, q) inside the
-// unit disk; *entered becomes true when the edge p q has a part inside the
-// open disk.
-Real TriangleInDisk(Point p, Point q, bool *entered) {
-    Real dx = q.x - p.x;
-    Real dy = q.y - p.y;
-    Real a = dx * dx + dy * dy;
-    Real b = p.x * dx + p.y * dy;
+// The signed area of the part of the triangle (origin, p, p + d) inside the
+// unit disk; *entered becomes true when the edge from p along d has a part
+// inside the open disk. Where the edge is outside, the part is the disk's
+// sector between the edge's ends (half the angle between them); inside, the
+// triangle itself. Every cross product is a multiple of p x d, formed once
+// from the edge's own vector: p x q would cancel two products near 1 down
+// to the edge's length, and lose the digits of a pixel far smaller than
+// the ellipse.
+Real TriangleInDisk(Point p, Point d, bool *entered) {
+    Real cross = p.x * d.y - p.y * d.x;
+    Point q{p.x + d.x, p.y + d.y};
+    Real a = d.x * d.x + d.y * d.y;
+    Real b = p.x * d.x + p.y * d.y;
     Real c = p.x * p.x + p.y * p.y - 1;
     Real disc = b * b - a * c;
     if (a > 0 && disc > 0) {
@@ -60,12 +59,14 @@ Real TriangleInDisk(Point p, Point q, bool *entered) {
         Real t1 = Clamp((-b + root) / a, 0, 1);
         if (t0 < t1) {
             *entered = true;
-            Point in{p.x + t0 * dx, p.y + t0 * dy};
-            Point out{p.x + t1 * dx, p.y + t1 * dy};
-            return Sector(p, in) + (in.x * out.y - in.y * out.x) / 2 + Sector(out, q);
+            Point in{p.x + t0 * d.x, p.y + t0 * d.y};
+            Point out{p.x + t1 * d.x, p.y + t1 * d.y};
+            Real before = std::atan2(t0 * cross, p.x * in.x + p.y * in.y);
+            Real after = std::atan2((1 - t1) * cross, out.x * q.x + out.y * q.y);
+            return (before + (t1 - t0) * cross + after) / 2;
         }
     }
-    return Sector(p, q);
+    return std::atan2(cross, p.x * q.x + p.y * q.y) / 2;
 }
 
 // The horizontal half-chord at height dy above the center (0 beyond the
@@ -99,18 +100,23 @@ Real FractionInStrip(const EllipseFrame &f, Real lo, Real hi, double left, doubl
     if (right < lo || left > hi) return 0;
     if (CornersWithin(f, left, right, bottom, top, 1)) return 1;
     // Counter-clockwise, and still so in the disk frame (a turn and two
-    // positive scales).
+    // positive scales); the edges' vectors from the rectangle's sides.
     Point corner[4] = {DiskPoint(f, left, bottom), DiskPoint(f, right, bottom), DiskPoint(f, right, top),
                        DiskPoint(f, left, top)};
+    Real width = static_cast<Real>(right) - left;
+    Real height = static_cast<Real>(top) - bottom;
+    Point along{width * f.cos_phi / f.a, -width * f.sin_phi / f.b};
+    Point up{height * f.sin_phi / f.a, height * f.cos_phi / f.b};
+    Point edge[4] = {along, up, Point{-along.x, -along.y}, Point{-up.x, -up.y}};
     Real sum = 0;
     bool entered = false;
-    for (int k = 0; k < 4; ++k) sum += TriangleInDisk(corner[k], corner[(k + 1) % 4], &entered);
-    Real area = (static_cast<Real>(right) - left) * (static_cast<Real>(top) - bottom);
+    for (int k = 0; k < 4; ++k) sum += TriangleInDisk(corner[k], edge[k], &entered);
+    Real area = width * height;
     if (!entered) {
         // No edge meets the ellipse: it lies wholly inside the rectangle, or
         // wholly outside.
         bool inside = left <= f.xc && f.xc <= right && bottom <= f.yc && f.yc <= top;
-        return inside ? kRealPi * f.a * f.b / area : 0;
+        return inside ? kExtendedPi * f.a * f.b / area : 0;
     }
     return Clamp(sum * f.a * f.b / area, 0, 1);
 }

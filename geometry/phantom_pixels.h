@@ -16,8 +16,9 @@
 // is exactly 1 when the four corners lie in the closed ellipse, exactly 0
 // when the rectangle misses the ellipse's extent in its strip of rows, and
 // pi a b over the rectangle's area when the ellipse lies inside it. All of
-// it in the extended type: the error of a fraction is of the order of
-// 1e-19 times the larger half-axis over the pixel side.
+// it in the extended type: against 40-digit quadrature the error of a
+// fraction stays below 2e-19 times the ellipse's larger half-axis over the
+// pixel side (2e-15 for half-axes up to 1e4 pixels).
 #pragma once
 
 #include "grid.h"

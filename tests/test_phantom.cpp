@@ -304,6 +304,28 @@ TEST(PhantomPixels, DisksAtAnyAngleAgreeWithTheQuadrantClosedForm) {
     }
 }
 
+TEST(PhantomPixels, PixelsFarSmallerThanTheEllipseKeepTheirDigits) {
+    // Unit pixels across the boundary of ellipses thousands of pixels wide;
+    // the fractions by quadrature of the clipped chord at 40 digits
+    // (mpmath). Forming the triangles' cross products from the corners
+    // instead of the edges' vectors lost 1e-12 here.
+    struct Case {
+        Ellipse ellipse;
+        double left, bottom, fraction;
+    };
+    const Case cases[] = {
+        {{0.3, -0.2, 5000, 3000, 30, 1}, 1077, 3536, 0.7346106597447118457923575},
+        {{0, 0, 10000, 10000, 0, 1}, 5402, 8414, 0.9409596108474240840585504},
+        {{-2.5, 1.25, 40000, 700, 100, 1}, -4336, 21182, 0.4448495418457243354523651},
+    };
+    for (const Case &c : cases) {
+        double fraction = Fraction(c.ellipse, c.left, c.left + 1, c.bottom, c.bottom + 1);
+        // The bound of the manual: 2e-19 times the larger half-axis in
+        // pixels, and the final rounding.
+        EXPECT_NEAR(fraction, c.fraction, 2e-19 * c.ellipse.a + 2e-16) << c.ellipse.a;
+    }
+}
+
 TEST(PhantomPixels, TurnedARightAngleIsTheEllipseWithItsHalfAxesExchanged) {
     std::mt19937_64 random(8);
     std::uniform_real_distribution<double> position(-6, 6), side(0.1, 4);
