@@ -23,6 +23,9 @@ int RowThreads(const SampleSink &sink, int size) { return ThreadsFor(RowsPerBloc
 
 Status WritePhantomImage(SampleSink *sink, const EllipseFrame *frames, int count, const Grid &grid, int threads,
                          Real *sums) {
+#ifndef _OPENMP
+    (void)threads;  // one thread, scratch row 0
+#endif
     std::size_t k = static_cast<std::size_t>(grid.size);
     int per_block = RowsPerBlock(*sink, grid.size);
     for (long long first = 0; first < grid.size; first += per_block) {
