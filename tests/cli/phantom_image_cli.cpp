@@ -217,4 +217,51 @@ TEST(PhantomImageCli, TheTruthOnSinoReconsGrid) {
     EXPECT_NEAR(row_moment / mass, 138, 1e-3);
 }
 
+// One hostile word in one argument: the message (empty on success, when
+// the output must be whole).
+struct HostileCase {
+    int position;  // which word of the base arguments is replaced
+    std::string value;
+    const char *message;
+};
+
+TEST(PhantomImageCli, HostileNumbers) {
+    // -p PIXEL shepp-logan:R K, base "1 3 8": PIXEL and R read as atof
+    // reads them (0x10 is 16, 1e999 infinite), K as atoi (1e999 is 1, 0x10
+    // is 0, a 5000-digit number the largest int, whose image cannot be
+    // addressed).
+    const std::string longest(5000, '9');
+    const HostileCase cases[] = {
+        {0, "nan", "bad pixel size."},       {0, "inf", "bad pixel size."},   {0, "-inf", "bad pixel size."},
+        {0, "1e999", "bad pixel size."},     {0, "0x10", ""},                  {0, "''", "bad pixel size."},
+        {0, longest, "bad pixel size."},
+        {1, "nan", "bad shepp-logan radius."}, {1, "inf", "bad shepp-logan radius."},
+        {1, "-inf", "bad shepp-logan radius."}, {1, "1e999", "bad shepp-logan radius."},
+        {1, "0x10", ""},                       {1, "", "bad shepp-logan radius."},
+        {1, longest, "bad shepp-logan radius."},
+        {2, "nan", "bad image size."},       {2, "inf", "bad image size."},   {2, "-inf", "bad image size."},
+        {2, "1e999", ""},                    {2, "0x10", "bad image size."},   {2, "''", "bad image size."},
+        {2, longest, "bad image size."},
+    };
+    for (const HostileCase &c : cases) {
+        std::string words[] = {"1", "shepp-logan:3", "8"};
+        if (c.position == 1) {
+            words[1] = "shepp-logan:" + c.value;
+        } else {
+            words[c.position] = c.value;
+        }
+        Scratch scratch;
+        RunResult r = scratch.Run("\"$BIN/phantom_image\" -p " + words[0] + " " + words[1] + " " + words[2] + " out.img");
+        std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
+        std::string message = c.message;
+        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << shown;
+        EXPECT_EQ(r.err, message.empty() ? "" : message + "\n") << shown;
+        EXPECT_EQ(scratch.Exists("out.img"), message.empty()) << shown;
+        if (message.empty()) {
+            std::size_t size = c.position == 2 ? 1 : 8;
+            EXPECT_EQ(scratch.Read("out.img").size(), std::to_string(size).size() * 2 + 2 + 8 * size * size) << shown;
+        }
+    }
+}
+
 }  // namespace

@@ -226,4 +226,60 @@ TEST(PhantomSinoCli, AnEllipseReconstructsWhereItLies) {
     EXPECT_NEAR(row_moment / inside, 138, 0.05);
 }
 
+// One hostile word in one argument: the exit status and the message (empty
+// on success, when the output must be whole).
+struct HostileCase {
+    int position;  // which word of the base arguments is replaced
+    std::string value;
+    const char *message;
+};
+
+TEST(PhantomSinoCli, HostileNumbers) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+#endif
+    // shepp-logan:R N c M, base "3 8 3.5 4". Words read as atoi reads them
+    // (N, M) take the leading digits: 1e999 is 1, 0x10 is 0, a 5000-digit
+    // number the largest int; as atof (R, c): 0x10 is 16, 1e999 infinite.
+    const std::string longest(5000, '9');
+    const HostileCase cases[] = {
+        {0, "nan", "bad shepp-logan radius."},  {0, "inf", "bad shepp-logan radius."},
+        {0, "-inf", "bad shepp-logan radius."}, {0, "1e999", "bad shepp-logan radius."},
+        {0, "0x10", ""},                        {0, "", "bad shepp-logan radius."},
+        {0, longest, "bad shepp-logan radius."},
+        {1, "nan", "bad detector number."},     {1, "inf", "bad detector number."},
+        {1, "-inf", "bad detector number."},    {1, "1e999", "bad position of rotation center."},
+        {1, "0x10", "bad detector number."},    {1, "''", "bad detector number."},
+        {1, longest, "memory allocation error."},
+        {2, "nan", "bad position of rotation center."},  {2, "inf", "bad position of rotation center."},
+        {2, "-inf", "bad position of rotation center."}, {2, "1e999", "bad position of rotation center."},
+        {2, "0x10", "bad position of rotation center."}, {2, "''", "bad position of rotation center."},
+        {2, longest, "bad position of rotation center."},
+        {3, "nan", "bad projection number."},   {3, "inf", "bad projection number."},
+        {3, "-inf", "bad projection number."},  {3, "1e999", ""},
+        {3, "0x10", "bad projection number."},  {3, "''", "bad projection number."},
+        {3, longest, "memory allocation error."},
+    };
+    for (const HostileCase &c : cases) {
+        std::string words[] = {"shepp-logan:3", "8", "3.5", "4"};
+        if (c.position == 0) {
+            words[0] = "shepp-logan:" + c.value;
+        } else {
+            words[c.position] = c.value;
+        }
+        Scratch scratch;
+        RunResult r = scratch.Run("ulimit -v 4000000; \"$BIN/phantom_sino\" " + words[0] + " " + words[1] + " " +
+                                  words[2] + " " + words[3] + " out.sg");
+        std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
+        std::string message = c.message;
+        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << shown;
+        EXPECT_EQ(r.err, message.empty() ? "" : message + "\n") << shown;
+        EXPECT_EQ(scratch.Exists("out.sg"), message.empty()) << shown;
+        if (message.empty()) {
+            int views = c.position == 3 ? 1 : 4;
+            EXPECT_EQ(scratch.Read("out.sg").size(), std::string("8\t4\n").size() + 8u * 8 * views) << shown;
+        }
+    }
+}
+
 }  // namespace

@@ -147,4 +147,38 @@ TEST(SinoNoiseCli, AHundredTimesTheDoseATenthOfTheNoise) {
     EXPECT_NEAR(ratio, 0.1, 0.02);
 }
 
+TEST(SinoNoiseCli, HostileNumbers) {
+    // I0 read as atof reads it (0x10 is 16, 1e999 infinite); the seed must
+    // be plain decimal digits within 64 bits.
+    struct Case {
+        int position;
+        std::string value;
+        const char *message;  // empty on success
+    };
+    const std::string longest(5000, '9');
+    const Case cases[] = {
+        {0, "nan", "bad open beam count."}, {0, "inf", "bad open beam count."}, {0, "-inf", "bad open beam count."},
+        {0, "1e999", "bad open beam count."}, {0, "0x10", ""},                   {0, "''", "bad open beam count."},
+        {0, longest, "bad open beam count."},
+        {1, "nan", "bad seed."},  {1, "inf", "bad seed."},  {1, "-inf", "bad seed."}, {1, "1e999", "bad seed."},
+        {1, "0x10", "bad seed."}, {1, "''", "bad seed."},   {1, longest, "bad seed."}, {1, "000000000000000000000042", ""},
+    };
+    const std::vector<double> ramp = Ramp(20, 0.25, 7, 0);
+    for (const Case &c : cases) {
+        std::string words[] = {"1000", "7"};
+        words[c.position] = c.value;
+        Scratch scratch;
+        scratch.Write("in.sg", SinogramBytes(5, 4, ramp.data()));
+        RunResult r = scratch.Run("\"$BIN/sino_noise\" in.sg " + words[0] + " " + words[1] + " out.sg");
+        std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
+        std::string message = c.message;
+        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << shown;
+        EXPECT_EQ(r.err, message.empty() ? "" : message + "\n") << shown;
+        EXPECT_EQ(scratch.Exists("out.sg"), message.empty()) << shown;
+        if (message.empty()) {
+            EXPECT_EQ(scratch.Read("out.sg").size(), 4u + 8 * 20) << shown;
+        }
+    }
+}
+
 }  // namespace
