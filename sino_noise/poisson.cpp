@@ -60,8 +60,10 @@ double TransformedRejection(double mean, SampleStream *stream) {
     double root = std::sqrt(mean);
     double b = 0.931 + 2.53 * root;
     double a = -0.059 + 0.02483 * b;
-    double log_alpha = PortableLog(1.1239 + 1.1328 / (b - 3.4));
     double vr = 0.9277 - 3.6224 / (b - 2);
+    // Needed only by the few trials the squeeze neither takes nor rejects.
+    double log_alpha = 0;
+    bool have_alpha = false;
     for (;;) {
         double u = Uniform(stream) - 0.5;
         double v = Uniform(stream);
@@ -69,6 +71,10 @@ double TransformedRejection(double mean, SampleStream *stream) {
         double k = std::floor((2 * a / us + b) * u + mean + 0.43);
         if (us >= 0.07 && v <= vr) return k;
         if (k < 0 || (us < 0.013 && v > us)) continue;
+        if (!have_alpha) {
+            log_alpha = PortableLog(1.1239 + 1.1328 / (b - 3.4));
+            have_alpha = true;
+        }
         double left = PortableLog(v) + log_alpha - PortableLog(a / (us * us) + b);
         if (left <= LogPoissonProbability(k, mean)) return k;
     }
