@@ -2,6 +2,7 @@
 // the same bytes for a seed whatever the threads, and the dose's effect on
 // a reconstruction.
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -179,6 +180,45 @@ TEST(SinoNoiseCli, HostileNumbers) {
             EXPECT_EQ(scratch.Read("out.sg").size(), 4u + 8 * 20) << shown;
         }
     }
+}
+
+// The first ```sh block after a heading of the README.
+std::string ReadmeRecipe(const std::string &heading) {
+    std::ifstream file(std::string(CT_SOURCE_DIR) + "/README.md");
+    std::string line, recipe;
+    bool found = false, inside = false;
+    while (std::getline(file, line)) {
+        if (!found) {
+            found = line == heading;
+        } else if (!inside) {
+            inside = line == "```sh";
+        } else if (line == "```") {
+            break;
+        } else {
+            recipe += line + "\n";
+        }
+    }
+    return recipe;
+}
+
+TEST(SinoNoiseCli, TheReadmesSimulatedScan) {
+    // The recipe as the README gives it: every file made, the errors in
+    // the order the doses say, and a hundredth of the dose ten times the
+    // noise (counting statistics: the noise goes as one over the square
+    // root of the counts).
+    std::string recipe = ReadmeRecipe("## Simulating a scan");
+    ASSERT_NE(recipe.find("sino_noise"), std::string::npos) << recipe;
+    Scratch scratch;
+    RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; set -e\n" + recipe);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *made : {"truth.png", "head_p.png", "high.png", "low.png"}) EXPECT_TRUE(scratch.Exists(made)) << made;
+    std::istringstream lines(r.out);
+    std::vector<double> rms;
+    for (std::string line; std::getline(lines, line);) rms.push_back(StatValue(line, "rms"));
+    ASSERT_EQ(rms.size(), 5u) << r.out;
+    EXPECT_LT(rms[0], rms[1]);
+    EXPECT_LT(rms[1], rms[2]);
+    EXPECT_NEAR(rms[4] / rms[3], 10, 1);
 }
 
 }  // namespace
