@@ -1,7 +1,7 @@
 // Ellipse phantoms in the geometry library: the reader's every answer, the
 // Shepp-Logan table, line integrals and pixel fractions against closed
-// forms, and the fast view and image row against the straightforward
-// evaluations.
+// forms, and the fast image row against the pixel-by-pixel sum (the fast
+// views against the straightforward evaluation are in test_phantom_sino).
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -226,34 +226,6 @@ TEST(PhantomRays, TurnedARightAngleIsTheEllipseWithItsHalfAxesExchanged) {
     }
 }
 
-TEST(PhantomRays, ViewEqualsTheRayByRaySum) {
-    // Ellipses of every size against the detectors each can reach,
-    // including shadows wider than the window limit and off the detector.
-    std::mt19937_64 random(21);
-    std::uniform_real_distribution<double> centre(-80, 80), axis(0, 1), angle(-400, 400), value(-2, 2);
-    std::uniform_real_distribution<double> exponent(-3, 3);
-    for (int trial = 0; trial < 200; ++trial) {
-        std::vector<Ellipse> ellipses;
-        int count = 1 + static_cast<int>(random() % 5);
-        for (int k = 0; k < count; ++k) {
-            double a = std::pow(10.0, exponent(random)), b = std::pow(10.0, exponent(random));
-            if (trial % 20 == 0) a = 1e13;
-            if (random() % 4 == 0) b = a;
-            ellipses.push_back({centre(random), centre(random), a, b, random() % 3 == 0 ? 90.0 : angle(random),
-                                value(random)});
-        }
-        int n = 1 + static_cast<int>(random() % 200);
-        double c = 0.5 + axis(random) * (n - 1.0);
-        double theta = axis(random) * 2 * kPi;
-        std::vector<double> view(n);
-        PhantomView(Of(ellipses), std::cos(theta), std::sin(theta), c, n, view.data());
-        for (int i = 0; i < n; ++i) {
-            double ray = PhantomRaySum(Of(ellipses), std::cos(theta), std::sin(theta), c, i);
-            ASSERT_EQ(view[i], ray) << trial << " " << i;
-        }
-    }
-}
-
 // The fraction of the rectangle inside the ellipse, as a double.
 double Fraction(const Ellipse &e, double left, double right, double bottom, double top) {
     return static_cast<double>(EllipseFraction(FrameOf(e), left, right, bottom, top));
@@ -323,18 +295,6 @@ TEST(PhantomPixels, PixelsFarSmallerThanTheEllipseKeepTheirDigits) {
         // The bound of the manual: 2e-19 times the larger half-axis in
         // pixels, and the final rounding.
         EXPECT_NEAR(fraction, c.fraction, 2e-19 * c.ellipse.a + 2e-16) << c.ellipse.a;
-    }
-}
-
-TEST(PhantomPixels, TurnedARightAngleIsTheEllipseWithItsHalfAxesExchanged) {
-    std::mt19937_64 random(8);
-    std::uniform_real_distribution<double> position(-6, 6), side(0.1, 4);
-    for (int trial = 0; trial < 2000; ++trial) {
-        double left = position(random), bottom = position(random);
-        double right = left + side(random), top = bottom + side(random);
-        double turned = Fraction({0.5, -0.25, 5, 2, 90, 1}, left, right, bottom, top);
-        double exchanged = Fraction({0.5, -0.25, 2, 5, 0, 1}, left, right, bottom, top);
-        ASSERT_NEAR(turned, exchanged, 1e-15) << trial;
     }
 }
 
