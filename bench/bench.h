@@ -36,3 +36,6 @@ void BenchSinoScale(const std::string &scratch);
 void BenchSinoCenter(const std::string &scratch);
 void BenchProjSino(const std::string &scratch);
 void BenchSinoRecon(const std::string &scratch);
+void BenchPhantomSino(const std::string &scratch);
+void BenchPhantomImage(const std::string &scratch);
+void BenchSinoNoise(const std::string &scratch);

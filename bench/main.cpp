@@ -17,6 +17,9 @@ int main(int argc, char **argv) {
     BenchSinoCenter(scratch);
     BenchProjSino(scratch);
     BenchSinoRecon(scratch);
+    BenchPhantomSino(scratch);
+    BenchPhantomImage(scratch);
+    BenchSinoNoise(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;
