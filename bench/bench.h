@@ -39,3 +39,6 @@ void BenchSinoRecon(const std::string &scratch);
 void BenchSinoRings(const std::string &scratch);
 void BenchProjector(const std::string &scratch);
 void BenchStackRecon(const std::string &scratch);
+void BenchPhantomSino(const std::string &scratch);
+void BenchPhantomImage(const std::string &scratch);
+void BenchSinoNoise(const std::string &scratch);

@@ -27,6 +27,9 @@ int main(int argc, char **argv) {
     if (wanted("sino_rings")) BenchSinoRings(scratch);
     if (wanted("projector")) BenchProjector(scratch);
     if (wanted("stack_recon")) BenchStackRecon(scratch);
+    if (wanted("phantom_sino")) BenchPhantomSino(scratch);
+    if (wanted("phantom_image")) BenchPhantomImage(scratch);
+    if (wanted("sino_noise")) BenchSinoNoise(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

@@ -51,6 +51,11 @@ const OutputCase kCases[] = {
     {"sino_fold", kSinogram, "\"$BIN/sino_fold\" in.sg 127.5 $OUT > axis.txt",
      "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg",
      "$OUT: data write error."},
+    {"phantom_sino", "true", "\"$BIN/phantom_sino\" shepp-logan:100 256 127.5 90 $OUT", nullptr,
+     "$OUT: data write error."},
+    {"phantom_image", "true", "\"$BIN/phantom_image\" shepp-logan:50 128 $OUT", nullptr, "$OUT: data write error."},
+    {"sino_noise", kSinogram, "\"$BIN/sino_noise\" in.sg 10000 7 $OUT",
+     "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
 };
 
 std::string With(std::string text, const std::string &out) {
@@ -161,7 +166,8 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
     // The usage line as no arguments give it, then the manual.
     const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
                                     "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
-                                    "img_sino",  "sino_iter",  "sino_rings", "stack_recon", "sino_fold"};
+                                    "img_sino",  "sino_iter",  "sino_rings", "stack_recon", "sino_fold",
+                                    "phantom_sino", "phantom_image", "sino_noise"};
     for (const char *program : programs) {
         Scratch scratch;
         std::string bin = std::string("\"$BIN/") + program + "\"";

@@ -1,0 +1,73 @@
+#include "run.h"
+
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "checks.h"
+#include "error.h"
+#include "help.h"
+#include "memory.h"
+#include "options.h"
+#include "output.h"
+#include "phantom.h"
+#include "phantom_pixels.h"
+#include "phantom_rows.h"
+#include "sinogram.h"
+#include "sink.h"
+#include "streams.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : phantom_image [-p PIXEL] PHANTOM K IMG";
+constexpr const char *kMemoryFailure = "memory allocation error.";
+
+// Pixel sides from 1e-100 to 1e100 detector intervals keep every edge of
+// any addressable image finite and every pixel's area above zero.
+bool PixelValid(double pixel) { return pixel >= 1e-100 && pixel <= 1e100; }
+
+}  // namespace
+
+int RunPhantomImage(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    std::vector<OptionWord> words;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "p:", kUsage, &words, &first));
+    if (argc - first != 3) Error(kUsage);
+    char **arg = argv + first;
+
+    Grid grid = AxisGrid(IntArgument(arg[1]));
+    if (!ImageSizeFits(grid.size)) Error("bad image size.");
+    if (!words.empty()) grid.pixel = RealArgument(words.back().value);
+    if (!PixelValid(grid.pixel)) Error("bad pixel size.");
+    Phantom phantom;
+    Check(ReadPhantom(arg[0], &phantom));
+
+    EllipseFrame *frames = static_cast<EllipseFrame *>(AllocateArray(phantom.count, sizeof(EllipseFrame)));
+    if (frames == nullptr) Error(kMemoryFailure);
+    for (int e = 0; e < phantom.count; ++e) frames[e] = FrameOf(phantom.ellipses[e]);
+    SampleSink sink;
+    Check(AllocateSink(static_cast<std::size_t>(grid.size), kMemoryFailure, &sink));
+    int threads = RowThreads(sink, grid.size);
+    Real *sums = static_cast<Real *>(
+        AllocateArray(static_cast<std::size_t>(threads) * static_cast<std::size_t>(grid.size), sizeof(Real)));
+    if (sums == nullptr) Error(kMemoryFailure);
+
+    std::string output = NamePrefix(arg[2], "");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(arg[2], (output + "file not open.").c_str(), &out));
+    AttachSink(&sink, out.stream, write_failure.c_str());
+    Check(WriteCheckedHeader(out.stream, grid.size, grid.size, write_failure.c_str()));
+    Check(WritePhantomImage(&sink, frames, phantom.count, grid, threads, sums));
+    Check(FinishOutput(&out, write_failure.c_str()));
+    ReleaseArray(sums);
+    ReleaseSink(&sink);
+    ReleaseArray(frames);
+    ReleasePhantom(&phantom);
+    return 0;
+}

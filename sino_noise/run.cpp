@@ -1,0 +1,73 @@
+#include "run.h"
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+
+#include "args.h"
+#include "error.h"
+#include "help.h"
+#include "noise.h"
+#include "output.h"
+#include "sink.h"
+#include "sinogram.h"
+#include "streams.h"
+
+namespace {
+
+constexpr const char *kUsage = "usage : sino_noise SG I0 seed SG2";
+
+// The seed: a whole number from 0 to 2^64 - 1 in decimal digits and
+// nothing else, so that a mistyped seed is refused rather than read as
+// another.
+bool ReadSeed(const char *text, std::uint64_t *seed) {
+    if (*text == '\0') return false;
+    std::uint64_t value = 0;
+    for (const char *p = text; *p != '\0'; ++p) {
+        if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+        std::uint64_t digit = static_cast<std::uint64_t>(*p - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    *seed = value;
+    return true;
+}
+
+}  // namespace
+
+int RunSinoNoise(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    if (argc != 5) Error(kUsage);
+    Scan scan{RealArgument(argv[2]), 0};
+    if (!(scan.open >= kFewestOpenCounts && scan.open <= kMostOpenCounts)) Error("bad open beam count.");
+    if (!ReadSeed(argv[3], &scan.seed)) Error("bad seed.");
+
+    std::string input = NamePrefix(argv[1], "");
+    FILE *in = nullptr;
+    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
+    int columns = 0, rows = 0;
+    Check(ReadCheckedHeader(in, input, &columns, &rows));
+    SampleSink sink;
+    Check(AllocateSink(0, "memory allocation error.", &sink));
+
+    // SG is still being read while SG2 is written: standard output must not
+    // be SG's file (a named SG2 goes to a new file and may be SG).
+    const char *name = argv[4];
+    std::string output = NamePrefix(name, "");
+    if (WritesInto(in, name)) ErrorAbout(output.c_str(), "file not open.");
+    std::string write_failure = output + "data write error.";
+    Output out;
+    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
+    AttachSink(&sink, out.stream, write_failure.c_str());
+    Check(WriteCheckedHeader(out.stream, columns, rows, write_failure.c_str()));
+    std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    Check(NoiseStream(in, &sink, scan, columns, count, input, input + "data read error."));
+    Check(FinishOutput(&out, write_failure.c_str()));
+    CloseInput(in);
+    ReleaseSink(&sink);
+    return 0;
+}
