@@ -622,8 +622,8 @@ void WriteInputs(const Scratch &scratch) {
     scratch.Write("header.tif", whole.substr(0, 6));
     scratch.Write("text.txt", "8\t8\n");
 
-    // Strips of the last page pointed into the header, into its directory
-    // and over one another; a tile into the first page's directory.
+    // Strips of the last page pointed into the header, into the first
+    // page's directory and over one another; a tile into that directory.
     ASSERT_TRUE(WriteTiff(scratch.Path("strips.tif"), pages, kColumns, kRows, SampleKind::kF64, TiffLayout{3}));
     std::string strips = scratch.Read("strips.tif");
     std::vector<std::uint64_t> directories = DirectoryOffsets(strips);
@@ -631,7 +631,7 @@ void WriteInputs(const Scratch &scratch) {
     SetTagValue(&bytes, kViews - 1, 273, 1, 0);
     scratch.Write("into_header.tif", bytes);
     bytes = strips;
-    SetTagValue(&bytes, kViews - 1, 273, 0, static_cast<std::uint32_t>(directories[kViews - 1]));
+    SetTagValue(&bytes, kViews - 1, 273, 0, static_cast<std::uint32_t>(directories[0]));
     scratch.Write("into_directory.tif", bytes);
     bytes = strips;
     SetTagValue(&bytes, kViews - 1, 273, 1, TagValue(strips, kViews - 1, 273, 0) + 8);

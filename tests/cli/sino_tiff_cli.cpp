@@ -131,11 +131,13 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
     std::string broken = tiffs.Read("z.tif");
     // The first strip's bytes, just after the 8-byte header: garbage for zlib.
     for (int i = 8; i < 16; ++i) broken[i] = static_cast<char>(0xff);
-    // The strip pointed into the header, into the directory, and a second
-    // strip over the first one.
-    std::string into_header = tiff, into_directory = tiff;
+    // The strip pointed into the header, into its directory (followed by a
+    // second page), and a second strip over the first one.
+    std::string into_header = tiff;
     SetTagValue(&into_header, 0, 273, 0, 2);
-    SetTagValue(&into_directory, 0, 273, 0, static_cast<std::uint32_t>(DirectoryOffsets(tiff)[0]));
+    ASSERT_TRUE(WriteTiff(tiffs.Path("two.tif"), {page, page}, 4, 3, SampleKind::kF32));
+    std::string into_directory = tiffs.Read("two.tif");
+    SetTagValue(&into_directory, 0, 273, 0, static_cast<std::uint32_t>(DirectoryOffsets(into_directory)[0]));
     ASSERT_TRUE(WriteTiff(tiffs.Path("rows.tif"), {page}, 4, 3, SampleKind::kF32, TiffLayout{1}));
     std::string overlap = tiffs.Read("rows.tif");
     SetTagValue(&overlap, 0, 273, 1, TagValue(overlap, 0, 273, 0) + 4);
