@@ -62,9 +62,9 @@ Status CheckStorage(hid_t file, hid_t data, hid_t space, const char *name, hsize
     H5Id create(H5Dget_create_plist(data));
     if (!create.ok()) return Failure(About(name, "data read error."));
     H5D_layout_t layout = H5Pget_layout(create.id);
-    if (layout == H5D_VIRTUAL || H5Pget_external_count(create.id) != 0)
-        return Failure(About(name, "unsupported dataset layout."));
-    if (layout < 0) return Failure(About(name, "data read error."));
+    int external = H5Pget_external_count(create.id);
+    if (layout < 0 || external < 0) return Failure(About(name, "data read error."));
+    if (layout == H5D_VIRTUAL || external > 0) return Failure(About(name, "unsupported dataset layout."));
     H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
     if (H5Dget_space_status(data, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
         return Failure(About(name, "data read error."));
@@ -117,8 +117,9 @@ double ChunkSetBytes(const H5Images &images, long long row_chunks) {
 }
 
 // Opens a dataset whose chunk cache holds `cache_bytes` (HDF5's default
-// cache when 0). With fewer than about two slots per chunk, chunks of one
-// image's rows would share a slot and evict each other.
+// cache when 0). HDF5 keeps one chunk per slot of its hash table: with
+// fewer than about two slots per chunk, chunks of one image's rows would
+// share a slot and evict each other.
 hid_t OpenDataset(hid_t file, const H5Images &images, double cache_bytes) {
     H5Id access(H5Pcreate(H5P_DATASET_ACCESS));
     if (!access.ok()) return -1;

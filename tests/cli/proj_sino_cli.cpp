@@ -930,6 +930,7 @@ TEST(ProjSinoCli, LyingStacksCostWhatTheyHold) {
         EXPECT_EQ(m.err, c.err) << c.file;
         long held_kib = static_cast<long>(scratch.Read(c.file).size() / 1024) + 1;
         EXPECT_LE(m.peak_kib, 64 * 1024 + 2 * held_kib) << c.file << ": peak KiB for " << held_kib << " KiB held";
+        std::printf("%s: %ld KiB held, peak %ld KiB\n", c.file.c_str(), held_kib, m.peak_kib);
     }
 }
 
