@@ -375,6 +375,49 @@ TEST(TiffStructure, PiecesThatPointIntoTheStructureOrEachOtherAreRefused) {
     EXPECT_EQ(PiecesMessage(into_values), "data read error.");
 }
 
+// A BigTIFF's directories have 8-byte counts and 20-byte entries.
+TEST(TiffStructure, BigTiffDirectoriesToo) {
+    Scratch scratch;
+    TIFF *tif = TIFFOpen(scratch.Path("big.tif").c_str(), "w8");
+    ASSERT_NE(tif, nullptr);
+    std::vector<double> page(7 * 6, 1.5);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 7u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 6u);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 64);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 3u);
+    for (int strip = 0; strip < 2; ++strip) TIFFWriteEncodedStrip(tif, strip, page.data() + 21 * strip, 168);
+    ASSERT_TRUE(TIFFWriteDirectory(tif));
+    TIFFClose(tif);
+    std::string bytes = scratch.Read("big.tif");
+    auto number = [&](std::uint64_t at, int count) {
+        std::uint64_t v = 0;
+        for (int i = count - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    ASSERT_EQ(number(2, 2), 43u);
+    std::uint64_t directory = number(8, 8), entries = number(directory, 8);
+    RawTiff raw{-1, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size()};
+    TiffStructure structure = ReadTiffStructure(raw);
+    bool header = false, whole = false;
+    for (const ByteRange &r : structure.ranges) {
+        header = header || (r.begin == 0 && r.end >= 16);
+        whole = whole || (r.begin <= directory && directory + 8 + 20 * entries + 8 <= r.end);
+    }
+    EXPECT_TRUE(header);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(PiecesMessage(bytes), "");
+    // The second strip's offset, wherever the entry keeps it, moved into
+    // the directory.
+    for (std::uint64_t e = directory + 8; e < directory + 8 + 20 * entries; e += 20) {
+        if (number(e, 2) != 273) continue;
+        int size = number(e + 2, 2) == 16 ? 8 : 4;
+        std::uint64_t values = 2 * size <= 8 ? e + 12 : number(e + 12, 8);
+        for (int i = 0; i < size; ++i) bytes[values + size + i] = static_cast<char>((directory + 4) >> (8 * i));
+    }
+    EXPECT_EQ(PiecesMessage(bytes), "data read error.");
+}
+
 // The in-memory handle's seek, through libtiff's own pointers to it.
 TEST(TiffMemory, SeeksFromTheStartTheCurrentPlaceAndTheEnd) {
     const double samples[] = {1, 2, 3, 4, 5, 6};
