@@ -587,6 +587,33 @@ void WriteOddHdf5(const Scratch &scratch) {
     ASSERT_TRUE(WriteTheta(scratch.Path("theta.h5"), std::vector<double>(kViews - 1, 1.0)));
 }
 
+// `pages` pages of columns x rows samples of `bits` in strips of
+// `strip_rows` rows or in square tiles of side `tile`, each piece holding 8
+// bytes: garbage for zlib, or far too few uncompressed.
+void WriteLyingPages(const std::string &path, int pages, std::uint32_t columns, std::uint32_t rows, int bits,
+                     int compression, std::uint32_t strip_rows, std::uint32_t tile = 0) {
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    unsigned char garbage[8] = {0x78, 0x9c, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    for (int p = 0; p < pages; ++p) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, columns);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+        if (bits == 32) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+        if (tile > 0) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
+            for (std::uint32_t t = 0; t < TIFFNumberOfTiles(tif); ++t) TIFFWriteRawTile(tif, t, garbage, 8);
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, strip_rows);
+            for (std::uint32_t s = 0; s < TIFFNumberOfStrips(tif); ++s) TIFFWriteRawStrip(tif, s, garbage, 8);
+        }
+        ASSERT_TRUE(TIFFWriteDirectory(tif));
+    }
+    TIFFClose(tif);
+}
+
 // A folder of good inputs and bad ones, for the failures.
 void WriteInputs(const Scratch &scratch) {
     std::vector<Page> pages = Projections(kViews, 100, 0, false);
@@ -604,19 +631,8 @@ void WriteInputs(const Scratch &scratch) {
     ASSERT_TRUE(WriteTiff(scratch.Path("signed.tif"), {Flat(100)}, kColumns, kRows, SampleKind::kS16));
     ASSERT_TRUE(WriteTiff(scratch.Path("rgb.tif"), {Flat(100)}, kColumns, kRows, SampleKind::kU8,
                           TiffLayout{0, 0, COMPRESSION_NONE, 3}));
-    // A page that claims 2147483647 x 2147483647 bytes and holds one
-    // deflated byte.
-    TIFF *huge = TIFFOpen(scratch.Path("huge.tif").c_str(), "w");
-    ASSERT_NE(huge, nullptr);
-    TIFFSetField(huge, TIFFTAG_IMAGEWIDTH, 2147483647u);
-    TIFFSetField(huge, TIFFTAG_IMAGELENGTH, 2147483647u);
-    TIFFSetField(huge, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(huge, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(huge, TIFFTAG_ROWSPERSTRIP, 2147483647u);
-    unsigned char byte = 0;
-    TIFFWriteRawStrip(huge, 0, &byte, 1);
-    TIFFWriteDirectory(huge);
-    TIFFClose(huge);
+    // A page that claims 2147483647 x 2147483647 bytes and holds eight.
+    WriteLyingPages(scratch.Path("huge.tif"), 1, 2147483647u, 2147483647u, 8, COMPRESSION_ADOBE_DEFLATE, 2147483647u);
     std::string whole = scratch.Read("s.tif");
     scratch.Write("cut.tif", whole.substr(0, whole.size() / 2));
     scratch.Write("header.tif", whole.substr(0, 6));
@@ -872,33 +888,6 @@ Measured MeasuredRun(const Scratch &scratch, const std::vector<std::string> &arg
     struct rusage usage {};
     if (child < 0 || wait4(child, &status, 0, &usage) != child) return Measured{-1, "", 0};
     return Measured{WIFEXITED(status) ? WEXITSTATUS(status) : 128, scratch.Read(".stderr"), usage.ru_maxrss};
-}
-
-// `pages` pages of columns x rows samples of `bits` in strips of
-// `strip_rows` rows or in square tiles of side `tile`, each piece holding 8
-// bytes: garbage for zlib, or far too few uncompressed.
-void WriteLyingPages(const std::string &path, int pages, std::uint32_t columns, std::uint32_t rows, int bits,
-                     int compression, std::uint32_t strip_rows, std::uint32_t tile = 0) {
-    TIFF *tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
-    unsigned char garbage[8] = {0x78, 0x9c, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    for (int p = 0; p < pages; ++p) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, columns);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
-        if (bits == 32) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-        if (tile > 0) {
-            TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
-            TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
-            for (std::uint32_t t = 0; t < TIFFNumberOfTiles(tif); ++t) TIFFWriteRawTile(tif, t, garbage, 8);
-        } else {
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, strip_rows);
-            for (std::uint32_t s = 0; s < TIFFNumberOfStrips(tif); ++s) TIFFWriteRawStrip(tif, s, garbage, 8);
-        }
-        ASSERT_TRUE(TIFFWriteDirectory(tif));
-    }
-    TIFFClose(tif);
 }
 
 TEST(ProjSinoCli, LyingStacksCostWhatTheyHold) {
