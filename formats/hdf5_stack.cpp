@@ -1,6 +1,7 @@
 #include "hdf5_stack.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -9,8 +10,8 @@
 
 namespace {
 
-// Releases an HDF5 identifier (file, dataset, dataspace, type) when it
-// leaves scope, so that a failure never leaves the file open.
+// Releases an HDF5 identifier (file, dataset, dataspace, type, property
+// list) when it leaves scope, so that a failure never leaves the file open.
 struct H5Id {
     hid_t id;
     explicit H5Id(hid_t value) : id(value) {}
@@ -49,6 +50,92 @@ bool SupportedType(hid_t type) {
     }
 }
 
+// Whether every sample of a dataset lies in the file. HDF5 reads what was
+// never stored as the fill value, so a few kilobytes declaring terabytes
+// would become sinograms of zeros: a dataset never written, a chunked one
+// with chunks missing (45 of 90 views written), contiguous storage past
+// the file's end, or a filter this HDF5 library cannot apply all fail with
+// "data read error."; data in external raw files or virtual datasets,
+// whose sources may be missing or short, with "unsupported dataset
+// layout.". The chunks' extent goes to *chunk (zeros when not chunked).
+Status CheckStorage(hid_t file, hid_t data, hid_t space, const char *name, hsize_t chunk[3]) {
+    H5Id create(H5Dget_create_plist(data));
+    if (!create.ok()) return Failure(About(name, "data read error."));
+    H5D_layout_t layout = H5Pget_layout(create.id);
+    int external = H5Pget_external_count(create.id);
+    if (layout < 0 || external < 0) return Failure(About(name, "data read error."));
+    if (layout == H5D_VIRTUAL || external > 0) return Failure(About(name, "unsupported dataset layout."));
+    H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
+    if (H5Dget_space_status(data, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
+        return Failure(About(name, "data read error."));
+    int filters = H5Pget_nfilters(create.id);
+    if (filters < 0) return Failure(About(name, "data read error."));
+    for (int i = 0; i < filters; ++i) {
+        unsigned flags = 0;
+        std::size_t values = 0;
+        H5Z_filter_t filter = H5Pget_filter2(create.id, static_cast<unsigned>(i), &flags, &values, nullptr, 0,
+                                             nullptr, nullptr);
+        if (filter < 0 || H5Zfilter_avail(filter) <= 0) return Failure(About(name, "data read error."));
+    }
+    int rank = H5Sget_simple_extent_ndims(space);
+    hsize_t dims[H5S_MAX_RANK] = {};
+    if (rank < 0 || H5Sget_simple_extent_dims(space, dims, nullptr) != rank)
+        return Failure(About(name, "data read error."));
+    chunk[0] = chunk[1] = chunk[2] = 0;
+    if (layout == H5D_CHUNKED) {
+        hsize_t extent[H5S_MAX_RANK] = {};
+        if (H5Pget_chunk(create.id, rank, extent) != rank) return Failure(About(name, "data read error."));
+        // Counted in floating point: the product of the counts may pass
+        // 64 bits, and then no file holds them all.
+        double expected = 1;
+        for (int d = 0; d < rank; ++d) {
+            if (extent[d] == 0) return Failure(About(name, "data read error."));
+            expected *= static_cast<double>((dims[d] + extent[d] - 1) / extent[d]);
+        }
+        // HDF5 1.10 wants the dataset's own dataspace here, not H5S_ALL.
+        hsize_t present = 0;
+        if (H5Dget_num_chunks(data, space, &present) < 0 || static_cast<double>(present) != expected)
+            return Failure(About(name, "data read error."));
+        for (int d = 0; d < rank && d < 3; ++d) chunk[d] = extent[d];
+    } else if (layout == H5D_CONTIGUOUS) {
+        haddr_t at = H5Dget_offset(data);
+        hsize_t bytes = H5Dget_storage_size(data);
+        hsize_t size = 0;
+        if (at == HADDR_UNDEF || H5Fget_filesize(file, &size) < 0 || at > size || size - at < bytes)
+            return Failure(About(name, "data read error."));
+    }
+    return Success();
+}
+
+// The bytes of `row_chunks` chunks down and all chunks across.
+double ChunkSetBytes(const H5Images &images, long long row_chunks) {
+    long long columns = images.chunk_columns;
+    long long column_chunks = (images.columns + columns - 1) / columns;
+    return static_cast<double>(row_chunks) * static_cast<double>(column_chunks) *
+           static_cast<double>(images.chunk_images) * static_cast<double>(images.chunk_rows) *
+           static_cast<double>(columns) * images.sample_bytes;
+}
+
+// Opens a dataset whose chunk cache holds `cache_bytes` (HDF5's default
+// cache when 0). HDF5 keeps one chunk per slot of its hash table: with
+// fewer than about two slots per chunk, chunks of one image's rows would
+// share a slot and evict each other.
+hid_t OpenDataset(hid_t file, const H5Images &images, double cache_bytes) {
+    H5Id access(H5Pcreate(H5P_DATASET_ACCESS));
+    if (!access.ok()) return -1;
+    if (cache_bytes > 0) {
+        double chunk_bytes = static_cast<double>(images.chunk_images) * static_cast<double>(images.chunk_rows) *
+                             static_cast<double>(images.chunk_columns) * images.sample_bytes;
+        double slots = 4 * std::ceil(cache_bytes / chunk_bytes) + 1;
+        // A chunk read in full is the first to leave (w0 = 1): a band is
+        // done with it.
+        if (H5Pset_chunk_cache(access.id, static_cast<std::size_t>(slots < 521 ? 521 : slots),
+                               static_cast<std::size_t>(cache_bytes), 1.0) < 0)
+            return -1;
+    }
+    return H5Dopen2(file, images.dataset, access.id);
+}
+
 // Reads rows [first, first + count) of image k, row j to out + j * row_step.
 bool ReadImageRows(hid_t data, hid_t space, int k, int first, int count, int columns, double *out,
                    std::size_t row_step) {
@@ -63,6 +150,17 @@ bool ReadImageRows(hid_t data, hid_t space, int k, int first, int count, int col
     if (!memory.ok() || H5Sselect_hyperslab(memory.id, H5S_SELECT_SET, origin, nullptr, part, nullptr) < 0)
         return false;
     return H5Dread(data, H5T_NATIVE_DOUBLE, memory.id, space, H5P_DEFAULT, out) >= 0;
+}
+
+// Calls read(data, space) on the dataset opened with the chunk cache that
+// rows [first, first + count) need; fails with the file's read error.
+template <typename Read>
+Status WithDataset(const H5Images &images, int first, int count, Read &&read) {
+    H5Id f(OpenFile(images.file));
+    H5Id data(f.ok() ? OpenDataset(f.id, images, H5ChunkBytes(images, first, count)) : -1);
+    H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
+    if (!space.ok() || !read(data.id, space.id)) return Failure(About(images.file, "data read error."));
+    return Success();
 }
 
 }  // namespace
@@ -85,46 +183,89 @@ Status OpenH5Images(const char *file, const char *dataset, H5Images *images, boo
         if (d == 0 || d > INT_MAX) return Failure(About(file, "bad number of pixels."));
     H5Id type(H5Dget_type(data.id));
     if (!type.ok() || !SupportedType(type.id)) return Failure(About(file, "unsupported sample format."));
-    // A dataset declared but never written reads as its fill value: huge
-    // dimensions over a few bytes would become sinograms of zeros. (A
-    // compressed chunked one counts as partly stored however whole it is,
-    // so only "nothing stored" can be told.)
-    H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
-    if (H5Dget_space_status(data.id, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
-        return Failure(About(file, "data read error."));
-    *images = H5Images{file, dataset, static_cast<int>(dims[0]), static_cast<int>(dims[1]), static_cast<int>(dims[2])};
+    hsize_t chunk[3];
+    Status stored = CheckStorage(f.id, data.id, space.id, file, chunk);
+    if (!stored.ok()) return stored;
+    *images = H5Images{file,
+                       dataset,
+                       static_cast<int>(dims[0]),
+                       static_cast<int>(dims[1]),
+                       static_cast<int>(dims[2]),
+                       static_cast<long long>(chunk[0]),
+                       static_cast<long long>(chunk[1]),
+                       static_cast<long long>(chunk[2]),
+                       static_cast<int>(H5Tget_size(type.id))};
     return Success();
+}
+
+double H5ChunkBytes(const H5Images &images, int first, int count) {
+    // Chunks of one image each are never read twice in a band: HDF5's own
+    // small cache does.
+    if (images.chunk_images <= 1 || count <= 0) return 0;
+    long long rows = images.chunk_rows;
+    return ChunkSetBytes(images, (first + static_cast<long long>(count) - 1) / rows - first / rows + 1);
+}
+
+double H5ChunkBytesAnyRows(const H5Images &images, int count) {
+    if (images.chunk_images <= 1 || count <= 0) return 0;
+    // Rows that start just before a chunk boundary touch one chunk more
+    // than rows that start on one.
+    long long rows = images.chunk_rows;
+    long long row_chunks = (count - 1 + rows - 1) / rows + 1;
+    long long all = (images.rows + rows - 1) / rows;
+    return ChunkSetBytes(images, row_chunks < all ? row_chunks : all);
 }
 
 Status ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
                   std::size_t image_step, std::size_t row_step) {
-    H5Id f(OpenFile(images.file));
-    H5Id data(f.ok() ? H5Dopen2(f.id, images.dataset, H5P_DEFAULT) : -1);
-    H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
-    if (!space.ok()) return Failure(About(images.file, "data read error."));
-    for (int k = 0; k < count_images; ++k) {
-        if (!ReadImageRows(data.id, space.id, k, first, count, images.columns,
-                           out + static_cast<std::size_t>(k) * image_step, row_step))
-            return Failure(About(images.file, "data read error."));
-    }
-    return Success();
+    return WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+        for (int k = 0; k < count_images; ++k) {
+            if (!ReadImageRows(data, space, k, first, count, images.columns,
+                               out + static_cast<std::size_t>(k) * image_step, row_step))
+                return false;
+        }
+        return true;
+    });
 }
 
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(images.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
-    H5Id f(OpenFile(images.file));
-    H5Id data(f.ok() ? H5Dopen2(f.id, images.dataset, H5P_DEFAULT) : -1);
-    H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
-    if (!space.ok()) return Failure(About(images.file, "data read error."));
-    // One image at a time through `page`, added up in image order as the
-    // TIFF reader does.
-    for (int k = 0; k < images.images; ++k) {
-        if (!ReadImageRows(data.id, space.id, k, first, count, images.columns, page,
-                           static_cast<std::size_t>(images.columns)))
-            return Failure(About(images.file, "data read error."));
-        for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
-    }
+    Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+        // One image at a time through `page`, added up in image order as the
+        // TIFF reader does.
+        for (int k = 0; k < images.images; ++k) {
+            if (!ReadImageRows(data, space, k, first, count, images.columns, page,
+                               static_cast<std::size_t>(images.columns)))
+                return false;
+            for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
+        }
+        return true;
+    });
+    if (!read.ok()) return read;
     for (std::size_t i = 0; i < samples; ++i) mean[i] /= images.images;
+    return Success();
+}
+
+Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present) {
+    QuietHdf5();
+    *present = false;
+    H5Id f(OpenFile(file));
+    if (!f.ok()) return Failure(About(file, "data read error."));
+    if (!PathExists(f.id, kH5Theta)) return Success();
+    *present = true;
+    Status bad = Failure(About(file, "bad /exchange/theta."));
+    H5Id data(H5Dopen2(f.id, kH5Theta, H5P_DEFAULT));
+    H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
+    H5Id type(data.ok() ? H5Dget_type(data.id) : -1);
+    if (!space.ok() || !type.ok() || H5Sget_simple_extent_npoints(space.id) != views) return bad;
+    H5T_class_t kind = H5Tget_class(type.id);
+    if (kind != H5T_INTEGER && kind != H5T_FLOAT) return bad;
+    hsize_t chunk[3];
+    if (!CheckStorage(f.id, data.id, space.id, file, chunk).ok()) return bad;
+    degrees->assign(static_cast<std::size_t>(views), 0.0);
+    if (H5Dread(data.id, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, degrees->data()) < 0) return bad;
+    for (double angle : *degrees)
+        if (!std::isfinite(angle)) return bad;
     return Success();
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "status.h"
 
@@ -15,21 +16,45 @@ struct H5Images {
     const char *file;
     const char *dataset;
     int images, rows, columns;
+    // The chunks' extent in images, rows and columns (all 0 for a dataset
+    // stored in one piece) and the bytes of one stored sample: what the
+    // chunk cache of a read must hold.
+    long long chunk_images = 0, chunk_rows = 0, chunk_columns = 0;
+    int sample_bytes = 0;
 };
 
 inline constexpr const char *kH5Data = "/exchange/data";
 inline constexpr const char *kH5White = "/exchange/data_white";
 inline constexpr const char *kH5Dark = "/exchange/data_dark";
+inline constexpr const char *kH5Theta = "/exchange/theta";
 
 // Looks the dataset up and checks it. *present is false when the file has
 // no such dataset; fails with "<file>: " and "data read error." (the file
-// cannot be opened or read, or the dataset was never written), "bad number
-// of pixels." (not three dimensions, or one empty or beyond 2147483647) or
-// "unsupported sample format.".
+// cannot be opened or read, or the dataset is not wholly stored in it: never
+// written, chunks missing, or its storage past the end of the file),
+// "unsupported dataset layout." (a virtual dataset, or one whose samples
+// are in external files), "bad number of pixels." (not three dimensions,
+// or one empty or beyond 2147483647) or "unsupported sample format.".
+// Everything is checked before a sample is read, so that a file whose
+// datasets HDF5 would fill with their fill value is refused up front.
 Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present);
 
+// The bytes of the chunks that rows [first, first + count) of one image
+// touch, over all the images those chunks hold: what a read keeps in its
+// chunk cache so that each chunk is decoded once, whatever its shape. 0
+// for a dataset not in chunks.
+double H5ChunkBytes(const H5Images &images, int first, int count);
+
+// The most H5ChunkBytes gives for `count` rows, wherever they start.
+double H5ChunkBytesAnyRows(const H5Images &images, int count);
+
 // As ReadStackRows and MeanStackRows (stack.h), for a dataset: fails with
-// "<file>: data read error.".
+// "<file>: data read error.". Each chunk is decoded once per call.
 Status ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
                   std::size_t image_step, std::size_t row_step);
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page);
+
+// The views' angles of /exchange/theta, in degrees as the layout stores
+// them. *present is false when the file has none; fails with "<file>: bad
+// /exchange/theta." when it holds other than `views` finite numbers.
+Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present);

@@ -1,5 +1,7 @@
 #include "images.h"
 
+#include "band.h"
+
 Status TiffImages(const std::vector<const char *> &names, Images *images) {
     TiffStack stack;
     Status opened = OpenTiffStack(names, &stack);
@@ -25,4 +27,29 @@ Status ReadRows(const Images &images, int count_images, int first, int count, do
 Status MeanRows(const Images &images, int first, int count, double *mean, double *page) {
     if (images.hdf5) return MeanH5Rows(images.h5, first, count, mean, page);
     return MeanStackRows(images.tiff, first, count, mean, page);
+}
+
+double ReadCacheBytes(const Images &images, int count) {
+    return images.hdf5 ? H5ChunkBytesAnyRows(images.h5, count) : 0;
+}
+
+int BandRowsWithCaches(double budget, int views, int columns, int rows, const std::vector<const Images *> &sets) {
+    auto fits = [&](int band) {
+        double bytes = BandRowBytes(views, columns) * band;
+        for (const Images *set : sets)
+            if (set != nullptr) bytes += ReadCacheBytes(*set, band);
+        return bytes <= budget;
+    };
+    // The caches grow with the band, never shrink: the largest band that
+    // fits is found by halving.
+    int low = 0, high = BandRows(budget, views, columns, rows);
+    while (low < high) {
+        int middle = static_cast<int>(low + (static_cast<long long>(high) - low + 1) / 2);
+        if (fits(middle)) {
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return low;
 }

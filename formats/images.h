@@ -30,3 +30,15 @@ Status Hdf5Images(const char *file, const char *dataset, Images *images, bool *p
 Status ReadRows(const Images &images, int count_images, int first, int count, double *out,
                 std::size_t image_step, std::size_t row_step);
 Status MeanRows(const Images &images, int first, int count, double *mean, double *page);
+
+// The memory that reading `count` rows (wherever they start) takes besides
+// `out`, `mean` and `page`: the chunk cache of an HDF5 dataset whose chunks
+// span several images (H5ChunkBytesAnyRows); 0 for TIFF pages, whose
+// decoding buffer holds one strip or tile.
+double ReadCacheBytes(const Images &images, int count);
+
+// The rows of a band within `budget` bytes, at most `rows`: BandRowBytes
+// (band.h) for each row, plus the read caches of every set (ReadCacheBytes
+// of the stack, the flats, the darks; nullptr entries are skipped); 0 when
+// not even one row fits.
+int BandRowsWithCaches(double budget, int views, int columns, int rows, const std::vector<const Images *> &sets);

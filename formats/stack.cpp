@@ -5,6 +5,7 @@
 
 #include "kind.h"
 #include "tiff_pages.h"
+#include "tiff_structure.h"
 
 namespace {
 
@@ -32,11 +33,15 @@ Status OpenTiffStack(const std::vector<const char *> &names, TiffStack *opened) 
     for (const char *name : names) {
         TiffHandle tif = OpenTiff(name);
         if (!tif) return Failure(About(name, WhyNotOpened(name)));
+        RawTiff raw;
+        if (!RawTiffOfFile(TIFFFileno(tif.get()), &raw)) return Failure(About(name, "data read error."));
+        TiffStructure structure = ReadTiffStructure(raw);
         int pages = 0;
         for (;;) {
             PageFormat format;
-            if (!DirectoryInFile(tif.get())) return Failure(About(name, "data read error."));
+            if (!DirectoryInRaw(tif.get(), raw)) return Failure(About(name, "data read error."));
             Status read = ReadPageFormat(tif.get(), &format);
+            if (read.ok()) read = CheckPieces(tif.get(), structure);
             if (!read.ok()) return Failure(About(name, read.message.c_str()));
             if (stack.images == 0 && pages == 0) {
                 stack.columns = format.columns;

@@ -4,58 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 void QuietTiff() {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
 }
 
 TiffHandle OpenTiff(const char *name) { return TiffHandle(TIFFOpen(name, "rm")); }
-
-namespace {
-
-// Where the current directory ends, from the file's size and the raw bytes
-// of its entry count (2 bytes, 8 in BigTIFF); false when it would end past
-// the file's end.
-bool DirectoryFits(TIFF *tif, std::uint64_t size, const unsigned char *raw) {
-    bool big = TIFFIsBigTIFF(tif) != 0;
-    std::size_t count_bytes = big ? 8 : 2;
-    std::uint64_t entries = 0;
-    for (std::size_t i = 0; i < count_bytes; ++i) {
-        std::size_t byte = TIFFIsBigEndian(tif) ? count_bytes - 1 - i : i;
-        entries |= static_cast<std::uint64_t>(raw[byte]) << (8 * i);
-    }
-    // The count, the entries, then the offset of the next directory.
-    std::uint64_t at = TIFFCurrentDirOffset(tif);
-    if (entries > size) return false;
-    std::uint64_t length = count_bytes + entries * (big ? 20 : 12) + (big ? 8 : 4);
-    return at <= size && size - at >= length;
-}
-
-}  // namespace
-
-bool DirectoryInFile(TIFF *tif) {
-    int fd = TIFFFileno(tif);
-    struct stat file;
-    if (fstat(fd, &file) != 0) return false;
-    auto size = static_cast<std::uint64_t>(file.st_size);
-    std::uint64_t at = TIFFCurrentDirOffset(tif);
-    unsigned char raw[8] = {};
-    std::size_t count_bytes = TIFFIsBigTIFF(tif) ? 8 : 2;
-    if (at > size || size - at < count_bytes ||
-        pread(fd, raw, count_bytes, static_cast<off_t>(at)) != static_cast<ssize_t>(count_bytes))
-        return false;
-    return DirectoryFits(tif, size, raw);
-}
-
-bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size) {
-    std::uint64_t at = TIFFCurrentDirOffset(tif);
-    std::size_t count_bytes = TIFFIsBigTIFF(tif) ? 8 : 2;
-    if (at > size || size - at < count_bytes) return false;
-    return DirectoryFits(tif, size, bytes + at);
-}
 
 Status ReadPageFormat(TIFF *tif, PageFormat *format) {
     std::uint32_t width = 0, length = 0;

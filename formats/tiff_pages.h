@@ -28,14 +28,6 @@ void QuietTiff();
 // as a read error, not as a fault). nullptr when it cannot be opened.
 TiffHandle OpenTiff(const char *name);
 
-// Whether the current directory lies wholly inside the file. libtiff takes
-// a directory cut short by the end of the file as the last one, with the
-// tags it could read: a stack cut short would silently lose pages.
-bool DirectoryInFile(TIFF *tif);
-
-// The same check on a TIFF held in memory (`size` bytes at `bytes`).
-bool DirectoryInBytes(TIFF *tif, const unsigned char *bytes, std::size_t size);
-
 // Room for one decoded strip or tile. Its bytes are not set when it grows:
 // a page whose strip claims gigabytes of samples but holds a few bytes
 // must cost what libtiff actually decodes, not the claim (fresh pages of a

@@ -1,7 +1,8 @@
-// proj_sino's whole run on a fuzzed TIFF: the first input line holds
-// options (-t, -s, -l, -m MIB, and -f, which takes the stack as its own
-// flat; others are dropped), the rest is the stack. At most four rows are
-// written, into this process's scratch folder.
+// proj_sino's whole run on a fuzzed TIFF (or HDF5 file): the first input
+// line holds options (-t, -s, -l, -m MIB, -z T, -A, which writes the angles
+// to a scratch file, and -f, which takes the stack as its own flat; others
+// are dropped), the rest is the stack. At most four rows are written, into
+// this process's scratch folder.
 #include <sstream>
 #include <string>
 
@@ -16,9 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (words >> word && args.size() < 12) {
         if (word == "-t" || word == "-s" || word == "-l") {
             args.push_back(word);
-        } else if (word == "-m" && words >> word) {
-            args.push_back("-m");
+        } else if (word == "-m" || word == "-z") {
+            std::string value;
+            if (!(words >> value)) break;
             args.push_back(word);
+            args.push_back(value);
+        } else if (word == "-A") {
+            args.push_back("-A");
+            args.push_back(ScratchFile("proj_angles", ""));
         } else if (word == "-f") {
             args.push_back("-f");
             args.push_back(ScratchFile("proj_stack.tif", ""));

@@ -14,6 +14,7 @@
 #include "streams.h"
 #include "tiff_memory.h"
 #include "tiff_pages.h"
+#include "tiff_structure.h"
 #include "tiff_write.h"
 
 namespace {
@@ -37,10 +38,11 @@ Status ReadTiffImage(FILE *in, const std::string &prefix, Sinogram *image) {
     if (KindOf(tiff.bytes.data(), tiff.bytes.size()) != FileKind::kTiff) return FailureAbout(prefix, "not a tiff file.");
     QuietTiff();
     TiffHandle tif = OpenTiffBytes(&tiff);
-    if (!tif || !DirectoryInBytes(tif.get(), tiff.bytes.data(), tiff.bytes.size()))
-        return FailureAbout(prefix, "data read error.");
+    RawTiff raw{-1, tiff.bytes.data(), tiff.bytes.size()};
+    if (!tif || !DirectoryInRaw(tif.get(), raw)) return FailureAbout(prefix, "data read error.");
     PageFormat format;
     read = ReadPageFormat(tif.get(), &format);
+    if (read.ok()) read = CheckPieces(tif.get(), ReadTiffStructure(raw));
     if (!read.ok()) return FailureAbout(prefix, read.message.c_str());
     *image = Sinogram{format.columns, format.rows, nullptr, 0};
     std::size_t count = static_cast<std::size_t>(format.columns) * static_cast<std::size_t>(format.rows);

@@ -15,7 +15,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
-#include "hdf5_theta.h"
+#include "hdf5_stack.h"
 #include "join.h"
 #include "help.h"
 #include "kernels.h"
@@ -149,7 +149,7 @@ Status MakeViews(const Options &options, const StackInputs &in, ViewSet *views, 
     } else if (in.stack.hdf5) {
         std::vector<double> degrees;
         bool present = false;
-        Status read = ReadH5Theta(in.stack.h5.file, images, &degrees, &present);
+        Status read = ReadH5Angles(in.stack.h5.file, images, &degrees, &present);
         if (!read.ok()) return read;
         for (int k = 0; present && k < count; ++k) radians.push_back(static_cast<Real>(degrees[k]) * kPi / 180);
     }

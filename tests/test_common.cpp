@@ -14,6 +14,7 @@
 #include "args.h"
 #include "checks.h"
 #include "kernels.h"
+#include "pattern.h"
 #include "profile.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -252,6 +253,29 @@ TEST(SinogramHeader, WritesTabAndLineFeed) {
     EXPECT_EQ(WriteSinogramHeader(out, 64, 180), 7);
     std::fclose(out);
     EXPECT_STREQ(buffer, "64\t180\n");
+}
+
+std::string Named(const char *text, int row) {
+    NamePattern pattern;
+    EXPECT_TRUE(ParsePattern(text, &pattern)) << text;
+    return PatternName(pattern, row);
+}
+
+TEST(NamePattern, NamesRowsAsPrintfWould) {
+    EXPECT_EQ(Named("slice_%04d.sg", 7), "slice_0007.sg");
+    EXPECT_EQ(Named("slice_%04d.sg", 12345), "slice_12345.sg");
+    EXPECT_EQ(Named("%d", 0), "0");
+    EXPECT_EQ(Named("r%3d", 5), "r  5");
+    EXPECT_EQ(Named("100%%_%d.sg", 2), "100%_2.sg");
+    EXPECT_EQ(Named("a/%02d/b", 3), "a/03/b");
+}
+
+TEST(NamePattern, RefusesAnyOtherPattern) {
+    NamePattern pattern;
+    for (const char *text : {"", "slice.sg", "%%d", "%d%d", "%s", "%-4d", "%ld", "%", "a%", "%04", "%.3d",
+                             "%1000d"}) {
+        EXPECT_FALSE(ParsePattern(text, &pattern)) << text;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // byte and through 32-bit within float precision, TIFFs from other writers
 // (16-bit, tiles, compression), pipes, and every failure.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,6 +39,28 @@ TEST(SinoTiffCli, SixtyFourBitRoundTripIsByteExact) {
                     "\"$BIN/sino_tiff\" - - > d2.sg");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(scratch.Read("d2.sg"), scratch.Read("d.sg"));
+}
+
+// The tags as stored in the file: readers such as libtiff re-estimate a
+// strip byte count that looks wrong, so only the bytes themselves show it.
+TEST(SinoTiffCli, TheTagsGiveTheSamplesTheirBytes) {
+    Scratch scratch;
+    std::vector<double> s = Awkward();
+    scratch.Write("in.sg", SinogramBytes(4, 3, s.data()));
+    for (int bits : {32, 64}) {
+        RunResult r = SinoTiff(scratch, "in.sg " + std::to_string(bits) + " out.tif");
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string tiff = scratch.Read("out.tif");
+        const std::uint32_t bytes = 4 * 3 * static_cast<std::uint32_t>(bits / 8);
+        EXPECT_EQ(TagValue(tiff, 0, 256, 0), 4u) << bits;
+        EXPECT_EQ(TagValue(tiff, 0, 257, 0), 3u) << bits;
+        EXPECT_EQ(TagValue(tiff, 0, 258, 0), static_cast<std::uint32_t>(bits));
+        EXPECT_EQ(TagValue(tiff, 0, 273, 0), 152u) << bits;
+        EXPECT_EQ(TagValue(tiff, 0, 278, 0), 3u) << bits;
+        EXPECT_EQ(TagValue(tiff, 0, 279, 0), bytes) << bits;
+        EXPECT_EQ(tiff.size(), 152u + bytes) << bits;
+        EXPECT_EQ(DirectoryOffsets(tiff).size(), 1u) << bits;
+    }
 }
 
 TEST(SinoTiffCli, ThirtyTwoBitRoundTripRoundsToFloats) {
@@ -108,6 +131,16 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
     std::string broken = tiffs.Read("z.tif");
     // The first strip's bytes, just after the 8-byte header: garbage for zlib.
     for (int i = 8; i < 16; ++i) broken[i] = static_cast<char>(0xff);
+    // The strip pointed into the header, into its directory (followed by a
+    // second page), and a second strip over the first one.
+    std::string into_header = tiff;
+    SetTagValue(&into_header, 0, 273, 0, 2);
+    ASSERT_TRUE(WriteTiff(tiffs.Path("two.tif"), {page, page}, 4, 3, SampleKind::kF32));
+    std::string into_directory = tiffs.Read("two.tif");
+    SetTagValue(&into_directory, 0, 273, 0, static_cast<std::uint32_t>(DirectoryOffsets(into_directory)[0]));
+    ASSERT_TRUE(WriteTiff(tiffs.Path("rows.tif"), {page}, 4, 3, SampleKind::kF32, TiffLayout{1}));
+    std::string overlap = tiffs.Read("rows.tif");
+    SetTagValue(&overlap, 0, 273, 1, TagValue(overlap, 0, 273, 0) + 4);
     const FailureCase cases[] = {
         {"", "", "usage : sino_tiff IN {32|64} OUT", false},
         {"in.txt", "", "usage : sino_tiff IN {32|64} OUT", false},
@@ -127,6 +160,9 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt out.txt", tiff.substr(0, tiff.size() - 20), "in.txt: data read error.", false},
         {"in.txt out.txt", tiff.substr(0, 8), "in.txt: data read error.", false},
         {"in.txt out.txt", broken, "in.txt: data read error.", false},
+        {"in.txt out.txt", into_header, "in.txt: data read error.", false},
+        {"in.txt out.txt", into_directory, "in.txt: data read error.", false},
+        {"in.txt out.txt", overlap, "in.txt: data read error.", false},
         {"in.txt out.txt", signed16, "in.txt: unsupported sample format.", false},
         {"in.txt no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
         {"in.txt no/such/dir/out.txt", tiff, "no/such/dir/out.txt: file not open.", false},

@@ -96,3 +96,62 @@ std::vector<double> SinogramSamples(const std::string &bytes, int *columns, int 
     if (bytes.find('\n') == std::string::npos || std::sscanf(bytes.c_str(), "%d %d", columns, rows) != 2) return {};
     return SamplesAfterHeader(bytes);
 }
+
+namespace {
+
+std::uint32_t Little(const std::string &bytes, std::uint64_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+void PutLittle(std::string *bytes, std::uint64_t at, int count, std::uint32_t value) {
+    for (int i = 0; i < count; ++i) bytes->at(at + i) = static_cast<char>(value >> (8 * i));
+}
+
+// Where value `index` of the tag lies and its size in bytes; false when the
+// directory has no such tag.
+bool TagPlace(const std::string &bytes, int page, int tag, int index, std::uint64_t *at, int *size) {
+    std::vector<std::uint64_t> directories = DirectoryOffsets(bytes);
+    if (page >= static_cast<int>(directories.size())) return false;
+    std::uint64_t directory = directories[page];
+    std::uint32_t entries = Little(bytes, directory, 2);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        std::uint64_t entry = directory + 2 + 12 * i;
+        if (static_cast<int>(Little(bytes, entry, 2)) != tag) continue;
+        *size = Little(bytes, entry + 2, 2) == 3 ? 2 : 4;
+        std::uint32_t count = Little(bytes, entry + 4, 4);
+        std::uint64_t values = count * static_cast<std::uint64_t>(*size) <= 4 ? entry + 8 : Little(bytes, entry + 8, 4);
+        *at = values + static_cast<std::uint64_t>(index) * *size;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> DirectoryOffsets(const std::string &bytes) {
+    std::vector<std::uint64_t> offsets;
+    for (std::uint64_t at = Little(bytes, 4, 4); at != 0 && offsets.size() < 100000;
+         at = Little(bytes, at + 2 + 12 * Little(bytes, at, 2), 4))
+        offsets.push_back(at);
+    return offsets;
+}
+
+std::uint32_t TagValue(const std::string &bytes, int page, int tag, int index) {
+    std::uint64_t at = 0;
+    int size = 0;
+    return TagPlace(bytes, page, tag, index, &at, &size) ? Little(bytes, at, size) : 0xffffffffu;
+}
+
+std::uint64_t TagValueOffset(const std::string &bytes, int page, int tag, int index) {
+    std::uint64_t at = 0;
+    int size = 0;
+    return TagPlace(bytes, page, tag, index, &at, &size) ? at : 0;
+}
+
+void SetTagValue(std::string *bytes, int page, int tag, int index, std::uint32_t value) {
+    std::uint64_t at = 0;
+    int size = 0;
+    if (TagPlace(*bytes, page, tag, index, &at, &size)) PutLittle(bytes, at, size, value);
+}

@@ -3,6 +3,7 @@
 // take, and a few they refuse.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,16 @@ bool WriteTiff(const std::string &path, const std::vector<std::vector<double>> &
 
 // Samples of a sinogram file (after its header).
 std::vector<double> SinogramSamples(const std::string &bytes, int *columns, int *rows);
+
+// The raw structure of a classic little-endian TIFF (what libtiff writes
+// here), for tests that read or damage a file's tags byte by byte.
+// Directory offsets in chain order.
+std::vector<std::uint64_t> DirectoryOffsets(const std::string &bytes);
+
+// Value `index` of tag `tag` (SHORT or LONG) of directory `page`, wherever
+// it is stored (in the entry, or out of line); where it is stored; and the
+// same value overwritten. A missing tag reads as 0xffffffff, lies at 0 and
+// is not written.
+std::uint32_t TagValue(const std::string &bytes, int page, int tag, int index);
+std::uint64_t TagValueOffset(const std::string &bytes, int page, int tag, int index);
+void SetTagValue(std::string *bytes, int page, int tag, int index, std::uint32_t value);

@@ -1,0 +1,31 @@
+// proj_sino's command line: its options and operands, checked in the order
+// the manual lists their messages.
+#pragma once
+
+#include <vector>
+
+#include "status.h"
+
+inline constexpr const char *kProjSinoUsage =
+    "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] [-A ANGLES] STACK... "
+    "PATTERN";
+
+struct Options {
+    std::vector<const char *> flats, darks;
+    bool range = false;            // -r: only rows first ... first + count - 1
+    int first = 0, count = 0;
+    double budget_mib;             // -m
+    bool line_integrals = false;   // -l: the stack holds line integrals already
+    bool strict = false;           // -s: a clamped sample is a failure
+    bool half_turn = false;        // -t: keep the first half of a full turn
+    double zinger_threshold = 0;   // -z: 0 when zingers stay
+    const char *angles = nullptr;  // -A: where the views' angles go
+    std::vector<const char *> stack;
+    const char *pattern = nullptr;
+};
+
+// Reads and checks the command line. Fails with the usage line, "bad memory
+// budget.", "bad row range.", "bad zinger threshold.", "bad output
+// pattern.", "line integrals take no flats or darks.", "darks need flats."
+// or "angles and sinograms both to standard output.".
+Status ReadOptions(int argc, char **argv, Options *options);

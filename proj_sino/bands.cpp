@@ -1,0 +1,72 @@
+#include "bands.h"
+
+#include "band.h"
+#include "memory.h"
+#include "normalise.h"
+#include "zingers.h"
+
+Status PlanBands(const Options &options, const Inputs &in, Plan *plan) {
+    const Images &stack = in.stack;
+    plan->views = stack.images;
+    if (options.half_turn) {
+        if (plan->views % 2 != 0) return Failure("odd number of views for a full turn.");
+        plan->views /= 2;
+    }
+    int first = options.range ? options.first : 0;
+    int wanted = options.range ? options.count : stack.rows;
+    if (first >= stack.rows) return Failure("bad row range.");
+    plan->first = first;
+    plan->count = wanted < stack.rows - first ? wanted : stack.rows - first;
+    plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0, plan->views, stack.columns, plan->count,
+                                         {&stack, in.have_flats ? &in.flats : nullptr,
+                                          in.have_darks ? &in.darks : nullptr});
+    if (plan->band_rows == 0) return Failure("memory budget too small.");
+    // A huge budget lets the band take every row; its size must still be a
+    // number of bytes that can be asked for.
+    if (BandRowBytes(plan->views, stack.columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
+    return Success();
+}
+
+Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outputs *outputs, Counts *counts) {
+    std::size_t width = static_cast<std::size_t>(in.stack.columns);
+    std::size_t sinogram = static_cast<std::size_t>(plan.views) * width;
+    std::size_t band_rows = static_cast<std::size_t>(plan.band_rows);
+    // Reserved, not filled: memory is committed as the pages are read, so a
+    // stack whose pages claim more than they hold fails having used about
+    // what it held.
+    std::size_t band_bytes = band_rows * sinogram * sizeof(double);
+    std::size_t means_bytes = band_rows * width * 3 * sizeof(double);
+    auto *band = static_cast<double *>(ReserveBlock(band_bytes));
+    auto *means = static_cast<double *>(ReserveBlock(means_bytes));
+    if (band == nullptr || means == nullptr) return Failure("memory allocation error.");
+    double *flat = means, *dark = means + band_rows * width, *page = means + 2 * band_rows * width;
+
+    *counts = Counts{};
+    Status status;
+    // 64-bit, so that the step past the last band cannot wrap.
+    for (long long next = plan.first; status.ok() && next < plan.first + plan.count; next += plan.band_rows) {
+        int start = static_cast<int>(next);
+        int rows = plan.band_rows < plan.first + plan.count - start ? plan.band_rows : plan.first + plan.count - start;
+        if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
+        if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
+        if (status.ok()) status = ReadRows(in.stack, plan.views, start, rows, band, width, sinogram);
+        if (status.ok() && options.zinger_threshold > 0) {
+            long long replaced = 0;
+            status = RemoveZingers(band, rows, plan.views, in.stack.columns, options.zinger_threshold, &replaced);
+            counts->zingers += replaced;
+        }
+        if (!status.ok()) break;
+        if (!options.line_integrals) {
+            long long low = NormaliseBand(band, rows, plan.views, in.stack.columns, in.have_flats ? flat : nullptr,
+                                          in.have_darks ? dark : nullptr);
+            if (low > 0 && options.strict) status = Failure("ratio out of range.");
+            counts->clamped += low;
+        }
+        for (int j = 0; status.ok() && j < rows; ++j)
+            status = WriteSinogram(outputs, start + j, band + static_cast<std::size_t>(j) * sinogram,
+                                   in.stack.columns, plan.views);
+    }
+    ReleaseBlock(band, band_bytes);
+    ReleaseBlock(means, means_bytes);
+    return status;
+}

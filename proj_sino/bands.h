@@ -1,0 +1,29 @@
+// proj_sino's band loop: the rows to write, cut into bands that fit the
+// memory budget, each read from every image once, cleaned, normalised and
+// written as whole sinograms.
+#pragma once
+
+#include "inputs.h"
+#include "arguments.h"
+#include "outputs.h"
+#include "status.h"
+
+// The rows to write, the views of each sinogram and the band's size.
+struct Plan {
+    int first, count;  // detector rows
+    int views;
+    int band_rows;
+};
+
+// Fails with "odd number of views for a full turn.", "bad row range.",
+// "memory budget too small." or "memory allocation error.".
+Status PlanBands(const Options &options, const Inputs &in, Plan *plan);
+
+// What the loop counted: zingers replaced and ratios clamped.
+struct Counts {
+    long long zingers = 0, clamped = 0;
+};
+
+// Reads, cleans, normalises and writes every band; fails with the first
+// failure of a read or a write, or "ratio out of range." (-s).
+Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outputs *outputs, Counts *counts);
