@@ -53,8 +53,11 @@ void PixelRun(double base, double cosine, const Grid &grid, const double *xs, in
         double s = DetectorPosition(base, xs[j], cosine);
         return rising ? s > top : s < 0;
     };
-    // The column where the position is s: x = (s - base) / cos.
-    auto column = [&](double s) { return GridHalf(grid) + ((s - base) / cosine - grid.x0) / grid.pixel; };
+    // The column where the position is s: x = (s - base) / cos, the column
+    // (x - x[0]) / PIXEL. An estimate, with one division per row and view.
+    double inverse = 1 / (cosine * grid.pixel);
+    double first_column = xs[0] * (inverse * cosine);
+    auto column = [&](double s) { return (s - base) * inverse - first_column; };
     double at0 = column(0), atTop = column(top);
     int a = ClampPixel(std::ceil(rising ? at0 : atTop), first, last);
     int b = ClampPixel(std::floor(rising ? atTop : at0) + 1, first, last);

@@ -4,9 +4,9 @@
 #include <cstring>
 
 void ReconstructImage(const ViewFilter &filter, double *sinogram, const ViewSet &views, const Detector &detector,
-                      const Grid &grid, double interval, double *image) {
+                      const Grid &grid, double interval, double *image, bool zeroed) {
     std::size_t pixels = static_cast<std::size_t>(grid.size) * static_cast<std::size_t>(grid.size);
-    std::memset(image, 0, pixels * sizeof(double));
+    if (!zeroed) std::memset(image, 0, pixels * sizeof(double));
     FilterViews(filter, sinogram, views.count);
     WeightViews(sinogram, views, detector.count);
     BackProjectViews(sinogram, views, detector, grid, image);

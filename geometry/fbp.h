@@ -14,8 +14,10 @@
 
 // Reconstructs `sinogram` (views.count views of detector.count samples,
 // filtered in place) into `image` (grid.size^2 doubles, overwritten).
+// With `zeroed`, the image already holds zeros (a fresh block) and is not
+// cleared again.
 void ReconstructImage(const ViewFilter &filter, double *sinogram, const ViewSet &views, const Detector &detector,
-                      const Grid &grid, double interval, double *image);
+                      const Grid &grid, double interval, double *image, bool zeroed = false);
 
 // Whether an interval leaves the image finite for finite sums: the view
 // step (or weight) divided by it must be a finite number.

@@ -98,7 +98,7 @@ int RunSinoRecon(int argc, char **argv) {
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
-    ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image);
+    ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
     ReleaseViewFilter(&filter);
     // Finite samples whose image is not finite: sums beyond the double range.
     if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
