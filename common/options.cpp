@@ -26,6 +26,15 @@ Status ReadOptions(int argc, char **argv, const char *letters, const char *usage
     return Success();
 }
 
+Status RowRangeArgument(const char *text, int *first, int *count) {
+    const char *comma = std::strchr(text, ',');
+    if (comma == nullptr) return Failure("bad row range.");
+    *first = IntArgument(text);
+    *count = IntArgument(comma + 1);
+    if (*first < 0 || *count <= 0) return Failure("bad row range.");
+    return Success();
+}
+
 bool ReadPair(const char *text, double *x, double *y) {
     const char *comma = std::strchr(text, ',');
     if (comma == nullptr) return false;

@@ -21,6 +21,10 @@ struct OptionWord {
 Status ReadOptions(int argc, char **argv, const char *letters, const char *usage, std::vector<OptionWord> *options,
                    int *operands);
 
+// "-r FIRST,COUNT", a range of detector rows: FIRST >= 0 and COUNT > 0,
+// as atoi reads them, else "bad row range.".
+Status RowRangeArgument(const char *text, int *first, int *count);
+
 // "X,Y": two reals as atof reads them, separated by a comma; false when
 // there is no comma.
 bool ReadPair(const char *text, double *x, double *y);

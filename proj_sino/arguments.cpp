@@ -7,21 +7,9 @@
 
 #include "args.h"
 #include "band.h"
+#include "options.h"
 #include "pattern.h"
 #include "streams.h"
-
-namespace {
-
-// "FIRST,COUNT" with FIRST >= 0 and COUNT > 0.
-bool ReadRange(const char *text, int *first, int *count) {
-    const char *comma = std::strchr(text, ',');
-    if (comma == nullptr) return false;
-    *first = IntArgument(text);
-    *count = IntArgument(comma + 1);
-    return *first >= 0 && *count > 0;
-}
-
-}  // namespace
 
 Status ReadOptions(int argc, char **argv, Options *options) {
     *options = Options{};
@@ -51,7 +39,10 @@ Status ReadOptions(int argc, char **argv, Options *options) {
 
     if (!(options->budget_mib > 0 && std::isfinite(options->budget_mib))) return Failure("bad memory budget.");
     options->range = range != nullptr;
-    if (options->range && !ReadRange(range, &options->first, &options->count)) return Failure("bad row range.");
+    if (options->range) {
+        Status read = RowRangeArgument(range, &options->first, &options->count);
+        if (!read.ok()) return read;
+    }
     if (zingers != nullptr) {
         options->zinger_threshold = RealArgument(zingers);
         if (!(options->zinger_threshold > 0 && std::isfinite(options->zinger_threshold)))
@@ -59,7 +50,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
     }
     NamePattern pattern;
     bool to_stdout = IsStandardStream(options->pattern);
-    if (!to_stdout && !ParsePattern(options->pattern, &pattern)) return Failure("bad output pattern.");
+    if (!to_stdout && !ParsePattern(options->pattern, &pattern)) return Failure("bad output pattern (it needs one %d).");
     if (options->line_integrals && (!options->flats.empty() || !options->darks.empty()))
         return Failure("line integrals take no flats or darks.");
     if (!options->darks.empty() && options->flats.empty()) return Failure("darks need flats.");

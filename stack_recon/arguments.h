@@ -3,9 +3,6 @@
 
 #include "status.h"
 
-// "FIRST,COUNT" with FIRST >= 0 and COUNT > 0, else "bad row range.".
-Status RangeArgument(const char *text, int *first, int *count);
-
 // -c: "fit", or a number (checked against the detector once it is known).
 struct CenterChoice {
     bool given;  // -c was given

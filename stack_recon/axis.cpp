@@ -18,8 +18,8 @@ constexpr double kTiltPixels = 1;
 
 // The centers of the rows looked at; rows with no clear center are left
 // out. A line for each row goes to *lines.
-Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &rows, std::vector<int> *found_rows,
-                  std::vector<double> *found, std::string *lines) {
+Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, const std::vector<int> &rows,
+                  std::vector<int> *found_rows, std::vector<double> *found, std::string *lines) {
     int columns = in.stack.columns;
     if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
     std::size_t samples = static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns);
@@ -32,8 +32,8 @@ Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &
     Status status;
     if (sinogram == nullptr || means == nullptr || !have_work) status = Failure("memory allocation error.");
     for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
-        long long clamped = 0;  // counted when the row is reconstructed
-        status = ReadSinograms(in, half_turn, rows[i], 1, sinogram, means, &clamped);
+        ReadCounts counted;  // counted when the row is reconstructed
+        status = ReadSinograms(in, how, half_turn, rows[i], 1, sinogram, means, &counted);
         if (!status.ok()) break;
         CenterEstimate estimate = FindCenter(sinogram, &work);
         char line[96];
@@ -54,13 +54,14 @@ Status RowCenters(const StackInputs &in, int half_turn, const std::vector<int> &
 
 }  // namespace
 
-Status FindAxis(const StackInputs &in, int half_turn, int first, int count, bool fit, double *centers, FILE *report) {
+Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int first, int count, bool fit,
+                double *centers, FILE *report) {
     std::vector<int> rows;
     std::vector<double> found;
     // The rows' lines are printed only when a center comes of them: a
     // failure is its one line.
     std::string lines;
-    Status status = RowCenters(in, half_turn, CenterRows(first, count), &rows, &found, &lines);
+    Status status = RowCenters(in, how, half_turn, CenterRows(first, count), &rows, &found, &lines);
     if (!status.ok()) return status;
     if (found.empty()) return Failure("no clear center: the halves of the turn do not match.");
     if (fit && found.size() < 2) return Failure("too few rows to fit the center.");

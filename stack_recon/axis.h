@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "sinograms.h"
 #include "stack_inputs.h"
 #include "status.h"
 
@@ -17,4 +18,5 @@
 // not match." when no row gives one, "too few rows to fit the center."
 // when fewer than two do for a fit, "memory allocation error." or the
 // readers' messages.
-Status FindAxis(const StackInputs &in, int half_turn, int first, int count, bool fit, double *centers, FILE *report);
+Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int first, int count, bool fit,
+                double *centers, FILE *report);

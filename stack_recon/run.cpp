@@ -20,6 +20,7 @@
 #include "help.h"
 #include "kernels.h"
 #include "memory.h"
+#include "options.h"
 #include "progress.h"
 #include "real.h"
 #include "sinograms.h"
@@ -33,7 +34,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-j] STACK... VOLUME";
+    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -42,6 +43,8 @@ struct Options {
     const char *angles = nullptr;
     bool half_turn = false;  // -t: keep the first half of a full turn
     bool join = false;       // -j: the operands are parts to join
+    bool line_integrals = false;  // -l: the stack holds line integrals already
+    const char *zingers = nullptr;
     const char *center = nullptr;
     const char *kernel = nullptr;
     const char *pixel = nullptr;
@@ -55,7 +58,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
     opterr = 0;
     int option;
     // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:j")) != -1) {
+    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:jlz:")) != -1) {
         switch (option) {
             case 'f': options->flats.push_back(optarg); break;
             case 'd': options->darks.push_back(optarg); break;
@@ -68,6 +71,8 @@ Status ReadOptions(int argc, char **argv, Options *options) {
             case 'p': options->pixel = optarg; break;
             case 's': options->size = optarg; break;
             case 'j': options->join = true; break;
+            case 'l': options->line_integrals = true; break;
+            case 'z': options->zingers = optarg; break;
             default: return Failure(kUsage);
         }
     }
@@ -86,12 +91,13 @@ struct Settings {
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
     NamePattern pattern{};
+    Reading reading{false, 0};  // -l, -z
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
     if (!(options.budget_mib > 0 && std::isfinite(options.budget_mib))) return Failure("bad memory budget.");
     if (options.range != nullptr) {
-        Status range = RangeArgument(options.range, &s->first, &s->wanted);
+        Status range = RowRangeArgument(options.range, &s->first, &s->wanted);
         if (!range.ok()) return range;
     }
     s->center = CenterOption(options.center);
@@ -107,12 +113,21 @@ Status CheckOptions(const Options &options, Settings *s) {
         s->size = IntArgument(options.size);
         if (!ImageSizeFits(s->size)) return Failure("bad image size.");
     }
+    if (options.zingers != nullptr) {
+        s->reading.zinger_threshold = RealArgument(options.zingers);
+        if (!(s->reading.zinger_threshold > 0 && std::isfinite(s->reading.zinger_threshold)))
+            return Failure("bad zinger threshold.");
+    }
+    s->reading.line_integrals = options.line_integrals;
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
-                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr))
+                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr ||
+                         options.line_integrals || options.zingers != nullptr))
         return Failure("-j takes no other option.");
+    if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
+        return Failure("line integrals take no flats or darks.");
     if (!options.darks.empty() && options.flats.empty()) return Failure("darks need flats.");
     return Success();
 }
@@ -183,7 +198,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    plan->band_rows = BandRows(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count);
+    plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
+                                         {&in.stack, in.have_flats ? &in.flats : nullptr,
+                                          in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
@@ -194,7 +211,8 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Pl
     centers->assign(static_cast<std::size_t>(plan.count), s.center.value);
     if (s.center.given && !s.center.fit) return Success();
     if (half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
-    Status found = FindAxis(in, half_turn, plan.first, plan.count, s.center.fit, centers->data(), stderr);
+    Status found =
+        FindAxis(in, s.reading, half_turn, plan.first, plan.count, s.center.fit, centers->data(), stderr);
     if (!found.ok()) return found;
     for (double c : *centers)
         if (!CenterInside(c, in.stack.columns)) return Failure("bad position of rotation center.");
@@ -202,8 +220,8 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Pl
 }
 
 // Reads, reconstructs and writes every band of rows.
-Status ReconstructBands(const StackInputs &in, const ViewSet &views, const Plan &plan, Kernel kernel,
-                        const std::vector<double> &centers, Volume *volume, long long *clamped) {
+Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
+                        Kernel kernel, const std::vector<double> &centers, Volume *volume, ReadCounts *counts) {
     int columns = in.stack.columns;
     std::size_t width = static_cast<std::size_t>(columns);
     std::size_t sinogram = static_cast<std::size_t>(views.count) * width;
@@ -226,7 +244,7 @@ Status ReconstructBands(const StackInputs &in, const ViewSet &views, const Plan 
         int start = static_cast<int>(next);
         int end = plan.first + plan.count;
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
-        status = ReadSinograms(in, views.count, start, rows, band, means, clamped);
+        status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
         for (int j = 0; status.ok() && j < rows; ++j) {
             int index = start - plan.first + j;
             double *samples = band + static_cast<std::size_t>(j) * sinogram;
@@ -286,7 +304,7 @@ int RunStackRecon(int argc, char **argv) {
         return 0;
     }
     StackInputs in;
-    Check(OpenStackInputs(options.stack, options.flats, options.darks, false, &in));
+    Check(OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, &in));
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, in, &views, &half_turn));
@@ -304,13 +322,14 @@ int RunStackRecon(int argc, char **argv) {
     VolumeFacts facts{plan.count, plan.size, plan.first, settings.pixel, centers.data(), degrees.data(), views.count};
     Volume volume;
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
-    long long clamped = 0;
-    Status done = ReconstructBands(in, views, plan, settings.kernel, centers, &volume, &clamped);
+    ReadCounts counts;
+    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, centers, &volume, &counts);
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
     ReleaseViews(&views);
-    if (clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", clamped);
+    if (settings.reading.zinger_threshold > 0) std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+    if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;
 }

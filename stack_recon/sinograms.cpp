@@ -3,9 +3,10 @@
 #include <cstddef>
 
 #include "normalise.h"
+#include "zingers.h"
 
-Status ReadSinograms(const StackInputs &in, int views, int start, int rows, double *band, double *means,
-                     long long *clamped) {
+Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
+                     double *means, ReadCounts *counts) {
     std::size_t width = static_cast<std::size_t>(in.stack.columns);
     std::size_t band_width = static_cast<std::size_t>(rows) * width;
     double *flat = means, *dark = means + band_width, *page = means + 2 * band_width;
@@ -14,8 +15,14 @@ Status ReadSinograms(const StackInputs &in, int views, int start, int rows, doub
     if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
     if (status.ok())
         status = ReadRows(in.stack, views, start, rows, band, width, static_cast<std::size_t>(views) * width);
+    if (status.ok() && how.zinger_threshold > 0) {
+        long long replaced = 0;
+        status = RemoveZingers(band, rows, views, in.stack.columns, how.zinger_threshold, &replaced);
+        counts->zingers += replaced;
+    }
     if (!status.ok()) return status;
-    *clamped += NormaliseBand(band, rows, views, in.stack.columns, in.have_flats ? flat : nullptr,
-                              in.have_darks ? dark : nullptr);
+    if (!how.line_integrals)
+        counts->clamped += NormaliseBand(band, rows, views, in.stack.columns, in.have_flats ? flat : nullptr,
+                                         in.have_darks ? dark : nullptr);
     return Success();
 }

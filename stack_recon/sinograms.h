@@ -1,14 +1,27 @@
 // A band of detector rows read from the stack as sinograms of line
 // integrals, the way proj_sino writes them: each row's views in order,
-// normalised against the mean flat and dark rows.
+// zingers replaced (-z), normalised against the mean flat and dark rows
+// (unless the stack holds line integrals already, -l).
 #pragma once
 
 #include "stack_inputs.h"
 #include "status.h"
 
+// How a band becomes sinograms.
+struct Reading {
+    bool line_integrals;      // -l: no normalisation
+    double zinger_threshold;  // -z: 0 when zingers stay
+};
+
+// What reading did, counted over the bands.
+struct ReadCounts {
+    long long clamped = 0;  // ratios replaced by the floor
+    long long zingers = 0;  // samples replaced by their neighbours' median
+};
+
 // Reads rows [start, start + rows) of the first `views` images into
-// `band` (sinogram j at band + j * views * columns) and normalises them;
-// `means` holds 3 * rows * columns doubles of scratch. Adds the clamped
-// samples to *clamped. Fails with the readers' messages about the file.
-Status ReadSinograms(const StackInputs &in, int views, int start, int rows, double *band, double *means,
-                     long long *clamped);
+// `band` (sinogram j at band + j * views * columns), replaces zingers and
+// normalises them; `means` holds 3 * rows * columns doubles of scratch.
+// Fails with the readers' messages about the file.
+Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
+                     double *means, ReadCounts *counts);

@@ -121,6 +121,33 @@ TEST(StackReconCli, EachSliceEqualsProjSinoThenSinoReconOfItsRow) {
 
 // An HDF5 scan carries its angles: the volume equals sino_recon given
 // those angles (-a), and records them and the center beside the slices.
+TEST(StackReconCli, ZingersAndLineIntegralsAsProjSinoTakesThem) {
+    // -z and -l do what they do in proj_sino: each slice is proj_sino's
+    // sinogram of its row, with the same options, then sino_recon's image;
+    // the zingers' count is proj_sino's.
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    struct Case {
+        const char *stack_options, *proj_options;
+    };
+    for (const Case &c : {Case{"-z 3 -f flat.tif -d dark.tif", "-z 3 -f flat.tif -d dark.tif"}, Case{"-l", "-l"}}) {
+        RunResult stack = StackRecon(scratch, std::string("-c 32.8 -s 40 ") + c.stack_options + " scan.tif s_%d.img");
+        ASSERT_EQ(stack.status, 0) << stack.err;
+        RunResult proj = scratch.Run(std::string("\"$BIN/proj_sino\" ") + c.proj_options + " scan.tif p_%d.sg");
+        ASSERT_EQ(proj.status, 0) << proj.err;
+        // proj_sino's lines on standard error come before stack_recon's last one.
+        EXPECT_EQ(stack.err, proj.err + "s_%d.img: 4 slices of 40 x 40.\n") << c.stack_options;
+        for (int row = 0; row < 4; ++row) {
+            std::string name = std::to_string(row);
+            RunResult r = scratch.Run("\"$BIN/sino_recon\" p_" + name + ".sg 32.8 1 40 q.img");
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_TRUE(scratch.Read("s_" + name + ".img") == scratch.Read("q.img")) << c.stack_options << " row " << row;
+        }
+    }
+    RunResult r = StackRecon(scratch, "-c 32.8 -z 3 scan.tif s_%d.img");
+    EXPECT_NE(r.err.find(" zingers replaced.\n"), std::string::npos) << r.err;
+}
+
 TEST(StackReconCli, Hdf5ScansUseTheirAnglesAndRecordThem) {
     Scratch scratch;
     WriteScan(scratch, Small());
@@ -321,7 +348,7 @@ struct Failure {
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-        "[-p PIXEL] [-s SIZE] [-j] STACK... VOLUME";
+        "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
@@ -340,6 +367,10 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"scan.tif vol.sg", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif v%s.tif", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif -", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"-z 0 scan.tif vol.tif", "bad zinger threshold."},
+        {"-z inf scan.tif vol.tif", "bad zinger threshold."},
+        {"-l -f flat.tif scan.tif vol.tif", "line integrals take no flats or darks."},
+        {"-j -l part.h5 vol.tif", "-j takes no other option."},
         {"-d dark.tif scan.tif vol.tif", "darks need flats."},
         {"-j -c 3 part.h5 vol.tif", "-j takes no other option."},
         {"missing.tif vol.tif", "missing.tif: file not found."},
