@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "memory.h"
 #include "real.h"
 #include "streams.h"
@@ -199,4 +200,14 @@ bool CoversFullTurn(const ViewSet &views) {
     double largest = d[0] + 2 * kPi - d.back();
     for (std::size_t i = 0; i + 1 < d.size(); ++i) largest = std::max(largest, d[i + 1] - d[i]);
     return largest <= 4 * MeanDistinctGap(SortedDirections(views));
+}
+
+void WarnOfLimitedRange(const ViewSet &views) {
+    if (!LimitedRange(views)) return;
+    double from = 0;
+    double gap = LargestGap(views, &from);
+    char line[160];
+    std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees.",
+                  gap * 180 / kPi, from * 180 / kPi);
+    Warn(line);
 }

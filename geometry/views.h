@@ -59,6 +59,11 @@ double LargestGap(const ViewSet &views, double *from);
 // directions. A set with that gap is reconstructed, with a warning.
 bool LimitedRange(const ViewSet &views);
 
+// For a limited range, the warning line on standard error that names the
+// gap ("warning: limited range: the views leave a gap of 61 degrees after
+// 119 degrees."); nothing otherwise.
+void WarnOfLimitedRange(const ViewSet &views);
+
 // Whether the views cover the whole turn: no gap between their angles
 // (modulo 2 pi) wider than a few times their mean spacing, so that every
 // direction is seen from both sides.

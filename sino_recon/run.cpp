@@ -77,14 +77,7 @@ int RunSinoRecon(int argc, char **argv) {
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
-    if (LimitedRange(views)) {
-        double from = 0;
-        double gap = LargestGap(views, &from);
-        char line[160];
-        std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees.",
-                      gap * 180 / kPi, from * 180 / kPi);
-        Warn(line);
-    }
+    WarnOfLimitedRange(views);
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));

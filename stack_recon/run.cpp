@@ -272,16 +272,6 @@ std::vector<double> Degrees(const ViewSet &views) {
     return degrees;
 }
 
-void WarnOfLimitedRange(const ViewSet &views) {
-    if (!LimitedRange(views)) return;
-    double from = 0;
-    double gap = LargestGap(views, &from);
-    char line[160];
-    std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees.",
-                  gap * 180 / kPi, from * 180 / kPi);
-    Warn(line);
-}
-
 }  // namespace
 
 int RunStackRecon(int argc, char **argv) {
