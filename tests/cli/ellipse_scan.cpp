@@ -21,8 +21,8 @@ struct Ellipse {
 
 // A body, two holes and three inclusions, placed off the axis; the
 // densities change from row to row so that every slice differs.
-std::vector<Ellipse> Phantom(const ScanSpec &spec, int row) {
-    double h = spec.columns / 2.0;
+std::vector<Ellipse> Phantom(const ScanShape &shape, int row) {
+    double h = shape.columns / 2.0;
     double grow = 1 + 0.04 * row;
     return {
         {0.05 * h, -0.03 * h, 0.72 * h, 0.55 * h, 0.3, 0.010},
@@ -47,15 +47,15 @@ constexpr int kSub = 4;
 
 }  // namespace
 
-double PhantomLine(const ScanSpec &spec, int row, double theta, double t) {
+double PhantomLine(const ScanShape &shape, int row, double theta, double t) {
     double sum = 0;
-    for (const Ellipse &e : Phantom(spec, row)) sum += e.rho * Chord(e, theta, t);
+    for (const Ellipse &e : Phantom(shape, row)) sum += e.rho * Chord(e, theta, t);
     return sum;
 }
 
-double PhantomDensity(const ScanSpec &spec, int row, double x, double y) {
+double PhantomDensity(const ScanShape &shape, int row, double x, double y) {
     double sum = 0;
-    for (const Ellipse &e : Phantom(spec, row)) {
+    for (const Ellipse &e : Phantom(shape, row)) {
         double dx = x - e.x0, dy = y - e.y0;
         double u = dx * std::cos(e.phi) + dy * std::sin(e.phi), v = -dx * std::sin(e.phi) + dy * std::cos(e.phi);
         if (u * u / (e.a * e.a) + v * v / (e.b * e.b) < 1) sum += e.rho;
@@ -63,47 +63,47 @@ double PhantomDensity(const ScanSpec &spec, int row, double x, double y) {
     return sum;
 }
 
-Scan MakeScan(const ScanSpec &spec) {
+Scan MakeScan(const ScanShape &shape) {
     Scan scan;
-    scan.spec = spec;
-    scan.axis = (spec.columns - 1) / 2.0 + spec.axis_offset;
-    std::mt19937 random(spec.seed);
+    scan.shape = shape;
+    scan.axis = (shape.columns - 1) / 2.0 + shape.axis_offset;
+    std::mt19937 random(shape.seed);
     auto counts = [&](double mean) {
         double value = mean;
-        if (spec.noise) value = static_cast<double>(std::poisson_distribution<long>(mean)(random));
+        if (shape.noise) value = static_cast<double>(std::poisson_distribution<long>(mean)(random));
         return std::fmin(std::round(value), 65535.0);
     };
-    std::size_t pixels = static_cast<std::size_t>(spec.columns) * spec.rows;
-    double turn = spec.full_turn ? 360.0 : 180.0;
-    for (int v = 0; v < spec.views; ++v) {
-        double degrees = v * turn / spec.views;
+    std::size_t pixels = static_cast<std::size_t>(shape.columns) * shape.rows;
+    double turn = shape.full_turn ? 360.0 : 180.0;
+    for (int v = 0; v < shape.views; ++v) {
+        double degrees = v * turn / shape.views;
         scan.theta.push_back(degrees);
         double theta = degrees * kPiValue / 180;
         Image page(pixels);
-        for (int r = 0; r < spec.rows; ++r)
-            for (int c = 0; c < spec.columns; ++c) {
+        for (int r = 0; r < shape.rows; ++r)
+            for (int c = 0; c < shape.columns; ++c) {
                 double p = 0;
-                for (int s = 0; s < kSub; ++s) p += PhantomLine(spec, r, theta, c - (scan.axis + spec.tilt * r) + (s + 0.5) / kSub - 0.5);
+                for (int s = 0; s < kSub; ++s) p += PhantomLine(shape, r, theta, c - (scan.axis + shape.tilt * r) + (s + 0.5) / kSub - 0.5);
                 p /= kSub;
-                page[static_cast<std::size_t>(r) * spec.columns + c] = counts(spec.i0 * std::exp(-p) + spec.dark);
+                page[static_cast<std::size_t>(r) * shape.columns + c] = counts(shape.i0 * std::exp(-p) + shape.dark);
             }
         scan.projections.push_back(page);
     }
-    for (int f = 0; f < spec.flats; ++f) {
+    for (int f = 0; f < shape.flats; ++f) {
         Image page(pixels);
-        for (double &x : page) x = counts(spec.i0 + spec.dark);
+        for (double &x : page) x = counts(shape.i0 + shape.dark);
         scan.flats.push_back(page);
     }
-    for (int d = 0; d < spec.darks; ++d) {
+    for (int d = 0; d < shape.darks; ++d) {
         Image page(pixels);
-        for (double &x : page) x = counts(spec.dark);
+        for (double &x : page) x = counts(shape.dark);
         scan.darks.push_back(page);
     }
     return scan;
 }
 
 bool WriteScanTiff(const Scan &scan, const std::string &dir) {
-    int c = scan.spec.columns, r = scan.spec.rows;
+    int c = scan.shape.columns, r = scan.shape.rows;
     return WriteTiff(dir + "/scan.tif", scan.projections, c, r, SampleKind::kU16, TiffLayout{4}) &&
            WriteTiff(dir + "/flat.tif", scan.flats, c, r, SampleKind::kU16) &&
            WriteTiff(dir + "/dark.tif", scan.darks, c, r, SampleKind::kU16);
@@ -130,7 +130,7 @@ bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta) {
     hid_t file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
     if (file < 0) return false;
     hid_t group = H5Gcreate2(file, "/exchange", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
-    int r = scan.spec.rows, c = scan.spec.columns;
+    int r = scan.shape.rows, c = scan.shape.columns;
     bool ok = group >= 0 && WriteImages(file, "/exchange/data", scan.projections, r, c) &&
               WriteImages(file, "/exchange/data_white", scan.flats, r, c) &&
               WriteImages(file, "/exchange/data_dark", scan.darks, r, c);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct ScanSpec {
+struct ScanShape {
     int columns = 256, rows = 8, views = 360;
     double axis_offset = 3.4;  // the axis, detector intervals right of the middle
     double i0 = 20000, dark = 100;
@@ -23,23 +23,23 @@ struct ScanSpec {
 using Image = std::vector<double>;  // rows x columns, row 0 first
 
 struct Scan {
-    ScanSpec spec;
+    ScanShape shape;
     double axis;  // detector column of the rotation axis in row 0 (plus tilt x row in row r)
     std::vector<Image> projections, flats, darks;
     std::vector<double> theta;  // degrees, one per view
 };
 
-Scan MakeScan(const ScanSpec &spec);
+Scan MakeScan(const ScanShape &shape);
 
 // The phantom's line integral in detector row `row` along the line at
 // detector position t (intervals from the axis) of the view at theta
 // (radians), in the toolkit's geometry: the point (x, y) projects to
 // t = x cos(theta) + y sin(theta).
-double PhantomLine(const ScanSpec &spec, int row, double theta, double t);
+double PhantomLine(const ScanShape &shape, int row, double theta, double t);
 
 // The phantom's density at (x, y) in detector row `row` (y up, detector
 // intervals from the axis): what a slice reconstructs to.
-double PhantomDensity(const ScanSpec &spec, int row, double x, double y);
+double PhantomDensity(const ScanShape &shape, int row, double x, double y);
 
 // Writes <dir>/scan.tif (16-bit pages), <dir>/flat.tif and <dir>/dark.tif.
 bool WriteScanTiff(const Scan &scan, const std::string &dir);

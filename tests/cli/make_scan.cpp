@@ -13,17 +13,17 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::string dir = argv[1];
-    Scan scan = MakeScan(ScanSpec{});
+    Scan scan = MakeScan(ScanShape{});
     if (!WriteScanTiff(scan, dir) || !WriteScanHdf5(scan, dir + "/scan.h5")) {
         std::fprintf(stderr, "%s: data write error.\n", dir.c_str());
         return 1;
     }
-    int k = scan.spec.columns;
-    for (int row = 0; row < scan.spec.rows; ++row) {
+    int k = scan.shape.columns;
+    for (int row = 0; row < scan.shape.rows; ++row) {
         std::vector<double> truth(static_cast<std::size_t>(k) * k);
         for (int r = 0; r < k; ++r)
             for (int j = 0; j < k; ++j)
-                truth[static_cast<std::size_t>(r) * k + j] = PhantomDensity(scan.spec, row, j - (k - 1) / 2.0, (k - 1) / 2.0 - r);
+                truth[static_cast<std::size_t>(r) * k + j] = PhantomDensity(scan.shape, row, j - (k - 1) / 2.0, (k - 1) / 2.0 - r);
         std::string name = dir + "/truth_" + std::to_string(row) + ".img";
         FILE *out = std::fopen(name.c_str(), "wb");
         if (out == nullptr || std::fprintf(out, "%d\t%d\n", k, k) < 0 ||

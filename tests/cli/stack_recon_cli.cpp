@@ -28,17 +28,17 @@ RunResult StackRecon(const Scratch &scratch, const std::string &args) {
 }
 
 // A small scan: 64 detectors, 4 rows, 90 views, the axis 1.3 right of the middle.
-ScanSpec Small() {
-    ScanSpec spec;
-    spec.columns = 64;
-    spec.rows = 4;
-    spec.views = 90;
-    spec.axis_offset = 1.3;
-    return spec;
+ScanShape Small() {
+    ScanShape shape;
+    shape.columns = 64;
+    shape.rows = 4;
+    shape.views = 90;
+    shape.axis_offset = 1.3;
+    return shape;
 }
 
-void WriteScan(const Scratch &scratch, const ScanSpec &spec) {
-    Scan scan = MakeScan(spec);
+void WriteScan(const Scratch &scratch, const ScanShape &shape) {
+    Scan scan = MakeScan(shape);
     ASSERT_TRUE(WriteScanTiff(scan, scratch.dir));
     ASSERT_TRUE(WriteScanHdf5(scan, scratch.Path("scan.h5")));
     // The angles of the HDF5 file as text, for sino_recon -a.
@@ -180,8 +180,8 @@ double Number(const std::string &text, const std::string &after) {
 // right of the middle (130.9).
 TEST(StackReconCli, FindsAKnownAxisWithinAHundredthOfAPixel) {
     Scratch scratch;
-    ScanSpec spec;
-    WriteScan(scratch, spec);
+    ScanShape shape;
+    WriteScan(scratch, shape);
     for (const char *stack : {"-f flat.tif -d dark.tif scan.tif", "scan.h5"}) {
         RunResult r = StackRecon(scratch, std::string(stack) + " vol.tif");
         ASSERT_EQ(r.status, 0) << r.err;
@@ -200,12 +200,12 @@ TEST(StackReconCli, FindsAKnownAxisWithinAHundredthOfAPixel) {
 // An axis that moves 0.5 pixel per row: reported, and followed by -c fit.
 TEST(StackReconCli, ATiltedAxisIsReportedAndFollowedByAFit) {
     Scratch scratch;
-    ScanSpec spec;
-    spec.columns = 128;
-    spec.views = 180;
-    spec.axis_offset = -2;
-    spec.tilt = 0.5;
-    WriteScan(scratch, spec);
+    ScanShape shape;
+    shape.columns = 128;
+    shape.views = 180;
+    shape.axis_offset = -2;
+    shape.tilt = 0.5;
+    WriteScan(scratch, shape);
     RunResult r = StackRecon(scratch, "-c fit scan.h5 vol.h5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NEAR(Number(r.err, "warning: the centers of rows 0 and 7 differ by "), 3.5, 0.1) << r.err;
@@ -401,10 +401,10 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-j part_0.h5 part_2.h5 vol.tif", "part_2.h5: parts do not fit together."},
     };
     Scratch scratch;
-    ScanSpec spec = Small();
-    spec.views = 91;  // odd, for -t
-    WriteScan(scratch, spec);
-    int columns = spec.columns, rows = spec.rows;
+    ScanShape shape = Small();
+    shape.views = 91;  // odd, for -t
+    WriteScan(scratch, shape);
+    int columns = shape.columns, rows = shape.rows;
     ASSERT_TRUE(WriteTiff(scratch.Path("wide.tif"), {std::vector<double>((columns + 1) * rows, 100)}, columns + 1,
                           rows, SampleKind::kU16));
     ASSERT_TRUE(WriteTiff(scratch.Path("blank.tif"), std::vector<std::vector<double>>(20, std::vector<double>(columns * rows, 1)),
