@@ -277,24 +277,31 @@ TEST(BackProjection, BackProjectionByHand) {
 }
 
 TEST(BackProjection, TheLastDetectorIsInterpolatedFromItsNeighbourOnEveryPath) {
-    // View 0 of five detectors, axis 2: pixel column 4 of a 5-pixel row lies
-    // at s = 4 = N - 1 exactly. Its value comes from detectors 3 and 4 with
-    // t = 1, so an infinite last sample gives +inf; a loop that took
-    // detectors 4 and 5 would read the NaN beyond the view and give NaN.
-    const int n = 5;
+    // View 0 of n detectors, axis 2: the row's last pixel lies at
+    // s = n - 1 = N - 1 exactly. Its value comes from detectors n - 2 and
+    // n - 1 with t = 1, so an infinite last sample gives +inf; a loop that
+    // took detectors n - 1 and n would read the NaN beyond the view and give
+    // NaN. The pixels on the detector are a run of n: with 5 the last one
+    // falls in AVX2's scalar tail and AVX-512's masked group, with 8 in a
+    // full vector of each.
     ViewSet views;
     ASSERT_TRUE(EvenHalfTurn(1, &views).ok());
-    std::vector<double> filtered = {1, 2, 3, 4, std::numeric_limits<double>::infinity(),
-                                    std::numeric_limits<double>::quiet_NaN()};
-    for (RowPath path : Paths()) {
-        for (int size : {5, 21}) {
-            std::vector<double> image(static_cast<std::size_t>(size) * size, 0.0);
-            Grid grid = AxisGrid(size);
-            grid.x0 = 2 - (size - 1) / 2.0;  // column size - 1 at x = 2
-            BackProjectViews(filtered.data(), views, Detector{n, 2}, grid, image.data(), path);
-            for (int r = 0; r < size; ++r) {
-                double last = image[static_cast<std::size_t>(r) * size + size - 1];
-                EXPECT_TRUE(std::isinf(last) && last > 0) << "path " << static_cast<int>(path) << " row " << r;
+    for (int n : {5, 8}) {
+        std::vector<double> filtered(static_cast<std::size_t>(n) + 1);
+        for (int i = 0; i < n - 1; ++i) filtered[static_cast<std::size_t>(i)] = i + 1;
+        filtered[static_cast<std::size_t>(n) - 1] = std::numeric_limits<double>::infinity();
+        filtered[static_cast<std::size_t>(n)] = std::numeric_limits<double>::quiet_NaN();
+        for (RowPath path : Paths()) {
+            for (int size : {n, 21}) {
+                std::vector<double> image(static_cast<std::size_t>(size) * size, 0.0);
+                Grid grid = AxisGrid(size);
+                grid.x0 = (n - 3) - (size - 1) / 2.0;  // column size - 1 at x = n - 3
+                BackProjectViews(filtered.data(), views, Detector{n, 2}, grid, image.data(), path);
+                for (int r = 0; r < size; ++r) {
+                    double last = image[static_cast<std::size_t>(r) * size + size - 1];
+                    EXPECT_TRUE(std::isinf(last) && last > 0)
+                        << "n " << n << " path " << static_cast<int>(path) << " row " << r;
+                }
             }
         }
     }
