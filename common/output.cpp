@@ -240,8 +240,7 @@ Status CloseOutput(Output *out, const char *failure) {
     FILE *stream = out->stream;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
     if (stream != stdout) {
-        ForgetStream(stream);
-        if (std::fclose(stream) != 0) failed = true;
+        if (CloseStream(stream) != 0) failed = true;
     }
     out->stream = nullptr;
     if (failed) return Failure(failure);
@@ -273,8 +272,7 @@ Status FinishOutput(Output *out, const char *failure) {
 
 void AbandonOutput(Output *out) {
     if (out->stream != nullptr && out->stream != stdout) {
-        ForgetStream(out->stream);
-        std::fclose(out->stream);
+        CloseStream(out->stream);
     }
     out->stream = nullptr;
     if (!out->temporary.empty()) unlink(out->temporary.c_str());

@@ -12,8 +12,18 @@
 
 namespace {
 
-// Streams the current run opened and has not closed, for CloseRunStreams.
-std::vector<FILE *> open_streams;
+// Streams the current run opened and has not closed, for CloseRunStreams,
+// with the buffers EnlargeBuffer gave them.
+struct OpenStream {
+    FILE *stream;
+    void *buffer;
+};
+std::vector<OpenStream> open_streams;
+
+// Buffers of closed streams, kept for the next one: a run that writes a
+// file per detector row, one after another, puts one buffer's pages in
+// place rather than one buffer per file.
+std::vector<void *> spare_buffers;
 
 }  // namespace
 
@@ -24,33 +34,56 @@ void EnlargeBuffer(FILE *stream) {
     if (__fbufsize(stream) >= kStreamBuffer) return;
     // The buffer outlives the stream's use: exit may still flush it after an
     // Error. A standard stream's lasts as long as the process; a file's
-    // belongs to the run (ReleaseRunMemory takes it back after
-    // CloseRunStreams has closed the file).
-    bool standard = stream == stdin || stream == stdout;
-    void *buffer = standard ? AllocateLastingBlock(kStreamBuffer) : AllocateBlock(kStreamBuffer);
-    if (buffer == nullptr) return;  // the default buffer works, only slower
-    std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
+    // belongs to the run, and goes back to the spares when the file is
+    // closed (CloseStream, CloseRunStreams).
+    if (stream == stdin || stream == stdout) {
+        void *buffer = AllocateLastingBlock(kStreamBuffer);
+        if (buffer != nullptr) std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
+        return;
+    }
+    for (std::size_t i = open_streams.size(); i-- > 0;) {
+        if (open_streams[i].stream != stream) continue;
+        void *buffer = nullptr;
+        if (!spare_buffers.empty()) {
+            buffer = spare_buffers.back();
+            spare_buffers.pop_back();
+        } else {
+            buffer = AllocateBlock(kStreamBuffer);
+        }
+        if (buffer == nullptr) return;  // the default buffer works, only slower
+        open_streams[i].buffer = buffer;
+        std::setvbuf(stream, static_cast<char *>(buffer), _IOFBF, kStreamBuffer);
+        return;
+    }
 }
 
 void RememberStream(FILE *stream) {
-    if (stream != stdin && stream != stdout) open_streams.push_back(stream);
+    if (stream != stdin && stream != stdout) open_streams.push_back(OpenStream{stream, nullptr});
 }
 
-void ForgetStream(FILE *stream) {
+int CloseStream(FILE *stream) {
+    void *buffer = nullptr;
     for (std::size_t i = 0; i < open_streams.size(); ++i) {
-        if (open_streams[i] == stream) {
+        if (open_streams[i].stream == stream) {
+            buffer = open_streams[i].buffer;
             open_streams[i] = open_streams.back();
             open_streams.pop_back();
-            return;
+            break;
         }
     }
+    int closed = std::fclose(stream);
+    if (buffer != nullptr) spare_buffers.push_back(buffer);
+    return closed;
 }
 
 void CloseRunStreams() {
     while (!open_streams.empty()) {
-        std::fclose(open_streams.back());
+        std::fclose(open_streams.back().stream);
+        if (open_streams.back().buffer != nullptr) ReleaseBlock(open_streams.back().buffer, kStreamBuffer);
         open_streams.pop_back();
     }
+    for (void *buffer : spare_buffers) ReleaseBlock(buffer, kStreamBuffer);
+    spare_buffers.clear();
 }
 
 void ProtectStandardStreams() {
@@ -77,7 +110,5 @@ Status OpenInput(const char *name, const char *mode, const char *failure, FILE *
 }
 
 void CloseInput(FILE *in) {
-    if (in == stdin) return;
-    ForgetStream(in);
-    std::fclose(in);
+    if (in != stdin) CloseStream(in);
 }

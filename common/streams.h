@@ -33,12 +33,13 @@ void CloseInput(FILE *in);
 void EnlargeBuffer(FILE *stream);
 
 // The files a run opened and has not closed, for CloseRunStreams: every
-// stream but the standard ones is remembered when opened and forgotten when
-// closed.
+// stream but the standard ones is remembered when opened (before
+// EnlargeBuffer) and closed through CloseStream, which returns fclose's
+// result and keeps the stream's buffer for the next stream.
 void RememberStream(FILE *stream);
-void ForgetStream(FILE *stream);
+int CloseStream(FILE *stream);
 
 // Closes every file a run opened and left open when it failed (standard
-// streams excepted); for callers that run program entries one after another
-// in one process.
+// streams excepted), and gives back the spare buffers; for callers that run
+// program entries one after another in one process.
 void CloseRunStreams();
