@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "args.h"
@@ -16,6 +17,9 @@ Status ReadOptions(int argc, char **argv, const char *letters, const char *usage
         }
         if (word[0] != '-' || word[1] == '\0' || word[2] != '\0') break;
         const char *at = std::strchr(letters, word[1]);
+        // A dash and a letter the program does not know is a mistyped
+        // option, not standard input: waiting on a terminal would hide it.
+        if (std::isalpha(static_cast<unsigned char>(word[1])) && at == nullptr) return Failure(usage);
         if (word[1] == ':' || at == nullptr) break;
         bool takes_value = at[1] == ':';
         if (takes_value && i + 1 >= argc) return Failure(usage);

@@ -83,6 +83,9 @@ TEST(Demo, WritesEverythingAndGraftingRemovesTheTruncationError) {
     EXPECT_GT(TableValue(r.out, "striped", 0), 3 * full) << r.out;
     EXPECT_LT(TableValue(r.out, "striped, sino_rings", 0), 1.02 * full) << r.out;
     EXPECT_LT(TableValue(r.out, "half acquisition", 0), 1.1 * full) << r.out;
+    double projected = TableValue(r.out, "head_projected", 0);
+    EXPECT_GT(projected, 0) << r.out;
+    EXPECT_LT(projected, 1) << r.out;  // of line integrals up to 33
     at = r.out.find("axis found at ");
     ASSERT_NE(at, std::string::npos);
     EXPECT_NEAR(std::atof(r.out.c_str() + at + 14), 5.5, 0.05);

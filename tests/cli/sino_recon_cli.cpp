@@ -70,8 +70,10 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-o 3 in.txt 2 1 out.txt", small, "bad image center.", false},
         {"-o nan,0 in.txt 2 1 out.txt", small, "bad image center.", false},
         {"-o 0,1e999 in.txt 2 1 out.txt", small, "bad image center.", false},
-        // Not an option: a name for standard input (empty here).
-        {"-x in.txt 2 1 out.txt", small, "bad number of pixels.", false},
+        // A mistyped option is the usage; after "--" the word is a name for
+        // standard input (empty here).
+        {"-x in.txt 2 1 out.txt", small, kUsage, false},
+        {"-- -x 2 1 out.txt", "", "bad number of pixels.", false},
     };
     ExpectFailures("sino_recon", cases);
 }
