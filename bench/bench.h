@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 // The shortest wall time of `runs` calls, in seconds.
 template <typename F>
@@ -26,6 +27,15 @@ inline void RunOrDie(const std::string &command) {
         std::exit(1);
     }
 }
+
+// The synthetic scan of the stack benchmarks: one disk_sino sinogram of
+// kStackViews views of kStackSide detectors (axis 255.5), and a multi-page
+// 16-bit TIFF in strips of 16 rows of counts 60000 exp(-s p), s growing
+// over the detector rows so that every row differs (a flat page of 60000
+// when `flat`).
+inline constexpr int kStackSide = 512, kStackViews = 720;
+std::vector<double> StackPhantom(const std::string &scratch);
+void WriteStack(const std::string &path, const std::vector<double> &sinogram, bool flat);
 
 void BenchRecon();
 void BenchDiskSino(const std::string &scratch);

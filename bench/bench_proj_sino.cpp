@@ -16,15 +16,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <hdf5.h>
-#include <tiffio.h>
 
 #include "bench.h"
 
 extern char **environ;
 
 namespace {
-
-constexpr int kSide = 512, kViews = 720;
 
 struct ChildUsage {
     double peak_mib;     // peak resident memory
@@ -47,50 +44,6 @@ ChildUsage Measure(const std::string &command) {
     double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
                  usage.ru_stime.tv_usec / 1e6;
     return ChildUsage{usage.ru_maxrss / 1024.0, cpu};
-}
-
-// One disk_sino sinogram (720 views of 512 columns), scaled per detector
-// row so that every row's sinogram differs.
-std::vector<double> PhantomSinogram(const std::string &scratch) {
-    std::string path = scratch + "/phantom.sg";
-    Measure(std::string("\"" CT_BIN_DIR "/disk_sino\" 512 10 -20 200 -150 60 720 ") + path);
-    std::vector<double> samples(static_cast<std::size_t>(kSide) * kViews);
-    FILE *in = std::fopen(path.c_str(), "rb");
-    int columns = 0, rows = 0;
-    if (in == nullptr || std::fscanf(in, "%d %d", &columns, &rows) != 2 || std::fgetc(in) != '\n' ||
-        std::fread(samples.data(), sizeof(double), samples.size(), in) != samples.size())
-        std::exit(1);
-    std::fclose(in);
-    std::remove(path.c_str());
-    return samples;
-}
-
-// A multi-page 16-bit TIFF in strips of 16 rows: counts I0 exp(-s p) with
-// s growing over the detector rows (a flat page when `flat`).
-void WriteStack(const std::string &path, const std::vector<double> &sinogram, bool flat) {
-    TIFF *tif = TIFFOpen(path.c_str(), "w");
-    if (tif == nullptr) std::exit(1);
-    std::vector<std::uint16_t> page(static_cast<std::size_t>(kSide) * kSide);
-    int pages = flat ? 1 : kViews;
-    for (int v = 0; v < pages; ++v) {
-        for (int r = 0; r < kSide; ++r) {
-            double scale = 0.002 * (1 + r / double(kSide));
-            for (int c = 0; c < kSide; ++c) {
-                double p = flat ? 0 : scale * sinogram[static_cast<std::size_t>(v) * kSide + c];
-                page[static_cast<std::size_t>(r) * kSide + c] = static_cast<std::uint16_t>(std::lround(60000 * std::exp(-p)));
-            }
-        }
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kSide);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kSide);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
-        for (int s = 0; s < kSide / 16; ++s)
-            TIFFWriteEncodedStrip(tif, s, &page[static_cast<std::size_t>(s) * 16 * kSide], 16 * kSide * 2);
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
 }
 
 // The chunks h5py gives a dataset when none are asked for (its
@@ -182,7 +135,7 @@ void BenchProjSinoHdf5(const std::string &scratch) {
 void BenchProjSino(const std::string &scratch) {
     std::string stack = scratch + "/bench_stack.tif", flat = scratch + "/bench_flat.tif";
     std::string out = scratch + "/bench_slices";
-    WriteStack(stack, PhantomSinogram(scratch), false);
+    WriteStack(stack, StackPhantom(scratch), false);
     WriteStack(flat, {}, true);
     struct stat info;
     stat(stack.c_str(), &info);
