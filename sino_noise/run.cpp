@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "error.h"
+#include "filter_output.h"
 #include "help.h"
 #include "noise.h"
 #include "output.h"
@@ -54,16 +55,10 @@ int RunSinoNoise(int argc, char **argv) {
     SampleSink sink;
     Check(AllocateSink(0, "memory allocation error.", &sink));
 
-    // SG is still being read while SG2 is written: standard output must not
-    // be SG's file (a named SG2 goes to a new file and may be SG).
     const char *name = argv[4];
-    std::string output = NamePrefix(name, "");
-    if (WritesInto(in, name)) ErrorAbout(output.c_str(), "file not open.");
-    std::string write_failure = output + "data write error.";
+    std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
-    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
-    AttachSink(&sink, out.stream, write_failure.c_str());
-    Check(WriteCheckedHeader(out.stream, columns, rows, write_failure.c_str()));
+    Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(NoiseStream(in, &sink, scan, columns, count, input, input + "data read error."));
     Check(FinishOutput(&out, write_failure.c_str()));

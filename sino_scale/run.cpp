@@ -5,6 +5,7 @@
 
 #include "args.h"
 #include "error.h"
+#include "filter_output.h"
 #include "help.h"
 #include "output.h"
 #include "scale.h"
@@ -38,16 +39,10 @@ int RunSinoScale(int argc, char **argv) {
     SampleSink sink;
     Check(AllocateSink(0, "memory allocation error.", &sink));
 
-    // SG is still being read while SG2 is written: standard output must not
-    // be SG's file (a named SG2 goes to a new file and may be SG).
     const char *name = argv[argc - 1];
-    std::string output = NamePrefix(name, "");
-    if (WritesInto(in, name)) ErrorAbout(output.c_str(), "file not open.");
-    std::string write_failure = output + "data write error.";
+    std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
-    Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
-    AttachSink(&sink, out.stream, write_failure.c_str());
-    Check(WriteCheckedHeader(out.stream, columns, rows, write_failure.c_str()));
+    Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(ScaleStream(in, &sink, count, factor, offset, input + "data read error."));
     Check(FinishOutput(&out, write_failure.c_str()));
