@@ -1,9 +1,10 @@
 #include "run.h"
 
+#include <climits>
 #include "args.h"
 #include "disks.h"
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
 #include "output.h"
 #include "real.h"
@@ -14,23 +15,31 @@ namespace {
 
 constexpr const char *kUsage = "usage : disk_sino N xC yC R1 {R2 R3 ...} M SG";
 
+const Operand kOperands[] = {
+    {"N", "detectors per view"},
+    {"xC yC", "the disks' centre, in detector intervals from the axis"},
+    {"R1 {R2 R3 ...}", "radii: a positive one adds a disk of unit density, a negative one takes it away"},
+    {"M", "views over the half turn"},
+    {"SG", "the sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 6, INT_MAX, true};
+
 }  // namespace
 
 int RunDiskSino(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc < 7) Error(kUsage);
-    int detectors = IntArgument(argv[1]);
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
+    int detectors = IntArgument(arg[0]);
     if (detectors <= 0) Error("bad detector number.");
-    double xc = RealArgument(argv[2]);
-    double yc = RealArgument(argv[3]);
-    int views = IntArgument(argv[argc - 2]);
+    double xc = RealArgument(arg[1]);
+    double yc = RealArgument(arg[2]);
+    int views = IntArgument(arg[operands - 2]);
     if (views <= 0) Error("bad projection number.");
 
-    int count = argc - 6;
+    int count = operands - 5;
     double *radius = static_cast<double *>(AllocateArray(count, sizeof(double)));
     Real *squared = static_cast<Real *>(AllocateArray(count, sizeof(Real)));
     double *t2 = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
@@ -41,7 +50,7 @@ int RunDiskSino(int argc, char **argv) {
     Check(AllocateSink(detectors, "memory allocation error.", &sink));
 
     Output out;
-    Check(OpenOutput(argv[argc - 1], "file not open.", &out));
+    Check(OpenOutput(arg[operands - 1], "file not open.", &out));
     AttachSink(&sink, out.stream, "data write error.");
     Check(WriteCheckedHeader(out.stream, detectors, views, "data write error."));
     Check(WriteDiskViews(&sink, t2, Disks{count, radius, squared}, detectors, views, xc, yc));

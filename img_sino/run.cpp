@@ -8,9 +8,8 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
-#include "options.h"
 #include "output.h"
 #include "project.h"
 #include "sinogram.h"
@@ -19,22 +18,26 @@
 namespace {
 
 constexpr const char *kUsage = "usage : img_sino [-a ANGLES] [-p PIXEL] IMG N c M SG";
+const Operand kOperands[] = {
+    {"IMG", "the square image ('-': standard input)"},
+    {"N", "detectors per view"},
+    {"c", "the rotation axis, in detector intervals from detector 0"},
+    {"M", "views"},
+    {"SG", "the sinogram written ('-': standard output)"},
+};
 
 }  // namespace
 
 int RunImgSino(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> options;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "a:p:", kUsage, &options, &first));
-    if (argc - first != 5) Error(kUsage);
-    char **arg = argv + first;
     const char *angles = nullptr, *pixel = nullptr;
-    for (const OptionWord &o : options) (o.letter == 'a' ? angles : pixel) = o.value;
+    const Option options[] = {
+        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &angles),
+        Value('p', "PIXEL", "the image's pixel side in detector intervals (default 1)", &pixel),
+    };
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, options, kOperands, 5, 5}, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
 
     Sinogram image;
     std::string input = NamePrefix(arg[0], "");

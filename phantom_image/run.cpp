@@ -6,9 +6,8 @@
 #include "args.h"
 #include "checks.h"
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
-#include "options.h"
 #include "output.h"
 #include "phantom.h"
 #include "phantom_pixels.h"
@@ -21,6 +20,11 @@ namespace {
 
 constexpr const char *kUsage = "usage : phantom_image [-p PIXEL] PHANTOM K IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
+const Operand kOperands[] = {
+    {"PHANTOM", "a file of ellipses, or shepp-logan:R (the head of radius R)"},
+    {"K", "the image side, pixels"},
+    {"IMG", "the image of exact pixel means written ('-': standard output)"},
+};
 
 // Pixel sides from 1e-100 to 1e100 detector intervals keep every edge of
 // any addressable image finite and every pixel's area above zero.
@@ -29,20 +33,16 @@ bool PixelValid(double pixel) { return pixel >= 1e-100 && pixel <= 1e100; }
 }  // namespace
 
 int RunPhantomImage(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> words;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "p:", kUsage, &words, &first));
-    if (argc - first != 3) Error(kUsage);
-    char **arg = argv + first;
+    const char *pixel = nullptr;
+    const Option options[] = {Value('p', "PIXEL", "the pixel side in detector intervals (default 1)", &pixel)};
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, options, kOperands, 3, 3}, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
 
     Grid grid = AxisGrid(IntArgument(arg[1]));
     if (!ImageSizeFits(grid.size)) Error("bad image size.");
-    if (!words.empty()) grid.pixel = RealArgument(words.back().value);
+    if (pixel != nullptr) grid.pixel = RealArgument(pixel);
     if (!PixelValid(grid.pixel)) Error("bad pixel size.");
     Phantom phantom;
     Check(ReadPhantom(arg[0], &phantom));

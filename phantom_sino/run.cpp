@@ -6,8 +6,7 @@
 #include "args.h"
 #include "checks.h"
 #include "error.h"
-#include "help.h"
-#include "options.h"
+#include "command.h"
 #include "output.h"
 #include "phantom.h"
 #include "phantom_views.h"
@@ -19,21 +18,23 @@
 namespace {
 
 constexpr const char *kUsage = "usage : phantom_sino [-a ANGLES] PHANTOM N c M SG";
+const Operand kOperands[] = {
+    {"PHANTOM", "a file of ellipses, or shepp-logan:R (the head of radius R)"},
+    {"N", "detectors per view"},
+    {"c", "the rotation axis, in detector intervals from detector 0"},
+    {"M", "views"},
+    {"SG", "the sinogram written ('-': standard output)"},
+};
 
 }  // namespace
 
 int RunPhantomSino(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> words;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "a:", kUsage, &words, &first));
-    const char *angles = words.empty() ? nullptr : words.back().value;
-    if (argc - first != 5) Error(kUsage);
-    char **arg = argv + first;
+    const char *angles = nullptr;
+    const Option options[] = {Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &angles)};
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, options, kOperands, 5, 5}, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
 
     int detectors = IntArgument(arg[1]);
     if (detectors <= 0) Error("bad detector number.");

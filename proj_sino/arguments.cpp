@@ -1,42 +1,42 @@
 #include "arguments.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
-#include <unistd.h>
-
 #include "args.h"
 #include "band.h"
+#include "command.h"
 #include "options.h"
 #include "pattern.h"
 #include "streams.h"
 
-Status ReadOptions(int argc, char **argv, Options *options) {
+Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     *options = Options{};
-    options->budget_mib = kDefaultBudgetMiB;
-    const char *range = nullptr, *zingers = nullptr;
-    optind = 0;  // glibc: start afresh (the fuzzing build runs this again and again)
-    opterr = 0;
-    int option;
-    // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:lstz:A:")) != -1) {
-        switch (option) {
-            case 'f': options->flats.push_back(optarg); break;
-            case 'd': options->darks.push_back(optarg); break;
-            case 'r': range = optarg; break;
-            case 'm': options->budget_mib = RealArgument(optarg); break;
-            case 'l': options->line_integrals = true; break;
-            case 's': options->strict = true; break;
-            case 't': options->half_turn = true; break;
-            case 'z': zingers = optarg; break;
-            case 'A': options->angles = optarg; break;
-            default: return Failure(kProjSinoUsage);
-        }
-    }
-    if (argc - optind < 2) return Failure(kProjSinoUsage);
-    for (int i = optind; i < argc - 1; ++i) options->stack.push_back(argv[i]);
-    options->pattern = argv[argc - 1];
+    const char *budget = nullptr, *range = nullptr, *zingers = nullptr;
+    const Option table[] = {
+        Values('f', "FLAT", "a flat field (open beam) image; repeat for several", &options->flats),
+        Values('d', "DARK", "a dark field image; repeat for several", &options->darks),
+        Value('r', "FIRST,COUNT", "only these detector rows (default: all)", &range),
+        Value('m', "MIB", "the memory budget in MiB", &budget),
+        Flag('l', "the stack holds line integrals already", &options->line_integrals),
+        Flag('s', "a sample clamped to the smallest transmission is a failure", &options->strict),
+        Flag('t', "the views cover the whole turn: keep its first half", &options->half_turn),
+        Value('z', "T", "replace zingers that stand T robust spreads out", &zingers),
+        Value('A', "ANGLES", "write the views' angles in degrees to this file", &options->angles),
+    };
+    const Operand operands[] = {
+        {"STACK...", "projection images (TIFF), or one HDF5 Data Exchange file"},
+        {"PATTERN", "the sinograms' names, with %d for the row ('-': all to standard output)"},
+    };
+    CommandLine line;
+    Status read = ReadCommandLine(argc, argv, Command{kProjSinoUsage, table, operands, 2, INT_MAX}, &line);
+    *helped = line.helped;
+    if (!read.ok() || line.helped) return read;
+    options->stack.assign(line.operands, line.operands + line.count - 1);
+    options->pattern = line.operands[line.count - 1];
 
+    options->budget_mib = budget != nullptr ? RealArgument(budget) : kDefaultBudgetMiB;
     if (!(options->budget_mib > 0 && std::isfinite(options->budget_mib))) return Failure("bad memory budget.");
     options->range = range != nullptr;
     if (options->range) {

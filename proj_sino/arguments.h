@@ -24,8 +24,9 @@ struct Options {
     const char *pattern = nullptr;
 };
 
-// Reads and checks the command line. Fails with the usage line, "bad memory
+// Reads and checks the command line; *helped when --help was answered.
+// Fails with the usage line, "bad memory
 // budget.", "bad row range.", "bad zinger threshold.", "bad output
 // pattern.", "line integrals take no flats or darks.", "darks need flats."
 // or "angles and sinograms both to standard output.".
-Status ReadOptions(int argc, char **argv, Options *options);
+Status ReadOptions(int argc, char **argv, Options *options, bool *helped);

@@ -4,20 +4,16 @@
 
 #include "bands.h"
 #include "error.h"
-#include "help.h"
 #include "inputs.h"
 #include "arguments.h"
 #include "outputs.h"
 #include "streams.h"
 
 int RunProjSino(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kProjSinoUsage));
-        return 0;
-    }
     Options options;
-    Check(ReadOptions(argc, argv, &options));
+    bool helped = false;
+    Check(ReadOptions(argc, argv, &options, &helped));
+    if (helped) return 0;
     Inputs in;
     Check(OpenInputs(options, &in));
     Plan plan;

@@ -7,9 +7,8 @@
 
 #include "center.h"
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
-#include "options.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -28,15 +27,6 @@ struct Options {
     const char *angles = nullptr;
     bool full_turn = false;
 };
-
-Options Sort(const std::vector<OptionWord> &words) {
-    Options options;
-    for (const OptionWord &w : words) {
-        if (w.letter == 'a') options.angles = w.value;
-        if (w.letter == 't') options.full_turn = true;
-    }
-    return options;
-}
 
 // A full turn given by its angles.
 CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
@@ -111,17 +101,17 @@ CenterEstimate SearchGivenHalfTurn(const Sinogram &sinogram, const ViewSet &view
 }  // namespace
 
 int RunSinoCenter(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> words;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "a:t", kUsage, &words, &first));
-    Options options = Sort(words);
-    if (argc - first != 1 || (options.angles != nullptr && options.full_turn)) Error(kUsage);
-    const char *name = argv[first];
+    Options options;
+    const Option table[] = {
+        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (half or full turn)", &options.angles),
+        Flag('t', "the views cover the whole turn evenly (half acquisition)", &options.full_turn),
+    };
+    const Operand operands[] = {{"SG", "the sinogram ('-': standard input)"}};
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, table, operands, 1, 1}, &line));
+    if (line.helped) return 0;
+    if (options.angles != nullptr && options.full_turn) Error(kUsage);
+    const char *name = line.operands[0];
 
     Sinogram sinogram;
     Check(ReadSinogram(name, NamePrefix(name, ""), &sinogram));

@@ -8,7 +8,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fold.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
 #include "output.h"
 #include "sinogram.h"
@@ -17,30 +17,35 @@
 namespace {
 
 constexpr const char *kUsage = "usage : sino_fold SG c SG2";
+
+const Operand kOperands[] = {
+    {"SG", "a sinogram over the whole turn ('-': standard input)"},
+    {"c", "its rotation centre"},
+    {"SG2", "the half-turn sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 3, 3};
 constexpr const char *kMemoryFailure = "memory allocation error.";
 
 }  // namespace
 
 int RunSinoFold(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc != 4) Error(kUsage);
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
     Sinogram sinogram;
-    Check(ReadSinogram(argv[1], NamePrefix(argv[1], ""), &sinogram));
+    Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
     const int n = sinogram.columns;
     if (sinogram.rows % 2 != 0) Error("odd number of views for a full turn.");
     const int m = sinogram.rows / 2;
-    double center = RealArgument(argv[2]);
+    double center = RealArgument(arg[1]);
     if (!CenterInside(center, n)) Error("bad position of rotation center.");
     FoldGeometry geometry;
     if (!MakeFoldGeometry(n, center, &geometry)) Error(kMemoryFailure);
     double *folded = static_cast<double *>(AllocateArray(geometry.width, sizeof(double)));
     if (folded == nullptr) Error(kMemoryFailure);
 
-    const char *name = argv[3];
+    const char *name = arg[2];
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;

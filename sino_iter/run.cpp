@@ -10,9 +10,8 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
-#include "options.h"
 #include "output.h"
 #include "sinogram.h"
 #include "solvers.h"
@@ -23,6 +22,14 @@ namespace {
 
 constexpr const char *kUsage = "usage : sino_iter [-a ANGLES] [-i N] [-n] [-v] SG c interval {size {method}} IMG";
 constexpr int kDefaultIterations = 100;
+const Operand kOperands[] = {
+    {"SG", "the sinogram: views of line integrals ('-': standard input)"},
+    {"c", "the rotation axis, in detector intervals from detector 0"},
+    {"interval", "the detector interval, in the unit of the image's densities"},
+    {"size", "the image side, pixels (default: the detector count)"},
+    {"method", "sirt (default) or cgls"},
+    {"IMG", "the image written ('-': standard output)"},
+};
 
 struct Options {
     const char *angles = nullptr;
@@ -30,17 +37,6 @@ struct Options {
     bool nonnegative = false;
     bool verbose = false;
 };
-
-Options Sort(const std::vector<OptionWord> &words) {
-    Options options;
-    for (const OptionWord &w : words) {
-        if (w.letter == 'a') options.angles = w.value;
-        if (w.letter == 'i') options.iterations = w.value;
-        if (w.letter == 'n') options.nonnegative = true;
-        if (w.letter == 'v') options.verbose = true;
-    }
-    return options;
-}
 
 // -v: one line per iteration on standard error.
 void PrintResidual(int iteration, double residual, void *) {
@@ -50,18 +46,18 @@ void PrintResidual(int iteration, double residual, void *) {
 }  // namespace
 
 int RunSinoIter(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> words;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "a:i:nv", kUsage, &words, &first));
-    Options options = Sort(words);
-    int operands = argc - first;
-    if (operands < 4 || operands > 6) Error(kUsage);
-    char **arg = argv + first;
+    Options options;
+    const Option table[] = {
+        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &options.angles),
+        Value('i', "N", "iterations (default 100)", &options.iterations),
+        Flag('n', "keep the image non-negative (sirt)", &options.nonnegative),
+        Flag('v', "print each iteration's residual on standard error", &options.verbose),
+    };
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, table, kOperands, 4, 6}, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
     int iterations = kDefaultIterations;
     if (options.iterations != nullptr) {
         iterations = IntArgument(options.iterations);

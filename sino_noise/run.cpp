@@ -7,7 +7,7 @@
 #include "args.h"
 #include "error.h"
 #include "filter_output.h"
-#include "help.h"
+#include "command.h"
 #include "noise.h"
 #include "output.h"
 #include "sink.h"
@@ -17,6 +17,14 @@
 namespace {
 
 constexpr const char *kUsage = "usage : sino_noise SG I0 seed SG2";
+
+const Operand kOperands[] = {
+    {"SG", "line integrals ('-': standard input)"},
+    {"I0", "counts per detector in the open beam"},
+    {"seed", "the random seed: the same seed gives the same bytes"},
+    {"SG2", "the noisy sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 4, 4};
 
 // The seed: a whole number from 0 to 2^64 - 1 in decimal digits and
 // nothing else, so that a mistyped seed is refused rather than read as
@@ -37,25 +45,23 @@ bool ReadSeed(const char *text, std::uint64_t *seed) {
 }  // namespace
 
 int RunSinoNoise(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc != 5) Error(kUsage);
-    Scan scan{RealArgument(argv[2]), 0};
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    Scan scan{RealArgument(arg[1]), 0};
     if (!(scan.open >= kFewestOpenCounts && scan.open <= kMostOpenCounts)) Error("bad open beam count.");
-    if (!ReadSeed(argv[3], &scan.seed)) Error("bad seed.");
+    if (!ReadSeed(arg[2], &scan.seed)) Error("bad seed.");
 
-    std::string input = NamePrefix(argv[1], "");
+    std::string input = NamePrefix(arg[0], "");
     FILE *in = nullptr;
-    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
+    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
     int columns = 0, rows = 0;
     Check(ReadCheckedHeader(in, input, &columns, &rows));
     SampleSink sink;
     Check(AllocateSink(0, "memory allocation error.", &sink));
 
-    const char *name = argv[4];
+    const char *name = arg[3];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));

@@ -11,9 +11,8 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
-#include "help.h"
+#include "command.h"
 #include "memory.h"
-#include "options.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -24,6 +23,14 @@ namespace {
 constexpr const char *kUsage =
     "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
+const Operand kOperands[] = {
+    {"SG", "the sinogram: views of line integrals ('-': standard input)"},
+    {"c", "the rotation axis, in detector intervals from detector 0"},
+    {"interval", "the detector interval, in the unit of the image's densities"},
+    {"size", "the image side, pixels (default: the detector count)"},
+    {"kernel", "chesler (default), shepp or ramachandran"},
+    {"IMG", "the image written ('-': standard output)"},
+};
 
 // What the options give: the views' angles, the pixel and the image's
 // center.
@@ -33,31 +40,20 @@ struct Options {
     const char *center = nullptr;
 };
 
-Options Sort(const std::vector<OptionWord> &words) {
-    Options options;
-    for (const OptionWord &w : words) {
-        if (w.letter == 'a') options.angles = w.value;
-        if (w.letter == 'p') options.pixel = w.value;
-        if (w.letter == 'o') options.center = w.value;
-    }
-    return options;
-}
-
 }  // namespace
 
 int RunSinoRecon(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    std::vector<OptionWord> words;
-    int first = 0;
-    Check(ReadOptions(argc, argv, "a:p:o:", kUsage, &words, &first));
-    Options options = Sort(words);
-    int operands = argc - first;
-    if (operands < 4 || operands > 6) Error(kUsage);
-    char **arg = argv + first;
+    Options options;
+    const Option table[] = {
+        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &options.angles),
+        Value('p', "PIXEL", "the image's pixel side in detector intervals (default 1)", &options.pixel),
+        Value('o', "X,Y", "the image's centre in detector intervals from the axis (default 0,0)", &options.center),
+    };
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, Command{kUsage, table, kOperands, 4, 6}, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
 
     Sinogram sinogram;
     Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));

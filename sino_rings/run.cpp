@@ -6,7 +6,7 @@
 
 #include "error.h"
 #include "fbp.h"
-#include "help.h"
+#include "command.h"
 #include "method.h"
 #include "output.h"
 #include "sinogram.h"
@@ -17,23 +17,30 @@ namespace {
 
 constexpr const char *kUsage = "usage : sino_rings SG {method {size}} SG2";
 
+const Operand kOperands[] = {
+    {"SG", "the sinogram ('-': standard input)"},
+    {"method", "detect (default), sort or fft"},
+    {"size", "the method's filter size"},
+    {"SG2", "the sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 2, 4};
+
 }  // namespace
 
 int RunSinoRings(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc < 3 || argc > 5) Error(kUsage);
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
     StripeMethod method = StripeMethod::kDetect;
-    if (argc >= 4) Check(MethodArgument(argv[2], &method));
+    if (operands >= 3) Check(MethodArgument(arg[1], &method));
     int size = DefaultSize(method);
-    if (argc == 5) Check(SizeArgument(argv[3], &size));
+    if (operands == 4) Check(SizeArgument(arg[2], &size));
 
-    std::string input = NamePrefix(argv[1], "");
+    std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(argv[1], input, &sinogram));
+    Check(ReadSinogram(arg[0], input, &sinogram));
     std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
     if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
     RingsWork work;
@@ -41,7 +48,7 @@ int RunSinoRings(int argc, char **argv) {
     if (!AllocateRingsWork(method, sinogram.columns, sinogram.rows, size, threads, &work))
         Error("memory allocation error.");
 
-    const char *name = argv[argc - 1];
+    const char *name = arg[operands - 1];
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;

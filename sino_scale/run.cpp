@@ -6,7 +6,7 @@
 #include "args.h"
 #include "error.h"
 #include "filter_output.h"
-#include "help.h"
+#include "command.h"
 #include "output.h"
 #include "scale.h"
 #include "sink.h"
@@ -17,29 +17,36 @@ namespace {
 
 constexpr const char *kUsage = "usage : sino_scale SG factor {offset} SG2";
 
+const Operand kOperands[] = {
+    {"SG", "the sinogram ('-': standard input)"},
+    {"factor", "each sample is multiplied by it"},
+    {"offset", "then this is added (default 0)"},
+    {"SG2", "the sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 3, 4};
+
 }  // namespace
 
 int RunSinoScale(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc != 4 && argc != 5) Error(kUsage);
-    double factor = RealArgument(argv[2]);
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
+    double factor = RealArgument(arg[1]);
     if (!std::isfinite(factor)) Error("bad scale factor.");
-    double offset = argc == 5 ? RealArgument(argv[3]) : 0.0;
+    double offset = operands == 4 ? RealArgument(arg[2]) : 0.0;
     if (!std::isfinite(offset)) Error("bad offset.");
 
-    std::string input = NamePrefix(argv[1], "");
+    std::string input = NamePrefix(arg[0], "");
     FILE *in = nullptr;
-    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
+    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
     int columns = 0, rows = 0;
     Check(ReadCheckedHeader(in, input, &columns, &rows));
     SampleSink sink;
     Check(AllocateSink(0, "memory allocation error.", &sink));
 
-    const char *name = argv[argc - 1];
+    const char *name = arg[operands - 1];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));

@@ -4,7 +4,7 @@
 
 #include "args.h"
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "output.h"
 #include "sinogram.h"
 #include "stats.h"
@@ -14,27 +14,33 @@ namespace {
 
 constexpr const char *kUsage = "usage : sino_stat A {B {radius}}";
 
+const Operand kOperands[] = {
+    {"A", "a sinogram or image ('-': standard input)"},
+    {"B", "a second one of the same size, compared with A"},
+    {"radius", "only pixels within this radius of the image's middle"},
+};
+const Command kCommand{kUsage, {}, kOperands, 1, 3};
+
 }  // namespace
 
 int RunSinoStat(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc < 2 || argc > 4) Error(kUsage);
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
     double radius = INFINITY;
-    if (argc == 4) {
-        radius = RealArgument(argv[3]);
+    if (operands == 3) {
+        radius = RealArgument(arg[2]);
         if (!(radius > 0)) Error("bad radius.");
     }
-    bool compared = argc >= 3;
+    bool compared = operands >= 2;
 
     // Messages about a named file name it; standard input is "A" or "B".
     Sinogram a, b{};
-    Check(ReadSinogram(argv[1], NamePrefix(argv[1], "A "), &a));
+    Check(ReadSinogram(arg[0], NamePrefix(arg[0], "A "), &a));
     if (compared) {
-        Check(ReadSinogram(argv[2], NamePrefix(argv[2], "B "), &b));
+        Check(ReadSinogram(arg[1], NamePrefix(arg[1], "B "), &b));
         if (b.columns != a.columns || b.rows != a.rows) Error("size mismatch.");
     }
 

@@ -6,7 +6,7 @@
 
 #include "args.h"
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "kind.h"
 #include "memory.h"
 #include "output.h"
@@ -20,6 +20,13 @@
 namespace {
 
 const char kUsage[] = "usage : sino_tiff IN {32|64} OUT";
+
+const Operand kOperands[] = {
+    {"IN", "a sinogram or image, or a TIFF of one page ('-': standard input)"},
+    {"32|64", "the TIFF's float bits (default 32)"},
+    {"OUT", "the TIFF or sinogram written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 2, 3};
 
 // A TIFF starts with its byte order, "II" or "MM"; a sinogram's header with
 // a number. A damaged TIFF is still told apart from a sinogram this way.
@@ -68,29 +75,28 @@ Status ReadSinogramForTiff(FILE *in, int bits, const std::string &prefix, Sinogr
 }  // namespace
 
 int RunSinoTiff(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc != 3 && argc != 4) Error(kUsage);
-    int bits = argc == 4 ? IntArgument(argv[2]) : 32;
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
+    int bits = operands == 3 ? IntArgument(arg[1]) : 32;
     if (bits != 32 && bits != 64) Error("bad number of bits.");
 
-    std::string input = NamePrefix(argv[1], "");
+    std::string input = NamePrefix(arg[0], "");
     FILE *in = nullptr;
-    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
+    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
     bool from_tiff = StartsLikeTiff(in);
-    if (from_tiff && argc == 4) Error(kUsage);
+    if (from_tiff && operands == 3) Error(kUsage);
     // Read whole before the output is written: the output may be the input.
     Sinogram image;
     Check(from_tiff ? ReadTiffImage(in, input, &image) : ReadSinogramForTiff(in, bits, input, &image));
     CloseInput(in);
 
-    std::string output = NamePrefix(argv[argc - 1], "");
+    std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
-    Check(OpenOutput(argv[argc - 1], (output + "file not open.").c_str(), &out));
+    Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     std::size_t count = static_cast<std::size_t>(image.columns) * static_cast<std::size_t>(image.rows);
     if (from_tiff) {
         Check(WriteCheckedHeader(out.stream, image.columns, image.rows, write_failure.c_str()));

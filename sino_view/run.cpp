@@ -3,7 +3,7 @@
 #include <string>
 
 #include "error.h"
-#include "help.h"
+#include "command.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -13,22 +13,29 @@ namespace {
 
 constexpr const char *kUsage = "usage : sino_view SG {lo hi} PNG";
 
+const Operand kOperands[] = {
+    {"SG", "the sinogram or image ('-': standard input)"},
+    {"lo hi", "the grey window (default: the smallest and largest finite sample)"},
+    {"PNG", "the picture written ('-': standard output)"},
+};
+const Command kCommand{kUsage, {}, kOperands, 2, 4};
+
 }  // namespace
 
 int RunSinoView(int argc, char **argv) {
-    ProtectStandardStreams();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
-    if (argc != 3 && argc != 5) Error(kUsage);
-    bool windowed = argc == 5;
+    CommandLine line;
+    Check(ReadCommandLine(argc, argv, kCommand, &line));
+    if (line.helped) return 0;
+    char **arg = line.operands;
+    int operands = line.count;
+    if (operands == 3) Error(kUsage);
+    bool windowed = operands == 4;
     Window window{0, 0};
-    if (windowed) Check(WindowArguments(argv[2], argv[3], &window));
+    if (windowed) Check(WindowArguments(arg[1], arg[2], &window));
 
-    std::string input = NamePrefix(argv[1], "");
+    std::string input = NamePrefix(arg[0], "");
     FILE *in = nullptr;
-    Check(OpenInput(argv[1], "rb", (input + "file not found.").c_str(), &in));
+    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
     Sinogram image{};
     Check(ReadCheckedHeader(in, input, &image.columns, &image.rows));
     if (image.columns > kMaxPngSide || image.rows > kMaxPngSide) ErrorAbout(input.c_str(), "image too large.");
@@ -37,10 +44,10 @@ int RunSinoView(int argc, char **argv) {
     std::size_t count = image.bytes / sizeof(double);
     if (!windowed) window = SampleWindow(image.samples, count);
 
-    std::string output = NamePrefix(argv[argc - 1], "");
+    std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
-    Check(OpenOutput(argv[argc - 1], (output + "file not open.").c_str(), &out));
+    Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     Check(WritePng(out.stream, image.samples, image.columns, image.rows, window, write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));
     ReleaseSinogram(&image);

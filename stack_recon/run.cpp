@@ -1,11 +1,10 @@
 #include "run.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "args.h"
 #include "arguments.h"
@@ -17,7 +16,7 @@
 #include "fbp.h"
 #include "hdf5_stack.h"
 #include "join.h"
-#include "help.h"
+#include "command.h"
 #include "kernels.h"
 #include "memory.h"
 #include "options.h"
@@ -39,7 +38,7 @@ const char kUsage[] =
 struct Options {
     std::vector<const char *> flats, darks;
     const char *range = nullptr;
-    double budget_mib = kDefaultBudgetMiB;
+    const char *budget = nullptr;
     const char *angles = nullptr;
     bool half_turn = false;  // -t: keep the first half of a full turn
     bool join = false;       // -j: the operands are parts to join
@@ -53,37 +52,42 @@ struct Options {
     const char *volume = nullptr;
 };
 
-Status ReadOptions(int argc, char **argv, Options *options) {
-    optind = 0;  // glibc: start afresh (the fuzzing build runs this again and again)
-    opterr = 0;
-    int option;
-    // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:jlz:")) != -1) {
-        switch (option) {
-            case 'f': options->flats.push_back(optarg); break;
-            case 'd': options->darks.push_back(optarg); break;
-            case 'r': options->range = optarg; break;
-            case 'm': options->budget_mib = RealArgument(optarg); break;
-            case 'a': options->angles = optarg; break;
-            case 't': options->half_turn = true; break;
-            case 'c': options->center = optarg; break;
-            case 'k': options->kernel = optarg; break;
-            case 'p': options->pixel = optarg; break;
-            case 's': options->size = optarg; break;
-            case 'j': options->join = true; break;
-            case 'l': options->line_integrals = true; break;
-            case 'z': options->zingers = optarg; break;
-            default: return Failure(kUsage);
-        }
-    }
-    if (argc - optind < 2) return Failure(kUsage);
-    for (int i = optind; i < argc - 1; ++i) options->stack.push_back(argv[i]);
-    options->volume = argv[argc - 1];
+// Reads the options and the operands: the stack's files (or the parts to
+// join) and the volume.
+Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
+    const Option table[] = {
+        Values('f', "FLAT", "a flat field (open beam) image; repeat for several", &o->flats),
+        Values('d', "DARK", "a dark field image; repeat for several", &o->darks),
+        Value('r', "FIRST,COUNT", "only these detector rows (default: all)", &o->range),
+        Value('m', "MIB", "the memory budget in MiB", &o->budget),
+        Value('a', "ANGLES", "a file of the views' angles in degrees (default: the file's, or an even half turn)",
+              &o->angles),
+        Flag('t', "the views cover the whole turn: keep its first half", &o->half_turn),
+        Value('c', "CENTER", "the rotation axis in detector columns, or fit (default: found on five rows)",
+              &o->center),
+        Value('k', "KERNEL", "chesler (default), shepp or ramachandran", &o->kernel),
+        Value('p', "PIXEL", "the detector pixel in micrometres, for densities per millimetre", &o->pixel),
+        Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
+        Flag('l', "the stack holds line integrals already", &o->line_integrals),
+        Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
+        Flag('j', "join the parts of a volume written by a job array", &o->join),
+    };
+    const Operand operands[] = {
+        {"STACK...", "projection images (TIFF), or one HDF5 Data Exchange file"},
+        {"VOLUME", "the volume written: name.tif, name.h5, or a pattern with %d for one image per row"},
+    };
+    CommandLine line;
+    Status read = ReadCommandLine(argc, argv, Command{kUsage, table, operands, 2, INT_MAX}, &line);
+    *helped = line.helped;
+    if (!read.ok() || line.helped) return read;
+    o->stack.assign(line.operands, line.operands + line.count - 1);
+    o->volume = line.operands[line.count - 1];
     return Success();
 }
 
 // The values of the options, checked before any file is opened.
 struct Settings {
+    double budget_mib = 0;      // -m
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
@@ -95,7 +99,8 @@ struct Settings {
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
-    if (!(options.budget_mib > 0 && std::isfinite(options.budget_mib))) return Failure("bad memory budget.");
+    s->budget_mib = options.budget != nullptr ? RealArgument(options.budget) : kDefaultBudgetMiB;
+    if (!(s->budget_mib > 0 && std::isfinite(s->budget_mib))) return Failure("bad memory budget.");
     if (options.range != nullptr) {
         Status range = RowRangeArgument(options.range, &s->first, &s->wanted);
         if (!range.ok()) return range;
@@ -198,7 +203,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
+    plan->band_rows = BandRowsWithCaches(s.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
                                           in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
@@ -275,14 +280,11 @@ std::vector<double> Degrees(const ViewSet &views) {
 }  // namespace
 
 int RunStackRecon(int argc, char **argv) {
-    ProtectStandardStreams();
-    KeepHdf5FromClosingAtExit();
-    if (AsksForHelp(argc, argv)) {
-        Check(PrintHelp(kUsage));
-        return 0;
-    }
     Options options;
-    Check(ReadOptions(argc, argv, &options));
+    bool helped = false;
+    Check(ReadOptions(argc, argv, &options, &helped));
+    if (helped) return 0;
+    KeepHdf5FromClosingAtExit();
     Settings settings;
     Check(CheckOptions(options, &settings));
 

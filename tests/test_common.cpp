@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "args.h"
 #include "checks.h"
+#include "command.h"
 #include "kernels.h"
 #include "pattern.h"
 #include "profile.h"
@@ -144,6 +146,67 @@ TEST(StandardStreams, AClosedOneIsTakenBeforeAnyFileIs) {
             std::_Exit(taken && file != nullptr && fileno(file) != 2 ? 0 : 3);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// Every program reads its options through one table: combined forms, "--",
+// misplaced and unknown options the same everywhere.
+TEST(CommandLine, OneReadingForEveryProgram) {
+    struct Case {
+        std::vector<const char *> words;  // after the program's name
+        const char *failure;              // nullptr: read
+        const char *angles, *iterations;
+        bool nonnegative, verbose;
+        int first_operand;  // index among the words; -1 when it fails
+    };
+    const char *const usage = "usage : prog [-a ANGLES] [-i N] [-n] [-v] SG {more} IMG";
+    const Case cases[] = {
+        {{"-i5", "-nv", "in", "out"}, nullptr, nullptr, "5", true, true, 2},
+        {{"-i", "5", "-n", "-v", "in", "out"}, nullptr, nullptr, "5", true, true, 4},
+        {{"-nvi", "7", "in", "out"}, nullptr, nullptr, "7", true, true, 2},
+        {{"-a", "-x", "in", "out"}, nullptr, "-x", nullptr, false, false, 2},  // a value may start with a dash
+        {{"-ai5", "in", "out"}, nullptr, "i5", nullptr, false, false, 1},
+        {{"-i1", "-i2", "in", "out"}, nullptr, nullptr, "2", false, false, 2},  // the last one counts
+        {{"--", "-n", "out"}, nullptr, nullptr, nullptr, false, false, 1},       // "--" ends the options
+        {{"-", "-5", "-inf"}, nullptr, nullptr, nullptr, false, false, 0},       // streams and numbers
+        {{"-n", "-", "out"}, nullptr, nullptr, nullptr, true, false, 1},
+        {{"-x", "in", "out"}, "unknown option -x.", nullptr, nullptr, false, false, -1},
+        {{"-nq", "in", "out"}, "unknown option -q.", nullptr, nullptr, false, false, -1},
+        {{"-h"}, "unknown option -h.", nullptr, nullptr, false, false, -1},
+        {{"-i"}, "option -i needs a value (N).", nullptr, nullptr, false, false, -1},
+        {{"in", "-i", "5", "out"}, "options go before the files: -i.", nullptr, nullptr, false, false, -1},
+        {{"in", "out", "-nv"}, "options go before the files: -n.", nullptr, nullptr, false, false, -1},
+        {{"in"}, usage, nullptr, nullptr, false, false, -1},
+        {{"a", "b", "c", "d"}, usage, nullptr, nullptr, false, false, -1},
+    };
+    for (const Case &c : cases) {
+        const char *angles = nullptr, *iterations = nullptr;
+        bool nonnegative = false, verbose = false;
+        const Option options[] = {Value('a', "ANGLES", "angles", &angles), Value('i', "N", "iterations", &iterations),
+                                  Flag('n', "non-negative", &nonnegative), Flag('v', "verbose", &verbose)};
+        const Operand operands[] = {{"SG", "in"}, {"more", "more"}, {"IMG", "out"}};
+        std::vector<char *> argv{const_cast<char *>("prog")};
+        for (const char *w : c.words) argv.push_back(const_cast<char *>(w));
+        CommandLine line;
+        Status read = ReadCommandLine(static_cast<int>(argv.size()), argv.data(),
+                                      Command{usage, options, operands, 2, 3}, &line);
+        std::string shown = c.words.empty() ? "" : c.words[0];
+        if (c.failure != nullptr) {
+            EXPECT_EQ(read.message, c.failure) << shown;
+            continue;
+        }
+        ASSERT_TRUE(read.ok()) << shown << ": " << read.message;
+        EXPECT_EQ(line.operands, argv.data() + 1 + c.first_operand) << shown;
+        EXPECT_EQ(line.count, static_cast<int>(c.words.size()) - c.first_operand) << shown;
+        EXPECT_STREQ(angles, c.angles) << shown;
+        EXPECT_STREQ(iterations, c.iterations) << shown;
+        EXPECT_EQ(nonnegative, c.nonnegative) << shown;
+        EXPECT_EQ(verbose, c.verbose) << shown;
+    }
+    // The first four programs: every word is an operand ('-x' a stream).
+    char *words[] = {const_cast<char *>("ax_expand"), const_cast<char *>("-x"), const_cast<char *>("-out")};
+    CommandLine line;
+    ASSERT_TRUE(ReadCommandLine(3, words, Command{usage, {}, {}, 2, 3, true}, &line).ok());
+    EXPECT_EQ(line.count, 2);
 }
 
 TEST(Arguments, ReadAsAtoiAndAtof) {

@@ -22,9 +22,9 @@ TEST(PhantomImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"", "", kUsage, false},
         {"in.txt 4", disk, kUsage, false},
         {"in.txt 4 out.txt more", disk, kUsage, false},
-        {"-p", disk, kUsage, false},
+        {"-p", disk, "option -p needs a value (PIXEL).", false},
         {"-p 1 in.txt 4", disk, kUsage, false},
-        {"-a x in.txt 4 out.txt", disk, kUsage, false},  // -a is not an option here
+        {"-a x in.txt 4 out.txt", disk, "unknown option -a.", false},
         {"in.txt 0 out.txt", disk, "bad image size.", false},
         {"in.txt -4 out.txt", disk, "bad image size.", false},
         {"in.txt four out.txt", disk, "bad image size.", false},

@@ -178,7 +178,8 @@ TEST(AtomicOutputs, ProjSinoLeavesEveryOldSinogram) {
 }
 
 TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
-    // The usage line as no arguments give it, then the manual.
+    // The usage line as no arguments give it, a line per option and operand,
+    // then the manual.
     const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
                                     "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
                                     "img_sino",  "sino_iter",  "sino_rings", "stack_recon", "sino_fold",
@@ -191,8 +192,14 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
         EXPECT_EQ(help.status, 0) << program;
         EXPECT_EQ(help.err, "") << program;
         ASSERT_EQ(usage.err.compare(0, 8, "usage : "), 0) << program << ": " << usage.err;
-        EXPECT_EQ(help.out, usage.err + "The manual: man " + program + " (doc/" + program + ".1 in the source tree).\n")
-            << program;
+        std::string manual = std::string("The manual: man ") + program + " (doc/" + program + ".1 in the source tree).\n";
+        ASSERT_GT(help.out.size(), usage.err.size() + manual.size()) << program;
+        EXPECT_EQ(help.out.compare(0, usage.err.size(), usage.err), 0) << program << ": " << help.out;
+        EXPECT_EQ(help.out.compare(help.out.size() - manual.size(), manual.size(), manual), 0) << program;
+        // Every option the usage line names has a line of its own.
+        for (std::size_t at = 0; (at = usage.err.find("[-", at)) != std::string::npos; ++at)
+            EXPECT_NE(help.out.find(std::string("\n  -") + usage.err[at + 2] + " "), std::string::npos)
+                << program << ": -" << usage.err[at + 2];
         // A closed standard output is a write error, not success.
         RunResult closed = scratch.Run(bin + " --help >&-");
         EXPECT_EQ(closed.status, 1) << program;

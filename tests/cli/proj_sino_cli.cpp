@@ -713,9 +713,9 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
     const Failure cases[] = {
         {"", usage.c_str()},
         {"s.tif", usage.c_str()},
-        {"-x s.tif o%d.sg", usage.c_str()},
-        {"-f", usage.c_str()},
-        {"-z", usage.c_str()},
+        {"-x s.tif o%d.sg", "unknown option -x."},
+        {"-f", "option -f needs a value (FLAT)."},
+        {"-z", "option -z needs a value (T)."},
         {"-f f.tif s.tif", usage.c_str()},
         {"-m 0 s.tif o%d.sg", "bad memory budget."},
         {"-m -1 s.tif o%d.sg", "bad memory budget."},

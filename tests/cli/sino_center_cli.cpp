@@ -52,7 +52,7 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt", OneBadSample(64, 16, -HUGE_VAL), "no clear center: the halves of the turn do not match.", false},
         // The options: a flag, a file of angles, never both.
         {"-t", "", kUsage, false},
-        {"-a", "", kUsage, false},
+        {"-a", "", "option -a needs a value (ANGLES).", false},
         {"-a in.txt -t in.txt", Zeros(64, 16), kUsage, false},
         {"-t -a in.txt in.txt", Zeros(64, 16), kUsage, false},
         {"-t in.txt extra", Zeros(64, 16), kUsage, false},

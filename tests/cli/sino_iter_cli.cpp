@@ -21,7 +21,7 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"", "", kUsage, false},
         {"in.txt 2 1", small, kUsage, false},
         {"in.txt 2 1 5 sirt 7 out.txt", small, kUsage, false},
-        {"-i", small, kUsage, false},
+        {"-i", small, "option -i needs a value (N).", false},
         {"-i 0 in.txt 2 1 out.txt", small, "bad number of iterations.", false},
         {"-i x in.txt 2 1 out.txt", small, "bad number of iterations.", false},
         {"missing.sg 2 1 out.txt", "", "missing.sg: file not found.", false},

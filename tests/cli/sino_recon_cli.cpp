@@ -63,7 +63,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a - in.txt 2 1 out.txt", small, "angles: 0 angles for 4 views.", false},
         {"-a missing.txt in.txt 2 1 out.txt", small, "missing.txt: file not found.", false},
         {"-a in.txt in.txt 2 1 out.txt", small, "in.txt: data read error.", false},
-        {"-a", small, kUsage, false},
+        {"-a", small, "option -a needs a value (ANGLES).", false},
         {"-p 0 in.txt 2 1 out.txt", small, "bad pixel size.", false},
         {"-p -1 in.txt 2 1 out.txt", small, "bad pixel size.", false},
         {"-p inf in.txt 2 1 out.txt", small, "bad pixel size.", false},
@@ -72,7 +72,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-o 0,1e999 in.txt 2 1 out.txt", small, "bad image center.", false},
         // A mistyped option is the usage; after "--" the word is a name for
         // standard input (empty here).
-        {"-x in.txt 2 1 out.txt", small, kUsage, false},
+        {"-x in.txt 2 1 out.txt", small, "unknown option -x.", false},
         {"-- -x 2 1 out.txt", "", "bad number of pixels.", false},
     };
     ExpectFailures("sino_recon", cases);

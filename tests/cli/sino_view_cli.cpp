@@ -93,7 +93,7 @@ TEST(SinoViewCli, ConstantImageIsMidGreyAndStreamsWork) {
     EXPECT_EQ(image.pixels, (std::vector<unsigned char>{128, 128, 0, 128, 128, 128}));
 
     // A pipe from the phantom program: one row per view.
-    r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 20 -10 90 - | \"$BIN/sino_view\" -in -5 45 -out");
+    r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 20 -10 90 - | \"$BIN/sino_view\" - -5 45 -");
     EXPECT_EQ(r.status, 0);
     image = DecodePng(r.out);
     ASSERT_TRUE(image.ok);

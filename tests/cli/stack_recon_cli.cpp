@@ -352,8 +352,8 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
-        {"-x scan.tif vol.tif", usage},
-        {"-c", usage},
+        {"-x scan.tif vol.tif", "unknown option -x."},
+        {"-c", "option -c needs a value (CENTER)."},
         {"-m 0 scan.tif vol.tif", "bad memory budget."},
         {"-m nan scan.tif vol.tif", "bad memory budget."},
         {"-r 3 scan.tif vol.tif", "bad row range."},
