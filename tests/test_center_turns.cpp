@@ -290,6 +290,23 @@ TEST(CenterTurns, MismatchEqualsTheSumTermByTerm) {
     }
 }
 
+TEST(CenterTurns, TheSeamOfAHalfTurnMatchesBestAtItsAxis) {
+    // A half turn closes on its first view mirrored about the axis: the seam
+    // matches best at the axis. The axis lies between grid points (2c is not
+    // whole), so that interpolating the mirrored view with its weights
+    // swapped would reflect the best match to 40.4.
+    const int n = 96, m = 90;
+    const double axis = 40.1;
+    std::vector<double> samples = DiskProjections(n, axis, EvenAngles(m, kPi), Phantom(0.5), 4);
+    OppositeWork work;
+    ASSERT_TRUE(AllocateOppositeWork(&work, n, m));
+    Outliers none = NoOutliers();
+    double at = SeamMismatch(samples.data(), none, axis, true, &work);
+    for (double beside : {axis - 0.25, axis + 0.15, axis + 0.3, axis + 0.5})
+        EXPECT_LT(at, SeamMismatch(samples.data(), none, beside, true, &work)) << beside;
+    ReleaseOppositeWork(&work);
+}
+
 TEST(CenterTurns, PairsOfOppositeViews) {
     OppositePair pairs[8];
     // Eight views over the turn: view k opposite view k + 4, each pair once.
