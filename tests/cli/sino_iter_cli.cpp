@@ -2,6 +2,7 @@
 // few views and a limited range reconstructed better than filtered
 // back-projection does, and the same image for any number of threads.
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,6 +68,31 @@ TEST(SinoIterCli, VerboseLinesGiveTheResidualOfEachIteration) {
         EXPECT_EQ(r.err, "");
         EXPECT_TRUE(scratch.Read("quiet.img") == verbose) << method;
     }
+}
+
+TEST(SinoIterCli, TheIntervalDividesAndTheDefaultCountIsTheDocumentedOne) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 40 3 -2 12 20 ring.sg").status, 0);
+    for (const char *method : {"-i 6 ring.sg 19.5 %s 40 sirt", "-n -i 6 ring.sg 19.5 %s 40 sirt",
+                               "-i 6 ring.sg 19.5 %s 40 cgls"}) {
+        // Densities are line integrals over the interval's unit: twice the
+        // interval, half the image.
+        std::vector<double> one, two;
+        for (const char *interval : {"1", "2"}) {
+            char args[80];
+            std::snprintf(args, sizeof args, method, interval);
+            RunResult r = scratch.Run(std::string("\"$BIN/sino_iter\" ") + args + " out.img");
+            ASSERT_EQ(r.status, 0) << r.err;
+            (interval[0] == '1' ? one : two) = SamplesAfterHeader(scratch.Read("out.img"));
+        }
+        ASSERT_EQ(one.size(), two.size());
+        for (std::size_t i = 0; i < one.size(); ++i)
+            ASSERT_NEAR(two[i], one[i] / 2, 1e-12 * (1 + std::fabs(one[i]))) << method << " " << i;
+    }
+    // No -i: the manual's default of 100 iterations, to the byte.
+    ASSERT_EQ(scratch.Run("\"$BIN/sino_iter\" ring.sg 19.5 1 40 default.img").status, 0);
+    ASSERT_EQ(scratch.Run("\"$BIN/sino_iter\" -i 100 ring.sg 19.5 1 40 hundred.img").status, 0);
+    EXPECT_TRUE(scratch.Read("default.img") == scratch.Read("hundred.img"));
 }
 
 // The RMS difference of two K x K images inside the modified Shepp-Logan
