@@ -213,6 +213,13 @@ TEST(StackReconCli, ATiltedAxisIsReportedAndFollowedByAFit) {
     std::vector<double> centers = H5Values(scratch.Path("vol.h5"), "/exchange/center");
     ASSERT_EQ(centers.size(), 8u);
     for (int row = 0; row < 8; ++row) EXPECT_NEAR(centers[row], 63.5 - 2 + 0.5 * row, 0.05) << row;
+    // A range of rows: the fit is a line in the stack's row numbers, not in
+    // the index within the range.
+    r = StackRecon(scratch, "-c fit -r 3,5 scan.h5 part.h5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> part = H5Values(scratch.Path("part.h5"), "/exchange/center");
+    ASSERT_EQ(part.size(), 5u);
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(part[i], 63.5 - 2 + 0.5 * (3 + i), 0.05) << i;
     // Each slice is reconstructed at its own row's center: row 7's equals
     // sino_recon of that row at the center recorded for it.
     r = scratch.Run("\"$BIN/proj_sino\" -r 7,1 scan.h5 p_%d.sg");
