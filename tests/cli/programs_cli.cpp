@@ -157,6 +157,22 @@ TEST(AtomicOutputs, ASuccessKeepsPermissionsAndLinks) {
     }
 }
 
+TEST(AtomicOutputs, AFileThatMayNotBeWrittenIsNotReplaced) {
+    // Root may write anything, so the check is made as an unprivileged user
+    // in a folder anyone may write: renaming over the read-only file would
+    // succeed there, and only the check before it refuses.
+    Scratch scratch;
+    if (scratch.Run("[ \"$(id -u)\" -eq 0 ] && command -v setpriv >/dev/null").status != 0)
+        GTEST_SKIP() << "needs root and setpriv(1) to run as another user";
+    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 16 0 0 5 8 in.sg && printf old > out.sg && chmod 0444 out.sg && "
+                          "chmod 0777 . && chmod 0644 in.sg").status, 0);
+    RunResult r = scratch.Run("setpriv --reuid=65534 --regid=65534 --clear-groups \"$BIN/sino_scale\" in.sg 2 out.sg");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "out.sg: file not open.\n");
+    EXPECT_EQ(scratch.Read("out.sg"), "old");
+    EXPECT_EQ(scratch.Run("ls -A | grep '^\\.out' || true").out, "");
+}
+
 TEST(AtomicOutputs, ProjSinoLeavesEveryOldSinogram) {
     // A stack of three rows whose second page is cut in its second row:
     // the run fails after the first band (one row a band) was written; the

@@ -585,6 +585,11 @@ void WriteOddHdf5(const Scratch &scratch) {
     // Theta with one angle too few.
     ASSERT_TRUE(WriteH5(scratch.Path("theta.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
     ASSERT_TRUE(WriteTheta(scratch.Path("theta.h5"), std::vector<double>(kViews - 1, 1.0)));
+    // Theta with an angle that is not a number.
+    std::vector<double> nan_theta(kViews, 1.0);
+    nan_theta[3] = NAN;
+    ASSERT_TRUE(WriteH5(scratch.Path("nan_theta.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("nan_theta.h5"), nan_theta));
 }
 
 // `pages` pages of columns x rows samples of `bits` in strips of
@@ -785,6 +790,7 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"virtual.h5 o%d.sg", "virtual.h5: unsupported dataset layout."},
         {one_row + " broken.h5 o%d.sg", "broken.h5: data read error."},
         {"-A a.txt theta.h5 o%d.sg", "theta.h5: bad /exchange/theta."},
+        {"-A a.txt nan_theta.h5 o%d.sg", "nan_theta.h5: bad /exchange/theta."},
     };
     Scratch scratch;
     WriteInputs(scratch);
