@@ -472,6 +472,11 @@ std::vector<ProjectorCase> ProjectorCases() {
         {16, 16, 7.5, even, 1, 0, 0},   {17, 25, 12.3, odd, 1, 0, 0},   {20, 31, 14, random, 1, 1.5, -2},
         {12, 40, 19.5, even, 2.5, 0, 0}, {33, 20, 9.1, random, 0.4, -3, 1}, {1, 3, 1, odd, 1, 0, 0},
         {9, 1, 0, even, 1, 0, 0},       {24, 64, 31.5, random, 0.9, 0, 0},
+        // Pixels of about half a detector: eight detectors' pixels span 14 to
+        // 17 samples of a line, either side of the vector path's limit of
+        // 16, near its ends as well.
+        {20, 14, 6.3, random, 0.5, 0.1, -0.2}, {24, 16, 7.7, even, 0.48, 0, 0}, {13, 9, 4.1, odd, 0.55, 0.3, 0.1},
+        {32, 20, 9.6, random, 0.52, -0.4, 0.25},
     };
 }
 
