@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstddef>
 
 #include "checks.h"
@@ -37,8 +38,6 @@ constexpr int kCheckPairs = 128;
 // The seam reads as one turn when its match is this many times better than
 // the other's.
 constexpr double kSeamMargin = 1.5;
-// Angles within this share of a step of an even half turn are taken for one.
-constexpr double kHalfTurnTolerance = 0.01;
 
 struct Criterion {
     const std::complex<double> *weights;
@@ -330,21 +329,12 @@ int EvenHalfTurnOrder(const ViewSet &views, int *order) {
     const double *a = views.angles;
     for (int k = 0; k < m; ++k) order[k] = k;
     std::stable_sort(order, order + m, [a](int x, int y) { return a[x] < a[y]; });
-    if (m < 2) return 0;
-    const double span = a[order[m - 1]] - a[order[0]];
-    // Up to half a turn after the first view, or one step short of it.
-    int used = m;
-    double step = kPi / m;
-    if (std::fabs(span - kPi) <= 2 * kHalfTurnTolerance * kPi / (m - 1)) {
-        used = m - 1;
-        step = kPi / used;
-    }
-    // The even half turn closest to the angles, and how far they are from it.
-    double origin = 0;
-    for (int i = 0; i < m; ++i) origin += a[order[i]] - i * step;
-    origin /= m;
-    for (int i = 0; i < m; ++i) {
-        if (!(std::fabs(a[order[i]] - (origin + i * step)) <= kHalfTurnTolerance * step)) return 0;
-    }
-    return used;
+    std::vector<double> sorted(static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i) sorted[static_cast<std::size_t>(i)] = a[order[i]];
+    // Every view, or all but the last when it closes the half turn (0 ...
+    // 180 inclusive); a longer run (a full turn) is not a half turn.
+    int used = EvenHalfTurnStart(sorted.data(), m);
+    if (used == m) return m;
+    if (used == m - 1 && std::fabs(sorted[m - 1] - sorted[0] - kPi) <= 2 * kEvenTolerance * kPi / used) return used;
+    return 0;
 }

@@ -81,6 +81,38 @@ Status EvenFullTurn(int count, ViewSet *views) {
     return Success();
 }
 
+Status ViewsFromRadians(const double *radians, int count, ViewSet *views) {
+    Status allocated = Allocate(count, views);
+    if (!allocated.ok()) return allocated;
+    std::copy(radians, radians + count, views->angles);
+    CompleteViews(views);
+    return Success();
+}
+
+int EvenHalfTurnStart(const double *angles, int count) {
+    if (count < 2) return 0;
+    const double first_step = angles[1] - angles[0];
+    if (!(std::fabs(first_step) > 0)) return 0;
+    const double sign = first_step > 0 ? 1 : -1;
+    // The half turn ends before the first view that looks the opposite way
+    // (within half a step of pi from view 0), or with the last view.
+    int half = count;
+    for (int k = 1; k < count; ++k) {
+        if (sign * (angles[k] - angles[0]) >= kPi - 0.5 * std::fabs(first_step)) {
+            half = k;
+            break;
+        }
+    }
+    if (half < 2) return 0;
+    const double step = sign * kPi / half;
+    double origin = 0;
+    for (int k = 0; k < half; ++k) origin += angles[k] - k * step;
+    origin /= half;
+    for (int k = 0; k < half; ++k)
+        if (!(std::fabs(angles[k] - (origin + k * step)) <= kEvenTolerance * std::fabs(step))) return 0;
+    return half;
+}
+
 void CompleteViews(ViewSet *views) {
     int m = views->count;
     for (int k = 0; k < m; ++k) {

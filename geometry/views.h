@@ -42,9 +42,24 @@ Status EvenFullTurn(int count, ViewSet *views);
 // allocation error.".
 Status ReadAngles(const char *name, int count, ViewSet *views);
 
+// Views at any angles (radians, in the sinogram's row order), with their
+// cosines, sines and weights. Fails with "memory allocation error.".
+Status ViewsFromRadians(const double *radians, int count, ViewSet *views);
+
 // Fills cosines, sines and weights from the angles (radians), for a set
 // that is not an even half turn.
 void CompleteViews(ViewSet *views);
+
+// How far an angle may lie from its place in an even half turn and still
+// count as there: a hundredth of the step.
+inline constexpr double kEvenTolerance = 0.01;
+
+// The even half turn the angles (radians, in row order) begin with: H views
+// at origin + k step, H |step| = pi, rising or falling, each within
+// kEvenTolerance of a step of its place. Returns H (at least 2): all the
+// views, or the first half of a longer run (0 ... 180 inclusive, a full
+// turn); 0 when the angles do not begin with one.
+int EvenHalfTurnStart(const double *angles, int count);
 
 void ReleaseViews(ViewSet *views);
 

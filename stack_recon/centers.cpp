@@ -37,14 +37,3 @@ void FitLine(const std::vector<int> &rows, const std::vector<double> &centers, d
     *intercept = mean_center - *slope * mean_row;
 }
 
-int EvenHalfTurnViews(const double *angles, int count) {
-    if (count < 2) return 0;
-    double step = angles[1] - angles[0];
-    if (!(std::fabs(step) > 0)) return 0;
-    double views = kPi / std::fabs(step);
-    long long half = std::llround(views);
-    if (half < 2 || half > count || std::fabs(views - static_cast<double>(half)) > 1e-6 * views) return 0;
-    for (long long k = 0; k < half; ++k)
-        if (std::fabs(angles[k] - (angles[0] + static_cast<double>(k) * step)) > 1e-6 * std::fabs(step)) return 0;
-    return static_cast<int>(half);
-}

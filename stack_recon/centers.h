@@ -1,7 +1,6 @@
 // The rotation axis of a stack from a few of its rows: which rows are
 // looked at, how their centers make one value (the median) or a line
-// against the row (a tilted axis), and which views form the half turn the
-// centre finder needs.
+// against the row (a tilted axis).
 #pragma once
 
 #include <vector>
@@ -23,8 +22,4 @@ double Median(std::vector<double> values);
 // points; with one point, or all at one row, the slope is 0.
 void FitLine(const std::vector<int> &rows, const std::vector<double> &centers, double *intercept, double *slope);
 
-// The views of an angle list (radians, count values) that make an even
-// half turn from view 0: H views at a0 + k d, |d| H = pi, each within a
-// millionth of the step. Returns H, or 0 when the first views are not such
-// a run.
-int EvenHalfTurnViews(const double *angles, int count);
+

@@ -137,17 +137,6 @@ Status CheckOptions(const Options &options, Settings *s) {
     return Success();
 }
 
-// A view set of the given angles (radians).
-Status ViewsOf(const double *radians, int count, ViewSet *views) {
-    auto *block = static_cast<double *>(AllocateArray(4 * static_cast<std::size_t>(count), sizeof(double)));
-    if (block == nullptr) return Failure("memory allocation error.");
-    *views = ViewSet{count, block, block + count, block + 2 * static_cast<std::size_t>(count),
-                     block + 3 * static_cast<std::size_t>(count), false, 0};
-    for (int k = 0; k < count; ++k) views->angles[k] = radians[k];
-    CompleteViews(views);
-    return Success();
-}
-
 // The views reconstructed: the stack's images (the first half with -t),
 // at the angles of -a, else of /exchange/theta, else evenly over the half
 // turn. *half_turn is how many views from the first make an even half
@@ -177,8 +166,8 @@ Status MakeViews(const Options &options, const StackInputs &in, ViewSet *views, 
         *half_turn = count;
         return EvenHalfTurn(count, views);
     }
-    *half_turn = EvenHalfTurnViews(radians.data(), count);
-    return ViewsOf(radians.data(), count, views);
+    *half_turn = EvenHalfTurnStart(radians.data(), count);
+    return ViewsFromRadians(radians.data(), count, views);
 }
 
 // The rows to reconstruct and the band's size within the budget.

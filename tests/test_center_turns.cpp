@@ -37,10 +37,12 @@ void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
 
 // A view set holding these angles (radians), as ReadAngles makes it.
 struct Angles {
-    explicit Angles(const std::vector<double> &angles) : stored(angles) {
-        views = ViewSet{static_cast<int>(stored.size()), stored.data(), nullptr, nullptr, nullptr, false, 0};
+    explicit Angles(const std::vector<double> &angles) {
+        EXPECT_TRUE(ViewsFromRadians(angles.data(), static_cast<int>(angles.size()), &views).ok());
     }
-    std::vector<double> stored;
+    ~Angles() { ReleaseViews(&views); }
+    Angles(const Angles &) = delete;
+    Angles &operator=(const Angles &) = delete;
     ViewSet views;
 };
 

@@ -359,6 +359,39 @@ std::vector<double> Degrees(int count, double first, double step) {
     return d;
 }
 
+// Angles in radians from degrees.
+std::vector<double> Radians(int count, double first, double step) {
+    std::vector<double> radians;
+    for (int k = 0; k < count; ++k) radians.push_back((first + k * step) * kPi / 180);
+    return radians;
+}
+
+TEST(Views, TheEvenHalfTurnTheAnglesBeginWith) {
+    const struct {
+        std::vector<double> radians;
+        int half;
+    } cases[] = {
+        {Radians(360, 0, 0.5), 360},    // 0 ... 179.5
+        {Radians(361, 0, 0.5), 360},    // 0 ... 180 inclusive: the last view left out
+        {Radians(720, 0, 0.5), 360},    // a full turn: its first half
+        {Radians(90, 180, -2), 90},     // decreasing, from 180
+        {Radians(359, 0, 0.5), 0},      // short of the half turn
+        {Radians(100, 0, 0.7), 0},      // 180 / 0.7 views is no whole number
+        {Radians(1, 0, 1), 0},
+        {{0, 0, 0}, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EvenHalfTurnStart(c.radians.data(), static_cast<int>(c.radians.size())), c.half)
+            << c.radians.size() << " views";
+    std::vector<double> uneven = Radians(360, 0, 0.5);
+    uneven[200] += 0.0051 * kPi / 180;  // just over a hundredth of the step
+    EXPECT_EQ(EvenHalfTurnStart(uneven.data(), 360), 0);
+    uneven[200] -= 0.0002 * kPi / 180;  // just under
+    EXPECT_EQ(EvenHalfTurnStart(uneven.data(), 360), 360);
+    uneven[200] += 0.01 * kPi / 180;
+    EXPECT_EQ(EvenHalfTurnStart(uneven.data(), 360), 0);
+}
+
 TEST(Views, WeightsShareTheHalfTurnAmongTheViews) {
     struct Case {
         const char *name;
@@ -482,9 +515,7 @@ std::vector<ProjectorCase> ProjectorCases() {
 
 ViewSet AnglesAsViews(const std::vector<double> &angles) {
     ViewSet views;
-    EXPECT_TRUE(EvenFullTurn(static_cast<int>(angles.size()), &views).ok());
-    for (std::size_t k = 0; k < angles.size(); ++k) views.angles[k] = angles[k];
-    CompleteViews(&views);
+    EXPECT_TRUE(ViewsFromRadians(angles.data(), static_cast<int>(angles.size()), &views).ok());
     return views;
 }
 

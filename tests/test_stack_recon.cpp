@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr double kPiValue = 3.141592653589793;
 
 TEST(StackReconCenters, RowsAreTheMiddlesOfEqualParts) {
     const struct {
@@ -56,34 +55,6 @@ TEST(StackReconCenters, MedianAndLine) {
     FitLine({3}, {42}, &a, &b);
     EXPECT_EQ(b, 0);
     EXPECT_EQ(a, 42);
-}
-
-std::vector<double> Degrees(int count, double first, double step) {
-    std::vector<double> radians;
-    for (int k = 0; k < count; ++k) radians.push_back((first + k * step) * kPiValue / 180);
-    return radians;
-}
-
-TEST(StackReconCenters, HalfTurnWithinTheAngles) {
-    const struct {
-        std::vector<double> radians;
-        int half;
-    } cases[] = {
-        {Degrees(360, 0, 0.5), 360},    // 0 ... 179.5
-        {Degrees(361, 0, 0.5), 360},    // 0 ... 180 inclusive: the last view left out
-        {Degrees(720, 0, 0.5), 360},    // a full turn: its first half
-        {Degrees(90, 180, -2), 90},     // decreasing, from 180
-        {Degrees(359, 0, 0.5), 0},      // short of the half turn
-        {Degrees(100, 0, 0.7), 0},      // 180 / 0.7 views is no whole number
-        {Degrees(1, 0, 1), 0},
-        {{0, 0, 0}, 0},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(EvenHalfTurnViews(c.radians.data(), static_cast<int>(c.radians.size())), c.half)
-            << c.radians.size() << " views";
-    std::vector<double> uneven = Degrees(360, 0, 0.5);
-    uneven[200] += 0.01 * kPiValue / 180;
-    EXPECT_EQ(EvenHalfTurnViews(uneven.data(), 360), 0);
 }
 
 TEST(StackReconProgress, LineAndClock) {
