@@ -60,7 +60,6 @@ void BenchSinoCenter(const std::string &scratch) {
     if (!AllocateCenterWork(&work, s.columns, s.rows)) std::exit(1);
     CenterEstimate estimate{};
     double search = BestSeconds(5, [&] { estimate = FindCenter(s.samples, &work); });
-    ReleaseCenterWork(&work);
     ReleaseSinogram(&s);
 
     std::printf("sino_center 2048x1800: program %.3f s (goal 0.5 s), search alone %.3f s, cat %.3f s; "
@@ -81,7 +80,6 @@ void BenchSinoCenter(const std::string &scratch) {
     CenterEstimate full_estimate{};
     double full_search = BestSeconds(5, [&] { full_estimate = FindFullTurnCenter(f.samples, views, &work_full); });
     ReleaseViews(&views);
-    ReleaseFullTurnWork(&work_full);
     ReleaseSinogram(&f);
     std::printf("sino_center -t 2048x3600: program %.3f s, search alone %.3f s, cat %.3f s; centre %.4f, error %+.4f\n",
                 turn, full_search, cat_full, full_estimate.center, full_estimate.center - 1023.5);

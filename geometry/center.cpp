@@ -138,29 +138,11 @@ bool AllocateCenterWork(CenterWork *work, int detectors, int views) {
     int capacity = WedgeFrequencyCount(length, views, detectors - 1);
     int fine = WedgeFrequencyCount(work->fine_length, views, (detectors - 1) / 2.0 + 1);
     if (!AllocateWedgeWork(&work->wedge, detectors, views, capacity > fine ? capacity : fine)) return false;
-    work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
-    work->weights = static_cast<std::complex<double> *>(
-        AllocateArray(work->wedge.capacity, sizeof(std::complex<double>)));
     // Grid points of the coarse search over the field, or of a fine one.
-    work->grid_capacity = static_cast<std::size_t>(std::fmax((detectors - 2) / kCoarseStep, 2 * kFineReach / kFineStep)) + 2;
-    work->grid = static_cast<double *>(AllocateArray(work->grid_capacity, sizeof(double)));
-    bool outliers = AllocateOutlierWork(&work->outliers, detectors, views);
-    bool opposite = AllocateOppositeWork(&work->opposite, detectors, views);
-    if (work->window == nullptr || work->weights == nullptr || work->grid == nullptr || !outliers || !opposite) {
-        ReleaseCenterWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseCenterWork(CenterWork *work) {
-    ReleaseWedgeWork(&work->wedge);
-    ReleaseArray(work->window);
-    ReleaseArray(work->weights);
-    ReleaseArray(work->grid);
-    ReleaseOutlierWork(&work->outliers);
-    ReleaseOppositeWork(&work->opposite);
-    *work = CenterWork{};
+    std::size_t grid = static_cast<std::size_t>(std::fmax((detectors - 2) / kCoarseStep, 2 * kFineReach / kFineStep)) + 2;
+    return work->window.Allocate(detectors) && work->weights.Allocate(work->wedge.capacity) &&
+           work->grid.Allocate(grid) && AllocateOutlierWork(&work->outliers, detectors, views) &&
+           AllocateOppositeWork(&work->opposite, detectors, views);
 }
 
 // The half-turn search proper, on data whose outliers are known.
@@ -300,19 +282,8 @@ CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work
 
 bool AllocateFullTurnWork(FullTurnWork *work, int detectors, int views) {
     *work = FullTurnWork{};
-    bool outliers = AllocateOutlierWork(&work->outliers, detectors, views);
-    bool opposite = AllocateOppositeWork(&work->opposite, detectors, views);
-    if (!outliers || !opposite) {
-        ReleaseFullTurnWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseFullTurnWork(FullTurnWork *work) {
-    ReleaseOutlierWork(&work->outliers);
-    ReleaseOppositeWork(&work->opposite);
-    *work = FullTurnWork{};
+    return AllocateOutlierWork(&work->outliers, detectors, views) &&
+           AllocateOppositeWork(&work->opposite, detectors, views);
 }
 
 CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, FullTurnWork *work) {

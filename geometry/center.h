@@ -13,6 +13,7 @@
 #include <complex>
 #include <cstddef>
 
+#include "owned.h"
 #include "opposite.h"
 #include "outliers.h"
 #include "taper.h"
@@ -29,17 +30,15 @@ inline constexpr int kMinViews = 16;
 struct CenterWork {
     WedgeWork wedge;
     int fine_length;                 // detector transform of the fine searches
-    double *window;                  // detectors values
-    std::complex<double> *weights;   // wedge.capacity values
-    double *grid;                    // the criterion along a search's grid
-    std::size_t grid_capacity;
+    Owned<double> window;                  // detectors values
+    Owned<std::complex<double>> weights;   // wedge.capacity values
+    Owned<double> grid;                    // the criterion along a search's grid
     double scale;                    // of the windows: a power of two, set by FindCenter
     OutlierWork outliers;
     OppositeWork opposite;           // the check for a full turn
 };
 
 bool AllocateCenterWork(CenterWork *work, int detectors, int views);
-void ReleaseCenterWork(CenterWork *work);
 
 // What the search found: `found` is false when the criterion has no clear
 // minimum (a blank sinogram, one whose halves match equally well at
@@ -74,7 +73,6 @@ struct FullTurnWork {
 };
 
 bool AllocateFullTurnWork(FullTurnWork *work, int detectors, int views);
-void ReleaseFullTurnWork(FullTurnWork *work);
 
 // The axis of a sinogram of the work's size whose views lie at the angles
 // of `views` (views.count rows, the work's count, covering the full turn):

@@ -165,41 +165,11 @@ bool AllocateOppositeWork(OppositeWork *work, int detectors, int views) {
     // The grid's transform is four times as long.
     if (work->length == 0 || work->length > (1 << 28)) return false;
     const std::size_t length = work->length, half = length / 2 + 1;
-    work->window = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
-    work->row = static_cast<double *>(AllocateArray(length, sizeof(double)));
-    work->other = static_cast<double *>(AllocateArray(length, sizeof(double)));
-    work->energy = static_cast<double *>(AllocateArray(length, sizeof(double)));
-    work->values = static_cast<double *>(AllocateArray(3 * 4 * length, sizeof(double)));
-    work->grid = static_cast<double *>(AllocateArray(8 * static_cast<std::size_t>(detectors) + 8, sizeof(double)));
-    work->angles = static_cast<double *>(AllocateArray(views, sizeof(double)));
-    work->order = static_cast<int *>(AllocateArray(views, sizeof(int)));
-    work->spectrum = static_cast<std::complex<double> *>(AllocateArray(half, sizeof(std::complex<double>)));
-    work->series = static_cast<std::complex<double> *>(AllocateArray(3 * half, sizeof(std::complex<double>)));
-    work->padded = static_cast<std::complex<double> *>(AllocateArray(2 * length + 1, sizeof(std::complex<double>)));
-    work->pairs = static_cast<OppositePair *>(AllocateArray(views, sizeof(OppositePair)));
-    if (work->window == nullptr || work->row == nullptr || work->other == nullptr || work->energy == nullptr ||
-        work->values == nullptr || work->grid == nullptr || work->angles == nullptr || work->order == nullptr || work->spectrum == nullptr ||
-        work->series == nullptr || work->padded == nullptr || work->pairs == nullptr) {
-        ReleaseOppositeWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseOppositeWork(OppositeWork *work) {
-    ReleaseArray(work->window);
-    ReleaseArray(work->row);
-    ReleaseArray(work->other);
-    ReleaseArray(work->energy);
-    ReleaseArray(work->values);
-    ReleaseArray(work->grid);
-    ReleaseArray(work->angles);
-    ReleaseArray(work->order);
-    ReleaseArray(work->spectrum);
-    ReleaseArray(work->series);
-    ReleaseArray(work->padded);
-    ReleaseArray(work->pairs);
-    *work = OppositeWork{};
+    return work->window.Allocate(detectors) && work->row.Allocate(length) && work->other.Allocate(length) &&
+           work->energy.Allocate(length) && work->values.Allocate(3 * 4 * length) &&
+           work->grid.Allocate(8 * static_cast<std::size_t>(detectors) + 8) && work->angles.Allocate(views) &&
+           work->order.Allocate(views) && work->spectrum.Allocate(half) && work->series.Allocate(3 * half) &&
+           work->padded.Allocate(2 * length + 1) && work->pairs.Allocate(views);
 }
 
 int OppositePairs(const ViewSet &views, OppositeWork *work) {

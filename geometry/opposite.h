@@ -19,6 +19,7 @@
 
 #include <complex>
 
+#include "owned.h"
 #include "outliers.h"
 #include "views.h"
 
@@ -44,21 +45,20 @@ struct OppositeWork {
     int detectors;
     int views;
     int length;                             // L >= 2N, the transforms' length
-    double *window;                         // detectors values, scaled
-    double *row, *other;                    // L values: a view and its opposite, windowed
-    double *energy;                         // L values: the pairs' squares, summed
-    double *values;                         // 3 x 4L values: the three convolutions on a grid
-    double *grid;                           // 8N values: the mismatch on the search's grid
-    double *angles;                         // views values: angles modulo 2 pi
-    int *order;                             // views values: views sorted by those
-    std::complex<double> *spectrum;         // L/2 + 1: one view's transform
-    std::complex<double> *series;           // 3 x (L/2 + 1): the convolutions' coefficients
-    std::complex<double> *padded;           // 2L + 1: a series padded for the grid
-    OppositePair *pairs;                    // views values
+    Owned<double> window;                   // detectors values, scaled
+    Owned<double> row, other;               // L values: a view and its opposite, windowed
+    Owned<double> energy;                   // L values: the pairs' squares, summed
+    Owned<double> values;                   // 3 x 4L values: the three convolutions on a grid
+    Owned<double> grid;                     // 8N values: the mismatch on the search's grid
+    Owned<double> angles;                   // views values: angles modulo 2 pi
+    Owned<int> order;                       // views values: views sorted by those
+    Owned<std::complex<double>> spectrum;   // L/2 + 1: one view's transform
+    Owned<std::complex<double>> series;     // 3 x (L/2 + 1): the convolutions' coefficients
+    Owned<std::complex<double>> padded;     // 2L + 1: a series padded for the grid
+    Owned<OppositePair> pairs;              // views values
 };
 
 bool AllocateOppositeWork(OppositeWork *work, int detectors, int views);
-void ReleaseOppositeWork(OppositeWork *work);
 
 // The pairs of any set of angles (views.count of them, the work's count):
 // each view with the direction half a turn away, taken between the two

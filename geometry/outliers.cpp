@@ -66,24 +66,12 @@ bool AllocateOutlierWork(OutlierWork *work, int detectors, int views) {
     work->views = views;
     std::size_t samples = static_cast<std::size_t>(detectors) * static_cast<std::size_t>(views);
     work->outliers.capacity = std::max<std::size_t>(samples / 32, 16);
-    work->row = static_cast<double *>(AllocateArray(detectors, sizeof(double)));
-    work->peaks = static_cast<double *>(AllocateArray(views, sizeof(double)));
-    work->outliers.index = static_cast<std::size_t *>(AllocateArray(work->outliers.capacity, sizeof(std::size_t)));
-    work->outliers.value = static_cast<double *>(AllocateArray(work->outliers.capacity, sizeof(double)));
-    if (work->row == nullptr || work->peaks == nullptr || work->outliers.index == nullptr ||
-        work->outliers.value == nullptr) {
-        ReleaseOutlierWork(work);
+    if (!work->row.Allocate(detectors) || !work->peaks.Allocate(views) || !work->index.Allocate(work->outliers.capacity) ||
+        !work->value.Allocate(work->outliers.capacity))
         return false;
-    }
+    work->outliers.index = work->index;
+    work->outliers.value = work->value;
     return true;
-}
-
-void ReleaseOutlierWork(OutlierWork *work) {
-    ReleaseArray(work->row);
-    ReleaseArray(work->peaks);
-    ReleaseArray(work->outliers.index);
-    ReleaseArray(work->outliers.value);
-    *work = OutlierWork{};
 }
 
 bool FindOutliers(const double *samples, OutlierWork *work) {
@@ -92,7 +80,8 @@ bool FindOutliers(const double *samples, OutlierWork *work) {
     out->count = 0;
     for (int k = 0; k < m; ++k) work->peaks[k] = ViewPeak(samples, n, m, k, work->row);
     int at = static_cast<int>(kPeakQuantile * (m - 1));
-    std::nth_element(work->peaks, work->peaks + at, work->peaks + m);
+    double *peaks = work->peaks;
+    std::nth_element(peaks, peaks + at, peaks + m);
     double scale = work->peaks[at];
     // Without a scale (medians all zero: only specks of a detector or less)
     // nothing is taken for an outlier.

@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <limits>
 
+#include "owned.h"
+
 inline constexpr double kOutlierFactor = 8;
 
 // The outliers of one sinogram, by sample index (view * detectors +
@@ -32,15 +34,16 @@ struct Outliers {
 struct OutlierWork {
     int detectors;
     int views;
-    double *row;    // detectors values: one view's medians along the views
-    double *peaks;  // views values
-    Outliers outliers;
+    Owned<double> row;    // detectors values: one view's medians along the views
+    Owned<double> peaks;  // views values
+    Owned<std::size_t> index;
+    Owned<double> value;
+    Outliers outliers;    // over index and value
 };
 
 // Allocates the work for a sinogram of this size; false when memory cannot
 // be had (nothing is left allocated then).
 bool AllocateOutlierWork(OutlierWork *work, int detectors, int views);
-void ReleaseOutlierWork(OutlierWork *work);
 
 // Finds the outliers of a sinogram of the work's size whose samples are all
 // finite, into work->outliers; each is replaced by the median of its

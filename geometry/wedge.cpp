@@ -41,35 +41,16 @@ bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, int capacity) 
     if (work->length == 0 || views > INT_MAX / 2) return false;
     work->capacity = capacity;
     std::size_t cells = static_cast<std::size_t>(views) * static_cast<std::size_t>(work->capacity);
-    if (cells / static_cast<std::size_t>(views) != static_cast<std::size_t>(work->capacity)) cells = SIZE_MAX;
-    std::size_t turn = 2 * static_cast<std::size_t>(views);
-    work->row = static_cast<double *>(AllocateArray(work->length, sizeof(double)));
-    work->spectrum = static_cast<std::complex<double> *>(
-        AllocateArray(work->length / 2 + 1, sizeof(std::complex<double>)));
-    // The tables are large: blocks whose pages are put in place at once
-    // rather than faulted in one by one while the transforms run.
-    work->table_bytes = cells > SIZE_MAX / sizeof(std::complex<double>) ? SIZE_MAX
-                                                                        : cells * sizeof(std::complex<double>);
-    work->table = static_cast<std::complex<double> *>(AllocateBlock(work->table_bytes));
+    if (cells / static_cast<std::size_t>(views) != static_cast<std::size_t>(work->capacity)) return false;
     // No more columns than the table has frequencies: a sinogram of few
     // detectors and many views would otherwise need a block many times
     // its own size (N = 3, M = 2 million: 2 GB for 48 MB).
     work->block_columns = capacity < 1 ? 1 : capacity < kBlockColumns ? capacity : kBlockColumns;
-    work->block_bytes = turn * static_cast<std::size_t>(work->block_columns) * sizeof(std::complex<double>);
-    work->block = static_cast<std::complex<double> *>(AllocateBlock(work->block_bytes));
-    if (work->row == nullptr || work->spectrum == nullptr || work->table == nullptr || work->block == nullptr) {
-        ReleaseWedgeWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseWedgeWork(WedgeWork *work) {
-    ReleaseArray(work->row);
-    ReleaseArray(work->spectrum);
-    if (work->table != nullptr) ReleaseBlock(work->table, work->table_bytes);
-    if (work->block != nullptr) ReleaseBlock(work->block, work->block_bytes);
-    *work = WedgeWork{};
+    // The tables are large: blocks whose pages are put in place at once
+    // rather than faulted in one by one while the transforms run.
+    return work->row.Allocate(work->length) && work->spectrum.Allocate(work->length / 2 + 1) &&
+           work->table.Allocate(cells) &&
+           work->block.Allocate(2 * static_cast<std::size_t>(views) * static_cast<std::size_t>(work->block_columns));
 }
 
 int WedgeWeights(const double *samples, const Outliers &outliers, const double *window, double radius, int length,

@@ -16,6 +16,7 @@
 #include <complex>
 #include <cstddef>
 
+#include "owned.h"
 #include "outliers.h"
 
 // Buffers and sizes for one sinogram; every array is allocated by
@@ -26,11 +27,10 @@ struct WedgeWork {
     int length;                      // L >= 2N, the longest detector transform
     int capacity;                    // frequencies the table holds
     int block_columns;               // frequencies per block, at most the capacity
-    double *row;                     // L samples
-    std::complex<double> *spectrum;  // L/2 + 1 coefficients of one view
-    std::complex<double> *table;     // M views of `capacity` coefficients
-    std::complex<double> *block;     // 2M rows of block_columns frequencies
-    std::size_t table_bytes, block_bytes;
+    Owned<double> row;                     // L samples
+    Owned<std::complex<double>> spectrum;  // L/2 + 1 coefficients of one view
+    Owned<std::complex<double>> table;     // M views of `capacity` coefficients
+    Owned<std::complex<double>> block;     // 2M rows of block_columns frequencies
 };
 
 // Harmonics kept clear of the object's reach on top of R |omega|: the
@@ -59,7 +59,6 @@ int WedgeFrequencyCount(int length, int views, double radius);
 // or the transforms would leave the int range (nothing is left allocated
 // then).
 bool AllocateWedgeWork(WedgeWork *work, int detectors, int views, int capacity);
-void ReleaseWedgeWork(WedgeWork *work);
 
 // The weights H_j, j = 0 .. count-1 (H_0 = 0: the mean of each view does not
 // move with c), of the sinogram (views x detectors samples, view 0 first)

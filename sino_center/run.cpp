@@ -33,7 +33,6 @@ CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
     FullTurnWork work;
     if (!AllocateFullTurnWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
     CenterEstimate estimate = FindFullTurnCenter(sinogram.samples, views, &work);
-    ReleaseFullTurnWork(&work);
     if (!estimate.found) Error(kNoMatch);
     return estimate;
 }
@@ -42,15 +41,16 @@ CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
 // contradict: a clear full turn in the smaller work, else the full check
 // with the half-turn reading.
 CenterEstimate SearchEvenFullTurn(const Sinogram &sinogram) {
-    FullTurnWork first;
-    if (!AllocateFullTurnWork(&first, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
-    CenterEstimate estimate = FindClearFullTurnCenter(sinogram.samples, &first);
-    ReleaseFullTurnWork(&first);
+    CenterEstimate estimate;
+    {
+        FullTurnWork first;  // given back before the larger work is made
+        if (!AllocateFullTurnWork(&first, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
+        estimate = FindClearFullTurnCenter(sinogram.samples, &first);
+    }
     if (estimate.found) return estimate;
     CenterWork work;
     if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
     estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
-    ReleaseCenterWork(&work);
     if (estimate.half_turn) {
         Error("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
     }
@@ -62,7 +62,6 @@ CenterEstimate SearchHalfTurn(const double *samples, int columns, int rows) {
     CenterWork work;
     if (!AllocateCenterWork(&work, columns, rows)) Error(kMemoryFailure);
     CenterEstimate estimate = FindCenter(samples, &work);
-    ReleaseCenterWork(&work);
     if (estimate.full_turn) Error("the views cover a full turn (opposite views match): give -t or -a.");
     if (!estimate.found) Error(kNoCenter);
     return estimate;

@@ -46,7 +46,6 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, cons
         }
         *lines += line;
     }
-    if (have_work) ReleaseCenterWork(&work);
     ReleaseBlock(sinogram, sinogram_bytes);
     ReleaseBlock(means, means_bytes);
     return status;

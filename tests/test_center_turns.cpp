@@ -53,7 +53,6 @@ CenterEstimate HalfTurnSearch(const std::vector<double> &samples, int n, int m) 
         return CenterEstimate{false, 0};
     }
     CenterEstimate e = FindCenter(samples.data(), &work);
-    ReleaseCenterWork(&work);
     return e;
 }
 
@@ -66,7 +65,6 @@ CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const s
     }
     Angles set(angles);
     CenterEstimate e = FindFullTurnCenter(samples.data(), set.views, &work);
-    ReleaseFullTurnWork(&work);
     return e;
 }
 
@@ -81,8 +79,6 @@ CenterEstimate EvenFullTurnSearch(const std::vector<double> &samples, int n, int
     }
     *clear = FindClearFullTurnCenter(samples.data(), &first);
     CenterEstimate e = FindEvenFullTurnCenter(samples.data(), &work);
-    ReleaseFullTurnWork(&first);
-    ReleaseCenterWork(&work);
     return e;
 }
 
@@ -288,7 +284,6 @@ TEST(CenterTurns, MismatchEqualsTheSumTermByTerm) {
             double oracle = OppositeMismatchOracle(samples.data(), n, pairs.data(), count, work.window, twice);
             EXPECT_NEAR(OppositeMismatch(work, twice / 2.0), oracle, 1e-12 + 1e-9 * oracle) << m << " " << twice;
         }
-        ReleaseOppositeWork(&work);
     }
 }
 
@@ -306,7 +301,6 @@ TEST(CenterTurns, TheSeamOfAHalfTurnMatchesBestAtItsAxis) {
     double at = SeamMismatch(samples.data(), none, axis, true, &work);
     for (double beside : {axis - 0.25, axis + 0.15, axis + 0.3, axis + 0.5})
         EXPECT_LT(at, SeamMismatch(samples.data(), none, beside, true, &work)) << beside;
-    ReleaseOppositeWork(&work);
 }
 
 TEST(CenterTurns, PairsOfOppositeViews) {
@@ -357,7 +351,6 @@ TEST(CenterTurns, PairsOfOppositeViews) {
         EXPECT_EQ(work.pairs[i].second, expected[i].second) << i;
         EXPECT_NEAR(work.pairs[i].weight, expected[i].weight, 1e-12) << i;
     }
-    ReleaseOppositeWork(&work);
 
     // A gap wider than three mean spacings is not bridged: views at 0, 10,
     // .. 60 and 185 degrees (mean spacing 45): 185 .. 360 is 175 wide, so
@@ -374,7 +367,6 @@ TEST(CenterTurns, PairsOfOppositeViews) {
     EXPECT_EQ(work.pairs[1].first, 0);
     EXPECT_EQ(work.pairs[1].second, 1);
     EXPECT_NEAR(work.pairs[1].weight, 0.5, 1e-12);
-    ReleaseOppositeWork(&work);
 }
 
 TEST(CenterTurns, HalfTurnsInAnyOrder) {
@@ -511,7 +503,6 @@ TEST(CenterTurns, FindOutliersReplacesASpikeByItsNeighboursMedian) {
     row[2] = 0;
     PatchView(work.outliers, 1, 5, window, row);
     EXPECT_EQ(row[2], 4);
-    ReleaseOutlierWork(&work);
 
     // Two spikes side by side: each one's median leaves the other out.
     std::vector<double> pair(5 * 20, 1.0);
@@ -524,7 +515,6 @@ TEST(CenterTurns, FindOutliersReplacesASpikeByItsNeighboursMedian) {
     // (2, 2) and (2, 3): six ones and the 3 each, the other spike left out.
     EXPECT_EQ(work.outliers.value[0], 1);
     EXPECT_EQ(work.outliers.value[1], 1);
-    ReleaseOutlierWork(&work);
 }
 
 TEST(CenterTurns, TooManyOutliersAreNoBasisForASearch) {
@@ -536,7 +526,6 @@ TEST(CenterTurns, TooManyOutliersAreNoBasisForASearch) {
     OutlierWork work;
     ASSERT_TRUE(AllocateOutlierWork(&work, n, m));
     EXPECT_FALSE(FindOutliers(s.data(), &work));
-    ReleaseOutlierWork(&work);
     EXPECT_FALSE(HalfTurnSearch(s, n, m).found);
 }
 
@@ -569,7 +558,6 @@ TEST(CenterTurns, CleanPhantomsHaveNoOutliers) {
         ASSERT_TRUE(AllocateOutlierWork(&work, c.n, c.m));
         ASSERT_TRUE(FindOutliers(samples.data(), &work));
         EXPECT_EQ(work.outliers.count, 0u) << c.n << " " << c.center;
-        ReleaseOutlierWork(&work);
     }
 }
 
