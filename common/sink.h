@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "status.h"
 
@@ -36,3 +37,32 @@ Status SinkFlush(SampleSink *sink);
 
 // Gives the block back (after the last SinkFlush); the sink is empty after.
 void ReleaseSink(SampleSink *sink);
+
+// Streams `count` samples from `in` to the sink, a block at a time, each
+// piece changed in place by `change(samples, got, first)` (first: the
+// index of the piece's first sample), which returns a Status; a failure
+// there ends the stream with it. A short input sends what was read, then
+// fails with `read_failure`.
+template <class Change>
+Status StreamThroughSink(FILE *in, SampleSink *sink, std::size_t count, const std::string &read_failure,
+                         Change change) {
+    std::size_t first = 0;
+    while (count > 0) {
+        std::size_t piece = count < sink->capacity ? count : sink->capacity;
+        double *space = nullptr;
+        Status room = SinkSpace(sink, piece, &space);
+        if (!room.ok()) return room;
+        std::size_t got = std::fread(space, sizeof(double), piece, in);
+        Status changed = change(space, got, first);
+        if (!changed.ok()) return changed;
+        SinkAdvance(sink, got);
+        first += got;
+        if (got != piece) {
+            Status flushed = SinkFlush(sink);
+            if (!flushed.ok()) return flushed;
+            return Failure(read_failure);
+        }
+        count -= piece;
+    }
+    return SinkFlush(sink);
+}

@@ -17,3 +17,13 @@ inline int ThreadsFor(long long pieces) {
     if (threads > pieces) threads = pieces;
     return threads < 1 ? 1 : static_cast<int>(threads);
 }
+
+// The calling thread's number within its team (0 outside a parallel
+// region, and in a build without OpenMP): the index of its work array.
+inline int ThreadIndex() {
+#ifdef _OPENMP
+    return omp_get_thread_num();
+#else
+    return 0;
+#endif
+}

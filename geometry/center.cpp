@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 #include <cstddef>
+#include <vector>
 
 #include "checks.h"
-#include "checks.h"
 #include "memory.h"
+#include "minimise.h"
 #include "real.h"
 
 namespace {
@@ -22,7 +22,6 @@ constexpr double kFineReach = 4;
 // A minimum is clear when every other local minimum of the coarse search,
 // more than kApart detectors away, lies higher by this share of the
 // criterion's range.
-constexpr double kApart = 1.5;
 constexpr double kMinContrast = 0.1;
 // Share of the fine window's half width taken by each taper, and of the
 // check's; the two estimates must agree within kAgreement detectors.
@@ -46,28 +45,6 @@ struct Criterion {
     double operator()(double c) const { return WedgeCriterion(weights, count, length, c); }
 };
 
-// Golden-section search for the minimum of f within [lo, hi].
-double GoldenSection(const Criterion &f, double lo, double hi) {
-    const double ratio = (std::sqrt(5.0) - 1) / 2;
-    double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
-    double fa = f(a), fb = f(b);
-    for (int i = 0; i < 60 && hi - lo > 1e-9; ++i) {
-        if (fa <= fb) {
-            hi = b;
-            b = a;
-            fb = fa;
-            a = hi - ratio * (hi - lo);
-            fa = f(a);
-        } else {
-            lo = a;
-            a = b;
-            fa = fb;
-            b = lo + ratio * (hi - lo);
-            fb = f(b);
-        }
-    }
-    return (lo + hi) / 2;
-}
 
 struct Minimum {
     double center;

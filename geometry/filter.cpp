@@ -6,10 +6,8 @@
 
 #include "checks.h"
 #include "kernels.h"
+#include "threads.h"
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 
 int PaddedLength(int detectors) { return SmoothLength(2LL * detectors - 1, 7); }
 
@@ -93,10 +91,7 @@ void FilterViews(const ViewFilter &filter, double *views, int count) {
     std::size_t n = static_cast<std::size_t>(filter.detectors);
 #pragma omp parallel num_threads(filter.threads)
     {
-        int slot = 0;
-#ifdef _OPENMP
-        slot = omp_get_thread_num();
-#endif
+        int slot = ThreadIndex();
 #pragma omp for schedule(static)
         for (int k = 0; k < count; ++k) FilterView(filter, slot, views + n * k);
     }

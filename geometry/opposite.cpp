@@ -8,6 +8,7 @@
 
 #include "checks.h"
 #include "memory.h"
+#include "minimise.h"
 #include "real.h"
 #include "taper.h"
 #include "wedge.h"
@@ -27,7 +28,6 @@ constexpr int kGridPerDetector = 8;
 // detectors away is at least 1 / kClearRatio times as high: the mismatch
 // has a meaning of its own (0 a perfect match, 1 none), and a wide object
 // matches itself weakly where its flat parts meet.
-constexpr double kApart = 1.5;
 constexpr double kClearRatio = 0.5;
 // Columns both views must hold, beyond the tapers, for a center to be
 // judged, and at least this share of the field: fewer make the match a
@@ -105,28 +105,6 @@ void FillGrid(OppositeWork *work) {
     fftw_destroy_plan(plan);
 }
 
-// Golden-section search for the minimum of the mismatch within [lo, hi].
-double GoldenSection(OppositeWork *work, double lo, double hi) {
-    const double ratio = (std::sqrt(5.0) - 1) / 2;
-    double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
-    double fa = OppositeMismatch(*work, a), fb = OppositeMismatch(*work, b);
-    for (int i = 0; i < 60 && hi - lo > 1e-9; ++i) {
-        if (fa <= fb) {
-            hi = b;
-            b = a;
-            fb = fa;
-            a = hi - ratio * (hi - lo);
-            fa = OppositeMismatch(*work, a);
-        } else {
-            lo = a;
-            a = b;
-            fa = fb;
-            b = lo + ratio * (hi - lo);
-            fb = OppositeMismatch(*work, b);
-        }
-    }
-    return (lo + hi) / 2;
-}
 
 // One view with its outliers replaced, times the scale.
 void CopyView(const double *samples, const Outliers &outliers, int n, int k, double scale, double *row) {
@@ -312,7 +290,8 @@ OppositeEstimate FindOppositeCenter(const double *samples, const Outliers &outli
     }
     double c = static_cast<double>(first + best_at) / kGridPerDetector;
     double step = 1.0 / kGridPerDetector;
-    c = GoldenSection(work, std::max(c - step, lo), std::min(c + step, hi));
+    c = GoldenSection([work](double x) { return OppositeMismatch(*work, x); }, std::max(c - step, lo),
+                      std::min(c + step, hi));
     double mismatch = OppositeMismatch(*work, c);
     double around = 0;
     int sides = 0;

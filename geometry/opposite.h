@@ -77,6 +77,10 @@ struct OppositeEstimate {
     double mismatch;
 };
 
+// Two local minima of a centre search are rivals only when they lie more
+// than this many detectors apart; nearer ones are one minimum.
+inline constexpr double kApart = 1.5;
+
 // Above this the views are not taken for opposite ones at any center.
 inline constexpr double kMaxMismatch = 0.1;
 

@@ -9,14 +9,6 @@ int RowsPerBlock(const SampleSink &sink, int size) {
     return rows > static_cast<std::size_t>(size) ? size : static_cast<int>(rows);
 }
 
-int ThreadNumber() {
-#ifdef _OPENMP
-    return omp_get_thread_num();
-#else
-    return 0;
-#endif
-}
-
 }  // namespace
 
 int RowThreads(const SampleSink &sink, int size) { return ThreadsFor(RowsPerBlock(sink, size)); }
@@ -35,7 +27,7 @@ Status WritePhantomImage(SampleSink *sink, const EllipseFrame *frames, int count
         if (!room.ok()) return room;
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
         for (int r = 0; r < rows; ++r) {
-            Real *scratch = sums + k * static_cast<std::size_t>(ThreadNumber());
+            Real *scratch = sums + k * static_cast<std::size_t>(ThreadIndex());
             PhantomImageRow(frames, count, grid, static_cast<int>(first + r), scratch,
                             block + k * static_cast<std::size_t>(r));
         }

@@ -42,27 +42,11 @@ std::size_t AddNoise(const Scan &scan, double *samples, std::size_t count, std::
 
 Status NoiseStream(FILE *in, SampleSink *sink, const Scan &scan, int detectors, std::size_t count,
                    const std::string &prefix, const std::string &read_failure) {
-    std::uint64_t index = 0;
-    while (count > 0) {
-        std::size_t piece = count < sink->capacity ? count : sink->capacity;
-        double *space = nullptr;
-        Status room = SinkSpace(sink, piece, &space);
-        if (!room.ok()) return room;
-        std::size_t got = std::fread(space, sizeof(double), piece, in);
-        std::size_t bad = AddNoise(scan, space, got, index);
-        if (bad < got) {
-            std::uint64_t at = index + bad;
-            return Failure(prefix + "view " + std::to_string(at / detectors) + ", detector " +
-                           std::to_string(at % detectors) + ": sample out of range.");
-        }
-        SinkAdvance(sink, got);
-        index += got;
-        if (got != piece) {
-            Status flushed = SinkFlush(sink);
-            if (!flushed.ok()) return flushed;
-            return Failure(read_failure);
-        }
-        count -= piece;
-    }
-    return SinkFlush(sink);
+    return StreamThroughSink(in, sink, count, read_failure, [&](double *samples, std::size_t got, std::size_t first) {
+        std::size_t bad = AddNoise(scan, samples, got, first);
+        if (bad == got) return Success();
+        std::uint64_t at = first + bad;
+        return Failure(prefix + "view " + std::to_string(at / detectors) + ", detector " +
+                       std::to_string(at % detectors) + ": sample out of range.");
+    });
 }

@@ -15,20 +15,7 @@ bool ScaleSamples(double *samples, std::size_t count, double factor, double offs
 
 Status ScaleStream(FILE *in, SampleSink *sink, std::size_t count, double factor, double offset,
                    const std::string &read_failure) {
-    while (count > 0) {
-        std::size_t piece = count < sink->capacity ? count : sink->capacity;
-        double *space = nullptr;
-        Status room = SinkSpace(sink, piece, &space);
-        if (!room.ok()) return room;
-        std::size_t got = std::fread(space, sizeof(double), piece, in);
-        if (!ScaleSamples(space, got, factor, offset)) return Failure("result out of range.");
-        SinkAdvance(sink, got);
-        if (got != piece) {
-            Status flushed = SinkFlush(sink);
-            if (!flushed.ok()) return flushed;
-            return Failure(read_failure);
-        }
-        count -= piece;
-    }
-    return SinkFlush(sink);
+    return StreamThroughSink(in, sink, count, read_failure, [&](double *samples, std::size_t got, std::size_t) {
+        return ScaleSamples(samples, got, factor, offset) ? Success() : Failure("result out of range.");
+    });
 }
