@@ -26,14 +26,6 @@ std::vector<OracleDisk> Phantom(double scale) {
             {30 * scale, -35 * scale, 6 * scale, 1.5}};
 }
 
-// Gaussian noise of the given share of the largest sample, from a fixed seed.
-void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
-    double largest = 0;
-    for (double v : *samples) largest = std::fmax(largest, std::fabs(v));
-    std::mt19937 generator(seed);
-    std::normal_distribution<double> noise(0.0, share * largest);
-    for (double &v : *samples) v += noise(generator);
-}
 
 // A view set holding these angles (radians), as ReadAngles makes it.
 struct Angles {
@@ -45,16 +37,6 @@ struct Angles {
     Angles &operator=(const Angles &) = delete;
     ViewSet views;
 };
-
-CenterEstimate HalfTurnSearch(const std::vector<double> &samples, int n, int m) {
-    CenterWork work;
-    if (!AllocateCenterWork(&work, n, m)) {
-        ADD_FAILURE() << "allocation";
-        return CenterEstimate{false, 0};
-    }
-    CenterEstimate e = FindCenter(samples.data(), &work);
-    return e;
-}
 
 CenterEstimate FullTurnSearch(const std::vector<double> &samples, int n, const std::vector<double> &angles) {
     const int m = static_cast<int>(angles.size());
@@ -199,7 +181,7 @@ TEST(CenterTurns, HalfTurnSearchRefusesAFullTurn) {
     // evenly over the turn are what FindCenter is given.
     for (const FullTurnCase &c : kFullTurns) {
         if (c.order != FullTurnCase::kEven && c.order != FullTurnCase::kOddCount) continue;
-        CenterEstimate e = HalfTurnSearch(CaseSinogram(c), c.n, c.m);
+        CenterEstimate e = HalfTurnCenter(CaseSinogram(c), c.n, c.m);
         EXPECT_FALSE(e.found) << c.name;
         EXPECT_TRUE(e.full_turn) << c.name;
         if (e.full_turn) {
@@ -245,7 +227,7 @@ TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
     EXPECT_FALSE(clear.found);
     EXPECT_FALSE(e.found);
     EXPECT_TRUE(e.half_turn);
-    CenterEstimate half = HalfTurnSearch(small, 128, 90);
+    CenterEstimate half = HalfTurnCenter(small, 128, 90);
     EXPECT_TRUE(half.found);
     EXPECT_NEAR(half.center, 60.4, 0.05);
 }
@@ -255,7 +237,7 @@ TEST(CenterTurns, ObjectAlikeFromEverySideIsAnsweredEitherWay) {
     // a full turn are one sinogram, and both searches give its axis.
     const int n = 128, m = 180;
     std::vector<double> ring = DiskProjections(n, 63.5, EvenAngles(m, kPi), {{0, 0, 40, 1}, {0, 0, 30, -1}}, 1);
-    CenterEstimate half = HalfTurnSearch(ring, n, m);
+    CenterEstimate half = HalfTurnCenter(ring, n, m);
     EXPECT_TRUE(half.found);
     EXPECT_FALSE(half.full_turn);
     EXPECT_NEAR(half.center, 63.5, 1e-3);
@@ -465,7 +447,7 @@ std::vector<double> OutlierSinogram(const OutlierCase &c, int m, double turn, do
 TEST(CenterTurns, OutliersDoNotMoveTheCenter) {
     for (const OutlierCase &c : kOutliers) {
         double center = 0;
-        CenterEstimate half = HalfTurnSearch(OutlierSinogram(c, 180, kPi, &center), 128, 180);
+        CenterEstimate half = HalfTurnCenter(OutlierSinogram(c, 180, kPi, &center), 128, 180);
         EXPECT_TRUE(half.found) << c.name;
         EXPECT_NEAR(half.center, center, 0.1) << c.name;
         CenterEstimate full = FullTurnSearch(OutlierSinogram(c, 180, 2 * kPi, &center), 128, EvenAngles(180, 2 * kPi));
@@ -526,7 +508,7 @@ TEST(CenterTurns, TooManyOutliersAreNoBasisForASearch) {
     OutlierWork work;
     ASSERT_TRUE(AllocateOutlierWork(&work, n, m));
     EXPECT_FALSE(FindOutliers(s.data(), &work));
-    EXPECT_FALSE(HalfTurnSearch(s, n, m).found);
+    EXPECT_FALSE(HalfTurnCenter(s, n, m).found);
 }
 
 TEST(CenterTurns, CleanPhantomsHaveNoOutliers) {

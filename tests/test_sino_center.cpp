@@ -26,24 +26,6 @@ std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<
     return DiskProjections(n, center, EvenAngles(m, kPi), disks, subsamples);
 }
 
-// Gaussian noise of the given share of the largest sample, from a fixed seed.
-void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
-    double largest = 0;
-    for (double v : *samples) largest = std::fmax(largest, std::fabs(v));
-    std::mt19937 generator(seed);
-    std::normal_distribution<double> noise(0.0, share * largest);
-    for (double &v : *samples) v += noise(generator);
-}
-
-CenterEstimate Find(const std::vector<double> &samples, int n, int m) {
-    CenterWork work;
-    if (!AllocateCenterWork(&work, n, m)) {
-        ADD_FAILURE() << "allocation";
-        return CenterEstimate{false, 0};
-    }
-    CenterEstimate e = FindCenter(samples.data(), &work);
-    return e;
-}
 
 // An object with no symmetry: a large disk off the axis, a hole in it and
 // two small dense disks.
@@ -121,7 +103,7 @@ TEST(SinoCenter, KnownCentres) {
     for (const Case &c : kCases) {
         std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale), c.subsamples);
         if (c.noise > 0) AddNoise(&samples, c.noise, 20261207);
-        CenterEstimate e = Find(samples, c.n, c.m);
+        CenterEstimate e = HalfTurnCenter(samples, c.n, c.m);
         std::printf("%-42s N %3d M %3d c %7.2f: %s %+.4f\n", c.name, c.n, c.m, c.center,
                     e.found ? "error" : "refused, error would be", e.center - c.center);
         if (c.expect == kFound) {
@@ -148,7 +130,7 @@ TEST(SinoCenter, MirroredSinogramGivesTheMirroredCentre) {
         for (int k = 0; k < c.m; ++k) {
             for (int s = 0; s < c.n; ++s) mirrored[k * c.n + s] = samples[k * c.n + (c.n - 1 - s)];
         }
-        CenterEstimate e = Find(samples, c.n, c.m), f = Find(mirrored, c.n, c.m);
+        CenterEstimate e = HalfTurnCenter(samples, c.n, c.m), f = HalfTurnCenter(mirrored, c.n, c.m);
         EXPECT_EQ(e.found, f.found) << c.name;
         if (!e.found || !f.found) continue;
         EXPECT_NEAR(f.center, c.n - 1 - e.center, 1e-3) << c.name;
@@ -161,8 +143,8 @@ TEST(SinoCenter, DemoRingAliasesOnlyWhenSampledAtPoints) {
     // The demo's coarse ring (disk_sino 128 10 5 50 50 -40 -40 20 20 90):
     // sharp edges 10 and 20 detectors apart, 90 views.
     const std::vector<Disk> ring = {{10, 5, 50, 2}, {10, 5, 40, -2}, {10, 5, 20, 2}};
-    CenterEstimate point = Find(DiskSinogram(128, 90, 63.5, ring, 1), 128, 90);
-    CenterEstimate width = Find(DiskSinogram(128, 90, 63.5, ring, 8), 128, 90);
+    CenterEstimate point = HalfTurnCenter(DiskSinogram(128, 90, 63.5, ring, 1), 128, 90);
+    CenterEstimate width = HalfTurnCenter(DiskSinogram(128, 90, 63.5, ring, 8), 128, 90);
     std::printf("demo ring: sampled at points %+.4f, over the detector width %+.4f\n", point.center - 63.5,
                 width.center - 63.5);
     EXPECT_TRUE(point.found && width.found);
@@ -175,13 +157,13 @@ TEST(SinoCenter, TheSamplesUnitDoesNotMatter) {
     // overflowed, at 1e-300 they vanished, and both were refused. Powers of
     // two and a change of sign must give the same centre to the last bit.
     const std::vector<double> samples = DiskSinogram(128, 90, 60.3, Phantom(0.5));
-    CenterEstimate plain = Find(samples, 128, 90);
+    CenterEstimate plain = HalfTurnCenter(samples, 128, 90);
     ASSERT_TRUE(plain.found);
     EXPECT_NEAR(plain.center, 60.3, 0.02);
     for (double factor : {0x1p900, 0x1p-900, -1.0, -0x1p-40, 1e300, 1e-300, 3e150, 7e-160}) {
         std::vector<double> scaled = samples;
         for (double &v : scaled) v *= factor;
-        CenterEstimate e = Find(scaled, 128, 90);
+        CenterEstimate e = HalfTurnCenter(scaled, 128, 90);
         EXPECT_TRUE(e.found) << factor;
         int exponent = 0;
         if (std::fabs(std::frexp(factor, &exponent)) == 0.5) {  // a power of two, perhaps negated
@@ -194,13 +176,13 @@ TEST(SinoCenter, TheSamplesUnitDoesNotMatter) {
 
 TEST(SinoCenter, BlankSinogramHasNoCentre) {
     std::vector<double> zeros(64 * 16, 0.0);
-    EXPECT_FALSE(Find(zeros, 64, 16).found);
+    EXPECT_FALSE(HalfTurnCenter(zeros, 64, 16).found);
 }
 
 TEST(SinoCenter, SmallestSinogramGivesAnAnswerInRange) {
     // Three detectors: the estimate stays within [0.5, N - 1.5].
     std::vector<double> samples = DiskSinogram(3, kMinViews, 1, {{0.2, 0.1, 0.8, 1}});
-    CenterEstimate e = Find(samples, 3, kMinViews);
+    CenterEstimate e = HalfTurnCenter(samples, 3, kMinViews);
     EXPECT_GE(e.center, 0.5);
     EXPECT_LE(e.center, 1.5);
 }
@@ -230,7 +212,7 @@ TEST(SinoCenter, WorkStaysNearTheSinogramsSize) {
     // Such a sinogram is still searched: a point on the axis at column 2.
     std::vector<double> samples(5 * 64, 0.0);
     for (int k = 0; k < 64; ++k) samples[5 * k + 2] = 1;
-    CenterEstimate e = Find(samples, 5, 64);
+    CenterEstimate e = HalfTurnCenter(samples, 5, 64);
     EXPECT_TRUE(e.found);
     EXPECT_NEAR(e.center, 2, 0.02);
 }

@@ -1,6 +1,7 @@
 #include "oracle/center_oracle.h"
 
 #include <cmath>
+#include <random>
 #include <complex>
 #include <vector>
 
@@ -85,4 +86,18 @@ double OppositeMismatchOracle(const double *samples, int n, const OppositePair *
         }
     }
     return difference / energy;
+}
+
+CenterEstimate HalfTurnCenter(const std::vector<double> &samples, int n, int m) {
+    CenterWork work;
+    if (!AllocateCenterWork(&work, n, m)) return CenterEstimate{false, 0};
+    return FindCenter(samples.data(), &work);
+}
+
+void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
+    double largest = 0;
+    for (double v : *samples) largest = std::fmax(largest, std::fabs(v));
+    std::mt19937 generator(seed);
+    std::normal_distribution<double> noise(0.0, share * largest);
+    for (double &v : *samples) v += noise(generator);
 }

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "center.h"
 #include "opposite.h"
 
 // Energy of the wedge for the trial centre twice_center / 2 (a whole or
@@ -43,3 +44,9 @@ std::vector<double> EvenAngles(int m, double turn);
 // over the detectors s with t - s on the detector too, t = twice_center.
 double OppositeMismatchOracle(const double *samples, int n, const OppositePair *pairs, int count,
                               const double *window, int twice_center);
+
+// For the tests of the centre searches: the half-turn search on a sinogram
+// of n detectors and m views, its work allocated and given back; and
+// Gaussian noise of the given share of the largest sample, from a seed.
+CenterEstimate HalfTurnCenter(const std::vector<double> &samples, int n, int m);
+void AddNoise(std::vector<double> *samples, double share, unsigned seed);
