@@ -1,7 +1,6 @@
-// A projection stack with its flat and dark images, opened from the
-// operands as proj_sino takes them: TIFF files (flats and darks each from
-// their own files), or one HDF5 file of the Data Exchange layout holding
-// all three.
+// A projection stack with its flat and dark images, opened from a list of
+// names: TIFF files (flats and darks each from their own files), or one
+// HDF5 file of the Data Exchange layout holding all three.
 #pragma once
 
 #include <vector>
