@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include <hdf5.h>
 
@@ -50,12 +51,43 @@ bool SupportedType(hid_t type) {
     }
 }
 
+// Whether the first sample of a dataset can be read (its filters applied).
+bool ReadsASample(hid_t data, hid_t space) {
+    int rank = H5Sget_simple_extent_ndims(space);
+    if (rank <= 0 || rank > H5S_MAX_RANK) return false;
+    hsize_t start[H5S_MAX_RANK] = {}, count[H5S_MAX_RANK];
+    for (int d = 0; d < rank; ++d) count[d] = 1;
+    H5Id one(H5Scopy(space));
+    hsize_t single = 1;
+    H5Id memory(H5Screate_simple(1, &single, nullptr));
+    if (!one.ok() || !memory.ok() || H5Sselect_hyperslab(one.id, H5S_SELECT_SET, start, nullptr, count, nullptr) < 0)
+        return false;
+    double sample = 0;
+    return H5Dread(data, H5T_NATIVE_DOUBLE, memory.id, one.id, H5P_DEFAULT, &sample) >= 0;
+}
+
+// The message for a compression filter this HDF5 library cannot apply,
+// with the filter's name (the file's, or the registered one's).
+Status FilterMissing(const char *name, H5Z_filter_t filter, const char *stored) {
+    const struct {
+        H5Z_filter_t id;
+        const char *name;
+    } known[] = {{32000, "lzf"}, {32001, "blosc"}, {32004, "lz4"}, {32008, "bitshuffle"}, {307, "bzip2"}, {32013, "zfp"}};
+    std::string what = stored;
+    for (const auto &k : known)
+        if (k.id == filter) what = k.name;
+    if (what.empty()) what = "number";
+    return Failure(std::string(name) + ": the HDF5 filter " + what + " (" + std::to_string(filter) +
+                   ") is not available: install its plugin (tools/setup.sh installs lzf, blosc, lz4, bitshuffle, "
+                   "bzip2 and zfp) or name its folder in HDF5_PLUGIN_PATH.");
+}
+
 // Whether every sample of a dataset lies in the file. HDF5 reads what was
 // never stored as the fill value, so a few kilobytes declaring terabytes
 // would become sinograms of zeros: a dataset never written, a chunked one
 // with chunks missing (45 of 90 views written), contiguous storage past
-// the file's end, or a filter this HDF5 library cannot apply all fail with
-// "data read error."; data in external raw files or virtual datasets,
+// the file's end all fail with "data read error.", a compression filter
+// this HDF5 library cannot apply names the filter; data in external raw files or virtual datasets,
 // whose sources may be missing or short, with "unsupported dataset
 // layout.". The chunks' extent goes to *chunk (zeros when not chunked).
 Status CheckStorage(hid_t file, hid_t data, hid_t space, const char *name, hsize_t chunk[3]) {
@@ -73,9 +105,13 @@ Status CheckStorage(hid_t file, hid_t data, hid_t space, const char *name, hsize
     for (int i = 0; i < filters; ++i) {
         unsigned flags = 0;
         std::size_t values = 0;
-        H5Z_filter_t filter = H5Pget_filter2(create.id, static_cast<unsigned>(i), &flags, &values, nullptr, 0,
-                                             nullptr, nullptr);
-        if (filter < 0 || H5Zfilter_avail(filter) <= 0) return Failure(About(name, "data read error."));
+        char filter_name[64] = "";
+        H5Z_filter_t filter = H5Pget_filter2(create.id, static_cast<unsigned>(i), &flags, &values, nullptr,
+                                             sizeof filter_name, filter_name, nullptr);
+        if (filter < 0) return Failure(About(name, "data read error."));
+        // A filter from a plugin may be loaded only when data needs it
+        // (LZF is): a sample read through it tells.
+        if (H5Zfilter_avail(filter) <= 0 && !ReadsASample(data, space)) return FilterMissing(name, filter, filter_name);
     }
     int rank = H5Sget_simple_extent_ndims(space);
     hsize_t dims[H5S_MAX_RANK] = {};

@@ -469,6 +469,35 @@ TEST(ProjSinoCli, Hdf5AnglesComeFromTheta) {
     EXPECT_EQ(even[15], 168.75);
 }
 
+// Data Exchange files compressed by the filters beamlines use, as h5py
+// writes them (tests/data/make_h5py_files.py): LZF and Blosc, read through
+// HDF5's plugins; a filter that cannot be loaded is named.
+TEST(ProjSinoCli, CompressedHdf5FromH5pyReadsThroughThePlugins) {
+    Scratch scratch;
+    for (const char *filter : {"lzf", "blosc"}) {
+        std::string file = std::string(CT_SOURCE_DIR) + "/tests/data/h5py_" + filter + ".h5";
+        RunResult r = ProjSino(scratch, "-l '" + file + "' o%d.sg");
+        ASSERT_EQ(r.status, 0) << filter << ": " << r.err;
+        for (int row = 0; row < 3; ++row) {
+            int columns = 0, rows = 0;
+            std::vector<double> sinogram =
+                SinogramSamples(scratch.Read(std::string("o") + std::to_string(row) + ".sg"), &columns, &rows);
+            ASSERT_EQ(columns, 16);
+            ASSERT_EQ(rows, 8);
+            for (int k = 0; k < 8; ++k)
+                for (int c = 0; c < 16; ++c) ASSERT_EQ(sinogram[k * 16 + c], 100 * k + 10 * row + c / 2.0) << filter;
+        }
+    }
+    // Plugins switched off: Blosc is loaded only as a plugin.
+    RunResult r = scratch.Run(std::string("HDF5_PLUGIN_PRELOAD=:: \"$BIN/proj_sino\" -l '") + CT_SOURCE_DIR +
+                              "/tests/data/h5py_blosc.h5' x%d.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("h5py_blosc.h5: the HDF5 filter blosc (32001) is not available: install its plugin "
+                         "(tools/setup.sh installs lzf, blosc, lz4, bitshuffle, bzip2 and zfp) or name its folder "
+                         "in HDF5_PLUGIN_PATH.\n"), std::string::npos) << r.err;
+    EXPECT_FALSE(scratch.Exists("x0.sg"));
+}
+
 // Counts with a few zingers: each replaced by the median of its
 // neighbours, counted on standard error beside the clamped samples.
 TEST(ProjSinoCli, ZingersAreReplacedAndCounted) {
