@@ -264,6 +264,13 @@ Status ReadH5Rows(const H5Images &images, int count_images, int first, int count
     });
 }
 
+Status ReadH5Image(const H5Images &images, int k, double *out) {
+    return WithDataset(images, 0, images.rows, [&](hid_t data, hid_t space) {
+        return ReadImageRows(data, space, k, 0, images.rows, images.columns, out,
+                             static_cast<std::size_t>(images.columns));
+    });
+}
+
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(images.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;

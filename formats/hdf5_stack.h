@@ -54,6 +54,9 @@ Status ReadH5Rows(const H5Images &images, int count_images, int first, int count
                   std::size_t image_step, std::size_t row_step);
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page);
 
+// Image k alone, rows x columns samples into `out`; the same failures.
+Status ReadH5Image(const H5Images &images, int k, double *out);
+
 // The views' angles of /exchange/theta, in degrees as the layout stores
 // them. *present is false when the file has none; fails with "<file>: bad
 // /exchange/theta." when it holds other than `views` finite numbers.

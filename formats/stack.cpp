@@ -101,6 +101,14 @@ Status ReadStackRows(const TiffStack &stack, int images, int first, int count, d
     });
 }
 
+Status ReadStackImage(const TiffStack &stack, int k, double *out) {
+    TiffScratch scratch;
+    return EachPage(stack, k + 1, [&](TIFF *tif, const PageFormat &format, int image) {
+        if (image < k) return Success();
+        return ReadPageRows(tif, format, 0, stack.rows, out, static_cast<std::size_t>(stack.columns), &scratch);
+    });
+}
+
 Status MeanStackRows(const TiffStack &stack, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(stack.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;

@@ -33,3 +33,6 @@ Status ReadStackRows(const TiffStack &stack, int images, int first, int count, d
 // mean + j * columns; `page` holds count * columns samples of scratch.
 // Fails as ReadStackRows.
 Status MeanStackRows(const TiffStack &stack, int first, int count, double *mean, double *page);
+
+// Image k alone, rows x columns samples into `out`; the same failures.
+Status ReadStackImage(const TiffStack &stack, int k, double *out);

@@ -4,6 +4,7 @@
 
 #include "args.h"
 #include "error.h"
+#include "image_file.h"
 #include "command.h"
 #include "output.h"
 #include "sinogram.h"
@@ -38,9 +39,9 @@ int RunSinoStat(int argc, char **argv) {
 
     // Messages about a named file name it; standard input is "A" or "B".
     Sinogram a, b{};
-    Check(ReadSinogram(arg[0], NamePrefix(arg[0], "A "), &a));
+    Check(ReadImageFile(arg[0], NamePrefix(arg[0], "A "), &a));
     if (compared) {
-        Check(ReadSinogram(arg[1], NamePrefix(arg[1], "B "), &b));
+        Check(ReadImageFile(arg[1], NamePrefix(arg[1], "B "), &b));
         if (b.columns != a.columns || b.rows != a.rows) Error("size mismatch.");
     }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "error.h"
+#include "image_file.h"
 #include "command.h"
 #include "output.h"
 #include "sinogram.h"
@@ -34,13 +35,19 @@ int RunSinoView(int argc, char **argv) {
     if (windowed) Check(WindowArguments(arg[1], arg[2], &window));
 
     std::string input = NamePrefix(arg[0], "");
-    FILE *in = nullptr;
-    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
     Sinogram image{};
-    Check(ReadCheckedHeader(in, input, &image.columns, &image.rows));
-    if (image.columns > kMaxPngSide || image.rows > kMaxPngSide) ErrorAbout(input.c_str(), "image too large.");
-    Check(ReadSinogramBody(in, input, &image));
-    CloseInput(in);
+    if (IsImageFile(arg[0])) {
+        Check(ReadImageFile(arg[0], input, &image));
+        if (image.columns > kMaxPngSide || image.rows > kMaxPngSide) ErrorAbout(input.c_str(), "image too large.");
+    } else {
+        // A sinogram's size is judged from its header, before its samples.
+        FILE *in = nullptr;
+        Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
+        Check(ReadCheckedHeader(in, input, &image.columns, &image.rows));
+        if (image.columns > kMaxPngSide || image.rows > kMaxPngSide) ErrorAbout(input.c_str(), "image too large.");
+        Check(ReadSinogramBody(in, input, &image));
+        CloseInput(in);
+    }
     std::size_t count = image.bytes / sizeof(double);
     if (!windowed) window = SampleWindow(image.samples, count);
 

@@ -167,4 +167,43 @@ TEST(SinoStatCli, HostileRadii) {
     }
 }
 
+// The toolkit's own volumes are images too: a TIFF page or an HDF5 slice,
+// named NAME:K, compared with the same slice written as an image file.
+TEST(SinoStatCli, SlicesOfVolumesAreImages) {
+    Scratch scratch;
+    RunResult r = scratch.Run(
+        "for v in 0 1 2 3; do \"$BIN/disk_sino\" 16 0 0 5 4 - | \"$BIN/sino_tiff\" - 32 view_$v.tif || exit 1; done; "
+        "for v in vol.tif vol.h5 s_%d.img; do \"$BIN/stack_recon\" -l -c 7.5 view_*.tif $v 2>/dev/null || exit 1; done");
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct Case {
+        const char *args;
+        const char *out;  // the words after "size 16x16 ": nullptr for a failure
+        const char *err;
+    };
+    const Case cases[] = {
+        {"vol.tif:1 vol.h5:1", "compared 256 rms 0 maxabs 0\n", ""},
+        {"vol.h5:3 s_3.img", "compared 256 rms ", ""},  // floats against doubles
+        {"vol.tif", nullptr, "vol.tif: 4 images: name one as vol.tif:K (0 to 3).\n"},
+        {"vol.h5:4", nullptr, "vol.h5: no image 4 (0 to 3).\n"},
+        {"vol.h5:x", nullptr, "vol.h5:x: file not found.\n"},
+        {"view_2.tif s_1.img", nullptr, "size mismatch.\n"},
+    };
+    for (const Case &c : cases) {
+        r = scratch.Run(std::string("\"$BIN/sino_stat\" ") + c.args);
+        EXPECT_EQ(r.err, c.err) << c.args;
+        if (c.out == nullptr) {
+            EXPECT_EQ(r.status, 1) << c.args;
+            continue;
+        }
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << c.args << ": " << r.out;
+    }
+    // Floats against the doubles they came from: within a float's rounding.
+    r = scratch.Run("\"$BIN/sino_stat\" vol.h5:3 s_3.img");
+    double maxabs = std::stod(r.out.substr(r.out.find("maxabs ") + 7));
+    EXPECT_LT(maxabs, 1e-7);
+    EXPECT_EQ(scratch.Run("\"$BIN/sino_view\" vol.tif:2 slice.png").status, 0);
+    EXPECT_TRUE(scratch.Exists("slice.png"));
+}
+
 }  // namespace
