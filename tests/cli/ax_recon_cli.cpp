@@ -113,9 +113,12 @@ TEST(AxReconCli, WritesTheReconstructionToFilesAndStreams) {
 TEST(AxReconCli, AFullDiskIsNeverSuccess) {
     // Small output stays in the buffer until the final flush; large output
     // fails while still being written.
+    // (The large profile's filter costs seconds: it runs once, to a named
+    // full disk; standard output to one takes the small profile's path.)
     for (int n : {1, 20000}) {
         std::vector<double> p(n, 1.0);
         for (const char *target : {"/dev/full", "- >/dev/full"}) {
+            if (n > 1 && target[0] == '-') continue;
             Scratch scratch;
             scratch.Write("in.txt", ProfileText(p));
             RunResult r = scratch.Run(std::string("\"$BIN/ax_recon\" in.txt 3 1 ") + target);
