@@ -14,12 +14,12 @@
 Status ReadOptions(int argc, char **argv, Options *options) {
     *options = Options{};
     options->budget_mib = kDefaultBudgetMiB;
-    const char *range = nullptr, *zingers = nullptr;
+    const char *range = nullptr, *zingers = nullptr, *phase = nullptr;
     optind = 0;  // glibc: start afresh (the fuzzing build runs this again and again)
     opterr = 0;
     int option;
     // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:lstz:A:")) != -1) {
+    while ((option = getopt(argc, argv, "+f:d:r:m:lstz:A:P:")) != -1) {
         switch (option) {
             case 'f': options->flats.push_back(optarg); break;
             case 'd': options->darks.push_back(optarg); break;
@@ -30,6 +30,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
             case 't': options->half_turn = true; break;
             case 'z': zingers = optarg; break;
             case 'A': options->angles = optarg; break;
+            case 'P': phase = optarg; break;
             default: return Failure(kProjSinoUsage);
         }
     }
@@ -48,11 +49,17 @@ Status ReadOptions(int argc, char **argv, Options *options) {
         if (!(options->zinger_threshold > 0 && std::isfinite(options->zinger_threshold)))
             return Failure("bad zinger threshold.");
     }
+    options->phase = phase != nullptr;
+    if (options->phase) {
+        Status read = PhaseArgument(phase, &options->phase_settings);
+        if (!read.ok()) return read;
+    }
     NamePattern pattern;
     bool to_stdout = IsStandardStream(options->pattern);
     if (!to_stdout && !ParsePattern(options->pattern, &pattern)) return Failure("bad output pattern (it needs one %d).");
     if (options->line_integrals && (!options->flats.empty() || !options->darks.empty()))
         return Failure("line integrals take no flats or darks.");
+    if (options->line_integrals && options->phase) return Failure("line integrals take no phase retrieval (-P).");
     if (!options->darks.empty() && options->flats.empty()) return Failure("darks need flats.");
     if (to_stdout && options->angles != nullptr && IsStandardStream(options->angles))
         return Failure("angles and sinograms both to standard output.");
