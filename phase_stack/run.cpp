@@ -1,0 +1,100 @@
+#include "run.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "error.h"
+#include "help.h"
+#include "memory.h"
+#include "options.h"
+#include "phantom.h"
+#include "propagate.h"
+#include "streams.h"
+#include "threads.h"
+#include "views.h"
+#include "volume_tiff.h"
+
+namespace {
+
+constexpr const char *kUsage =
+    "usage : phase_stack [-a ANGLES] [-f FLAT] PHANTOM N M DELTA,BETA,DISTANCE,ENERGY,PIXEL STACK";
+
+// Every view, a batch of one per thread at a time, written in order: the
+// pages do not depend on the number of threads.
+Status WriteViews(const Phantom &phantom, const ViewSet &views, const Propagator &propagator, VolumeTiff *tiff) {
+    int n = propagator.n, threads = propagator.threads;
+    std::size_t page = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
+    std::size_t bytes = 2 * static_cast<std::size_t>(threads) * page * sizeof(double);
+    auto *block = static_cast<double *>(AllocateBlock(bytes));
+    if (block == nullptr) return Failure("memory allocation error.");
+    Status status;
+    for (int first = 0; status.ok() && first < views.count; first += threads) {
+        int batch = views.count - first < threads ? views.count - first : threads;
+#pragma omp parallel for num_threads(batch) schedule(static, 1)
+        for (int t = 0; t < batch; ++t) {
+            double *thickness = block + 2 * static_cast<std::size_t>(t) * page;
+            ProjectedThickness(phantom, views.cosines[first + t], views.sines[first + t], n, thickness);
+            Propagate(propagator, t, thickness, thickness + page);
+        }
+        for (int t = 0; status.ok() && t < batch; ++t)
+            status = WriteVolumeTiffSlice(tiff, block + (2 * static_cast<std::size_t>(t) + 1) * page);
+    }
+    ReleaseBlock(block, bytes);
+    return status;
+}
+
+// One page of ones: the open beam of the intensities written.
+Status WriteFlat(const char *name, int n, double pixel) {
+    std::vector<double> ones(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 1.0);
+    VolumeTiff flat;
+    Status status = BeginVolumeTiff(name, 1, n, pixel, &flat);
+    if (status.ok()) status = WriteVolumeTiffSlice(&flat, ones.data());
+    if (status.ok()) status = FinishVolumeTiff(&flat);
+    return status;
+}
+
+}  // namespace
+
+int RunPhaseStack(int argc, char **argv) {
+    ProtectStandardStreams();
+    if (AsksForHelp(argc, argv)) {
+        Check(PrintHelp(kUsage));
+        return 0;
+    }
+    std::vector<OptionWord> words;
+    int first = 0;
+    Check(ReadOptions(argc, argv, "a:f:", kUsage, &words, &first));
+    const char *angles = nullptr, *flat = nullptr;
+    for (const OptionWord &word : words) (word.letter == 'a' ? angles : flat) = word.value;
+    if (argc - first != 5) Error(kUsage);
+    char **arg = argv + first;
+
+    int n = IntArgument(arg[1]);
+    // The 2n x 2n transform's samples must stay addressable.
+    if (n <= 0 || n > 0x7fff) Error("bad detector number.");
+    int count = IntArgument(arg[2]);
+    if (count <= 0) Error("bad projection number.");
+    Material material;
+    Check(MaterialArgument(arg[3], &material));
+    if (IsStandardStream(arg[4]) || (flat != nullptr && IsStandardStream(flat)))
+        Error("a stack is written to a file, not to standard output.");
+    Phantom phantom;
+    Check(ReadPhantom(arg[0], &phantom));
+    ViewSet views;
+    Check(angles != nullptr ? ReadAngles(angles, count, &views) : EvenHalfTurn(count, &views));
+    Propagator propagator;
+    Check(MakePropagator(material, n, ThreadsFor(count), &propagator));
+
+    double micrometres = material.pixel * 1e6;
+    if (flat != nullptr) Check(WriteFlat(flat, n, micrometres));
+    VolumeTiff tiff;
+    Check(BeginVolumeTiff(arg[4], count, n, micrometres, &tiff));
+    Check(WriteViews(phantom, views, propagator, &tiff));
+    Check(FinishVolumeTiff(&tiff));
+    ReleasePropagator(&propagator);
+    ReleaseViews(&views);
+    ReleasePhantom(&phantom);
+    return 0;
+}
