@@ -121,6 +121,20 @@ TEST(PhaseRetrieval, APropagatedPlateComesBackWithoutFringes) {
     }
 }
 
+// A plate that the detector's left edge cuts: its columns there, and the
+// empty ones at the right edge, are retrieved as the middle ones are (a
+// transform without padding would join the two edges).
+TEST(PhaseRetrieval, AnObjectCutByTheDetectorsEdgeKeepsItsEdgeColumns) {
+    std::vector<double> t(kSide * kSide, 0.0);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide / 2; ++x) t[y * kSide + x] = kPlate;
+    std::vector<double> p = Retrieved(Intensity(kMaterial, t), kMaterial.delta / kMaterial.beta);
+    double step = PlateLineIntegral();
+    for (int y = 0; y < kSide; y += 5)
+        for (int x : {0, 1, 20, 75, 94, 95})
+            EXPECT_NEAR(p[y * kSide + x] / step, x < kSide / 2, 0.02) << y << " " << x;
+}
+
 // delta/beta 1: a margin of 4 rows and tiles of 32, so that 96 rows are
 // three tiles; rows retrieved in pieces, or by three threads, are the rows
 // retrieved at once, to the bit.
