@@ -9,10 +9,12 @@
 #include "help.h"
 #include "memory.h"
 #include "options.h"
+#include "output.h"
 #include "phantom.h"
 #include "propagate.h"
 #include "streams.h"
 #include "threads.h"
+#include "tiff_write.h"
 #include "views.h"
 #include "volume_tiff.h"
 
@@ -45,13 +47,14 @@ Status WriteViews(const Phantom &phantom, const ViewSet &views, const Propagator
     return status;
 }
 
-// One page of ones: the open beam of the intensities written.
-Status WriteFlat(const char *name, int n, double pixel) {
+// One page of ones, the open beam of the intensities written, closed but
+// renamed into place only once the stack is.
+Status WriteFlat(const char *name, int n, Output *flat) {
     std::vector<double> ones(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 1.0);
-    VolumeTiff flat;
-    Status status = BeginVolumeTiff(name, 1, n, pixel, &flat);
-    if (status.ok()) status = WriteVolumeTiffSlice(&flat, ones.data());
-    if (status.ok()) status = FinishVolumeTiff(&flat);
+    std::string failure = About(name, "data write error.");
+    Status status = OpenOutput(name, About(name, "file not open.").c_str(), flat);
+    if (status.ok()) status = WriteFloatTiff(flat->stream, ones.data(), n, n, 32, failure.c_str());
+    if (status.ok()) status = CloseOutput(flat, failure.c_str());
     return status;
 }
 
@@ -87,12 +90,13 @@ int RunPhaseStack(int argc, char **argv) {
     Propagator propagator;
     Check(MakePropagator(material, n, ThreadsFor(count), &propagator));
 
-    double micrometres = material.pixel * 1e6;
-    if (flat != nullptr) Check(WriteFlat(flat, n, micrometres));
+    Output flat_output;
+    if (flat != nullptr) Check(WriteFlat(flat, n, &flat_output));
     VolumeTiff tiff;
-    Check(BeginVolumeTiff(arg[4], count, n, micrometres, &tiff));
+    Check(BeginVolumeTiff(arg[4], count, n, material.pixel * 1e6, &tiff));
     Check(WriteViews(phantom, views, propagator, &tiff));
     Check(FinishVolumeTiff(&tiff));
+    if (flat != nullptr) Check(CommitOutput(&flat_output, About(flat, "file not open.").c_str()));
     ReleasePropagator(&propagator);
     ReleaseViews(&views);
     ReleasePhantom(&phantom);

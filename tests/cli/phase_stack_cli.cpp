@@ -90,6 +90,20 @@ const FailureCase kFailures[] = {
 
 TEST(PhaseStackCli, EveryFailureHasItsLine) { ExpectFailures("phase_stack", kFailures); }
 
+// The flat is renamed into place only after the stack: a stack that cannot
+// be written leaves the old flat.
+TEST(PhaseStackCli, AFailedStackLeavesTheOldFlat) {
+    Scratch scratch;
+    scratch.Write("ball.txt", kBall);
+    scratch.Write("flat.tif", "old");
+    RunResult r = scratch.Run(std::string("\"$BIN/phase_stack\" -f flat.tif ball.txt 16 4 ") + kMaterial +
+                              " missing/scan.tif");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "missing/scan.tif: file not open.\n");
+    EXPECT_EQ(scratch.Read("flat.tif"), "old");
+    EXPECT_EQ(scratch.Run("ls -A | grep '^\\.flat' || true").out, "");
+}
+
 // -P in the programs that read stacks: each value named, and what it
 // cannot go with.
 TEST(PhaseStackCli, TheStackReadersRefuseBadPhaseValues) {
