@@ -227,9 +227,8 @@ long long FilterTile(const PhaseFilter &f, int slot, const double *window, int w
 
 }  // namespace
 
-long long RetrievePhase(const PhaseFilter &f, const double *window, int window_first, int window_rows, int views,
-                        const double *flat, const double *dark, int first, int count, double *out) {
-    (void)window_rows;  // PhaseWindow's rows, which the tiles below stay within
+long long RetrievePhase(const PhaseFilter &f, const double *window, int window_first, int views, const double *flat,
+                        const double *dark, int first, int count, double *out) {
     int end = first + count;
     long long clamped = 0;
 #pragma omp parallel for num_threads(f.threads) schedule(static) reduction(+ : clamped)

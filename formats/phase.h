@@ -79,9 +79,9 @@ Status MakePhaseFilter(const PhaseSettings &settings, int rows, int columns, int
 void ReleasePhaseFilter(PhaseFilter *filter);
 
 // Retrieves rows [first, first + count) of every view. `window` holds
-// rows [window_first, window_first + window_rows) of the counts as a band
-// (normalise.h: row j of view v at window + (j * views + v) * columns),
-// covering PhaseWindow's rows; `flat` and `dark` their mean rows (either
+// the rows PhaseWindow names, from window_first on, of the counts as a
+// band (normalise.h: row j of view v at window + (j * views + v) *
+// columns); `flat` and `dark` their mean rows (either
 // nullptr, as NormaliseBand takes them). The ratio (I - D) / (F - D) is
 // filtered and row first + j of view v gets its line integral at
 // out + (j * views + v) * columns. A ratio that is not finite is taken as
@@ -89,5 +89,5 @@ void ReleasePhaseFilter(PhaseFilter *filter);
 // positive number has LineIntegral's floor; both are counted in the
 // return. Views are filtered in parallel, with the same result for any
 // number of threads.
-long long RetrievePhase(const PhaseFilter &filter, const double *window, int window_first, int window_rows,
-                        int views, const double *flat, const double *dark, int first, int count, double *out);
+long long RetrievePhase(const PhaseFilter &filter, const double *window, int window_first, int views,
+                        const double *flat, const double *dark, int first, int count, double *out);

@@ -86,7 +86,7 @@ Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, double zinger_thres
         *zingers += replaced;
     }
     if (!status.ok()) return status;
-    *clamped += RetrievePhase(filter, band->window, start, rows, views, in.have_flats ? flat : nullptr,
+    *clamped += RetrievePhase(filter, band->window, start, views, in.have_flats ? flat : nullptr,
                               in.have_darks ? dark : nullptr, first, count, out);
     return Success();
 }

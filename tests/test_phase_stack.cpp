@@ -60,7 +60,7 @@ std::vector<double> Retrieved(const std::vector<double> &intensity, double delta
             std::memcpy(&window[(static_cast<std::size_t>(j) * views + v) * kSide],
                         &intensity[static_cast<std::size_t>(window_first + j) * kSide], kSide * sizeof(double));
     std::vector<double> out(static_cast<std::size_t>(count) * views * kSide);
-    EXPECT_EQ(RetrievePhase(filter, window.data(), window_first, window_rows, views, nullptr, nullptr, first, count,
+    EXPECT_EQ(RetrievePhase(filter, window.data(), window_first, views, nullptr, nullptr, first, count,
                             out.data()),
               0);
     ReleasePhaseFilter(&filter);
@@ -151,6 +151,25 @@ TEST(PhaseRetrieval, RowsDoNotDependOnTheRowsReadWithThemNorOnThreads) {
     }
 }
 
+// Counts I = ratio (F - D) + D against mean flat and dark rows are the
+// ratios filtered; a sample that is not a number counts once as clamped.
+TEST(PhaseRetrieval, FlatsAndDarksNormaliseBeforeTheFilter) {
+    std::vector<double> intensity = Intensity(kMaterial, PlateThickness());
+    double ratio = kMaterial.delta / kMaterial.beta;
+    std::vector<double> expected = Retrieved(intensity, ratio);
+    std::vector<double> counts(intensity.size()), flat(intensity.size(), 1000.0), dark(intensity.size(), 100.0);
+    for (std::size_t i = 0; i < counts.size(); ++i) counts[i] = intensity[i] * 900 + 100;
+    PhaseSettings settings{ratio, kMaterial.distance, kMaterial.energy, kMaterial.pixel};
+    PhaseFilter filter;
+    ASSERT_TRUE(MakePhaseFilter(settings, kSide, kSide, 1, &filter).ok());
+    std::vector<double> got(counts.size());
+    EXPECT_EQ(RetrievePhase(filter, counts.data(), 0, 1, flat.data(), dark.data(), 0, kSide, got.data()), 0);
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], expected[i], 1e-12) << i;
+    counts[5 * kSide + 7] = std::nan("");
+    EXPECT_EQ(RetrievePhase(filter, counts.data(), 0, 1, flat.data(), dark.data(), 0, kSide, got.data()), 1);
+    ReleasePhaseFilter(&filter);
+}
+
 // Tiles with their margins against the whole projection filtered at
 // once: 300 rows, delta/beta 100 (margins of 32 rows, tiles of 64: five
 // tiles); the line integrals differ by the kernel's weight beyond the
@@ -173,7 +192,7 @@ TEST(PhaseRetrieval, TilesAreTheWholeProjectionFilteredAtOnce) {
     ASSERT_TRUE(MakePhaseFilter(settings, kRows, kColumns, 1, &filter).ok());
     ASSERT_EQ(filter.margin, 32);
     std::vector<double> got(ratio.size());
-    EXPECT_EQ(RetrievePhase(filter, ratio.data(), 0, kRows, 1, nullptr, nullptr, 0, kRows, got.data()), 0);
+    EXPECT_EQ(RetrievePhase(filter, ratio.data(), 0, 1, nullptr, nullptr, 0, kRows, got.data()), 0);
     ReleasePhaseFilter(&filter);
     double worst = 0;
     for (std::size_t i = 0; i < got.size(); ++i) worst = std::fmax(worst, std::fabs(got[i] - expected[i]));
