@@ -90,7 +90,8 @@ bool SizesOf(const PhaseSettings &settings, int rows, int columns, Sizes *sizes)
     sizes->padded_rows = PaddedLength(most, sizes->margin);
     sizes->padded_columns = PaddedLength(columns, sizes->margin);
     if (sizes->padded_rows == 0 || sizes->padded_columns == 0) return false;
-    sizes->bins = static_cast<std::size_t>(sizes->padded_rows) * static_cast<std::size_t>(sizes->padded_columns / 2 + 1);
+    sizes->bins =
+        static_cast<std::size_t>(sizes->padded_rows) * static_cast<std::size_t>(sizes->padded_columns / 2 + 1);
     return true;
 }
 

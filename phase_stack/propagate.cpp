@@ -138,9 +138,10 @@ void Propagate(const Propagator &p, int slot, const double *thickness, double *i
         field[i][1] = im;
     }
     fftw_execute_dft(p.backward, field, field);
+    std::size_t offset = static_cast<std::size_t>(shift);
     for (std::size_t y = 0; y < n; ++y)
         for (std::size_t x = 0; x < n; ++x) {
-            const fftw_complex &u = field[(y + static_cast<std::size_t>(shift)) * padded + x + static_cast<std::size_t>(shift)];
+            const fftw_complex &u = field[(y + offset) * padded + x + offset];
             intensity[y * n + x] = u[0] * u[0] + u[1] * u[1];
         }
 }

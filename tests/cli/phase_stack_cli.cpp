@@ -64,7 +64,8 @@ TEST(PhaseStackCli, SinogramsDoNotDependOnTheBudgetNorOnThreads) {
     RunResult r = scratch.Run(std::string("\"$BIN/phase_stack\" ball.txt 64 6 ") + kMaterial + " scan.tif && "
                               "OMP_NUM_THREADS=1 \"$BIN/proj_sino\" -P 10,0.1,10,5e-6 scan.tif a_%d.sg && "
                               "OMP_NUM_THREADS=2 \"$BIN/proj_sino\" -m 0.6 -P 10,0.1,10,5e-6 scan.tif b_%d.sg && "
-                              "OMP_NUM_THREADS=2 \"$BIN/proj_sino\" -r 20,9 -m 0.56 -P 10,0.1,10,5e-6 scan.tif c_%d.sg");
+                              "OMP_NUM_THREADS=2 \"$BIN/proj_sino\" -r 20,9 -m 0.56 -P 10,0.1,10,5e-6 scan.tif "
+                              "c_%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
     for (int row = 0; row < kSide; ++row) {
         std::string name = "_" + std::to_string(row) + ".sg";

@@ -28,7 +28,8 @@ void PaganinWholeProjection(const double *ratio, int rows, int columns, double c
         }
     fftw_execute(backward);
     for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < columns; ++x) out[y * columns + x] = -std::log(field[static_cast<std::size_t>(y) * width + x][0]);
+        for (int x = 0; x < columns; ++x)
+            out[y * columns + x] = -std::log(field[static_cast<std::size_t>(y) * width + x][0]);
     fftw_destroy_plan(forward);
     fftw_destroy_plan(backward);
 }
