@@ -3,6 +3,7 @@
 // without; the sinograms do not depend on the budget nor on the threads;
 // every bad value is refused with its line.
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,15 @@ TEST(PhaseStackCli, SinogramsDoNotDependOnTheBudgetNorOnThreads) {
                               "c_%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
     for (int row = 0; row < kSide; ++row) {
-        std::string name = "_" + std::to_string(row) + ".sg";
-        EXPECT_EQ(scratch.Read("a" + name), scratch.Read("b" + name)) << row;
-        if (row >= 20 && row < 29) EXPECT_EQ(scratch.Read("a" + name), scratch.Read("c" + name)) << row;
+        auto name = [row](char run) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%c_%d.sg", run, row);
+            return std::string(text);
+        };
+        EXPECT_EQ(scratch.Read(name('a')), scratch.Read(name('b'))) << row;
+        if (row >= 20 && row < 29) {
+            EXPECT_EQ(scratch.Read(name('a')), scratch.Read(name('c'))) << row;
+        }
     }
 }
 
