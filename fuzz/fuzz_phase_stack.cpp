@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (numbers.size() < 3 && words >> word) numbers.push_back(word);
     // Keep one run short: M transforms of 2N x 2N samples.
     if (numbers.size() >= 2) {
-        long long n = IntArgument(numbers[0].c_str()), m = IntArgument(numbers[1].c_str());
+        double n = IntArgument(numbers[0].c_str()), m = IntArgument(numbers[1].c_str());
         if (n * n * m > 100000) return 0;
     }
     args.insert(args.end(), numbers.begin(), numbers.end());
