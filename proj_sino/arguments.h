@@ -8,9 +8,8 @@
 #include "status.h"
 
 inline constexpr const char *kProjSinoUsage =
-    "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] "
-    "STACK... "
-    "PATTERN";
+    "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] "
+    "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] STACK... PATTERN";
 
 struct Options {
     std::vector<const char *> flats, darks;
