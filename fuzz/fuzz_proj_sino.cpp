@@ -1,5 +1,5 @@
 // proj_sino's whole run on a fuzzed TIFF (or HDF5 file): the first input
-// line holds options (-t, -s, -l, -m MIB, -z T, -A, which writes the angles
+// line holds options (-t, -s, -l, -m MIB, -z T, -P D,Z,E,P, -A, which writes the angles
 // to a scratch file, and -f, which takes the stack as its own flat; others
 // are dropped), the rest is the stack. At most four rows are written, into
 // this process's scratch folder.
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (words >> word && args.size() < 12) {
         if (word == "-t" || word == "-s" || word == "-l") {
             args.push_back(word);
-        } else if (word == "-m" || word == "-z") {
+        } else if (word == "-m" || word == "-z" || word == "-P") {
             std::string value;
             if (!(words >> value)) break;
             args.push_back(word);

@@ -1,5 +1,5 @@
 // stack_recon's whole run on a fuzzed stack (TIFF or HDF5): the first
-// input line holds options (-t, -c X, -m MIB, -k NAME, -p X, -s N with N at
+// input line holds options (-t, -c X, -m MIB, -k NAME, -p X, -P D,Z,E,P, -s N with N at
 // most 64, and "h5", "tif" or "img" for the volume's kind; others are
 // dropped), the rest is the stack. At most four rows are reconstructed,
 // into this process's scratch folder.
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (words >> word && args.size() < 16) {
         if (word == "-t") {
             args.push_back(word);
-        } else if (word == "-c" || word == "-m" || word == "-k" || word == "-p") {
+        } else if (word == "-c" || word == "-m" || word == "-k" || word == "-p" || word == "-P") {
             std::string value;
             if (words >> value) {
                 args.push_back(word);

@@ -13,7 +13,7 @@
 
 Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     *options = Options{};
-    const char *budget = nullptr, *range = nullptr, *zingers = nullptr;
+    const char *budget = nullptr, *range = nullptr, *zingers = nullptr, *phase = nullptr;
     const Option table[] = {
         Values('f', "FLAT", "a flat field (open beam) image; repeat for several", &options->flats),
         Values('d', "DARK", "a dark field image; repeat for several", &options->darks),
@@ -24,6 +24,8 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         Flag('t', "the views cover the whole turn: keep its first half", &options->half_turn),
         Value('z', "T", "replace zingers that stand T robust spreads out", &zingers),
         Value('A', "ANGLES", "write the views' angles in degrees to this file", &options->angles),
+        Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
+              "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &phase),
     };
     const Operand operands[] = {
         {"STACK...", "projection images (TIFF), or one HDF5 Data Exchange file"},
@@ -48,11 +50,17 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         if (!(options->zinger_threshold > 0 && std::isfinite(options->zinger_threshold)))
             return Failure("bad zinger threshold.");
     }
+    options->phase = phase != nullptr;
+    if (options->phase) {
+        Status read = PhaseArgument(phase, &options->phase_settings);
+        if (!read.ok()) return read;
+    }
     NamePattern pattern;
     bool to_stdout = IsStandardStream(options->pattern);
     if (!to_stdout && !ParsePattern(options->pattern, &pattern)) return Failure("bad output pattern (it needs one %d).");
     if (options->line_integrals && (!options->flats.empty() || !options->darks.empty()))
         return Failure("line integrals take no flats or darks.");
+    if (options->line_integrals && options->phase) return Failure("line integrals take no phase retrieval (-P).");
     if (!options->darks.empty() && options->flats.empty()) return Failure("darks need flats.");
     if (to_stdout && options->angles != nullptr && IsStandardStream(options->angles))
         return Failure("angles and sinograms both to standard output.");

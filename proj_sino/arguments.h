@@ -4,11 +4,12 @@
 
 #include <vector>
 
+#include "phase.h"
 #include "status.h"
 
 inline constexpr const char *kProjSinoUsage =
-    "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] [-A ANGLES] STACK... "
-    "PATTERN";
+    "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] "
+    "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] STACK... PATTERN";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -20,13 +21,16 @@ struct Options {
     bool half_turn = false;        // -t: keep the first half of a full turn
     double zinger_threshold = 0;   // -z: 0 when zingers stay
     const char *angles = nullptr;  // -A: where the views' angles go
+    bool phase = false;            // -P: phase retrieval before the logarithm
+    PhaseSettings phase_settings{};
     std::vector<const char *> stack;
     const char *pattern = nullptr;
 };
 
 // Reads and checks the command line; *helped when --help was answered.
-// Fails with the usage line, "bad memory
-// budget.", "bad row range.", "bad zinger threshold.", "bad output
-// pattern.", "line integrals take no flats or darks.", "darks need flats."
-// or "angles and sinograms both to standard output.".
+// Fails with the usage line, "bad memory budget.", "bad row range.", "bad
+// zinger threshold.", PhaseArgument's messages, "bad output pattern.",
+// "line integrals take no flats or darks.", "line integrals take no phase
+// retrieval (-P).", "darks need flats." or "angles and sinograms both to
+// standard output.".
 Status ReadOptions(int argc, char **argv, Options *options, bool *helped);

@@ -3,6 +3,7 @@
 #include "band.h"
 #include "memory.h"
 #include "normalise.h"
+#include "phase_band.h"
 #include "zingers.h"
 
 Status PlanBands(const Options &options, const Inputs &in, Plan *plan) {
@@ -17,9 +18,14 @@ Status PlanBands(const Options &options, const Inputs &in, Plan *plan) {
     if (first >= stack.rows) return Failure("bad row range.");
     plan->first = first;
     plan->count = wanted < stack.rows - first ? wanted : stack.rows - first;
-    plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0, plan->views, stack.columns, plan->count,
-                                         {&stack, in.have_flats ? &in.flats : nullptr,
-                                          in.have_darks ? &in.darks : nullptr});
+    double budget = options.budget_mib * 1048576.0;
+    if (options.phase)
+        plan->band_rows = PhaseBandRows(budget, BandRowBytes(plan->views, stack.columns), options.phase_settings, in,
+                                        plan->views, plan->count);
+    else
+        plan->band_rows = BandRowsWithCaches(budget, plan->views, stack.columns, plan->count,
+                                             {&stack, in.have_flats ? &in.flats : nullptr,
+                                              in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows == 0) return Failure("memory budget too small.");
     // A huge budget lets the band take every row; its size must still be a
     // number of bytes that can be asked for.
@@ -38,15 +44,26 @@ Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outp
     std::size_t means_bytes = band_rows * width * 3 * sizeof(double);
     auto *band = static_cast<double *>(ReserveBlock(band_bytes));
     auto *means = static_cast<double *>(ReserveBlock(means_bytes));
-    if (band == nullptr || means == nullptr) return Failure("memory allocation error.");
+    PhaseBand phase;
+    Status status;
+    if (options.phase) status = MakePhaseBand(options.phase_settings, in, plan.views, plan.band_rows, &phase);
+    if (band == nullptr || means == nullptr) status = Failure("memory allocation error.");
     double *flat = means, *dark = means + band_rows * width, *page = means + 2 * band_rows * width;
 
     *counts = Counts{};
-    Status status;
     // 64-bit, so that the step past the last band cannot wrap.
     for (long long next = plan.first; status.ok() && next < plan.first + plan.count; next += plan.band_rows) {
         int start = static_cast<int>(next);
         int rows = plan.band_rows < plan.first + plan.count - start ? plan.band_rows : plan.first + plan.count - start;
+        if (options.phase) {
+            status = ReadPhaseBand(&phase, in, options.zinger_threshold, plan.views, start, rows, band,
+                                   &counts->zingers, &counts->clamped);
+            if (status.ok() && counts->clamped > 0 && options.strict) status = Failure("ratio out of range.");
+            for (int j = 0; status.ok() && j < rows; ++j)
+                status = WriteSinogram(outputs, start + j, band + static_cast<std::size_t>(j) * sinogram,
+                                       in.stack.columns, plan.views);
+            continue;
+        }
         if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
         if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
         if (status.ok()) status = ReadRows(in.stack, plan.views, start, rows, band, width, sinogram);
@@ -66,6 +83,7 @@ Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outp
             status = WriteSinogram(outputs, start + j, band + static_cast<std::size_t>(j) * sinogram,
                                    in.stack.columns, plan.views);
     }
+    if (options.phase) ReleasePhaseBand(&phase);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
     return status;

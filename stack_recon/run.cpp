@@ -20,6 +20,7 @@
 #include "kernels.h"
 #include "memory.h"
 #include "options.h"
+#include "phase_band.h"
 #include "progress.h"
 #include "real.h"
 #include "sinograms.h"
@@ -33,7 +34,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
+    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -48,6 +49,7 @@ struct Options {
     const char *kernel = nullptr;
     const char *pixel = nullptr;
     const char *size = nullptr;
+    const char *phase = nullptr;
     std::vector<const char *> stack;
     const char *volume = nullptr;
 };
@@ -71,6 +73,8 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
+        Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
+              "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
     };
     const Operand operands[] = {
         {"STACK...", "projection images (TIFF), or one HDF5 Data Exchange file"},
@@ -96,6 +100,8 @@ struct Settings {
     VolumeKind kind = VolumeKind::kBad;
     NamePattern pattern{};
     Reading reading{false, 0};  // -l, -z
+    bool phase = false;         // -P
+    PhaseSettings phase_settings{};
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -123,16 +129,23 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!(s->reading.zinger_threshold > 0 && std::isfinite(s->reading.zinger_threshold)))
             return Failure("bad zinger threshold.");
     }
+    if (options.phase != nullptr) {
+        Status phase = PhaseArgument(options.phase, &s->phase_settings);
+        if (!phase.ok()) return phase;
+        s->phase = true;
+    }
     s->reading.line_integrals = options.line_integrals;
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr ||
-                         options.line_integrals || options.zingers != nullptr))
+                         options.line_integrals || options.zingers != nullptr || options.phase != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
+    if (options.line_integrals && options.phase != nullptr)
+        return Failure("line integrals take no phase retrieval (-P).");
     if (!options.darks.empty() && options.flats.empty()) return Failure("darks need flats.");
     return Success();
 }
@@ -192,9 +205,14 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    plan->band_rows = BandRowsWithCaches(s.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
-                                         {&in.stack, in.have_flats ? &in.flats : nullptr,
-                                          in.have_darks ? &in.darks : nullptr});
+    double budget = s.budget_mib * 1048576.0 - fixed;
+    if (s.phase)
+        plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
+                                                          views, plan->count);
+    else
+        plan->band_rows = BandRowsWithCaches(budget, views, columns, plan->count,
+                                             {&in.stack, in.have_flats ? &in.flats : nullptr,
+                                              in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
@@ -292,6 +310,11 @@ int RunStackRecon(int argc, char **argv) {
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
     WarnOfLimitedRange(views);
+    PhaseBand phase;
+    if (settings.phase) {
+        Check(MakePhaseBand(settings.phase_settings, in, views.count, plan.band_rows, &phase));
+        settings.reading.phase = &phase;
+    }
     std::vector<double> centers;
     Check(Centers(settings, in, half_turn, plan, &centers));
 
@@ -308,6 +331,7 @@ int RunStackRecon(int argc, char **argv) {
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
+    if (settings.phase) ReleasePhaseBand(&phase);
     ReleaseViews(&views);
     if (settings.reading.zinger_threshold > 0) std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);

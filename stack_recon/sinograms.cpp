@@ -7,6 +7,9 @@
 
 Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
                      double *means, ReadCounts *counts) {
+    if (how.phase != nullptr)
+        return ReadPhaseBand(how.phase, in, how.zinger_threshold, views, start, rows, band, &counts->zingers,
+                             &counts->clamped);
     std::size_t width = static_cast<std::size_t>(in.stack.columns);
     std::size_t band_width = static_cast<std::size_t>(rows) * width;
     double *flat = means, *dark = means + band_width, *page = means + 2 * band_width;

@@ -4,6 +4,7 @@
 // (unless the stack holds line integrals already, -l).
 #pragma once
 
+#include "phase_band.h"
 #include "stack_inputs.h"
 #include "status.h"
 
@@ -11,6 +12,7 @@
 struct Reading {
     bool line_integrals;      // -l: no normalisation
     double zinger_threshold;  // -z: 0 when zingers stay
+    PhaseBand *phase = nullptr;  // -P: the band reads through phase retrieval
 };
 
 // What reading did, counted over the bands.
@@ -21,7 +23,8 @@ struct ReadCounts {
 
 // Reads rows [start, start + rows) of the first `views` images into
 // `band` (sinogram j at band + j * views * columns), replaces zingers and
-// normalises them; `means` holds 3 * rows * columns doubles of scratch.
+// normalises them (through phase retrieval with -P, ReadPhaseBand);
+// `means` holds 3 * rows * columns doubles of scratch.
 // Fails with the readers' messages about the file.
 Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
                      double *means, ReadCounts *counts);

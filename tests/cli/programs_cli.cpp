@@ -62,6 +62,8 @@ const OutputCase kCases[] = {
     {"phantom_image", "true", "\"$BIN/phantom_image\" shepp-logan:50 128 $OUT", nullptr, "$OUT: data write error."},
     {"sino_noise", kSinogram, "\"$BIN/sino_noise\" in.sg 10000 7 $OUT",
      "head -c 1000 in.sg > cut.sg && mv cut.sg in.sg", "$OUT: data write error."},
+    {"phase_stack", "echo '0 0 5 5 0 1' > in.txt", "\"$BIN/phase_stack\" in.txt 16 4 5e-8,5e-11,0.1,10,5e-6 $OUT",
+     "echo '0 0 5' > in.txt", "$OUT: data write error."},
     // Patterns: a stack of four views of four rows, its row 1 only.
     {"proj_sino", kStack, "\"$BIN/proj_sino\" -l -r 1,1 view_*.tif $OUT", "head -c 200 view_2.tif > cut && mv cut view_2.tif",
      "$OUT: data write error.", "out_%d.dat", "out_1.dat"},
@@ -199,7 +201,7 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
     const char *const programs[] = {"ax_recon", "ax_expand", "disk_sino",  "sino_graft", "sino_view", "disk_image",
                                     "sino_stat", "sino_scale", "sino_center", "proj_sino", "sino_tiff", "sino_recon",
                                     "img_sino",  "sino_iter",  "sino_rings", "stack_recon", "sino_fold",
-                                    "phantom_sino", "phantom_image", "sino_noise"};
+                                    "phantom_sino", "phantom_image", "sino_noise", "phase_stack"};
     for (const char *program : programs) {
         Scratch scratch;
         std::string bin = std::string("\"$BIN/") + program + "\"";

@@ -741,8 +741,8 @@ std::map<std::string, std::string> Contents(const Scratch &scratch) {
 // untouched.
 TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
     const std::string usage = std::string(
-        "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] [-A ANGLES] STACK... "
-        "PATTERN");
+        "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] "
+        "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] STACK... PATTERN");
     const std::string one_row = "-m " + BudgetForRows(1);
     const Failure cases[] = {
         {"", usage.c_str()},

@@ -349,7 +349,7 @@ struct Failure {
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-        "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
+        "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
@@ -374,6 +374,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-j -l part.h5 vol.tif", "-j takes no other option."},
         {"-d dark.tif scan.tif vol.tif", "darks need flats."},
         {"-j -c 3 part.h5 vol.tif", "-j takes no other option."},
+        {"-j -P 1000,0.1,10,5e-6 part.h5 vol.tif", "-j takes no other option."},
         {"missing.tif vol.tif", "missing.tif: file not found."},
         {"text.txt vol.tif", "text.txt: not a tiff file."},
         {"-f wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},  // a wrong flat size
