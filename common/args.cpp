@@ -1,7 +1,11 @@
 #include "args.h"
 
 #include <climits>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 int IntArgument(const char *text) {
     long long value = std::strtoll(text, nullptr, 10);
@@ -11,3 +15,31 @@ int IntArgument(const char *text) {
 }
 
 double RealArgument(const char *text) { return std::strtod(text, nullptr); }
+
+Status NotANumber(const char *text, const char *message) {
+    std::string line = message;
+    if (!line.empty() && line.back() == '.') line.pop_back();
+    return Failure(line + ": " + text + ".");
+}
+
+Status StrictReal(const char *text, const char *message, double *value) {
+    // strtod would also take leading blanks and hexadecimal forms.
+    const char *digits = text + (text[0] == '+' || text[0] == '-');
+    bool hexadecimal = digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+    char *end = nullptr;
+    if (text[0] != '\0' && !std::isspace(static_cast<unsigned char>(text[0])) && !hexadecimal) {
+        *value = std::strtod(text, &end);
+        if (end != text && *end == '\0') return Success();
+    }
+    return NotANumber(text, message);
+}
+
+Status StrictInt(const char *text, const char *message, int *value) {
+    const char *digits = text + (text[0] == '+' || text[0] == '-');
+    if (digits[0] == '\0' || std::strspn(digits, "0123456789") != std::strlen(digits)) return NotANumber(text, message);
+    errno = 0;
+    long long read = std::strtoll(text, nullptr, 10);
+    if (errno == ERANGE || read > INT_MAX || read < INT_MIN) return NotANumber(text, message);
+    *value = static_cast<int>(read);
+    return Success();
+}

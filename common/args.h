@@ -3,8 +3,23 @@
 // not begin with one.
 #pragma once
 
+#include "status.h"
+
 // Integers beyond the 32-bit range are clamped to it rather than wrapped.
 int IntArgument(const char *text);
 
 // "nan", "inf" and hexadecimal forms are accepted as atof accepts them.
 double RealArgument(const char *text);
+
+// The newer programs' numbers: the word must be the number and nothing
+// else. A real is a decimal number as strtod reads it (sign, digits, point,
+// exponent; "inf" and "nan" too, left to the range checks), an integer an
+// optional sign and digits within the 32-bit range. "163,7", "163.7px",
+// "0x10", "" and " 5" are not numbers: they fail with the message, its
+// final period replaced by ": " and the word ("bad position of rotation
+// center: 163,7."). Ranges are the caller's to check.
+Status StrictReal(const char *text, const char *message, double *value);
+Status StrictInt(const char *text, const char *message, int *value);
+
+// The failure of a word that is not a number, worded as above.
+Status NotANumber(const char *text, const char *message);

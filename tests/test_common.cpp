@@ -224,6 +224,39 @@ TEST(Arguments, ReadAsAtoiAndAtof) {
     EXPECT_TRUE(std::isnan(RealArgument("nan")));
 }
 
+TEST(Arguments, NewerProgramsTakeOnlyWholeNumbers) {
+    struct Case {
+        const char *word;
+        bool real, integer;  // a whole real, a whole integer
+        double value;
+    };
+    const Case cases[] = {
+        {"163.7", true, false, 163.7}, {"-2", true, true, -2},     {"+5", true, true, 5},  {"1e3", true, false, 1000},
+        {"inf", true, false, INFINITY}, {"1e999", true, false, INFINITY},
+        {"163,7", false, false, 0},    {"163.7px", false, false, 0}, {"0x10", false, false, 0}, {"", false, false, 0},
+        {" 5", false, false, 0},       {"5 ", false, false, 0},      {"-", false, false, 0},    {"12abc", false, false, 0},
+        {"99999999999", true, false, 99999999999.0},
+    };
+    for (const Case &c : cases) {
+        double real = 0;
+        Status r = StrictReal(c.word, "bad position of rotation center.", &real);
+        EXPECT_EQ(r.ok(), c.real) << c.word;
+        if (c.real) {
+            EXPECT_EQ(real, c.value) << c.word;
+        } else {
+            EXPECT_EQ(r.message, std::string("bad position of rotation center: ") + c.word + ".");
+        }
+        int integer = 0;
+        Status i = StrictInt(c.word, "bad number of views.", &integer);
+        EXPECT_EQ(i.ok(), c.integer) << c.word;
+        if (c.integer) {
+            EXPECT_EQ(integer, c.value) << c.word;
+        } else {
+            EXPECT_EQ(i.message, std::string("bad number of views: ") + c.word + ".");
+        }
+    }
+}
+
 TEST(ReadProfile, TokensMaySpreadOverLines) {
     FILE *in = StreamOf("2\n\n1.5\n   2.5 trailing words\n");
     Profile profile;
