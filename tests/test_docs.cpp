@@ -1,7 +1,8 @@
 // The README and the guide as a reader meets them: every relative link (a
 // page, a picture, a manual, a heading of a page) leads somewhere, the
 // README stays a short front door that names every program and every
-// guide page, and .ci/fresh_debian.sh finds its two commands.
+// guide page, .ci/fresh_debian.sh finds its two commands, and the quick
+// start runs as written on a made-up scan.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -206,6 +207,35 @@ TEST(Docs, TheReadmeIsAShortFrontDoor) {
         EXPECT_NE(text.find("(" + page + ")"), std::string::npos) << name << " is not linked from the README";
         EXPECT_NE(index.find("(" + name + ")"), std::string::npos) << name << " is not in doc/guide/README.md";
     }
+}
+
+// Every occurrence of `from` in `text` replaced by `to`.
+std::string Replaced(std::string text, const std::string &from, const std::string &to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+TEST(Docs, TheQuickStartRunsAsWritten) {
+    // The README's beamline recipe on the made-up scan of the volumes guide
+    // (8 rows, its axis at 130.9): its row 300 becomes row 4, the axis the
+    // scan's own, the list of TIFF files its one multi-page file.
+    std::string recipe = DocRecipe("README.md", "## Quick start: a beamline scan");
+    ASSERT_NE(recipe.find("stack_recon"), std::string::npos) << recipe;
+    recipe = Replaced(Replaced(Replaced(recipe, "0300", "0004"), "300,1", "4,1"), "1023.4", "130.9");
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/ct_make_scan\" .").status, 0);
+    RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; set -e\n" + recipe);
+    ASSERT_EQ(r.status, 0) << recipe << r.err;
+    EXPECT_NE(r.err.find("(median of 5 rows)"), std::string::npos) << r.err;
+    for (const char *made : {"volume.tif", "slice_0004.img", "slice.png"}) EXPECT_TRUE(scratch.Exists(made)) << made;
+    // The alternative in its comment, from the TIFF files.
+    std::size_t at = recipe.find("# or: ");
+    ASSERT_NE(at, std::string::npos) << recipe;
+    std::string tiff = recipe.substr(at + 6, recipe.find('\n', at) - at - 6);
+    r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; " + Replaced(tiff, "scan_*.tif", "scan.tif"));
+    ASSERT_EQ(r.status, 0) << tiff << r.err;
 }
 
 }  // namespace
