@@ -13,9 +13,10 @@ set(ct_case_labels
   Faults.HostileNumbersInEveryNumericArgument cli,slow
   SinoReconCli.SinogramCutAtEveryByte cli,slow
   DiskSino.FastViewsEqualTheStraightforwardEvaluationBitForBit unit,slow
-  SinoNoiseCli.TheReadmesSimulatedScan cli,readme
-  DocumentedGrafts.TheReadmeWorkedExample cli,readme
-  SinoRingsCli.TheReadmeRingFigures cli,readme
+  SinoNoiseCli.TheGuidesSimulatedScan cli,readme
+  DocumentedGrafts.TheGuidesWorkedExample cli,readme
+  SinoRingsCli.TheGuideRingFigures cli,readme
+  SinoReconCli.ManySlicesWithGnuParallel cli,readme
 )
 list(LENGTH ct_case_labels length)
 math(EXPR last "${length} - 1")

@@ -1,5 +1,5 @@
 // A beamline-style scan made from ellipses, for the tests of stack_recon
-// and the README's recipe: projections of detector counts
+// and the guide's beamline recipe: projections of detector counts
 // I = I0 exp(-p) + D with Poisson noise, flat and dark images, written as
 // a 16-bit multi-page TIFF with flat and dark files, or as one Data
 // Exchange HDF5 file. The phantom's line integrals p are exact chords

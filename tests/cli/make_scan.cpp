@@ -1,6 +1,7 @@
-// Writes the ellipse scan of the README's recipe into a folder: scan.tif,
-// flat.tif and dark.tif (16-bit TIFF) and scan.h5 (Data Exchange), and the
-// truth of each row's slice as truth_<row>.img (sinogram layout).
+// Writes the ellipse scan of the beamline recipe (doc/guide/volumes.md)
+// into a folder: scan.tif, flat.tif and dark.tif (16-bit TIFF) and scan.h5
+// (Data Exchange), and the truth of each row's slice as truth_<row>.img
+// (sinogram layout).
 //   ct_make_scan FOLDER
 #include <cstdio>
 #include <string>

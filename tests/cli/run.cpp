@@ -15,6 +15,9 @@
 #ifndef CT_BIN_DIR
 #error "CT_BIN_DIR must name the folder of the built programs"
 #endif
+#ifndef CT_SOURCE_DIR
+#error "CT_SOURCE_DIR must name the source tree"
+#endif
 
 Scratch::Scratch() {
     const char *base = std::getenv("TMPDIR");
@@ -128,4 +131,22 @@ FILE *StreamOf(const std::string &bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::rewind(stream);
     return stream;
+}
+
+std::string DocRecipe(const std::string &path_from_source_dir, const std::string &heading) {
+    std::ifstream file(std::string(CT_SOURCE_DIR) + "/" + path_from_source_dir);
+    std::string line, recipe;
+    bool found = false, inside = false;
+    while (std::getline(file, line)) {
+        if (!found) {
+            found = line == heading;
+        } else if (!inside) {
+            inside = line == "```sh";
+        } else if (line == "```") {
+            return recipe;
+        } else {
+            recipe += line + "\n";
+        }
+    }
+    return "";  // no block, or one never closed
 }

@@ -75,3 +75,9 @@ std::vector<double> Ramp(int count, double step, int period, double start);
 // first); its last argument, the output, is replaced by a scratch file.
 // Returns the output's bytes; the run must succeed.
 std::string RunEntry(int (*entry)(int, char **), const std::vector<std::string> &args);
+
+// The recipe under a heading of a markdown page: the lines of the first
+// ```sh block after the line `heading` ("## Many slices"), of the page
+// named from the source folder ("doc/guide/volumes.md"). Empty when the
+// page, the heading or the block is missing.
+std::string DocRecipe(const std::string &path_from_source_dir, const std::string &heading);

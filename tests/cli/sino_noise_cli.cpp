@@ -182,31 +182,12 @@ TEST(SinoNoiseCli, HostileNumbers) {
     }
 }
 
-// The first ```sh block after a heading of the README.
-std::string ReadmeRecipe(const std::string &heading) {
-    std::ifstream file(std::string(CT_SOURCE_DIR) + "/README.md");
-    std::string line, recipe;
-    bool found = false, inside = false;
-    while (std::getline(file, line)) {
-        if (!found) {
-            found = line == heading;
-        } else if (!inside) {
-            inside = line == "```sh";
-        } else if (line == "```") {
-            break;
-        } else {
-            recipe += line + "\n";
-        }
-    }
-    return recipe;
-}
-
-TEST(SinoNoiseCli, TheReadmesSimulatedScan) {
-    // The recipe as the README gives it: every file made, the errors in
+TEST(SinoNoiseCli, TheGuidesSimulatedScan) {
+    // The recipe as the guide gives it (doc/guide/simulation.md): every file made, the errors in
     // the order the doses say, and a hundredth of the dose ten times the
     // noise (counting statistics: the noise goes as one over the square
     // root of the counts).
-    std::string recipe = ReadmeRecipe("## Simulating a scan");
+    std::string recipe = DocRecipe("doc/guide/simulation.md", "# Simulating a scan");
     ASSERT_NE(recipe.find("sino_noise"), std::string::npos) << recipe;
     Scratch scratch;
     RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; set -e\n" + recipe);

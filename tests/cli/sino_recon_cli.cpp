@@ -1,6 +1,6 @@
 // sino_recon run as users run it: every failure, faults from outside, the
 // same image for any number of threads, a ring phantom reconstructed to its
-// densities, agreement with ax_recon, and the README's batch recipes.
+// densities, agreement with ax_recon, and the guide's batch recipes.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -398,25 +398,6 @@ TEST(SinoReconCli, ARegionIsTheCropOfTheLargerImage) {
     }
 }
 
-// The first ```sh block after a heading of the README.
-std::string ReadmeRecipe(const std::string &heading) {
-    std::ifstream file(std::string(CT_SOURCE_DIR) + "/README.md");
-    std::string line, recipe;
-    bool found = false, inside = false;
-    while (std::getline(file, line)) {
-        if (!found) {
-            found = line == heading;
-        } else if (!inside) {
-            inside = line == "```sh";
-        } else if (line == "```") {
-            break;
-        } else {
-            recipe += line + "\n";
-        }
-    }
-    return recipe;
-}
-
 // Three small sinograms in sinograms/ and each one's image made directly.
 void WriteSlices(const Scratch &scratch) {
     RunResult r = scratch.Run(
@@ -439,7 +420,7 @@ void ExpectSlices(const Scratch &scratch) {
 TEST(SinoReconCli, ManySlicesWithGnuParallel) {
     Scratch scratch;
     if (scratch.Run("command -v parallel").status != 0) GTEST_SKIP() << "GNU parallel is not installed";
-    std::string recipe = ReadmeRecipe("## Many slices");
+    std::string recipe = DocRecipe("doc/guide/volumes.md", "## Many slices");
     ASSERT_NE(recipe.find("parallel"), std::string::npos) << recipe;
     WriteSlices(scratch);
     RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; " + recipe);

@@ -1,6 +1,6 @@
 // sino_rings run as users run it: every failure, the bytes of a corrected
 // sinogram, pipes, the same bytes for any number of threads, and the
-// README's figures through the built programs.
+// guide's figures (doc/guide/rings.md) through the built programs.
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -151,8 +151,8 @@ double Field(const std::string &line, const std::string &name) {
     return at == std::string::npos ? NAN : std::atof(line.c_str() + at + name.size() + 2);
 }
 
-TEST(SinoRingsCli, TheReadmeRingFigures) {
-    // The README's pipeline: a phantom, stripes added to four columns
+TEST(SinoRingsCli, TheGuideRingFigures) {
+    // The rings guide's pipeline: a phantom, stripes added to four columns
     // (offsets of 6, 5 and -8, a gain of 1.05), each method, sino_recon and
     // sino_stat.
     Scratch scratch;
