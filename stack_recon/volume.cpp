@@ -29,6 +29,7 @@ Status WriteImageFile(Volume *volume, int row, const double *image) {
     if (!written.ok()) return written;
     volume->files.push_back(out);
     Output &file = volume->files.back();
+    if (!NoteOutputName(file, &volume->names)) return Failure(About(name, "two outputs name this file."));
     std::size_t bytes = static_cast<std::size_t>(volume->size) * static_cast<std::size_t>(volume->size) * sizeof(double);
     written = WriteCheckedHeader(file.stream, volume->size, volume->size, failure.c_str());
     if (written.ok()) written = WriteBlock(file.stream, image, bytes, failure.c_str());
@@ -81,12 +82,7 @@ Status WriteSlice(Volume *volume, int index, const double *image) {
 Status FinishVolume(Volume *volume) {
     if (volume->kind == VolumeKind::kTiff) return FinishVolumeTiff(&volume->tiff);
     if (volume->kind == VolumeKind::kHdf5) return FinishVolumeHdf5(&volume->h5);
-    for (Output &file : volume->files) {
-        std::string name = file.target;
-        Status renamed = CommitOutput(&file, About(name, "file not open.").c_str());
-        if (!renamed.ok()) return renamed;
-    }
-    return Success();
+    return CommitOutputSet(volume->files.data(), volume->files.size(), "file not open.");
 }
 
 void CloseVolume(Volume *volume) {

@@ -37,6 +37,7 @@ struct Volume {
     VolumeTiff tiff;
     VolumeHdf5 h5;
     std::vector<Output> files;  // pattern images written, to be renamed at the end
+    OutputNames names;          // the files they replace, each once
 };
 
 // The files a run reads (by device and inode), so that no output
@@ -51,7 +52,8 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
 // Writes slice `index` (0 first; detector row first_row + index).
 Status WriteSlice(Volume *volume, int index, const double *image);
 
-// Renames every file into place once all slices are written.
+// Renames every file into place once all slices are written, all or none
+// (CommitOutputSet).
 Status FinishVolume(Volume *volume);
 
 // Closes what a failed run left open (an HDF5 file, which the library
