@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "cli/run.h"
 
@@ -189,6 +190,33 @@ TEST(AtomicOutputs, AFileSetIsReplacedWholeOrNotAtAll) {
             EXPECT_EQ(scratch.Read(name) != "old", c.replaced) << label << " " << name;
         }
         EXPECT_EQ(scratch.Run("ls -A | grep '^\\.out_' || true").out, "") << label;
+    }
+}
+
+TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
+    bool root = geteuid() == 0;
+    for (const OutputCase &c : kCases) {
+        if (std::string(c.argument) != c.written) continue;
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // Root gives the new file the old one's owner and group.
+        if (root) {
+            RunResult r = scratch.Run(std::string("printf old > ") + c.written + " && chown 1234:5678 " + c.written +
+                                      " && " + With(c.run, c.argument) + " && stat -c '%u %g' " + c.written);
+            EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
+            EXPECT_EQ(r.out, "1234 5678\n") << c.program;
+        }
+        // A writable file in a folder that may not be written: fopen would
+        // write it, so the refusal says why. Root is made somebody else.
+        RunResult r = scratch.Run(std::string("chmod 777 . && rm -f axis.txt && mkdir ro && printf old > ro/") + c.written +
+                                  " && chmod 666 ro/" + c.written + " && chmod 555 ro && " +
+                                  (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                                  "sh -c '" + With(c.run, std::string("ro/") + c.argument) + "'");
+        EXPECT_EQ(r.status, 1) << c.program;
+        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        EXPECT_EQ(last, std::string("cannot create a temporary file beside ro/") + c.written + " (Permission denied).\n")
+            << c.program;
+        EXPECT_EQ(scratch.Read(std::string("ro/") + c.written), "old") << c.program;
     }
 }
 

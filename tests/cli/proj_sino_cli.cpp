@@ -763,6 +763,10 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-A s.tif s.tif o%d.sg", "s.tif: output is an input."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-A no/such/dir/a.txt s.tif o%d.sg", "no/such/dir/a.txt: file not open."},
+        // Two outputs of one run naming one file, however spelled.
+        {"-A o1.sg s.tif o%d.sg", "o1.sg: two outputs name this file."},
+        {"-A ./o0.sg s.tif o%d.sg", "o0.sg: two outputs name this file."},
+        {"-A ../$(basename $PWD)/o2.sg s.tif o%d.sg", "o2.sg: two outputs name this file."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
         {"-r 0,1 -A - s.tif o%d.sg >/dev/full", "data write error."},
         {"-r 0,1 s.tif - 1<>s.tif", "output is an input."},
