@@ -165,6 +165,13 @@ Status WithDataset(const H5Images &images, int first, int count, Read &&read) {
 
 }  // namespace
 
+Status CheckH5Storage(hid_t file, hid_t data, const char *name) {
+    H5Id space(H5Dget_space(data));
+    if (!space.ok()) return Failure(About(name, "data read error."));
+    hsize_t chunk[3];
+    return CheckStorage(file, data, space.id, name, chunk);
+}
+
 Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present) {
     QuietHdf5();
     *present = false;

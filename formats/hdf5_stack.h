@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <hdf5.h>
+
 #include "status.h"
 
 struct H5Images {
@@ -38,6 +40,11 @@ inline constexpr const char *kH5Theta = "/exchange/theta";
 // Everything is checked before a sample is read, so that a file whose
 // datasets HDF5 would fill with their fill value is refused up front.
 Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present);
+
+// The check OpenH5Images makes of a dataset's storage, for any dataset of
+// an open file: fails with "<name>: data read error." or "<name>:
+// unsupported dataset layout." as there.
+Status CheckH5Storage(hid_t file, hid_t data, const char *name);
 
 // The bytes of the chunks that rows [first, first + count) of one image
 // touch, over all the images those chunks hold: what a read keeps in its

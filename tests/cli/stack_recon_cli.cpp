@@ -345,6 +345,52 @@ struct Failure {
     const char *message;
 };
 
+// A part as a job writes it, of `rows` slices of 64 x 64 in a chunk each,
+// with only `written` of them stored, its data virtual (from a file that is
+// not there) when `virtual_source`, and first_row stored with the given
+// type and value.
+void WritePart(const std::string &path, int rows, int written, bool virtual_source, hid_t row_type, double first_row) {
+    hid_t file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    hid_t group = H5Gcreate2(file, "/exchange", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    hsize_t dims[3] = {static_cast<hsize_t>(rows), 64, 64}, chunk[3] = {1, 64, 64};
+    hid_t space = H5Screate_simple(3, dims, nullptr);
+    hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    if (virtual_source) {
+        H5Pset_virtual(create, space, "gone.h5", "/data", space);
+    } else {
+        H5Pset_chunk(create, 3, chunk);
+    }
+    hid_t data = H5Dcreate2(group, "data", H5T_IEEE_F32LE, space, H5P_DEFAULT, create, H5P_DEFAULT);
+    std::vector<float> slice(64 * 64, 1.0f);
+    for (int k = 0; k < written; ++k) {
+        hsize_t start[3] = {static_cast<hsize_t>(k), 0, 0};
+        hid_t memory = H5Screate_simple(3, chunk, nullptr);
+        H5Sselect_hyperslab(space, H5S_SELECT_SET, start, nullptr, chunk, nullptr);
+        H5Dwrite(data, H5T_NATIVE_FLOAT, memory, space, H5P_DEFAULT, slice.data());
+        H5Sclose(memory);
+    }
+    hid_t scalar = H5Screate(H5S_SCALAR);
+    hid_t attribute = H5Acreate2(data, "first_row", row_type, scalar, H5P_DEFAULT, H5P_DEFAULT);
+    H5Awrite(attribute, H5T_NATIVE_DOUBLE, &first_row);
+    H5Aclose(attribute);
+    H5Sclose(scalar);
+    std::vector<double> centers(static_cast<std::size_t>(rows), 32), theta(91);
+    for (int k = 0; k < 91; ++k) theta[static_cast<std::size_t>(k)] = k * 180.0 / 91;
+    for (const auto &values : {std::make_pair("center", &centers), std::make_pair("theta", &theta)}) {
+        hsize_t count = values.second->size();
+        hid_t line = H5Screate_simple(1, &count, nullptr);
+        hid_t set = H5Dcreate2(group, values.first, H5T_IEEE_F64LE, line, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.second->data());
+        H5Dclose(set);
+        H5Sclose(line);
+    }
+    H5Dclose(data);
+    H5Pclose(create);
+    H5Sclose(space);
+    H5Gclose(group);
+    H5Fclose(file);
+}
+
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
@@ -399,6 +445,12 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-j missing.h5 vol.tif", "missing.h5: file not found."},
         {"-j part_0.h5 part_0.h5 vol.tif", "part_0.h5: parts do not fit together."},
         {"-j part_0.h5 part_2.h5 vol.tif", "part_2.h5: parts do not fit together."},
+        // Parts that would be joined as zeros, or whose first row does not fit.
+        {"-j unwritten.h5 vol.tif", "unwritten.h5: data read error."},
+        {"-j virtual.h5 vol.tif", "virtual.h5: unsupported dataset layout."},
+        {"-j row_2e40.h5 vol.tif", "row_2e40.h5: not a volume."},
+        {"-j row_max.h5 vol.tif", "row_max.h5: not a volume."},
+        {"-j row_half.h5 vol.tif", "row_half.h5: not a volume."},
     };
     Scratch scratch;
     ScanShape shape = Small();
@@ -419,6 +471,11 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     scratch.Write("uneven.txt", uneven);
     ASSERT_EQ(StackRecon(scratch, "-c 32 -r 0,1 scan.h5 part_0.h5").status, 0);
     ASSERT_EQ(StackRecon(scratch, "-c 32 -r 2,1 scan.h5 part_2.h5").status, 0);
+    WritePart(scratch.Path("unwritten.h5"), 2, 1, false, H5T_STD_I32LE, 0);
+    WritePart(scratch.Path("virtual.h5"), 2, 0, true, H5T_STD_I32LE, 0);
+    WritePart(scratch.Path("row_2e40.h5"), 2, 2, false, H5T_STD_I64LE, 0x1p40);
+    WritePart(scratch.Path("row_max.h5"), 2, 2, false, H5T_STD_I32LE, 2147483647);
+    WritePart(scratch.Path("row_half.h5"), 2, 2, false, H5T_IEEE_F64LE, 2.5);
     ASSERT_EQ(scratch.Run("ln -s /dev/full full.tif && ln -s /dev/full s_2.img && ln -s scan.tif s_0.tif").status, 0);
     std::string before = Listing(scratch);
     for (const Failure &c : cases) {
