@@ -38,6 +38,15 @@ struct EllipseFrame {
 
 EllipseFrame FrameOf(const Ellipse &ellipse);
 
+// The thinnest half-axis, in pixel sides, whose pixel means are exact: the
+// disk frame scales a pixel by the inverse half-axes, and the fraction of a
+// pixel the boundary crosses loses digits as the square of that scale
+// (relative error near 1e-14 at this limit, 1e-3 at 1e-9 pixel sides).
+inline constexpr double kThinnestHalfAxis = 1e-6;
+
+// Whether both half-axes reach kThinnestHalfAxis pixel sides.
+bool PixelMeansExact(const Ellipse &ellipse, double pixel);
+
 // Column edge j (0 ... K) and row edge r (0 ... K, the top of row r).
 double ColumnEdge(const Grid &grid, int j);
 double RowEdge(const Grid &grid, int r);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "error.h"
 #include "memory.h"
 #include "real.h"
@@ -138,13 +139,15 @@ Status ReadAngles(const char *name, int count, ViewSet *views) {
             continue;
         }
         word.clear();
-        while (c != EOF && !std::isspace(c) && c != '#') {
+        while (c != EOF && !std::isspace(c) && c != '#' && word.size() <= kLongestNumber) {
             word += static_cast<char>(c);
             c = std::getc(in);
         }
+        // The whole word is the number: a NUL byte ends strtod's reading
+        // inside it ("0\0junk" is not 0).
         char *end = nullptr;
         double degrees = std::strtod(word.c_str(), &end);
-        if (end == word.c_str() || *end != '\0') {
+        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber) {
             status = FailureAbout(prefix, "data read error.");
         } else if (!std::isfinite(degrees)) {
             status = FailureAbout(prefix, "bad angle.");

@@ -61,6 +61,7 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
         // The sinogram read as angles: its header's two numbers, then bytes
         // that are no number.
         {"-a in.txt in.txt", Zeros(64, 16), "in.txt: data read error.", false},
+        {"-a /dev/zero in.txt", Zeros(64, 16), "/dev/zero: data read error.", false},
         {"-t in.txt", Zeros(64, 16), "no clear center: the views do not match their opposite ones.", false},
         {"-t in.txt", OneBadSample(64, 16, HUGE_VAL), "no clear center: the views do not match their opposite ones.",
          false},
