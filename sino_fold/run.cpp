@@ -50,6 +50,10 @@ int RunSinoFold(int argc, char **argv) {
         const double *view = sinogram.samples + static_cast<std::size_t>(k) * n;
         const double *opposite = sinogram.samples + static_cast<std::size_t>(k + m) * n;
         FoldView(view, opposite, geometry, folded);
+        // Finite views whose fold is not: sums beyond the double range.
+        if (!AllFinite(folded, static_cast<std::size_t>(geometry.width)) &&
+            AllFinite(view, static_cast<std::size_t>(n)) && AllFinite(opposite, static_cast<std::size_t>(n)))
+            Error("result out of range.");
         Check(WriteBlock(out.stream, folded, static_cast<std::size_t>(geometry.width) * sizeof(double),
                          write_failure.c_str()));
     }
