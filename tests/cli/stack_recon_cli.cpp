@@ -20,6 +20,7 @@
 #include "cli/ellipse_scan.h"
 #include "cli/run.h"
 #include "cli/tiff_stack.h"
+#include "oracle/center_oracle.h"
 
 namespace {
 
@@ -486,6 +487,43 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         // Nothing new: no volume, no temporary file, no image of the pattern.
         EXPECT_EQ(Listing(scratch), before) << c.args;
     }
+}
+
+// A half turn of 90 views given as a full turn (-t): stack_recon refuses
+// it as sino_center -t refuses the sinogram of one of its rows, instead of
+// reconstructing the first 45 views about an axis found from them alone.
+TEST(StackReconCli, AHalfTurnGivenAsAFullTurnIsRefusedAsSinoCenterRefusesIt) {
+    // Small disks seen at 90 angles over the half turn, axis 60.4 of 128,
+    // as line integrals: each view a page of two equal detector rows.
+    const double scale = 0.4;
+    const std::vector<OracleDisk> disks = {{12 * scale, -9 * scale, 50 * scale, 1.0},
+                                           {20 * scale, 0, 12 * scale, -0.6},
+                                           {-25 * scale, 22 * scale, 9 * scale, 2.0},
+                                           {30 * scale, -35 * scale, 6 * scale, 1.5}};
+    std::vector<double> angles;
+    for (int k = 0; k < 90; ++k) angles.push_back(k * 3.141592653589793 / 90);
+    std::vector<double> views = DiskProjections(128, 60.4, angles, disks, 8);
+    std::vector<std::vector<double>> pages;
+    for (int k = 0; k < 90; ++k) {
+        std::vector<double> page(views.begin() + k * 128, views.begin() + (k + 1) * 128);
+        page.insert(page.end(), page.begin(), page.end());
+        pages.push_back(page);
+    }
+    Scratch scratch;
+    ASSERT_TRUE(WriteTiff(scratch.Path("half.tif"), pages, 128, 2, SampleKind::kF64));
+    const char *refusal = "the views cover a half turn (the last one matches the first one mirrored): leave out -t.\n";
+    std::string before = Listing(scratch);
+    RunResult r = StackRecon(scratch, "-t -l half.tif vol.tif");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, refusal);
+    EXPECT_EQ(Listing(scratch), before);
+    r = scratch.Run("\"$BIN/proj_sino\" -l -r 0,1 half.tif row_%d.sg && \"$BIN/sino_center\" -t row_0.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, refusal);
+    // Without -t both find the axis.
+    r = StackRecon(scratch, "-l half.tif vol.tif");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("center 60.4"), std::string::npos) << r.err;
 }
 
 // A disk that fills during the slices (a file size limit): whatever was
