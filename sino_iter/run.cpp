@@ -73,6 +73,9 @@ int RunSinoIter(int argc, char **argv) {
     ViewSet views;
     Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
                                     : EvenHalfTurn(sinogram.rows, &views));
+    // The iterations bridge a limited range, but not views that all look
+    // one way: that gets the warning filtered back-projection gives.
+    if (OneDirection(views)) WarnOfLimitedRange(views);
     Problem problem{AxisGrid(sinogram.columns), &views, Detector{sinogram.columns, 0}, sinogram.samples};
     double interval = 0;
     Check(CenterArgument(arg[1], sinogram.columns, &problem.detector.axis));

@@ -86,6 +86,21 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
     ExpectFailures("sino_center", cases);
 }
 
+// Angles all in one direction are no turn at all, however many views.
+TEST(SinoCenterCli, ViewsAllInOneDirectionAreNoTurn) {
+    for (const char *angle : {"45", "0"}) {
+        Scratch scratch;
+        std::string angles;
+        for (int k = 0; k < 90; ++k) angles += std::string(angle) + "\n";
+        scratch.Write("a.txt", angles);
+        scratch.Write("in.sg", OneBadSample(64, 90, 1));
+        RunResult r = scratch.Run("\"$BIN/sino_center\" -a a.txt in.sg");
+        EXPECT_EQ(r.status, 1) << angle;
+        EXPECT_EQ(r.err, "angles neither evenly over a half turn nor over a full turn.\n") << angle;
+        EXPECT_EQ(r.out, "") << angle;
+    }
+}
+
 TEST(SinoCenterCli, AFailedWriteIsNeverSuccess) {
     Scratch scratch;
     const char *outputs[] = {">/dev/full", ">&-"};

@@ -41,6 +41,35 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
     ExpectFailures("sino_iter", cases);
 }
 
+// Views that all look one way (90 angles of 45 degrees, or 0 and 180):
+// nothing to reconstruct across them, so the run says so, with the gap of
+// a half turn.
+TEST(SinoIterCli, ViewsAllInOneDirectionAreWarnedOf) {
+    const struct {
+        const char *angles;
+        const char *warning;
+    } cases[] = {
+        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees.\n"},
+        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees.\n"},
+        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees.\n"},
+    };
+    for (const auto &c : cases) {
+        Scratch scratch;
+        std::string angles;
+        for (int k = 0; k < 90; ++k) {
+            if (std::string(c.angles) == "alternate") {
+                angles += k % 2 == 0 ? "30\n" : "210\n";
+            } else {
+                angles += std::string(c.angles) + "\n";
+            }
+        }
+        scratch.Write("a.txt", angles);
+        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg && \"$BIN/sino_iter\" -a a.txt -i 2 in.sg 31.5 1 out.img");
+        EXPECT_EQ(r.status, 0) << c.angles << ": " << r.err;
+        EXPECT_EQ(r.err, c.warning) << c.angles;
+    }
+}
+
 TEST(SinoIterCli, VerboseLinesGiveTheResidualOfEachIteration) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 40 3 -2 12 20 ring.sg").status, 0);
