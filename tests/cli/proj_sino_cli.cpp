@@ -759,6 +759,11 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-m 1e30 huge.tif o%d.sg", "memory allocation error."},
         {one_row + " z.tif o%d.sg", "z.tif: data read error."},
         {"-s dead.tif o%d.sg", "ratio out of range."},
+        // Flats at or below their darks in every column of a row: the same
+        // file twice, the two the wrong way round.
+        {"-f f.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 0."},
+        {"-f dead.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 0."},
+        {"-r 3,2 -f f.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 3."},
         {one_row + " -f o4.sg s.tif o%d.sg", "o4.sg: output is an input."},
         {"-A s.tif s.tif o%d.sg", "s.tif: output is an input."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
@@ -811,6 +816,38 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
             }
         }
     }
+}
+
+// Columns whose flat is at or below the dark have no ratio: their samples
+// take the floor and are counted, as clamped ones are, whatever the
+// samples themselves (here above the dark, once giving negative line
+// integrals); with -s the run fails.
+TEST(ProjSinoCli, SamplesWhoseFlatIsAtOrBelowTheDarkAreCounted) {
+    Scratch scratch;
+    ASSERT_TRUE(WriteTiff(scratch.Path("s.tif"), Projections(kViews, 1000, 10, false), kColumns, kRows,
+                          SampleKind::kF64));
+    // Column 0: the flat at the dark; column 1: the dark above the flat and
+    // above every sample, whose ratios are then positive.
+    Page flat = Flat(1010), dark = Flat(10);
+    for (int r = 0; r < kRows; ++r) {
+        flat[static_cast<std::size_t>(r) * kColumns] = 10;
+        dark[static_cast<std::size_t>(r) * kColumns + 1] = 2000;
+    }
+    ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {flat}, kColumns, kRows, SampleKind::kF64));
+    ASSERT_TRUE(WriteTiff(scratch.Path("d.tif"), {dark}, kColumns, kRows, SampleKind::kF64));
+    RunResult r = ProjSino(scratch, "-f f.tif -d d.tif s.tif o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, std::to_string(2 * kViews * kRows) + " samples clamped.\n");
+    std::vector<double> samples = SamplesAfterHeader(scratch.Read("o2.sg"));
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(kViews * kColumns));
+    for (int v = 0; v < kViews; ++v) {
+        EXPECT_DOUBLE_EQ(samples[static_cast<std::size_t>(v) * kColumns], -std::log(1e-6)) << v;
+        EXPECT_DOUBLE_EQ(samples[static_cast<std::size_t>(v) * kColumns + 1], -std::log(1e-6)) << v;
+        EXPECT_NEAR(samples[static_cast<std::size_t>(v) * kColumns + 2], Known(2, v, 2), 1e-12) << v;
+    }
+    r = ProjSino(scratch, "-s -f f.tif -d d.tif s.tif p%d.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ratio out of range.\n");
 }
 
 TEST(ProjSinoCli, AFailureLeavesEarlierFilesAndWritesThroughLinks) {

@@ -424,6 +424,8 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"text.txt vol.tif", "text.txt: not a tiff file."},
         {"-f wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},  // a wrong flat size
         {"-f flat.tif -d wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},
+        {"-c 32 -f flat.tif -d flat.tif scan.tif vol.tif", "flat at or below the dark in every column of row 0."},
+        {"-c 32 -r 2,2 -f dark.tif -d flat.tif scan.tif vol.tif", "flat at or below the dark in every column of row 2."},
         {"-f flat.tif cut.tif vol.tif", "cut.tif: data read error."},  // a cut stack
         {"cut.h5 vol.tif", "cut.h5: data read error."},
         {"-f flat.tif scan.h5 vol.tif", "scan.h5: flats and darks are in the file."},
