@@ -1,7 +1,8 @@
 // Where the slices go, told from VOLUME's name: a multi-page float TIFF
 // (".tif", ".tiff"), an HDF5 Data Exchange file (".h5"), or one image per
-// row in the sinogram layout, named by a pattern with one "%d" (the
-// detector row). Every file is written atomically (output.h): nothing
+// row, named by a pattern with one "%d" (the detector row): a float TIFF
+// of one page when the pattern ends in ".tif" or ".tiff", else the
+// sinogram layout (a pattern ending in ".h5" is refused). Every file is written atomically (output.h): nothing
 // that looks complete is left unless the whole run succeeded.
 #pragma once
 
@@ -33,6 +34,7 @@ struct Volume {
     std::string name;
     NamePattern pattern;
     int first_row, size;
+    double pixel;  // micrometres, 0 for none
     std::set<FileId> inputs;  // files read, never to be replaced
     VolumeTiff tiff;
     VolumeHdf5 h5;

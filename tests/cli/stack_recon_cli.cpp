@@ -103,6 +103,19 @@ TEST(StackReconCli, EachSliceEqualsProjSinoThenSinoReconOfItsRow) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::vector<float>> pages = TiffPages(scratch.Path("vol.tif"));
     ASSERT_EQ(pages.size(), 4u);
+    // A pattern named .tif or .tiff: each slice a TIFF of one page, the
+    // volume's page.
+    for (const char *pattern : {"t_%d.tif", "t_%d.tiff"}) {
+        r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif " + pattern);
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (int row = 0; row < 4; ++row) {
+            char name[32];
+            std::snprintf(name, sizeof name, pattern, row);
+            std::vector<std::vector<float>> one = TiffPages(scratch.Path(name));
+            ASSERT_EQ(one.size(), 1u) << name;
+            EXPECT_TRUE(one[0] == pages[static_cast<std::size_t>(row)]) << name;
+        }
+    }
     for (int row = 0; row < 4; ++row) {
         std::string image = "q_" + std::to_string(row) + ".img";
         r = scratch.Run("\"$BIN/sino_recon\" p_" + std::to_string(row) + ".sg " + center + " 1 48 shepp " + image);
@@ -414,6 +427,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"scan.tif vol.sg", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif v%s.tif", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif -", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"scan.tif v_%d.h5", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"-z 0 scan.tif vol.tif", "bad zinger threshold."},
         {"-z inf scan.tif vol.tif", "bad zinger threshold."},
         {"-l -f flat.tif scan.tif vol.tif", "line integrals take no flats or darks."},
