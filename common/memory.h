@@ -8,6 +8,15 @@
 
 #include <cstddef>
 
+// Every array and block here (lasting ones aside) counts against the
+// machine's physical memory: a request that would take the run's arrays
+// and blocks past it gets nullptr before any of it is touched.
+
+// Whether `bytes` more fit beside what the run holds: for a program that
+// knows the sum of its next allocations, so that none is touched when
+// they cannot all be had.
+bool MemoryFits(double bytes);
+
 // An array of `count` elements of `size` bytes, not initialised; nullptr
 // when it cannot be had, including when count * size overflows.
 void *AllocateArray(std::size_t count, std::size_t size);
