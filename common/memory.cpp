@@ -68,7 +68,6 @@ bool MemoryFits(double bytes) { return Fits(bytes); }
 void *AllocateArray(std::size_t count, std::size_t size) {
     if (size != 0 && count > SIZE_MAX / size) return nullptr;
     std::size_t bytes = count * size;
-    if (!Fits(static_cast<double>(bytes))) return nullptr;
     void *array = std::malloc(bytes == 0 ? 1 : bytes);
     Remember(array, bytes, false);
     return array;
@@ -150,7 +149,6 @@ void *AllocateBlock(std::size_t bytes) {
 void *AllocateLastingBlock(std::size_t bytes) { return MapBlock(bytes, true); }
 
 void *ReserveBlock(std::size_t bytes) {
-    if (!Fits(static_cast<double>(bytes))) return nullptr;
     void *block = MapBlock(bytes, false);
     Remember(block, bytes, true);
     return block;
