@@ -266,6 +266,13 @@ Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, b
     H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
     H5Id type(data.ok() ? H5Dget_type(data.id) : -1);
     if (!space.ok() || !type.ok() || H5Sget_simple_extent_npoints(space.id) != views) return bad;
+    // One angle a view: a list, or a column or row of one (N x 1, 1 x N);
+    // a table of N/2 x 2 holds as many numbers and is no list of angles.
+    int rank = H5Sget_simple_extent_ndims(space.id);
+    hsize_t dims[2] = {0, 0};
+    if (rank < 1 || rank > 2 || H5Sget_simple_extent_dims(space.id, dims, nullptr) != rank ||
+        (rank == 2 && dims[0] != 1 && dims[1] != 1))
+        return bad;
     H5T_class_t kind = H5Tget_class(type.id);
     if (kind != H5T_INTEGER && kind != H5T_FLOAT) return bad;
     hsize_t chunk[3];

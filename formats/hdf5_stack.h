@@ -63,5 +63,6 @@ Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, do
 
 // The views' angles of /exchange/theta, in degrees as the layout stores
 // them. *present is false when the file has none; fails with "<file>: bad
-// /exchange/theta." when it holds other than `views` finite numbers.
+// /exchange/theta." when it holds other than `views` finite numbers in a
+// list (or a column or row of one).
 Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present);

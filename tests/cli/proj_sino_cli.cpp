@@ -426,12 +426,13 @@ TEST(ProjSinoCli, Hdf5ChunksOfAnyShapeGiveTheSameSinograms) {
     }
 }
 
-// /exchange/theta as degrees, one per image.
-bool WriteTheta(const std::string &path, const std::vector<double> &degrees) {
+// /exchange/theta as degrees, one per image: a list, or with `columns`
+// a table of as many numbers in rows of that many.
+bool WriteTheta(const std::string &path, const std::vector<double> &degrees, hsize_t columns = 0) {
     hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
     if (file < 0) return false;
-    hsize_t count = degrees.size();
-    hid_t space = H5Screate_simple(1, &count, nullptr);
+    hsize_t count[2] = {columns > 0 ? degrees.size() / columns : degrees.size(), columns};
+    hid_t space = H5Screate_simple(columns > 0 ? 2 : 1, count, nullptr);
     hid_t set = H5Dcreate2(file, "/exchange/theta", H5T_IEEE_F32LE, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
     bool ok = set >= 0 && H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, degrees.data()) >= 0;
     H5Dclose(set);
@@ -582,9 +583,16 @@ void WriteOddHdf5(const Scratch &scratch) {
     BreakBytes(&bytes, address);
     scratch.Write("broken.h5", bytes);
 
-    // Theta with one angle too few.
+    // Theta with one angle too few; as many numbers in a table of two
+    // columns; in one column, which is a list.
     ASSERT_TRUE(WriteH5(scratch.Path("theta.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
     ASSERT_TRUE(WriteTheta(scratch.Path("theta.h5"), std::vector<double>(kViews - 1, 1.0)));
+    std::vector<double> even(kViews);
+    for (int k = 0; k < kViews; ++k) even[static_cast<std::size_t>(k)] = k * 180.0 / kViews;
+    ASSERT_TRUE(WriteH5(scratch.Path("table.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("table.h5"), even, 2));
+    ASSERT_TRUE(WriteH5(scratch.Path("column.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("column.h5"), even, 1));
 }
 
 // `pages` pages of columns x rows samples of `bits` in strips of
@@ -656,6 +664,16 @@ void WriteInputs(const Scratch &scratch) {
     bytes = scratch.Read("tiles.tif");
     SetTagValue(&bytes, 3, 324, 0, static_cast<std::uint32_t>(DirectoryOffsets(bytes)[0]) + 4);
     scratch.Write("tiles.tif", bytes);
+    // A page of width 0, of length 0, of 0 bits a sample; the third page
+    // of width 0.
+    for (int tag : {256, 257, 258}) {
+        bytes = whole;
+        SetTagValue(&bytes, 0, tag, 0, 0);
+        scratch.Write("zero_" + std::to_string(tag) + ".tif", bytes);
+    }
+    bytes = whole;
+    SetTagValue(&bytes, 2, 256, 0, 0);
+    scratch.Write("zero_page.tif", bytes);
 
     // The last strip of the last page, deflated, overwritten: found only
     // when its band is read.
@@ -794,6 +812,11 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"virtual.h5 o%d.sg", "virtual.h5: unsupported dataset layout."},
         {one_row + " broken.h5 o%d.sg", "broken.h5: data read error."},
         {"-A a.txt theta.h5 o%d.sg", "theta.h5: bad /exchange/theta."},
+        {"-A a.txt table.h5 o%d.sg", "table.h5: bad /exchange/theta."},
+        {"zero_256.tif o%d.sg", "zero_256.tif: bad number of pixels."},
+        {"zero_257.tif o%d.sg", "zero_257.tif: bad number of pixels."},
+        {"zero_258.tif o%d.sg", "zero_258.tif: bad number of pixels."},
+        {"s.tif zero_page.tif o%d.sg", "zero_page.tif: bad number of pixels."},
     };
     Scratch scratch;
     WriteInputs(scratch);
