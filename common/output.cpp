@@ -155,11 +155,12 @@ Status Locate(const char *name, const char *failure, Destination *d) {
 
 // The folder of a path and the name in it.
 void SplitPath(const std::string &path, std::string *folder, std::string *base) {
-    *folder = ".";
-    *base = path;
     std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        *folder = slash == 0 ? "/" : path.substr(0, slash);
+    if (slash == std::string::npos) {
+        folder->assign(1, '.');
+        *base = path;
+    } else {
+        *folder = slash == 0 ? std::string(1, '/') : path.substr(0, slash);
         *base = path.substr(slash + 1);
     }
 }
@@ -362,6 +363,12 @@ bool NoteOutputName(const Output &out, OutputNames *names) {
     if (!names->places.insert({out.folder_device, out.folder_inode, base}).second) return false;
     if (out.file_inode != 0 && !names->files.insert({out.file_device, out.file_inode}).second) return false;
     return true;
+}
+
+bool ReplacesStandardOutput(const Output &out) {
+    struct stat standard;
+    return !out.temporary.empty() && out.file_inode != 0 && fstat(STDOUT_FILENO, &standard) == 0 &&
+           standard.st_dev == out.file_device && standard.st_ino == out.file_inode;
 }
 
 Status FinishOutput(Output *out, const char *failure) {

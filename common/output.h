@@ -92,6 +92,11 @@ struct OutputNames {
 // (links) of one existing file. Outputs written directly always pass.
 bool NoteOutputName(const Output &out, OutputNames *names);
 
+// Whether a named output replaces the file standard output writes to
+// ("sino_fold in.sg 1.5 out.sg > out.sg"): what went to standard output
+// would be lost with the old file.
+bool ReplacesStandardOutput(const Output &out);
+
 // Flushes standard output, for a program whose result is text printed
 // there; fails with `failure` when any write to it failed.
 Status FlushStandardOutput(const char *failure);

@@ -27,7 +27,9 @@ Status WriteNamed(Outputs *outputs, const std::string &name, Write &&write) {
     if (!written.ok()) return written;
     outputs->files.push_back(out);
     Output &file = outputs->files.back();
-    if (!NoteOutputName(file, &outputs->names)) return Failure(About(name, "two outputs name this file."));
+    bool writes_stdout = outputs->to_stdout || outputs->angles_to_stdout;
+    if (!NoteOutputName(file, &outputs->names) || (writes_stdout && ReplacesStandardOutput(file)))
+        return Failure(About(name, "two outputs name this file."));
     written = write(file.stream, write_failure.c_str());
     if (written.ok()) written = CloseOutput(&file, write_failure.c_str());
     return written;

@@ -789,6 +789,7 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         // Two outputs of one run naming one file, however spelled.
         {"-A o1.sg s.tif o%d.sg", "o1.sg: two outputs name this file."},
         {"-A ./o0.sg s.tif o%d.sg", "o0.sg: two outputs name this file."},
+        {"-r 0,1 -A o1.sg s.tif - >> o1.sg", "o1.sg: two outputs name this file."},
         {"-A ../$(basename $PWD)/o2.sg s.tif o%d.sg", "o2.sg: two outputs name this file."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
         {"-r 0,1 -A - s.tif o%d.sg >/dev/full", "data write error."},
