@@ -50,7 +50,23 @@ void Block(sigset_t *saved) {
 
 void Unblock(const sigset_t *saved) { sigprocmask(SIG_SETMASK, saved, nullptr); }
 
+// While a set of files is renamed (CommitOutputSet) every signal is blocked
+// in the thread that renames; one delivered to another thread (an idle
+// worker of the thread pool) is held here and raised once the set is in
+// place. Faults are never held: the instruction would fault again.
+volatile sig_atomic_t holding = 0;
+volatile sig_atomic_t held = 0;
+
+bool IsFault(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL || signal == SIGTRAP ||
+           signal == SIGSYS;
+}
+
 extern "C" void RemoveAndResignal(int signal) {
+    if (holding && !IsFault(signal)) {
+        held = signal;
+        return;
+    }
     for (Pending *p = pending_head; p != nullptr; p = p->next) unlink(p->path);
     // Ends the process as the signal would have: the shell sees it. The
     // signal is blocked while the handler runs, so it is delivered, with
@@ -344,6 +360,7 @@ bool Replaceable(const Output &out) {
 Status CommitOutputSet(Output *files, std::size_t count, const char *failure) {
     sigset_t saved;
     Block(&saved);
+    holding = 1;
     Status status;
     for (std::size_t i = 0; status.ok() && i < count; ++i) {
         if (!files[i].temporary.empty() && !Replaceable(files[i])) status = Failure(About(files[i].target, failure));
@@ -352,7 +369,13 @@ Status CommitOutputSet(Output *files, std::size_t count, const char *failure) {
         std::string message = About(files[i].target, failure);
         status = CommitOutput(&files[i], message.c_str());
     }
+    holding = 0;
+    int signal = held;
+    held = 0;
     Unblock(&saved);
+    // A signal another thread took while the files were renamed ends the
+    // process now, as it would have.
+    if (signal != 0) raise(signal);
     return status;
 }
 

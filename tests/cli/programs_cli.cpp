@@ -183,7 +183,9 @@ TEST(AtomicOutputs, AFileSetIsReplacedWholeOrNotAtAll) {
         std::string label = std::string(c.program) + " " + c.fault;
         EXPECT_EQ(r.status, c.status) << label << ": " << r.err;
         std::string last = r.err.empty() ? "" : r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
-        if (*c.err != '\0') EXPECT_EQ(last, c.err) << label;
+        if (*c.err != '\0') {
+            EXPECT_EQ(last, c.err) << label;
+        }
         int rows = c.replaced ? 4 : 3;  // the directory is the shim's
         for (int row = 0; row < rows; ++row) {
             std::string name = "out_" + std::to_string(row) + ".dat";
