@@ -225,31 +225,44 @@ double H5ChunkBytesAnyRows(const H5Images &images, int count) {
 
 Status ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
                   std::size_t image_step, std::size_t row_step) {
-    return WithDataset(images, first, count, [&](hid_t data, hid_t space) {
-        for (int k = 0; k < count_images; ++k) {
-            if (!ReadImageRows(data, space, k, first, count, images.columns,
-                               out + static_cast<std::size_t>(k) * image_step, row_step))
-                return false;
-        }
-        return true;
-    });
+    // The images in runs of one chunk's depth, the dataset opened afresh
+    // for each: HDF5 keeps the chunks a dataset read until it is closed,
+    // beyond the cache's size, and a run needs only its own.
+    long long run = images.chunk_images > 1 ? images.chunk_images : count_images;
+    for (long long start = 0; start < count_images; start += run) {
+        int end = static_cast<int>(start + run < count_images ? start + run : count_images);
+        Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+            for (int k = static_cast<int>(start); k < end; ++k) {
+                if (!ReadImageRows(data, space, k, first, count, images.columns,
+                                   out + static_cast<std::size_t>(k) * image_step, row_step))
+                    return false;
+            }
+            return true;
+        });
+        if (!read.ok()) return read;
+    }
+    return Success();
 }
 
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(images.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
-    Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
-        // One image at a time through `page`, added up in image order as the
-        // TIFF reader does.
-        for (int k = 0; k < images.images; ++k) {
-            if (!ReadImageRows(data, space, k, first, count, images.columns, page,
-                               static_cast<std::size_t>(images.columns)))
-                return false;
-            for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
-        }
-        return true;
-    });
-    if (!read.ok()) return read;
+    // One image at a time through `page`, added up in image order as the
+    // TIFF reader does; in runs of one chunk's depth, as ReadH5Rows reads.
+    long long run = images.chunk_images > 1 ? images.chunk_images : images.images;
+    for (long long start = 0; start < images.images; start += run) {
+        int end = static_cast<int>(start + run < images.images ? start + run : images.images);
+        Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+            for (int k = static_cast<int>(start); k < end; ++k) {
+                if (!ReadImageRows(data, space, k, first, count, images.columns, page,
+                                   static_cast<std::size_t>(images.columns)))
+                    return false;
+                for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
+            }
+            return true;
+        });
+        if (!read.ok()) return read;
+    }
     for (std::size_t i = 0; i < samples; ++i) mean[i] /= images.images;
     return Success();
 }
