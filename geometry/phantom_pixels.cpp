@@ -193,8 +193,8 @@ EllipseFrame FrameOf(const Ellipse &e) {
 }
 
 bool PixelMeansExact(const Ellipse &e, double pixel) {
-    double least = kThinnestHalfAxis * pixel;
-    return e.a >= least && e.b >= least;
+    double least = kThinnestHalfAxis * pixel, most = kLongestHalfAxis * pixel;
+    return e.a >= least && e.b >= least && e.a <= most && e.b <= most;
 }
 
 double ColumnEdge(const Grid &grid, int j) { return grid.x0 + (j - 0.5 * grid.size) * grid.pixel; }

@@ -44,7 +44,13 @@ EllipseFrame FrameOf(const Ellipse &ellipse);
 // (relative error near 1e-14 at this limit, 1e-3 at 1e-9 pixel sides).
 inline constexpr double kThinnestHalfAxis = 1e-6;
 
-// Whether both half-axes reach kThinnestHalfAxis pixel sides.
+// The longest half-axis, in pixel sides, whose pixel means are exact: the
+// error of a fraction grows with the half-axis over the pixel side (1e-10
+// at this limit, 3e-5 at 1e15 pixel sides).
+inline constexpr double kLongestHalfAxis = 1e9;
+
+// Whether both half-axes lie within kThinnestHalfAxis ... kLongestHalfAxis
+// pixel sides.
 bool PixelMeansExact(const Ellipse &ellipse, double pixel);
 
 // Column edge j (0 ... K) and row edge r (0 ... K, the top of row r).
