@@ -3,7 +3,15 @@
 // not begin with one.
 #pragma once
 
+#include <cstddef>
+
 #include "status.h"
+
+// The longest word a number in a text input may be: longer than any number
+// written to be read (a double printed to its last exact digit has under
+// 800), so that a word beyond it (an endless run of bytes, /dev/zero) is
+// refused when it reaches this length instead of filling memory.
+inline constexpr std::size_t kLongestNumber = 1100;
 
 // Integers beyond the 32-bit range are clamped to it rather than wrapped.
 int IntArgument(const char *text);

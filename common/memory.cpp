@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include "blocks.h"
 
@@ -31,14 +32,18 @@ struct Allocation {
 // another in one process can take back what a failed run left. A run makes
 // only a handful of allocations.
 std::vector<Allocation> live;
+std::size_t held = 0;  // the bytes of `live`
 
 void Remember(void *address, std::size_t bytes, bool block) {
-    if (address != nullptr) live.push_back(Allocation{address, bytes, block});
+    if (address == nullptr) return;
+    live.push_back(Allocation{address, bytes, block});
+    held += bytes;
 }
 
 void Forget(void *address) {
     for (std::size_t i = 0; i < live.size(); ++i) {
         if (live[i].address == address) {
+            held -= live[i].bytes;
             live[i] = live.back();
             live.pop_back();
             return;
@@ -46,7 +51,19 @@ void Forget(void *address) {
     }
 }
 
+// Whether `bytes` more can be held beside what the run holds without
+// passing the machine's physical memory: a request that cannot be met is
+// refused before a page of it is touched, instead of growing until the
+// system kills the process.
+bool Fits(double bytes) {
+    static const double physical =
+        static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
+    return !(physical > 0) || static_cast<double>(held) + bytes <= physical;
+}
+
 }  // namespace
+
+bool MemoryFits(double bytes) { return Fits(bytes); }
 
 void *AllocateArray(std::size_t count, std::size_t size) {
     if (size != 0 && count > SIZE_MAX / size) return nullptr;
@@ -123,6 +140,7 @@ static void UnmapBlock(void *block, std::size_t bytes) {
 }
 
 void *AllocateBlock(std::size_t bytes) {
+    if (!Fits(static_cast<double>(bytes))) return nullptr;
     void *block = MapBlock(bytes, true);
     Remember(block, bytes, true);
     return block;
@@ -159,6 +177,7 @@ void ReleaseRunMemory() {
     while (!live.empty()) {
         Allocation a = live.back();
         live.pop_back();
+        held -= a.bytes;
         if (a.block) {
             UnmapBlock(a.address, a.bytes);
         } else {

@@ -8,6 +8,17 @@
 
 #include <cstddef>
 
+// Every array and block here (lasting ones aside) counts against the
+// machine's physical memory: a block touched at once (AllocateBlock) that
+// would take the run past it gets nullptr before any of it is touched.
+// Arrays and reserved blocks are touched as data arrive, so a header that
+// promises more than follows fails on its data instead.
+
+// Whether `bytes` more fit beside what the run holds: for a program that
+// knows the sum of its next allocations, so that none is touched when
+// they cannot all be had.
+bool MemoryFits(double bytes);
+
 // An array of `count` elements of `size` bytes, not initialised; nullptr
 // when it cannot be had, including when count * size overflows.
 void *AllocateArray(std::size_t count, std::size_t size);

@@ -16,7 +16,7 @@
 namespace {
 
 // The temporary files not yet renamed, as a list the signal handler can walk
-// at any moment: entries are linked in and out with the four signals
+// at any moment: entries are linked in and out with the handled signals
 // blocked, and the handler only reads paths and calls unlink, which is safe
 // in a handler.
 struct Pending {
@@ -26,38 +26,72 @@ struct Pending {
 
 Pending *pending_head = nullptr;
 
-const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Whether a signal's default action ends the process: these are the
+// signals a handler must catch so that no temporary file outlives the
+// process. The others are ignored by default or stop the process, and
+// SIGKILL and SIGSTOP cannot be caught.
+bool EndsProcess(int s) {
+    switch (s) {
+        case SIGKILL: case SIGSTOP: case SIGCHLD: case SIGCONT: case SIGURG: case SIGWINCH:
+        case SIGTSTP: case SIGTTIN: case SIGTTOU:
+            return false;
+        default:
+            return true;
+    }
+}
 
+// Every signal is blocked (those that cannot be are not): simpler than a
+// list, and what the handler and the rename of a set need.
 void Block(sigset_t *saved) {
     sigset_t set;
-    sigemptyset(&set);
-    for (int s : kCleanupSignals) sigaddset(&set, s);
+    sigfillset(&set);
     sigprocmask(SIG_BLOCK, &set, saved);
 }
 
 void Unblock(const sigset_t *saved) { sigprocmask(SIG_SETMASK, saved, nullptr); }
 
+// While a set of files is renamed (CommitOutputSet) every signal is blocked
+// in the thread that renames; one delivered to another thread (an idle
+// worker of the thread pool) is held here and raised once the set is in
+// place. Faults are never held: the instruction would fault again.
+volatile sig_atomic_t holding = 0;
+volatile sig_atomic_t held = 0;
+
+bool IsFault(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL || signal == SIGTRAP ||
+           signal == SIGSYS;
+}
+
 extern "C" void RemoveAndResignal(int signal) {
+    if (holding && !IsFault(signal)) {
+        held = signal;
+        return;
+    }
     for (Pending *p = pending_head; p != nullptr; p = p->next) unlink(p->path);
-    // Ends the process as the signal would have: the shell sees it.
+    // Ends the process as the signal would have: the shell sees it. The
+    // signal is blocked while the handler runs, so it is delivered, with
+    // its default action, as the handler returns (a fault raised by an
+    // instruction faults again there).
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
 
-// The handler goes in once, before the first temporary file exists. A
-// signal the process was started with ignored (nohup's SIGHUP) stays
-// ignored.
+// The handler goes in once, before the first temporary file exists, for
+// every signal whose default action ends the process. A signal the process
+// was started with ignored (nohup's SIGHUP) stays ignored, and one that
+// already has a handler (a sanitizer's SIGSEGV) keeps it.
 void InstallHandlers() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int s : kCleanupSignals) {
+    for (int s = 1; s <= SIGRTMAX; ++s) {
+        if (!EndsProcess(s) || (s > SIGSYS && s < SIGRTMIN)) continue;  // the C library's own
         struct sigaction old;
-        if (sigaction(s, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        if (sigaction(s, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) != 0 || old.sa_handler != SIG_DFL)
+            continue;
         struct sigaction act {};
         act.sa_handler = RemoveAndResignal;
-        sigemptyset(&act.sa_mask);
-        for (int other : kCleanupSignals) sigaddset(&act.sa_mask, other);
+        sigfillset(&act.sa_mask);
         sigaction(s, &act, nullptr);
     }
 }
@@ -102,15 +136,17 @@ struct Destination {
     std::string target;  // the file to replace (a link resolved)
     bool exists;
     mode_t mode;  // permission bits for the new file
+    uid_t owner;  // the old file's owner and group, for an existing file
+    gid_t group;
 };
 
 Status Locate(const char *name, const char *failure, Destination *d) {
-    *d = Destination{true, name, false, 0};
+    *d = Destination{true, name, false, 0, 0, 0};
     if (IsStandardStream(name)) return Success();
     struct stat info;
     if (lstat(name, &info) != 0) {
         if (errno != ENOENT) return Failure(failure);
-        *d = Destination{false, name, false, NewFileMode()};
+        *d = Destination{false, name, false, NewFileMode(), 0, 0};
         return Success();
     }
     if (S_ISLNK(info.st_mode)) {
@@ -128,26 +164,47 @@ Status Locate(const char *name, const char *failure, Destination *d) {
     d->direct = false;
     d->exists = true;
     d->mode = info.st_mode & 07777;
+    d->owner = info.st_uid;
+    d->group = info.st_gid;
     return Success();
 }
 
-// A new temporary file beside `target`; its descriptor, or -1.
-int MakeTemporary(const Destination &d, std::string *path) {
-    std::string folder = ".", base = d.target;
-    std::size_t slash = d.target.rfind('/');
-    if (slash != std::string::npos) {
-        folder = slash == 0 ? "/" : d.target.substr(0, slash);
-        base = d.target.substr(slash + 1);
+// The folder of a path and the name in it.
+void SplitPath(const std::string &path, std::string *folder, std::string *base) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder->assign(1, '.');
+        *base = path;
+    } else {
+        *folder = slash == 0 ? std::string(1, '/') : path.substr(0, slash);
+        *base = path.substr(slash + 1);
     }
+}
+
+// A new temporary file beside `target`; its descriptor, or -1 with errno
+// telling why.
+int MakeTemporary(const Destination &d, std::string *path) {
+    std::string folder, base;
+    SplitPath(d.target, &folder, &base);
     // Short enough for any file system's name limit with the suffix.
     if (base.size() > 200) base.resize(200);
     std::string pattern = folder + "/." + base + ".XXXXXX";
     int fd = mkstemp(pattern.data());
     if (fd < 0) return -1;
-    // mkstemp makes the file 0600; it gets the bits the result should have.
+    // The replacement keeps the old file's owner and group where the
+    // process may give them (root may; others may keep a group they are in),
+    // then gets the bits the result should have: mkstemp makes it 0600, and
+    // a change of owner clears the set-user-ID bit.
+    if (d.exists && fchown(fd, d.owner, d.group) != 0) {
+        if (fchown(fd, static_cast<uid_t>(-1), d.group) != 0) {
+            // The process's own group it is, then.
+        }
+    }
     if (fchmod(fd, d.mode) != 0) {
+        int error = errno;
         close(fd);
         unlink(pattern.c_str());
+        errno = error;
         return -1;
     }
     *path = pattern;
@@ -155,7 +212,7 @@ int MakeTemporary(const Destination &d, std::string *path) {
 }
 
 Status Begin(const char *name, const char *failure, bool open_stream, Output *out) {
-    *out = Output{nullptr, "", name, nullptr};
+    *out = Output{nullptr, "", name, nullptr, 0, 0, 0, 0};
     Destination d;
     Status located = Locate(name, failure, &d);
     if (!located.ok()) return located;
@@ -175,9 +232,15 @@ Status Begin(const char *name, const char *failure, bool open_stream, Output *ou
     Block(&saved);
     std::string path;
     int fd = MakeTemporary(d, &path);
+    int error = errno;
     Pending *entry = fd < 0 ? nullptr : AddPending(path);
     Unblock(&saved);
-    if (fd < 0) return Failure(failure);
+    // A file that may be written in a folder that may not: fopen would
+    // have written it, so the refusal says why. A new name fails as fopen
+    // would.
+    if (fd < 0 && !d.exists) return Failure(failure);
+    if (fd < 0)
+        return Failure("cannot create a temporary file beside " + d.target + " (" + std::strerror(error) + ").");
     if (entry == nullptr) {
         close(fd);
         unlink(path.c_str());
@@ -185,6 +248,17 @@ Status Begin(const char *name, const char *failure, bool open_stream, Output *ou
     }
     out->temporary = path;
     out->pending = entry;
+    std::string folder, base;
+    SplitPath(d.target, &folder, &base);
+    struct stat where;
+    if (stat(folder.c_str(), &where) == 0) {
+        out->folder_device = where.st_dev;
+        out->folder_inode = where.st_ino;
+    }
+    if (d.exists && stat(d.target.c_str(), &where) == 0) {
+        out->file_device = where.st_dev;
+        out->file_inode = where.st_ino;
+    }
     if (!open_stream) {
         close(fd);
         return Success();
@@ -262,6 +336,62 @@ Status CommitOutput(Output *out, const char *failure) {
     DropPending(out->pending);
     out->pending = nullptr;
     return Success();
+}
+
+namespace {
+
+// Whether the rename of a closed temporary file over its target can be
+// expected to succeed.
+bool Replaceable(const Output &out) {
+    struct stat info;
+    if (lstat(out.temporary.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (lstat(out.target.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    std::string folder, base;
+    SplitPath(out.target, &folder, &base);
+    return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+Status CommitOutputSet(Output *files, std::size_t count, const char *failure) {
+    sigset_t saved;
+    Block(&saved);
+    holding = 1;
+    Status status;
+    for (std::size_t i = 0; status.ok() && i < count; ++i) {
+        if (!files[i].temporary.empty() && !Replaceable(files[i])) status = Failure(About(files[i].target, failure));
+    }
+    for (std::size_t i = 0; status.ok() && i < count; ++i) {
+        std::string message = About(files[i].target, failure);
+        status = CommitOutput(&files[i], message.c_str());
+    }
+    holding = 0;
+    int signal = held;
+    held = 0;
+    Unblock(&saved);
+    // A signal another thread took while the files were renamed ends the
+    // process now, as it would have.
+    if (signal != 0) raise(signal);
+    return status;
+}
+
+bool NoteOutputName(const Output &out, OutputNames *names) {
+    if (out.temporary.empty()) return true;
+    std::string folder, base;
+    SplitPath(out.target, &folder, &base);
+    if (!names->places.insert({out.folder_device, out.folder_inode, base}).second) return false;
+    if (out.file_inode != 0 && !names->files.insert({out.file_device, out.file_inode}).second) return false;
+    return true;
+}
+
+bool ReplacesStandardOutput(const Output &out) {
+    struct stat standard;
+    return !out.temporary.empty() && out.file_inode != 0 && fstat(STDOUT_FILENO, &standard) == 0 &&
+           standard.st_dev == out.file_device && standard.st_ino == out.file_inode;
 }
 
 Status FinishOutput(Output *out, const char *failure) {

@@ -4,12 +4,16 @@
 // A name that is a regular file, or names nothing yet, is written to a new
 // temporary file in the same folder (".<name>.XXXXXX") and renamed over the
 // name only after its last write, flush and close succeeded. A failure that
-// ends the process (Error), and the signals SIGINT, SIGTERM, SIGHUP and
-// SIGPIPE, remove the temporary file: the old file stays as it was. A
+// ends the process (Error), and every signal whose default action ends the
+// process (SIGKILL aside), remove the temporary file: the old file stays as
+// it was. A signal the process started with ignored stays ignored. A
 // symbolic link is followed, so the file it points to is replaced and the
-// link stays. The new file keeps the old one's permission bits (a new name
-// gets 0666 less the umask); a file that may not be written is refused as
-// fopen would refuse it.
+// link stays. The new file keeps the old one's permission bits, and its
+// owner and group where the process may give them (a new name gets 0666
+// less the umask); a file that may not be written is refused as fopen
+// would refuse it, and one whose folder may not be written is refused with
+// the reason. A file with other hard links is replaced by a new file under
+// this name: the other names keep the old contents.
 //
 // Standard output ('-': a name whose first character is '-') and names that
 // are not regular files (a FIFO, /dev/null, a device, a dangling link) are
@@ -18,7 +22,12 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <set>
 #include <string>
+#include <tuple>
+#include <utility>
+
+#include <sys/types.h>
 
 #include "status.h"
 
@@ -27,6 +36,12 @@ struct Output {
     std::string temporary;  // the file written, renamed at the end; empty when written directly
     std::string target;     // the file the temporary replaces
     void *pending;          // its entry among the files to remove on a failure
+    // Where the temporary's target is: its folder, and the old file when
+    // there is one (0 0 when none), to tell two outputs naming one file.
+    dev_t folder_device;
+    ino_t folder_inode;
+    dev_t file_device;
+    ino_t file_inode;
 };
 
 // Opens the named output for binary writing, with a large buffer so that it
@@ -55,6 +70,32 @@ Status CloseOutput(Output *out, const char *failure);
 // Renames the closed temporary file over its target; nothing for an output
 // written directly.
 Status CommitOutput(Output *out, const char *failure);
+
+// Renames a set of closed temporary files over their targets, all or
+// none as far as the process can tell: every target is checked first (a
+// directory now in its place, its folder no longer writable, the temporary
+// gone), failing with "<target>: <failure>" before any rename, and the
+// signals are held back while the renames run, so a signal ends the process
+// before the first or after the last. A power cut can still leave some
+// renamed and the rest not: the system need not keep the order.
+Status CommitOutputSet(Output *files, std::size_t count, const char *failure);
+
+// The files a run's outputs replace, so that no two outputs of one run
+// replace one file (the second would silently take the first's place).
+struct OutputNames {
+    std::set<std::tuple<dev_t, ino_t, std::string>> places;  // folder and name
+    std::set<std::pair<dev_t, ino_t>> files;                  // existing files
+};
+
+// Notes an output; false when an earlier one replaces the same file: the
+// same name in the same folder however it was spelled, or two names
+// (links) of one existing file. Outputs written directly always pass.
+bool NoteOutputName(const Output &out, OutputNames *names);
+
+// Whether a named output replaces the file standard output writes to
+// ("sino_fold in.sg 1.5 out.sg > out.sg"): what went to standard output
+// would be lost with the old file.
+bool ReplacesStandardOutput(const Output &out);
 
 // Flushes standard output, for a program whose result is text printed
 // there; fails with `failure` when any write to it failed.

@@ -8,6 +8,8 @@
 #include "real.h"
 #include "streams.h"
 
+static_assert(kLongestNumber == 1100, "the widths of the fscanf formats below");
+
 namespace {
 
 constexpr const char *kReadError = "data read error.";
@@ -32,7 +34,9 @@ Status ReadProfileFrom(FILE *in, int arrays, Profile *profile) {
     // The count is read wide so that a token past the 32-bit range is
     // rejected instead of wrapping into a plausible count.
     long long count = 0;
-    if (std::fscanf(in, "%lld", &count) != 1 || !EndsWord(in) || count <= 0 || count > INT_MAX) {
+    // The widths stop a word longer than any number (kLongestNumber): its
+    // rest is then not white space, and the word is refused.
+    if (std::fscanf(in, "%1100lld", &count) != 1 || !EndsWord(in) || count <= 0 || count > INT_MAX) {
         return Failure(kReadError);
     }
 
@@ -43,7 +47,7 @@ Status ReadProfileFrom(FILE *in, int arrays, Profile *profile) {
         if (profile->extra == nullptr) return Failure(kMemoryError);
     }
     for (int j = 0; j < profile->count; ++j) {
-        if (std::fscanf(in, "%lf", &profile->samples[j]) != 1 || !EndsWord(in)) return Failure(kReadError);
+        if (std::fscanf(in, "%1100lf", &profile->samples[j]) != 1 || !EndsWord(in)) return Failure(kReadError);
     }
     return Success();
 }

@@ -201,6 +201,13 @@ Status WithDataset(const H5Images &images, int first, int count, Read &&read) {
 
 }  // namespace
 
+Status CheckH5Storage(hid_t file, hid_t data, const char *name) {
+    H5Id space(H5Dget_space(data));
+    if (!space.ok()) return Failure(About(name, "data read error."));
+    hsize_t chunk[3];
+    return CheckStorage(file, data, space.id, name, chunk);
+}
+
 Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present) {
     QuietHdf5();
     *present = false;
@@ -254,14 +261,23 @@ double H5ChunkBytesAnyRows(const H5Images &images, int count) {
 
 Status ReadH5Rows(const H5Images &images, int count_images, int first, int count, double *out,
                   std::size_t image_step, std::size_t row_step) {
-    return WithDataset(images, first, count, [&](hid_t data, hid_t space) {
-        for (int k = 0; k < count_images; ++k) {
-            if (!ReadImageRows(data, space, k, first, count, images.columns,
-                               out + static_cast<std::size_t>(k) * image_step, row_step))
-                return false;
-        }
-        return true;
-    });
+    // The images in runs of one chunk's depth, the dataset opened afresh
+    // for each: HDF5 keeps the chunks a dataset read until it is closed,
+    // beyond the cache's size, and a run needs only its own.
+    long long run = images.chunk_images > 1 ? images.chunk_images : count_images;
+    for (long long start = 0; start < count_images; start += run) {
+        int end = static_cast<int>(start + run < count_images ? start + run : count_images);
+        Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+            for (int k = static_cast<int>(start); k < end; ++k) {
+                if (!ReadImageRows(data, space, k, first, count, images.columns,
+                                   out + static_cast<std::size_t>(k) * image_step, row_step))
+                    return false;
+            }
+            return true;
+        });
+        if (!read.ok()) return read;
+    }
+    return Success();
 }
 
 Status ReadH5Image(const H5Images &images, int k, double *out) {
@@ -274,18 +290,22 @@ Status ReadH5Image(const H5Images &images, int k, double *out) {
 Status MeanH5Rows(const H5Images &images, int first, int count, double *mean, double *page) {
     std::size_t samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(images.columns);
     for (std::size_t i = 0; i < samples; ++i) mean[i] = 0;
-    Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
-        // One image at a time through `page`, added up in image order as the
-        // TIFF reader does.
-        for (int k = 0; k < images.images; ++k) {
-            if (!ReadImageRows(data, space, k, first, count, images.columns, page,
-                               static_cast<std::size_t>(images.columns)))
-                return false;
-            for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
-        }
-        return true;
-    });
-    if (!read.ok()) return read;
+    // One image at a time through `page`, added up in image order as the
+    // TIFF reader does; in runs of one chunk's depth, as ReadH5Rows reads.
+    long long run = images.chunk_images > 1 ? images.chunk_images : images.images;
+    for (long long start = 0; start < images.images; start += run) {
+        int end = static_cast<int>(start + run < images.images ? start + run : images.images);
+        Status read = WithDataset(images, first, count, [&](hid_t data, hid_t space) {
+            for (int k = static_cast<int>(start); k < end; ++k) {
+                if (!ReadImageRows(data, space, k, first, count, images.columns, page,
+                                   static_cast<std::size_t>(images.columns)))
+                    return false;
+                for (std::size_t i = 0; i < samples; ++i) mean[i] += page[i];
+            }
+            return true;
+        });
+        if (!read.ok()) return read;
+    }
     for (std::size_t i = 0; i < samples; ++i) mean[i] /= images.images;
     return Success();
 }
@@ -302,6 +322,13 @@ Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, b
     H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
     H5Id type(data.ok() ? H5Dget_type(data.id) : -1);
     if (!space.ok() || !type.ok() || H5Sget_simple_extent_npoints(space.id) != views) return bad;
+    // One angle a view: a list, or a column or row of one (N x 1, 1 x N);
+    // a table of N/2 x 2 holds as many numbers and is no list of angles.
+    int rank = H5Sget_simple_extent_ndims(space.id);
+    hsize_t dims[2] = {0, 0};
+    if (rank < 1 || rank > 2 || H5Sget_simple_extent_dims(space.id, dims, nullptr) != rank ||
+        (rank == 2 && dims[0] != 1 && dims[1] != 1))
+        return bad;
     H5T_class_t kind = H5Tget_class(type.id);
     if (kind != H5T_INTEGER && kind != H5T_FLOAT) return bad;
     hsize_t chunk[3];

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <hdf5.h>
+
 #include "status.h"
 
 struct H5Images {
@@ -39,6 +41,11 @@ inline constexpr const char *kH5Theta = "/exchange/theta";
 // datasets HDF5 would fill with their fill value is refused up front.
 Status OpenH5Images(const char *file, const char *dataset, H5Images *images, bool *present);
 
+// The check OpenH5Images makes of a dataset's storage, for any dataset of
+// an open file: fails with "<name>: data read error." or "<name>:
+// unsupported dataset layout." as there.
+Status CheckH5Storage(hid_t file, hid_t data, const char *name);
+
 // The bytes of the chunks that rows [first, first + count) of one image
 // touch, over all the images those chunks hold: what a read keeps in its
 // chunk cache so that each chunk is decoded once, whatever its shape. 0
@@ -59,5 +66,6 @@ Status ReadH5Image(const H5Images &images, int k, double *out);
 
 // The views' angles of /exchange/theta, in degrees as the layout stores
 // them. *present is false when the file has none; fails with "<file>: bad
-// /exchange/theta." when it holds other than `views` finite numbers.
+// /exchange/theta." when it holds other than `views` finite numbers in a
+// list (or a column or row of one).
 Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present);

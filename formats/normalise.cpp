@@ -24,10 +24,23 @@ long long NormaliseBand(double *band, int rows, int views, int columns, const do
                 double dark_level = d != nullptr ? d[c] : 0.0;
                 double open = f != nullptr ? f[c] - dark_level : 1.0;
                 bool low = false;
-                row[c] = LineIntegral((row[c] - dark_level) / open, &low);
+                // A flat at or below the dark: no ratio, whatever the sign
+                // of the sample's own difference.
+                row[c] = LineIntegral(open > 0 ? (row[c] - dark_level) / open : 0, &low);
                 clamped += low;
             }
         }
     }
     return clamped;
+}
+
+int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns) {
+    std::size_t width = static_cast<std::size_t>(columns);
+    for (int j = 0; j < rows; ++j) {
+        bool beam = false;
+        for (std::size_t c = 0; c < width && !beam; ++c)
+            beam = flat[j * width + c] > (dark != nullptr ? dark[j * width + c] : 0.0);
+        if (!beam) return j;
+    }
+    return -1;
 }

@@ -5,9 +5,10 @@
 #include <cstddef>
 
 // A ratio (I - D) / (F - D) that is not a positive finite number (no signal
-// above the dark, a dead flat pixel, a sample that is not a number) has no
-// line integral; it is replaced by this floor, whose line integral is
-// -ln(1e-6) = 13.8155...
+// above the dark, a dead flat pixel, a sample that is not a number), or
+// any ratio where the flat is at or below the dark (F - D <= 0: no open
+// beam to compare with), has no line integral; it is replaced by this
+// floor, whose line integral is -ln(1e-6) = 13.8155...
 inline constexpr double kRatioFloor = 1e-6;
 
 // The line integral of one ratio; sets *clamped when the floor was used.
@@ -19,3 +20,8 @@ double LineIntegral(double ratio, bool *clamped);
 // dark means D = 0, no flat means F = 1, the samples being intensities
 // already normalised). Returns how many samples were clamped.
 long long NormaliseBand(double *band, int rows, int views, int columns, const double *flat, const double *dark);
+
+// The first of `rows` mean flat rows that is at or below its dark row (0
+// when dark is nullptr) in every column: flats and darks given the wrong
+// way round, or a flat of no beam, which no ratio can use. -1 when none.
+int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns);

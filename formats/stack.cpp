@@ -10,18 +10,21 @@
 namespace {
 
 // The reason a file cannot be opened as a TIFF, told apart by its first
-// bytes.
+// bytes and its first directory.
 const char *WhyNotOpened(const char *name) {
     FILE *file = std::fopen(name, "rb");
     if (file == nullptr) return "file not found.";
+    RawTiff raw;
+    bool zero = RawTiffOfFile(fileno(file), &raw) && ZeroSize(ReadTiffStructure(raw), 0);
     std::fclose(file);
-    return KindOfFile(name) == FileKind::kTiff ? "data read error." : "not a tiff file.";
+    if (KindOfFile(name) != FileKind::kTiff) return "not a tiff file.";
+    return zero ? "bad number of pixels." : "data read error.";
 }
 
-// Moves to the next page; fails when the next directory cannot be read.
-Status NextPage(TIFF *tif, const char *name) {
+// Moves to page `page`; fails when its directory cannot be read.
+Status NextPage(TIFF *tif, const char *name, const TiffStructure &structure, int page) {
     if (TIFFReadDirectory(tif)) return Success();
-    return Failure(About(name, "data read error."));
+    return Failure(About(name, ZeroSize(structure, page) ? "bad number of pixels." : "data read error."));
 }
 
 }  // namespace
@@ -52,7 +55,7 @@ Status OpenTiffStack(const std::vector<const char *> &names, TiffStack *opened) 
             if (stack.images + pages == INT_MAX) return Failure(About(name, "bad number of pixels."));
             ++pages;
             if (TIFFLastDirectory(tif.get())) break;
-            Status next = NextPage(tif.get(), name);
+            Status next = NextPage(tif.get(), name, structure, pages);
             if (!next.ok()) return next;
         }
         stack.pages.push_back(pages);
@@ -75,7 +78,7 @@ Status EachPage(const TiffStack &stack, int images, Read &&read) {
         if (!tif) return Failure(About(name, "data read error."));
         for (int page = 0; page < stack.pages[f] && image < images; ++page, ++image) {
             if (page > 0) {
-                Status next = NextPage(tif.get(), name);
+                Status next = TIFFReadDirectory(tif.get()) ? Success() : Failure(About(name, "data read error."));
                 if (!next.ok()) return next;
             }
             PageFormat format;

@@ -99,7 +99,7 @@ bool ReadRaw(const RawTiff &raw, std::uint64_t at, void *out, std::size_t count)
 }
 
 TiffStructure ReadTiffStructure(const RawTiff &raw) {
-    TiffStructure structure{{}, raw.size};
+    TiffStructure structure{{}, raw.size, {}};
     unsigned char header[16];
     if (!ReadRaw(raw, 0, header, 8)) return structure;
     bool big_endian = header[0] == 'M';
@@ -110,7 +110,7 @@ TiffStructure ReadTiffStructure(const RawTiff &raw) {
     std::uint64_t next = Number(header + (big ? 8 : 4), layout.offset_bytes, big_endian);
     std::unordered_set<std::uint64_t> seen;
     std::vector<unsigned char> entries;
-    while (next != 0 && seen.insert(next).second) {
+    for (int directory = 0; next != 0 && seen.insert(next).second; ++directory) {
         std::uint64_t length = DirectoryBytes(raw, layout, next);
         if (length == 0) break;
         entries.resize(length - layout.count_bytes);
@@ -121,6 +121,13 @@ TiffStructure ReadTiffStructure(const RawTiff &raw) {
             const unsigned char *entry = entries.data() + i * layout.entry_bytes;
             std::uint64_t size = TypeBytes(Number(entry + 2, 2, big_endian));
             std::uint64_t values = Number(entry + 4, layout.offset_bytes, big_endian);
+            // ImageWidth, ImageLength, BitsPerSample: the first value, held
+            // in the entry.
+            std::uint64_t tag = Number(entry, 2, big_endian);
+            if ((tag == 256 || tag == 257 || tag == 258) && values >= 1 && size > 0 && size <= layout.offset_bytes &&
+                Number(entry + 4 + layout.offset_bytes, static_cast<std::size_t>(size), big_endian) == 0 &&
+                (structure.zero_sizes.empty() || structure.zero_sizes.back() != directory))
+                structure.zero_sizes.push_back(directory);
             // Values that fit the entry's own field are held in it.
             if (size == 0 || values <= layout.offset_bytes / size) continue;
             std::uint64_t at = Number(entry + 4 + layout.offset_bytes, layout.offset_bytes, big_endian);
@@ -132,6 +139,10 @@ TiffStructure ReadTiffStructure(const RawTiff &raw) {
     }
     Merge(&structure.ranges);
     return structure;
+}
+
+bool ZeroSize(const TiffStructure &structure, int index) {
+    return std::find(structure.zero_sizes.begin(), structure.zero_sizes.end(), index) != structure.zero_sizes.end();
 }
 
 bool DirectoryInRaw(TIFF *tif, const RawTiff &raw) {

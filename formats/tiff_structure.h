@@ -36,7 +36,13 @@ struct ByteRange {
 struct TiffStructure {
     std::vector<ByteRange> ranges;  // sorted, apart from one another
     std::uint64_t size;             // the file's bytes
+    // The directories (0 the first) whose width, length or bits per sample
+    // is 0: libtiff refuses to read them, and the page has no pixels.
+    std::vector<int> zero_sizes;
 };
+
+// Whether directory `index` has a width, length or bits per sample of 0.
+bool ZeroSize(const TiffStructure &structure, int index);
 
 // The structure of the file, following the chain of directories from the
 // header until it ends, leaves the file or comes back on itself (libtiff

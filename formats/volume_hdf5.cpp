@@ -1,7 +1,11 @@
 #include "volume_hdf5.h"
 
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <new>
+
+#include "hdf5_stack.h"
 
 namespace {
 
@@ -175,15 +179,31 @@ Status OpenVolumePart(const char *file, VolumePart *part) {
         return not_volume;
     part->rows = static_cast<int>(dims[0]);
     part->size = static_cast<int>(dims[1]);
-    if (!ReadAttribute(data.id, "first_row", H5T_NATIVE_INT, &part->first_row) || part->first_row < 0) return not_volume;
+    // Read as a double, whatever its stored type: a value of any width that
+    // is not a row whose part ends within the int range is refused, never
+    // clipped or rounded into one.
+    double first_row = -1;
+    if (!ReadAttribute(data.id, "first_row", H5T_NATIVE_DOUBLE, &first_row) || !(first_row >= 0) ||
+        first_row != std::floor(first_row) || first_row > INT_MAX - static_cast<double>(dims[0]))
+        return not_volume;
+    part->first_row = static_cast<int>(first_row);
     if (H5Aexists(data.id, "pixel_size") > 0 && !ReadAttribute(data.id, "pixel_size", H5T_NATIVE_DOUBLE, &part->pixel))
         return Failure(About(file, "data read error."));
+    if (!(part->pixel >= 0 && std::isfinite(part->pixel))) return not_volume;
+    // Every dataset wholly stored in this file: a chunk never written, or a
+    // virtual dataset whose source is gone, would read as zeros.
+    for (const char *path : {"/exchange/data", "/exchange/center", "/exchange/theta"}) {
+        Id set(H5Dopen2(f.id, path, H5P_DEFAULT));
+        if (set.id < 0) return not_volume;
+        Status stored = CheckH5Storage(f.id, set.id, file);
+        if (!stored.ok()) return stored;
+    }
     if (!ReadDoubles(f.id, "/exchange/center", &part->centers) || !ReadDoubles(f.id, "/exchange/theta", &part->theta))
         return Failure(About(file, "data read error."));
     if (part->centers.size() != dims[0]) return not_volume;
-    H5D_space_status_t stored = H5D_SPACE_STATUS_ERROR;
-    if (H5Dget_space_status(data.id, &stored) < 0 || stored == H5D_SPACE_STATUS_NOT_ALLOCATED)
-        return Failure(About(file, "data read error."));
+    for (const std::vector<double> *values : {&part->centers, &part->theta})
+        for (double v : *values)
+            if (!std::isfinite(v)) return not_volume;
     return Success();
 }
 

@@ -188,10 +188,28 @@ static bool ReadsAsFullTurn(const double *samples, const Outliers &outliers, Opp
     return plain * kSeamMargin < mirrored || (e.found && o.mismatch * kSeamMargin < mirrored);
 }
 
-// Every sample finite and the outliers found: what both searches need.
+// Whether every view is a straight line along the detector (constant ones
+// included), to the rounding of its samples: such views say nothing of
+// where the axis is (a constant one is symmetric about every column, a
+// sloped one about none), and any minimum of a criterion over them is
+// rounding's.
+static bool EveryViewStraight(const double *samples, int n, int m) {
+    for (int k = 0; k < m; ++k) {
+        const double *view = samples + static_cast<std::size_t>(k) * static_cast<std::size_t>(n);
+        double largest = 0;
+        for (int s = 0; s < n; ++s) largest = std::fmax(largest, std::fabs(view[s]));
+        for (int s = 1; s + 1 < n; ++s) {
+            if (std::fabs(view[s - 1] - 2 * view[s] + view[s + 1]) > 1e-12 * largest) return false;
+        }
+    }
+    return true;
+}
+
+// Every sample finite, some view not a straight line, and the outliers
+// found: what both searches need.
 static bool Prepare(const double *samples, int n, int m, OutlierWork *outliers) {
     return AllFinite(samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m)) &&
-           FindOutliers(samples, outliers);
+           !EveryViewStraight(samples, n, m) && FindOutliers(samples, outliers);
 }
 
 CenterEstimate FindCenter(const double *samples, CenterWork *work) {

@@ -78,6 +78,8 @@ Status ReadEllipses(FILE *in, const std::string &prefix, Phantom *phantom) {
             word.clear();
             while (c != EOF && c != '\n' && c != '#' && !std::isspace(c)) {
                 word += static_cast<char>(c);
+                // A word longer than any number ends the reading at once.
+                if (word.size() > kLongestNumber) return Failure(LineFailure(prefix, line, "data read error."));
                 c = std::getc(in);
             }
             double value = 0;

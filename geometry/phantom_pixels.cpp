@@ -192,6 +192,11 @@ EllipseFrame FrameOf(const Ellipse &e) {
     return f;
 }
 
+bool PixelMeansExact(const Ellipse &e, double pixel) {
+    double least = kThinnestHalfAxis * pixel, most = kLongestHalfAxis * pixel;
+    return e.a >= least && e.b >= least && e.a <= most && e.b <= most;
+}
+
 double ColumnEdge(const Grid &grid, int j) { return grid.x0 + (j - 0.5 * grid.size) * grid.pixel; }
 
 double RowEdge(const Grid &grid, int r) { return grid.y0 + (0.5 * grid.size - r) * grid.pixel; }

@@ -38,6 +38,21 @@ struct EllipseFrame {
 
 EllipseFrame FrameOf(const Ellipse &ellipse);
 
+// The thinnest half-axis, in pixel sides, whose pixel means are exact: the
+// disk frame scales a pixel by the inverse half-axes, and the fraction of a
+// pixel the boundary crosses loses digits as the square of that scale
+// (relative error near 1e-14 at this limit, 1e-3 at 1e-9 pixel sides).
+inline constexpr double kThinnestHalfAxis = 1e-6;
+
+// The longest half-axis, in pixel sides, whose pixel means are exact: the
+// error of a fraction grows with the half-axis over the pixel side (1e-10
+// at this limit, 3e-5 at 1e15 pixel sides).
+inline constexpr double kLongestHalfAxis = 1e9;
+
+// Whether both half-axes lie within kThinnestHalfAxis ... kLongestHalfAxis
+// pixel sides.
+bool PixelMeansExact(const Ellipse &ellipse, double pixel);
+
 // Column edge j (0 ... K) and row edge r (0 ... K, the top of row r).
 double ColumnEdge(const Grid &grid, int j);
 double RowEdge(const Grid &grid, int r);

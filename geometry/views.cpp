@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "error.h"
 #include "memory.h"
 #include "real.h"
@@ -44,13 +45,19 @@ std::vector<double> SortedDirections(const ViewSet &views) {
     return d;
 }
 
-// The mean gap between distinct directions.
-double MeanDistinctGap(const std::vector<double> &d) {
+// How many distinct directions the sorted directions hold.
+int DistinctDirections(const std::vector<double> &d) {
     int distinct = 0;
     for (std::size_t i = 0; i < d.size(); ++i) {
         double gap = i + 1 < d.size() ? d[i + 1] - d[i] : d[0] + kPi - d[i];
         if (gap > kSameDirection) ++distinct;
     }
+    return distinct;
+}
+
+// The mean gap between distinct directions.
+double MeanDistinctGap(const std::vector<double> &d) {
+    int distinct = DistinctDirections(d);
     return kPi / (distinct > 0 ? distinct : 1);
 }
 
@@ -170,13 +177,15 @@ Status ReadAngles(const char *name, int count, ViewSet *views) {
             continue;
         }
         word.clear();
-        while (c != EOF && !std::isspace(c) && c != '#') {
+        while (c != EOF && !std::isspace(c) && c != '#' && word.size() <= kLongestNumber) {
             word += static_cast<char>(c);
             c = std::getc(in);
         }
+        // The whole word is the number: a NUL byte ends strtod's reading
+        // inside it ("0\0junk" is not 0).
         char *end = nullptr;
         double degrees = std::strtod(word.c_str(), &end);
-        if (end == word.c_str() || *end != '\0') {
+        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber) {
             status = FailureAbout(prefix, "data read error.");
         } else if (!std::isfinite(degrees)) {
             status = FailureAbout(prefix, "bad angle.");
@@ -214,11 +223,18 @@ bool LimitedRange(const ViewSet &views) {
     if (views.even) return false;
     double from = 0;
     double largest = LargestGap(views, &from);
-    return largest > 3 * MeanDistinctGap(SortedDirections(views));
+    // Views all in one direction leave the gap of a half turn, and no mean
+    // gap of others to hold it against.
+    std::vector<double> d = SortedDirections(views);
+    return OneDirection(views) || largest > 3 * MeanDistinctGap(d);
 }
 
+bool OneDirection(const ViewSet &views) { return DistinctDirections(SortedDirections(views)) < 2; }
+
 bool CoversFullTurn(const ViewSet &views) {
-    if (views.count < 2) return false;
+    // One direction (however many views, at 0 and 180 degrees too) covers
+    // no turn.
+    if (views.count < 2 || DistinctDirections(SortedDirections(views)) < 2) return false;
     // Directions modulo 2 pi, sorted: a full turn has no gap much wider than
     // the mean gap of its directions modulo pi (twice it when an odd count
     // interleaves the two halves); a half turn leaves one of pi.

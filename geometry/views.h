@@ -71,8 +71,13 @@ double LargestGap(const ViewSet &views, double *from);
 
 // Whether the views leave a gap that filtered back-projection cannot
 // bridge: one wider than three times the mean gap of their distinct
-// directions. A set with that gap is reconstructed, with a warning.
+// directions, or views all in one direction (the gap of a half turn). A
+// set with that gap is reconstructed, with a warning.
 bool LimitedRange(const ViewSet &views);
+
+// Whether every view looks one way (angles equal modulo pi): one direction
+// cannot be reconstructed, whatever the method.
+bool OneDirection(const ViewSet &views);
 
 // For a limited range, the warning line on standard error that names the
 // gap ("warning: limited range: the views leave a gap of 61 degrees after
@@ -81,5 +86,5 @@ void WarnOfLimitedRange(const ViewSet &views);
 
 // Whether the views cover the whole turn: no gap between their angles
 // (modulo 2 pi) wider than a few times their mean spacing, so that every
-// direction is seen from both sides.
+// direction is seen from both sides. One direction covers no turn.
 bool CoversFullTurn(const ViewSet &views);

@@ -46,6 +46,11 @@ int RunPhantomImage(int argc, char **argv) {
     if (!PixelValid(grid.pixel)) Error("bad pixel size.");
     Phantom phantom;
     Check(ReadPhantom(arg[0], &phantom));
+    for (int e = 0; e < phantom.count; ++e) {
+        if (!PixelMeansExact(phantom.ellipses[e], grid.pixel))
+            Error((NamePrefix(arg[0], "phantom: ") + "ellipse " + std::to_string(e + 1) +
+                   ": a half-axis below 1e-6 or beyond 1e9 pixel sides.").c_str());
+    }
 
     EllipseFrame *frames = static_cast<EllipseFrame *>(AllocateArray(phantom.count, sizeof(EllipseFrame)));
     if (frames == nullptr) Error(kMemoryFailure);

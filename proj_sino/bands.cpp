@@ -1,5 +1,7 @@
 #include "bands.h"
 
+#include <string>
+
 #include "band.h"
 #include "memory.h"
 #include "normalise.h"
@@ -73,6 +75,11 @@ Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outp
             counts->zingers += replaced;
         }
         if (!status.ok()) break;
+        int dead = in.have_flats ? RowWithoutBeam(flat, in.have_darks ? dark : nullptr, rows, in.stack.columns) : -1;
+        if (dead >= 0) {
+            status = Failure("flat at or below the dark in every column of row " + std::to_string(start + dead) + ".");
+            break;
+        }
         if (!options.line_integrals) {
             long long low = NormaliseBand(band, rows, plan.views, in.stack.columns, in.have_flats ? flat : nullptr,
                                           in.have_darks ? dark : nullptr);

@@ -27,6 +27,9 @@ Status WriteNamed(Outputs *outputs, const std::string &name, Write &&write) {
     if (!written.ok()) return written;
     outputs->files.push_back(out);
     Output &file = outputs->files.back();
+    bool writes_stdout = outputs->to_stdout || outputs->angles_to_stdout;
+    if (!NoteOutputName(file, &outputs->names) || (writes_stdout && ReplacesStandardOutput(file)))
+        return Failure(About(name, "two outputs name this file."));
     written = write(file.stream, write_failure.c_str());
     if (written.ok()) written = CloseOutput(&file, write_failure.c_str());
     return written;
@@ -93,10 +96,5 @@ Status CommitOutputs(Outputs *outputs) {
         Status flushed = FlushStandardOutput("data write error.");
         if (!flushed.ok()) return flushed;
     }
-    for (Output &file : outputs->files) {
-        std::string name = file.target;
-        Status renamed = CommitOutput(&file, About(name, "file not open.").c_str());
-        if (!renamed.ok()) return renamed;
-    }
-    return Success();
+    return CommitOutputSet(outputs->files.data(), outputs->files.size(), "file not open.");
 }

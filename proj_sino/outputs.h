@@ -22,6 +22,7 @@ struct Outputs {
     NamePattern pattern{};
     std::set<std::pair<dev_t, ino_t>> inputs;  // the files read, never to be replaced
     std::vector<Output> files;                 // written and closed, waiting to be renamed
+    OutputNames names;                         // the files they replace, each once
     std::string angles_text;                   // for -A on standard output, written last
     bool angles_to_stdout = false;
 };
@@ -31,7 +32,8 @@ struct Outputs {
 Status PrepareOutputs(const Options &options, Outputs *outputs);
 
 // Writes the sinogram of detector row `row` (views x columns samples).
-// Fails with "<name>: output is an input.", "<name>: file not open." or
+// Fails with "<name>: output is an input.", "<name>: file not open.",
+// "<name>: two outputs name this file." (the angles' file, say) or
 // "<name>: data write error." ("data write error." for standard output).
 Status WriteSinogram(Outputs *outputs, int row, const double *samples, int columns, int views);
 
@@ -41,5 +43,6 @@ Status WriteSinogram(Outputs *outputs, int row, const double *samples, int colum
 Status WriteAngles(Outputs *outputs, const char *name, const std::vector<double> &degrees);
 
 // The end of a successful run: the angles for standard output written,
-// standard output flushed, every temporary file renamed over its name.
+// standard output flushed, every temporary file renamed over its name, all
+// or none (CommitOutputSet).
 Status CommitOutputs(Outputs *outputs);

@@ -50,11 +50,17 @@ int RunSinoFold(int argc, char **argv) {
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
+    // The axis goes to standard output: it must not be the sinogram's file.
+    if (ReplacesStandardOutput(out)) Error((output + "two outputs name this file.").c_str());
     Check(WriteCheckedHeader(out.stream, geometry.width, m, write_failure.c_str()));
     for (int k = 0; k < m; ++k) {
         const double *view = sinogram.samples + static_cast<std::size_t>(k) * n;
         const double *opposite = sinogram.samples + static_cast<std::size_t>(k + m) * n;
         FoldView(view, opposite, geometry, folded);
+        // Finite views whose fold is not: sums beyond the double range.
+        if (!AllFinite(folded, static_cast<std::size_t>(geometry.width)) &&
+            AllFinite(view, static_cast<std::size_t>(n)) && AllFinite(opposite, static_cast<std::size_t>(n)))
+            Error("result out of range.");
         Check(WriteBlock(out.stream, folded, static_cast<std::size_t>(geometry.width) * sizeof(double),
                          write_failure.c_str()));
     }

@@ -69,6 +69,9 @@ int RunSinoIter(int argc, char **argv) {
     ViewSet views;
     Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
                                     : EvenHalfTurn(sinogram.rows, &views));
+    // The iterations bridge a limited range, but not views that all look
+    // one way: that gets the warning filtered back-projection gives.
+    if (OneDirection(views)) WarnOfLimitedRange(views);
     Problem problem{AxisGrid(sinogram.columns), &views, Detector{sinogram.columns, 0}, sinogram.samples};
     double interval = 0;
     Check(CenterArgument(arg[1], sinogram.columns, &problem.detector.axis));
@@ -83,6 +86,10 @@ int RunSinoIter(int argc, char **argv) {
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     std::size_t samples = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
+    // The image and the solver's two images and two sinograms, asked for
+    // together: none is touched when they cannot all be had.
+    if (!MemoryFits((3.0 * static_cast<double>(pixels) + 2.0 * static_cast<double>(samples)) * sizeof(double)))
+        Error("memory allocation error.");
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
     if (image == nullptr) Error("memory allocation error.");
     SolverWork work;

@@ -18,7 +18,27 @@ constexpr double kTiltPixels = 1;
 
 // The centers of the rows looked at; rows with no clear center are left
 // out. A line for each row goes to *lines.
-Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, const std::vector<int> &rows,
+// Whether row `row`'s `full_turn` views read as a half turn, as
+// sino_center -t reads them.
+Status ReadsAsHalfTurn(const StackInputs &in, const Reading &how, int full_turn, int row, bool *half) {
+    int columns = in.stack.columns;
+    std::size_t sinogram_bytes = static_cast<std::size_t>(full_turn) * static_cast<std::size_t>(columns) * sizeof(double);
+    std::size_t means_bytes = 3 * static_cast<std::size_t>(columns) * sizeof(double);
+    auto *sinogram = static_cast<double *>(AllocateBlock(sinogram_bytes));
+    auto *means = static_cast<double *>(AllocateBlock(means_bytes));
+    CenterWork work;
+    bool have_work = AllocateCenterWork(&work, columns, full_turn);
+    Status status;
+    if (sinogram == nullptr || means == nullptr || !have_work) status = Failure("memory allocation error.");
+    ReadCounts counted;
+    if (status.ok()) status = ReadSinograms(in, how, full_turn, row, 1, sinogram, means, &counted);
+    *half = status.ok() && FindEvenFullTurnCenter(sinogram, &work).half_turn;
+    ReleaseBlock(sinogram, sinogram_bytes);
+    ReleaseBlock(means, means_bytes);
+    return status;
+}
+
+Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, int full_turn, const std::vector<int> &rows,
                   std::vector<int> *found_rows, std::vector<double> *found, std::string *lines) {
     int columns = in.stack.columns;
     if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
@@ -36,6 +56,11 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, cons
         status = ReadSinograms(in, how, half_turn, rows[i], 1, sinogram, means, &counted);
         if (!status.ok()) break;
         CenterEstimate estimate = FindCenter(sinogram, &work);
+        bool half = false;
+        if (full_turn > 0) status = ReadsAsHalfTurn(in, how, full_turn, rows[i], &half);
+        if (status.ok() && half)
+            status = Failure("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
+        if (!status.ok()) break;
         char line[96];
         if (estimate.found) {
             std::snprintf(line, sizeof line, "row %d: center %lf\n", rows[i], estimate.center);
@@ -53,14 +78,14 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, cons
 
 }  // namespace
 
-Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int first, int count, bool fit,
-                double *centers, FILE *report) {
+Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int full_turn, int first, int count,
+                bool fit, double *centers, FILE *report) {
     std::vector<int> rows;
     std::vector<double> found;
     // The rows' lines are printed only when a center comes of them: a
     // failure is its one line.
     std::string lines;
-    Status status = RowCenters(in, how, half_turn, CenterRows(first, count), &rows, &found, &lines);
+    Status status = RowCenters(in, how, half_turn, full_turn, CenterRows(first, count), &rows, &found, &lines);
     if (!status.ok()) return status;
     if (found.empty()) return Failure("no clear center: the halves of the turn do not match.");
     if (fit && found.size() < 2) return Failure("too few rows to fit the center.");

@@ -17,6 +17,10 @@
 // the center used. Fails with "no clear center: the halves of the turn do
 // not match." when no row gives one, "too few rows to fit the center."
 // when fewer than two do for a fit, "memory allocation error." or the
-// readers' messages.
-Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int first, int count, bool fit,
-                double *centers, FILE *report);
+// readers' messages. With `full_turn` views (-t: the first half of a full
+// turn is reconstructed), each row looked at is also read whole and
+// checked as sino_center -t checks it: "the views cover a half turn (the
+// last one matches the first one mirrored): leave out -t." when they read
+// as a half turn.
+Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int full_turn, int first, int count,
+                bool fit, double *centers, FILE *report);

@@ -219,12 +219,13 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
 }
 
 // The axis of every row to reconstruct: -c's number, or found from the data.
-Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Plan &plan, std::vector<double> *centers) {
+Status Centers(const Settings &s, const StackInputs &in, int half_turn, int full_turn, const Plan &plan,
+               std::vector<double> *centers) {
     centers->assign(static_cast<std::size_t>(plan.count), s.center.value);
     if (s.center.given && !s.center.fit) return Success();
     if (half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
     Status found =
-        FindAxis(in, s.reading, half_turn, plan.first, plan.count, s.center.fit, centers->data(), stderr);
+        FindAxis(in, s.reading, half_turn, full_turn, plan.first, plan.count, s.center.fit, centers->data(), stderr);
     if (!found.ok()) return found;
     for (double c : *centers)
         if (!CenterInside(c, in.stack.columns)) return Failure("bad position of rotation center.");
@@ -316,7 +317,8 @@ int RunStackRecon(int argc, char **argv) {
         settings.reading.phase = &phase;
     }
     std::vector<double> centers;
-    Check(Centers(settings, in, half_turn, plan, &centers));
+    // With -t the whole turn is checked as sino_center -t checks it.
+    Check(Centers(settings, in, half_turn, options.half_turn ? in.stack.images : 0, plan, &centers));
 
     std::vector<const char *> read = options.stack;
     read.insert(read.end(), options.flats.begin(), options.flats.end());

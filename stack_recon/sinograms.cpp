@@ -1,6 +1,7 @@
 #include "sinograms.h"
 
 #include <cstddef>
+#include <string>
 
 #include "normalise.h"
 #include "zingers.h"
@@ -24,6 +25,8 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
         counts->zingers += replaced;
     }
     if (!status.ok()) return status;
+    int dead = in.have_flats ? RowWithoutBeam(flat, in.have_darks ? dark : nullptr, rows, in.stack.columns) : -1;
+    if (dead >= 0) return Failure("flat at or below the dark in every column of row " + std::to_string(start + dead) + ".");
     if (!how.line_integrals)
         counts->clamped += NormaliseBand(band, rows, views, in.stack.columns, in.have_flats ? flat : nullptr,
                                          in.have_darks ? dark : nullptr);

@@ -20,15 +20,32 @@ bool IsInput(const std::set<FileId> &inputs, const std::string &name) {
     return stat(name.c_str(), &s) == 0 && inputs.count({s.st_dev, s.st_ino}) != 0;
 }
 
+bool TiffName(const std::string &name) { return EndsWith(name, ".tif") || EndsWith(name, ".tiff"); }
+
+// A slice as a TIFF of one page, for a pattern named .tif or .tiff: closed
+// and waiting with the others to be renamed.
+Status WriteTiffFile(Volume *volume, const std::string &name, const double *image) {
+    VolumeTiff tiff{};
+    Status written = BeginVolumeTiff(name.c_str(), 1, volume->size, volume->pixel, &tiff);
+    if (!written.ok()) return written;
+    volume->files.push_back(tiff.out);
+    if (!NoteOutputName(tiff.out, &volume->names)) return Failure(About(name, "two outputs name this file."));
+    written = WriteVolumeTiffSlice(&tiff, image);
+    if (written.ok()) written = CloseOutput(&volume->files.back(), tiff.failure.c_str());
+    return written;
+}
+
 Status WriteImageFile(Volume *volume, int row, const double *image) {
     std::string name = PatternName(volume->pattern, row);
     if (IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
+    if (TiffName(volume->name)) return WriteTiffFile(volume, name, image);
     std::string failure = About(name, "data write error.");
     Output out;
     Status written = OpenOutput(name.c_str(), About(name, "file not open.").c_str(), &out);
     if (!written.ok()) return written;
     volume->files.push_back(out);
     Output &file = volume->files.back();
+    if (!NoteOutputName(file, &volume->names)) return Failure(About(name, "two outputs name this file."));
     std::size_t bytes = static_cast<std::size_t>(volume->size) * static_cast<std::size_t>(volume->size) * sizeof(double);
     written = WriteCheckedHeader(file.stream, volume->size, volume->size, failure.c_str());
     if (written.ok()) written = WriteBlock(file.stream, image, bytes, failure.c_str());
@@ -41,7 +58,10 @@ Status WriteImageFile(Volume *volume, int row, const double *image) {
 VolumeKind KindOfVolume(const char *name, NamePattern *pattern) {
     std::string text = name;
     if (text.empty() || IsStandardStream(name)) return VolumeKind::kBad;
-    if (text.find('%') != std::string::npos) return ParsePattern(name, pattern) ? VolumeKind::kPattern : VolumeKind::kBad;
+    // A pattern's files are TIFF pages for a .tif name, the sinogram layout
+    // otherwise; files of one slice named .h5 are refused.
+    if (text.find('%') != std::string::npos)
+        return ParsePattern(name, pattern) && !EndsWith(text, ".h5") ? VolumeKind::kPattern : VolumeKind::kBad;
     if (EndsWith(text, ".tif") || EndsWith(text, ".tiff")) return VolumeKind::kTiff;
     if (EndsWith(text, ".h5")) return VolumeKind::kHdf5;
     return VolumeKind::kBad;
@@ -63,6 +83,7 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
     volume->pattern = pattern;
     volume->first_row = facts.first_row;
     volume->size = facts.size;
+    volume->pixel = facts.pixel;
     volume->inputs = std::move(inputs);
     if (kind != VolumeKind::kPattern && IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
     if (kind == VolumeKind::kTiff) return BeginVolumeTiff(name, facts.rows, facts.size, facts.pixel, &volume->tiff);
@@ -81,12 +102,7 @@ Status WriteSlice(Volume *volume, int index, const double *image) {
 Status FinishVolume(Volume *volume) {
     if (volume->kind == VolumeKind::kTiff) return FinishVolumeTiff(&volume->tiff);
     if (volume->kind == VolumeKind::kHdf5) return FinishVolumeHdf5(&volume->h5);
-    for (Output &file : volume->files) {
-        std::string name = file.target;
-        Status renamed = CommitOutput(&file, About(name, "file not open.").c_str());
-        if (!renamed.ok()) return renamed;
-    }
-    return Success();
+    return CommitOutputSet(volume->files.data(), volume->files.size(), "file not open.");
 }
 
 void CloseVolume(Volume *volume) {

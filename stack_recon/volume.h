@@ -1,7 +1,8 @@
 // Where the slices go, told from VOLUME's name: a multi-page float TIFF
 // (".tif", ".tiff"), an HDF5 Data Exchange file (".h5"), or one image per
-// row in the sinogram layout, named by a pattern with one "%d" (the
-// detector row). Every file is written atomically (output.h): nothing
+// row, named by a pattern with one "%d" (the detector row): a float TIFF
+// of one page when the pattern ends in ".tif" or ".tiff", else the
+// sinogram layout (a pattern ending in ".h5" is refused). Every file is written atomically (output.h): nothing
 // that looks complete is left unless the whole run succeeded.
 #pragma once
 
@@ -33,10 +34,12 @@ struct Volume {
     std::string name;
     NamePattern pattern;
     int first_row, size;
+    double pixel;  // micrometres, 0 for none
     std::set<FileId> inputs;  // files read, never to be replaced
     VolumeTiff tiff;
     VolumeHdf5 h5;
     std::vector<Output> files;  // pattern images written, to be renamed at the end
+    OutputNames names;          // the files they replace, each once
 };
 
 // The files a run reads (by device and inode), so that no output
@@ -51,7 +54,8 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
 // Writes slice `index` (0 first; detector row first_row + index).
 Status WriteSlice(Volume *volume, int index, const double *image);
 
-// Renames every file into place once all slices are written.
+// Renames every file into place once all slices are written, all or none
+// (CommitOutputSet).
 Status FinishVolume(Volume *volume);
 
 // Closes what a failed run left open (an HDF5 file, which the library

@@ -418,7 +418,8 @@ TEST(Views, WeightsShareTheHalfTurnAmongTheViews) {
         {"golden", golden, -1, false},
         {"uneven", uneven, 2.35, false},  // half of (2 + 2.7): the view at 178 before it
         {"limited", Degrees(121, 0, 1), 30.5, true},  // half of 60 + 1
-        {"one view", {37}, 180, false},
+        {"one view", {37}, 180, true},          // one direction: the gap of a half turn
+        {"one direction", {45, 45, 225, 45}, -1, true},
     };
     for (const Case &c : cases) {
         ViewSet views = ViewsOf(c.degrees);

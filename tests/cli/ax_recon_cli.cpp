@@ -28,6 +28,9 @@ TEST(AxReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 1 out.txt", "3\n1\n2\n", "data read error.", false},
         {"in.txt 1 out.txt", "2 1 abc", "data read error.", false},
         {"in.txt 1 out.txt", "9999999999 1", "data read error.", false},
+        // A word longer than any number, as a value and as the count.
+        {"in.txt 1 out.txt", "3\n1\n2\n0." + std::string(1200, '1') + "\n", "data read error.", false},
+        {"in.txt 1 out.txt", std::string(1200, '0') + "3\n1\n2\n3\n", "data read error.", false},
         // The count is checked before the interval, the views before both.
         {"in.txt 0 1 out.txt", "1 1", "bad number of views.", false},
         {"in.txt -4 1 out.txt", "1 1", "bad number of views.", false},

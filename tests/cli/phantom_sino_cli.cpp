@@ -25,6 +25,7 @@ TEST(PhantomSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a", disk, "option -a needs a value (ANGLES).", false},
         {"-a in.txt", disk, kUsage, false},
         {"-x in.txt 4 1.5 3 out.txt", disk, "unknown option -x.", false},
+        {"/dev/zero 4 1.5 3 out.txt", disk, "/dev/zero: line 1: data read error.", false},
         {"in.txt 0 1 3 out.txt", disk, "bad detector number.", false},
         {"in.txt -4 1 3 out.txt", disk, "bad detector number.", false},
         {"in.txt four 1 3 out.txt", disk, "bad detector number.", false},

@@ -7,10 +7,12 @@
 // moment, a close that fails and a full disk all leave the old file as it
 // was and no temporary file behind; a successful run keeps the old file's
 // permission bits and replaces a link's target, not the link.
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "cli/run.h"
 
@@ -76,11 +78,15 @@ std::string With(std::string text, const std::string &out) {
     return text;
 }
 
-// The run with the fault shim preloaded and one of its faults switched on.
-std::string Injected(const OutputCase &c, const char *fault) {
+// The run with the fault shim preloaded and one of its faults set
+// ("NAME=value").
+std::string InjectedAs(const OutputCase &c, const std::string &fault) {
     return std::string("ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" LD_PRELOAD='") + CT_FAULT_SHIM +
-           "' " + fault + "=1 " + With(c.run, c.argument);
+           "' " + fault + " " + With(c.run, c.argument);
 }
+
+// The same with a fault switched on.
+std::string Injected(const OutputCase &c, const char *fault) { return InjectedAs(c, std::string(fault) + "=1"); }
 
 // Whatever happened, no temporary file of the output is left.
 void ExpectNoTemporary(const Scratch &scratch, const OutputCase &c) {
@@ -102,19 +108,119 @@ TEST(AtomicOutputs, AFailureLeavesTheOldFile) {
             EXPECT_EQ(broken.Read(c.written), "old") << c.program << " with a broken input";
             ExpectNoTemporary(broken, c);
         }
-        // A signal when the output is complete, just before its rename.
+        // A signal when the output is complete, just before its rename. The
+        // files of a pattern are renamed as one set, the signal held back
+        // until the last is in place: it ends the process after them.
         scratch.Write(c.written, "old");
         RunResult r = scratch.Run(Injected(c, "CT_SHIM_SIGNAL_AT_RENAME"));
+        bool set = std::string(c.argument) != c.written;
         EXPECT_EQ(r.status, 128 + 15) << c.program << " terminated";
-        EXPECT_EQ(scratch.Read(c.written), "old") << c.program << " terminated";
+        EXPECT_EQ(scratch.Read(c.written) == "old", !set) << c.program << " terminated";
         ExpectNoTemporary(scratch, c);
         // A close that fails: the output's last write is checked there.
+        scratch.Write(c.written, "old");
         r = scratch.Run(Injected(c, "CT_SHIM_FAIL_FCLOSE"));
         EXPECT_EQ(r.status, 1) << c.program << " failing close";
         std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
         EXPECT_EQ(last, With(c.failure, c.written) + "\n") << c.program << " failing close";
         EXPECT_EQ(scratch.Read(c.written), "old") << c.program << " failing close";
         ExpectNoTemporary(scratch, c);
+    }
+}
+
+TEST(AtomicOutputs, EverySignalThatEndsTheProcessLeavesTheOldFile) {
+    // Signals whose default action ends the process, beyond the usual four;
+    // the last the first real-time one.
+    const int signals[] = {SIGQUIT, SIGXCPU, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGRTMIN};
+    // The handlers are common code: three programs stand for all.
+    for (const OutputCase &c : kCases) {
+        std::string program = c.program;
+        if (program != "sino_scale" && program != "sino_tiff" && program != "phantom_sino") continue;
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        for (int signal : signals) {
+            scratch.Write(c.written, "old");
+            RunResult r = scratch.Run("ulimit -c 0; " + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(signal)));
+            EXPECT_EQ(r.status, 128 + signal) << c.program << " signal " << signal;
+            EXPECT_EQ(scratch.Read(c.written), "old") << c.program << " signal " << signal;
+            ExpectNoTemporary(scratch, c);
+        }
+        // A signal ignored when the program starts (nohup) stays ignored.
+        scratch.Write(c.written, "old");
+        RunResult r = scratch.Run("trap '' USR1; " + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(SIGUSR1)));
+        EXPECT_EQ(r.status, 0) << c.program << " ignoring SIGUSR1: " << r.err;
+        EXPECT_NE(scratch.Read(c.written), "old") << c.program << " ignoring SIGUSR1";
+        ExpectNoTemporary(scratch, c);
+    }
+}
+
+// proj_sino and stack_recon write a set of files named by a pattern: the
+// set is replaced whole or not at all, as a user can see it.
+TEST(AtomicOutputs, AFileSetIsReplacedWholeOrNotAtAll) {
+    struct SetCase {
+        const char *program;
+        const char *run;       // four rows, out_0.dat .. out_3.dat
+        const char *fault;     // the shim's fault
+        int status;
+        const char *err;       // the last line of standard error
+        bool replaced;         // every file new, else every file old
+    };
+    const char *const proj = "\"$BIN/proj_sino\" -l view_*.tif out_%d.dat";
+    const char *const stack = "\"$BIN/stack_recon\" -l -c 7.5 view_*.tif out_%d.dat";
+    const SetCase cases[] = {
+        // SIGTERM once the first file is in place: held back until the last.
+        {"proj_sino", proj, "CT_SHIM_SIGNAL_AFTER_RENAMES=1", 128 + SIGTERM, "", true},
+        {"stack_recon", stack, "CT_SHIM_SIGNAL_AFTER_RENAMES=1", 128 + SIGTERM, "", true},
+        // The last file's name taken by a directory during the run: found
+        // before the first rename.
+        {"proj_sino", proj, "CT_SHIM_DIRECTORY_AT_CLOSE=out_3.dat", 1, "out_3.dat: file not open.\n", false},
+        {"stack_recon", stack, "CT_SHIM_DIRECTORY_AT_CLOSE=out_3.dat", 1, "out_3.dat: file not open.\n", false},
+    };
+    for (const SetCase &c : cases) {
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(kStack).status, 0) << c.program;
+        for (int row = 0; row < 4; ++row) scratch.Write("out_" + std::to_string(row) + ".dat", "old");
+        RunResult r = scratch.Run(std::string("ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" LD_PRELOAD='") +
+                                  CT_FAULT_SHIM + "' " + c.fault + " " + c.run);
+        std::string label = std::string(c.program) + " " + c.fault;
+        EXPECT_EQ(r.status, c.status) << label << ": " << r.err;
+        std::string last = r.err.empty() ? "" : r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        if (*c.err != '\0') {
+            EXPECT_EQ(last, c.err) << label;
+        }
+        int rows = c.replaced ? 4 : 3;  // the directory is the shim's
+        for (int row = 0; row < rows; ++row) {
+            std::string name = "out_" + std::to_string(row) + ".dat";
+            EXPECT_EQ(scratch.Read(name) != "old", c.replaced) << label << " " << name;
+        }
+        EXPECT_EQ(scratch.Run("ls -A | grep '^\\.out_' || true").out, "") << label;
+    }
+}
+
+TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
+    bool root = geteuid() == 0;
+    for (const OutputCase &c : kCases) {
+        if (std::string(c.argument) != c.written) continue;
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // Root gives the new file the old one's owner and group.
+        if (root) {
+            RunResult r = scratch.Run(std::string("printf old > ") + c.written + " && chown 1234:5678 " + c.written +
+                                      " && " + With(c.run, c.argument) + " && stat -c '%u %g' " + c.written);
+            EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
+            EXPECT_EQ(r.out, "1234 5678\n") << c.program;
+        }
+        // A writable file in a folder that may not be written: fopen would
+        // write it, so the refusal says why. Root is made somebody else.
+        RunResult r = scratch.Run(std::string("chmod 777 . && rm -f axis.txt && mkdir ro && printf old > ro/") + c.written +
+                                  " && chmod 666 ro/" + c.written + " && chmod 555 ro && " +
+                                  (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                                  "sh -c '" + With(c.run, std::string("ro/") + c.argument) + "'");
+        EXPECT_EQ(r.status, 1) << c.program;
+        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        EXPECT_EQ(last, std::string("cannot create a temporary file beside ro/") + c.written + " (Permission denied).\n")
+            << c.program;
+        EXPECT_EQ(scratch.Read(std::string("ro/") + c.written), "old") << c.program;
     }
 }
 

@@ -426,12 +426,13 @@ TEST(ProjSinoCli, Hdf5ChunksOfAnyShapeGiveTheSameSinograms) {
     }
 }
 
-// /exchange/theta as degrees, one per image.
-bool WriteTheta(const std::string &path, const std::vector<double> &degrees) {
+// /exchange/theta as degrees, one per image: a list, or with `columns`
+// a table of as many numbers in rows of that many.
+bool WriteTheta(const std::string &path, const std::vector<double> &degrees, hsize_t columns = 0) {
     hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
     if (file < 0) return false;
-    hsize_t count = degrees.size();
-    hid_t space = H5Screate_simple(1, &count, nullptr);
+    hsize_t count[2] = {columns > 0 ? degrees.size() / columns : degrees.size(), columns};
+    hid_t space = H5Screate_simple(columns > 0 ? 2 : 1, count, nullptr);
     hid_t set = H5Dcreate2(file, "/exchange/theta", H5T_IEEE_F32LE, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
     bool ok = set >= 0 && H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, degrees.data()) >= 0;
     H5Dclose(set);
@@ -611,7 +612,8 @@ void WriteOddHdf5(const Scratch &scratch) {
     BreakBytes(&bytes, address);
     scratch.Write("broken.h5", bytes);
 
-    // Theta with one angle too few.
+    // Theta with one angle too few; as many numbers in a table of two
+    // columns; in one column, which is a list.
     ASSERT_TRUE(WriteH5(scratch.Path("theta.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
     ASSERT_TRUE(WriteTheta(scratch.Path("theta.h5"), std::vector<double>(kViews - 1, 1.0)));
     // Theta with an angle that is not a number.
@@ -619,6 +621,12 @@ void WriteOddHdf5(const Scratch &scratch) {
     nan_theta[3] = NAN;
     ASSERT_TRUE(WriteH5(scratch.Path("nan_theta.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
     ASSERT_TRUE(WriteTheta(scratch.Path("nan_theta.h5"), nan_theta));
+    std::vector<double> even(kViews);
+    for (int k = 0; k < kViews; ++k) even[static_cast<std::size_t>(k)] = k * 180.0 / kViews;
+    ASSERT_TRUE(WriteH5(scratch.Path("table.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("table.h5"), even, 2));
+    ASSERT_TRUE(WriteH5(scratch.Path("column.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns, data}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("column.h5"), even, 1));
 }
 
 // `pages` pages of columns x rows samples of `bits` in strips of
@@ -690,6 +698,16 @@ void WriteInputs(const Scratch &scratch) {
     bytes = scratch.Read("tiles.tif");
     SetTagValue(&bytes, 3, 324, 0, static_cast<std::uint32_t>(DirectoryOffsets(bytes)[0]) + 4);
     scratch.Write("tiles.tif", bytes);
+    // A page of width 0, of length 0, of 0 bits a sample; the third page
+    // of width 0.
+    for (int tag : {256, 257, 258}) {
+        bytes = whole;
+        SetTagValue(&bytes, 0, tag, 0, 0);
+        scratch.Write("zero_" + std::to_string(tag) + ".tif", bytes);
+    }
+    bytes = whole;
+    SetTagValue(&bytes, 2, 256, 0, 0);
+    scratch.Write("zero_page.tif", bytes);
 
     // The last strip of the last page, deflated, overwritten: found only
     // when its band is read.
@@ -793,10 +811,20 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-m 1e30 huge.tif o%d.sg", "memory allocation error."},
         {one_row + " z.tif o%d.sg", "z.tif: data read error."},
         {"-s dead.tif o%d.sg", "ratio out of range."},
+        // Flats at or below their darks in every column of a row: the same
+        // file twice, the two the wrong way round.
+        {"-f f.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 0."},
+        {"-f dead.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 0."},
+        {"-r 3,2 -f f.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 3."},
         {one_row + " -f o4.sg s.tif o%d.sg", "o4.sg: output is an input."},
         {"-A s.tif s.tif o%d.sg", "s.tif: output is an input."},
         {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
         {"-A no/such/dir/a.txt s.tif o%d.sg", "no/such/dir/a.txt: file not open."},
+        // Two outputs of one run naming one file, however spelled.
+        {"-A o1.sg s.tif o%d.sg", "o1.sg: two outputs name this file."},
+        {"-A ./o0.sg s.tif o%d.sg", "o0.sg: two outputs name this file."},
+        {"-r 0,1 -A o1.sg s.tif - >> o1.sg", "o1.sg: two outputs name this file."},
+        {"-A ../$(basename $PWD)/o2.sg s.tif o%d.sg", "o2.sg: two outputs name this file."},
         {"-r 0,1 s.tif - >/dev/full", "data write error."},
         {"-r 0,1 -A - s.tif o%d.sg >/dev/full", "data write error."},
         {"-r 0,1 s.tif - 1<>s.tif", "output is an input."},
@@ -820,6 +848,11 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {one_row + " broken.h5 o%d.sg", "broken.h5: data read error."},
         {"-A a.txt theta.h5 o%d.sg", "theta.h5: bad /exchange/theta."},
         {"-A a.txt nan_theta.h5 o%d.sg", "nan_theta.h5: bad /exchange/theta."},
+        {"-A a.txt table.h5 o%d.sg", "table.h5: bad /exchange/theta."},
+        {"zero_256.tif o%d.sg", "zero_256.tif: bad number of pixels."},
+        {"zero_257.tif o%d.sg", "zero_257.tif: bad number of pixels."},
+        {"zero_258.tif o%d.sg", "zero_258.tif: bad number of pixels."},
+        {"s.tif zero_page.tif o%d.sg", "zero_page.tif: bad number of pixels."},
     };
     Scratch scratch;
     WriteInputs(scratch);
@@ -842,6 +875,38 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
             }
         }
     }
+}
+
+// Columns whose flat is at or below the dark have no ratio: their samples
+// take the floor and are counted, as clamped ones are, whatever the
+// samples themselves (here above the dark, once giving negative line
+// integrals); with -s the run fails.
+TEST(ProjSinoCli, SamplesWhoseFlatIsAtOrBelowTheDarkAreCounted) {
+    Scratch scratch;
+    ASSERT_TRUE(WriteTiff(scratch.Path("s.tif"), Projections(kViews, 1000, 10, false), kColumns, kRows,
+                          SampleKind::kF64));
+    // Column 0: the flat at the dark; column 1: the dark above the flat and
+    // above every sample, whose ratios are then positive.
+    Page flat = Flat(1010), dark = Flat(10);
+    for (int r = 0; r < kRows; ++r) {
+        flat[static_cast<std::size_t>(r) * kColumns] = 10;
+        dark[static_cast<std::size_t>(r) * kColumns + 1] = 2000;
+    }
+    ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {flat}, kColumns, kRows, SampleKind::kF64));
+    ASSERT_TRUE(WriteTiff(scratch.Path("d.tif"), {dark}, kColumns, kRows, SampleKind::kF64));
+    RunResult r = ProjSino(scratch, "-f f.tif -d d.tif s.tif o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, std::to_string(2 * kViews * kRows) + " samples clamped.\n");
+    std::vector<double> samples = SamplesAfterHeader(scratch.Read("o2.sg"));
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(kViews * kColumns));
+    for (int v = 0; v < kViews; ++v) {
+        EXPECT_DOUBLE_EQ(samples[static_cast<std::size_t>(v) * kColumns], -std::log(1e-6)) << v;
+        EXPECT_DOUBLE_EQ(samples[static_cast<std::size_t>(v) * kColumns + 1], -std::log(1e-6)) << v;
+        EXPECT_NEAR(samples[static_cast<std::size_t>(v) * kColumns + 2], Known(2, v, 2), 1e-12) << v;
+    }
+    r = ProjSino(scratch, "-s -f f.tif -d d.tif s.tif p%d.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ratio out of range.\n");
 }
 
 TEST(ProjSinoCli, AFailureLeavesEarlierFilesAndWritesThroughLinks) {
@@ -956,6 +1021,44 @@ TEST(ProjSinoCli, LyingStacksCostWhatTheyHold) {
         EXPECT_LE(m.peak_kib, 64 * 1024 + 2 * held_kib) << c.file << ": peak KiB for " << held_kib << " KiB held";
         std::printf("%s: %ld KiB held, peak %ld KiB\n", c.file.c_str(), held_kib, m.peak_kib);
     }
+}
+
+// Chunks that span many views: 400 views of 400 x 400 in chunks of 100
+// views (31 MiB each). The run needs one chunk at a time, which its budget
+// counts; HDF5 keeps every chunk a dataset read until it is closed, so
+// the views are read a chunk's depth at a time, each run with the dataset
+// opened afresh: the peak stays within the budget and 64 MiB.
+TEST(ProjSinoCli, ChunksOfManyViewsStayWithinTheBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own memory would be measured too";
+#endif
+    Scratch scratch;
+    const hsize_t views = 400, side = 400, depth = 100;
+    hid_t file = H5Fcreate(scratch.Path("deep.h5").c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    hid_t group = H5Gcreate2(file, "/exchange", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    hsize_t dims[3] = {views, side, side}, chunk[3] = {depth, side, side};
+    hid_t space = H5Screate_simple(3, dims, nullptr);
+    hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    H5Pset_chunk(create, 3, chunk);
+    hid_t data = H5Dcreate2(group, "data", H5T_STD_U16LE, space, H5P_DEFAULT, create, H5P_DEFAULT);
+    std::vector<std::uint16_t> block(depth * side * side);
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint16_t>(1000 + i % 300);
+    for (hsize_t first = 0; first < views; first += depth) {
+        hsize_t start[3] = {first, 0, 0};
+        hid_t memory = H5Screate_simple(3, chunk, nullptr);
+        H5Sselect_hyperslab(space, H5S_SELECT_SET, start, nullptr, chunk, nullptr);
+        ASSERT_GE(H5Dwrite(data, H5T_NATIVE_UINT16, memory, space, H5P_DEFAULT, block.data()), 0);
+        H5Sclose(memory);
+    }
+    H5Dclose(data);
+    H5Pclose(create);
+    H5Sclose(space);
+    H5Gclose(group);
+    ASSERT_GE(H5Fclose(file), 0);
+    Measured m = MeasuredRun(scratch, {"-l", "-m", "48", "-r", "0,8", "deep.h5", "-"});
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_LE(m.peak_kib, (48 + 64) * 1024) << "peak KiB";
+    std::printf("chunks of 100 views, -m 48: peak %ld KiB\n", m.peak_kib);
 }
 
 TEST(ProjSinoCli, ManySinogramsCostOneStreamBuffer) {

@@ -22,6 +22,15 @@ std::string Zeros(int columns, int rows) {
     return SinogramBytes(columns, rows, zeros.data());
 }
 
+// Views that are straight lines: level + slope s + step k at column s of
+// view k. They hold nothing of the axis.
+std::string Plane(int columns, int rows, double level, double slope, double step) {
+    std::vector<double> samples(static_cast<std::size_t>(columns) * rows);
+    for (int k = 0; k < rows; ++k)
+        for (int s = 0; s < columns; ++s) samples[static_cast<std::size_t>(k) * columns + s] = level + slope * s + step * k;
+    return SinogramBytes(columns, rows, samples.data());
+}
+
 // A phantom with one sample that is not finite.
 std::string OneBadSample(int columns, int rows, double bad) {
     std::vector<double> samples(static_cast<std::size_t>(columns) * rows, 0.0);
@@ -61,11 +70,35 @@ TEST(SinoCenterCli, EveryFailureHasItsMessageAndExitStatus) {
         // The sinogram read as angles: its header's two numbers, then bytes
         // that are no number.
         {"-a in.txt in.txt", Zeros(64, 16), "in.txt: data read error.", false},
+        // Straight views, constant ones among them: no axis to find.
+        {"-t in.txt", Plane(64, 16, 1, 0, 0), "no clear center: the views do not match their opposite ones.", false},
+        {"-t in.txt", Plane(128, 90, 3.5, 0, 0), "no clear center: the views do not match their opposite ones.", false},
+        {"-t in.txt", Plane(100, 40, -2, 0, 0), "no clear center: the views do not match their opposite ones.", false},
+        {"in.txt", Plane(100, 40, -2, 0, 0), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", Plane(64, 16, 3, 0, 0.5), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", Plane(128, 90, 0, 1, 0), "no clear center: the halves of the turn do not match.", false},
+        {"in.txt", Plane(128, 90, 1, 0.25, 0.1), "no clear center: the halves of the turn do not match.", false},
+        {"-a /dev/zero in.txt", Zeros(64, 16), "/dev/zero: data read error.", false},
         {"-t in.txt", Zeros(64, 16), "no clear center: the views do not match their opposite ones.", false},
         {"-t in.txt", OneBadSample(64, 16, HUGE_VAL), "no clear center: the views do not match their opposite ones.",
          false},
     };
     ExpectFailures("sino_center", cases);
+}
+
+// Angles all in one direction are no turn at all, however many views.
+TEST(SinoCenterCli, ViewsAllInOneDirectionAreNoTurn) {
+    for (const char *angle : {"45", "0"}) {
+        Scratch scratch;
+        std::string angles;
+        for (int k = 0; k < 90; ++k) angles += std::string(angle) + "\n";
+        scratch.Write("a.txt", angles);
+        scratch.Write("in.sg", OneBadSample(64, 90, 1));
+        RunResult r = scratch.Run("\"$BIN/sino_center\" -a a.txt in.sg");
+        EXPECT_EQ(r.status, 1) << angle;
+        EXPECT_EQ(r.err, "angles neither evenly over a half turn nor over a full turn.\n") << angle;
+        EXPECT_EQ(r.out, "") << angle;
+    }
 }
 
 TEST(SinoCenterCli, AFailedWriteIsNeverSuccess) {

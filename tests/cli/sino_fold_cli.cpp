@@ -29,6 +29,7 @@ std::string TwoViews() {
 TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string two = TwoViews();
     std::vector<double> three(8 * 3, 1.0);
+    std::vector<double> huge(8 * 2, 1.7e308);
     const FailureCase cases[] = {
         {"", "", kUsage, false},
         {"in.txt 1.5", two, kUsage, false},
@@ -47,6 +48,9 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt nan out.txt", two, "bad position of rotation center.", false},
         {"in.txt inf out.txt", two, "bad position of rotation center.", false},
         {"in.txt axis out.txt", two, "bad position of rotation center.", false},
+        {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range.", false},
+        // The axis printed into the file the sinogram replaces.
+        {"in.txt 1.5 out.txt > out.txt", two, "out.txt: two outputs name this file.", true},
         {"in.txt 1.5 no/such/dir/out.txt", two, "no/such/dir/out.txt: file not open.", false},
         {"in.txt 1.5 /dev/full", two, "/dev/full: data write error.", false},
         {"in.txt 1.5 - >/dev/full", two, "data write error.", false},

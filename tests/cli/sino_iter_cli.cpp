@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "cli/run.h"
 
@@ -40,6 +42,59 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
     };
     ExpectFailures("sino_iter", cases);
+}
+
+// Views that all look one way (90 angles of 45 degrees, or 0 and 180):
+// nothing to reconstruct across them, so the run says so, with the gap of
+// a half turn.
+TEST(SinoIterCli, ViewsAllInOneDirectionAreWarnedOf) {
+    const struct {
+        const char *angles;
+        const char *warning;
+    } cases[] = {
+        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees.\n"},
+        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees.\n"},
+        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees.\n"},
+    };
+    for (const auto &c : cases) {
+        Scratch scratch;
+        std::string angles;
+        for (int k = 0; k < 90; ++k) {
+            if (std::string(c.angles) == "alternate") {
+                angles += k % 2 == 0 ? "30\n" : "210\n";
+            } else {
+                angles += std::string(c.angles) + "\n";
+            }
+        }
+        scratch.Write("a.txt", angles);
+        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg && \"$BIN/sino_iter\" -a a.txt -i 2 in.sg 31.5 1 out.img");
+        EXPECT_EQ(r.status, 0) << c.angles << ": " << r.err;
+        EXPECT_EQ(r.err, c.warning) << c.angles;
+    }
+}
+
+// An image side whose arrays would pass the machine's physical memory
+// (46341 pixels a side on a 24 GB machine; one whose image alone takes 40 %
+// of it here) is refused before any of it is touched, not grown until the
+// system kills the run.
+TEST(SinoIterCli, ArraysBeyondPhysicalMemoryAreRefusedUntouched) {
+#ifdef CT_SANITIZED
+    GTEST_SKIP() << "the sanitizers' own memory would be measured too";
+#endif
+    double physical = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
+    std::vector<std::string> sides = {std::to_string(static_cast<long long>(std::ceil(std::sqrt(0.4 * physical / 8))))};
+    if (3.0 * 46341 * 46341 * 8 > physical) sides.push_back("46341");
+    for (const std::string &side : sides) {
+        Scratch scratch;
+        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg && \"$BIN/sino_iter\" -i 1 in.sg 31.5 1 " + side +
+                                  " out.img");
+        EXPECT_EQ(r.status, 1) << side;
+        EXPECT_EQ(r.err, "memory allocation error.\n") << side;
+        EXPECT_FALSE(scratch.Exists("out.img")) << side;
+        struct rusage usage;
+        getrusage(RUSAGE_CHILDREN, &usage);
+        EXPECT_LT(usage.ru_maxrss, 200 * 1024) << side << ": peak kilobytes";
+    }
 }
 
 TEST(SinoIterCli, VerboseLinesGiveTheResidualOfEachIteration) {

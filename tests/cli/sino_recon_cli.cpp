@@ -63,6 +63,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a - in.txt 2 1 out.txt", small, "angles: 0 angles for 4 views.", false},
         {"-a missing.txt in.txt 2 1 out.txt", small, "missing.txt: file not found.", false},
         {"-a in.txt in.txt 2 1 out.txt", small, "in.txt: data read error.", false},
+        {"-a /dev/zero in.txt 2 1 out.txt", small, "/dev/zero: data read error.", false},
         {"-a", small, "option -a needs a value (ANGLES).", false},
         {"-p 0 in.txt 2 1 out.txt", small, "bad pixel size.", false},
         {"-p -1 in.txt 2 1 out.txt", small, "bad pixel size.", false},
@@ -76,6 +77,60 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-- -x 2 1 out.txt", "", "bad number of pixels.", false},
     };
     ExpectFailures("sino_recon", cases);
+}
+
+
+// Views that all look one way (90 angles of 45 degrees, or 0 and 180):
+// nothing to reconstruct across them, so the run says so, with the gap of
+// a half turn.
+TEST(SinoReconCli, ViewsAllInOneDirectionAreWarnedOf) {
+    const struct {
+        const char *angles;
+        const char *warning;
+    } cases[] = {
+        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees.\n"},
+        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees.\n"},
+        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees.\n"},
+    };
+    for (const auto &c : cases) {
+        Scratch scratch;
+        std::string angles;
+        for (int k = 0; k < 90; ++k) {
+            if (std::string(c.angles) == "alternate") {
+                angles += k % 2 == 0 ? "30\n" : "210\n";
+            } else {
+                angles += std::string(c.angles) + "\n";
+            }
+        }
+        scratch.Write("a.txt", angles);
+        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg && \"$BIN/sino_recon\" -a a.txt in.sg 31.5 1 out.img");
+        EXPECT_EQ(r.status, 0) << c.angles << ": " << r.err;
+        EXPECT_EQ(r.err, c.warning) << c.angles;
+    }
+}
+
+// An angle is a whole word: a NUL byte ends strtod's reading inside one,
+// and what follows it must not be dropped. sino_center reads -a the same way.
+TEST(SinoReconCli, ANulByteInAnAngleIsNoNumber) {
+    const std::string sinogram = SinogramBytes(64, 16, Ramp(64 * 16, 0.25, 7, -0.5).data());
+    std::string angles("0\0junk\n", 7);
+    for (int k = 1; k < 16; ++k) angles += std::to_string(k * 180 / 16.0) + "\n";
+    const struct {
+        const char *command;
+        const char *err;
+    } cases[] = {
+        {"\"$BIN/sino_recon\" -a nul.txt in.sg 31.5 1 out.img", "nul.txt: data read error.\n"},
+        {"\"$BIN/sino_center\" -a nul.txt in.sg", "nul.txt: data read error.\n"},
+    };
+    for (const auto &c : cases) {
+        Scratch scratch;
+        scratch.Write("in.sg", sinogram);
+        scratch.Write("nul.txt", angles);
+        RunResult r = scratch.Run(c.command);
+        EXPECT_EQ(r.status, 1) << c.command;
+        EXPECT_EQ(r.err, c.err) << c.command;
+        EXPECT_FALSE(scratch.Exists("out.img")) << c.command;
+    }
 }
 
 TEST(SinoReconCli, AnImageBeyondMemoryLeavesNoFile) {

@@ -20,6 +20,7 @@
 #include "cli/ellipse_scan.h"
 #include "cli/run.h"
 #include "cli/tiff_stack.h"
+#include "oracle/center_oracle.h"
 
 namespace {
 
@@ -102,6 +103,19 @@ TEST(StackReconCli, EachSliceEqualsProjSinoThenSinoReconOfItsRow) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::vector<float>> pages = TiffPages(scratch.Path("vol.tif"));
     ASSERT_EQ(pages.size(), 4u);
+    // A pattern named .tif or .tiff: each slice a TIFF of one page, the
+    // volume's page.
+    for (const char *pattern : {"t_%d.tif", "t_%d.tiff"}) {
+        r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif " + pattern);
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (int row = 0; row < 4; ++row) {
+            char name[32];
+            std::snprintf(name, sizeof name, pattern, row);
+            std::vector<std::vector<float>> one = TiffPages(scratch.Path(name));
+            ASSERT_EQ(one.size(), 1u) << name;
+            EXPECT_TRUE(one[0] == pages[static_cast<std::size_t>(row)]) << name;
+        }
+    }
     for (int row = 0; row < 4; ++row) {
         std::string image = "q_" + std::to_string(row) + ".img";
         r = scratch.Run("\"$BIN/sino_recon\" p_" + std::to_string(row) + ".sg " + center + " 1 48 shepp " + image);
@@ -346,6 +360,52 @@ struct Failure {
     const char *message;
 };
 
+// A part as a job writes it, of `rows` slices of 64 x 64 in a chunk each,
+// with only `written` of them stored, its data virtual (from a file that is
+// not there) when `virtual_source`, and first_row stored with the given
+// type and value.
+void WritePart(const std::string &path, int rows, int written, bool virtual_source, hid_t row_type, double first_row) {
+    hid_t file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    hid_t group = H5Gcreate2(file, "/exchange", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    hsize_t dims[3] = {static_cast<hsize_t>(rows), 64, 64}, chunk[3] = {1, 64, 64};
+    hid_t space = H5Screate_simple(3, dims, nullptr);
+    hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    if (virtual_source) {
+        H5Pset_virtual(create, space, "gone.h5", "/data", space);
+    } else {
+        H5Pset_chunk(create, 3, chunk);
+    }
+    hid_t data = H5Dcreate2(group, "data", H5T_IEEE_F32LE, space, H5P_DEFAULT, create, H5P_DEFAULT);
+    std::vector<float> slice(64 * 64, 1.0f);
+    for (int k = 0; k < written; ++k) {
+        hsize_t start[3] = {static_cast<hsize_t>(k), 0, 0};
+        hid_t memory = H5Screate_simple(3, chunk, nullptr);
+        H5Sselect_hyperslab(space, H5S_SELECT_SET, start, nullptr, chunk, nullptr);
+        H5Dwrite(data, H5T_NATIVE_FLOAT, memory, space, H5P_DEFAULT, slice.data());
+        H5Sclose(memory);
+    }
+    hid_t scalar = H5Screate(H5S_SCALAR);
+    hid_t attribute = H5Acreate2(data, "first_row", row_type, scalar, H5P_DEFAULT, H5P_DEFAULT);
+    H5Awrite(attribute, H5T_NATIVE_DOUBLE, &first_row);
+    H5Aclose(attribute);
+    H5Sclose(scalar);
+    std::vector<double> centers(static_cast<std::size_t>(rows), 32), theta(91);
+    for (int k = 0; k < 91; ++k) theta[static_cast<std::size_t>(k)] = k * 180.0 / 91;
+    for (const auto &values : {std::make_pair("center", &centers), std::make_pair("theta", &theta)}) {
+        hsize_t count = values.second->size();
+        hid_t line = H5Screate_simple(1, &count, nullptr);
+        hid_t set = H5Dcreate2(group, values.first, H5T_IEEE_F64LE, line, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+        H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.second->data());
+        H5Dclose(set);
+        H5Sclose(line);
+    }
+    H5Dclose(data);
+    H5Pclose(create);
+    H5Sclose(space);
+    H5Gclose(group);
+    H5Fclose(file);
+}
+
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
@@ -368,6 +428,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"scan.tif vol.sg", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif v%s.tif", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"scan.tif -", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
+        {"scan.tif v_%d.h5", "bad volume name: .tif, .tiff, .h5, or a pattern with one %d."},
         {"-z 0 scan.tif vol.tif", "bad zinger threshold."},
         {"-z inf scan.tif vol.tif", "bad zinger threshold."},
         {"-l -f flat.tif scan.tif vol.tif", "line integrals take no flats or darks."},
@@ -379,6 +440,8 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"text.txt vol.tif", "text.txt: not a tiff file."},
         {"-f wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},  // a wrong flat size
         {"-f flat.tif -d wide.tif scan.tif vol.tif", "wide.tif: sizes differ."},
+        {"-c 32 -f flat.tif -d flat.tif scan.tif vol.tif", "flat at or below the dark in every column of row 0."},
+        {"-c 32 -r 2,2 -f dark.tif -d flat.tif scan.tif vol.tif", "flat at or below the dark in every column of row 2."},
         {"-f flat.tif cut.tif vol.tif", "cut.tif: data read error."},  // a cut stack
         {"cut.h5 vol.tif", "cut.h5: data read error."},
         {"-f flat.tif scan.h5 vol.tif", "scan.h5: flats and darks are in the file."},
@@ -401,6 +464,12 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-j missing.h5 vol.tif", "missing.h5: file not found."},
         {"-j part_0.h5 part_0.h5 vol.tif", "part_0.h5: parts do not fit together."},
         {"-j part_0.h5 part_2.h5 vol.tif", "part_2.h5: parts do not fit together."},
+        // Parts that would be joined as zeros, or whose first row does not fit.
+        {"-j unwritten.h5 vol.tif", "unwritten.h5: data read error."},
+        {"-j virtual.h5 vol.tif", "virtual.h5: unsupported dataset layout."},
+        {"-j row_2e40.h5 vol.tif", "row_2e40.h5: not a volume."},
+        {"-j row_max.h5 vol.tif", "row_max.h5: not a volume."},
+        {"-j row_half.h5 vol.tif", "row_half.h5: not a volume."},
     };
     Scratch scratch;
     ScanShape shape = Small();
@@ -421,6 +490,11 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     scratch.Write("uneven.txt", uneven);
     ASSERT_EQ(StackRecon(scratch, "-c 32 -r 0,1 scan.h5 part_0.h5").status, 0);
     ASSERT_EQ(StackRecon(scratch, "-c 32 -r 2,1 scan.h5 part_2.h5").status, 0);
+    WritePart(scratch.Path("unwritten.h5"), 2, 1, false, H5T_STD_I32LE, 0);
+    WritePart(scratch.Path("virtual.h5"), 2, 0, true, H5T_STD_I32LE, 0);
+    WritePart(scratch.Path("row_2e40.h5"), 2, 2, false, H5T_STD_I64LE, 0x1p40);
+    WritePart(scratch.Path("row_max.h5"), 2, 2, false, H5T_STD_I32LE, 2147483647);
+    WritePart(scratch.Path("row_half.h5"), 2, 2, false, H5T_IEEE_F64LE, 2.5);
     ASSERT_EQ(scratch.Run("ln -s /dev/full full.tif && ln -s /dev/full s_2.img && ln -s scan.tif s_0.tif").status, 0);
     std::string before = Listing(scratch);
     for (const Failure &c : cases) {
@@ -431,6 +505,43 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         // Nothing new: no volume, no temporary file, no image of the pattern.
         EXPECT_EQ(Listing(scratch), before) << c.args;
     }
+}
+
+// A half turn of 90 views given as a full turn (-t): stack_recon refuses
+// it as sino_center -t refuses the sinogram of one of its rows, instead of
+// reconstructing the first 45 views about an axis found from them alone.
+TEST(StackReconCli, AHalfTurnGivenAsAFullTurnIsRefusedAsSinoCenterRefusesIt) {
+    // Small disks seen at 90 angles over the half turn, axis 60.4 of 128,
+    // as line integrals: each view a page of two equal detector rows.
+    const double scale = 0.4;
+    const std::vector<OracleDisk> disks = {{12 * scale, -9 * scale, 50 * scale, 1.0},
+                                           {20 * scale, 0, 12 * scale, -0.6},
+                                           {-25 * scale, 22 * scale, 9 * scale, 2.0},
+                                           {30 * scale, -35 * scale, 6 * scale, 1.5}};
+    std::vector<double> angles;
+    for (int k = 0; k < 90; ++k) angles.push_back(k * 3.141592653589793 / 90);
+    std::vector<double> views = DiskProjections(128, 60.4, angles, disks, 8);
+    std::vector<std::vector<double>> pages;
+    for (int k = 0; k < 90; ++k) {
+        std::vector<double> page(views.begin() + k * 128, views.begin() + (k + 1) * 128);
+        page.insert(page.end(), page.begin(), page.end());
+        pages.push_back(page);
+    }
+    Scratch scratch;
+    ASSERT_TRUE(WriteTiff(scratch.Path("half.tif"), pages, 128, 2, SampleKind::kF64));
+    const char *refusal = "the views cover a half turn (the last one matches the first one mirrored): leave out -t.\n";
+    std::string before = Listing(scratch);
+    RunResult r = StackRecon(scratch, "-t -l half.tif vol.tif");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, refusal);
+    EXPECT_EQ(Listing(scratch), before);
+    r = scratch.Run("\"$BIN/proj_sino\" -l -r 0,1 half.tif row_%d.sg && \"$BIN/sino_center\" -t row_0.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, refusal);
+    // Without -t both find the axis.
+    r = StackRecon(scratch, "-l half.tif vol.tif");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("center 60.4"), std::string::npos) << r.err;
 }
 
 // A disk that fills during the slices (a file size limit): whatever was
