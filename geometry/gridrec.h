@@ -1,0 +1,83 @@
+// Filtered back-projection in Fourier space, by gridding: O(K^2 log K) per
+// slice instead of the direct method's O(K^2 M).
+//
+// Each view is zero-padded to the filter's length L (PaddedLength), Fourier
+// transformed, and multiplied by the same kernel's spectrum as the direct
+// method's (filter.h), so that its inverse transform holds, on the
+// detectors, exactly the views the direct method back-projects. The image
+// is then the sum over the views of these filtered views' trigonometric
+// interpolants at the pixels' detector positions (grid.h), weighted by the
+// views' weights and divided by the interval: a sum of exponentials over
+// the views' polar samples of frequency, which a non-uniform FFT evaluates
+// at every pixel at once. Every sample is spread over W x W points of a
+// Cartesian grid oversampled 1.25 times by a Kaiser-Bessel kernel (Jackson
+// et al. 1991, with Beatty et al.'s width for that oversampling), the grid
+// goes through one 2-D inverse FFT, and the pixels are divided by the
+// kernel's Fourier transform (deapodisation).
+//
+// Against the direct method the image differs in two ways: the views are
+// interpolated trigonometrically instead of linearly between detectors
+// (the linear interpolation's sinc^2 weight of the frequencies is applied
+// to the spectrum, so that the two agree where the views are smooth), and
+// a pixel whose detector position lies outside [0, N - 1] sees the filtered
+// view's tails instead of zero. The gridding itself errs by about 1e-4 of
+// the image's largest values.
+//
+// Any angle list, pixel and image center: the center enters as a phase
+// ramp of each view, the pixel as the scale of the frequencies. The grid is
+// shared among the threads by blocks of rows, every grid point summing the
+// samples in the same order, and the transforms run line by line, so the
+// image does not depend on the number of threads.
+#pragma once
+
+#include <fftw3.h>
+
+#include "backproject.h"
+#include "grid.h"
+#include "kernels.h"
+#include "views.h"
+
+// Everything the gridding needs for images of one side from views of one
+// length, made once.
+struct GridRec {
+    int detectors;       // N
+    int length;          // L, the padded view length
+    int size;            // K, the image side
+    int cells;           // M, the grid side
+    int threads;
+    int band;            // the largest |m| gridded: L / 2, or L - 1
+    double *amplitudes;  // band + 1: the weight of the term m, 1 / L included
+    double *table;       // the interpolation kernel on [0, W / 2]
+    double *deapodise;   // K: 1 / the kernel's transform at each pixel index
+    fftw_complex *grid;  // M * M
+    fftw_complex *values;  // the samples of a block of views
+    double **work;         // per thread: L reals (one view)
+    fftw_complex **bins;   // per thread: L complex values
+    fftw_plan forward;     // one view, real to complex, length L
+    fftw_plan pair;        // two views as one complex sequence, length L
+    fftw_plan columns;     // a block of grid columns, inverse
+    fftw_plan rows;        // a grid row, inverse, in place
+};
+
+// Makes the gridding for views of `detectors` samples into images of
+// `size` pixels a side, with `threads` work arrays. False when memory or a
+// plan cannot be had (what was made is released then). Plans are made with
+// FFTW_ESTIMATE, so that they never depend on timing.
+bool MakeGridRec(int detectors, Kernel kernel, int size, int threads, GridRec *rec);
+void ReleaseGridRec(GridRec *rec);
+
+// Reconstructs `sinogram` (views.count views of detector.count samples,
+// left as it is) into `image` (grid.size^2 doubles, overwritten), as
+// ReconstructImage does (fbp.h). grid.size and detector.count must be the
+// ones `rec` was made for.
+void GridRecImage(const GridRec &rec, const double *sinogram, const ViewSet &views, const Detector &detector,
+                  const Grid &grid, double interval, double *image);
+
+// Two slices at once: the views of `first` and `second` (rotation axes
+// `axes[0]` and `axes[1]`) as the real and imaginary parts of one complex
+// sequence, one transform per pair of views, their samples on one grid, one
+// 2-D inverse FFT whose real part is the first image and whose imaginary
+// part is the second. Each image equals GridRecImage's up to rounding.
+void GridRecPair(const GridRec &rec, const double *first, const double *second, const ViewSet &views,
+                 const double axes[2], const Grid &grid, double interval, double *first_image,
+                 double *second_image);
