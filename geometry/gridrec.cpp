@@ -343,6 +343,23 @@ void TakeImage(const GridRec &rec, int part, double *image) {
 
 }  // namespace
 
+Status MethodArgument(const char *text, Method *method) {
+    if (std::strcmp(text, "fbp") == 0) {
+        *method = Method::kDirect;
+        return Success();
+    }
+    if (std::strcmp(text, "fourier") == 0) {
+        *method = Method::kFourier;
+        return Success();
+    }
+    return Failure("unknown method (fbp or fourier).");
+}
+
+double GridRecBytes(int size) {
+    double cells = GridCells(size);
+    return cells * cells * sizeof(fftw_complex);
+}
+
 void ReleaseGridRec(GridRec *rec) {
     if (rec->forward != nullptr) fftw_destroy_plan(rec->forward);
     if (rec->pair != nullptr) fftw_destroy_plan(rec->pair);
@@ -397,7 +414,7 @@ bool MakeGridRec(int detectors, Kernel kernel, int size, int threads, GridRec *r
     // Nyquist term halved between +L/2 and -L/2.
     double peak = 0;
     for (int k = 0; k <= half; ++k) peak = std::fmax(peak, std::fabs(spectrum[k]));
-    bool aliases = length % 2 == 0 && std::fabs(spectrum[half]) > 0.01 * peak;
+    bool aliases = std::fabs(spectrum[half]) > 0.01 * peak;
     rec->band = aliases ? length - 1 : half;
     rec->amplitudes = static_cast<double *>(fftw_malloc(sizeof(double) * (rec->band + 1)));
     if (rec->amplitudes != nullptr)

@@ -15,12 +15,15 @@
 // goes through one 2-D inverse FFT, and the pixels are divided by the
 // kernel's Fourier transform (deapodisation).
 //
-// Against the direct method the image differs in two ways: the views are
-// interpolated trigonometrically instead of linearly between detectors
-// (the linear interpolation's sinc^2 weight of the frequencies is applied
-// to the spectrum, so that the two agree where the views are smooth), and
-// a pixel whose detector position lies outside [0, N - 1] sees the filtered
-// view's tails instead of zero. The gridding itself errs by about 1e-4 of
+// Against the direct method: that method interpolates its filtered views
+// linearly between detectors, and the Fourier series (period L) of a view
+// so interpolated has at m the filtered view's DFT at m mod L times
+// sinc^2(m / L). The gridding sums these terms for |m| <= L / 2 with the
+// chesler kernel, whose response vanishes at the Nyquist frequency, and for
+// |m| < L (up to the first zero of sinc^2) with shepp and ramachandran,
+// which pass it; the images then differ by the terms beyond, and where a
+// pixel's detector position lies outside [0, N - 1], whose filtered view
+// the gridding takes from the view's tails instead of zero. The gridding itself errs by up to 2e-4 of
 // the image's largest values.
 //
 // Any angle list, pixel and image center: the center enters as a phase
@@ -35,7 +38,20 @@
 #include "backproject.h"
 #include "grid.h"
 #include "kernels.h"
+#include "status.h"
 #include "views.h"
+
+// The reconstruction methods a program offers (-M): filtered
+// back-projection pixel by pixel (fbp.h), or by gridding.
+enum class Method { kDirect, kFourier };
+
+// "fbp" or "fourier" (exactly so); fails with "unknown method (fbp or
+// fourier)." for any other word.
+Status MethodArgument(const char *text, Method *method);
+
+// The bytes of the grid of an image of `size` pixels a side: the most of
+// what MakeGridRec allocates besides the views' work arrays.
+double GridRecBytes(int size);
 
 // Everything the gridding needs for images of one side from views of one
 // length, made once.
@@ -77,7 +93,8 @@ void GridRecImage(const GridRec &rec, const double *sinogram, const ViewSet &vie
 // `axes[0]` and `axes[1]`) as the real and imaginary parts of one complex
 // sequence, one transform per pair of views, their samples on one grid, one
 // 2-D inverse FFT whose real part is the first image and whose imaginary
-// part is the second. Each image equals GridRecImage's up to rounding.
+// part is the second. Each image equals GridRecImage's up to the gridding's
+// error.
 void GridRecPair(const GridRec &rec, const double *first, const double *second, const ViewSet &views,
                  const double axes[2], const Grid &grid, double interval, double *first_image,
                  double *second_image);

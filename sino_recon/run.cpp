@@ -11,6 +11,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
+#include "gridrec.h"
 #include "help.h"
 #include "memory.h"
 #include "options.h"
@@ -22,15 +23,16 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
+    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
 
-// What the options give: the views' angles, the pixel and the image's
-// center.
+// What the options give: the views' angles, the pixel, the image's
+// center and the method.
 struct Options {
     const char *angles = nullptr;
     const char *pixel = nullptr;
     const char *center = nullptr;
+    const char *method = nullptr;
 };
 
 Options Sort(const std::vector<OptionWord> &words) {
@@ -39,6 +41,7 @@ Options Sort(const std::vector<OptionWord> &words) {
         if (w.letter == 'a') options.angles = w.value;
         if (w.letter == 'p') options.pixel = w.value;
         if (w.letter == 'o') options.center = w.value;
+        if (w.letter == 'M') options.method = w.value;
     }
     return options;
 }
@@ -53,7 +56,7 @@ int RunSinoRecon(int argc, char **argv) {
     }
     std::vector<OptionWord> words;
     int first = 0;
-    Check(ReadOptions(argc, argv, "a:p:o:", kUsage, &words, &first));
+    Check(ReadOptions(argc, argv, "a:p:o:M:", kUsage, &words, &first));
     Options options = Sort(words);
     int operands = argc - first;
     if (operands < 4 || operands > 6) Error(kUsage);
@@ -74,6 +77,8 @@ int RunSinoRecon(int argc, char **argv) {
     if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
     Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
+    Method method = Method::kDirect;
+    if (options.method != nullptr) Check(MethodArgument(options.method, &method));
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
@@ -83,16 +88,23 @@ int RunSinoRecon(int argc, char **argv) {
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
     if (image == nullptr) Error(kMemoryFailure);
     ViewFilter filter;
+    GridRec rec;
     // Work arrays of the filter: one per thread, no more than there are views.
-    if (!MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
+    if (method == Method::kDirect && !MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
+    if (method == Method::kFourier && !MakeGridRec(n, kernel, size, ThreadsFor(m), &rec)) Error(kMemoryFailure);
 
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
-    ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
-    ReleaseViewFilter(&filter);
+    if (method == Method::kDirect) {
+        ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
+        ReleaseViewFilter(&filter);
+    } else {
+        GridRecImage(rec, sinogram.samples, views, detector, grid, interval, image);
+        ReleaseGridRec(&rec);
+    }
     // Finite samples whose image is not finite: sums beyond the double range.
     if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
