@@ -15,6 +15,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
+#include "gridrec.h"
 #include "hdf5_stack.h"
 #include "join.h"
 #include "help.h"
@@ -34,7 +35,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
+    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-M METHOD] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -47,6 +48,7 @@ struct Options {
     const char *zingers = nullptr;
     const char *center = nullptr;
     const char *kernel = nullptr;
+    const char *method = nullptr;
     const char *pixel = nullptr;
     const char *size = nullptr;
     std::vector<const char *> stack;
@@ -58,7 +60,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
     opterr = 0;
     int option;
     // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:jlz:")) != -1) {
+    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:jlz:M:")) != -1) {
         switch (option) {
             case 'f': options->flats.push_back(optarg); break;
             case 'd': options->darks.push_back(optarg); break;
@@ -73,6 +75,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
             case 'j': options->join = true; break;
             case 'l': options->line_integrals = true; break;
             case 'z': options->zingers = optarg; break;
+            case 'M': options->method = optarg; break;
             default: return Failure(kUsage);
         }
     }
@@ -87,6 +90,7 @@ struct Settings {
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
+    Method method = Method::kDirect;
     double pixel = 0;  // micrometres, 0 for none
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
@@ -104,6 +108,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.kernel != nullptr) {
         Status kernel = KernelArgument(options.kernel, &s->kernel);
         if (!kernel.ok()) return kernel;
+    }
+    if (options.method != nullptr) {
+        Status method = MethodArgument(options.method, &s->method);
+        if (!method.ok()) return method;
     }
     if (options.pixel != nullptr) {
         Status pixel = PixelArgument(options.pixel, &s->pixel);
@@ -123,7 +131,8 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
-                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr ||
+                         options.kernel != nullptr || options.method != nullptr || options.pixel != nullptr ||
+                         options.size != nullptr ||
                          options.line_integrals || options.zingers != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
@@ -198,10 +207,20 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
+    // The gridding: its grid, a second image, a block of views' samples and
+    // each thread's views.
+    if (s.method == Method::kFourier)
+        fixed += GridRecBytes(plan->size) + pixels * sizeof(double) + (ThreadsFor(views) * 3.0 + 192) * length * 16;
     plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
                                           in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
+    // The gridding takes rows in pairs (an even row and the next), which
+    // needs two rows in a band.
+    if (s.method == Method::kFourier && plan->count > 1) {
+        if (plan->band_rows < 2) return Failure("memory budget too small.");
+        plan->band_rows -= plan->band_rows % 2;
+    }
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
 }
@@ -219,9 +238,49 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Pl
     return Success();
 }
 
+// Reconstructs `rows` sinograms of a band, detector rows start ... , and
+// writes their slices: one by one with the direct method; with the
+// gridding, an even row and the next together, a row whose partner lies
+// outside the range alone.
+Status ReconstructRows(const ViewFilter &filter, const GridRec &rec, const ViewSet &views, const Plan &plan,
+                       const std::vector<double> &centers, int start, int rows, double *band, double *images,
+                       Volume *volume, Progress &progress) {
+    int columns = filter.detectors > 0 ? filter.detectors : rec.detectors;
+    std::size_t sinogram = static_cast<std::size_t>(views.count) * static_cast<std::size_t>(columns);
+    std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
+    Grid grid = AxisGrid(plan.size);
+    Status status;
+    for (int j = 0; status.ok() && j < rows;) {
+        int index = start - plan.first + j;
+        double *samples = band + static_cast<std::size_t>(j) * sinogram;
+        int count = rec.grid != nullptr && (start + j) % 2 == 0 && j + 1 < rows ? 2 : 1;
+        bool finite_input = AllFinite(samples, count * sinogram);
+        if (rec.grid == nullptr) {
+            ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
+                             grid, 1.0, images);
+        } else if (count == 1) {
+            GridRecImage(rec, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]}, grid,
+                         1.0, images);
+        } else {
+            const double axes[2] = {centers[static_cast<std::size_t>(index)],
+                                    centers[static_cast<std::size_t>(index) + 1]};
+            GridRecPair(rec, samples, samples + sinogram, views, axes, grid, 1.0, images, images + pixels);
+        }
+        for (int i = 0; status.ok() && i < count; ++i) {
+            // Finite samples whose image is not finite: sums beyond the double range.
+            if (finite_input && !AllFinite(images + i * pixels, pixels)) status = Failure("result out of range.");
+            if (status.ok()) status = WriteSlice(volume, index + i, images + i * pixels);
+            ShowProgress(progress, index + i + 1);
+        }
+        j += count;
+    }
+    return status;
+}
+
 // Reads, reconstructs and writes every band of rows.
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
-                        Kernel kernel, const std::vector<double> &centers, Volume *volume, ReadCounts *counts) {
+                        Kernel kernel, Method method, const std::vector<double> &centers, Volume *volume,
+                        ReadCounts *counts) {
     int columns = in.stack.columns;
     std::size_t width = static_cast<std::size_t>(columns);
     std::size_t sinogram = static_cast<std::size_t>(views.count) * width;
@@ -231,37 +290,36 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));
     auto *means = static_cast<double *>(AllocateBlock(means_bytes));
-    auto *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
-    ViewFilter filter;
-    bool have_filter = MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter);
+    // Two images for the gridding's pairs of rows.
+    std::size_t images_bytes = (method == Method::kFourier ? 2 : 1) * pixels * sizeof(double);
+    auto *images = static_cast<double *>(AllocateBlock(images_bytes));
+    ViewFilter filter{};
+    GridRec rec{};
+    bool have_method = method == Method::kDirect
+                           ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
+                           : MakeGridRec(columns, kernel, plan.size, ThreadsFor(views.count), &rec);
     Status status;
-    if (band == nullptr || means == nullptr || image == nullptr || !have_filter)
+    if (band == nullptr || means == nullptr || images == nullptr || !have_method)
         status = Failure("memory allocation error.");
-    Grid grid = AxisGrid(plan.size);
     Progress progress = StartProgress(plan.count);
     // 64-bit, so that the step past the last band cannot wrap.
-    for (long long next = plan.first; status.ok() && next < plan.first + plan.count; next += plan.band_rows) {
+    for (long long next = plan.first; status.ok() && next < plan.first + plan.count;) {
         int start = static_cast<int>(next);
         int end = plan.first + plan.count;
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
+        // A band that would end between a pair ends before it.
+        if (method == Method::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
-        for (int j = 0; status.ok() && j < rows; ++j) {
-            int index = start - plan.first + j;
-            double *samples = band + static_cast<std::size_t>(j) * sinogram;
-            bool finite_input = AllFinite(samples, sinogram);
-            ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
-                             grid, 1.0, image);
-            // Finite samples whose image is not finite: sums beyond the double range.
-            if (finite_input && !AllFinite(image, pixels)) status = Failure("result out of range.");
-            if (status.ok()) status = WriteSlice(volume, index, image);
-            ShowProgress(progress, index + 1);
-        }
+        if (status.ok())
+            status = ReconstructRows(filter, rec, views, plan, centers, start, rows, band, images, volume, progress);
+        next += rows;
     }
     EndProgress(progress);
-    if (have_filter) ReleaseViewFilter(&filter);
+    if (have_method && method == Method::kDirect) ReleaseViewFilter(&filter);
+    if (have_method && method == Method::kFourier) ReleaseGridRec(&rec);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
-    ReleaseBlock(image, pixels * sizeof(double));
+    ReleaseBlock(images, images_bytes);
     return status;
 }
 
@@ -313,7 +371,8 @@ int RunStackRecon(int argc, char **argv) {
     Volume volume;
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
     ReadCounts counts;
-    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, centers, &volume, &counts);
+    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method, centers,
+                                   &volume, &counts);
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
