@@ -52,3 +52,4 @@ void BenchStackRecon(const std::string &scratch);
 void BenchPhantomSino(const std::string &scratch);
 void BenchPhantomImage(const std::string &scratch);
 void BenchSinoNoise(const std::string &scratch);
+void BenchFourier(const std::string &scratch);

@@ -343,13 +343,13 @@ void TakeImage(const GridRec &rec, int part, double *image) {
 
 }  // namespace
 
-Status MethodArgument(const char *text, Method *method) {
+Status ReconMethodArgument(const char *text, ReconMethod *method) {
     if (std::strcmp(text, "fbp") == 0) {
-        *method = Method::kDirect;
+        *method = ReconMethod::kDirect;
         return Success();
     }
     if (std::strcmp(text, "fourier") == 0) {
-        *method = Method::kFourier;
+        *method = ReconMethod::kFourier;
         return Success();
     }
     return Failure("unknown method (fbp or fourier).");

@@ -43,11 +43,11 @@
 
 // The reconstruction methods a program offers (-M): filtered
 // back-projection pixel by pixel (fbp.h), or by gridding.
-enum class Method { kDirect, kFourier };
+enum class ReconMethod { kDirect, kFourier };
 
 // "fbp" or "fourier" (exactly so); fails with "unknown method (fbp or
 // fourier)." for any other word.
-Status MethodArgument(const char *text, Method *method);
+Status ReconMethodArgument(const char *text, ReconMethod *method);
 
 // The bytes of the grid of an image of `size` pixels a side: the most of
 // what MakeGridRec allocates besides the views' work arrays.

@@ -77,8 +77,8 @@ int RunSinoRecon(int argc, char **argv) {
     if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
     Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
-    Method method = Method::kDirect;
-    if (options.method != nullptr) Check(MethodArgument(options.method, &method));
+    ReconMethod method = ReconMethod::kDirect;
+    if (options.method != nullptr) Check(ReconMethodArgument(options.method, &method));
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
@@ -90,15 +90,15 @@ int RunSinoRecon(int argc, char **argv) {
     ViewFilter filter;
     GridRec rec;
     // Work arrays of the filter: one per thread, no more than there are views.
-    if (method == Method::kDirect && !MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
-    if (method == Method::kFourier && !MakeGridRec(n, kernel, size, ThreadsFor(m), &rec)) Error(kMemoryFailure);
+    if (method == ReconMethod::kDirect && !MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
+    if (method == ReconMethod::kFourier && !MakeGridRec(n, kernel, size, ThreadsFor(m), &rec)) Error(kMemoryFailure);
 
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
-    if (method == Method::kDirect) {
+    if (method == ReconMethod::kDirect) {
         ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
         ReleaseViewFilter(&filter);
     } else {

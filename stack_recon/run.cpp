@@ -90,7 +90,7 @@ struct Settings {
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
-    Method method = Method::kDirect;
+    ReconMethod method = ReconMethod::kDirect;
     double pixel = 0;  // micrometres, 0 for none
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
@@ -110,7 +110,7 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!kernel.ok()) return kernel;
     }
     if (options.method != nullptr) {
-        Status method = MethodArgument(options.method, &s->method);
+        Status method = ReconMethodArgument(options.method, &s->method);
         if (!method.ok()) return method;
     }
     if (options.pixel != nullptr) {
@@ -209,7 +209,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
     // The gridding: its grid, a second image, a block of views' samples and
     // each thread's views.
-    if (s.method == Method::kFourier)
+    if (s.method == ReconMethod::kFourier)
         fixed += GridRecBytes(plan->size) + pixels * sizeof(double) + (ThreadsFor(views) * 3.0 + 192) * length * 16;
     plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
@@ -217,7 +217,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
     // The gridding takes rows in pairs (an even row and the next), which
     // needs two rows in a band.
-    if (s.method == Method::kFourier && plan->count > 1) {
+    if (s.method == ReconMethod::kFourier && plan->count > 1) {
         if (plan->band_rows < 2) return Failure("memory budget too small.");
         plan->band_rows -= plan->band_rows % 2;
     }
@@ -279,7 +279,7 @@ Status ReconstructRows(const ViewFilter &filter, const GridRec &rec, const ViewS
 
 // Reads, reconstructs and writes every band of rows.
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
-                        Kernel kernel, Method method, const std::vector<double> &centers, Volume *volume,
+                        Kernel kernel, ReconMethod method, const std::vector<double> &centers, Volume *volume,
                         ReadCounts *counts) {
     int columns = in.stack.columns;
     std::size_t width = static_cast<std::size_t>(columns);
@@ -291,11 +291,11 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));
     auto *means = static_cast<double *>(AllocateBlock(means_bytes));
     // Two images for the gridding's pairs of rows.
-    std::size_t images_bytes = (method == Method::kFourier ? 2 : 1) * pixels * sizeof(double);
+    std::size_t images_bytes = (method == ReconMethod::kFourier ? 2 : 1) * pixels * sizeof(double);
     auto *images = static_cast<double *>(AllocateBlock(images_bytes));
     ViewFilter filter{};
     GridRec rec{};
-    bool have_method = method == Method::kDirect
+    bool have_method = method == ReconMethod::kDirect
                            ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
                            : MakeGridRec(columns, kernel, plan.size, ThreadsFor(views.count), &rec);
     Status status;
@@ -308,15 +308,15 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         int end = plan.first + plan.count;
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
         // A band that would end between a pair ends before it.
-        if (method == Method::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
+        if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
         if (status.ok())
             status = ReconstructRows(filter, rec, views, plan, centers, start, rows, band, images, volume, progress);
         next += rows;
     }
     EndProgress(progress);
-    if (have_method && method == Method::kDirect) ReleaseViewFilter(&filter);
-    if (have_method && method == Method::kFourier) ReleaseGridRec(&rec);
+    if (have_method && method == ReconMethod::kDirect) ReleaseViewFilter(&filter);
+    if (have_method && method == ReconMethod::kFourier) ReleaseGridRec(&rec);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
     ReleaseBlock(images, images_bytes);
