@@ -217,10 +217,8 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
     // The gridding takes rows in pairs (an even row and the next), which
     // needs two rows in a band.
-    if (s.method == ReconMethod::kFourier && plan->count > 1) {
-        if (plan->band_rows < 2) return Failure("memory budget too small.");
-        plan->band_rows -= plan->band_rows % 2;
-    }
+    if (s.method == ReconMethod::kFourier && plan->count > 1 && plan->band_rows < 2)
+        return Failure("memory budget too small.");
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
 }
