@@ -21,7 +21,7 @@ namespace {
 constexpr int kWidth = 6;
 constexpr double kOversampling = 1.25;
 constexpr int kTableSteps = 1024;    // fractions of a cell the weights are tabulated at
-constexpr int kViewBlock = 64;       // views transformed, then spread, together
+constexpr int kViewBlock = 256;      // views transformed, then spread, together
 constexpr int kRowBlock = 8;         // grid rows a thread owns at a time
 constexpr int kColumnBlock = 8;      // grid columns transformed by one call
 
@@ -355,9 +355,11 @@ Status ReconMethodArgument(const char *text, ReconMethod *method) {
     return Failure("unknown method (fbp or fourier).");
 }
 
-double GridRecBytes(int size) {
-    double cells = GridCells(size);
-    return cells * cells * sizeof(fftw_complex);
+double GridRecBytes(int detectors, int size, int threads) {
+    double cells = GridCells(size), length = PaddedLength(detectors);
+    // The grid, a block of views' samples with the widest band, and each
+    // thread's view.
+    return (cells * cells + 3.0 * length * kViewBlock + threads * 2.0 * length) * sizeof(fftw_complex);
 }
 
 void ReleaseGridRec(GridRec *rec) {

@@ -49,9 +49,8 @@ enum class ReconMethod { kDirect, kFourier };
 // fourier)." for any other word.
 Status ReconMethodArgument(const char *text, ReconMethod *method);
 
-// The bytes of the grid of an image of `size` pixels a side: the most of
-// what MakeGridRec allocates besides the views' work arrays.
-double GridRecBytes(int size);
+// At least the bytes MakeGridRec allocates for these arguments.
+double GridRecBytes(int detectors, int size, int threads);
 
 // Everything the gridding needs for images of one side from views of one
 // length, made once.

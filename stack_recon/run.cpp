@@ -207,10 +207,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    // The gridding: its grid, a second image, a block of views' samples and
-    // each thread's views.
+    // The gridding: its arrays and a second image.
     if (s.method == ReconMethod::kFourier)
-        fixed += GridRecBytes(plan->size) + pixels * sizeof(double) + (ThreadsFor(views) * 3.0 + 192) * length * 16;
+        fixed += GridRecBytes(columns, plan->size, ThreadsFor(views)) + pixels * sizeof(double);
     plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
                                           in.have_darks ? &in.darks : nullptr});
