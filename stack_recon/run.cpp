@@ -25,6 +25,7 @@
 #include "progress.h"
 #include "real.h"
 #include "sinograms.h"
+#include "slices.h"
 #include "stack_inputs.h"
 #include "streams.h"
 #include "threads.h"
@@ -207,9 +208,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    // The gridding: its arrays and a second image.
+    // The gridding: each worker's arrays and two images.
     if (s.method == ReconMethod::kFourier)
-        fixed += GridRecBytes(columns, plan->size, ThreadsFor(views)) + pixels * sizeof(double);
+        fixed += SliceWorkersFor(plan->count) * (GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double));
     plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
                                           in.have_darks ? &in.darks : nullptr});
@@ -236,13 +237,13 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Pl
 }
 
 // Reconstructs `rows` sinograms of a band, detector rows start ... , and
-// writes their slices: one by one with the direct method; with the
-// gridding, an even row and the next together, a row whose partner lies
-// outside the range alone.
-Status ReconstructRows(const ViewFilter &filter, const GridRec &rec, const ViewSet &views, const Plan &plan,
-                       const std::vector<double> &centers, int start, int rows, double *band, double *images,
-                       Volume *volume, Progress &progress) {
-    int columns = filter.detectors > 0 ? filter.detectors : rec.detectors;
+// writes their slices: one by one with the direct method, every thread on
+// each; with the gridding, groups of an even row and the next (or a row
+// alone, whose partner lies outside the range), a pair or row a thread.
+Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, const ViewSet &views,
+                       const Plan &plan, const std::vector<double> &centers, int start, int rows, double *band,
+                       double *images, Volume *volume, Progress &progress) {
+    int columns = workers.count > 0 ? workers.recs[0].detectors : filter.detectors;
     std::size_t sinogram = static_cast<std::size_t>(views.count) * static_cast<std::size_t>(columns);
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
     Grid grid = AxisGrid(plan.size);
@@ -250,20 +251,25 @@ Status ReconstructRows(const ViewFilter &filter, const GridRec &rec, const ViewS
     for (int j = 0; status.ok() && j < rows;) {
         int index = start - plan.first + j;
         double *samples = band + static_cast<std::size_t>(j) * sinogram;
-        int count = rec.grid != nullptr && (start + j) % 2 == 0 && j + 1 < rows ? 2 : 1;
-        bool finite_input = AllFinite(samples, count * sinogram);
-        if (rec.grid == nullptr) {
+        // A group of at most two rows a worker, ending before a pair.
+        int count = 1;
+        if (workers.count > 0) {
+            count = rows - j < 2 * workers.count ? rows - j : 2 * workers.count;
+            if (count > 1 && j + count < rows && (start + j + count) % 2 == 1) --count;
+        }
+        std::vector<char> finite(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) finite[i] = AllFinite(samples + i * sinogram, sinogram);
+        if (workers.count == 0)
             ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
                              grid, 1.0, images);
-        } else if (count == 1) {
-            GridRecImage(rec, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]}, grid,
-                         1.0, images);
-        } else {
-            const double axes[2] = {centers[static_cast<std::size_t>(index)],
-                                    centers[static_cast<std::size_t>(index) + 1]};
-            GridRecPair(rec, samples, samples + sinogram, views, axes, grid, 1.0, images, images + pixels);
-        }
+        else
+            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, images);
         for (int i = 0; status.ok() && i < count; ++i) {
+            // A pair's rows share their spectra: a sample that is not
+            // finite reaches both slices.
+            bool finite_input = finite[i];
+            if (workers.count > 0 && (start + j + i) % 2 == 0 && i + 1 < count) finite_input = finite_input && finite[i + 1];
+            if (workers.count > 0 && (start + j + i) % 2 == 1 && i > 0) finite_input = finite_input && finite[i - 1];
             // Finite samples whose image is not finite: sums beyond the double range.
             if (finite_input && !AllFinite(images + i * pixels, pixels)) status = Failure("result out of range.");
             if (status.ok()) status = WriteSlice(volume, index + i, images + i * pixels);
@@ -287,14 +293,15 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));
     auto *means = static_cast<double *>(AllocateBlock(means_bytes));
-    // Two images for the gridding's pairs of rows.
-    std::size_t images_bytes = (method == ReconMethod::kFourier ? 2 : 1) * pixels * sizeof(double);
+    // The gridding: a worker a thread, two slices each.
+    int workers_wanted = method == ReconMethod::kFourier ? SliceWorkersFor(plan.count) : 0;
+    std::size_t images_bytes = (method == ReconMethod::kFourier ? 2 * workers_wanted : 1) * pixels * sizeof(double);
     auto *images = static_cast<double *>(AllocateBlock(images_bytes));
     ViewFilter filter{};
-    GridRec rec{};
+    SliceWorkers workers;
     bool have_method = method == ReconMethod::kDirect
                            ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
-                           : MakeGridRec(columns, kernel, plan.size, ThreadsFor(views.count), &rec);
+                           : MakeSliceWorkers(columns, kernel, plan.size, workers_wanted, &workers);
     Status status;
     if (band == nullptr || means == nullptr || images == nullptr || !have_method)
         status = Failure("memory allocation error.");
@@ -308,12 +315,12 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
         if (status.ok())
-            status = ReconstructRows(filter, rec, views, plan, centers, start, rows, band, images, volume, progress);
+            status = ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, volume, progress);
         next += rows;
     }
     EndProgress(progress);
     if (have_method && method == ReconMethod::kDirect) ReleaseViewFilter(&filter);
-    if (have_method && method == ReconMethod::kFourier) ReleaseGridRec(&rec);
+    if (have_method && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
     ReleaseBlock(images, images_bytes);
