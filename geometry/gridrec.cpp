@@ -93,11 +93,19 @@ void Phases(double s, int length, int count, fftw_complex *out) {
 }
 
 // One view's samples as the spreading takes them: values[q] at grid
-// position ((first + q) du, (first + q) dv), q = 0 ... count - 1.
+// position ((first + q) du, (first + q) dv), q = 0 ... count - 1, taken
+// modulo M first when some lie a grid's side or more from the origin
+// (pixels wider than the detector interval fold the frequencies).
 struct ViewSamples {
     double du, dv;
     int first, count;
+    bool far;
 };
+
+ViewSamples SamplesAlong(const GridRec &rec, double du, double dv, int first, int count) {
+    double reach = (std::fabs(static_cast<double>(first)) + count) * std::fmax(std::fabs(du), std::fabs(dv));
+    return ViewSamples{du, dv, first, count, !(reach < rec.cells)};
+}
 
 // The detector position of the pixel whose index offsets are zero (column
 // and row K / 2): the phase reference of every view.
@@ -145,7 +153,7 @@ ViewSamples SliceView(const GridRec &rec, int slot, const double *view, double c
         out[m][1] = sign * im * amplitude;
     }
     double unit = rec.cells * pixel / l;
-    return ViewSamples{sign * unit * cosine, -sign * unit * sine, 0, band + 1};
+    return SamplesAlong(rec, sign * unit * cosine, -sign * unit * sine, 0, band + 1);
 }
 
 // One view of two slices: the spectra of both parted from one complex
@@ -183,14 +191,15 @@ ViewSamples PairView(const GridRec &rec, int slot, const double *first, const do
         out[m + band][1] = (ta_im + tb_re) * amplitude;
     }
     double unit = rec.cells * pixel / l;
-    return ViewSamples{unit * cosine, -unit * sine, -band, 2 * band + 1};
+    return SamplesAlong(rec, unit * cosine, -unit * sine, -band, 2 * band + 1);
 }
 
 // Two complex values, real and imaginary parts in turn: the spreading's
 // unit of work (GCC vector extension: one AVX register, or two SSE2 ones).
 typedef double Pair4 __attribute__((vector_size(32)));
 
-// i modulo m for i in [-2 m, 3 m).
+// i modulo m for i in [-2 m, 3 m): positions within a grid's side of the
+// origin, less the kernel's half-width, plus its width.
 int Wrap(int i, int m) {
     if (i < 0) i += m;
     if (i < 0) i += m;
@@ -218,6 +227,10 @@ __attribute__((target_clones("avx2", "default"))) void Spread(const GridRec &rec
         for (int q = 0; q < view.count; ++q) {
             double index = view.first + q;
             double u = index * view.du, v = index * view.dv;
+            if (view.far) {
+                u = std::fmod(u, static_cast<double>(m));
+                v = std::fmod(v, static_cast<double>(m));
+            }
             int row0 = Wrap(static_cast<int>(std::floor(v - 0.5 * kWidth)) + 1, m);
             int row_last = row0 + kWidth - 1 < m ? row0 + kWidth - 1 : row0 + kWidth - 1 - m;
             if (!owns(row0) && !owns(row_last)) continue;

@@ -61,13 +61,15 @@ struct Scan {
 // Small scans of every shape: odd and even padded lengths (31 detectors
 // pad to 63), odd image sides, pixels finer and coarser than the detector
 // (1.6: frequencies beyond the image's Nyquist fold), the center off the
-// axis, full and limited turns, every kernel.
+// axis, full and limited turns, every kernel; pixels so wide that the
+// frequencies fold several times over the grid.
 const Scan kScans[] = {
     {32, 24, true, 0, 0, 15.5, {32, 1, 0, 0}, Kernel::kChesler, 1},
     {31, 20, false, 10, 360, 14.2, {25, 0.7, 3, -2}, Kernel::kShepp, 0.5},
     {24, 18, false, -30, 150, 12.8, {20, 1.6, -1, 1.5}, Kernel::kRamachandran, 1},
     {40, 16, true, 0, 0, 19.5, {33, 1.2, 0, 0}, Kernel::kRamachandran, 2},
     {20, 12, false, 0, 180, 9.7, {40, 0.5, 0.5, 0}, Kernel::kChesler, 1},
+    {16, 10, true, 0, 0, 7.5, {6, 4.5, 1, -3}, Kernel::kShepp, 1},
 };
 
 TEST(GridRec, EvaluatesTheViewsFourierSeriesAtEveryPixel) {
