@@ -291,17 +291,15 @@ struct Slices {
     double axes[2];
 };
 
-// Zeroes the grid, spreads every view's samples, and transforms the grid:
-// afterwards grid[(r - K/2) mod M][(j - K/2) mod M] times deapodise[r] and
-// deapodise[j] is pixel (j, r) (the real part; with two slices the
-// imaginary part is the second slice's).
+// Zeroes the grid, spreads every view's samples, and transforms the grid's
+// columns: the row transform of grid[(r - K/2) mod M] at (j - K/2) mod M,
+// times deapodise[r] and deapodise[j], is then pixel (j, r) (the real part;
+// with two slices the imaginary part is the second slice's).
 void FillGrid(const GridRec &rec, const Slices &slices, const ViewSet &views, const Grid &grid, double interval) {
     int m = rec.cells, n = rec.detectors;
     std::size_t stride = 3 * static_cast<std::size_t>(rec.band) + 2;
     double xr = 0, yr = 0;
     ReferencePoint(grid, &xr, &yr);
-#pragma omp parallel for num_threads(rec.threads) schedule(static)
-    for (int r = 0; r < m; ++r) std::memset(rec.grid + static_cast<std::size_t>(r) * m, 0, sizeof(fftw_complex) * m);
     ViewSamples samples[kViewBlock];
     for (int start = 0; start < views.count; start += kViewBlock) {
         int count = views.count - start < kViewBlock ? views.count - start : kViewBlock;
@@ -325,32 +323,37 @@ void FillGrid(const GridRec &rec, const Slices &slices, const ViewSet &views, co
                                           grid.pixel, out);
                 }
             }
-            Spread(rec, samples, rec.values, stride, count, slot, TeamSize());
+            // Each thread clears the rows it owns before it first adds to them.
+            int team = TeamSize();
+            if (start == 0)
+                for (int r = 0; r < m; ++r)
+                    if (team == 1 || (r / kRowBlock) % team == slot)
+                        std::memset(rec.grid + static_cast<std::size_t>(r) * m, 0, sizeof(fftw_complex) * m);
+            Spread(rec, samples, rec.values, stride, count, slot, team);
         }
     }
-    // The inverse transform along the grid's columns, a block at a time,
-    // then along the rows that hold pixels.
+    // The inverse transform along the grid's columns, a block at a time.
 #pragma omp parallel for num_threads(rec.threads) schedule(static)
     for (int b = 0; b < m / kColumnBlock; ++b) {
         fftw_complex *block = rec.grid + static_cast<std::size_t>(b) * kColumnBlock;
         fftw_execute_dft(rec.columns, block, block);
     }
-    int k = rec.size, center = k / 2;
+}
+
+// The inverse transform along the grid rows that hold pixels, each row's
+// pixels (j, r) taken as it is done: the real parts, and the imaginary
+// parts when `second` is not null.
+void TakeImages(const GridRec &rec, double *first, double *second) {
+    int m = rec.cells, k = rec.size, center = k / 2;
 #pragma omp parallel for num_threads(rec.threads) schedule(static)
     for (int r = 0; r < k; ++r) {
         fftw_complex *line = rec.grid + static_cast<std::size_t>(Wrap(r - center, m)) * m;
         fftw_execute_dft(rec.rows, line, line);
-    }
-}
-
-// Pixel (j, r) from the transformed grid: part 0 real, 1 imaginary.
-void TakeImage(const GridRec &rec, int part, double *image) {
-    int m = rec.cells, k = rec.size, center = k / 2;
-#pragma omp parallel for num_threads(rec.threads) schedule(static)
-    for (int r = 0; r < k; ++r) {
-        const fftw_complex *line = rec.grid + static_cast<std::size_t>(Wrap(r - center, m)) * m;
-        double *out = image + static_cast<std::size_t>(r) * k;
-        for (int j = 0; j < k; ++j) out[j] = line[Wrap(j - center, m)][part] * rec.deapodise[r] * rec.deapodise[j];
+        double *out = first + static_cast<std::size_t>(r) * k;
+        for (int j = 0; j < k; ++j) out[j] = line[Wrap(j - center, m)][0] * rec.deapodise[r] * rec.deapodise[j];
+        if (second == nullptr) continue;
+        out = second + static_cast<std::size_t>(r) * k;
+        for (int j = 0; j < k; ++j) out[j] = line[Wrap(j - center, m)][1] * rec.deapodise[r] * rec.deapodise[j];
     }
 }
 
@@ -493,7 +496,7 @@ void GridRecImage(const GridRec &rec, const double *sinogram, const ViewSet &vie
                   const Grid &grid, double interval, double *image) {
     Slices slices{sinogram, nullptr, {detector.axis, detector.axis}};
     FillGrid(rec, slices, views, grid, interval);
-    TakeImage(rec, 0, image);
+    TakeImages(rec, image, nullptr);
 }
 
 void GridRecPair(const GridRec &rec, const double *first, const double *second, const ViewSet &views,
@@ -501,6 +504,5 @@ void GridRecPair(const GridRec &rec, const double *first, const double *second, 
                  double *second_image) {
     Slices slices{first, second, {axes[0], axes[1]}};
     FillGrid(rec, slices, views, grid, interval);
-    TakeImage(rec, 0, first_image);
-    TakeImage(rec, 1, second_image);
+    TakeImages(rec, first_image, second_image);
 }
