@@ -34,7 +34,8 @@ double ProcessorTime() {
 std::vector<double> Scan(const Phantom &phantom, const ViewSet &views, int n, double axis) {
     std::vector<double> sinogram(static_cast<std::size_t>(n) * views.count);
     for (int k = 0; k < views.count; ++k)
-        PhantomView(phantom, views.cosines[k], views.sines[k], axis, n, sinogram.data() + static_cast<std::size_t>(n) * k);
+        PhantomView(phantom, views.cosines[k], views.sines[k], axis, n,
+                    sinogram.data() + static_cast<std::size_t>(n) * k);
     return sinogram;
 }
 
@@ -84,7 +85,9 @@ Pair TimeSlice(int n, int m, Kernel kernel) {
     ReleaseViewFilter(&filter);
     GridRec rec;
     if (!MakeGridRec(n, kernel, n, threads, &rec)) std::exit(1);
-    t.fourier = Best(3, [&] { GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, AxisGrid(n), 1, image.data()); });
+    t.fourier = Best(3, [&] {
+        GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, AxisGrid(n), 1, image.data());
+    });
     ReleaseGridRec(&rec);
     ReleaseViews(&views);
     ReleasePhantom(&head);
@@ -102,7 +105,9 @@ void TimePairs(int n, int m) {
     std::vector<double> images(2 * static_cast<std::size_t>(n) * n);
     GridRec rec;
     if (!MakeGridRec(n, Kernel::kChesler, n, omp_get_max_threads(), &rec)) std::exit(1);
-    Times one = Best(3, [&] { GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, AxisGrid(n), 1, images.data()); });
+    Times one = Best(3, [&] {
+        GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, AxisGrid(n), 1, images.data());
+    });
     const double axes[2] = {axis, axis};
     Times two = Best(3, [&] {
         GridRecPair(rec, sinogram.data(), sinogram.data(), views, axes, AxisGrid(n), 1, images.data(),
@@ -128,7 +133,8 @@ void Accuracy(const char *name, const Phantom &phantom, int n, int m) {
     for (int e = 0; e < phantom.count; ++e) frames.push_back(FrameOf(phantom.ellipses[e]));
     std::vector<Real> sums(static_cast<std::size_t>(n));
     for (int r = 0; r < n; ++r)
-        PhantomImageRow(frames.data(), phantom.count, grid, r, sums.data(), truth.data() + static_cast<std::size_t>(r) * n);
+        PhantomImageRow(frames.data(), phantom.count, grid, r, sums.data(),
+                        truth.data() + static_cast<std::size_t>(r) * n);
     const char *names[] = {"chesler", "shepp", "ramachandran"};
     for (Kernel kernel : {Kernel::kChesler, Kernel::kShepp, Kernel::kRamachandran}) {
         ViewFilter filter;
@@ -208,8 +214,10 @@ void BenchFourierAccuracy() {
         Phantom head;
         if (!SheppLoganPhantom(0.45 * n, &head).ok()) std::exit(1);
         double s = n / 256.0;
-        std::vector<Ellipse> shapes{{0, 0, 100 * s, 80 * s, 10, 1},        {30 * s, -20 * s, 40 * s, 15 * s, 60, 0.5},
-                                    {-50 * s, 30 * s, 6 * s, 6 * s, 0, 3}, {-20 * s, -60 * s, 25 * s, 2.5 * s, -25, -0.7},
+        std::vector<Ellipse> shapes{{0, 0, 100 * s, 80 * s, 10, 1},
+                                    {30 * s, -20 * s, 40 * s, 15 * s, 60, 0.5},
+                                    {-50 * s, 30 * s, 6 * s, 6 * s, 0, 3},
+                                    {-20 * s, -60 * s, 25 * s, 2.5 * s, -25, -0.7},
                                     {55 * s, 45 * s, 18 * s, 30 * s, 100, 1.5}};
         Accuracy("shepp-logan", head, n, n * 3 / 2);
         Accuracy("ellipses", Phantom{static_cast<int>(shapes.size()), shapes.data()}, n, n * 3 / 2);

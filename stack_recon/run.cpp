@@ -268,8 +268,9 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
             // A pair's rows share their spectra: a sample that is not
             // finite reaches both slices.
             bool finite_input = finite[i];
-            if (workers.count > 0 && (start + j + i) % 2 == 0 && i + 1 < count) finite_input = finite_input && finite[i + 1];
-            if (workers.count > 0 && (start + j + i) % 2 == 1 && i > 0) finite_input = finite_input && finite[i - 1];
+            bool even = (start + j + i) % 2 == 0;
+            if (workers.count > 0 && even && i + 1 < count) finite_input = finite_input && finite[i + 1];
+            if (workers.count > 0 && !even && i > 0) finite_input = finite_input && finite[i - 1];
             // Finite samples whose image is not finite: sums beyond the double range.
             if (finite_input && !AllFinite(images + i * pixels, pixels)) status = Failure("result out of range.");
             if (status.ok()) status = WriteSlice(volume, index + i, images + i * pixels);
@@ -315,7 +316,8 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
         if (status.ok())
-            status = ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, volume, progress);
+            status =
+                ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, volume, progress);
         next += rows;
     }
     EndProgress(progress);

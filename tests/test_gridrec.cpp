@@ -142,14 +142,16 @@ Errors Accuracy(const Phantom &phantom, int n, int m, Kernel kernel) {
     double axis = 0.5 * (n - 1) + 0.25;
     std::vector<double> sinogram(static_cast<std::size_t>(n) * m);
     for (int k = 0; k < m; ++k)
-        PhantomView(phantom, views.cosines[k], views.sines[k], axis, n, sinogram.data() + static_cast<std::size_t>(n) * k);
+        PhantomView(phantom, views.cosines[k], views.sines[k], axis, n,
+                    sinogram.data() + static_cast<std::size_t>(n) * k);
     Grid grid = AxisGrid(n);
     std::vector<EllipseFrame> frames;
     for (int e = 0; e < phantom.count; ++e) frames.push_back(FrameOf(phantom.ellipses[e]));
     std::size_t pixels = static_cast<std::size_t>(n) * n;
     std::vector<double> truth(pixels), direct(pixels), fourier(pixels);
     std::vector<Real> sums(static_cast<std::size_t>(n));
-    for (int r = 0; r < n; ++r) PhantomImageRow(frames.data(), phantom.count, grid, r, sums.data(), truth.data() + r * n);
+    for (int r = 0; r < n; ++r)
+        PhantomImageRow(frames.data(), phantom.count, grid, r, sums.data(), truth.data() + r * n);
     GridRec rec;
     EXPECT_TRUE(MakeGridRec(n, kernel, n, 2, &rec));
     GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, grid, 1, fourier.data());
