@@ -75,7 +75,9 @@ int Weights(const double *table, double x, double *weights) {
 // a product of steps taken afresh every 16 samples.
 void Phases(double s, int length, int count, fftw_complex *out) {
     double turn = 2 * kPi / length;
-    double step_angle = turn * std::fmod(s, static_cast<double>(length));
+    // m s modulo L is m (s modulo L) modulo L: the products stay small.
+    s = std::fmod(s, static_cast<double>(length));
+    double step_angle = turn * s;
     double step_re = std::cos(step_angle), step_im = std::sin(step_angle);
     double re = 1, im = 0;
     for (int m = 0; m < count; ++m) {
@@ -315,7 +317,11 @@ void FillGrid(const GridRec &rec, const Slices &slices, const ViewSet &views, co
                 fftw_complex *out = rec.values + stride * i;
                 if (slices.second == nullptr) {
                     double at = ProjectPoint(slices.axes[0], c, s, xr, yr);
-                    samples[i] = SliceView(rec, slot, slices.first + offset, c, s, at, scale, grid.pixel, out);
+                    // An image centred beyond the double range from the axis
+                    // lies outside the view, which adds nothing to it.
+                    samples[i] = std::isfinite(at)
+                                     ? SliceView(rec, slot, slices.first + offset, c, s, at, scale, grid.pixel, out)
+                                     : ViewSamples{0, 0, 0, 0, false};
                 } else {
                     double at[2] = {ProjectPoint(slices.axes[0], c, s, xr, yr),
                                     ProjectPoint(slices.axes[1], c, s, xr, yr)};

@@ -177,6 +177,21 @@ TEST(SinoReconCli, SameImageForAnyNumberOfThreads) {
     }
 }
 
+TEST(SinoReconCli, AnImageFarFromTheAxisIsFiniteEitherWay) {
+    // Detector positions beyond the double range for some views, huge but
+    // finite for others (whose phases must not overflow), and pixels so
+    // wide that the frequencies fold many times.
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run(kRing).status, 0);
+    for (const char *options : {"-o 1e308,1e308", "-o 1e300,-3", "-p 1e300", "-p 9 -o 40,-7"})
+        for (const char *method : {"fbp", "fourier"}) {
+            RunResult r = scratch.Run(std::string("\"$BIN/sino_recon\" -M ") + method + " " + options +
+                                      " ring.sg 127.5 1 16 far.img");
+            EXPECT_EQ(r.status, 0) << method << " " << options << ": " << r.err;
+            for (double v : ImageSamples(scratch.Read("far.img"), 16)) ASSERT_TRUE(std::isfinite(v)) << options;
+        }
+}
+
 TEST(SinoReconCli, AHugeThreadCountStartsNoMoreThreadsThanThereIsWork) {
     // A million threads asked for, four views and one tile of pixels: the
     // runtime could not start such a team (it crashed), and the filter
