@@ -1,36 +1,33 @@
 // Filtered back-projection in Fourier space, by gridding: O(K^2 log K) per
 // slice instead of the direct method's O(K^2 M).
 //
-// Each view is zero-padded to the filter's length L (PaddedLength), Fourier
-// transformed, and multiplied by the same kernel's spectrum as the direct
-// method's (filter.h), so that its inverse transform holds, on the
-// detectors, exactly the views the direct method back-projects. The image
-// is then the sum over the views of these filtered views' trigonometric
-// interpolants at the pixels' detector positions (grid.h), weighted by the
-// views' weights and divided by the interval: a sum of exponentials over
-// the views' polar samples of frequency, which a non-uniform FFT evaluates
-// at every pixel at once. Every sample is spread over W x W points of a
-// Cartesian grid oversampled 1.25 times by a Kaiser-Bessel kernel (Jackson
-// et al. 1991, with Beatty et al.'s width for that oversampling), the grid
-// goes through one 2-D inverse FFT, and the pixels are divided by the
-// kernel's Fourier transform (deapodisation).
+// The direct method (fbp.h) sums over the views each filtered view,
+// linearly interpolated between detectors, at the pixels' detector
+// positions (grid.h), weighted by the views' weights and divided by the
+// interval. A view so interpolated has a Fourier series of period L (the
+// filter's padded length, PaddedLength) whose term m is the filtered view's
+// DFT at m mod L times sinc^2(m / L): the view zero-padded to L, its DFT
+// times the kernel's spectrum (the direct method's, filter.h). The gridding
+// sums these terms, for |m| <= L / 2 with the chesler kernel, whose response
+// vanishes at the Nyquist frequency, and for |m| < L (up to the first zero
+// of sinc^2) with shepp and ramachandran, which pass it. The terms, placed
+// at their frequencies along each view's direction, are spread over W x W
+// points of a Cartesian grid oversampled 1.25 times by a Kaiser-Bessel
+// kernel (Jackson et al. 1991, with Beatty et al.'s width for that
+// oversampling); one 2-D inverse FFT and a division by the kernel's Fourier
+// transform (deapodisation) give every pixel at once.
 //
-// Against the direct method: that method interpolates its filtered views
-// linearly between detectors, and the Fourier series (period L) of a view
-// so interpolated has at m the filtered view's DFT at m mod L times
-// sinc^2(m / L). The gridding sums these terms for |m| <= L / 2 with the
-// chesler kernel, whose response vanishes at the Nyquist frequency, and for
-// |m| < L (up to the first zero of sinc^2) with shepp and ramachandran,
-// which pass it; the images then differ by the terms beyond, and where a
-// pixel's detector position lies outside [0, N - 1], whose filtered view
-// the gridding takes from the view's tails instead of zero. The gridding itself errs by up to 2e-4 of
-// the image's largest values.
+// The two methods' images then differ by the terms left out, by the
+// gridding's own error (up to 2e-4 of the image's largest value), and
+// where a pixel's detector position lies outside [0, N - 1]: the gridding
+// takes the filtered view's tails there, the direct method zero.
 //
 // Any angle list, pixel and image center: the center enters as a phase
-// ramp of each view, the pixel as the scale of the frequencies. The grid is
-// shared among the threads by blocks of rows, every grid point summing the
-// samples in the same order, and the transforms run line by line, so the
-// image does not depend on the number of threads.
+// ramp of each view, the pixel as the scale of the frequencies (folded onto
+// the grid when wider than the detector interval). The grid is shared
+// among the threads by blocks of rows, every grid point summing the terms
+// in the same order, and the transforms run line by line, so the image
+// does not depend on the number of threads.
 #pragma once
 
 #include <fftw3.h>
