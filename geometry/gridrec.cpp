@@ -179,7 +179,7 @@ ViewSamples PairView(const GridRec &rec, int slot, const double *first, const do
     Phases(s[1], l, band + 1, phase_b);
     for (int m = -band; m <= band; ++m) {
         int k = m < 0 ? -m : m;
-        int at = ((m % l) + l) % l, mirror = (l - at) % l;
+        int at = m < 0 ? m + l : m, mirror = at == 0 ? 0 : l - at;  // m and -m modulo L, |m| < L
         // P_a = (Z[m] + conj Z[-m]) / 2, P_b = (Z[m] - conj Z[-m]) / 2i.
         double a_re = 0.5 * (z[at][0] + z[mirror][0]), a_im = 0.5 * (z[at][1] - z[mirror][1]);
         double b_re = 0.5 * (z[at][1] + z[mirror][1]), b_im = 0.5 * (z[mirror][0] - z[at][0]);
