@@ -21,7 +21,10 @@ namespace {
 constexpr int kWidth = 6;
 constexpr double kOversampling = 1.25;
 constexpr int kTableSteps = 1024;    // fractions of a cell the weights are tabulated at
-constexpr int kViewBlock = 256;      // views transformed, then spread, together
+constexpr int kViewBlock = 256;      // views transformed, then spread, together (several threads)
+constexpr int kLoneBlock = 32;       // the same for one thread, which waits on no other
+
+int ViewBlock(int threads) { return threads > 1 ? kViewBlock : kLoneBlock; }
 constexpr int kRowBlock = 8;         // grid rows a thread owns at a time
 constexpr int kColumnBlock = 8;      // grid columns transformed by one call
 
@@ -303,8 +306,9 @@ void FillGrid(const GridRec &rec, const Slices &slices, const ViewSet &views, co
     double xr = 0, yr = 0;
     ReferencePoint(grid, &xr, &yr);
     ViewSamples samples[kViewBlock];
-    for (int start = 0; start < views.count; start += kViewBlock) {
-        int count = views.count - start < kViewBlock ? views.count - start : kViewBlock;
+    int block = ViewBlock(rec.threads);
+    for (int start = 0; start < views.count; start += block) {
+        int count = views.count - start < block ? views.count - start : block;
 #pragma omp parallel num_threads(rec.threads)
         {
             int slot = ThreadSlot();
@@ -381,7 +385,7 @@ double GridRecBytes(int detectors, int size, int threads) {
     double cells = GridCells(size), length = PaddedLength(detectors);
     // The grid, a block of views' samples with the widest band, and each
     // thread's view.
-    return (cells * cells + 3.0 * length * kViewBlock + threads * 2.0 * length) * sizeof(fftw_complex);
+    return (cells * cells + 3.0 * length * ViewBlock(threads) + threads * 2.0 * length) * sizeof(fftw_complex);
 }
 
 void ReleaseGridRec(GridRec *rec) {
@@ -457,7 +461,7 @@ bool MakeGridRec(int detectors, Kernel kernel, int size, int threads, GridRec *r
     rec->table = static_cast<double *>(fftw_malloc(sizeof(double) * table));
     rec->deapodise = static_cast<double *>(fftw_malloc(sizeof(double) * size));
     rec->grid = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * grid));
-    rec->values = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * stride * kViewBlock));
+    rec->values = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * stride * ViewBlock(threads)));
     rec->work = static_cast<double **>(fftw_malloc(sizeof(double *) * threads));
     rec->bins = static_cast<fftw_complex **>(fftw_malloc(sizeof(fftw_complex *) * threads));
     if (rec->amplitudes == nullptr || rec->table == nullptr || rec->deapodise == nullptr || rec->grid == nullptr ||

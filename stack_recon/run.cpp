@@ -191,6 +191,7 @@ struct Plan {
     int first, count;
     int size;       // image side
     int band_rows;
+    int workers;    // the gridding's threads, each with a grid
 };
 
 Status PlanRows(const Options &options, const Settings &s, const StackInputs &in, int views, Plan *plan) {
@@ -208,9 +209,16 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    // The gridding: each worker's arrays and two images.
-    if (s.method == ReconMethod::kFourier)
-        fixed += SliceWorkersFor(plan->count) * (GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double));
+    // The gridding: each worker's arrays and two images, the workers no
+    // more than half the budget holds.
+    plan->workers = 0;
+    if (s.method == ReconMethod::kFourier) {
+        double worker = GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double);
+        double fit = std::floor(options.budget_mib * 1048576.0 / 2 / worker);
+        plan->workers = fit < SliceWorkersFor(plan->count) ? static_cast<int>(fit) : SliceWorkersFor(plan->count);
+        if (plan->workers < 1) plan->workers = 1;
+        fixed += plan->workers * worker;
+    }
     plan->band_rows = BandRowsWithCaches(options.budget_mib * 1048576.0 - fixed, views, columns, plan->count,
                                          {&in.stack, in.have_flats ? &in.flats : nullptr,
                                           in.have_darks ? &in.darks : nullptr});
@@ -295,7 +303,7 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));
     auto *means = static_cast<double *>(AllocateBlock(means_bytes));
     // The gridding: a worker a thread, two slices each.
-    int workers_wanted = method == ReconMethod::kFourier ? SliceWorkersFor(plan.count) : 0;
+    int workers_wanted = plan.workers;
     std::size_t images_bytes = (method == ReconMethod::kFourier ? 2 * workers_wanted : 1) * pixels * sizeof(double);
     auto *images = static_cast<double *>(AllocateBlock(images_bytes));
     ViewFilter filter{};

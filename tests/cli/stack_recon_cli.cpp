@@ -303,12 +303,12 @@ TEST(StackReconCli, TheFourierMethodTakesRowsInPairs) {
         EXPECT_LT(apart, 3e-4 * largest) << row;
         EXPECT_LT(std::sqrt(from_direct / inside), 0.01 * largest) << row;
     }
-    // Bands of two rows (-m 1.87 with one thread: its grid and block of
-    // views take about 1.7 MiB, a band row 46.5 KiB); parts joined.
+    // Bands of two rows (-m 0.52 with one thread: its grid and block of
+    // views take about 0.4 MiB, a band row 46.5 KiB); parts joined.
     for (const char *volume : {"vol.tif", "vol.h5"}) {
         r = scratch.Run("OMP_NUM_THREADS=2 \"$BIN/stack_recon\" -M fourier " + base + "a_" + volume);
         ASSERT_EQ(r.status, 0) << r.err;
-        r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 1.87 " + base + "b_" + volume);
+        r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 0.52 " + base + "b_" + volume);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(scratch.Read(std::string("a_") + volume) == scratch.Read(std::string("b_") + volume)) << volume;
     }
@@ -317,7 +317,7 @@ TEST(StackReconCli, TheFourierMethodTakesRowsInPairs) {
     ASSERT_EQ(StackRecon(scratch, "-j part_0.h5 part_1.h5 joined.tif").status, 0);
     EXPECT_TRUE(scratch.Read("joined.tif") == scratch.Read("a_vol.tif"));
     ASSERT_EQ(StackRecon(scratch, "-M fourier -r 1,3 " + base + "odd.tif").status, 0);
-    r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 1.87 -r 1,3 " + base + "odd_bands.tif");
+    r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 0.52 -r 1,3 " + base + "odd_bands.tif");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(scratch.Read("odd.tif") == scratch.Read("odd_bands.tif"));
     // One thread takes the rows two at a time, in a band of three.
