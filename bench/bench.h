@@ -52,3 +52,6 @@ void BenchStackRecon(const std::string &scratch);
 void BenchPhantomSino(const std::string &scratch);
 void BenchPhantomImage(const std::string &scratch);
 void BenchSinoNoise(const std::string &scratch);
+void BenchFourier();
+void BenchFourierStack(const std::string &scratch);
+void BenchFourierAccuracy();

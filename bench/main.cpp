@@ -30,6 +30,9 @@ int main(int argc, char **argv) {
     if (wanted("phantom_sino")) BenchPhantomSino(scratch);
     if (wanted("phantom_image")) BenchPhantomImage(scratch);
     if (wanted("sino_noise")) BenchSinoNoise(scratch);
+    if (wanted("fourier")) BenchFourier();
+    if (wanted("fourier_accuracy")) BenchFourierAccuracy();
+    if (wanted("fourier_stack")) BenchFourierStack(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

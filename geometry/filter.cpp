@@ -55,19 +55,23 @@ bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filte
         return false;
     }
 
+    KernelSpectrum(kernel, detectors, length, filter->forward, filter->work[0], filter->bins[0], filter->spectrum);
+    return true;
+}
+
+void KernelSpectrum(Kernel kernel, int detectors, int length, fftw_plan forward, double *work, fftw_complex *bins,
+                    double *spectrum) {
     // The kernel laid out circularly: offset d at index d mod length. The
     // kernel is even, so its spectrum is real; the imaginary parts are
     // rounding residue and are dropped.
-    double *h = filter->work[0];
-    for (int i = 0; i < length; ++i) h[i] = 0;
+    for (int i = 0; i < length; ++i) work[i] = 0;
     for (int d = 0; d < detectors; ++d) {
         double value = KernelValue(kernel, d);
-        h[d] = value;
-        if (d > 0) h[length - d] = value;
+        work[d] = value;
+        if (d > 0) work[length - d] = value;
     }
-    fftw_execute_dft_r2c(filter->forward, h, filter->bins[0]);
-    for (std::size_t b = 0; b < half; ++b) filter->spectrum[b] = filter->bins[0][b][0] / length;
-    return true;
+    fftw_execute_dft_r2c(forward, work, bins);
+    for (int b = 0; b < length / 2 + 1; ++b) spectrum[b] = bins[b][0] / length;
 }
 
 void FilterView(const ViewFilter &filter, int slot, double *view) {

@@ -34,6 +34,13 @@ struct ViewFilter {
 bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filter);
 void ReleaseViewFilter(ViewFilter *filter);
 
+// The spectrum of the kernel's samples at offsets -(N - 1) ... N - 1 laid
+// out circularly on `length` >= 2 N - 1 points, 1 / length included:
+// length / 2 + 1 reals into `spectrum`. `forward` is a real-to-complex plan
+// of that length for `work` (length reals) and `bins` (length / 2 + 1).
+void KernelSpectrum(Kernel kernel, int detectors, int length, fftw_plan forward, double *work, fftw_complex *bins,
+                    double *spectrum);
+
 // Filters one view in place with work arrays `slot` (0 ... threads - 1).
 void FilterView(const ViewFilter &filter, int slot, double *view);
 

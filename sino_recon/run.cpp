@@ -12,6 +12,7 @@
 #include "error.h"
 #include "fbp.h"
 #include "command.h"
+#include "gridrec.h"
 #include "memory.h"
 #include "output.h"
 #include "sinogram.h"
@@ -21,7 +22,7 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
+    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
 const Operand kOperands[] = {
     {"SG", "the sinogram: views of line integrals ('-': standard input)"},
@@ -32,12 +33,13 @@ const Operand kOperands[] = {
     {"IMG", "the image written ('-': standard output)"},
 };
 
-// What the options give: the views' angles, the pixel and the image's
-// center.
+// What the options give: the views' angles, the pixel, the image's
+// center and the method.
 struct Options {
     const char *angles = nullptr;
     const char *pixel = nullptr;
     const char *center = nullptr;
+    const char *method = nullptr;
 };
 
 }  // namespace
@@ -48,6 +50,7 @@ int RunSinoRecon(int argc, char **argv) {
         Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &options.angles),
         Value('p', "PIXEL", "the image's pixel side in detector intervals (default 1)", &options.pixel),
         Value('o', "X,Y", "the image's centre in detector intervals from the axis (default 0,0)", &options.center),
+        Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &options.method),
     };
     CommandLine line;
     Check(ReadCommandLine(argc, argv, Command{kUsage, table, kOperands, 4, 6}, &line));
@@ -70,6 +73,8 @@ int RunSinoRecon(int argc, char **argv) {
     if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
     Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
+    ReconMethod method = ReconMethod::kDirect;
+    if (options.method != nullptr) Check(ReconMethodArgument(options.method, &method));
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
@@ -79,16 +84,23 @@ int RunSinoRecon(int argc, char **argv) {
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
     if (image == nullptr) Error(kMemoryFailure);
     ViewFilter filter;
+    GridRec rec;
     // Work arrays of the filter: one per thread, no more than there are views.
-    if (!MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
+    if (method == ReconMethod::kDirect && !MakeViewFilter(n, kernel, ThreadsFor(m), &filter)) Error(kMemoryFailure);
+    if (method == ReconMethod::kFourier && !MakeGridRec(n, kernel, size, ThreadsFor(m), &rec)) Error(kMemoryFailure);
 
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
-    ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
-    ReleaseViewFilter(&filter);
+    if (method == ReconMethod::kDirect) {
+        ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
+        ReleaseViewFilter(&filter);
+    } else {
+        GridRecImage(rec, sinogram.samples, views, detector, grid, interval, image);
+        ReleaseGridRec(&rec);
+    }
     // Finite samples whose image is not finite: sums beyond the double range.
     if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));

@@ -14,6 +14,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
+#include "gridrec.h"
 #include "hdf5_stack.h"
 #include "join.h"
 #include "command.h"
@@ -24,6 +25,7 @@
 #include "progress.h"
 #include "real.h"
 #include "sinograms.h"
+#include "slices.h"
 #include "stack_inputs.h"
 #include "streams.h"
 #include "threads.h"
@@ -34,7 +36,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-j] STACK... VOLUME";
+    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -47,6 +49,7 @@ struct Options {
     const char *zingers = nullptr;
     const char *center = nullptr;
     const char *kernel = nullptr;
+    const char *method = nullptr;
     const char *pixel = nullptr;
     const char *size = nullptr;
     const char *phase = nullptr;
@@ -72,6 +75,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
+        Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &o->method),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
@@ -95,6 +99,7 @@ struct Settings {
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
+    ReconMethod method = ReconMethod::kDirect;
     double pixel = 0;  // micrometres, 0 for none
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
@@ -115,6 +120,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.kernel != nullptr) {
         Status kernel = KernelArgument(options.kernel, &s->kernel);
         if (!kernel.ok()) return kernel;
+    }
+    if (options.method != nullptr) {
+        Status method = ReconMethodArgument(options.method, &s->method);
+        if (!method.ok()) return method;
     }
     if (options.pixel != nullptr) {
         Status pixel = PixelArgument(options.pixel, &s->pixel);
@@ -139,8 +148,9 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
-                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr ||
-                         options.line_integrals || options.zingers != nullptr || options.phase != nullptr))
+                         options.kernel != nullptr || options.method != nullptr || options.pixel != nullptr ||
+                         options.size != nullptr || options.line_integrals || options.zingers != nullptr ||
+                         options.phase != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
@@ -188,6 +198,7 @@ struct Plan {
     int first, count;
     int size;       // image side
     int band_rows;
+    int workers;    // the gridding's threads, each with a grid
 };
 
 Status PlanRows(const Options &options, const Settings &s, const StackInputs &in, int views, Plan *plan) {
@@ -205,6 +216,16 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
+    // The gridding: each worker's arrays and two images, the workers no
+    // more than half the budget holds.
+    plan->workers = 0;
+    if (s.method == ReconMethod::kFourier) {
+        double worker = GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double);
+        double fit = std::floor(s.budget_mib * 1048576.0 / 2 / worker);
+        plan->workers = fit < SliceWorkersFor(plan->count) ? static_cast<int>(fit) : SliceWorkersFor(plan->count);
+        if (plan->workers < 1) plan->workers = 1;
+        fixed += plan->workers * worker;
+    }
     double budget = s.budget_mib * 1048576.0 - fixed;
     if (s.phase)
         plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
@@ -214,6 +235,10 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
                                              {&in.stack, in.have_flats ? &in.flats : nullptr,
                                               in.have_darks ? &in.darks : nullptr});
     if (plan->band_rows <= 0) return Failure("memory budget too small.");
+    // The gridding takes rows in pairs (an even row and the next), which
+    // needs two rows in a band.
+    if (s.method == ReconMethod::kFourier && plan->count > 1 && plan->band_rows < 2)
+        return Failure("memory budget too small.");
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
 }
@@ -232,9 +257,55 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, int full
     return Success();
 }
 
+// Reconstructs `rows` sinograms of a band, detector rows start ... , and
+// writes their slices: one by one with the direct method, every thread on
+// each; with the gridding, groups of an even row and the next (or a row
+// alone, whose partner lies outside the range), a pair or row a thread.
+Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, const ViewSet &views,
+                       const Plan &plan, const std::vector<double> &centers, int start, int rows, double *band,
+                       double *images, Volume *volume, Progress &progress) {
+    int columns = workers.count > 0 ? workers.recs[0].detectors : filter.detectors;
+    std::size_t sinogram = static_cast<std::size_t>(views.count) * static_cast<std::size_t>(columns);
+    std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
+    Grid grid = AxisGrid(plan.size);
+    Status status;
+    for (int j = 0; status.ok() && j < rows;) {
+        int index = start - plan.first + j;
+        double *samples = band + static_cast<std::size_t>(j) * sinogram;
+        // A group of at most two rows a worker, ending before a pair.
+        int count = 1;
+        if (workers.count > 0) {
+            count = rows - j < 2 * workers.count ? rows - j : 2 * workers.count;
+            if (count > 1 && j + count < rows && (start + j + count) % 2 == 1) --count;
+        }
+        std::vector<char> finite(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) finite[i] = AllFinite(samples + i * sinogram, sinogram);
+        if (workers.count == 0)
+            ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
+                             grid, 1.0, images);
+        else
+            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, images);
+        for (int i = 0; status.ok() && i < count; ++i) {
+            // A pair's rows share their spectra: a sample that is not
+            // finite reaches both slices.
+            bool finite_input = finite[i];
+            bool even = (start + j + i) % 2 == 0;
+            if (workers.count > 0 && even && i + 1 < count) finite_input = finite_input && finite[i + 1];
+            if (workers.count > 0 && !even && i > 0) finite_input = finite_input && finite[i - 1];
+            // Finite samples whose image is not finite: sums beyond the double range.
+            if (finite_input && !AllFinite(images + i * pixels, pixels)) status = Failure("result out of range.");
+            if (status.ok()) status = WriteSlice(volume, index + i, images + i * pixels);
+            ShowProgress(progress, index + i + 1);
+        }
+        j += count;
+    }
+    return status;
+}
+
 // Reads, reconstructs and writes every band of rows.
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
-                        Kernel kernel, const std::vector<double> &centers, Volume *volume, ReadCounts *counts) {
+                        Kernel kernel, ReconMethod method, const std::vector<double> &centers, Volume *volume,
+                        ReadCounts *counts) {
     int columns = in.stack.columns;
     std::size_t width = static_cast<std::size_t>(columns);
     std::size_t sinogram = static_cast<std::size_t>(views.count) * width;
@@ -244,37 +315,38 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
     auto *band = static_cast<double *>(AllocateBlock(band_bytes));
     auto *means = static_cast<double *>(AllocateBlock(means_bytes));
-    auto *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
-    ViewFilter filter;
-    bool have_filter = MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter);
+    // The gridding: a worker a thread, two slices each.
+    int workers_wanted = plan.workers;
+    std::size_t images_bytes = (method == ReconMethod::kFourier ? 2 * workers_wanted : 1) * pixels * sizeof(double);
+    auto *images = static_cast<double *>(AllocateBlock(images_bytes));
+    ViewFilter filter{};
+    SliceWorkers workers;
+    bool have_method = method == ReconMethod::kDirect
+                           ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
+                           : MakeSliceWorkers(columns, kernel, plan.size, workers_wanted, &workers);
     Status status;
-    if (band == nullptr || means == nullptr || image == nullptr || !have_filter)
+    if (band == nullptr || means == nullptr || images == nullptr || !have_method)
         status = Failure("memory allocation error.");
-    Grid grid = AxisGrid(plan.size);
     Progress progress = StartProgress(plan.count);
     // 64-bit, so that the step past the last band cannot wrap.
-    for (long long next = plan.first; status.ok() && next < plan.first + plan.count; next += plan.band_rows) {
+    for (long long next = plan.first; status.ok() && next < plan.first + plan.count;) {
         int start = static_cast<int>(next);
         int end = plan.first + plan.count;
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
+        // A band that would end between a pair ends before it.
+        if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
-        for (int j = 0; status.ok() && j < rows; ++j) {
-            int index = start - plan.first + j;
-            double *samples = band + static_cast<std::size_t>(j) * sinogram;
-            bool finite_input = AllFinite(samples, sinogram);
-            ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
-                             grid, 1.0, image);
-            // Finite samples whose image is not finite: sums beyond the double range.
-            if (finite_input && !AllFinite(image, pixels)) status = Failure("result out of range.");
-            if (status.ok()) status = WriteSlice(volume, index, image);
-            ShowProgress(progress, index + 1);
-        }
+        if (status.ok())
+            status =
+                ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, volume, progress);
+        next += rows;
     }
     EndProgress(progress);
-    if (have_filter) ReleaseViewFilter(&filter);
+    if (have_method && method == ReconMethod::kDirect) ReleaseViewFilter(&filter);
+    if (have_method && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
-    ReleaseBlock(image, pixels * sizeof(double));
+    ReleaseBlock(images, images_bytes);
     return status;
 }
 
@@ -329,7 +401,8 @@ int RunStackRecon(int argc, char **argv) {
     Volume volume;
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
     ReadCounts counts;
-    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, centers, &volume, &counts);
+    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method, centers,
+                                   &volume, &counts);
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);

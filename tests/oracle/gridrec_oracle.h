@@ -1,0 +1,15 @@
+// The sum the gridding evaluates, term by term: for every pixel and view,
+// the view's Fourier series (period L, the padded length) at the pixel's
+// detector position, |m| <= band, each term the view's DFT at m mod L times
+// the kernel's spectrum (its samples at offsets -(N - 1) ... N - 1, summed
+// as cosines) times sinc^2(m / L), the Nyquist term halved when band is
+// L / 2; weighted by the view's weight, divided by the interval.
+#pragma once
+
+#include "backproject.h"
+#include "grid.h"
+#include "kernels.h"
+#include "views.h"
+
+void GridRecImageOracle(const double *sinogram, const ViewSet &views, const Detector &detector, const Grid &grid,
+                        double interval, Kernel kernel, int band, double *image);
