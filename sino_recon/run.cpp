@@ -15,6 +15,7 @@
 #include "memory.h"
 #include "options.h"
 #include "output.h"
+#include "range_weights.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "threads.h"
@@ -22,13 +23,14 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
+    "usage : sino_recon [-a ANGLES] [-w GAP] [-p PIXEL] [-o X,Y] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
 
-// What the options give: the views' angles, the pixel and the image's
-// center.
+// What the options give: the views' angles, the weights beside a limited
+// range's gap, the pixel and the image's center.
 struct Options {
     const char *angles = nullptr;
+    const char *gap = nullptr;
     const char *pixel = nullptr;
     const char *center = nullptr;
 };
@@ -37,6 +39,7 @@ Options Sort(const std::vector<OptionWord> &words) {
     Options options;
     for (const OptionWord &w : words) {
         if (w.letter == 'a') options.angles = w.value;
+        if (w.letter == 'w') options.gap = w.value;
         if (w.letter == 'p') options.pixel = w.value;
         if (w.letter == 'o') options.center = w.value;
     }
@@ -53,7 +56,7 @@ int RunSinoRecon(int argc, char **argv) {
     }
     std::vector<OptionWord> words;
     int first = 0;
-    Check(ReadOptions(argc, argv, "a:p:o:", kUsage, &words, &first));
+    Check(ReadOptions(argc, argv, "a:w:p:o:", kUsage, &words, &first));
     Options options = Sort(words);
     int operands = argc - first;
     if (operands < 4 || operands > 6) Error(kUsage);
@@ -65,6 +68,9 @@ int RunSinoRecon(int argc, char **argv) {
     int m = sinogram.rows;
     ViewSet views;
     Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
+    GapWeights gap = GapWeights::kPart;
+    if (options.gap != nullptr) Check(GapWeightsArgument(options.gap, &gap));
+    WeighGap(&views, n, gap);
     Detector detector{n, 0};
     double interval = 0;
     int size = 0;

@@ -22,6 +22,7 @@
 #include "memory.h"
 #include "options.h"
 #include "progress.h"
+#include "range_weights.h"
 #include "real.h"
 #include "sinograms.h"
 #include "stack_inputs.h"
@@ -34,7 +35,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -47,6 +48,7 @@ struct Options {
     const char *zingers = nullptr;
     const char *center = nullptr;
     const char *kernel = nullptr;
+    const char *gap = nullptr;  // -w: the weights beside a limited range's gap
     const char *pixel = nullptr;
     const char *size = nullptr;
     std::vector<const char *> stack;
@@ -58,7 +60,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
     opterr = 0;
     int option;
     // '+': options end at the first operand, as POSIX has it.
-    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:p:s:jlz:")) != -1) {
+    while ((option = getopt(argc, argv, "+f:d:r:m:a:tc:k:w:p:s:jlz:")) != -1) {
         switch (option) {
             case 'f': options->flats.push_back(optarg); break;
             case 'd': options->darks.push_back(optarg); break;
@@ -68,6 +70,7 @@ Status ReadOptions(int argc, char **argv, Options *options) {
             case 't': options->half_turn = true; break;
             case 'c': options->center = optarg; break;
             case 'k': options->kernel = optarg; break;
+            case 'w': options->gap = optarg; break;
             case 'p': options->pixel = optarg; break;
             case 's': options->size = optarg; break;
             case 'j': options->join = true; break;
@@ -87,6 +90,7 @@ struct Settings {
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
+    GapWeights gap = GapWeights::kPart;
     double pixel = 0;  // micrometres, 0 for none
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
@@ -104,6 +108,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.kernel != nullptr) {
         Status kernel = KernelArgument(options.kernel, &s->kernel);
         if (!kernel.ok()) return kernel;
+    }
+    if (options.gap != nullptr) {
+        Status gap = GapWeightsArgument(options.gap, &s->gap);
+        if (!gap.ok()) return gap;
     }
     if (options.pixel != nullptr) {
         Status pixel = PixelArgument(options.pixel, &s->pixel);
@@ -123,7 +131,7 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
-                         options.kernel != nullptr || options.pixel != nullptr || options.size != nullptr ||
+                         options.kernel != nullptr || options.gap != nullptr || options.pixel != nullptr || options.size != nullptr ||
                          options.line_integrals || options.zingers != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
@@ -298,6 +306,7 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, in, &views, &half_turn));
+    WeighGap(&views, in.stack.columns, settings.gap);
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
     WarnOfLimitedRange(views);
