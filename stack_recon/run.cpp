@@ -95,7 +95,7 @@ struct Settings {
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
     NamePattern pattern{};
-    Reading reading{false, 0};  // -l, -z
+    Reading reading{false, 0, nullptr};  // -l, -z
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -307,6 +307,7 @@ int RunStackRecon(int argc, char **argv) {
     int half_turn = 0;
     Check(MakeViews(options, in, &views, &half_turn));
     WeighGap(&views, in.stack.columns, settings.gap);
+    settings.reading.angles = views.angles;
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
     WarnOfLimitedRange(views);
@@ -327,7 +328,11 @@ int RunStackRecon(int argc, char **argv) {
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
     ReleaseViews(&views);
-    if (settings.reading.zinger_threshold > 0) std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+    if (settings.reading.zinger_threshold > 0) {
+        std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+        if (in.have_flats) std::fprintf(stderr, "%lld zingers removed from the flats.\n", counts.flat_zingers);
+        if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
+    }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;

@@ -1,8 +1,8 @@
 // The file-format library: TIFF pages read (any rows of strips and tiles,
 // memory that follows what a page holds), the structure a page's pieces
 // must keep clear of, the TIFF writer byte by byte, a TIFF in memory, the
-// kind of a file, line integrals, band sizes, HDF5 chunk caches and the
-// zinger filter.
+// kind of a file, line integrals, band sizes and HDF5 chunk caches (the
+// zinger filters: test_zingers.cpp).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -29,7 +29,6 @@
 #include "tiff_pages.h"
 #include "tiff_structure.h"
 #include "tiff_write.h"
-#include "zingers.h"
 
 namespace {
 
@@ -552,124 +551,6 @@ TEST(Hdf5Chunks, BandsLeaveRoomForTheCaches) {
     // Flats in the same chunks count again.
     EXPECT_EQ(BandRowsWithCaches(1248 * 4 + 720, 10, 12, 10, {&stack, &stack}), 3);
     EXPECT_EQ(BandRowsWithCaches(1248 + 359, 10, 12, 10, {&stack}), 0);
-}
-
-// The zinger decision written as it reads: the finite neighbours sorted,
-// their median, the median of the absolute deviations.
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-TEST(Zingers, TheDecisionInClosedForm) {
-    double median = 0;
-    const double flat[8] = {10, 10, 10, 10, 10, 10, 10, 10};
-    // No spread: anything above the median is a zinger.
-    EXPECT_TRUE(IsZinger(10.001, flat, 8, 5, &median));
-    EXPECT_EQ(median, 10);
-    EXPECT_FALSE(IsZinger(10, flat, 8, 5, &median));
-    // 1 ... 8: median 4.5, deviations 0.5 0.5 1.5 1.5 2.5 2.5 3.5 3.5 with
-    // median 2, spread 2.9652; at 5 spreads the limit is 19.326.
-    const double ramp[8] = {8, 1, 7, 2, 6, 3, 5, 4};
-    EXPECT_FALSE(IsZinger(19.3, ramp, 8, 5, &median));
-    EXPECT_TRUE(IsZinger(19.4, ramp, 8, 5, &median));
-    EXPECT_EQ(median, 4.5);
-    // An edge: 1 2 3 4 100, median 3, deviations 0 1 1 2 97, spread 1.4826.
-    const double edge[5] = {100, 4, 1, 3, 2};
-    EXPECT_FALSE(IsZinger(5.96, edge, 5, 2, &median));
-    EXPECT_TRUE(IsZinger(5.97, edge, 5, 2, &median));
-    EXPECT_EQ(median, 3);
-    // Below the median, not a number, no neighbours: never; +infinity: always.
-    EXPECT_FALSE(IsZinger(-1e300, ramp, 8, 5, &median));
-    EXPECT_FALSE(IsZinger(std::nan(""), ramp, 8, 5, &median));
-    EXPECT_FALSE(IsZinger(1e300, ramp, 0, 5, &median));
-    EXPECT_TRUE(IsZinger(INFINITY, ramp, 8, 1e300, &median));
-}
-
-TEST(Zingers, TheMedianOfEightIsTheSortedOnes) {
-    // Every pattern of zeros and ones (which proves a sorting network), then
-    // random values; +infinity is always a zinger, so the median comes back.
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> value(-1, 1);
-    for (int pattern = 0; pattern < 256 + 2000; ++pattern) {
-        std::vector<double> v(8);
-        for (int i = 0; i < 8; ++i) v[i] = pattern < 256 ? (pattern >> i & 1) : value(random);
-        double median = 0;
-        ASSERT_TRUE(IsZinger(INFINITY, v.data(), 8, 1, &median));
-        ASSERT_EQ(median, Median(v)) << pattern;
-    }
-}
-
-// RemoveZingers written as the header reads, on a copy as read.
-std::vector<double> FilteredAsRead(const std::vector<double> &band, int rows, int views, int columns,
-                                   double threshold, long long *replaced) {
-    std::vector<double> out = band;
-    *replaced = 0;
-    for (int j = 0; j < rows; ++j)
-        for (int v = 0; v < views; ++v)
-            for (int c = 0; c < columns; ++c) {
-                auto at = [&](int view, int column) {
-                    return band[(static_cast<std::size_t>(j) * views + view) * columns + column];
-                };
-                std::vector<double> neighbours;
-                for (int dv = -1; dv <= 1; ++dv)
-                    for (int dc = -1; dc <= 1; ++dc) {
-                        int w = v + dv, k = c + dc;
-                        if ((dv != 0 || dc != 0) && w >= 0 && w < views && k >= 0 && k < columns &&
-                            std::isfinite(at(w, k)))
-                            neighbours.push_back(at(w, k));
-                    }
-                if (neighbours.empty()) continue;
-                double median = Median(neighbours);
-                for (double &n : neighbours) n = std::fabs(n - median);
-                double spread = 1.4826 * Median(neighbours);
-                if (at(v, c) - median > threshold * spread) {
-                    out[(static_cast<std::size_t>(j) * views + v) * columns + c] = median;
-                    ++*replaced;
-                }
-            }
-    return out;
-}
-
-TEST(Zingers, ABandEqualsTheFilterAsWrittenAndBandsDoNotMatter) {
-    const int rows = 3, views = 17, columns = 13;
-    std::mt19937 random(11);
-    std::normal_distribution<double> noise(0, 3);
-    std::uniform_real_distribution<double> chance(0, 1);
-    std::vector<double> band(static_cast<std::size_t>(rows) * views * columns);
-    for (std::size_t i = 0; i < band.size(); ++i) {
-        band[i] = 1000 + 200 * std::sin(0.3 * static_cast<double>(i % columns)) + noise(random);
-        // 3 % zingers, some of them side by side, a few not finite.
-        if (chance(random) < 0.03) band[i] *= 20;
-        if (i == 40) band[i] = INFINITY;
-        if (i == 41) band[i] = std::nan("");
-    }
-    long long expected_count = 0;
-    std::vector<double> expected = FilteredAsRead(band, rows, views, columns, 5, &expected_count);
-    std::vector<double> whole = band;
-    long long count = 0;
-    ASSERT_TRUE(RemoveZingers(whole.data(), rows, views, columns, 5, &count).ok());
-    EXPECT_EQ(count, expected_count);
-    EXPECT_GT(count, 10);
-    for (std::size_t i = 0; i < band.size(); ++i) {
-        if (std::isnan(expected[i])) continue;
-        ASSERT_EQ(whole[i], expected[i]) << i;
-    }
-    EXPECT_TRUE(std::isnan(whole[41]));
-    EXPECT_TRUE(std::isfinite(whole[40]));
-    // One sinogram at a time: the same.
-    std::vector<double> apart = band;
-    long long total = 0;
-    for (int j = 0; j < rows; ++j) {
-        long long one = 0;
-        ASSERT_TRUE(RemoveZingers(apart.data() + static_cast<std::size_t>(j) * views * columns, 1, views, columns, 5,
-                                  &one)
-                        .ok());
-        total += one;
-    }
-    EXPECT_EQ(total, count);
-    EXPECT_EQ(std::memcmp(apart.data(), whole.data(), band.size() * sizeof(double)), 0);
 }
 
 }  // namespace
