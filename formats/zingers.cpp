@@ -59,6 +59,14 @@ inline void SortEight(V a[8]) {
     Order(a[1], a[2]), Order(a[3], a[4]), Order(a[5], a[6]);
 }
 
+// The highest prediction of the sample from the views around it: the mean
+// of two samples facing each other across it.
+template <typename V>
+inline V RingTop(const V ring[8]) {
+    V two = Splat(2.0, ring[0]);
+    return Max(Max((ring[0] + ring[7]) / two, (ring[1] + ring[6]) / two), (ring[2] + ring[5]) / two);
+}
+
 // The median of a full ring, the highest mean of its pairs facing each
 // other across the sample from the views around it, and
 // the robust spread of the ring about the plane through its mean with its
@@ -68,9 +76,7 @@ inline void SortEight(V a[8]) {
 template <typename V>
 inline void RingMedianAndSpread(const V ring[8], V *median, V *spread, V *top) {
     V six = Splat(6.0, ring[0]), eight = Splat(8.0, ring[0]), two = Splat(2.0, ring[0]);
-    // The highest prediction of the sample from the views around it: the
-    // mean of two samples facing each other across it.
-    *top = Max(Max((ring[0] + ring[7]) / two, (ring[1] + ring[6]) / two), (ring[2] + ring[5]) / two);
+    *top = RingTop(ring);
     V mean = (ring[0] + ring[1] + ring[2] + ring[3] + ring[4] + ring[5] + ring[6] + ring[7]) / eight;
     V across = ((ring[2] - ring[0]) + (ring[4] - ring[3]) + (ring[7] - ring[5])) / six;
     V down = ((ring[5] - ring[0]) + (ring[6] - ring[1]) + (ring[7] - ring[2])) / six;
@@ -221,15 +227,25 @@ long long InteriorColumns(double *row, const double *above, const double *curren
         Ring(above, current, below, c, a);
         __m128d total = a[0] + a[1] + a[2] + a[3] + a[4] + a[5] + a[6] + a[7];
         __m128d finite = _mm_cmpeq_pd(total - total, zero);
-        __m128d m, spread, top;
+        doubtful += 2 - __builtin_popcount(static_cast<unsigned>(_mm_movemask_pd(finite)));
+        // A zinger lies more than T sqrt(lowest) above the prediction for
+        // counts (the noise is at least sqrt(median)), above it otherwise:
+        // most samples are let go before the medians are formed.
+        __m128d x = _mm_loadu_pd(current + c);
+        __m128d top = RingTop(a);
+        __m128d floor = zero;
+        if (noise.counts) {
+            __m128d lowest = Min(Min(Min(a[0], a[1]), Min(a[2], a[3])), Min(Min(a[4], a[5]), Min(a[6], a[7])));
+            floor = limit * Root(Max(lowest, zero));
+        }
+        if (_mm_movemask_pd(_mm_and_pd(finite, _mm_cmpgt_pd(x - top, floor))) == 0) continue;
+        __m128d m, spread;
         RingMedianAndSpread(a, &m, &spread, &top);
         __m128d sigma = LocalNoise(m, spread, noise.counts, kSpreadShare, noise.photon_floor);
-        __m128d x = _mm_loadu_pd(current + c);
         __m128d zinger =
             _mm_and_pd(_mm_and_pd(finite, _mm_cmpgt_pd(sigma, zero)), _mm_cmpgt_pd(x - top, limit * sigma));
         _mm_storeu_pd(row + c, _mm_or_pd(_mm_and_pd(zinger, m), _mm_andnot_pd(zinger, x)));
         replaced += __builtin_popcount(static_cast<unsigned>(_mm_movemask_pd(zinger)));
-        doubtful += 2 - __builtin_popcount(static_cast<unsigned>(_mm_movemask_pd(finite)));
     }
     for (; c < columns - 1; ++c) {
         double a[8];
