@@ -98,7 +98,9 @@ TEST(GapWeights, TheDefaultIsWithinATenthOfTheBetterSchemeOnEveryCase) {
     double worst = 0;
     for (const Family &f : family) {
         Phantom phantom{static_cast<int>(f.ellipses.size()), const_cast<Ellipse *>(f.ellipses.data())};
-        if (f.ellipses.empty()) ASSERT_TRUE(SheppLoganPhantom(0.45 * n, &phantom).ok());
+        if (f.ellipses.empty()) {
+            ASSERT_TRUE(SheppLoganPhantom(0.45 * n, &phantom).ok());
+        }
         std::vector<EllipseFrame> frames;
         for (int i = 0; i < phantom.count; ++i) frames.push_back(FrameOf(phantom.ellipses[i]));
         std::vector<double> truth(static_cast<std::size_t>(n) * n);
