@@ -175,7 +175,7 @@ void MedianAndSpread(const double *values, const int *views, const int *columns,
 // Replaces the sample at column c of `row` when it is a zinger among those
 // of its neighbours that exist and are finite; `current` holds the row as
 // read, `above` and `below` the close views around it (nullptr where there
-// is none). With neither, the two columns on either side in its own view.
+// is none). With neither, the four columns on either side in its own view.
 bool ReplaceOne(double *row, const double *above, const double *current, const double *below, int c, int columns,
                 ZingerNoise noise) {
     double values[8];
@@ -187,7 +187,7 @@ bool ReplaceOne(double *row, const double *above, const double *current, const d
         ++count;
     };
     if (above == nullptr && below == nullptr) {
-        for (int at : {c - 2, c - 1, c + 1, c + 2}) add(current, 0, at);
+        for (int at : {c - 4, c - 3, c - 2, c - 1, c + 1, c + 2, c + 3, c + 4}) add(current, 0, at);
     } else {
         for (int i = 0; i < 8; ++i)
             add(kRingViews[i] < 0 ? above : kRingViews[i] > 0 ? below : current, kRingViews[i], c + kRingColumns[i]);
@@ -320,9 +320,9 @@ bool IsZinger(double sample, const double *neighbours, const int *views, const i
         return true;
     }
     MedianAndSpread(neighbours, views, columns, count, &middle, &spread);
-    // Within its own view, four neighbours on two sides of the sample give
-    // no spread to trust beside the photon noise: an edge two columns away
-    // would hide a zinger.
+    // Within its own view, a spread along one line of samples is no noise
+    // to trust beside the photon noise: an edge a few columns away would
+    // hide a zinger.
     bool own_view = std::all_of(views, views + count, [](int v) { return v == 0; });
     double sigma = LocalNoise(middle, spread, noise.counts, own_view ? 0.0 : kSpreadShare, noise.photon_floor);
     if (!(sigma > 0)) return false;

@@ -56,23 +56,25 @@ inline constexpr int kRingColumns[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
 // the highest mean of two samples facing each other across it from them
 // (the same column, and the two diagonals); with a close view on one side
 // only, the highest of that view's samples; within its own view alone (no
-// close view), the second highest of the columns on either side. Zingers
-// side by side in one view do not hide each other, and a sample on an edge
-// or a slope is predicted along it.
+// close view), the higher of the adjacent columns, each passed over for
+// the next one out where it stands more than `threshold` noises above it
+// (a zinger beside the sample, not an edge). Zingers side by side in one
+// view do not hide each other, and a sample on an edge or a slope is
+// predicted along it.
 //
 // The local noise: the neighbours' robust spread s about the plane through
 // their mean with their slopes across columns and views (1.4826 times the
 // median absolute residual, the standard deviation for Gaussian noise,
 // times sqrt(n / (n - p)) for the p numbers fitted to n neighbours; 0 when
 // n <= p), or, for counts, the larger of sqrt(m) and kSpreadShare s
-// (sqrt(m) alone within its own view, where four neighbours give no spread
-// to trust: an edge two columns away would hide a zinger). A sample is a
-// zinger when s is above zero and the sample lies more than `threshold`
+// (sqrt(m) alone within its own view, where a spread along one line of
+// samples would let an edge a few columns away hide a zinger). A sample is
+// a zinger when s is above zero and the sample lies more than `threshold`
 // noises above the prediction: nothing is replaced where the neighbours
-// lie on a plane (noise-free data), unless noise.photon_floor. Not-a-number is never a zinger;
-// +infinity is one wherever s is above zero. A full ring (kRingViews,
-// kRingColumns) takes the same arithmetic as RemoveZingers' two-column
-// path.
+// lie on a plane (noise-free data), unless noise.photon_floor.
+// Not-a-number is never a zinger; +infinity is one wherever s is above
+// zero. A full ring (kRingViews, kRingColumns) takes the same arithmetic
+// as RemoveZingers' two-column path.
 bool IsZinger(double sample, const double *neighbours, const int *views, const int *columns, int count,
               ZingerNoise noise, double *median);
 
@@ -90,7 +92,7 @@ bool IsZinger(double sample, const double *neighbours, const int *views, const i
 // adjacent view that is close to it (ViewsClose): 8, 5 next to one close
 // view or at an edge, 3 at a corner. A view with no close view beside it
 // (few views, a golden-angle order) is judged within its own projection:
-// the two columns on either side.
+// the four columns on either side.
 //
 // The neighbours lie in the sinogram, not in the rows above and below, so
 // a band of any size gives the same result; sinograms are filtered in

@@ -106,7 +106,7 @@ std::vector<double> FilteredAsRead(const std::vector<double> &band, int rows, in
                     ++n;
                 };
                 if (!up && !down) {
-                    for (int k : {-2, -1, 1, 2}) add(0, k);
+                    for (int k : {-4, -3, -2, -1, 1, 2, 3, 4}) add(0, k);
                 } else {
                     for (int i = 0; i < 8; ++i)
                         if ((kRingViews[i] < 0 && up) || kRingViews[i] == 0 || (kRingViews[i] > 0 && down))
