@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include "cli/run.h"
 #include "cli/tiff_stack.h"
@@ -153,6 +154,12 @@ TEST(Zingers, ABandEqualsTheFilterAsWrittenAndBandsDoNotMatter) {
         }
         EXPECT_TRUE(std::isnan(whole[41]));
         EXPECT_TRUE(std::isfinite(whole[40]));
+        // One thread: the same.
+        std::vector<double> alone = band;
+        omp_set_num_threads(1);
+        ASSERT_TRUE(RemoveZingers(alone.data(), rows, views, columns, angles.data(), noise, &count).ok());
+        omp_set_num_threads(omp_get_num_procs());
+        EXPECT_EQ(std::memcmp(alone.data(), whole.data(), band.size() * sizeof(double)), 0);
         // One sinogram at a time: the same.
         std::vector<double> apart = band;
         long long total = 0;
