@@ -12,9 +12,19 @@ namespace {
 
 // The share of the gap beyond an even step the default lends an end view,
 // and how far (detector intervals) a point at the detector's edge may move
-// over the angle it is lent.
+// over the angle it is lent: the sharper the kernel, the sharper the
+// streaks an end view draws, and the less it may be lent (measured on the
+// family of range_weights.h: within 5 %, 7 % and 8 % of the better scheme
+// with these, against 11 %, 7 % and 12 % with 6 for all three).
 constexpr double kPartShare = 0.75;
-constexpr double kPartMove = 6;
+double PartMove(Kernel kernel) {
+    switch (kernel) {
+        case Kernel::kChesler: return 10;
+        case Kernel::kShepp: return 6;
+        case Kernel::kRamachandran: return 4;
+    }
+    return 6;
+}
 
 }  // namespace
 
@@ -31,7 +41,7 @@ Status GapWeightsArgument(const char *text, GapWeights *scheme) {
     return Success();
 }
 
-void WeighGap(ViewSet *views, int detectors, GapWeights scheme) {
+void WeighGap(ViewSet *views, int detectors, Kernel kernel, GapWeights scheme) {
     int m = views->count;
     if (scheme == GapWeights::kEnds || m < 3 || !LimitedRange(*views)) return;
     // The directions modulo pi in order, as CompleteViews orders them.
@@ -53,7 +63,7 @@ void WeighGap(ViewSet *views, int detectors, GapWeights scheme) {
         if (gap_after(i) > gap_after(last)) last = i;
     int first = (last + 1) % m;
     double gap = gap_after(last);
-    double cap = kPartMove / (detectors / 2.0);
+    double cap = PartMove(kernel) / (detectors / 2.0);
     struct End {
         int position;
         double inside;  // the gap to its neighbour within the range

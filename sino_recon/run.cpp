@@ -70,7 +70,6 @@ int RunSinoRecon(int argc, char **argv) {
     Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
     GapWeights gap = GapWeights::kPart;
     if (options.gap != nullptr) Check(GapWeightsArgument(options.gap, &gap));
-    WeighGap(&views, n, gap);
     Detector detector{n, 0};
     double interval = 0;
     int size = 0;
@@ -80,6 +79,7 @@ int RunSinoRecon(int argc, char **argv) {
     if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
     Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
+    WeighGap(&views, n, kernel, gap);
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));

@@ -306,7 +306,7 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, in, &views, &half_turn));
-    WeighGap(&views, in.stack.columns, settings.gap);
+    WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
