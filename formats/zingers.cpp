@@ -67,9 +67,8 @@ inline V RingTop(const V ring[8]) {
     return Max(Max((ring[0] + ring[7]) / two, (ring[1] + ring[6]) / two), (ring[2] + ring[5]) / two);
 }
 
-// The median of a full ring, the highest mean of its pairs facing each
-// other across the sample from the views around it, and
-// the robust spread of the ring about the plane through its mean with its
+// The median of a full ring, its highest prediction (RingTop), and the
+// robust spread of the ring about the plane through its mean with its
 // slopes across columns and views: the residuals' median absolute value,
 // times 1.4826 (Gaussian noise) and sqrt(8 / 5) (three numbers fitted to
 // eight). An edge or a slope leaves the residuals as small as the noise.
@@ -125,7 +124,8 @@ double Prediction(const double *values, const int *views, const int *columns, in
             double guess = std::isnan(near) || (!std::isnan(far) && near - far > limit) ? far : near;
             if (!std::isnan(guess)) top = Max(top, guess);
         }
-        return top;
+        // No column beside it to go by: no prediction, no zinger.
+        return top == -INFINITY ? NAN : top;
     }
     bool paired = false;
     double highest_pair = -INFINITY;

@@ -82,6 +82,9 @@ TEST(Zingers, TheDecisionInClosedForm) {
     }
     double median = 0;
     EXPECT_FALSE(IsZinger(INFINITY, slope, kRingViews, kRingColumns, 0, ZingerNoise{1, true}, &median));
+    // No column beside it within two (those not finite): no prediction.
+    const int far_columns[4] = {-4, -3, 3, 4};
+    EXPECT_FALSE(IsZinger(1e9, edge, own_views, far_columns, 4, ZingerNoise{6, true}, &median));
 }
 
 // RemoveZingers written as the header reads, on a copy as read: the
