@@ -38,6 +38,7 @@ std::vector<double> StackPhantom(const std::string &scratch);
 void WriteStack(const std::string &path, const std::vector<double> &sinogram, bool flat);
 
 void BenchRecon();
+void BenchZingers();
 void BenchDiskSino(const std::string &scratch);
 void BenchAxExpand(const std::string &scratch);
 void BenchSinoGraft(const std::string &scratch);

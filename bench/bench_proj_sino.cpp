@@ -147,7 +147,7 @@ void BenchProjSino(const std::string &scratch) {
     });
     const struct {
         const char *budget, *options;
-    } runs[] = {{"1024", ""}, {"64", ""}, {"1024", "-z 5 "},
+    } runs[] = {{"1024", ""}, {"64", ""}, {"1024", "-z 6 "},
                 // Phase retrieval: margins of 32 and of 101 rows (tiles of 64
                 // and 202), the second reading the whole detector at once.
                 {"1024", "-P 100,0.1,10,5e-6 "}, {"2048", "-P 1000,0.1,10,5e-6 "}};

@@ -23,6 +23,7 @@ int main(int argc, char **argv) {
     if (wanted("sino_scale")) BenchSinoScale(scratch);
     if (wanted("sino_center")) BenchSinoCenter(scratch);
     if (wanted("proj_sino")) BenchProjSino(scratch);
+    if (wanted("zingers")) BenchZingers();
     if (wanted("sino_recon")) BenchSinoRecon(scratch);
     if (wanted("sino_rings")) BenchSinoRings(scratch);
     if (wanted("projector")) BenchProjector(scratch);

@@ -1,5 +1,7 @@
 #include "phase_band.h"
 
+#include "flat_levels.h"
+
 #include "band.h"
 #include "memory.h"
 #include "threads.h"
@@ -67,8 +69,8 @@ void ReleasePhaseBand(PhaseBand *band) {
     *band = PhaseBand{};
 }
 
-Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, double zinger_threshold, int views, int first, int count,
-                     double *out, long long *zingers, long long *clamped) {
+Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, const double *angles, ZingerNoise noise, int views,
+                     int first, int count, double *out, const PhaseCounts &counts) {
     const PhaseFilter &filter = band->filter;
     int start = 0;
     int rows = PhaseWindow(filter.margin, filter.tile, filter.rows, first, count, &start);
@@ -76,17 +78,21 @@ Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, double zinger_thres
     std::size_t window_width = static_cast<std::size_t>(rows) * width;
     double *flat = band->means, *dark = band->means + window_width, *page = band->means + 2 * window_width;
     Status status;
-    if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
-    if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
+    // The window is the flats' and darks' scratch before the stack is read into it.
+    std::size_t scratch = window_width * static_cast<std::size_t>(views);
+    if (in.have_flats)
+        status = FlatLevel(in.flats, start, rows, noise, flat, page, band->window, scratch, counts.flat_zingers);
+    if (status.ok() && in.have_darks)
+        status = FlatLevel(in.darks, start, rows, noise, dark, page, band->window, scratch, counts.dark_zingers);
     if (status.ok())
         status = ReadRows(in.stack, views, start, rows, band->window, width, static_cast<std::size_t>(views) * width);
-    if (status.ok() && zinger_threshold > 0) {
+    if (status.ok() && noise.threshold > 0) {
         long long replaced = 0;
-        status = RemoveZingers(band->window, rows, views, in.stack.columns, zinger_threshold, &replaced);
-        *zingers += replaced;
+        status = RemoveZingers(band->window, rows, views, in.stack.columns, angles, noise, &replaced);
+        *counts.zingers += replaced;
     }
     if (!status.ok()) return status;
-    *clamped += RetrievePhase(filter, band->window, start, views, in.have_flats ? flat : nullptr,
+    *counts.clamped += RetrievePhase(filter, band->window, start, views, in.have_flats ? flat : nullptr,
                               in.have_darks ? dark : nullptr, first, count, out);
     return Success();
 }

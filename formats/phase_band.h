@@ -6,6 +6,7 @@
 
 #include "phase.h"
 #include "stack_inputs.h"
+#include "zingers.h"
 #include "status.h"
 
 // The filter with the window it reads: rows, mean flat and dark rows.
@@ -28,9 +29,16 @@ int PhaseBandRows(double budget, double row_bytes, const PhaseSettings &settings
 Status MakePhaseBand(const PhaseSettings &settings, const StackInputs &in, int views, int band_rows, PhaseBand *band);
 void ReleasePhaseBand(PhaseBand *band);
 
+// What reading a band counted: zingers replaced in the stack, in the
+// flats and in the darks, and ratios clamped.
+struct PhaseCounts {
+    long long *zingers, *flat_zingers, *dark_zingers, *clamped;
+};
+
 // Rows [first, first + count) of the first `views` images (at most the
 // band's), as sinograms at out + j * views * columns. Zingers replaced
-// with a threshold above zero (counted in *zingers); clamped ratios
-// counted in *clamped. Fails with the readers' messages about the file.
-Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, double zinger_threshold, int views, int first, int count,
-                     double *out, long long *zingers, long long *clamped);
+// with a threshold above zero (RemoveZingers, the views at `angles`
+// radians; the flats and darks through FlatLevel). Fails with the readers'
+// messages about the file.
+Status ReadPhaseBand(PhaseBand *band, const StackInputs &in, const double *angles, ZingerNoise noise, int views,
+                     int first, int count, double *out, const PhaseCounts &counts);

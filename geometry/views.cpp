@@ -254,8 +254,9 @@ void WarnOfLimitedRange(const ViewSet &views) {
     if (!LimitedRange(views)) return;
     double from = 0;
     double gap = LargestGap(views, &from);
-    char line[160];
-    std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees.",
+    char line[200];
+    std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees; "
+                  "sino_iter's total variation suits limited ranges.",
                   gap * 180 / kPi, from * 180 / kPi);
     Warn(line);
 }

@@ -80,8 +80,9 @@ bool LimitedRange(const ViewSet &views);
 bool OneDirection(const ViewSet &views);
 
 // For a limited range, the warning line on standard error that names the
-// gap ("warning: limited range: the views leave a gap of 61 degrees after
-// 119 degrees."); nothing otherwise.
+// gap and the method that suits it ("warning: limited range: the views
+// leave a gap of 61 degrees after 119 degrees; sino_iter's total variation
+// suits limited ranges."); nothing otherwise.
 void WarnOfLimitedRange(const ViewSet &views);
 
 // Whether the views cover the whole turn: no gap between their angles

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "band.h"
+#include "flat_levels.h"
 #include "memory.h"
+#include "real.h"
 #include "normalise.h"
 #include "phase_band.h"
 #include "zingers.h"
@@ -53,25 +55,33 @@ Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outp
     double *flat = means, *dark = means + band_rows * width, *page = means + 2 * band_rows * width;
 
     *counts = Counts{};
+    // Counts when the flats give the scale; the angles tell which views are close.
+    ZingerNoise noise{options.zinger_threshold, in.have_flats};
+    std::vector<double> angles = ViewAngles(in, plan.views);
+    for (double &a : angles) a = static_cast<Real>(a) * kPi / 180;
     // 64-bit, so that the step past the last band cannot wrap.
     for (long long next = plan.first; status.ok() && next < plan.first + plan.count; next += plan.band_rows) {
         int start = static_cast<int>(next);
         int rows = plan.band_rows < plan.first + plan.count - start ? plan.band_rows : plan.first + plan.count - start;
         if (options.phase) {
-            status = ReadPhaseBand(&phase, in, options.zinger_threshold, plan.views, start, rows, band,
-                                   &counts->zingers, &counts->clamped);
+            status = ReadPhaseBand(&phase, in, angles.data(), noise, plan.views, start, rows, band,
+                                   {&counts->zingers, &counts->flat_zingers, &counts->dark_zingers, &counts->clamped});
             if (status.ok() && counts->clamped > 0 && options.strict) status = Failure("ratio out of range.");
             for (int j = 0; status.ok() && j < rows; ++j)
                 status = WriteSinogram(outputs, start + j, band + static_cast<std::size_t>(j) * sinogram,
                                        in.stack.columns, plan.views);
             continue;
         }
-        if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
-        if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
+        // The band is the flats' and darks' scratch before the stack is read into it.
+        std::size_t scratch = static_cast<std::size_t>(rows) * sinogram;
+        if (in.have_flats)
+            status = FlatLevel(in.flats, start, rows, noise, flat, page, band, scratch, &counts->flat_zingers);
+        if (status.ok() && in.have_darks)
+            status = FlatLevel(in.darks, start, rows, noise, dark, page, band, scratch, &counts->dark_zingers);
         if (status.ok()) status = ReadRows(in.stack, plan.views, start, rows, band, width, sinogram);
         if (status.ok() && options.zinger_threshold > 0) {
             long long replaced = 0;
-            status = RemoveZingers(band, rows, plan.views, in.stack.columns, options.zinger_threshold, &replaced);
+            status = RemoveZingers(band, rows, plan.views, in.stack.columns, angles.data(), noise, &replaced);
             counts->zingers += replaced;
         }
         if (!status.ok()) break;

@@ -19,9 +19,10 @@ struct Plan {
 // "memory budget too small." or "memory allocation error.".
 Status PlanBands(const Options &options, const Inputs &in, Plan *plan);
 
-// What the loop counted: zingers replaced and ratios clamped.
+// What the loop counted: zingers replaced in the stack and removed from
+// the flats and darks (-z), and ratios clamped.
 struct Counts {
-    long long zingers = 0, clamped = 0;
+    long long zingers = 0, flat_zingers = 0, dark_zingers = 0, clamped = 0;
 };
 
 // Reads, cleans, normalises and writes every band; fails with the first

@@ -24,7 +24,11 @@ int RunProjSino(int argc, char **argv) {
     Counts counts;
     Check(RunBands(options, in, plan, &outputs, &counts));
     Check(CommitOutputs(&outputs));
-    if (options.zinger_threshold > 0) std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+    if (options.zinger_threshold > 0) {
+        std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+        if (in.have_flats) std::fprintf(stderr, "%lld zingers removed from the flats.\n", counts.flat_zingers);
+        if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
+    }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "gridrec.h"
 #include "memory.h"
 #include "output.h"
+#include "range_weights.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "threads.h"
@@ -22,7 +23,7 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
+    "usage : sino_recon [-a ANGLES] [-w GAP] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
 const Operand kOperands[] = {
     {"SG", "the sinogram: views of line integrals ('-': standard input)"},
@@ -33,10 +34,11 @@ const Operand kOperands[] = {
     {"IMG", "the image written ('-': standard output)"},
 };
 
-// What the options give: the views' angles, the pixel, the image's
-// center and the method.
+// What the options give: the views' angles, the weights beside a limited
+// range's gap, the pixel, the image's center and the method.
 struct Options {
     const char *angles = nullptr;
+    const char *gap = nullptr;
     const char *pixel = nullptr;
     const char *center = nullptr;
     const char *method = nullptr;
@@ -48,6 +50,7 @@ int RunSinoRecon(int argc, char **argv) {
     Options options;
     const Option table[] = {
         Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &options.angles),
+        Value('w', "GAP", "weights beside a limited range's gap: part (default), even or ends", &options.gap),
         Value('p', "PIXEL", "the image's pixel side in detector intervals (default 1)", &options.pixel),
         Value('o', "X,Y", "the image's centre in detector intervals from the axis (default 0,0)", &options.center),
         Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &options.method),
@@ -64,6 +67,8 @@ int RunSinoRecon(int argc, char **argv) {
     int m = sinogram.rows;
     ViewSet views;
     Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
+    GapWeights gap = GapWeights::kPart;
+    if (options.gap != nullptr) Check(GapWeightsArgument(options.gap, &gap));
     Detector detector{n, 0};
     double interval = 0;
     int size = 0;
@@ -75,6 +80,7 @@ int RunSinoRecon(int argc, char **argv) {
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
     ReconMethod method = ReconMethod::kDirect;
     if (options.method != nullptr) Check(ReconMethodArgument(options.method, &method));
+    WeighGap(&views, n, kernel, gap);
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));

@@ -23,6 +23,7 @@
 #include "options.h"
 #include "phase_band.h"
 #include "progress.h"
+#include "range_weights.h"
 #include "real.h"
 #include "sinograms.h"
 #include "slices.h"
@@ -36,7 +37,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-    "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -50,6 +51,7 @@ struct Options {
     const char *center = nullptr;
     const char *kernel = nullptr;
     const char *method = nullptr;
+    const char *gap = nullptr;  // -w: the weights beside a limited range's gap
     const char *pixel = nullptr;
     const char *size = nullptr;
     const char *phase = nullptr;
@@ -71,6 +73,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('c', "CENTER", "the rotation axis in detector columns, or fit (default: found on five rows)",
               &o->center),
         Value('k', "KERNEL", "chesler (default), shepp or ramachandran", &o->kernel),
+        Value('w', "GAP", "weights beside a limited range's gap: part (default), even or ends", &o->gap),
         Value('p', "PIXEL", "the detector pixel in micrometres, for densities per millimetre", &o->pixel),
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
@@ -100,11 +103,12 @@ struct Settings {
     CenterChoice center{};
     Kernel kernel = Kernel::kChesler;
     ReconMethod method = ReconMethod::kDirect;
+    GapWeights gap = GapWeights::kPart;
     double pixel = 0;  // micrometres, 0 for none
     int size = 0;      // 0: the detector's width
     VolumeKind kind = VolumeKind::kBad;
     NamePattern pattern{};
-    Reading reading{false, 0};  // -l, -z
+    Reading reading{false, 0, nullptr};  // -l, -z
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
 };
@@ -124,6 +128,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.method != nullptr) {
         Status method = ReconMethodArgument(options.method, &s->method);
         if (!method.ok()) return method;
+    }
+    if (options.gap != nullptr) {
+        Status gap = GapWeightsArgument(options.gap, &s->gap);
+        if (!gap.ok()) return gap;
     }
     if (options.pixel != nullptr) {
         Status pixel = PixelArgument(options.pixel, &s->pixel);
@@ -148,9 +156,9 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.half_turn || options.center != nullptr ||
-                         options.kernel != nullptr || options.method != nullptr || options.pixel != nullptr ||
-                         options.size != nullptr || options.line_integrals || options.zingers != nullptr ||
-                         options.phase != nullptr))
+                         options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
+                         options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
+                         options.zingers != nullptr || options.phase != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
@@ -380,6 +388,8 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, in, &views, &half_turn));
+    WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
+    settings.reading.angles = views.angles;
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
     WarnOfLimitedRange(views);
@@ -408,7 +418,11 @@ int RunStackRecon(int argc, char **argv) {
     Check(done);
     if (settings.phase) ReleasePhaseBand(&phase);
     ReleaseViews(&views);
-    if (settings.reading.zinger_threshold > 0) std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+    if (settings.reading.zinger_threshold > 0) {
+        std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
+        if (in.have_flats) std::fprintf(stderr, "%lld zingers removed from the flats.\n", counts.flat_zingers);
+        if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
+    }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;

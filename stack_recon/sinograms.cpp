@@ -3,25 +3,32 @@
 #include <cstddef>
 #include <string>
 
+#include "flat_levels.h"
 #include "normalise.h"
 #include "zingers.h"
 
 Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
                      double *means, ReadCounts *counts) {
     if (how.phase != nullptr)
-        return ReadPhaseBand(how.phase, in, how.zinger_threshold, views, start, rows, band, &counts->zingers,
-                             &counts->clamped);
+        return ReadPhaseBand(how.phase, in, how.angles, ZingerNoise{how.zinger_threshold, in.have_flats}, views,
+                             start, rows, band,
+                             {&counts->zingers, &counts->flat_zingers, &counts->dark_zingers, &counts->clamped});
     std::size_t width = static_cast<std::size_t>(in.stack.columns);
     std::size_t band_width = static_cast<std::size_t>(rows) * width;
     double *flat = means, *dark = means + band_width, *page = means + 2 * band_width;
     Status status;
-    if (in.have_flats) status = MeanRows(in.flats, start, rows, flat, page);
-    if (status.ok() && in.have_darks) status = MeanRows(in.darks, start, rows, dark, page);
+    // Counts when the flats give the scale; the band is the flats' and
+    // darks' scratch before the stack is read into it.
+    ZingerNoise noise{how.zinger_threshold, in.have_flats};
+    std::size_t scratch = band_width * static_cast<std::size_t>(views);
+    if (in.have_flats) status = FlatLevel(in.flats, start, rows, noise, flat, page, band, scratch, &counts->flat_zingers);
+    if (status.ok() && in.have_darks)
+        status = FlatLevel(in.darks, start, rows, noise, dark, page, band, scratch, &counts->dark_zingers);
     if (status.ok())
         status = ReadRows(in.stack, views, start, rows, band, width, static_cast<std::size_t>(views) * width);
     if (status.ok() && how.zinger_threshold > 0) {
         long long replaced = 0;
-        status = RemoveZingers(band, rows, views, in.stack.columns, how.zinger_threshold, &replaced);
+        status = RemoveZingers(band, rows, views, in.stack.columns, how.angles, noise, &replaced);
         counts->zingers += replaced;
     }
     if (!status.ok()) return status;

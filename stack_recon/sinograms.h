@@ -12,6 +12,7 @@
 struct Reading {
     bool line_integrals;      // -l: no normalisation
     double zinger_threshold;  // -z: 0 when zingers stay
+    const double *angles;     // the views' angles, radians (which views are close)
     PhaseBand *phase = nullptr;  // -P: the band reads through phase retrieval
 };
 
@@ -19,12 +20,16 @@ struct Reading {
 struct ReadCounts {
     long long clamped = 0;  // ratios replaced by the floor
     long long zingers = 0;  // samples replaced by their neighbours' median
+    long long flat_zingers = 0, dark_zingers = 0;  // values left out of the flats' and darks' levels
 };
 
 // Reads rows [start, start + rows) of the first `views` images into
 // `band` (sinogram j at band + j * views * columns), replaces zingers and
 // normalises them (through phase retrieval with -P, ReadPhaseBand);
 // `means` holds 3 * rows * columns doubles of scratch.
+// normalises them against the flat and dark levels (FlatLevel, cleaned of
+// zingers too with -z); `means` holds 3 * rows * columns doubles of
+// scratch.
 // Fails with the readers' messages about the file.
 Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int start, int rows, double *band,
                      double *means, ReadCounts *counts);

@@ -500,35 +500,48 @@ TEST(ProjSinoCli, CompressedHdf5FromH5pyReadsThroughThePlugins) {
 }
 
 // Counts with a few zingers: each replaced by the median of its
-// neighbours, counted on standard error beside the clamped samples.
+// neighbours, counted on standard error beside the zingers removed from
+// the flat and the clamped samples.
 TEST(ProjSinoCli, ZingersAreReplacedAndCounted) {
     Scratch scratch;
-    // A flat field of 1000 counts with one dead sample (clamped) and three
-    // zingers, one of them on a corner; every other sample is 1000, so the
-    // median of a zinger's neighbours is 1000 and their spread 0.
-    std::vector<Page> pages(kViews, Page(static_cast<std::size_t>(kColumns) * kRows, 1000));
+    // About 1000 counts with photon noise (spread 32), one dead sample
+    // (clamped), two zingers, one of them in the first view, and a sample
+    // two spreads high, which stays; the flat is 1000 with one hot pixel.
+    std::mt19937 random(5);
+    std::poisson_distribution<int> photons(1000);
+    std::vector<Page> pages(kViews, Page(static_cast<std::size_t>(kColumns) * kRows));
+    for (Page &page : pages)
+        for (double &v : page) v = photons(random);
     pages[3][2 * kColumns + 4] = 20000;
-    pages[0][0] = 60000;
-    pages[7][5 * kColumns + 6] = 1001;
+    pages[0][3] = 60000;
     pages[5][kColumns + 1] = 0;
+    pages[6][2 * kColumns + 2] += 64;
+    double high = pages[6][2 * kColumns + 2];
+    Page flat = Flat(1000);
+    flat[2 * kColumns + 1] = 5000;
     ASSERT_TRUE(WriteTiff(scratch.Path("z.tif"), pages, kColumns, kRows, SampleKind::kU16));
-    ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {Flat(1000)}, kColumns, kRows, SampleKind::kU16));
-    RunResult r = ProjSino(scratch, "-z 5 -f f.tif z.tif z%d.sg");
+    ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {flat}, kColumns, kRows, SampleKind::kU16));
+    RunResult r = ProjSino(scratch, "-z 6 -f f.tif z.tif z%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "3 zingers replaced.\n1 samples clamped.\n");
-    for (int row : {0, 2, 5}) {
+    EXPECT_EQ(r.err, "2 zingers replaced.\n1 zingers removed from the flats.\n1 samples clamped.\n");
+    for (int row : {0, 2}) {
         int columns = 0, rows = 0;
         std::vector<double> s = SinogramSamples(scratch.Read(Name(row, "z%d.sg")), &columns, &rows);
         ASSERT_EQ(s.size(), static_cast<std::size_t>(kViews * kColumns));
-        for (double p : s) EXPECT_EQ(p, 0.0) << row;
+        // Photon noise alone: within 5 spreads of 0.
+        for (double p : s) EXPECT_LT(std::fabs(p), 0.16) << row;
     }
+    EXPECT_DOUBLE_EQ(SamplesAfterHeader(scratch.Read("z2.sg"))[6 * kColumns + 2], -std::log(high / 1000));
     // A dead sample is dark, not bright: it stays and is clamped.
-    r = ProjSino(scratch, "-z 5 -r 1,1 -f f.tif z.tif - > one.sg");
-    EXPECT_EQ(r.err, "0 zingers replaced.\n1 samples clamped.\n");
-    // Without -z the zingers stay: ln(1000 / 20000) in row 2, view 3.
+    r = ProjSino(scratch, "-z 6 -r 1,1 -f f.tif z.tif - > one.sg");
+    EXPECT_EQ(r.err, "0 zingers replaced.\n0 zingers removed from the flats.\n1 samples clamped.\n");
+    // Without -z the zingers stay: ln(1000 / 20000) in row 2, view 3, and
+    // the hot pixel of the flat in every view of row 2, column 1.
     r = ProjSino(scratch, "-r 2,1 -f f.tif z.tif - > two.sg");
     EXPECT_EQ(r.err, "");
-    EXPECT_DOUBLE_EQ(SamplesAfterHeader(scratch.Read("two.sg"))[3 * kColumns + 4], -std::log(20.0));
+    std::vector<double> two = SamplesAfterHeader(scratch.Read("two.sg"));
+    EXPECT_DOUBLE_EQ(two[3 * kColumns + 4], -std::log(20.0));
+    EXPECT_GT(two[1], 1.2);
 }
 
 struct Failure {
@@ -1079,9 +1092,11 @@ TEST(ProjSinoCli, ManySinogramsCostOneStreamBuffer) {
     std::printf("800 sinograms: peak %ld KiB\n", m.peak_kib);
 }
 
-// The zinger filter on a scan that has them: 0.1 % of the samples of a
-// ring phantom's counts, with photon noise, struck at 20 times their
-// value. Reconstructed, the filtered scan is within 10 % of the clean one.
+// The zinger filter on scans that have them: 0.1 % of the samples of a
+// phantom's counts, with photon noise, struck at 20 times their value, a
+// tenth of them two columns wide. Reconstructed, the filtered scan is
+// within 5 % of the clean one, on many views and on few (45: judged
+// within each projection), and the clean scan is left nearly as it is.
 double Rms(const std::vector<double> &a, const std::vector<double> *b = nullptr) {
     double sum = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -1092,55 +1107,67 @@ double Rms(const std::vector<double> &a, const std::vector<double> *b = nullptr)
 }
 
 TEST(ProjSinoCli, ZingerFilterBringsTheReconstructionBack) {
-    Scratch scratch;
-    const int columns = 128, views = 180, rows = 3;
-    RunResult r = scratch.Run("\"$BIN/disk_sino\" 128 0 0 40 -30 180 ring.sg");
-    ASSERT_EQ(r.status, 0) << r.err;
-    int n = 0, m = 0;
-    std::vector<double> chords = SinogramSamples(scratch.Read("ring.sg"), &n, &m);
-    ASSERT_EQ(chords.size(), static_cast<std::size_t>(columns * views));
-    // Counts I0 exp(-0.02 chord) with Poisson noise, I0 = 10000.
-    const double i0 = 10000;
-    std::mt19937 random(2024);
-    std::vector<Page> clean(views, Page(static_cast<std::size_t>(columns) * rows));
-    for (int v = 0; v < views; ++v)
-        for (int j = 0; j < rows; ++j)
-            for (int c = 0; c < columns; ++c) {
-                std::poisson_distribution<int> counts(i0 * std::exp(-0.02 * chords[v * columns + c]));
-                clean[v][j * columns + c] = counts(random);
-            }
-    std::vector<Page> struck = clean;
-    std::uniform_int_distribution<std::size_t> anywhere(0, static_cast<std::size_t>(columns) * rows - 1);
-    const int zingers = views * columns * rows / 1000;
-    for (int z = 0; z < zingers; ++z) {
-        Page &page = struck[z % views];
-        page[anywhere(random)] *= 20;
-    }
-    ASSERT_TRUE(WriteTiff(scratch.Path("clean.tif"), clean, columns, rows, SampleKind::kU32));
-    ASSERT_TRUE(WriteTiff(scratch.Path("struck.tif"), struck, columns, rows, SampleKind::kU32));
-    ASSERT_TRUE(WriteTiff(scratch.Path("flat.tif"), {Page(static_cast<std::size_t>(columns) * rows, i0)}, columns, rows,
-                          SampleKind::kU32));
-    const struct {
-        const char *options;
+    const struct Case {
         const char *name;
-    } runs[] = {{"", "clean"}, {"", "struck"}, {"-z 5", "struck"}, {"-z 5", "clean"}};
-    std::vector<std::vector<double>> images;
-    for (const auto &run : runs) {
-        r = scratch.Run(std::string("\"$BIN/proj_sino\" ") + run.options + " -r 1,1 -f flat.tif " + run.name +
-                        ".tif - | \"$BIN/sino_recon\" - 63.5 1 - > image");
+        const char *make;  // writes p.sg, 128 columns
+        int views;
+        double i0, attenuation;  // counts i0 exp(-attenuation p)
+    } cases[] = {
+        {"ring, 180 views", "\"$BIN/disk_sino\" 128 0 0 40 -30 180 p.sg", 180, 10000, 0.02},
+        {"shepp-logan, 45 views", "\"$BIN/phantom_sino\" shepp-logan:57.6 128 63.5 45 p.sg", 45, 20000, 0.02},
+        {"shepp-logan, 360 views", "\"$BIN/phantom_sino\" shepp-logan:57.6 128 63.5 360 p.sg", 360, 20000, 0.02},
+    };
+    for (const Case &c : cases) {
+        Scratch scratch;
+        const int columns = 128, views = c.views, rows = 3;
+        RunResult r = scratch.Run(c.make);
         ASSERT_EQ(r.status, 0) << r.err;
-        images.push_back(SamplesAfterHeader(scratch.Read("image")));
-        ASSERT_EQ(images.back().size(), static_cast<std::size_t>(columns * columns));
+        int n = 0, m = 0;
+        std::vector<double> p = SinogramSamples(scratch.Read("p.sg"), &n, &m);
+        ASSERT_EQ(p.size(), static_cast<std::size_t>(columns * views));
+        std::mt19937 random(2024);
+        std::vector<Page> clean(views, Page(static_cast<std::size_t>(columns) * rows));
+        for (int v = 0; v < views; ++v)
+            for (int j = 0; j < rows; ++j)
+                for (int col = 0; col < columns; ++col) {
+                    std::poisson_distribution<int> counts(c.i0 * std::exp(-c.attenuation * p[v * columns + col]));
+                    clean[v][j * columns + col] = counts(random);
+                }
+        std::vector<Page> struck = clean;
+        std::uniform_int_distribution<std::size_t> anywhere(0, static_cast<std::size_t>(columns) * rows - 2);
+        const int zingers = views * columns * rows / 1000;
+        for (int z = 0; z < zingers; ++z) {
+            Page &page = struck[z % views];
+            std::size_t at = anywhere(random);
+            page[at] *= 20;
+            if (z % 10 == 0) page[at + 1] *= 20;
+        }
+        ASSERT_TRUE(WriteTiff(scratch.Path("clean.tif"), clean, columns, rows, SampleKind::kU32));
+        ASSERT_TRUE(WriteTiff(scratch.Path("struck.tif"), struck, columns, rows, SampleKind::kU32));
+        ASSERT_TRUE(WriteTiff(scratch.Path("flat.tif"), {Page(static_cast<std::size_t>(columns) * rows, c.i0)}, columns,
+                              rows, SampleKind::kU32));
+        const struct {
+            const char *options;
+            const char *name;
+        } runs[] = {{"", "clean"}, {"", "struck"}, {"-z 6", "struck"}, {"-z 6", "clean"}};
+        std::vector<std::vector<double>> images;
+        for (const auto &run : runs) {
+            r = scratch.Run(std::string("\"$BIN/proj_sino\" ") + run.options + " -r 1,1 -f flat.tif " + run.name +
+                            ".tif - | \"$BIN/sino_recon\" - 63.5 1 - > image");
+            ASSERT_EQ(r.status, 0) << r.err;
+            images.push_back(SamplesAfterHeader(scratch.Read("image")));
+            ASSERT_EQ(images.back().size(), static_cast<std::size_t>(columns * columns));
+        }
+        double scale = Rms(images[0]);
+        double unfiltered = Rms(images[1], &images[0]) / scale, filtered = Rms(images[2], &images[0]) / scale,
+               untouched = Rms(images[3], &images[0]) / scale;
+        std::printf("%s: RMS difference from the clean reconstruction, relative to its RMS: zingers %.4f, filtered "
+                    "%.4f; the clean scan filtered %.5f\n",
+                    c.name, unfiltered, filtered, untouched);
+        EXPECT_GT(unfiltered, 0.1) << c.name;
+        EXPECT_LT(filtered, 0.05) << c.name;
+        EXPECT_LT(untouched, 0.005) << c.name;  // noise alone is left as it is
     }
-    double scale = Rms(images[0]);
-    double unfiltered = Rms(images[1], &images[0]) / scale, filtered = Rms(images[2], &images[0]) / scale,
-           untouched = Rms(images[3], &images[0]) / scale;
-    std::printf("RMS difference from the clean reconstruction, relative to its RMS: zingers %.4f, filtered %.4f; "
-                "the clean scan filtered %.4f\n",
-                unfiltered, filtered, untouched);
-    EXPECT_GT(unfiltered, 0.1);
-    EXPECT_LT(filtered, 0.1);
-    EXPECT_LT(untouched, 0.02);  // noise alone is mostly left as it is
 }
 
 }  // namespace

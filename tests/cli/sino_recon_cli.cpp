@@ -16,7 +16,7 @@
 namespace {
 
 const char *const kUsage =
-    "usage : sino_recon [-a ANGLES] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
+    "usage : sino_recon [-a ANGLES] [-w GAP] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
 
 TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
@@ -66,6 +66,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a in.txt in.txt 2 1 out.txt", small, "in.txt: data read error.", false},
         {"-a /dev/zero in.txt 2 1 out.txt", small, "/dev/zero: data read error.", false},
         {"-a", small, "option -a needs a value (ANGLES).", false},
+        {"-w half in.txt 2 1 out.txt", small, "unknown gap weights (part, even or ends).", false},
         {"-p 0 in.txt 2 1 out.txt", small, "bad pixel size.", false},
         {"-p -1 in.txt 2 1 out.txt", small, "bad pixel size.", false},
         {"-p inf in.txt 2 1 out.txt", small, "bad pixel size.", false},
@@ -94,9 +95,12 @@ TEST(SinoReconCli, ViewsAllInOneDirectionAreWarnedOf) {
         const char *angles;
         const char *warning;
     } cases[] = {
-        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees.\n"},
-        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees.\n"},
-        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees.\n"},
+        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees; "
+         "sino_iter's total variation suits limited ranges.\n"},
+        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees; "
+         "sino_iter's total variation suits limited ranges.\n"},
+        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees; "
+         "sino_iter's total variation suits limited ranges.\n"},
     };
     for (const auto &c : cases) {
         Scratch scratch;
@@ -468,8 +472,18 @@ TEST(SinoReconCli, ALimitedRangeIsReconstructedWithAWarning) {
     scratch.Write("angles.txt", AngleText(range));
     RunResult r = scratch.Run("\"$BIN/sino_recon\" -a angles.txt scan.sg 31.5 1 out.img");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "warning: limited range: the views leave a gap of 20 degrees after 160 degrees.\n");
+    EXPECT_EQ(r.err, "warning: limited range: the views leave a gap of 20 degrees after 160 degrees; "
+                     "sino_iter's total variation suits limited ranges.\n");
     EXPECT_EQ(scratch.Read("out.img").size(), 6u + 8 * 64 * 64);
+    // The gap's weights: the default is -w part; the three differ.
+    for (const char *gap : {"part", "even", "ends"}) {
+        r = scratch.Run(std::string("\"$BIN/sino_recon\" -w ") + gap + " -a angles.txt scan.sg 31.5 1 " + gap + ".img");
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_TRUE(scratch.Read("part.img") == scratch.Read("out.img"));
+    EXPECT_FALSE(scratch.Read("part.img") == scratch.Read("even.img"));
+    EXPECT_FALSE(scratch.Read("part.img") == scratch.Read("ends.img"));
+    EXPECT_FALSE(scratch.Read("even.img") == scratch.Read("ends.img"));
 }
 
 TEST(SinoReconCli, ARegionIsTheCropOfTheLargerImage) {

@@ -162,6 +162,31 @@ TEST(StackReconCli, ZingersAndLineIntegralsAsProjSinoTakesThem) {
     EXPECT_NE(r.err.find(" zingers replaced.\n"), std::string::npos) << r.err;
 }
 
+// A limited range: the gap's weights (-w) are sino_recon's, and the
+// warning names the gap.
+TEST(StackReconCli, ALimitedRangeWeighsItsGapAsSinoRecon) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    std::string text;
+    for (int k = 0; k < 90; ++k) text += std::to_string(k * 4.0 / 3) + "\n";  // 0 ... 118.7 degrees
+    scratch.Write("limited.txt", text);
+    ASSERT_EQ(scratch.Run("\"$BIN/proj_sino\" -r 1,1 -f flat.tif scan.tif p_%d.sg").status, 0);
+    std::vector<std::string> slices;
+    for (const char *gap : {"", "-w even ", "-w ends "}) {
+        RunResult r = StackRecon(scratch, std::string("-c 32.8 -s 40 -r 1,1 -f flat.tif -a limited.txt ") + gap +
+                                              "scan.tif s_%d.img");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("warning: limited range: the views leave a gap of 61.3333 degrees after 118.667 degrees"),
+                  0u) << r.err;
+        r = scratch.Run(std::string("\"$BIN/sino_recon\" -a limited.txt ") + gap + "p_1.sg 32.8 1 40 q.img");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(scratch.Read("s_1.img") == scratch.Read("q.img")) << gap;
+        slices.push_back(scratch.Read("s_1.img"));
+    }
+    EXPECT_FALSE(slices[0] == slices[1]);
+    EXPECT_FALSE(slices[1] == slices[2]);
+}
+
 TEST(StackReconCli, Hdf5ScansUseTheirAnglesAndRecordThem) {
     Scratch scratch;
     WriteScan(scratch, Small());
@@ -471,7 +496,7 @@ void WritePart(const std::string &path, int rows, int written, bool virtual_sour
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
-        "[-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+        "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
@@ -486,6 +511,8 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-M fft scan.tif vol.tif", "unknown method (fbp or fourier)."},
         {"-M", "option -M needs a value (METHOD)."},
         {"-j -M fourier part.h5 vol.tif", "-j takes no other option."},
+        {"-w half scan.tif vol.tif", "unknown gap weights (part, even or ends)."},
+        {"-j -w even part.h5 vol.tif", "-j takes no other option."},
         {"-p 0 scan.tif vol.tif", "bad pixel size."},
         {"-p inf scan.tif vol.tif", "bad pixel size."},
         {"-s 0 scan.tif vol.tif", "bad image size."},
