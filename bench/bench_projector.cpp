@@ -12,7 +12,7 @@
 #include "backproject.h"
 #include "bench.h"
 #include "project.h"
-#include "sino_iter/solvers.h"
+#include "solvers.h"
 #include "views.h"
 
 namespace {

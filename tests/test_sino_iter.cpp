@@ -1,4 +1,4 @@
-// sino_iter's solvers on small problems: CGLS's residual never grows, SIRT
+// The iterative solvers (geometry/solvers.h) on small problems: CGLS's residual never grows, SIRT
 // converges to an image the projector's data came from, both give the same
 // bits for any number of threads; and the vector arithmetic's sums.
 #include <cmath>
@@ -10,8 +10,8 @@
 #include <omp.h>
 
 #include "project.h"
-#include "sino_iter/solvers.h"
-#include "sino_iter/vectors.h"
+#include "solvers.h"
+#include "vectors.h"
 
 namespace {
 
