@@ -95,13 +95,9 @@ Status AllocateSolverWork(const Problem &problem, SolverWork *work, Method metho
         *work = SolverWork{};
         return Failure("memory allocation error.");
     }
-    if (ordered) {
-        // One image per subset may be more than the array holds: the
-        // weights then lie after the first image in the block.
-        work->images[0] = work->block;
-    } else {
-        for (int i = 0; i < work->image_count; ++i) work->images[i] = work->block + i * work->pixels;
-    }
+    // Ordered subsets find their images in the block by number (the step,
+    // then each subset's column weights), as they may be many.
+    for (int i = 0; i < work->image_count && i < kWorkImages; ++i) work->images[i] = work->block + i * work->pixels;
     double *sinograms = work->block + work->image_count * work->pixels;
     for (int i = 0; i < work->sinogram_count; ++i) work->sinograms[i] = sinograms + i * work->samples;
     if (ordered) DealSubsets(*problem.views, subsets, &work->subsets);
@@ -267,7 +263,12 @@ double NoiseLevel(const double *b, int views, int detectors) {
     seconds.reserve(static_cast<std::size_t>(views) * static_cast<std::size_t>(detectors - 2));
     for (int v = 0; v < views; ++v) {
         const double *view = b + static_cast<std::size_t>(v) * static_cast<std::size_t>(detectors);
-        for (int i = 1; i + 1 < detectors; ++i) seconds.push_back(std::fabs((view[i - 1] + view[i + 1]) - 2 * view[i]));
+        for (int i = 1; i + 1 < detectors; ++i) {
+            // Samples that are not numbers count as the largest differences,
+            // so that the ordering the median needs holds.
+            double second = std::fabs((view[i - 1] + view[i + 1]) - 2 * view[i]);
+            seconds.push_back(std::isnan(second) ? HUGE_VAL : second);
+        }
     }
     std::size_t middle = seconds.size() / 2;
     std::nth_element(seconds.begin(), seconds.begin() + static_cast<std::ptrdiff_t>(middle), seconds.end());

@@ -63,10 +63,11 @@ struct Subsets {
 // Work arrays of a method: images and sinograms of the problem's sizes in
 // one pre-faulted block, the projector's scratch, and for TV the filter of
 // its first image.
+inline constexpr int kWorkImages = 5;
 struct SolverWork {
     std::size_t pixels, samples;
     int image_count, sinogram_count;
-    double *images[8];
+    double *images[kWorkImages];
     double *sinograms[4];
     double *block;
     std::size_t bytes;
@@ -129,8 +130,9 @@ double NoiseLevel(const double *b, int views, int detectors);
 double TvScale(const double *first_image, std::size_t pixels, int views, double noise);
 
 // Called after each iteration with its number (1 ...), the objective
-// 1/2 |A x - b|^2 + lambda TV(x) of its image and the relative change
-// |x_k - x_(k-1)| / |x_k|.
+// 1/2 |A x - b|^2 + w TV(x) of its image, w = lambda TvScale (A x taken
+// as the mean of the projections of the extrapolated images, which it
+// equals but for rounding), and the relative change |x_k - x_(k-1)| / |x_k|.
 struct TvReport {
     void (*line)(int iteration, double objective, double change, void *context);
     void *context;
