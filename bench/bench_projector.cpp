@@ -130,9 +130,11 @@ void TimeToSartAccuracy() {
     for (const Run &run : {Run{"tv -n", Method::kTv, 1}, Run{"sirt -n -s 20", Method::kSirt, 20}}) {
         SolverWork work;
         if (!AllocateSolverWork(problem, &work, run.method, run.subsets).ok()) std::exit(1);
-        int iterations = 0;
-        double rms = 1e300, seconds = 0;
-        while (rms > target && iterations < 200) {
+        // SIRT's error passes a minimum and grows again on few views: the
+        // search stops there too.
+        int iterations = 0, best_iterations = 0;
+        double rms = 1e300, best = 1e300, seconds = 0, best_seconds = 0;
+        while (best > target && iterations < 60 && rms <= best) {
             iterations += 5;
             int ran = 0;
             seconds = BestSeconds(1, [&] {
@@ -142,10 +144,17 @@ void TimeToSartAccuracy() {
                     OrderedSubsetSirt(problem, iterations, true, &work, image.data(), nullptr);
             });
             rms = RmsInside(image, truth, k, radius);
+            if (rms < best) best = rms, best_iterations = iterations, best_seconds = seconds;
         }
-        std::printf("sino_iter %s to SART's RMS %.4f on 40 views of the head: %d iterations (RMS %.4f), %.2f s; "
-                    "SART's 1.3 s elsewhere: ratio %.2f (goal below 1)\n",
-                    run.name, target, iterations, rms, seconds, seconds / sart_seconds);
+        if (best <= target) {
+            std::printf("sino_iter %s to SART's RMS %.4f on 40 views of the head: %d iterations (RMS %.4f), %.2f s; "
+                        "SART's 1.3 s elsewhere: ratio %.2f (goal below 1)\n",
+                        run.name, target, best_iterations, best, best_seconds, best_seconds / sart_seconds);
+        } else {
+            std::printf("sino_iter %s on 40 views of the head: best RMS %.4f after %d iterations (%.2f s), short of "
+                        "SART's %.4f\n",
+                        run.name, best, best_iterations, best_seconds, target);
+        }
         ReleaseSolverWork(&work);
     }
     ReleasePhantom(&phantom);
