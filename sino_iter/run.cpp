@@ -20,27 +20,43 @@
 
 namespace {
 
-constexpr const char *kUsage = "usage : sino_iter [-a ANGLES] [-i N] [-n] [-v] SG c interval {size {method}} IMG";
+constexpr const char *kUsage =
+    "usage : sino_iter [-a ANGLES] [-i N] [-n] [-s SUBSETS] [-l LAMBDA] [-e TOL] [-v] SG c interval {size {method}} "
+    "IMG";
 constexpr int kDefaultIterations = 100;
 const Operand kOperands[] = {
     {"SG", "the sinogram: views of line integrals ('-': standard input)"},
     {"c", "the rotation axis, in detector intervals from detector 0"},
     {"interval", "the detector interval, in the unit of the image's densities"},
     {"size", "the image side, pixels (default: the detector count)"},
-    {"method", "sirt (default) or cgls"},
+    {"method", "sirt (default), cgls or tv"},
     {"IMG", "the image written ('-': standard output)"},
 };
 
 struct Options {
     const char *angles = nullptr;
     const char *iterations = nullptr;
+    const char *subsets = nullptr;
+    const char *lambda = nullptr;
+    const char *tolerance = nullptr;
     bool nonnegative = false;
     bool verbose = false;
 };
 
+// A real option at least zero and finite, else `failure`.
+double NonNegativeReal(const char *text, const char *failure) {
+    double value = RealArgument(text);
+    if (!(value >= 0) || !std::isfinite(value)) Error(failure);
+    return value;
+}
+
 // -v: one line per iteration on standard error.
 void PrintResidual(int iteration, double residual, void *) {
     std::fprintf(stderr, "iteration %d residual %.9g\n", iteration, residual);
+}
+
+void PrintObjective(int iteration, double objective, double change, void *) {
+    std::fprintf(stderr, "iteration %d objective %.9g change %.3g\n", iteration, objective, change);
 }
 
 }  // namespace
@@ -48,21 +64,36 @@ void PrintResidual(int iteration, double residual, void *) {
 int RunSinoIter(int argc, char **argv) {
     Options options;
     const Option table[] = {
-        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)", &options.angles),
-        Value('i', "N", "iterations (default 100)", &options.iterations),
-        Flag('n', "keep the image non-negative (sirt)", &options.nonnegative),
-        Flag('v', "print each iteration's residual on standard error", &options.verbose),
+        Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)",
+              &options.angles),
+        Value('i', "N", "iterations (default 100; tv: at most 300)", &options.iterations),
+        Flag('n', "keep the image non-negative (sirt, tv)", &options.nonnegative),
+        Value('s', "SUBSETS", "sirt over this many ordered subsets of views (default 1)", &options.subsets),
+        Value('l', "LAMBDA", "tv: the weight of total variation, relative to the data (default 0.3)",
+              &options.lambda),
+        Value('e', "TOL", "tv: stop when the image changes by less than this share (default 3e-4)",
+              &options.tolerance),
+        Flag('v', "print each iteration's residual (tv: objective and change) on standard error",
+             &options.verbose),
     };
     CommandLine line;
     Check(ReadCommandLine(argc, argv, Command{kUsage, table, kOperands, 4, 6}, &line));
     if (line.helped) return 0;
     char **arg = line.operands;
     int operands = line.count;
-    int iterations = kDefaultIterations;
+    int iterations = 0;
     if (options.iterations != nullptr) {
         iterations = IntArgument(options.iterations);
         if (iterations <= 0) Error("bad number of iterations.");
     }
+    int subsets = 1;
+    if (options.subsets != nullptr) {
+        subsets = IntArgument(options.subsets);
+        if (subsets <= 0) Error("bad number of subsets.");
+    }
+    TvSettings tv{kTvIterations, options.nonnegative, kTvLambda, kTvTolerance};
+    if (options.lambda != nullptr) tv.lambda = NonNegativeReal(options.lambda, "bad lambda.");
+    if (options.tolerance != nullptr) tv.tolerance = NonNegativeReal(options.tolerance, "bad tolerance.");
 
     Sinogram sinogram;
     Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
@@ -82,7 +113,12 @@ int RunSinoIter(int argc, char **argv) {
     problem.grid.size = size;
     Method method = Method::kSirt;
     if (operands == 6) Check(MethodArgument(arg[4], &method));
-    if (options.nonnegative && method != Method::kSirt) Error("-n needs the sirt method.");
+    if (options.nonnegative && method == Method::kCgls) Error("-n needs the sirt or tv method.");
+    if (options.subsets != nullptr && method != Method::kSirt) Error("-s needs the sirt method.");
+    if ((options.lambda != nullptr || options.tolerance != nullptr) && method != Method::kTv)
+        Error("-l and -e need the tv method.");
+    if (iterations == 0) iterations = method == Method::kTv ? kTvIterations : kDefaultIterations;
+    tv.iterations = iterations;
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     std::size_t samples = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
@@ -93,7 +129,7 @@ int RunSinoIter(int argc, char **argv) {
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
     if (image == nullptr) Error("memory allocation error.");
     SolverWork work;
-    Check(AllocateSolverWork(problem, &work));
+    Check(AllocateSolverWork(problem, &work, method, subsets));
 
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
@@ -105,10 +141,14 @@ int RunSinoIter(int argc, char **argv) {
     for (std::size_t i = 0; i < samples; ++i) sinogram.samples[i] /= interval;
     Report report{PrintResidual, nullptr};
     const Report *lines = options.verbose ? &report : nullptr;
+    TvReport tv_report{PrintObjective, nullptr};
+    int ran = 0;
     if (method == Method::kSirt) {
-        Sirt(problem, iterations, options.nonnegative, &work, image, lines);
-    } else {
+        OrderedSubsetSirt(problem, iterations, options.nonnegative, &work, image, lines);
+    } else if (method == Method::kCgls) {
         Cgls(problem, iterations, &work, image, lines);
+    } else {
+        Tv(problem, tv, &work, image, options.verbose ? &tv_report : nullptr, &ran);
     }
     if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));

@@ -15,7 +15,8 @@
 
 namespace {
 
-const char *const kUsage = "usage : sino_iter [-a ANGLES] [-i N] [-n] [-v] SG c interval {size {method}} IMG";
+const char *const kUsage =
+    "usage : sino_iter [-a ANGLES] [-i N] [-n] [-s SUBSETS] [-l LAMBDA] [-e TOL] [-v] SG c interval {size {method}} IMG";
 
 TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
@@ -27,6 +28,11 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-i", small, "option -i needs a value (N).", false},
         {"-i 0 in.txt 2 1 out.txt", small, "bad number of iterations.", false},
         {"-i x in.txt 2 1 out.txt", small, "bad number of iterations.", false},
+        {"-s 0 in.txt 2 1 out.txt", small, "bad number of subsets.", false},
+        {"-l -1 in.txt 2 1 5 tv out.txt", small, "bad lambda.", false},
+        {"-l inf in.txt 2 1 5 tv out.txt", small, "bad lambda.", false},
+        {"-e -0.1 in.txt 2 1 5 tv out.txt", small, "bad tolerance.", false},
+        {"-e nan in.txt 2 1 5 tv out.txt", small, "bad tolerance.", false},
         {"missing.sg 2 1 out.txt", "", "missing.sg: file not found.", false},
         {"in.txt 2 1 out.txt", "5 4\n123", "in.txt: data read error.", false},
         {"-a - in.txt 2 1 out.txt", small, "angles: 0 angles for 4 views.", false},
@@ -34,8 +40,11 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 0 out.txt", small, "bad detector interval.", false},
         {"in.txt 2 1e-320 out.txt", small, "bad detector interval.", false},
         {"in.txt 2 1 0 out.txt", small, "bad image size.", false},
-        {"in.txt 2 1 5 art out.txt", small, "unknown method (sirt or cgls).", false},
-        {"-n in.txt 2 1 5 cgls out.txt", small, "-n needs the sirt method.", false},
+        {"in.txt 2 1 5 art out.txt", small, "unknown method (sirt, cgls or tv).", false},
+        {"-n in.txt 2 1 5 cgls out.txt", small, "-n needs the sirt or tv method.", false},
+        {"-s 2 in.txt 2 1 5 tv out.txt", small, "-s needs the sirt method.", false},
+        {"-l 1 in.txt 2 1 out.txt", small, "-l and -e need the tv method.", false},
+        {"-e 0 in.txt 2 1 5 cgls out.txt", small, "-l and -e need the tv method.", false},
         {"in.txt 2 1 5 cgls out.txt", SinogramBytes(5, 4, huge.data()), "result out of range.", false},
         {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
         {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
@@ -100,31 +109,57 @@ TEST(SinoIterCli, ArraysBeyondPhysicalMemoryAreRefusedUntouched) {
     }
 }
 
-TEST(SinoIterCli, VerboseLinesGiveTheResidualOfEachIteration) {
+TEST(SinoIterCli, VerboseLinesGiveTheResidualOrObjectiveOfEachIteration) {
+    // SIRT (with and without subsets) and CGLS: the residual, which falls;
+    // TV: its objective and the relative change, which stops it early with
+    // a tolerance.
+    struct Verbose {
+        const char *options, *method, *measure, *second;
+        int lines;
+    };
+    const Verbose runs[] = {
+        {"-i 4", "sirt", "residual", nullptr, 4},       {"-i 4 -s 3", "sirt", "residual", nullptr, 4},
+        {"-i 4", "cgls", "residual", nullptr, 4},       {"-i 4", "tv", "objective", "change", 4},
+        {"-i 300 -e 0.01", "tv", "objective", "change", 0},
+    };
     Scratch scratch;
     ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 40 3 -2 12 20 ring.sg").status, 0);
-    for (const char *method : {"sirt", "cgls"}) {
-        RunResult r = scratch.Run(std::string("\"$BIN/sino_iter\" -v -i 4 ring.sg 19.5 1 40 ") + method + " out.img");
+    for (const Verbose &run : runs) {
+        const std::string command = std::string("\"$BIN/sino_iter\" ") + run.options;
+        RunResult r = scratch.Run(command + " -v ring.sg 19.5 1 40 " + run.method + " out.img");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "");
         std::istringstream lines(r.err);
-        std::string word, residual_word;
-        int iteration = 0;
-        double residual = 0, previous = 1e300;
-        for (int k = 1; k <= 4; ++k) {
-            ASSERT_TRUE(lines >> word >> iteration >> residual_word >> residual) << r.err;
+        std::string word, measure, second;
+        int iteration = 0, count = 0;
+        double value = 0, previous = 1e300, change = 0;
+        while (lines >> word >> iteration >> measure >> value) {
+            ++count;
             EXPECT_EQ(word, "iteration");
-            EXPECT_EQ(residual_word, "residual");
-            EXPECT_EQ(iteration, k);
-            EXPECT_LT(residual, previous) << method << " " << k;
-            previous = residual;
+            EXPECT_EQ(measure, run.measure);
+            EXPECT_EQ(iteration, count);
+            if (run.second != nullptr) {
+                ASSERT_TRUE(lines >> second >> change) << r.err;
+                EXPECT_EQ(second, run.second);
+            } else {
+                EXPECT_LT(value, previous) << run.options << " " << run.method << " " << count;
+            }
+            previous = value;
         }
         EXPECT_FALSE(lines >> word) << r.err;
+        if (run.lines > 0) {
+            EXPECT_EQ(count, run.lines) << r.err;
+        } else {
+            // Stopped by the tolerance: the last change is below it.
+            EXPECT_GT(count, 1);
+            EXPECT_LT(count, 300);
+            EXPECT_LE(change, 0.01);
+        }
         // Without -v, nothing on standard error and the same image.
         std::string verbose = scratch.Read("out.img");
-        r = scratch.Run(std::string("\"$BIN/sino_iter\" -i 4 ring.sg 19.5 1 40 ") + method + " quiet.img");
+        r = scratch.Run(command + " ring.sg 19.5 1 40 " + run.method + " quiet.img");
         EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(scratch.Read("quiet.img") == verbose) << method;
+        EXPECT_TRUE(scratch.Read("quiet.img") == verbose) << run.options << " " << run.method;
     }
 }
 

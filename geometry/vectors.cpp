@@ -1,27 +1,23 @@
 #include "vectors.h"
 
+#include <cmath>
 #include <vector>
 
 #include "threads.h"
 
 namespace {
 
-// Samples a thread takes at a time, and the pieces a sum is cut into.
-constexpr std::size_t kPiece = 1 << 14;
-
-long long Pieces(std::size_t count) { return static_cast<long long>((count + kPiece - 1) / kPiece); }
-
-}  // namespace
-
-double Dot(const double *a, const double *b, std::size_t count) {
-    long long pieces = Pieces(count);
+// The sum of terms(i) over every index, in fixed pieces added in order.
+template <typename Term>
+double SumOf(std::size_t count, Term &&term) {
+    long long pieces = VectorPieces(count);
     std::vector<double> partial(static_cast<std::size_t>(pieces), 0.0);
 #pragma omp parallel for schedule(static) num_threads(ThreadsFor(pieces))
     for (long long p = 0; p < pieces; ++p) {
-        std::size_t first = static_cast<std::size_t>(p) * kPiece;
-        std::size_t last = first + kPiece < count ? first + kPiece : count;
+        std::size_t first = static_cast<std::size_t>(p) * kVectorPiece;
+        std::size_t last = first + kVectorPiece < count ? first + kVectorPiece : count;
         double sum = 0;
-        for (std::size_t i = first; i < last; ++i) sum += a[i] * b[i];
+        for (std::size_t i = first; i < last; ++i) sum += term(i);
         partial[static_cast<std::size_t>(p)] = sum;
     }
     double sum = 0;
@@ -29,16 +25,10 @@ double Dot(const double *a, const double *b, std::size_t count) {
     return sum;
 }
 
-// Applies `step` to every index, the pieces shared among threads.
-template <typename Step>
-void ForEach(std::size_t count, Step &&step) {
-    long long pieces = Pieces(count);
-#pragma omp parallel for schedule(static) num_threads(ThreadsFor(pieces))
-    for (long long p = 0; p < pieces; ++p) {
-        std::size_t first = static_cast<std::size_t>(p) * kPiece;
-        std::size_t last = first + kPiece < count ? first + kPiece : count;
-        for (std::size_t i = first; i < last; ++i) step(i);
-    }
+}  // namespace
+
+double Dot(const double *a, const double *b, std::size_t count) {
+    return SumOf(count, [&](std::size_t i) { return a[i] * b[i]; });
 }
 
 void AddScaled(double *y, double scale, const double *x, std::size_t count) {
@@ -69,4 +59,12 @@ void ClampNegative(double *x, std::size_t count) {
 
 void Fill(double *x, double value, std::size_t count) {
     ForEach(count, [&](std::size_t i) { x[i] = value; });
+}
+
+double SumOfMagnitudes(const double *x, std::size_t count) {
+    return SumOf(count, [&](std::size_t i) { return std::fabs(x[i]); });
+}
+
+double SquaredDistance(const double *a, const double *b, std::size_t count) {
+    return SumOf(count, [&](std::size_t i) { return (a[i] - b[i]) * (a[i] - b[i]); });
 }
