@@ -8,7 +8,7 @@
 
 #include "bench.h"
 #include "oracle/rings_oracle.h"
-#include "sino_rings/method.h"
+#include "rings.h"
 #include "sinogram.h"
 
 namespace {

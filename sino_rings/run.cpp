@@ -5,9 +5,9 @@
 #include <string>
 
 #include "error.h"
-#include "fbp.h"
+#include "checks.h"
 #include "help.h"
-#include "method.h"
+#include "rings.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -36,21 +36,13 @@ int RunSinoRings(int argc, char **argv) {
     Check(ReadSinogram(argv[1], input, &sinogram));
     std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
     if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
-    RingsWork work;
-    int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
-    if (!AllocateRingsWork(method, sinogram.columns, sinogram.rows, size, threads, &work))
-        Error("memory allocation error.");
-
     const char *name = argv[argc - 1];
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
-    RemoveStripes(sinogram.samples, size, &work);
-    ReleaseRingsWork(&work);
-    // Finite samples whose correction is not finite: differences beyond
-    // the double range.
-    if (!AllFinite(sinogram.samples, count)) Error("result out of range.");
+    int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
+    Check(RemoveRings(sinogram.samples, sinogram.columns, sinogram.rows, method, size, threads));
     Check(WriteCheckedHeader(out.stream, sinogram.columns, sinogram.rows, write_failure.c_str()));
     Check(WriteBlock(out.stream, sinogram.samples, count * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));

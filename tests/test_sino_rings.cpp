@@ -16,8 +16,8 @@
 #include "fbp.h"
 #include "oracle/rings_oracle.h"
 #include "real.h"
-#include "sino_rings/median.h"
-#include "sino_rings/method.h"
+#include "rings_median.h"
+#include "rings.h"
 #include "sino_rings/run.h"
 #include "views.h"
 

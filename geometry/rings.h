@@ -1,11 +1,13 @@
-// The methods of sino_rings by name, their sizes, and one entry that runs
-// any of them on a sinogram in memory.
+// Stripe removal from a sinogram (views x detectors), so that its
+// reconstruction has no rings: the methods by name, their sizes, and one
+// entry, RemoveRings, that runs any of them on a sinogram in memory (the
+// programs that clean sinograms, sino_rings and stack_recon, call it).
 #pragma once
 
-#include "fourier_filter.h"
-#include "sort_filter.h"
+#include "rings_fourier.h"
+#include "rings_sort.h"
 #include "status.h"
-#include "stripe_columns.h"
+#include "rings_detect.h"
 
 enum class StripeMethod { kDetect, kSort, kFft };
 
@@ -38,3 +40,14 @@ void ReleaseRingsWork(RingsWork *work);
 // Removes the stripes of `samples` (the work's size) in place; returns the
 // number of stripe columns corrected by detect, 0 for the others.
 int RemoveStripes(double *samples, int size, RingsWork *work);
+
+// The whole of it in one call: the stripes of `samples` (`rows` views of
+// `columns` detectors, view 0 first) removed in place by `method` with
+// windows of `size` (DefaultSize for none), on `threads` threads; the same
+// bytes for any number of threads. `found` (may be null) receives
+// RemoveStripes's count. Fails with "memory allocation error." when the
+// work space cannot be had (the samples untouched), and with "result out
+// of range." when a finite sample's correction is not finite (samples near
+// the double range).
+Status RemoveRings(double *samples, int columns, int rows, StripeMethod method, int size, int threads,
+                   int *found = nullptr);

@@ -1,8 +1,10 @@
-#include "method.h"
+#include "rings.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "args.h"
+#include "checks.h"
 
 namespace {
 
@@ -59,4 +61,15 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
         }
     }
     return 0;
+}
+
+Status RemoveRings(double *samples, int columns, int rows, StripeMethod method, int size, int threads, int *found) {
+    RingsWork work;
+    if (!AllocateRingsWork(method, columns, rows, size, threads, &work)) return Failure("memory allocation error.");
+    int count = RemoveStripes(samples, size, &work);
+    ReleaseRingsWork(&work);
+    if (found != nullptr) *found = count;
+    if (!AllFinite(samples, static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)))
+        return Failure("result out of range.");
+    return Success();
 }
