@@ -16,14 +16,18 @@ constexpr double kSigma = 1.0;
 }  // namespace
 
 Status MethodArgument(const char *text, StripeMethod *method) {
-    if (std::strcmp(text, "detect") == 0) *method = StripeMethod::kDetect;
+    if (std::strcmp(text, "auto") == 0) *method = StripeMethod::kAuto;
+    else if (std::strcmp(text, "detect") == 0) *method = StripeMethod::kDetect;
     else if (std::strcmp(text, "sort") == 0) *method = StripeMethod::kSort;
     else if (std::strcmp(text, "fft") == 0) *method = StripeMethod::kFft;
-    else return Failure("unknown method (detect, sort or fft).");
+    else return Failure("unknown method (auto, detect, sort or fft).");
     return Success();
 }
 
-int DefaultSize(StripeMethod method) { return method == StripeMethod::kDetect ? 7 : 5; }
+int DefaultSize(StripeMethod method) {
+    if (method == StripeMethod::kAuto) return 11;
+    return method == StripeMethod::kDetect ? 7 : 5;
+}
 
 Status SizeArgument(const char *text, int *size) {
     *size = IntArgument(text);
@@ -38,6 +42,7 @@ bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int
         case StripeMethod::kSort: return AllocateSortWork(columns, rows, size, threads, &work->sort);
         case StripeMethod::kFft: return AllocateFourierWork(columns, rows, size, kSigma, threads, &work->fourier);
         case StripeMethod::kDetect: return AllocateStripeWork(columns, rows, size / 2, threads, &work->stripes);
+        case StripeMethod::kAuto: return AllocateAutoWork(columns, rows, threads, &work->automatic);
     }
     return false;
 }
@@ -47,6 +52,7 @@ void ReleaseRingsWork(RingsWork *work) {
         case StripeMethod::kSort: ReleaseSortWork(&work->sort); break;
         case StripeMethod::kFft: ReleaseFourierWork(&work->fourier); break;
         case StripeMethod::kDetect: ReleaseStripeWork(&work->stripes); break;
+        case StripeMethod::kAuto: ReleaseAutoWork(&work->automatic); break;
     }
 }
 
@@ -57,6 +63,11 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
         case StripeMethod::kDetect: {
             int found = FindStripeColumns(samples, size / 2, &work->stripes);
             CorrectStripeColumns(samples, &work->stripes);
+            return found;
+        }
+        case StripeMethod::kAuto: {
+            int found = FindAutoStripes(samples, size, &work->automatic);
+            MendAutoStripes(samples, &work->automatic);
             return found;
         }
     }

@@ -4,19 +4,21 @@
 // programs that clean sinograms, sino_rings and stack_recon, call it).
 #pragma once
 
+#include "rings_auto.h"
 #include "rings_fourier.h"
 #include "rings_sort.h"
 #include "status.h"
 #include "rings_detect.h"
 
-enum class StripeMethod { kDetect, kSort, kFft };
+enum class StripeMethod { kAuto, kDetect, kSort, kFft };
 
-// "detect", "sort" or "fft"; fails with "unknown method (detect, sort or
-// fft)." for any other word.
+// "auto", "detect", "sort" or "fft"; fails with "unknown method (auto,
+// detect, sort or fft)." for any other word.
 Status MethodArgument(const char *text, StripeMethod *method);
 
-// The size a method takes when none is given: 7 for detect (three pairs of
-// neighbours), 5 for sort and fft.
+// The size a method takes when none is given: 11 for auto (the columns up
+// to five away), 7 for detect (three pairs of neighbours), 5 for sort and
+// fft.
 int DefaultSize(StripeMethod method);
 
 // The size argument as atoi reads it: odd, from 3 to kLargestSize; fails
@@ -30,6 +32,7 @@ struct RingsWork {
     SortWork sort;
     FourierWork fourier;
     StripeWork stripes;
+    AutoWork automatic;
 };
 
 // Allocates what `method` needs for `columns` x `rows` samples with windows
@@ -38,7 +41,8 @@ bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int
 void ReleaseRingsWork(RingsWork *work);
 
 // Removes the stripes of `samples` (the work's size) in place; returns the
-// number of stripe columns corrected by detect, 0 for the others.
+// number of stripe columns corrected by auto and detect, 0 for the
+// others.
 int RemoveStripes(double *samples, int size, RingsWork *work);
 
 // The whole of it in one call: the stripes of `samples` (`rows` views of

@@ -26,7 +26,7 @@ int RunSinoRings(int argc, char **argv) {
         return 0;
     }
     if (argc < 3 || argc > 5) Error(kUsage);
-    StripeMethod method = StripeMethod::kDetect;
+    StripeMethod method = StripeMethod::kAuto;
     if (argc >= 4) Check(MethodArgument(argv[2], &method));
     int size = DefaultSize(method);
     if (argc == 5) Check(SizeArgument(argv[3], &size));

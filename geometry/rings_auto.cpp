@@ -1,0 +1,255 @@
+#include "rings_auto.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "memory.h"
+#include "rings_detect.h"
+#include "rings_median.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace {
+
+std::size_t Samples(const AutoWork &work) {
+    return static_cast<std::size_t>(work.columns) * static_cast<std::size_t>(work.rows);
+}
+
+double *ThreadScratch(const AutoWork &work) {
+    int slot = 0;
+#ifdef _OPENMP
+    slot = omp_get_thread_num();
+#endif
+    return work.scratch + work.slot * slot;
+}
+
+// The median of `count` values (the mean of the middle two for an even
+// count); reorders them.
+double MedianOf(double *values, int count) {
+    if (count == 0) return 0;
+    int middle = count / 2;
+    std::nth_element(values, values + middle, values + count, Below);
+    double median = values[middle];
+    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, Below);
+    return median;
+}
+
+// The nearest column before (step -1) or after (step 1) j that is not a
+// stripe; -1 when there is none.
+int Clean(const unsigned char *stripes, int columns, int j, int step) {
+    for (int i = j + step; i >= 0 && i < columns; i += step)
+        if (!stripes[i]) return i;
+    return -1;
+}
+
+// Column j of one view as its clean neighbours have it: the straight line
+// between the nearest on either side, or continued from the two nearest on
+// one side at the detector's ends.
+double Interpolated(const double *view, const unsigned char *stripes, int columns, int j) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left >= 0 && right >= 0)
+        return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
+    int near = left >= 0 ? left : right;
+    if (near < 0) return view[j];
+    int far = Clean(stripes, columns, near, left >= 0 ? -1 : 1);
+    if (far < 0) return view[near];
+    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
+}
+
+// The weighted median of `count` values with positive weights: the value
+// where the weights below and above it balance. Reorders both arrays
+// together through `order` (count ints).
+double WeightedMedian(const double *values, const double *weights, int count, int *order) {
+    for (int i = 0; i < count; ++i) order[i] = i;
+    std::sort(order, order + count, [&](int a, int b) {
+        return Below(values[a], values[b]) || (!Below(values[b], values[a]) && a < b);
+    });
+    double total = 0;
+    for (int i = 0; i < count; ++i) total += weights[order[i]];
+    double sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum += weights[order[i]];
+        if (sum >= 0.5 * total) return values[order[i]];
+    }
+    return count > 0 ? values[order[count - 1]] : 0;
+}
+
+// The mean absolute deviation from the median of `count` values; `values`
+// is scratch of `count` doubles.
+double Spread(const double *column, int count, double *values) {
+    std::copy(column, column + count, values);
+    double median = MedianOf(values, count);
+    double sum = 0;
+    for (int k = 0; k < count; ++k) sum += std::fabs(column[k] - median);
+    return sum / count;
+}
+
+// The least spread of a stripe column over the views, against its
+// interpolation's, below which it answers no more to the object (dead,
+// saturated).
+constexpr double kDeadSpread = 0.2;
+
+// Views whose interpolation is below this fraction of the column's largest
+// do not enter the gain: a ratio of small numbers.
+constexpr double kGainViews = 0.25;
+
+// A gain is fitted only where it takes this much off the residual's spread.
+constexpr double kGainGain = 0.8;
+
+}  // namespace
+
+bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
+    *work = AutoWork{};
+    work->columns = columns;
+    work->rows = rows;
+    work->threads = threads;
+    std::size_t n = static_cast<std::size_t>(columns), m = static_cast<std::size_t>(rows);
+    // Per thread: a column, its interpolation, its offsets, values, weights
+    // and the views' order; the neighbours' offsets; the columns' excesses
+    // for the noise.
+    work->slot = 6 * m + n + 2 * static_cast<std::size_t>(kLargestAutoSize);
+    work->residual = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
+    work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->next = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
+    if (work->residual == nullptr || work->offsets == nullptr || work->excess == nullptr ||
+        work->stripes == nullptr || work->next == nullptr || work->scratch == nullptr) {
+        ReleaseAutoWork(work);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseAutoWork(AutoWork *work) {
+    if (work->residual != nullptr) ReleaseBlock(work->residual, Samples(*work) * sizeof(double));
+    ReleaseArray(work->offsets);
+    ReleaseArray(work->excess);
+    ReleaseArray(work->stripes);
+    ReleaseArray(work->next);
+    ReleaseArray(work->scratch);
+    *work = AutoWork{};
+}
+
+int FindAutoStripes(const double *samples, int size, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows;
+    const int reach = std::max(2, size / 2);
+    std::fill(work->stripes, work->stripes + n, 0);
+
+    // The level: the median over the views of a view's largest magnitude.
+    double *largest = work->scratch;
+    for (int k = 0; k < m; ++k) {
+        double high = 0;
+        for (std::size_t j = 0; j < n; ++j) high = std::fmax(high, std::fabs(samples[n * k + j]));
+        largest[k] = high;
+    }
+    const double level = MedianOf(largest, m);
+
+    int found = 0;
+    for (int pass = 0; pass < kAutoPasses; ++pass) {
+#pragma omp parallel num_threads(work->threads)
+        {
+            double *scratch = ThreadScratch(*work);
+#pragma omp for schedule(static)
+            for (int k = 0; k < m; ++k) {
+                const double *view = samples + n * k;
+                double *residual = work->residual + n * k;
+                for (int j = 0; j < columns; ++j) residual[j] = view[j] - Interpolated(view, work->stripes, columns, j);
+            }
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                for (int k = 0; k < m; ++k) scratch[k] = work->residual[n * k + j];
+                work->offsets[j] = MedianOf(scratch, m);
+            }
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                // The offsets of the clean columns around, two or more away:
+                // the neighbours at one interpolate from column j itself.
+                int count = 0;
+                for (int d = 2; d <= reach; ++d)
+                    for (int i : {j - d, j + d})
+                        if (i >= 0 && i < columns && !work->stripes[i]) scratch[count++] = work->offsets[i];
+                work->excess[j] = work->offsets[j] - MedianOf(scratch, count);
+            }
+        }
+        // The typical excess, as the spread of a normal distribution of
+        // that median absolute value.
+        double *magnitudes = work->scratch;
+        for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
+        const double threshold =
+            std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), kAutoLevelFraction * level);
+        for (int j = 0; j < columns; ++j) work->next[j] = std::fabs(work->excess[j]) > threshold;
+        // A run of more than kLongestRun columns that all stand out is the
+        // object's own structure, not stripes. (In the first pass the
+        // neighbours of a stripe stand out too: they interpolate from it.)
+        for (int j = 0; j < columns && pass == kAutoPasses - 1;) {
+            int end = j;
+            while (end < columns && work->next[end]) ++end;
+            if (end - j > kLongestRun) std::fill(work->next + j, work->next + end, 0);
+            j = end > j ? end : j + 1;
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) found += work->next[j];
+        std::copy(work->next, work->next + n, work->stripes);
+    }
+    return found;
+}
+
+void MendAutoStripes(double *samples, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int m = work->rows;
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < work->columns; ++j) {
+        if (!work->stripes[j]) continue;
+        double *scratch = ThreadScratch(*work);
+        double *column = scratch, *base = scratch + m, *offset = scratch + 2 * m, *values = scratch + 3 * m;
+        double *weights = scratch + 4 * m;
+        int *order = reinterpret_cast<int *>(scratch + 5 * m);
+        for (int k = 0; k < m; ++k) {
+            column[k] = samples[n * k + j];
+            base[k] = Interpolated(samples + n * k, work->stripes, work->columns, j);
+        }
+        auto replace = [&] {
+            for (int k = 0; k < m; ++k) samples[n * k + j] = base[k];
+        };
+        if (Spread(column, m, values) < kDeadSpread * Spread(base, m, values)) {
+            replace();
+            continue;
+        }
+        // The offset the column does not share with its neighbours, and a
+        // gain where it explains the residual's changes over the views.
+        const double excess = work->excess[j];
+        for (int k = 0; k < m; ++k) values[k] = base[k];
+        const double middle = MedianOf(values, m);
+        for (int k = 0; k < m; ++k) values[k] = column[k] - base[k];
+        const double centre = MedianOf(values, m);
+        double reach = 0;
+        for (int k = 0; k < m; ++k) reach = std::fmax(reach, std::fabs(base[k] - middle));
+        int count = 0;
+        for (int k = 0; k < m; ++k) {
+            double lever = base[k] - middle;
+            if (std::fabs(lever) <= kGainViews * reach || lever == 0) continue;
+            values[count] = (column[k] - base[k] - centre) / lever;
+            weights[count] = lever * lever;
+            ++count;
+        }
+        double gain = count > 0 ? WeightedMedian(values, weights, count, order) : 0;
+        double before = 0, after = 0;
+        for (int k = 0; k < m; ++k) {
+            double r = column[k] - base[k] - centre;
+            before += std::fabs(r);
+            after += std::fabs(r - gain * (base[k] - middle));
+        }
+        if (!(after < kGainGain * before)) gain = 0;
+        if (!(1 + gain >= kDeadGain && 1 + gain <= 1 / kDeadGain)) {
+            replace();
+            continue;
+        }
+        for (int k = 0; k < m; ++k) offset[k] = excess + gain * (base[k] - middle);
+        for (int k = 0; k < m; ++k) samples[n * k + j] = column[k] - offset[k];
+    }
+}
