@@ -58,6 +58,17 @@ double Interpolated(const double *view, const unsigned char *stripes, int column
     return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
 }
 
+// The same from the next clean columns out on either side: where the two
+// disagree, the view has structure (an edge) at the column and its
+// interpolation is not to be trusted.
+double FartherInterpolated(const double *view, const unsigned char *stripes, int columns, int j) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left >= 0) left = Clean(stripes, columns, left, -1);
+    if (right >= 0) right = Clean(stripes, columns, right, 1);
+    if (left < 0 || right < 0) return Interpolated(view, stripes, columns, j);
+    return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
+}
+
 // The weighted median of `count` values with positive weights: the value
 // where the weights below and above it balance. Reorders both arrays
 // together through `order` (count ints).
@@ -86,10 +97,20 @@ double Spread(const double *column, int count, double *values) {
     return sum / count;
 }
 
-// The least spread of a stripe column over the views, against its
-// interpolation's, below which it answers no more to the object (dead,
+// The least spread of a stripe column over the views, against its clean
+// neighbours', below which it answers no more to the object (dead,
 // saturated).
 constexpr double kDeadSpread = 0.2;
+
+// Whether column j hardly changes over the views (its mean deviation
+// `variation[j]`) while its nearest clean neighbours on both sides do, by
+// more than `floor`.
+bool Flat(const double *variation, const unsigned char *stripes, int columns, int j, double floor) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left < 0 || right < 0) return false;
+    double around = std::min(variation[left], variation[right]);
+    return around > floor && variation[j] < kDeadSpread * around;
+}
 
 // Views whose interpolation is below this fraction of the column's largest
 // do not enter the gain: a ratio of small numbers.
@@ -111,12 +132,17 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // for the noise.
     work->slot = 6 * m + n + 2 * static_cast<std::size_t>(kLargestAutoSize);
     work->residual = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
+    work->doubt = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
     work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->spread = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->flat = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->variation = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->stand = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->next = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
-    if (work->residual == nullptr || work->offsets == nullptr || work->excess == nullptr ||
+    if (work->residual == nullptr || work->doubt == nullptr || work->offsets == nullptr || work->excess == nullptr || work->spread == nullptr || work->flat == nullptr || work->variation == nullptr || work->stand == nullptr ||
         work->stripes == nullptr || work->next == nullptr || work->scratch == nullptr) {
         ReleaseAutoWork(work);
         return false;
@@ -126,8 +152,13 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
 
 void ReleaseAutoWork(AutoWork *work) {
     if (work->residual != nullptr) ReleaseBlock(work->residual, Samples(*work) * sizeof(double));
+    if (work->doubt != nullptr) ReleaseBlock(work->doubt, Samples(*work) * sizeof(double));
     ReleaseArray(work->offsets);
     ReleaseArray(work->excess);
+    ReleaseArray(work->spread);
+    ReleaseArray(work->flat);
+    ReleaseArray(work->variation);
+    ReleaseArray(work->stand);
     ReleaseArray(work->stripes);
     ReleaseArray(work->next);
     ReleaseArray(work->scratch);
@@ -148,6 +179,13 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         largest[k] = high;
     }
     const double level = MedianOf(largest, m);
+    work->level = level;
+#pragma omp parallel for schedule(static) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        double *scratch = ThreadScratch(*work);
+        for (int k = 0; k < m; ++k) scratch[k] = samples[n * k + j];
+        work->variation[j] = Spread(scratch, m, scratch + m);
+    }
 
     int found = 0;
     for (int pass = 0; pass < kAutoPasses; ++pass) {
@@ -157,13 +195,54 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp for schedule(static)
             for (int k = 0; k < m; ++k) {
                 const double *view = samples + n * k;
-                double *residual = work->residual + n * k;
-                for (int j = 0; j < columns; ++j) residual[j] = view[j] - Interpolated(view, work->stripes, columns, j);
+                double *residual = work->residual + n * k, *doubt = work->doubt + n * k;
+                for (int j = 0; j < columns; ++j) {
+                    double near = Interpolated(view, work->stripes, columns, j);
+                    residual[j] = view[j] - near;
+                    doubt[j] = std::fabs(near - FartherInterpolated(view, work->stripes, columns, j));
+                }
             }
 #pragma omp for schedule(static)
             for (int j = 0; j < columns; ++j) {
-                for (int k = 0; k < m; ++k) scratch[k] = work->residual[n * k + j];
-                work->offsets[j] = MedianOf(scratch, m);
+                // The residual's median over the views where the
+                // interpolation is trusted: the half where it agrees best
+                // with the one from farther out (an edge of the object that
+                // dwells at the column in many views is left out).
+                for (int k = 0; k < m; ++k) scratch[k] = work->doubt[n * k + j];
+                const double trusted = std::max(MedianOf(scratch, m), kAutoLevelFraction * level);
+                double *r = scratch, *b = scratch + m, *t = scratch + 2 * m;
+                int count = 0;
+                for (int k = 0; k < m; ++k)
+                    if (work->doubt[n * k + j] <= trusted) {
+                        r[count] = work->residual[n * k + j];
+                        b[count] = samples[n * k + j] - r[count];
+                        ++count;
+                    }
+                std::copy(r, r + count, t);
+                const double median = MedianOf(t, count);
+                work->offsets[j] = median;
+                // The spread of the residual about a gain: the medians of the
+                // residual where the interpolation is low and where it is
+                // high give the gain, as for a stripe of gain.
+                std::copy(b, b + count, t);
+                const double middle = MedianOf(t, count);
+                double half[2][2] = {{0, 0}, {0, 0}};
+                for (int high = 0; high < 2; ++high) {
+                    int c = 0;
+                    for (int i = 0; i < count; ++i)
+                        if ((b[i] > middle) == (high == 1)) t[c++] = r[i];
+                    half[high][0] = MedianOf(t, c);
+                    c = 0;
+                    for (int i = 0; i < count; ++i)
+                        if ((b[i] > middle) == (high == 1)) t[c++] = b[i];
+                    half[high][1] = MedianOf(t, c);
+                }
+                double gain = half[1][1] > half[0][1] ? (half[1][0] - half[0][0]) / (half[1][1] - half[0][1]) : 0;
+                for (int i = 0; i < count; ++i) t[i] = std::fabs(r[i] - median - gain * (b[i] - middle));
+                work->spread[j] = MedianOf(t, count);
+                // A column that hardly changes over the views where its
+                // interpolation does: dead, or saturated.
+                work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
             }
 #pragma omp for schedule(static)
             for (int j = 0; j < columns; ++j) {
@@ -182,14 +261,26 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
         const double threshold =
             std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), kAutoLevelFraction * level);
-        for (int j = 0; j < columns; ++j) work->next[j] = std::fabs(work->excess[j]) > threshold;
+        for (int j = 0; j < columns; ++j) {
+            // An offset is trusted where it stands out of the column's own
+            // roughness too: a small feature whose edges sweep slowly past
+            // the column (near the axis) moves its median as much.
+            double least = std::max(threshold, kAutoRough * work->spread[j]);
+            work->stand[j] = std::fabs(work->excess[j]) / least;
+            work->next[j] = work->stand[j] > 1 || work->flat[j] != 0;
+        }
         // A run of more than kLongestRun columns that all stand out is the
         // object's own structure, not stripes. (In the first pass the
         // neighbours of a stripe stand out too: they interpolate from it.)
         for (int j = 0; j < columns && pass == kAutoPasses - 1;) {
             int end = j;
             while (end < columns && work->next[end]) ++end;
-            if (end - j > kLongestRun) std::fill(work->next + j, work->next + end, 0);
+            if (end - j > kLongestRun) {
+                // Only the columns that stand out of the run itself stay.
+                for (int i = j; i < end; ++i) magnitudes[i - j] = work->stand[i];
+                double typical = MedianOf(magnitudes, end - j);
+                for (int i = j; i < end; ++i) work->next[i] = work->stand[i] > kRunFactor * typical || work->flat[i];
+            }
             j = end > j ? end : j + 1;
         }
         found = 0;
@@ -216,13 +307,20 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         auto replace = [&] {
             for (int k = 0; k < m; ++k) samples[n * k + j] = base[k];
         };
-        if (Spread(column, m, values) < kDeadSpread * Spread(base, m, values)) {
+        if (work->flat[j]) {
             replace();
             continue;
         }
         // The offset the column does not share with its neighbours, and a
-        // gain where it explains the residual's changes over the views.
+        // gain where it explains the residual's changes over the views. The
+        // gain is fitted on the views where the interpolation is trusted:
+        // those where it agrees best with the one from farther out.
         const double excess = work->excess[j];
+        double *doubt = offset;
+        for (int k = 0; k < m; ++k)
+            doubt[k] = std::fabs(base[k] - FartherInterpolated(samples + n * k, work->stripes, work->columns, j));
+        std::copy(doubt, doubt + m, values);
+        const double trusted = std::max(MedianOf(values, m), kAutoLevelFraction * work->level);
         for (int k = 0; k < m; ++k) values[k] = base[k];
         const double middle = MedianOf(values, m);
         for (int k = 0; k < m; ++k) values[k] = column[k] - base[k];
@@ -232,7 +330,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         int count = 0;
         for (int k = 0; k < m; ++k) {
             double lever = base[k] - middle;
-            if (std::fabs(lever) <= kGainViews * reach || lever == 0) continue;
+            if (doubt[k] > trusted || std::fabs(lever) <= kGainViews * reach || lever == 0) continue;
             values[count] = (column[k] - base[k] - centre) / lever;
             weights[count] = lever * lever;
             ++count;
@@ -240,6 +338,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         double gain = count > 0 ? WeightedMedian(values, weights, count, order) : 0;
         double before = 0, after = 0;
         for (int k = 0; k < m; ++k) {
+            if (doubt[k] > trusted) continue;
             double r = column[k] - base[k] - centre;
             before += std::fabs(r);
             after += std::fabs(r - gain * (base[k] - middle));

@@ -33,6 +33,8 @@ inline constexpr int kAutoPasses = 2;
 inline constexpr double kAutoFactor = 5.0;
 inline constexpr double kAutoLevelFraction = 0.002;
 inline constexpr int kLongestRun = 5;
+inline constexpr double kAutoRough = 2.0;
+inline constexpr double kRunFactor = 3.0;
 // Scratch for the neighbours' offsets: size / 2 on either side.
 inline constexpr int kLargestAutoSize = 1001;
 
@@ -40,11 +42,17 @@ struct AutoWork {
     int columns;
     int rows;
     int threads;
-    double *residual;         // rows x columns
+    double *residual;         // rows x columns: each sample less its interpolation
+    double *doubt;            // rows x columns: how far that interpolation is from the one farther out
     double *offsets;          // columns: the residual's median over the views
     double *excess;           // columns: the offset less the neighbours'
+    double *spread;           // columns: the residual's median deviation from its gain's line
+    double *stand;            // columns: the excess over the least a stripe has
+    unsigned char *flat;      // columns: 1 for a dead or saturated column
+    double *variation;        // columns: the mean deviation over the views
     unsigned char *stripes;   // columns: 1 for a stripe column
     unsigned char *next;      // columns: the next pass's finding
+    double level;             // the median over the views of a view's largest magnitude
     double *scratch;          // per thread: `slot` doubles
     std::size_t slot;
 };

@@ -489,7 +489,7 @@ const FamilyCase kFamily[] = {
     // Where auto does less: weak stripes among sharp features, stripes in
     // part of the views. It must still add no rings of its own there.
     {RingStripes::kWeakOffsets, RingObject::kGrains, 14, 0, 1.0},
-    {RingStripes::kPartial, RingObject::kOffAxis, 16, 0, 1.05},
+    {RingStripes::kPartial, RingObject::kOffAxis, 16, 0, 1.1},
 };
 
 std::vector<double> Cleaned(const std::vector<double> &samples, int columns, int rows, StripeMethod method) {
