@@ -13,10 +13,6 @@
 
 namespace {
 
-std::size_t Samples(const AutoWork &work) {
-    return static_cast<std::size_t>(work.columns) * static_cast<std::size_t>(work.rows);
-}
-
 double *ThreadScratch(const AutoWork &work) {
     int slot = 0;
 #ifdef _OPENMP
@@ -69,6 +65,39 @@ double FartherInterpolated(const double *view, const unsigned char *stripes, int
     return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
 }
 
+// The clean neighbours of each column: the nearest on the left and right
+// and the next ones out, -1 where there is none.
+struct Neighbours {
+    int left, right, left2, right2;
+    bool operator==(const Neighbours &) const = default;
+};
+
+Neighbours NeighboursOf(const unsigned char *stripes, int columns, int j) {
+    Neighbours e{Clean(stripes, columns, j, -1), Clean(stripes, columns, j, 1), -1, -1};
+    if (e.left >= 0) e.left2 = Clean(stripes, columns, e.left, -1);
+    if (e.right >= 0) e.right2 = Clean(stripes, columns, e.right, 1);
+    return e;
+}
+
+// Interpolated and FartherInterpolated from the neighbours found once.
+double Between(const double *view, int a, int b, int j) {
+    return view[a] + (view[b] - view[a]) * (static_cast<double>(j - a) / (b - a));
+}
+
+double Near(const double *view, const Neighbours &e, int j) {
+    if (e.left >= 0 && e.right >= 0) return Between(view, e.left, e.right, j);
+    int near = e.left >= 0 ? e.left : e.right;
+    if (near < 0) return view[j];
+    int far = e.left >= 0 ? e.left2 : e.right2;
+    if (far < 0) return view[near];
+    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
+}
+
+double Far(const double *view, const Neighbours &e, int j, double near) {
+    if (e.left < 0 || e.right < 0 || e.left2 < 0 || e.right2 < 0) return near;
+    return Between(view, e.left2, e.right2, j);
+}
+
 // The weighted median of `count` values with positive weights: the value
 // where the weights below and above it balance. Reorders both arrays
 // together through `order` (count ints).
@@ -112,9 +141,52 @@ bool Flat(const double *variation, const unsigned char *stripes, int columns, in
     return around > floor && variation[j] < kDeadSpread * around;
 }
 
+// The statistics of one column: its residual's median over the views
+// where the interpolation is trusted (the half where it agrees best with the
+// one from farther out, or where the two differ by less than `floor`: an
+// edge of the object that dwells at the column in many views is left out),
+// and the residual's median deviation about a gain (the medians of the
+// residual where the interpolation is low and where it is high give the
+// gain, as for a stripe of gain). `scratch` holds 3 `rows` doubles.
+void ColumnStatistics(const double *residual, const double *near, const double *doubt, int rows, double floor,
+                      double *scratch, double *offset, double *spread) {
+    double *r = scratch, *b = scratch + rows, *t = scratch + 2 * rows;
+    std::copy(doubt, doubt + rows, t);
+    const double trusted = std::max(MedianOf(t, rows), floor);
+    int count = 0;
+    for (int k = 0; k < rows; ++k)
+        if (doubt[k] <= trusted) {
+            r[count] = residual[k];
+            b[count] = near[k];
+            ++count;
+        }
+    std::copy(r, r + count, t);
+    const double median = MedianOf(t, count);
+    std::copy(b, b + count, t);
+    const double middle = MedianOf(t, count);
+    double half[2][2] = {{0, 0}, {0, 0}};
+    for (int high = 0; high < 2; ++high) {
+        int c = 0;
+        for (int i = 0; i < count; ++i)
+            if ((b[i] > middle) == (high == 1)) t[c++] = r[i];
+        half[high][0] = MedianOf(t, c);
+        c = 0;
+        for (int i = 0; i < count; ++i)
+            if ((b[i] > middle) == (high == 1)) t[c++] = b[i];
+        half[high][1] = MedianOf(t, c);
+    }
+    double gain = half[1][1] > half[0][1] ? (half[1][0] - half[0][0]) / (half[1][1] - half[0][1]) : 0;
+    for (int i = 0; i < count; ++i) t[i] = std::fabs(r[i] - median - gain * (b[i] - middle));
+    *offset = median;
+    *spread = MedianOf(t, count);
+}
+
 // Views whose interpolation is below this fraction of the column's largest
 // do not enter the gain: a ratio of small numbers.
 constexpr double kGainViews = 0.25;
+
+// Columns gathered together from the views.
+constexpr int kBlockColumns = 8;
 
 // A gain is fitted only where it takes this much off the residual's spread.
 constexpr double kGainGain = 0.8;
@@ -130,19 +202,21 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // Per thread: a column, its interpolation, its offsets, values, weights
     // and the views' order; the neighbours' offsets; the columns' excesses
     // for the noise.
-    work->slot = 6 * m + n + 2 * static_cast<std::size_t>(kLargestAutoSize);
-    work->residual = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
-    work->doubt = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
+    work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
+                 2 * static_cast<std::size_t>(kLargestAutoSize);
     work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->spread = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->flat = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->variation = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->neighbours = AllocateArray(n, sizeof(Neighbours));
+    work->dirty = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->stand = static_cast<double *>(AllocateArray(n, sizeof(double)));
     work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->next = static_cast<unsigned char *>(AllocateArray(n, 1));
     work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
-    if (work->residual == nullptr || work->doubt == nullptr || work->offsets == nullptr || work->excess == nullptr || work->spread == nullptr || work->flat == nullptr || work->variation == nullptr || work->stand == nullptr ||
+    if ( work->offsets == nullptr || work->excess == nullptr || work->spread == nullptr || work->flat == nullptr || work->variation == nullptr || work->neighbours == nullptr ||
+        work->dirty == nullptr || work->stand == nullptr ||
         work->stripes == nullptr || work->next == nullptr || work->scratch == nullptr) {
         ReleaseAutoWork(work);
         return false;
@@ -151,13 +225,13 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
 }
 
 void ReleaseAutoWork(AutoWork *work) {
-    if (work->residual != nullptr) ReleaseBlock(work->residual, Samples(*work) * sizeof(double));
-    if (work->doubt != nullptr) ReleaseBlock(work->doubt, Samples(*work) * sizeof(double));
     ReleaseArray(work->offsets);
     ReleaseArray(work->excess);
     ReleaseArray(work->spread);
     ReleaseArray(work->flat);
     ReleaseArray(work->variation);
+    ReleaseArray(work->neighbours);
+    ReleaseArray(work->dirty);
     ReleaseArray(work->stand);
     ReleaseArray(work->stripes);
     ReleaseArray(work->next);
@@ -169,6 +243,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
     const int columns = work->columns, m = work->rows;
     const int reach = std::max(2, size / 2);
+    Neighbours *neighbours = static_cast<Neighbours *>(work->neighbours);
     std::fill(work->stripes, work->stripes + n, 0);
 
     // The level: the median over the views of a view's largest magnitude.
@@ -180,11 +255,17 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     }
     const double level = MedianOf(largest, m);
     work->level = level;
+    // Columns are taken kBlockColumns at a time, so that each view's cache
+    // line is read once for all of them.
+    const int blocks = (columns + kBlockColumns - 1) / kBlockColumns;
 #pragma omp parallel for schedule(static) num_threads(work->threads)
-    for (int j = 0; j < columns; ++j) {
+    for (int block = 0; block < blocks; ++block) {
         double *scratch = ThreadScratch(*work);
-        for (int k = 0; k < m; ++k) scratch[k] = samples[n * k + j];
-        work->variation[j] = Spread(scratch, m, scratch + m);
+        const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+        for (int k = 0; k < m; ++k)
+            for (int c = 0; c < width; ++c) scratch[static_cast<std::size_t>(c) * m + k] = samples[n * k + first + c];
+        double *values = scratch + static_cast<std::size_t>(kBlockColumns) * m;
+        for (int c = 0; c < width; ++c) work->variation[first + c] = Spread(scratch + static_cast<std::size_t>(c) * m, m, values);
     }
 
     int found = 0;
@@ -193,56 +274,42 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         {
             double *scratch = ThreadScratch(*work);
 #pragma omp for schedule(static)
-            for (int k = 0; k < m; ++k) {
-                const double *view = samples + n * k;
-                double *residual = work->residual + n * k, *doubt = work->doubt + n * k;
-                for (int j = 0; j < columns; ++j) {
-                    double near = Interpolated(view, work->stripes, columns, j);
-                    residual[j] = view[j] - near;
-                    doubt[j] = std::fabs(near - FartherInterpolated(view, work->stripes, columns, j));
-                }
+            for (int j = 0; j < columns; ++j) {
+                Neighbours e = NeighboursOf(work->stripes, columns, j);
+                // Only the columns whose neighbours changed are measured
+                // again.
+                work->dirty[j] = pass == 0 || !(e == neighbours[j]);
+                neighbours[j] = e;
             }
 #pragma omp for schedule(static)
-            for (int j = 0; j < columns; ++j) {
-                // The residual's median over the views where the
-                // interpolation is trusted: the half where it agrees best
-                // with the one from farther out (an edge of the object that
-                // dwells at the column in many views is left out).
-                for (int k = 0; k < m; ++k) scratch[k] = work->doubt[n * k + j];
-                const double trusted = std::max(MedianOf(scratch, m), kAutoLevelFraction * level);
-                double *r = scratch, *b = scratch + m, *t = scratch + 2 * m;
-                int count = 0;
-                for (int k = 0; k < m; ++k)
-                    if (work->doubt[n * k + j] <= trusted) {
-                        r[count] = work->residual[n * k + j];
-                        b[count] = samples[n * k + j] - r[count];
-                        ++count;
+            for (int block = 0; block < blocks; ++block) {
+                const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+                bool any = false;
+                for (int c = 0; c < width; ++c) any = any || work->dirty[first + c];
+                if (!any) continue;
+                const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
+                double *residual = scratch, *near = scratch + stride, *doubt = scratch + 2 * stride;
+                for (int k = 0; k < m; ++k) {
+                    const double *view = samples + n * k;
+                    for (int c = 0; c < width; ++c) {
+                        const int j = first + c;
+                        const std::size_t at = static_cast<std::size_t>(c) * m + k;
+                        const Neighbours &e = neighbours[j];
+                        near[at] = Near(view, e, j);
+                        residual[at] = view[j] - near[at];
+                        doubt[at] = std::fabs(near[at] - Far(view, e, j, near[at]));
                     }
-                std::copy(r, r + count, t);
-                const double median = MedianOf(t, count);
-                work->offsets[j] = median;
-                // The spread of the residual about a gain: the medians of the
-                // residual where the interpolation is low and where it is
-                // high give the gain, as for a stripe of gain.
-                std::copy(b, b + count, t);
-                const double middle = MedianOf(t, count);
-                double half[2][2] = {{0, 0}, {0, 0}};
-                for (int high = 0; high < 2; ++high) {
-                    int c = 0;
-                    for (int i = 0; i < count; ++i)
-                        if ((b[i] > middle) == (high == 1)) t[c++] = r[i];
-                    half[high][0] = MedianOf(t, c);
-                    c = 0;
-                    for (int i = 0; i < count; ++i)
-                        if ((b[i] > middle) == (high == 1)) t[c++] = b[i];
-                    half[high][1] = MedianOf(t, c);
                 }
-                double gain = half[1][1] > half[0][1] ? (half[1][0] - half[0][0]) / (half[1][1] - half[0][1]) : 0;
-                for (int i = 0; i < count; ++i) t[i] = std::fabs(r[i] - median - gain * (b[i] - middle));
-                work->spread[j] = MedianOf(t, count);
-                // A column that hardly changes over the views where its
-                // interpolation does: dead, or saturated.
-                work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
+                for (int c = 0; c < width; ++c) {
+                    const int j = first + c;
+                    if (!work->dirty[j]) continue;
+                    const std::size_t at = static_cast<std::size_t>(c) * m;
+                    ColumnStatistics(residual + at, near + at, doubt + at, m, kAutoLevelFraction * level,
+                                     scratch + 3 * stride, &work->offsets[j], &work->spread[j]);
+                    // A column that hardly changes over the views where its
+                    // neighbours do: dead, or saturated.
+                    work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
+                }
             }
 #pragma omp for schedule(static)
             for (int j = 0; j < columns; ++j) {

@@ -42,14 +42,14 @@ struct AutoWork {
     int columns;
     int rows;
     int threads;
-    double *residual;         // rows x columns: each sample less its interpolation
-    double *doubt;            // rows x columns: how far that interpolation is from the one farther out
     double *offsets;          // columns: the residual's median over the views
     double *excess;           // columns: the offset less the neighbours'
     double *spread;           // columns: the residual's median deviation from its gain's line
     double *stand;            // columns: the excess over the least a stripe has
     unsigned char *flat;      // columns: 1 for a dead or saturated column
     double *variation;        // columns: the mean deviation over the views
+    void *neighbours;         // columns: the clean neighbours each interpolates from
+    unsigned char *dirty;     // columns: 1 where they changed since the last pass
     unsigned char *stripes;   // columns: 1 for a stripe column
     unsigned char *next;      // columns: the next pass's finding
     double level;             // the median over the views of a view's largest magnitude
