@@ -432,7 +432,8 @@ TEST_F(PhantomFigures, SortingAltersASharpCleanSinogramAsMuchAsTheStripes) {
 namespace {
 
 // auto on hand-made views: a smooth sinogram of 64 detectors with an offset,
-// a gain, a dead and a saturated column, two of them side by side.
+// a gain, a dead and a saturated column side by side, and a column stuck at
+// the level it reads in half the views (its median: no offset shows).
 TEST(SinoRings, AutoFindsAndMendsEachKindOfColumn) {
     const int columns = 64, rows = 50;
     std::vector<double> clean = Smooth(columns, rows);
@@ -442,12 +443,13 @@ TEST(SinoRings, AutoFindsAndMendsEachKindOfColumn) {
         striped[k * columns + 30] *= 1.1;  // gain
         striped[k * columns + 45] = 0;     // dead
         striped[k * columns + 46] = 40;    // saturated, beside it
+        striped[k * columns + 20] = 20;    // stuck at its median
     }
     RingsWork work;
     ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
-    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 4);
+    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 5);
     for (int j = 0; j < columns; ++j)
-        EXPECT_EQ(work.automatic.stripes[j] != 0, j == 10 || j == 30 || j == 45 || j == 46) << j;
+        EXPECT_EQ(work.automatic.stripes[j] != 0, j == 10 || j == 20 || j == 30 || j == 45 || j == 46) << j;
     // Within the interpolation's error on the wave's curvature: a straight
     // line over three columns (10 (1 - cos 0.05) = 0.0125 at most) or, for
     // the pair, over four (10 (1 - cos 0.1) = 0.05).
@@ -482,6 +484,7 @@ const FamilyCase kFamily[] = {
     {RingStripes::kStrongGains, RingObject::kHead, 5, 0, 1.0 / 3},
     {RingStripes::kDead, RingObject::kCentred, 6, 0, 1.0 / 3},
     {RingStripes::kDead, RingObject::kOffAxis, 7, 0.002, 1.0 / 3},
+    {RingStripes::kDead, RingObject::kOffAxis, 1, 0, 1.0 / 3},
     {RingStripes::kEdge, RingObject::kOffAxis, 9, 0, 1.0 / 3},
     {RingStripes::kClusters, RingObject::kCentred, 11, 0, 1.0 / 3},
     {RingStripes::kMixed, RingObject::kCentred, 12, 0, 1.0 / 3},
