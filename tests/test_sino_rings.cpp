@@ -522,3 +522,32 @@ TEST(SinoRings, TheFamilyOfStripedCases) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each named method on cases of the kinds its manual says it suits: at most
+// half the ring error left.
+TEST(SinoRings, EachMethodOnTheStripesItSuits) {
+    struct Suited {
+        StripeMethod method;
+        RingStripes stripes;
+        RingObject object;
+        unsigned seed;
+    };
+    const Suited cases[] = {
+        {StripeMethod::kDetect, RingStripes::kDead, RingObject::kCentred, 21},
+        {StripeMethod::kDetect, RingStripes::kStrongOffsets, RingObject::kOffAxis, 22},
+        {StripeMethod::kSort, RingStripes::kStrongOffsets, RingObject::kCentred, 23},
+        {StripeMethod::kSort, RingStripes::kStrongOffsets, RingObject::kGrains, 24},
+        {StripeMethod::kFft, RingStripes::kStrongOffsets, RingObject::kHead, 25},
+        {StripeMethod::kFft, RingStripes::kDead, RingObject::kOffAxis, 26},
+        {StripeMethod::kFft, RingStripes::kStrongGains, RingObject::kCentred, 27},
+    };
+    for (const Suited &c : cases) {
+        RingCase r = MakeRingCase(RingCaseSpec{c.object, c.stripes, 256, 360, c.seed, 0});
+        double ratio = MeasureRingCase(r, Cleaned(r.striped, r.columns, r.rows, c.method), {}).ring_ratio;
+        EXPECT_LE(ratio, 0.5) << static_cast<int>(c.method) << ": " << r.name;
+    }
+}
+
+}  // namespace
