@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The shortest wall time of `runs` calls, in seconds.
@@ -48,6 +49,9 @@ void BenchSinoCenter(const std::string &scratch);
 void BenchProjSino(const std::string &scratch);
 void BenchSinoRecon(const std::string &scratch);
 void BenchSinoRings(const std::string &scratch);
+// The stripe-removal figures on the family of striped cases, sizes as
+// (detectors, views), `seeds` cases of each kind and object.
+void BenchRingsFamily(const std::vector<std::pair<int, int>> &sizes, int seeds);
 void BenchProjector(const std::string &scratch);
 void BenchStackRecon(const std::string &scratch);
 void BenchPhantomSino(const std::string &scratch);

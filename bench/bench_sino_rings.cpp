@@ -8,7 +8,7 @@
 
 #include "bench.h"
 #include "oracle/rings_oracle.h"
-#include "sino_rings/method.h"
+#include "rings.h"
 #include "sinogram.h"
 
 namespace {
@@ -54,7 +54,7 @@ void BenchSinoRings(const std::string &scratch) {
     if (!WriteSinogram(sg, s)) std::exit(1);
     ReleaseSinogram(&s);
 
-    for (const char *method : {"detect", "sort", "fft"}) {
+    for (const char *method : {"auto", "detect", "sort", "fft"}) {
         std::string command = "\"" + bin + "/sino_rings\" " + sg + " " + method + " " + out;
         double two = BestSeconds(5, [&] { Run("OMP_NUM_THREADS=2 " + command); });
         double one = BestSeconds(3, [&] { Run("OMP_NUM_THREADS=1 " + command); });

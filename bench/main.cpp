@@ -26,6 +26,10 @@ int main(int argc, char **argv) {
     if (wanted("zingers")) BenchZingers();
     if (wanted("sino_recon")) BenchSinoRecon(scratch);
     if (wanted("sino_rings")) BenchSinoRings(scratch);
+    // The stripe family takes minutes: only by name.
+    if (!only.empty() && wanted("rings_family")) BenchRingsFamily({{256, 360}, {512, 720}}, 1);
+    // Not in the default run: every size up to 2048 detectors, three seeds.
+    if (!only.empty() && wanted("rings_family_all")) BenchRingsFamily({{256, 360}, {512, 720}, {1024, 900}, {2048, 1800}}, 3);
     if (wanted("projector")) BenchProjector(scratch);
     if (wanted("stack_recon")) BenchStackRecon(scratch);
     if (wanted("phantom_sino")) BenchPhantomSino(scratch);

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "error.h"
-#include "fbp.h"
+#include "checks.h"
 #include "command.h"
-#include "method.h"
+#include "rings.h"
 #include "output.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -19,7 +19,7 @@ constexpr const char *kUsage = "usage : sino_rings SG {method {size}} SG2";
 
 const Operand kOperands[] = {
     {"SG", "the sinogram ('-': standard input)"},
-    {"method", "detect (default), sort or fft"},
+    {"method", "auto (default), detect, sort or fft"},
     {"size", "the method's filter size"},
     {"SG2", "the sinogram written ('-': standard output)"},
 };
@@ -33,7 +33,7 @@ int RunSinoRings(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
     int operands = line.count;
-    StripeMethod method = StripeMethod::kDetect;
+    StripeMethod method = StripeMethod::kAuto;
     if (operands >= 3) Check(MethodArgument(arg[1], &method));
     int size = DefaultSize(method);
     if (operands == 4) Check(SizeArgument(arg[2], &size));
@@ -43,21 +43,13 @@ int RunSinoRings(int argc, char **argv) {
     Check(ReadSinogram(arg[0], input, &sinogram));
     std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
     if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
-    RingsWork work;
-    int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
-    if (!AllocateRingsWork(method, sinogram.columns, sinogram.rows, size, threads, &work))
-        Error("memory allocation error.");
-
     const char *name = arg[operands - 1];
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
-    RemoveStripes(sinogram.samples, size, &work);
-    ReleaseRingsWork(&work);
-    // Finite samples whose correction is not finite: differences beyond
-    // the double range.
-    if (!AllFinite(sinogram.samples, count)) Error("result out of range.");
+    int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
+    Check(RemoveRings(sinogram.samples, sinogram.columns, sinogram.rows, method, size, threads));
     Check(WriteCheckedHeader(out.stream, sinogram.columns, sinogram.rows, write_failure.c_str()));
     Check(WriteBlock(out.stream, sinogram.samples, count * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));

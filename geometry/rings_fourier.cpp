@@ -1,9 +1,9 @@
-#include "fourier_filter.h"
+#include "rings_fourier.h"
 
 #include <cmath>
 #include <cstddef>
 
-#include "median.h"
+#include "rings_median.h"
 #include "memory.h"
 
 #ifdef _OPENMP

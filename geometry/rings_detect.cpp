@@ -1,9 +1,9 @@
-#include "stripe_columns.h"
+#include "rings_detect.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "median.h"
+#include "rings_median.h"
 #include "memory.h"
 
 #ifdef _OPENMP

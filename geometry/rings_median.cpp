@@ -1,4 +1,4 @@
-#include "median.h"
+#include "rings_median.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,10 @@
-#include "method.h"
+#include "rings.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "args.h"
+#include "checks.h"
 
 namespace {
 
@@ -14,14 +16,18 @@ constexpr double kSigma = 1.0;
 }  // namespace
 
 Status MethodArgument(const char *text, StripeMethod *method) {
-    if (std::strcmp(text, "detect") == 0) *method = StripeMethod::kDetect;
+    if (std::strcmp(text, "auto") == 0) *method = StripeMethod::kAuto;
+    else if (std::strcmp(text, "detect") == 0) *method = StripeMethod::kDetect;
     else if (std::strcmp(text, "sort") == 0) *method = StripeMethod::kSort;
     else if (std::strcmp(text, "fft") == 0) *method = StripeMethod::kFft;
-    else return Failure("unknown method (detect, sort or fft).");
+    else return Failure("unknown method (auto, detect, sort or fft).");
     return Success();
 }
 
-int DefaultSize(StripeMethod method) { return method == StripeMethod::kDetect ? 7 : 5; }
+int DefaultSize(StripeMethod method) {
+    if (method == StripeMethod::kAuto) return 11;
+    return method == StripeMethod::kDetect ? 7 : 5;
+}
 
 Status SizeArgument(const char *text, int *size) {
     *size = IntArgument(text);
@@ -36,6 +42,7 @@ bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int
         case StripeMethod::kSort: return AllocateSortWork(columns, rows, size, threads, &work->sort);
         case StripeMethod::kFft: return AllocateFourierWork(columns, rows, size, kSigma, threads, &work->fourier);
         case StripeMethod::kDetect: return AllocateStripeWork(columns, rows, size / 2, threads, &work->stripes);
+        case StripeMethod::kAuto: return AllocateAutoWork(columns, rows, threads, &work->automatic);
     }
     return false;
 }
@@ -45,6 +52,7 @@ void ReleaseRingsWork(RingsWork *work) {
         case StripeMethod::kSort: ReleaseSortWork(&work->sort); break;
         case StripeMethod::kFft: ReleaseFourierWork(&work->fourier); break;
         case StripeMethod::kDetect: ReleaseStripeWork(&work->stripes); break;
+        case StripeMethod::kAuto: ReleaseAutoWork(&work->automatic); break;
     }
 }
 
@@ -57,6 +65,22 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
             CorrectStripeColumns(samples, &work->stripes);
             return found;
         }
+        case StripeMethod::kAuto: {
+            int found = FindAutoStripes(samples, size, &work->automatic);
+            MendAutoStripes(samples, &work->automatic);
+            return found;
+        }
     }
     return 0;
+}
+
+Status RemoveRings(double *samples, int columns, int rows, StripeMethod method, int size, int threads, int *found) {
+    RingsWork work;
+    if (!AllocateRingsWork(method, columns, rows, size, threads, &work)) return Failure("memory allocation error.");
+    int count = RemoveStripes(samples, size, &work);
+    ReleaseRingsWork(&work);
+    if (found != nullptr) *found = count;
+    if (!AllFinite(samples, static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)))
+        return Failure("result out of range.");
+    return Success();
 }

@@ -1,8 +1,8 @@
-#include "sort_filter.h"
+#include "rings_sort.h"
 
 #include <algorithm>
 
-#include "median.h"
+#include "rings_median.h"
 #include "memory.h"
 
 #ifdef _OPENMP

@@ -1,0 +1,421 @@
+#include "rings_auto.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "memory.h"
+#include "rings_detect.h"
+#include "rings_median.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace {
+
+double *ThreadScratch(const AutoWork &work) {
+    int slot = 0;
+#ifdef _OPENMP
+    slot = omp_get_thread_num();
+#endif
+    return work.scratch + work.slot * slot;
+}
+
+// The median of `count` values (the mean of the middle two for an even
+// count); reorders them.
+double MedianOf(double *values, int count) {
+    if (count == 0) return 0;
+    int middle = count / 2;
+    std::nth_element(values, values + middle, values + count, Below);
+    double median = values[middle];
+    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, Below);
+    return median;
+}
+
+// The nearest column before (step -1) or after (step 1) j that is not a
+// stripe; -1 when there is none.
+int Clean(const unsigned char *stripes, int columns, int j, int step) {
+    for (int i = j + step; i >= 0 && i < columns; i += step)
+        if (!stripes[i]) return i;
+    return -1;
+}
+
+// Column j of one view as its clean neighbours have it: the straight line
+// between the nearest on either side, or continued from the two nearest on
+// one side at the detector's ends.
+double Interpolated(const double *view, const unsigned char *stripes, int columns, int j) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left >= 0 && right >= 0)
+        return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
+    int near = left >= 0 ? left : right;
+    if (near < 0) return view[j];
+    int far = Clean(stripes, columns, near, left >= 0 ? -1 : 1);
+    if (far < 0) return view[near];
+    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
+}
+
+// The same from the next clean columns out on either side: where the two
+// disagree, the view has structure (an edge) at the column and its
+// interpolation is not to be trusted.
+double FartherInterpolated(const double *view, const unsigned char *stripes, int columns, int j) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left >= 0) left = Clean(stripes, columns, left, -1);
+    if (right >= 0) right = Clean(stripes, columns, right, 1);
+    if (left < 0 || right < 0) return Interpolated(view, stripes, columns, j);
+    return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
+}
+
+// The clean neighbours of each column: the nearest on the left and right
+// and the next ones out, -1 where there is none.
+struct Neighbours {
+    int left, right, left2, right2;
+    bool operator==(const Neighbours &) const = default;
+};
+
+Neighbours NeighboursOf(const unsigned char *stripes, int columns, int j) {
+    Neighbours e{Clean(stripes, columns, j, -1), Clean(stripes, columns, j, 1), -1, -1};
+    if (e.left >= 0) e.left2 = Clean(stripes, columns, e.left, -1);
+    if (e.right >= 0) e.right2 = Clean(stripes, columns, e.right, 1);
+    return e;
+}
+
+// Interpolated and FartherInterpolated from the neighbours found once.
+double Between(const double *view, int a, int b, int j) {
+    return view[a] + (view[b] - view[a]) * (static_cast<double>(j - a) / (b - a));
+}
+
+double Near(const double *view, const Neighbours &e, int j) {
+    if (e.left >= 0 && e.right >= 0) return Between(view, e.left, e.right, j);
+    int near = e.left >= 0 ? e.left : e.right;
+    if (near < 0) return view[j];
+    int far = e.left >= 0 ? e.left2 : e.right2;
+    if (far < 0) return view[near];
+    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
+}
+
+double Far(const double *view, const Neighbours &e, int j, double near) {
+    if (e.left < 0 || e.right < 0 || e.left2 < 0 || e.right2 < 0) return near;
+    return Between(view, e.left2, e.right2, j);
+}
+
+// The weighted median of `count` values with positive weights: the value
+// where the weights below and above it balance. Reorders both arrays
+// together through `order` (count ints).
+double WeightedMedian(const double *values, const double *weights, int count, int *order) {
+    for (int i = 0; i < count; ++i) order[i] = i;
+    std::sort(order, order + count, [&](int a, int b) {
+        return Below(values[a], values[b]) || (!Below(values[b], values[a]) && a < b);
+    });
+    double total = 0;
+    for (int i = 0; i < count; ++i) total += weights[order[i]];
+    double sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum += weights[order[i]];
+        if (sum >= 0.5 * total) return values[order[i]];
+    }
+    return count > 0 ? values[order[count - 1]] : 0;
+}
+
+// The mean absolute deviation from the median of `count` values; `values`
+// is scratch of `count` doubles.
+double Spread(const double *column, int count, double *values) {
+    std::copy(column, column + count, values);
+    double median = MedianOf(values, count);
+    double sum = 0;
+    for (int k = 0; k < count; ++k) sum += std::fabs(column[k] - median);
+    return sum / count;
+}
+
+// The least spread of a stripe column over the views, against its clean
+// neighbours', below which it answers no more to the object (dead,
+// saturated).
+constexpr double kDeadSpread = 0.2;
+
+// Whether column j hardly changes over the views (its mean deviation
+// `variation[j]`) while its nearest clean neighbours on both sides do, by
+// more than `floor`.
+bool Flat(const double *variation, const unsigned char *stripes, int columns, int j, double floor) {
+    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
+    if (left < 0 || right < 0) return false;
+    double around = std::min(variation[left], variation[right]);
+    return around > floor && variation[j] < kDeadSpread * around;
+}
+
+// The statistics of one column: its residual's median over the views
+// where the interpolation is trusted (the half where it agrees best with the
+// one from farther out, or where the two differ by less than `floor`: an
+// edge of the object that dwells at the column in many views is left out),
+// and the residual's median deviation about a gain (the medians of the
+// residual where the interpolation is low and where it is high give the
+// gain, as for a stripe of gain). `scratch` holds 3 `rows` doubles.
+void ColumnStatistics(const double *residual, const double *near, const double *doubt, int rows, double floor,
+                      double *scratch, double *offset, double *spread) {
+    double *r = scratch, *b = scratch + rows, *t = scratch + 2 * rows;
+    std::copy(doubt, doubt + rows, t);
+    const double trusted = std::max(MedianOf(t, rows), floor);
+    int count = 0;
+    for (int k = 0; k < rows; ++k)
+        if (doubt[k] <= trusted) {
+            r[count] = residual[k];
+            b[count] = near[k];
+            ++count;
+        }
+    std::copy(r, r + count, t);
+    const double median = MedianOf(t, count);
+    std::copy(b, b + count, t);
+    const double middle = MedianOf(t, count);
+    double half[2][2] = {{0, 0}, {0, 0}};
+    for (int high = 0; high < 2; ++high) {
+        int c = 0;
+        for (int i = 0; i < count; ++i)
+            if ((b[i] > middle) == (high == 1)) t[c++] = r[i];
+        half[high][0] = MedianOf(t, c);
+        c = 0;
+        for (int i = 0; i < count; ++i)
+            if ((b[i] > middle) == (high == 1)) t[c++] = b[i];
+        half[high][1] = MedianOf(t, c);
+    }
+    double gain = half[1][1] > half[0][1] ? (half[1][0] - half[0][0]) / (half[1][1] - half[0][1]) : 0;
+    for (int i = 0; i < count; ++i) t[i] = std::fabs(r[i] - median - gain * (b[i] - middle));
+    *offset = median;
+    *spread = MedianOf(t, count);
+}
+
+// Views whose interpolation is below this fraction of the column's largest
+// do not enter the gain: a ratio of small numbers.
+constexpr double kGainViews = 0.25;
+
+// Columns gathered together from the views.
+constexpr int kBlockColumns = 8;
+
+// A gain is fitted only where it takes this much off the residual's spread.
+constexpr double kGainGain = 0.8;
+
+}  // namespace
+
+bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
+    *work = AutoWork{};
+    work->columns = columns;
+    work->rows = rows;
+    work->threads = threads;
+    std::size_t n = static_cast<std::size_t>(columns), m = static_cast<std::size_t>(rows);
+    // Per thread: a column, its interpolation, its offsets, values, weights
+    // and the views' order; the neighbours' offsets; the columns' excesses
+    // for the noise.
+    work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
+                 2 * static_cast<std::size_t>(kLargestAutoSize);
+    work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->spread = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->flat = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->variation = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->neighbours = AllocateArray(n, sizeof(Neighbours));
+    work->dirty = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->stand = static_cast<double *>(AllocateArray(n, sizeof(double)));
+    work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->next = static_cast<unsigned char *>(AllocateArray(n, 1));
+    work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
+    if ( work->offsets == nullptr || work->excess == nullptr || work->spread == nullptr || work->flat == nullptr || work->variation == nullptr || work->neighbours == nullptr ||
+        work->dirty == nullptr || work->stand == nullptr ||
+        work->stripes == nullptr || work->next == nullptr || work->scratch == nullptr) {
+        ReleaseAutoWork(work);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseAutoWork(AutoWork *work) {
+    ReleaseArray(work->offsets);
+    ReleaseArray(work->excess);
+    ReleaseArray(work->spread);
+    ReleaseArray(work->flat);
+    ReleaseArray(work->variation);
+    ReleaseArray(work->neighbours);
+    ReleaseArray(work->dirty);
+    ReleaseArray(work->stand);
+    ReleaseArray(work->stripes);
+    ReleaseArray(work->next);
+    ReleaseArray(work->scratch);
+    *work = AutoWork{};
+}
+
+int FindAutoStripes(const double *samples, int size, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows;
+    const int reach = std::max(2, size / 2);
+    Neighbours *neighbours = static_cast<Neighbours *>(work->neighbours);
+    std::fill(work->stripes, work->stripes + n, 0);
+
+    // The level: the median over the views of a view's largest magnitude.
+    double *largest = work->scratch;
+    for (int k = 0; k < m; ++k) {
+        double high = 0;
+        for (std::size_t j = 0; j < n; ++j) high = std::fmax(high, std::fabs(samples[n * k + j]));
+        largest[k] = high;
+    }
+    const double level = MedianOf(largest, m);
+    work->level = level;
+    // Columns are taken kBlockColumns at a time, so that each view's cache
+    // line is read once for all of them.
+    const int blocks = (columns + kBlockColumns - 1) / kBlockColumns;
+#pragma omp parallel for schedule(static) num_threads(work->threads)
+    for (int block = 0; block < blocks; ++block) {
+        double *scratch = ThreadScratch(*work);
+        const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+        for (int k = 0; k < m; ++k)
+            for (int c = 0; c < width; ++c) scratch[static_cast<std::size_t>(c) * m + k] = samples[n * k + first + c];
+        double *values = scratch + static_cast<std::size_t>(kBlockColumns) * m;
+        for (int c = 0; c < width; ++c) work->variation[first + c] = Spread(scratch + static_cast<std::size_t>(c) * m, m, values);
+    }
+
+    int found = 0;
+    for (int pass = 0; pass < kAutoPasses; ++pass) {
+#pragma omp parallel num_threads(work->threads)
+        {
+            double *scratch = ThreadScratch(*work);
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                Neighbours e = NeighboursOf(work->stripes, columns, j);
+                // Only the columns whose neighbours changed are measured
+                // again.
+                work->dirty[j] = pass == 0 || !(e == neighbours[j]);
+                neighbours[j] = e;
+            }
+#pragma omp for schedule(static)
+            for (int block = 0; block < blocks; ++block) {
+                const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+                bool any = false;
+                for (int c = 0; c < width; ++c) any = any || work->dirty[first + c];
+                if (!any) continue;
+                const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
+                double *residual = scratch, *near = scratch + stride, *doubt = scratch + 2 * stride;
+                for (int k = 0; k < m; ++k) {
+                    const double *view = samples + n * k;
+                    for (int c = 0; c < width; ++c) {
+                        const int j = first + c;
+                        const std::size_t at = static_cast<std::size_t>(c) * m + k;
+                        const Neighbours &e = neighbours[j];
+                        near[at] = Near(view, e, j);
+                        residual[at] = view[j] - near[at];
+                        doubt[at] = std::fabs(near[at] - Far(view, e, j, near[at]));
+                    }
+                }
+                for (int c = 0; c < width; ++c) {
+                    const int j = first + c;
+                    if (!work->dirty[j]) continue;
+                    const std::size_t at = static_cast<std::size_t>(c) * m;
+                    ColumnStatistics(residual + at, near + at, doubt + at, m, kAutoLevelFraction * level,
+                                     scratch + 3 * stride, &work->offsets[j], &work->spread[j]);
+                    // A column that hardly changes over the views where its
+                    // neighbours do: dead, or saturated.
+                    work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
+                }
+            }
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                // The offsets of the clean columns around, two or more away:
+                // the neighbours at one interpolate from column j itself.
+                int count = 0;
+                for (int d = 2; d <= reach; ++d)
+                    for (int i : {j - d, j + d})
+                        if (i >= 0 && i < columns && !work->stripes[i]) scratch[count++] = work->offsets[i];
+                work->excess[j] = work->offsets[j] - MedianOf(scratch, count);
+            }
+        }
+        // The typical excess, as the spread of a normal distribution of
+        // that median absolute value.
+        double *magnitudes = work->scratch;
+        for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
+        const double threshold =
+            std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), kAutoLevelFraction * level);
+        for (int j = 0; j < columns; ++j) {
+            // An offset is trusted where it stands out of the column's own
+            // roughness too: a small feature whose edges sweep slowly past
+            // the column (near the axis) moves its median as much.
+            double least = std::max(threshold, kAutoRough * work->spread[j]);
+            work->stand[j] = std::fabs(work->excess[j]) / least;
+            work->next[j] = work->stand[j] > 1 || work->flat[j] != 0;
+        }
+        // A run of more than kLongestRun columns that all stand out is the
+        // object's own structure, not stripes. (In the first pass the
+        // neighbours of a stripe stand out too: they interpolate from it.)
+        for (int j = 0; j < columns && pass == kAutoPasses - 1;) {
+            int end = j;
+            while (end < columns && work->next[end]) ++end;
+            if (end - j > kLongestRun) {
+                // Only the columns that stand out of the run itself stay.
+                for (int i = j; i < end; ++i) magnitudes[i - j] = work->stand[i];
+                double typical = MedianOf(magnitudes, end - j);
+                for (int i = j; i < end; ++i) work->next[i] = work->stand[i] > kRunFactor * typical || work->flat[i];
+            }
+            j = end > j ? end : j + 1;
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) found += work->next[j];
+        std::copy(work->next, work->next + n, work->stripes);
+    }
+    return found;
+}
+
+void MendAutoStripes(double *samples, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int m = work->rows;
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < work->columns; ++j) {
+        if (!work->stripes[j]) continue;
+        double *scratch = ThreadScratch(*work);
+        double *column = scratch, *base = scratch + m, *offset = scratch + 2 * m, *values = scratch + 3 * m;
+        double *weights = scratch + 4 * m;
+        int *order = reinterpret_cast<int *>(scratch + 5 * m);
+        for (int k = 0; k < m; ++k) {
+            column[k] = samples[n * k + j];
+            base[k] = Interpolated(samples + n * k, work->stripes, work->columns, j);
+        }
+        auto replace = [&] {
+            for (int k = 0; k < m; ++k) samples[n * k + j] = base[k];
+        };
+        if (work->flat[j]) {
+            replace();
+            continue;
+        }
+        // The offset the column does not share with its neighbours, and a
+        // gain where it explains the residual's changes over the views. The
+        // gain is fitted on the views where the interpolation is trusted:
+        // those where it agrees best with the one from farther out.
+        const double excess = work->excess[j];
+        double *doubt = offset;
+        for (int k = 0; k < m; ++k)
+            doubt[k] = std::fabs(base[k] - FartherInterpolated(samples + n * k, work->stripes, work->columns, j));
+        std::copy(doubt, doubt + m, values);
+        const double trusted = std::max(MedianOf(values, m), kAutoLevelFraction * work->level);
+        for (int k = 0; k < m; ++k) values[k] = base[k];
+        const double middle = MedianOf(values, m);
+        for (int k = 0; k < m; ++k) values[k] = column[k] - base[k];
+        const double centre = MedianOf(values, m);
+        double reach = 0;
+        for (int k = 0; k < m; ++k) reach = std::fmax(reach, std::fabs(base[k] - middle));
+        int count = 0;
+        for (int k = 0; k < m; ++k) {
+            double lever = base[k] - middle;
+            if (doubt[k] > trusted || std::fabs(lever) <= kGainViews * reach || lever == 0) continue;
+            values[count] = (column[k] - base[k] - centre) / lever;
+            weights[count] = lever * lever;
+            ++count;
+        }
+        double gain = count > 0 ? WeightedMedian(values, weights, count, order) : 0;
+        double before = 0, after = 0;
+        for (int k = 0; k < m; ++k) {
+            if (doubt[k] > trusted) continue;
+            double r = column[k] - base[k] - centre;
+            before += std::fabs(r);
+            after += std::fabs(r - gain * (base[k] - middle));
+        }
+        if (!(after < kGainGain * before)) gain = 0;
+        if (!(1 + gain >= kDeadGain && 1 + gain <= 1 / kDeadGain)) {
+            replace();
+            continue;
+        }
+        for (int k = 0; k < m; ++k) offset[k] = excess + gain * (base[k] - middle);
+        for (int k = 0; k < m; ++k) samples[n * k + j] = column[k] - offset[k];
+    }
+}

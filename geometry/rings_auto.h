@@ -1,0 +1,70 @@
+// Stripe removal that finds the stripe columns of every kind and mends only
+// those: the combination the literature arrives at (Vo, Atwood and
+// Drakopoulos 2018: large and dead stripes found and corrected alone, the
+// clean columns left as they are).
+//
+// Finding. Each view is compared with the straight line between each
+// column's nearest neighbours that are not stripes themselves; the
+// difference is the column's residual. The residual's median over the
+// views, less the median of the same for the columns two to size / 2 away
+// (which carry the object's own curvature, shared by neighbouring columns),
+// is the column's excess. A stripe is an excess beyond kAutoFactor times
+// the typical excess over the columns and beyond kAutoLevelFraction of the
+// sinogram's level (the median over the views of a view's largest
+// magnitude). The finding runs kAutoPasses times, each pass interpolating
+// across the stripes the last one found, so that a stripe's neighbours,
+// which interpolate from it at first, and the members of a cluster are
+// told apart; a run of more than kLongestRun adjacent columns is the
+// object's structure and is dropped.
+//
+// Mending. A stripe column that hardly changes over the views where its
+// interpolation does (dead, saturated: its mean deviation below a fifth of
+// the interpolation's) is replaced by the interpolation. Any other loses its
+// excess, and a gain where one explains the residual's changes over the
+// views (the weighted median of the residual over the interpolation's
+// departure from its median, kept when it takes a fifth off the residual's
+// spread); a gain that would leave the column below half or above twice
+// its interpolation marks it dead as well.
+#pragma once
+
+#include <cstddef>
+
+inline constexpr int kAutoPasses = 2;
+inline constexpr double kAutoFactor = 5.0;
+inline constexpr double kAutoLevelFraction = 0.002;
+inline constexpr int kLongestRun = 5;
+inline constexpr double kAutoRough = 2.0;
+inline constexpr double kRunFactor = 3.0;
+// Scratch for the neighbours' offsets: size / 2 on either side.
+inline constexpr int kLargestAutoSize = 1001;
+
+struct AutoWork {
+    int columns;
+    int rows;
+    int threads;
+    double *offsets;          // columns: the residual's median over the views
+    double *excess;           // columns: the offset less the neighbours'
+    double *spread;           // columns: the residual's median deviation from its gain's line
+    double *stand;            // columns: the excess over the least a stripe has
+    unsigned char *flat;      // columns: 1 for a dead or saturated column
+    double *variation;        // columns: the mean deviation over the views
+    void *neighbours;         // columns: the clean neighbours each interpolates from
+    unsigned char *dirty;     // columns: 1 where they changed since the last pass
+    unsigned char *stripes;   // columns: 1 for a stripe column
+    unsigned char *next;      // columns: the next pass's finding
+    double level;             // the median over the views of a view's largest magnitude
+    double *scratch;          // per thread: `slot` doubles
+    std::size_t slot;
+};
+
+// Allocates the work for `columns` x `rows` samples and `threads` threads.
+// False when memory cannot be had; what was allocated is released then.
+bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work);
+void ReleaseAutoWork(AutoWork *work);
+
+// Finds the stripe columns of `samples` into work->stripes, comparing each
+// with the columns up to size / 2 away; returns their number.
+int FindAutoStripes(const double *samples, int size, AutoWork *work);
+
+// Mends the stripe columns found, in place.
+void MendAutoStripes(double *samples, AutoWork *work);
