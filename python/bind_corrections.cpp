@@ -185,7 +185,9 @@ Returns P x R x C float64 line integrals.)");
     m.def("zingers", &Zingers, "data"_a, "threshold"_a,
           R"(Replaces zingers by the median of their neighbours (proj_sino -z T).
 
-data: a sinogram M x N, or projections P x R x C (each row's sinogram).
+data: a sinogram M x N, or projections P x R x C (each row's sinogram:
+    a sample's neighbours are in its own and the adjacent views).  proj_sino
+    applies it to the counts, before normalising: normalize(zingers(p, T), f, d).
 threshold: T robust spreads above the neighbours' median.
 Returns a float64 copy.)");
     m.def("remove_rings", &RemoveRings, "sinogram"_a, "method"_a = py::none(), "size"_a = py::none(),
