@@ -1,6 +1,7 @@
 """Bad arrays, arguments and files raise with the programs' messages; no
 array crashes the module."""
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -126,3 +127,26 @@ def test_threads_give_the_same_slices():
     cttk.set_threads(1)
     assert cttk.get_threads() == 1 and np.array_equal(cttk.recon(GOOD, 23.5, size=64), want)
     cttk.set_threads(before)
+
+
+def test_the_gil_is_released_while_computing():
+    sino = cttk.phantom_sino("shepp-logan:150", 384, 191.5, views=400)
+    span = []
+
+    def work():
+        span.append(time.perf_counter())
+        cttk.recon(sino, 191.5, method="cgls", iterations=3)
+        span.append(time.perf_counter())
+
+    threads = cttk.get_threads()
+    cttk.set_threads(1)
+    worker = threading.Thread(target=work)
+    stamps = []
+    worker.start()
+    while worker.is_alive():
+        stamps.append(time.perf_counter())
+    cttk.set_threads(threads)
+    # This thread kept running through the call, not only at its ends (a
+    # held GIL would leave at most one switch interval, 5 ms, to it).
+    inside = [t for t in stamps if span[0] < t < span[1]]
+    assert inside and inside[-1] - inside[0] > 0.5 * (span[1] - span[0])
