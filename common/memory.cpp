@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include <sys/mman.h>
@@ -30,17 +31,22 @@ struct Allocation {
 
 // What the current run holds, so that a caller running entries one after
 // another in one process can take back what a failed run left. A run makes
-// only a handful of allocations.
+// only a handful of allocations. The list is shared by every thread that
+// allocates (the Python module runs calls from several threads at once),
+// so it is changed under a lock.
 std::vector<Allocation> live;
 std::size_t held = 0;  // the bytes of `live`
+std::mutex live_lock;   // Python threads allocate at once
 
 void Remember(void *address, std::size_t bytes, bool block) {
     if (address == nullptr) return;
+    std::lock_guard<std::mutex> hold(live_lock);
     live.push_back(Allocation{address, bytes, block});
     held += bytes;
 }
 
 void Forget(void *address) {
+    std::lock_guard<std::mutex> hold(live_lock);
     for (std::size_t i = 0; i < live.size(); ++i) {
         if (live[i].address == address) {
             held -= live[i].bytes;

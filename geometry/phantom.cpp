@@ -141,6 +141,18 @@ Status ReadPhantom(const char *name, Phantom *phantom) {
     return status;
 }
 
+Status PhantomFromText(const std::string &text, Phantom *phantom) {
+    *phantom = Phantom{0, nullptr};
+    if (text.empty()) return FailureAbout("phantom: ", "no ellipses.");
+    // Read as a file is, through a stream over the text.
+    FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+    if (in == nullptr) return Failure("memory allocation error.");
+    Status status = ReadEllipses(in, "phantom: ", phantom);
+    std::fclose(in);
+    if (!status.ok()) ReleasePhantom(phantom);
+    return status;
+}
+
 void ReleasePhantom(Phantom *phantom) {
     ReleaseArray(phantom->ellipses);
     *phantom = Phantom{0, nullptr};

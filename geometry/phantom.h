@@ -9,6 +9,8 @@
 // Shepp-Logan head, named by the word "shepp-logan:R".
 #pragma once
 
+#include <string>
+
 #include "real.h"
 #include "status.h"
 
@@ -50,6 +52,10 @@ Status SheppLoganPhantom(double radius, Phantom *phantom);
 // "<file>: no ellipses." or "memory allocation error."; for standard input
 // the file is called "phantom".
 Status ReadPhantom(const char *name, Phantom *phantom);
+
+// The ellipses of a file's text held in memory, with the messages of
+// ReadPhantom about a file called "phantom".
+Status PhantomFromText(const std::string &text, Phantom *phantom);
 
 void ReleasePhantom(Phantom *phantom);
 

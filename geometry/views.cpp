@@ -88,6 +88,19 @@ Status EvenFullTurn(int count, ViewSet *views) {
     return Success();
 }
 
+double RadiansOfDegrees(double degrees) { return static_cast<Real>(degrees) * kPi / 180; }
+
+Status ViewsFromDegrees(const double *degrees, int count, ViewSet *views) {
+    for (int k = 0; k < count; ++k) {
+        if (!std::isfinite(degrees[k])) return Failure("bad angle.");
+    }
+    Status allocated = Allocate(count, views);
+    if (!allocated.ok()) return allocated;
+    for (int k = 0; k < count; ++k) views->angles[k] = RadiansOfDegrees(degrees[k]);
+    CompleteViews(views);
+    return Success();
+}
+
 Status ViewsFromRadians(const double *radians, int count, ViewSet *views) {
     Status allocated = Allocate(count, views);
     if (!allocated.ok()) return allocated;
@@ -190,7 +203,7 @@ Status ReadAngles(const char *name, int count, ViewSet *views) {
         } else if (!std::isfinite(degrees)) {
             status = FailureAbout(prefix, "bad angle.");
         } else {
-            if (found < count) views->angles[found] = static_cast<Real>(degrees) * kPi / 180;
+            if (found < count) views->angles[found] = RadiansOfDegrees(degrees);
             ++found;
         }
     }
@@ -250,13 +263,18 @@ bool CoversFullTurn(const ViewSet &views) {
     return largest <= 4 * MeanDistinctGap(SortedDirections(views));
 }
 
-void WarnOfLimitedRange(const ViewSet &views) {
-    if (!LimitedRange(views)) return;
+std::string LimitedRangeWarning(const ViewSet &views) {
+    if (!LimitedRange(views)) return "";
     double from = 0;
     double gap = LargestGap(views, &from);
     char line[200];
     std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees; "
                   "sino_iter's total variation suits limited ranges.",
                   gap * 180 / kPi, from * 180 / kPi);
-    Warn(line);
+    return line;
+}
+
+void WarnOfLimitedRange(const ViewSet &views) {
+    std::string line = LimitedRangeWarning(views);
+    if (!line.empty()) Warn(line.c_str());
 }

@@ -7,6 +7,8 @@
 // same lines from the other side: its detector axis runs backwards.
 #pragma once
 
+#include <string>
+
 #include "status.h"
 
 struct ViewSet {
@@ -41,6 +43,15 @@ Status EvenFullTurn(int count, ViewSet *views);
 // (not finite), "<file>: <n> angles for <count> views." or "memory
 // allocation error.".
 Status ReadAngles(const char *name, int count, ViewSet *views);
+
+// An angle in degrees as the views keep it: radians, the product formed in
+// the extended type (what ReadAngles does with each number).
+double RadiansOfDegrees(double degrees);
+
+// Views at the angles in degrees of an array, as ReadAngles would read them
+// from a file. Fails with "bad angle." (not finite) or "memory allocation
+// error.".
+Status ViewsFromDegrees(const double *degrees, int count, ViewSet *views);
 
 // Views at any angles (radians, in the sinogram's row order), with their
 // cosines, sines and weights. Fails with "memory allocation error.".
@@ -84,6 +95,10 @@ bool OneDirection(const ViewSet &views);
 // leave a gap of 61 degrees after 119 degrees; sino_iter's total variation
 // suits limited ranges."); nothing otherwise.
 void WarnOfLimitedRange(const ViewSet &views);
+
+// That line ("warning: limited range: ..."), empty when the views leave no
+// such gap: for a caller that reports it its own way.
+std::string LimitedRangeWarning(const ViewSet &views);
 
 // Whether the views cover the whole turn: no gap between their angles
 // (modulo 2 pi) wider than a few times their mean spacing, so that every
