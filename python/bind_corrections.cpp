@@ -12,6 +12,7 @@
 #include "normalise.h"
 #include "sino_fold/fold.h"
 #include "sino_noise/noise.h"
+#include "phase.h"
 #include "real.h"
 #include "rings.h"
 #include "threads.h"
@@ -59,6 +60,50 @@ Doubles Normalize(const py::handle &projections, const py::handle &flats, const 
         }
     }
     return p;
+}
+
+// Phase retrieval (proj_sino -P): the projections' counts normalised and
+// filtered, each projection whole, into line integrals.
+Doubles Paganin(const py::handle &projections, double delta_beta, double distance, double energy, double pixel,
+                const py::handle &flats, const py::handle &darks) {
+    Doubles p = RealArray(projections, "projections", 3);
+    int views = Axis(p, 0), rows = Axis(p, 1), columns = Axis(p, 2);
+    if (flats.is_none() && !darks.is_none()) RaiseValue("darks need flats.");
+    std::vector<double> flat, dark;
+    if (!flats.is_none()) flat = MeanImage(flats, "flats", rows, columns);
+    if (!darks.is_none()) dark = MeanImage(darks, "darks", rows, columns);
+    PhaseSettings settings{delta_beta, distance, energy, pixel};
+    if (!(delta_beta > 0 && std::isfinite(delta_beta))) RaiseValue("bad delta/beta (-P).");
+    if (!(distance > 0 && std::isfinite(distance))) RaiseValue("bad distance (-P).");
+    if (!(energy > 0 && std::isfinite(energy))) RaiseValue("bad energy (-P).");
+    if (!(pixel > 0 && std::isfinite(pixel))) RaiseValue("bad pixel (-P).");
+    // The band layout the filter reads: row j of view v at (j views + v) columns.
+    const std::size_t width = static_cast<std::size_t>(columns), depth = static_cast<std::size_t>(views);
+    std::vector<double> band(static_cast<std::size_t>(rows) * depth * width), out(band.size());
+    const double *samples = p.data();
+    for (std::size_t v = 0; v < depth; ++v)
+        for (std::size_t j = 0; j < static_cast<std::size_t>(rows); ++j)
+            std::copy(samples + (v * rows + j) * width, samples + (v * rows + j + 1) * width,
+                      band.data() + (j * depth + v) * width);
+    Status status;
+    {
+        Computing computing;
+        PhaseFilter filter;
+        status = MakePhaseFilter(settings, rows, columns, ThreadsFor(views), &filter);
+        if (status.ok()) {
+            RetrievePhase(filter, band.data(), 0, views, flat.empty() ? nullptr : flat.data(),
+                          dark.empty() ? nullptr : dark.data(), 0, rows, out.data());
+            ReleasePhaseFilter(&filter);
+        }
+    }
+    RaiseFailure(status);
+    Doubles result = NewArray({views, rows, columns});
+    double *to = result.mutable_data();
+    for (std::size_t v = 0; v < depth; ++v)
+        for (std::size_t j = 0; j < static_cast<std::size_t>(rows); ++j)
+            std::copy(out.data() + (j * depth + v) * width, out.data() + (j * depth + v + 1) * width,
+                      to + (v * rows + j) * width);
+    return result;
 }
 
 // The views' angles in radians: the given degrees, else the even half turn.
@@ -191,6 +236,17 @@ flats, darks: F x R x C images (or one R x C image), averaged; None: F = 1
     (the counts already normalised), D = 0.  Darks need flats.
 A ratio that is not a positive finite number becomes 1e-6 (13.8155...).
 Returns P x R x C float64 line integrals.)");
+    m.def("paganin", &Paganin, "projections"_a, "delta_beta"_a, "distance"_a, "energy"_a, "pixel"_a,
+          "flats"_a = py::none(), "darks"_a = py::none(),
+          R"(Single-distance phase retrieval (proj_sino -P; Paganin et al., J. Microsc. 2002).
+
+projections: P x R x C counts of a propagation-based phase-contrast scan.
+delta_beta: delta/beta of the object's one material.
+distance: object to detector, metres.  energy: keV.  pixel: detector pixel, metres.
+flats, darks: as normalize takes them.
+Each flat-corrected projection is filtered by 1 / (1 + pi lambda z
+(delta/beta) |u|^2) before the logarithm.  Returns P x R x C float64 line
+integrals of the linear attenuation (mu times the thickness).)");
     m.def("zingers", &Zingers, "data"_a, "threshold"_a, "angles"_a = py::none(), "counts"_a = true,
           R"(Replaces zingers by the median of their neighbours (proj_sino -z T).
 
