@@ -54,8 +54,11 @@ TEST(SinoIterTvCli, FewViewsLimitedRangeAndNoiseAgainstFilteredBackProjection) {
         {"head, 40 views", "shepp-logan:110", 110, "for (k = 0; k < 40; ++k) print k * 4.5", 1, false, 0.4, false},
         {"inclusions, 0..120 degrees", "inclusions.txt", 105, "for (k = 0; k < 40; ++k) print k * 3", 1, false, 0.4, false},
         // The head's limited range: its bright skull, missed along the
-        // directions no view runs, is TV's hardest case (0.41).
-        {"head, 0..120 degrees", "shepp-logan:110", 110, "for (k = 0; k < 40; ++k) print k * 3", 1, false, 0.42, false},
+        // directions no view runs, is TV's hardest case. Filtered
+        // back-projection with the limited-range weights (-w part) makes
+        // 0.145 of it where the end views' half gaps made 0.25, so TV's
+        // 0.103 is 0.71 of the better method.
+        {"head, 0..120 degrees", "shepp-logan:110", 110, "for (k = 0; k < 40; ++k) print k * 3", 1, false, 0.75, false},
         {"head, 40 views, 1e4 counts", "shepp-logan:110", 110, "for (k = 0; k < 40; ++k) print k * 4.5", 0.04, true,
          0.7, true},
     };
