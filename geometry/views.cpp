@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "args.h"
-#include "error.h"
 #include "memory.h"
 #include "real.h"
 #include "streams.h"
@@ -120,6 +119,21 @@ int EvenHalfTurnStart(const double *angles, int count) {
     return half;
 }
 
+void DirectionOrder(const ViewSet &views, std::vector<double> *direction, std::vector<int> *order) {
+    const int m = views.count;
+    direction->assign(static_cast<std::size_t>(m), 0);
+    order->assign(static_cast<std::size_t>(m), 0);
+    for (int k = 0; k < m; ++k) {
+        double a = std::fmod(views.angles[k], kPi);
+        if (a < 0) a += kPi;
+        if (a >= kPi) a = 0;
+        (*direction)[static_cast<std::size_t>(k)] = a;
+    }
+    std::iota(order->begin(), order->end(), 0);
+    const std::vector<double> &d = *direction;
+    std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return d[a] < d[b]; });
+}
+
 void CompleteViews(ViewSet *views) {
     int m = views->count;
     for (int k = 0; k < m; ++k) {
@@ -128,16 +142,9 @@ void CompleteViews(ViewSet *views) {
     }
     // Each view's direction modulo pi, in order around the half circle; a
     // view stands for half the gap before it and half the gap after it.
-    std::vector<double> direction(static_cast<std::size_t>(m));
-    std::vector<int> order(static_cast<std::size_t>(m));
-    for (int k = 0; k < m; ++k) {
-        double a = std::fmod(views->angles[k], kPi);
-        if (a < 0) a += kPi;
-        if (a >= kPi) a = 0;
-        direction[static_cast<std::size_t>(k)] = a;
-    }
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return direction[a] < direction[b]; });
+    std::vector<double> direction;
+    std::vector<int> order;
+    DirectionOrder(*views, &direction, &order);
     for (int i = 0; i < m; ++i) {
         double here = direction[order[i]];
         double before = i > 0 ? direction[order[i - 1]] : direction[order[m - 1]] - kPi;
@@ -250,13 +257,13 @@ bool CoversFullTurn(const ViewSet &views) {
     return largest <= 4 * MeanDistinctGap(SortedDirections(views));
 }
 
-void WarnOfLimitedRange(const ViewSet &views) {
-    if (!LimitedRange(views)) return;
+std::string LimitedRangeWarning(const ViewSet &views) {
+    if (!LimitedRange(views)) return "";
     double from = 0;
     double gap = LargestGap(views, &from);
     char line[200];
     std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees; "
                   "sino_iter's total variation suits limited ranges.",
                   gap * 180 / kPi, from * 180 / kPi);
-    Warn(line);
+    return line;
 }
