@@ -429,7 +429,14 @@ TEST(Views, WeightsShareTheHalfTurnAmongTheViews) {
         EXPECT_FALSE(views.even) << c.name;
         ReleaseViews(&views);
     }
+    for (const Case &c : cases) {
+        ViewSet views = ViewsOf(c.degrees);
+        EXPECT_EQ(LimitedRangeWarning(views).empty(), !c.limited) << c.name;
+        ReleaseViews(&views);
+    }
     ViewSet limited = ViewsOf(Degrees(121, 0, 1));
+    EXPECT_EQ(LimitedRangeWarning(limited), "warning: limited range: the views leave a gap of 60 degrees after 120 "
+                                             "degrees; sino_iter's total variation suits limited ranges.");
     double from = 0;
     EXPECT_NEAR(LargestGap(limited, &from) * 180 / kPi, 60, 1e-9);
     EXPECT_NEAR(from * 180 / kPi, 120, 1e-9);
