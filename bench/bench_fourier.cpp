@@ -82,7 +82,6 @@ Pair TimeSlice(int n, int m, Kernel kernel) {
         work = sinogram;
         ReconstructImage(filter, work.data(), views, Detector{n, axis}, AxisGrid(n), 1, image.data());
     });
-    ReleaseViewFilter(&filter);
     GridRec rec;
     if (!MakeGridRec(n, kernel, n, threads, &rec)) std::exit(1);
     t.fourier = Best(3, [&] {
@@ -141,7 +140,6 @@ void Accuracy(const char *name, const Phantom &phantom, int n, int m) {
         if (!MakeViewFilter(n, kernel, omp_get_max_threads(), &filter)) std::exit(1);
         work = sinogram;
         ReconstructImage(filter, work.data(), views, Detector{n, axis}, grid, 1, direct.data());
-        ReleaseViewFilter(&filter);
         GridRec rec;
         if (!MakeGridRec(n, kernel, n, omp_get_max_threads(), &rec)) std::exit(1);
         GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, grid, 1, fourier.data());

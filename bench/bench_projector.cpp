@@ -50,7 +50,6 @@ void ProjectorAgainstBackProjection() {
                     k, k, n, m, threads, project, back, project / back, transposed, transposed / project);
     }
     omp_set_num_threads(omp_get_num_procs());
-    ReleaseProjection(&work);
     ReleaseViews(&views);
 }
 
@@ -71,7 +70,6 @@ void SirtIterationAgainstSinoRecon(const std::string &scratch) {
     std::printf("sino_iter one SIRT iteration %d x %d from %d views: %.3f s, sino_recon program %.3f s: ratio %.2f "
                 "(goal at most 3)\n",
                 k, k, m, iteration, recon, iteration / recon);
-    ReleaseSolverWork(&work);
     if (!AllocateSolverWork(problem, &work, Method::kTv).ok()) std::exit(1);
     int ran = 0;
     one = BestSeconds(3, [&] { Tv(problem, TvSettings{1, true, kTvLambda, 0}, &work, image.data(), nullptr, &ran); });
@@ -80,7 +78,6 @@ void SirtIterationAgainstSinoRecon(const std::string &scratch) {
     std::printf("sino_iter one TV iteration %d x %d from %d views: %.3f s, sino_recon program %.3f s: ratio %.2f "
                 "(goal at most 3)\n",
                 k, k, m, iteration, recon, iteration / recon);
-    ReleaseSolverWork(&work);
     ReleaseViews(&views);
     std::remove(sg.c_str());
     std::remove(img.c_str());
@@ -155,7 +152,6 @@ void TimeToSartAccuracy() {
                         "SART's %.4f\n",
                         run.name, best, best_iterations, best_seconds, target);
         }
-        ReleaseSolverWork(&work);
     }
     ReleasePhantom(&phantom);
     ReleaseViews(&views);

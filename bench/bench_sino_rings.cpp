@@ -76,7 +76,6 @@ void BenchSinoRings(const std::string &scratch) {
         fast = input;
         RemoveStripes(fast.data(), size, &work);
     });
-    ReleaseRingsWork(&work);
     double plain = BestSeconds(1, [&] {
         slow = input;
         OracleSortFilter(slow.data(), columns, rows, size);

@@ -4,16 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "median.h"
 #include "threads.h"
 
 namespace {
 
 constexpr double kGaussianSpread = 1.4826;
-
-double MedianOfSorted(const std::vector<double> &v) {
-    std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // One pixel's level from its `k` values, `stride` apart: the mean of
 // those that are not zingers among them; *out counts those left out.
@@ -29,12 +25,12 @@ double PixelLevel(const double *values, int k, std::size_t stride, ZingerNoise n
     // A value that is not a number makes the mean what it is.
     if (!std::isfinite(sum)) return sum / k;
     std::sort(work->begin(), work->end());
-    double median = MedianOfSorted(*work);
+    double median = MedianOfSorted(work->data(), work->size());
     double sigma = std::sqrt(std::max(median, 0.0));
     if (k >= 3) {
         for (double &v : *work) v = std::fabs(v - median);
         std::sort(work->begin(), work->end());
-        sigma = std::max(sigma, kSpreadShare * kGaussianSpread * MedianOfSorted(*work));
+        sigma = std::max(sigma, kSpreadShare * kGaussianSpread * MedianOfSorted(work->data(), work->size()));
     }
     if (!(sigma > 0)) return sum / k;
     double kept = 0;

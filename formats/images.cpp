@@ -1,6 +1,7 @@
 #include "images.h"
 
 #include "band.h"
+#include "search.h"
 
 Status TiffImages(const std::vector<const char *> &names, Images *images) {
     TiffStack stack;
@@ -42,14 +43,5 @@ int BandRowsWithCaches(double budget, int views, int columns, int rows, const st
     };
     // The caches grow with the band, never shrink: the largest band that
     // fits is found by halving.
-    int low = 0, high = BandRows(budget, views, columns, rows);
-    while (low < high) {
-        int middle = static_cast<int>(low + (static_cast<long long>(high) - low + 1) / 2);
-        if (fits(middle)) {
-            low = middle;
-        } else {
-            high = middle - 1;
-        }
-    }
-    return low;
+    return LargestThatHolds(BandRows(budget, views, columns, rows), fits);
 }

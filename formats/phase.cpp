@@ -3,13 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#ifdef _OPENMP
-#include <omp.h>
-#endif
-
 #include "args.h"
 #include "checks.h"
 #include "normalise.h"
+#include "threads.h"
 
 Status PhaseArgument(const char *text, PhaseSettings *settings) {
     double values[4];
@@ -234,10 +231,7 @@ long long RetrievePhase(const PhaseFilter &f, const double *window, int window_f
     long long clamped = 0;
 #pragma omp parallel for num_threads(f.threads) schedule(static) reduction(+ : clamped)
     for (int v = 0; v < views; ++v) {
-        int slot = 0;
-#ifdef _OPENMP
-        slot = omp_get_thread_num();
-#endif
+        int slot = ThreadIndex();
         for (long long t = first / f.tile * static_cast<long long>(f.tile); t < end; t += f.tile) {
             int tile_first = static_cast<int>(t);
             int tile_end = t + f.tile < f.rows ? static_cast<int>(t + f.tile) : f.rows;

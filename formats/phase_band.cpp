@@ -4,6 +4,7 @@
 
 #include "band.h"
 #include "memory.h"
+#include "search.h"
 #include "threads.h"
 #include "zingers.h"
 
@@ -29,16 +30,7 @@ int PhaseBandRows(double budget, double row_bytes, const PhaseSettings &settings
             if (set != nullptr) bytes += ReadCacheBytes(*set, window);
         return bytes <= budget;
     };
-    int low = 0, high = rows;
-    while (low < high) {
-        int middle = static_cast<int>(low + (static_cast<long long>(high) - low + 1) / 2);
-        if (fits(middle)) {
-            low = middle;
-        } else {
-            high = middle - 1;
-        }
-    }
-    return low;
+    return LargestThatHolds(rows, fits);
 }
 
 Status MakePhaseBand(const PhaseSettings &settings, const StackInputs &in, int views, int band_rows, PhaseBand *band) {

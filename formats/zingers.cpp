@@ -8,6 +8,7 @@
 
 #include <emmintrin.h>
 
+#include "median.h"
 #include "memory.h"
 #include "real.h"
 #include "threads.h"
@@ -22,10 +23,6 @@ constexpr double kGaussianSpread = 1.4826;
 void SortFew(double *v, int count) {
     for (int i = 1; i < count; ++i)
         for (int k = i; k > 0 && v[k] < v[k - 1]; --k) std::swap(v[k], v[k - 1]);
-}
-
-double MedianOfSorted(const double *v, int count) {
-    return count % 2 == 1 ? v[count / 2] : (v[count / 2 - 1] + v[count / 2]) / 2;
 }
 
 // The arithmetic of a full ring, for one column (double) or two side by
@@ -351,10 +348,7 @@ Status RemoveZingers(double *band, int rows, int views, int columns, const doubl
     long long total = 0;
 #pragma omp parallel num_threads(threads) reduction(+ : total)
     {
-        std::size_t thread = 0;
-#ifdef _OPENMP
-        thread = static_cast<std::size_t>(omp_get_thread_num());
-#endif
+        std::size_t thread = static_cast<std::size_t>(ThreadIndex());
         double *mine = scratch + thread * 2 * width;
 #pragma omp for schedule(dynamic, 1)
         for (int j = 0; j < rows; ++j)

@@ -11,19 +11,6 @@
 
 int PaddedLength(int detectors) { return SmoothLength(2LL * detectors - 1, 7); }
 
-void ReleaseViewFilter(ViewFilter *filter) {
-    if (filter->forward != nullptr) fftw_destroy_plan(filter->forward);
-    if (filter->backward != nullptr) fftw_destroy_plan(filter->backward);
-    for (int t = 0; t < filter->threads; ++t) {
-        if (filter->work != nullptr) fftw_free(filter->work[t]);
-        if (filter->bins != nullptr) fftw_free(filter->bins[t]);
-    }
-    fftw_free(filter->work);
-    fftw_free(filter->bins);
-    fftw_free(filter->spectrum);
-    *filter = ViewFilter{};
-}
-
 bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filter) {
     *filter = ViewFilter{};
     filter->detectors = detectors;
@@ -32,28 +19,16 @@ bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filte
     if (length == 0 || threads <= 0) return false;
     std::size_t half = static_cast<std::size_t>(length) / 2 + 1;
 
-    filter->work = static_cast<double **>(fftw_malloc(sizeof(double *) * threads));
-    filter->bins = static_cast<fftw_complex **>(fftw_malloc(sizeof(fftw_complex *) * threads));
-    filter->spectrum = static_cast<double *>(fftw_malloc(sizeof(double) * half));
-    if (filter->work == nullptr || filter->bins == nullptr || filter->spectrum == nullptr) {
-        ReleaseViewFilter(filter);
-        return false;
-    }
+    if (!filter->spectrum.Allocate(half)) return false;
     filter->threads = threads;
-    bool complete = true;
-    for (int t = 0; t < threads; ++t) {
-        filter->work[t] = static_cast<double *>(fftw_malloc(sizeof(double) * length));
-        filter->bins[t] = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * half));
-        if (filter->work[t] == nullptr || filter->bins[t] == nullptr) complete = false;
-    }
-    if (complete) {
-        filter->forward = fftw_plan_dft_r2c_1d(length, filter->work[0], filter->bins[0], FFTW_ESTIMATE);
-        filter->backward = fftw_plan_dft_c2r_1d(length, filter->bins[0], filter->work[0], FFTW_ESTIMATE);
-    }
-    if (filter->forward == nullptr || filter->backward == nullptr) {
-        ReleaseViewFilter(filter);
-        return false;
-    }
+    filter->work.resize(static_cast<std::size_t>(threads));
+    filter->bins.resize(static_cast<std::size_t>(threads));
+    for (int t = 0; t < threads; ++t)
+        if (!filter->work[t].Allocate(static_cast<std::size_t>(length)) || !filter->bins[t].Allocate(half))
+            return false;
+    filter->forward.Reset(fftw_plan_dft_r2c_1d(length, filter->work[0], filter->bins[0], FFTW_ESTIMATE));
+    filter->backward.Reset(fftw_plan_dft_c2r_1d(length, filter->bins[0], filter->work[0], FFTW_ESTIMATE));
+    if (filter->forward == nullptr || filter->backward == nullptr) return false;
 
     KernelSpectrum(kernel, detectors, length, filter->forward, filter->work[0], filter->bins[0], filter->spectrum);
     return true;

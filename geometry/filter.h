@@ -7,6 +7,10 @@
 
 #include <fftw3.h>
 
+#include <vector>
+
+#include "fftw_owned.h"
+
 #include "kernels.h"
 
 // The padded length: the smallest product of powers of 2, 3, 5 and 7 that
@@ -16,23 +20,21 @@
 int PaddedLength(int detectors);
 
 // Everything the filtering needs, made once: the kernel's spectrum, the two
-// plans, and one pair of work arrays per thread.
+// plans, and one pair of work arrays per thread. It releases itself.
 struct ViewFilter {
-    int detectors;
-    int length;          // padded length
-    int threads;         // work arrays
-    double *spectrum;    // length / 2 + 1 real values, 1 / length included
-    double **work;       // per thread: `length` reals
-    fftw_complex **bins; // per thread: length / 2 + 1 complex values
-    fftw_plan forward, backward;
+    int detectors = 0;
+    int length = 0;                               // padded length
+    int threads = 0;                              // work arrays
+    FftwArray<double> spectrum;                   // length / 2 + 1 real values, 1 / length included
+    std::vector<FftwArray<double>> work;          // per thread: `length` reals
+    std::vector<FftwArray<fftw_complex>> bins;    // per thread: length / 2 + 1 complex values
+    OwnedPlan forward, backward;
 };
 
 // Makes the filter for views of `detectors` samples with `threads` work
-// arrays. False when memory or a plan cannot be had; what was made is
-// released then. Plans are made with FFTW_ESTIMATE, so they never depend on
+// arrays. False when memory or a plan cannot be had. Plans are made with FFTW_ESTIMATE, so they never depend on
 // timing and a view is filtered the same way on every run.
 bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filter);
-void ReleaseViewFilter(ViewFilter *filter);
 
 // The spectrum of the kernel's samples at offsets -(N - 1) ... N - 1 laid
 // out circularly on `length` >= 2 N - 1 points, 1 / length included:

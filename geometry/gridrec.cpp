@@ -7,6 +7,7 @@
 #include "checks.h"
 #include "filter.h"
 #include "real.h"
+#include "threads.h"
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -274,14 +275,6 @@ __attribute__((target_clones("avx2", "default"))) void Spread(const GridRec &rec
     }
 }
 
-int ThreadSlot() {
-#ifdef _OPENMP
-    return omp_get_thread_num();
-#else
-    return 0;
-#endif
-}
-
 int TeamSize() {
 #ifdef _OPENMP
     return omp_get_num_threads();
@@ -311,7 +304,7 @@ void FillGrid(const GridRec &rec, const Slices &slices, const ViewSet &views, co
         int count = views.count - start < block ? views.count - start : block;
 #pragma omp parallel num_threads(rec.threads)
         {
-            int slot = ThreadSlot();
+            int slot = ThreadIndex();
 #pragma omp for schedule(static)
             for (int i = 0; i < count; ++i) {
                 int k = start + i;

@@ -3,24 +3,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "memory.h"
 #include "project_lines.h"
 #include "threads.h"
 
 Status AllocateProjection(int size, ProjectionWork *work) {
-    *work = ProjectionWork{size, nullptr, nullptr, 0};
+    *work = ProjectionWork{};
+    work->size = size;
     std::size_t line = static_cast<std::size_t>(size) + 2;
     std::size_t samples = line * static_cast<std::size_t>(size);
-    work->bytes = 2 * samples * sizeof(double);
-    work->rows = static_cast<double *>(AllocateBlock(work->bytes));
-    if (work->rows == nullptr) return Failure("memory allocation error.");
-    work->columns = work->rows + samples;
+    if (!work->rows.Allocate(samples) || !work->columns.Allocate(samples)) return Failure("memory allocation error.");
     return Success();
-}
-
-void ReleaseProjection(ProjectionWork *work) {
-    ReleaseBlock(work->rows, work->bytes);
-    *work = ProjectionWork{};
 }
 
 RayLine RowLine(const Grid &grid, const Detector &detector, double cosine, double sine, int row) {
@@ -135,7 +127,8 @@ void ProjectTransposed(const Grid &grid, const ViewSet &views, const Detector &d
     int k = grid.size;
     std::size_t line = static_cast<std::size_t>(k) + 2;
     std::size_t n = static_cast<std::size_t>(detector.count);
-    std::memset(work->rows, 0, work->bytes);
+    std::memset(work->rows, 0, work->rows.size() * sizeof(double));
+    std::memset(work->columns, 0, work->columns.size() * sizeof(double));
     // Blocks of lines of the rows, then of the columns, each taking every
     // view of its kind in order: a view's samples are read once per block
     // rather than once per line, and every line sums its views in the same

@@ -21,6 +21,7 @@
 
 #include "backproject.h"
 #include "grid.h"
+#include "owned.h"
 #include "status.h"
 #include "views.h"
 
@@ -31,17 +32,15 @@ LinePath BestLinePath();
 
 // Scratch of a projection: the image with a zero column on each side of
 // every row, and its transpose likewise, so that the interpolation never
-// tests an index.
+// tests an index. It releases itself.
 struct ProjectionWork {
-    int size;
-    double *rows;     // K rows of K + 2 samples
-    double *columns;  // K columns of K + 2 samples
-    std::size_t bytes;
+    int size = 0;
+    Owned<double> rows;     // K rows of K + 2 samples
+    Owned<double> columns;  // K columns of K + 2 samples
 };
 
 // Fails with "memory allocation error.".
 Status AllocateProjection(int size, ProjectionWork *work);
-void ReleaseProjection(ProjectionWork *work);
 
 // sinogram (views.count rows of detector.count samples) = the line
 // integrals of `image` (grid.size^2 pixels, row 0 the top).

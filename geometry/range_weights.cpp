@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 #include "real.h"
@@ -45,16 +44,9 @@ void WeighGap(ViewSet *views, int detectors, Kernel kernel, GapWeights scheme) {
     int m = views->count;
     if (scheme == GapWeights::kEnds || m < 3 || !LimitedRange(*views)) return;
     // The directions modulo pi in order, as CompleteViews orders them.
-    std::vector<double> direction(static_cast<std::size_t>(m));
-    std::vector<int> order(static_cast<std::size_t>(m));
-    for (int k = 0; k < m; ++k) {
-        double a = std::fmod(views->angles[k], kPi);
-        if (a < 0) a += kPi;
-        if (a >= kPi) a = 0;
-        direction[static_cast<std::size_t>(k)] = a;
-    }
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return direction[a] < direction[b]; });
+    std::vector<double> direction;
+    std::vector<int> order;
+    DirectionOrder(*views, &direction, &order);
     auto at = [&](int i) { return direction[static_cast<std::size_t>(order[static_cast<std::size_t>((i + m) % m)])]; };
     auto gap_after = [&](int i) { return i + 1 < m ? at(i + 1) - at(i) : at(0) + kPi - at(i); };
     // The largest gap, after position `last` and before position `first`.

@@ -47,15 +47,6 @@ bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int
     return false;
 }
 
-void ReleaseRingsWork(RingsWork *work) {
-    switch (work->method) {
-        case StripeMethod::kSort: ReleaseSortWork(&work->sort); break;
-        case StripeMethod::kFft: ReleaseFourierWork(&work->fourier); break;
-        case StripeMethod::kDetect: ReleaseStripeWork(&work->stripes); break;
-        case StripeMethod::kAuto: ReleaseAutoWork(&work->automatic); break;
-    }
-}
-
 int RemoveStripes(double *samples, int size, RingsWork *work) {
     switch (work->method) {
         case StripeMethod::kSort: SortFilter(samples, size, &work->sort); return 0;
@@ -78,7 +69,6 @@ Status RemoveRings(double *samples, int columns, int rows, StripeMethod method, 
     RingsWork work;
     if (!AllocateRingsWork(method, columns, rows, size, threads, &work)) return Failure("memory allocation error.");
     int count = RemoveStripes(samples, size, &work);
-    ReleaseRingsWork(&work);
     if (found != nullptr) *found = count;
     if (!AllFinite(samples, static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)))
         return Failure("result out of range.");

@@ -26,9 +26,9 @@ int DefaultSize(StripeMethod method);
 inline constexpr int kLargestSize = 1001;
 Status SizeArgument(const char *text, int *size);
 
-// The memory of one run of one method.
+// The memory of one run of one method; it releases itself.
 struct RingsWork {
-    StripeMethod method;
+    StripeMethod method = StripeMethod::kAuto;
     SortWork sort;
     FourierWork fourier;
     StripeWork stripes;
@@ -38,7 +38,6 @@ struct RingsWork {
 // Allocates what `method` needs for `columns` x `rows` samples with windows
 // of `size` and `threads` threads; false when memory cannot be had.
 bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int threads, RingsWork *work);
-void ReleaseRingsWork(RingsWork *work);
 
 // Removes the stripes of `samples` (the work's size) in place; returns the
 // number of stripe columns corrected by auto and detect, 0 for the

@@ -3,34 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "memory.h"
+#include "median.h"
 #include "rings_detect.h"
 #include "rings_median.h"
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include "threads.h"
 
 namespace {
 
-double *ThreadScratch(const AutoWork &work) {
-    int slot = 0;
-#ifdef _OPENMP
-    slot = omp_get_thread_num();
-#endif
-    return work.scratch + work.slot * slot;
-}
-
-// The median of `count` values (the mean of the middle two for an even
-// count); reorders them.
-double MedianOf(double *values, int count) {
-    if (count == 0) return 0;
-    int middle = count / 2;
-    std::nth_element(values, values + middle, values + count, Below);
-    double median = values[middle];
-    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, Below);
-    return median;
-}
+double *ThreadScratch(const AutoWork &work) { return work.scratch + work.slot * ThreadIndex(); }
 
 // The nearest column before (step -1) or after (step 1) j that is not a
 // stripe; -1 when there is none.
@@ -67,10 +47,7 @@ double FartherInterpolated(const double *view, const unsigned char *stripes, int
 
 // The clean neighbours of each column: the nearest on the left and right
 // and the next ones out, -1 where there is none.
-struct Neighbours {
-    int left, right, left2, right2;
-    bool operator==(const Neighbours &) const = default;
-};
+using Neighbours = CleanNeighbours;
 
 Neighbours NeighboursOf(const unsigned char *stripes, int columns, int j) {
     Neighbours e{Clean(stripes, columns, j, -1), Clean(stripes, columns, j, 1), -1, -1};
@@ -204,47 +181,18 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // for the noise.
     work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
                  2 * static_cast<std::size_t>(kLargestAutoSize);
-    work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->spread = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->flat = static_cast<unsigned char *>(AllocateArray(n, 1));
-    work->variation = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->neighbours = AllocateArray(n, sizeof(Neighbours));
-    work->dirty = static_cast<unsigned char *>(AllocateArray(n, 1));
-    work->stand = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
-    work->next = static_cast<unsigned char *>(AllocateArray(n, 1));
-    work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
-    if ( work->offsets == nullptr || work->excess == nullptr || work->spread == nullptr || work->flat == nullptr || work->variation == nullptr || work->neighbours == nullptr ||
-        work->dirty == nullptr || work->stand == nullptr ||
-        work->stripes == nullptr || work->next == nullptr || work->scratch == nullptr) {
-        ReleaseAutoWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseAutoWork(AutoWork *work) {
-    ReleaseArray(work->offsets);
-    ReleaseArray(work->excess);
-    ReleaseArray(work->spread);
-    ReleaseArray(work->flat);
-    ReleaseArray(work->variation);
-    ReleaseArray(work->neighbours);
-    ReleaseArray(work->dirty);
-    ReleaseArray(work->stand);
-    ReleaseArray(work->stripes);
-    ReleaseArray(work->next);
-    ReleaseArray(work->scratch);
-    *work = AutoWork{};
+    return work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
+           work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
+           work->dirty.Allocate(n) && work->stand.Allocate(n) && work->stripes.Allocate(n) &&
+           work->next.Allocate(n) && work->scratch.Allocate(work->slot * threads);
 }
 
 int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
     const int columns = work->columns, m = work->rows;
     const int reach = std::max(2, size / 2);
-    Neighbours *neighbours = static_cast<Neighbours *>(work->neighbours);
-    std::fill(work->stripes, work->stripes + n, 0);
+    Neighbours *neighbours = work->neighbours;
+    std::fill(work->stripes.get(), work->stripes + n, 0);
 
     // The level: the median over the views of a view's largest magnitude.
     double *largest = work->scratch;
@@ -352,7 +300,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         }
         found = 0;
         for (int j = 0; j < columns; ++j) found += work->next[j];
-        std::copy(work->next, work->next + n, work->stripes);
+        std::copy(work->next.get(), work->next + n, work->stripes.get());
     }
     return found;
 }

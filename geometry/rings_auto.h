@@ -29,6 +29,8 @@
 
 #include <cstddef>
 
+#include "owned.h"
+
 inline constexpr int kAutoPasses = 2;
 inline constexpr double kAutoFactor = 5.0;
 inline constexpr double kAutoLevelFraction = 0.002;
@@ -38,29 +40,36 @@ inline constexpr double kRunFactor = 3.0;
 // Scratch for the neighbours' offsets: size / 2 on either side.
 inline constexpr int kLargestAutoSize = 1001;
 
+// The clean columns a column interpolates from: the nearest on the left
+// and right, and the next ones out (-1 for none).
+struct CleanNeighbours {
+    int left, right, left2, right2;
+    bool operator==(const CleanNeighbours &) const = default;
+};
+
+// The memory of one run; it releases itself.
 struct AutoWork {
-    int columns;
-    int rows;
-    int threads;
-    double *offsets;          // columns: the residual's median over the views
-    double *excess;           // columns: the offset less the neighbours'
-    double *spread;           // columns: the residual's median deviation from its gain's line
-    double *stand;            // columns: the excess over the least a stripe has
-    unsigned char *flat;      // columns: 1 for a dead or saturated column
-    double *variation;        // columns: the mean deviation over the views
-    void *neighbours;         // columns: the clean neighbours each interpolates from
-    unsigned char *dirty;     // columns: 1 where they changed since the last pass
-    unsigned char *stripes;   // columns: 1 for a stripe column
-    unsigned char *next;      // columns: the next pass's finding
-    double level;             // the median over the views of a view's largest magnitude
-    double *scratch;          // per thread: `slot` doubles
-    std::size_t slot;
+    int columns = 0;
+    int rows = 0;
+    int threads = 0;
+    Owned<double> offsets;              // columns: the residual's median over the views
+    Owned<double> excess;               // columns: the offset less the neighbours'
+    Owned<double> spread;               // columns: the residual's median deviation from its gain's line
+    Owned<double> stand;                // columns: the excess over the least a stripe has
+    Owned<unsigned char> flat;          // columns: 1 for a dead or saturated column
+    Owned<double> variation;            // columns: the mean deviation over the views
+    Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
+    Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
+    Owned<unsigned char> stripes;       // columns: 1 for a stripe column
+    Owned<unsigned char> next;          // columns: the next pass's finding
+    double level = 0;                   // the median over the views of a view's largest magnitude
+    Owned<double> scratch;              // per thread: `slot` doubles
+    std::size_t slot = 0;
 };
 
 // Allocates the work for `columns` x `rows` samples and `threads` threads.
-// False when memory cannot be had; what was allocated is released then.
+// False when memory cannot be had.
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work);
-void ReleaseAutoWork(AutoWork *work);
 
 // Finds the stripe columns of `samples` into work->stripes, comparing each
 // with the columns up to size / 2 away; returns their number.

@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "median.h"
 #include "rings_median.h"
-#include "memory.h"
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include "threads.h"
 
 namespace {
 
@@ -16,23 +13,7 @@ std::size_t Samples(const StripeWork &work) {
     return static_cast<std::size_t>(work.columns) * static_cast<std::size_t>(work.rows);
 }
 
-double *ThreadScratch(const StripeWork &work) {
-    int slot = 0;
-#ifdef _OPENMP
-    slot = omp_get_thread_num();
-#endif
-    return work.scratch + work.slot * slot;
-}
-
-// The median of `count` values (the mean of the middle two for an even
-// count); reorders them.
-double MedianOf(double *values, int count) {
-    int middle = count / 2;
-    std::nth_element(values, values + middle, values + count, Below);
-    double median = values[middle];
-    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, Below);
-    return median;
-}
+double *ThreadScratch(const StripeWork &work) { return work.scratch + work.slot * ThreadIndex(); }
 
 // The median over the views of column - gain * base.
 double MedianDifference(const double *column, const double *base, int rows, double gain, double *values) {
@@ -75,31 +56,15 @@ ColumnFit FitColumn(const double *column, const double *base, int rows, double *
 }
 
 bool AllocateStripeWork(int columns, int rows, int pairs, int threads, StripeWork *work) {
-    *work = StripeWork{columns, rows, threads, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0};
+    *work = StripeWork{};
+    work->columns = columns;
+    work->rows = rows;
+    work->threads = threads;
     std::size_t n = static_cast<std::size_t>(columns);
     work->slot = 3 * static_cast<std::size_t>(rows) + n + 2 * static_cast<std::size_t>(pairs);
-    work->baseline = static_cast<double *>(AllocateBlock(Samples(*work) * sizeof(double)));
-    work->offsets = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->excess = static_cast<double *>(AllocateArray(n, sizeof(double)));
-    work->level = static_cast<double *>(AllocateArray(static_cast<std::size_t>(rows), sizeof(double)));
-    work->stripes = static_cast<unsigned char *>(AllocateArray(n, 1));
-    work->scratch = static_cast<double *>(AllocateArray(work->slot * threads, sizeof(double)));
-    if (work->baseline == nullptr || work->offsets == nullptr || work->excess == nullptr || work->level == nullptr ||
-        work->stripes == nullptr || work->scratch == nullptr) {
-        ReleaseStripeWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseStripeWork(StripeWork *work) {
-    if (work->baseline != nullptr) ReleaseBlock(work->baseline, Samples(*work) * sizeof(double));
-    ReleaseArray(work->offsets);
-    ReleaseArray(work->excess);
-    ReleaseArray(work->level);
-    ReleaseArray(work->stripes);
-    ReleaseArray(work->scratch);
-    *work = StripeWork{};
+    return work->baseline.Allocate(Samples(*work)) && work->offsets.Allocate(n) && work->excess.Allocate(n) &&
+           work->level.Allocate(static_cast<std::size_t>(rows)) && work->stripes.Allocate(n) &&
+           work->scratch.Allocate(work->slot * threads);
 }
 
 int FindStripeColumns(const double *samples, int pairs, StripeWork *work) {

@@ -21,6 +21,8 @@
 
 #include <cstddef>
 
+#include "owned.h"
+
 inline constexpr double kNoiseFactor = 4.0;
 inline constexpr double kLevelFraction = 0.005;
 inline constexpr double kDeadGain = 0.5;
@@ -28,24 +30,23 @@ inline constexpr double kDeadGain = 0.5;
 // size, from which a gain is fitted.
 inline constexpr double kGainSpread = 0.1;
 
+// The memory of one run; it releases itself.
 struct StripeWork {
-    int columns;
-    int rows;
-    int threads;
-    double *baseline;        // rows x columns
-    double *offsets;         // columns: median difference from the baseline
-    double *excess;          // columns: offset less the neighbours' offsets
-    double *level;           // rows: each view's largest magnitude
-    unsigned char *stripes;  // columns: 1 for a stripe column
-    double *scratch;         // per thread: 3 rows, a row of columns and 2 pairs values
-    std::size_t slot;        // doubles of scratch per thread
+    int columns = 0;
+    int rows = 0;
+    int threads = 0;
+    Owned<double> baseline;        // rows x columns
+    Owned<double> offsets;         // columns: median difference from the baseline
+    Owned<double> excess;          // columns: offset less the neighbours' offsets
+    Owned<double> level;           // rows: each view's largest magnitude
+    Owned<unsigned char> stripes;  // columns: 1 for a stripe column
+    Owned<double> scratch;         // per thread: 3 rows, a row of columns and 2 pairs values
+    std::size_t slot = 0;          // doubles of scratch per thread
 };
 
 // Allocates the work for `columns` x `rows` samples, baselines of `pairs`
-// pairs and `threads` threads. False when memory cannot be had; what was
-// allocated is released then.
+// pairs and `threads` threads. False when memory cannot be had.
 bool AllocateStripeWork(int columns, int rows, int pairs, int threads, StripeWork *work);
-void ReleaseStripeWork(StripeWork *work);
 
 // Finds the stripe columns of `samples` into work->stripes; returns their
 // number.

@@ -4,11 +4,7 @@
 #include <cstddef>
 
 #include "rings_median.h"
-#include "memory.h"
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include "threads.h"
 
 namespace {
 
@@ -20,38 +16,26 @@ std::size_t Samples(const FourierWork &work) {
     return static_cast<std::size_t>(work.columns) * static_cast<std::size_t>(work.rows);
 }
 
-int ThreadSlot() {
-#ifdef _OPENMP
-    return omp_get_thread_num();
-#else
-    return 0;
-#endif
-}
-
 }  // namespace
 
 bool AllocateFourierWork(int columns, int rows, int size, double sigma, int threads, FourierWork *work) {
-    *work = FourierWork{columns, rows, threads, nullptr, nullptr, nullptr, size, nullptr, nullptr, nullptr};
+    *work = FourierWork{};
+    work->columns = columns;
+    work->rows = rows;
+    work->threads = threads;
+    work->window = size;
     std::size_t count = Samples(*work);
     std::size_t m = static_cast<std::size_t>(rows);
-    work->detail = static_cast<double *>(AllocateBlock(count * sizeof(double)));
-    work->blocks = static_cast<double *>(fftw_malloc(sizeof(double) * m * kBlockColumns * threads));
-    work->scratch = static_cast<double *>(
-        AllocateArray((static_cast<std::size_t>(columns) + static_cast<std::size_t>(size)) * threads, sizeof(double)));
-    work->damping = static_cast<double *>(AllocateArray(m, sizeof(double)));
-    if (work->detail == nullptr || work->blocks == nullptr || work->scratch == nullptr || work->damping == nullptr) {
-        ReleaseFourierWork(work);
+    if (!work->detail.Allocate(count) || !work->blocks.Allocate(m * kBlockColumns * threads) ||
+        !work->scratch.Allocate((static_cast<std::size_t>(columns) + static_cast<std::size_t>(size)) * threads) ||
+        !work->damping.Allocate(m))
         return false;
-    }
     // Unaligned plans: a column inside a block need not be aligned as the
     // first one is, and every column must take the same code path.
     unsigned flags = FFTW_ESTIMATE | FFTW_UNALIGNED;
-    work->forward = fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT10, flags);
-    work->backward = fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT01, flags);
-    if (work->forward == nullptr || work->backward == nullptr) {
-        ReleaseFourierWork(work);
-        return false;
-    }
+    work->forward.Reset(fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT10, flags));
+    work->backward.Reset(fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT01, flags));
+    if (work->forward == nullptr || work->backward == nullptr) return false;
     // The cosine transform over the views is the Fourier transform of the
     // views followed by their mirror image: 2 rows views over the whole
     // turn, so coefficient k is harmonic k.
@@ -59,21 +43,11 @@ bool AllocateFourierWork(int columns, int rows, int size, double sigma, int thre
     return true;
 }
 
-void ReleaseFourierWork(FourierWork *work) {
-    if (work->forward != nullptr) fftw_destroy_plan(work->forward);
-    if (work->backward != nullptr) fftw_destroy_plan(work->backward);
-    if (work->detail != nullptr) ReleaseBlock(work->detail, Samples(*work) * sizeof(double));
-    fftw_free(work->blocks);
-    ReleaseArray(work->scratch);
-    ReleaseArray(work->damping);
-    *work = FourierWork{};
-}
-
 void ViewDetail(const double *samples, int size, FourierWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
 #pragma omp parallel num_threads(work->threads)
     {
-        double *window = work->scratch + (n + work->window) * ThreadSlot();
+        double *window = work->scratch + (n + work->window) * ThreadIndex();
 #pragma omp for schedule(static)
         for (int k = 0; k < work->rows; ++k) {
             const double *view = samples + n * k;
@@ -90,7 +64,7 @@ void LowAngularFrequencies(FourierWork *work) {
     const int blocks = (work->columns + kBlockColumns - 1) / kBlockColumns;
 #pragma omp parallel num_threads(work->threads)
     {
-        double *block = work->blocks + m * kBlockColumns * ThreadSlot();
+        double *block = work->blocks + m * kBlockColumns * ThreadIndex();
 #pragma omp for schedule(static)
         for (int b = 0; b < blocks; ++b) {
             std::size_t first = static_cast<std::size_t>(b) * kBlockColumns;

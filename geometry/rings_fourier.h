@@ -9,26 +9,27 @@
 
 #include <fftw3.h>
 
-// The memory of one run and the transforms' plans.
+#include "owned.h"
+#include "fftw_owned.h"
+
+// The memory of one run and the transforms' plans. It releases itself.
 struct FourierWork {
-    int columns;
-    int rows;
-    int threads;
-    double *detail;   // rows x columns
-    double *blocks;   // per thread: kBlockColumns columns of `rows` values
-    double *scratch;  // per thread: a row of columns and a median window
-    int window;
-    double *damping;  // rows values: the weight of each harmonic, 1 / (2 rows) included
-    fftw_plan forward, backward;
+    int columns = 0;
+    int rows = 0;
+    int threads = 0;
+    Owned<double> detail;   // rows x columns
+    Owned<double> blocks;   // per thread: kBlockColumns columns of `rows` values
+    Owned<double> scratch;  // per thread: a row of columns and a median window
+    int window = 0;
+    Owned<double> damping;  // rows values: the weight of each harmonic, 1 / (2 rows) included
+    OwnedPlan forward, backward;
 };
 
 // Allocates the work for `columns` x `rows` samples, medians of up to `size`
 // samples and `threads` threads, with the harmonics weighted by
 // exp(-k^2 / (2 sigma^2)) (k = 0 ... rows - 1, harmonic k making k cycles
-// over the whole turn). False when memory or a plan cannot be had; what was
-// made is released then.
+// over the whole turn). False when memory or a plan cannot be had.
 bool AllocateFourierWork(int columns, int rows, int size, double sigma, int threads, FourierWork *work);
-void ReleaseFourierWork(FourierWork *work);
 
 // Each view of `samples` less its running median across `size` columns, into
 // work->detail.

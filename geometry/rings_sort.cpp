@@ -3,18 +3,11 @@
 #include <algorithm>
 
 #include "rings_median.h"
-#include "memory.h"
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
+#include "threads.h"
 
 namespace {
 
-struct Ranked {
-    double value;
-    int view;
-};
+using Ranked = RankedValue;
 
 bool Before(const Ranked &a, const Ranked &b) { return a.value < b.value || (a.value == b.value && a.view < b.view); }
 
@@ -25,29 +18,16 @@ std::size_t Samples(const SortWork &work) {
 }  // namespace
 
 bool AllocateSortWork(int columns, int rows, int size, int threads, SortWork *work) {
-    *work = SortWork{columns, rows, threads, nullptr, nullptr, nullptr, nullptr, 0};
+    *work = SortWork{};
+    work->columns = columns;
+    work->rows = rows;
+    work->threads = threads;
     std::size_t count = Samples(*work);
     work->window = static_cast<std::size_t>(size);
     // Both tables are written whole: their pages are put in place at once.
-    work->sorted = static_cast<double *>(AllocateBlock(count * sizeof(double)));
-    work->views = static_cast<int *>(AllocateBlock(count * sizeof(int)));
-    work->pairs = AllocateArray(static_cast<std::size_t>(rows) * threads, sizeof(Ranked));
-    work->scratch = static_cast<double *>(
-        AllocateArray((static_cast<std::size_t>(columns) + work->window) * threads, sizeof(double)));
-    if (work->sorted == nullptr || work->views == nullptr || work->pairs == nullptr || work->scratch == nullptr) {
-        ReleaseSortWork(work);
-        return false;
-    }
-    return true;
-}
-
-void ReleaseSortWork(SortWork *work) {
-    std::size_t count = Samples(*work);
-    if (work->sorted != nullptr) ReleaseBlock(work->sorted, count * sizeof(double));
-    if (work->views != nullptr) ReleaseBlock(work->views, count * sizeof(int));
-    ReleaseArray(work->pairs);
-    ReleaseArray(work->scratch);
-    *work = SortWork{};
+    return work->sorted.Allocate(count) && work->views.Allocate(count) &&
+           work->pairs.Allocate(static_cast<std::size_t>(rows) * threads) &&
+           work->scratch.Allocate((static_cast<std::size_t>(columns) + work->window) * threads);
 }
 
 void SortColumns(const double *samples, SortWork *work) {
@@ -55,11 +35,8 @@ void SortColumns(const double *samples, SortWork *work) {
     const int m = work->rows;
 #pragma omp parallel num_threads(work->threads)
     {
-        int slot = 0;
-#ifdef _OPENMP
-        slot = omp_get_thread_num();
-#endif
-        Ranked *pairs = static_cast<Ranked *>(work->pairs) + static_cast<std::size_t>(m) * slot;
+        int slot = ThreadIndex();
+        Ranked *pairs = work->pairs.get() + static_cast<std::size_t>(m) * slot;
 #pragma omp for schedule(static)
         for (int j = 0; j < work->columns; ++j) {
             for (int k = 0; k < m; ++k) pairs[k] = Ranked{samples[n * k + j], k};
@@ -77,10 +54,7 @@ void SortFilter(double *samples, int size, SortWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
 #pragma omp parallel num_threads(work->threads)
     {
-        int slot = 0;
-#ifdef _OPENMP
-        slot = omp_get_thread_num();
-#endif
+        int slot = ThreadIndex();
         double *smoothed = work->scratch + (n + work->window) * slot;
         double *window = smoothed + n;
 #pragma omp for schedule(static)

@@ -9,24 +9,31 @@
 
 #include <cstddef>
 
+#include "owned.h"
+
+// A value of a column with the view it came from.
+struct RankedValue {
+    double value;
+    int view;
+};
+
 // The memory of one run: the sorted columns, rank by rank, with the view
-// each value came from, and each thread's scratch.
+// each value came from, and each thread's scratch. It releases itself.
 struct SortWork {
-    int columns;
-    int rows;
-    int threads;
-    double *sorted;   // rows x columns: sorted[r * columns + j], rank r of column j
-    int *views;       // rows x columns: the view that value came from
-    void *pairs;      // per thread: rows (value, view) pairs
-    double *scratch;  // per thread: a row of columns, and a median window
-    std::size_t window;
+    int columns = 0;
+    int rows = 0;
+    int threads = 0;
+    Owned<double> sorted;       // rows x columns: sorted[r * columns + j], rank r of column j
+    Owned<int> views;           // rows x columns: the view that value came from
+    Owned<RankedValue> pairs;   // per thread: rows (value, view) pairs
+    Owned<double> scratch;      // per thread: a row of columns, and a median window
+    std::size_t window = 0;
 };
 
 // Allocates the work for a sinogram of `columns` x `rows` samples, medians
 // of up to `size` samples and `threads` threads. False when memory cannot
-// be had; what was allocated is released then.
+// be had.
 bool AllocateSortWork(int columns, int rows, int size, int threads, SortWork *work);
-void ReleaseSortWork(SortWork *work);
 
 // Sorts every column of `samples` (rows views of `columns` samples, view 0
 // first) into work->sorted and work->views: ascending values, equal values

@@ -89,9 +89,7 @@ Status AllocateSolverWork(const Problem &problem, SolverWork *work, Method metho
     // the projection of the extrapolated image and that of the image.
     work->image_count = method == Method::kTv ? 5 : ordered ? 1 + subsets : 2;
     work->sinogram_count = method == Method::kTv ? 4 : ordered ? 3 : 2;
-    work->bytes = (work->image_count * work->pixels + work->sinogram_count * work->samples) * sizeof(double);
-    work->block = static_cast<double *>(AllocateBlock(work->bytes));
-    if (work->block == nullptr) {
+    if (!work->block.Allocate(work->image_count * work->pixels + work->sinogram_count * work->samples)) {
         *work = SolverWork{};
         return Failure("memory allocation error.");
     }
@@ -103,7 +101,7 @@ Status AllocateSolverWork(const Problem &problem, SolverWork *work, Method metho
     if (ordered) DealSubsets(*problem.views, subsets, &work->subsets);
     Status projection = AllocateProjection(problem.grid.size, &work->projection);
     if (!projection.ok()) {
-        ReleaseSolverWork(work);
+        *work = SolverWork{};
         return projection;
     }
     if (method == Method::kTv) {
@@ -112,18 +110,11 @@ Status AllocateSolverWork(const Problem &problem, SolverWork *work, Method metho
         work->have_filter =
             MakeViewFilter(problem.detector.count, Kernel::kChesler, ThreadsFor(problem.views->count), &work->filter);
         if (!work->have_filter) {
-            ReleaseSolverWork(work);
+            *work = SolverWork{};
             return Failure("memory allocation error.");
         }
     }
     return Success();
-}
-
-void ReleaseSolverWork(SolverWork *work) {
-    if (work->block != nullptr) ReleaseBlock(work->block, work->bytes);
-    if (work->projection.rows != nullptr) ReleaseProjection(&work->projection);
-    if (work->have_filter) ReleaseViewFilter(&work->filter);
-    *work = SolverWork{};
 }
 
 namespace {

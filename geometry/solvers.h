@@ -62,18 +62,17 @@ struct Subsets {
 
 // Work arrays of a method: images and sinograms of the problem's sizes in
 // one pre-faulted block, the projector's scratch, and for TV the filter of
-// its first image.
+// its first image. It releases itself.
 inline constexpr int kWorkImages = 5;
 struct SolverWork {
-    std::size_t pixels, samples;
-    int image_count, sinogram_count;
-    double *images[kWorkImages];
-    double *sinograms[4];
-    double *block;
-    std::size_t bytes;
+    std::size_t pixels = 0, samples = 0;
+    int image_count = 0, sinogram_count = 0;
+    double *images[kWorkImages] = {};
+    double *sinograms[4] = {};
+    Owned<double> block;
     ProjectionWork projection;
     ViewFilter filter;
-    bool have_filter;
+    bool have_filter = false;
     Subsets subsets;
 };
 
@@ -81,7 +80,6 @@ struct SolverWork {
 // subset (at most the views' count). Fails with "memory allocation
 // error.".
 Status AllocateSolverWork(const Problem &problem, SolverWork *work, Method method = Method::kSirt, int subsets = 1);
-void ReleaseSolverWork(SolverWork *work);
 
 // Called after each iteration with its number (1 ...) and the residual's
 // norm |b - A x| of the image it left.

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "args.h"
-#include "error.h"
 #include "memory.h"
 #include "real.h"
 #include "streams.h"
@@ -133,6 +132,21 @@ int EvenHalfTurnStart(const double *angles, int count) {
     return half;
 }
 
+void DirectionOrder(const ViewSet &views, std::vector<double> *direction, std::vector<int> *order) {
+    const int m = views.count;
+    direction->assign(static_cast<std::size_t>(m), 0);
+    order->assign(static_cast<std::size_t>(m), 0);
+    for (int k = 0; k < m; ++k) {
+        double a = std::fmod(views.angles[k], kPi);
+        if (a < 0) a += kPi;
+        if (a >= kPi) a = 0;
+        (*direction)[static_cast<std::size_t>(k)] = a;
+    }
+    std::iota(order->begin(), order->end(), 0);
+    const std::vector<double> &d = *direction;
+    std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return d[a] < d[b]; });
+}
+
 void CompleteViews(ViewSet *views) {
     int m = views->count;
     for (int k = 0; k < m; ++k) {
@@ -141,16 +155,9 @@ void CompleteViews(ViewSet *views) {
     }
     // Each view's direction modulo pi, in order around the half circle; a
     // view stands for half the gap before it and half the gap after it.
-    std::vector<double> direction(static_cast<std::size_t>(m));
-    std::vector<int> order(static_cast<std::size_t>(m));
-    for (int k = 0; k < m; ++k) {
-        double a = std::fmod(views->angles[k], kPi);
-        if (a < 0) a += kPi;
-        if (a >= kPi) a = 0;
-        direction[static_cast<std::size_t>(k)] = a;
-    }
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return direction[a] < direction[b]; });
+    std::vector<double> direction;
+    std::vector<int> order;
+    DirectionOrder(*views, &direction, &order);
     for (int i = 0; i < m; ++i) {
         double here = direction[order[i]];
         double before = i > 0 ? direction[order[i - 1]] : direction[order[m - 1]] - kPi;
@@ -272,9 +279,4 @@ std::string LimitedRangeWarning(const ViewSet &views) {
                   "sino_iter's total variation suits limited ranges.",
                   gap * 180 / kPi, from * 180 / kPi);
     return line;
-}
-
-void WarnOfLimitedRange(const ViewSet &views) {
-    std::string line = LimitedRangeWarning(views);
-    if (!line.empty()) Warn(line.c_str());
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "status.h"
 
@@ -61,6 +62,11 @@ Status ViewsFromRadians(const double *radians, int count, ViewSet *views);
 // that is not an even half turn.
 void CompleteViews(ViewSet *views);
 
+// Each view's direction modulo pi (in [0, pi)) into `direction`, and the
+// views in the order of their directions (equal ones in view order) into
+// `order`: the order around the half circle CompleteViews weighs them in.
+void DirectionOrder(const ViewSet &views, std::vector<double> *direction, std::vector<int> *order);
+
 // How far an angle may lie from its place in an even half turn and still
 // count as there: a hundredth of the step.
 inline constexpr double kEvenTolerance = 0.01;
@@ -90,14 +96,10 @@ bool LimitedRange(const ViewSet &views);
 // cannot be reconstructed, whatever the method.
 bool OneDirection(const ViewSet &views);
 
-// For a limited range, the warning line on standard error that names the
-// gap and the method that suits it ("warning: limited range: the views
-// leave a gap of 61 degrees after 119 degrees; sino_iter's total variation
-// suits limited ranges."); nothing otherwise.
-void WarnOfLimitedRange(const ViewSet &views);
-
-// That line ("warning: limited range: ..."), empty when the views leave no
-// such gap: for a caller that reports it its own way.
+// For a limited range, the warning line that names the gap and the method
+// that suits it ("warning: limited range: the views leave a gap of 61
+// degrees after 119 degrees; sino_iter's total variation suits limited
+// ranges."); empty otherwise. The programs print it (Warn, error.h).
 std::string LimitedRangeWarning(const ViewSet &views);
 
 // Whether the views cover the whole turn: no gap between their angles

@@ -71,7 +71,6 @@ int RunImgSino(int argc, char **argv) {
     Check(WriteCheckedHeader(out.stream, detector.count, views_count, write_failure.c_str()));
     Check(WriteBlock(out.stream, sinogram, samples * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));
-    ReleaseProjection(&work);
     ReleaseBlock(sinogram, samples * sizeof(double));
     ReleaseViews(&views);
     ReleaseSinogram(&image);

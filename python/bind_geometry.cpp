@@ -157,7 +157,6 @@ Doubles ProjectImage(const py::handle &image_object, int detectors, double cente
         status = AllocateProjection(grid.size, &work);
         if (status.ok()) {
             Project(grid, views.set, detector, image.data(), sinogram.mutable_data(), &work);
-            ReleaseProjection(&work);
             // Finite pixels whose integrals are not finite: sums beyond the range.
             if (AllFinite(image.data(), static_cast<std::size_t>(image.size())) &&
                 !AllFinite(sinogram.data(), static_cast<std::size_t>(sinogram.size())))
@@ -187,7 +186,6 @@ Doubles BackProject(const py::handle &sinogram_object, double center, int size, 
         status = AllocateProjection(grid.size, &work);
         if (status.ok()) {
             ProjectTransposed(grid, views.set, detector, sinogram.data(), image.mutable_data(), &work);
-            ReleaseProjection(&work);
         }
     }
     RaiseFailure(status);
@@ -218,7 +216,6 @@ Status ReconstructSlice(const Slicer &s, double center, double *samples, double 
         if (!MakeViewFilter(s.detectors, s.kernel, ThreadsFor(s.views.set.count), &filter))
             return Failure("memory allocation error.");
         ReconstructImage(filter, samples, s.views.set, detector, s.grid, s.interval, image);
-        ReleaseViewFilter(&filter);
     } else {
         Problem problem{s.grid, &s.views.set, detector, samples};
         SolverWork work;
@@ -232,7 +229,6 @@ Status ReconstructSlice(const Slicer &s, double center, double *samples, double 
         } else {
             Cgls(problem, s.iterations, &work, image, nullptr);
         }
-        ReleaseSolverWork(&work);
     }
     // Finite samples whose image is not finite: sums beyond the double range.
     if (finite_input && !AllFinite(image, pixels)) return Failure("result out of range.");

@@ -102,7 +102,9 @@ int RunSinoIter(int argc, char **argv) {
                                     : EvenHalfTurn(sinogram.rows, &views));
     // The iterations bridge a limited range, but not views that all look
     // one way: that gets the warning filtered back-projection gives.
-    if (OneDirection(views)) WarnOfLimitedRange(views);
+    if (OneDirection(views)) {
+        if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
+    }
     Problem problem{AxisGrid(sinogram.columns), &views, Detector{sinogram.columns, 0}, sinogram.samples};
     double interval = 0;
     Check(CenterArgument(arg[1], sinogram.columns, &problem.detector.axis));
@@ -154,7 +156,6 @@ int RunSinoIter(int argc, char **argv) {
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
     Check(WriteBlock(out.stream, image, pixels * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));
-    ReleaseSolverWork(&work);
     ReleaseBlock(image, pixels * sizeof(double));
     ReleaseViews(&views);
     ReleaseSinogram(&sinogram);

@@ -84,7 +84,7 @@ int RunSinoRecon(int argc, char **argv) {
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
-    WarnOfLimitedRange(views);
+    if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
@@ -102,7 +102,6 @@ int RunSinoRecon(int argc, char **argv) {
     bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
     if (method == ReconMethod::kDirect) {
         ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
-        ReleaseViewFilter(&filter);
     } else {
         GridRecImage(rec, sinogram.samples, views, detector, grid, interval, image);
         ReleaseGridRec(&rec);

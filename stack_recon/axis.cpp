@@ -7,7 +7,7 @@
 
 #include "center.h"
 #include "centers.h"
-#include "memory.h"
+#include "owned.h"
 #include "sinograms.h"
 
 namespace {
@@ -22,19 +22,16 @@ constexpr double kTiltPixels = 1;
 // sino_center -t reads them.
 Status ReadsAsHalfTurn(const StackInputs &in, const Reading &how, int full_turn, int row, bool *half) {
     int columns = in.stack.columns;
-    std::size_t sinogram_bytes = static_cast<std::size_t>(full_turn) * static_cast<std::size_t>(columns) * sizeof(double);
-    std::size_t means_bytes = 3 * static_cast<std::size_t>(columns) * sizeof(double);
-    auto *sinogram = static_cast<double *>(AllocateBlock(sinogram_bytes));
-    auto *means = static_cast<double *>(AllocateBlock(means_bytes));
+    Owned<double> sinogram, means;
+    bool have = sinogram.Allocate(static_cast<std::size_t>(full_turn) * static_cast<std::size_t>(columns)) &&
+                means.Allocate(3 * static_cast<std::size_t>(columns));
     CenterWork work;
     bool have_work = AllocateCenterWork(&work, columns, full_turn);
     Status status;
-    if (sinogram == nullptr || means == nullptr || !have_work) status = Failure("memory allocation error.");
+    if (!have || !have_work) status = Failure("memory allocation error.");
     ReadCounts counted;
     if (status.ok()) status = ReadSinograms(in, how, full_turn, row, 1, sinogram, means, &counted);
     *half = status.ok() && FindEvenFullTurnCenter(sinogram, &work).half_turn;
-    ReleaseBlock(sinogram, sinogram_bytes);
-    ReleaseBlock(means, means_bytes);
     return status;
 }
 
@@ -42,15 +39,13 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, int 
                   std::vector<int> *found_rows, std::vector<double> *found, std::string *lines) {
     int columns = in.stack.columns;
     if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
-    std::size_t samples = static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns);
-    std::size_t sinogram_bytes = samples * sizeof(double);
-    std::size_t means_bytes = 3 * static_cast<std::size_t>(columns) * sizeof(double);
-    auto *sinogram = static_cast<double *>(AllocateBlock(sinogram_bytes));
-    auto *means = static_cast<double *>(AllocateBlock(means_bytes));
+    Owned<double> sinogram, means;
+    bool have = sinogram.Allocate(static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns)) &&
+                means.Allocate(3 * static_cast<std::size_t>(columns));
     CenterWork work;
     bool have_work = AllocateCenterWork(&work, columns, half_turn);
     Status status;
-    if (sinogram == nullptr || means == nullptr || !have_work) status = Failure("memory allocation error.");
+    if (!have || !have_work) status = Failure("memory allocation error.");
     for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
         ReadCounts counted;  // counted when the row is reconstructed
         status = ReadSinograms(in, how, half_turn, rows[i], 1, sinogram, means, &counted);
@@ -71,8 +66,6 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, int 
         }
         *lines += line;
     }
-    ReleaseBlock(sinogram, sinogram_bytes);
-    ReleaseBlock(means, means_bytes);
     return status;
 }
 

@@ -13,12 +13,6 @@ std::vector<int> CenterRows(int first, int count) {
     return rows;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 void FitLine(const std::vector<int> &rows, const std::vector<double> &centers, double *intercept, double *slope) {
     double n = static_cast<double>(rows.size());
     double mean_row = 0, mean_center = 0;

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "median.h"
+
 // How many rows the axis is found on: enough that one odd row does not
 // move the median, few enough that the search costs little beside the
 // reconstruction.
@@ -13,10 +15,6 @@ inline constexpr int kCenterRows = 5;
 // Rows spread evenly over [first, first + count): the middles of
 // min(count, kCenterRows) equal parts, in increasing order.
 std::vector<int> CenterRows(int first, int count);
-
-// The median of the values (the mean of the middle two for an even count);
-// `values` must not be empty.
-double Median(std::vector<double> values);
 
 // The least-squares line center = intercept + slope * row through the
 // points; with one point, or all at one row, the slope is 0.

@@ -350,7 +350,6 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         next += rows;
     }
     EndProgress(progress);
-    if (have_method && method == ReconMethod::kDirect) ReleaseViewFilter(&filter);
     if (have_method && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
@@ -392,7 +391,7 @@ int RunStackRecon(int argc, char **argv) {
     settings.reading.angles = views.angles;
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
-    WarnOfLimitedRange(views);
+    if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
     PhaseBand phase;
     if (settings.phase) {
         Check(MakePhaseBand(settings.phase_settings, in, views.count, plan.band_rows, &phase));

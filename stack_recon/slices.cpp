@@ -43,10 +43,7 @@ void GridRows(const SliceWorkers &workers, const double *sinograms, std::size_t 
     int team = workers.count < count ? workers.count : count;
 #pragma omp parallel num_threads(team)
     {
-        int slot = 0;
-#ifdef _OPENMP
-        slot = omp_get_thread_num();
-#endif
+        int slot = ThreadIndex();
         const GridRec &rec = workers.recs[slot];
 #pragma omp for schedule(dynamic, 1)
         for (int u = 0; u < count; ++u) {

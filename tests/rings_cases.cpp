@@ -304,7 +304,6 @@ std::vector<double> RingReconstruct(const std::vector<double> &samples, int colu
         std::vector<double> copy = samples;
         ReconstructImage(filter, copy.data(), views, Detector{columns, (columns - 1) / 2.0}, AxisGrid(columns), 1.0,
                          image.data());
-        ReleaseViewFilter(&filter);
     }
     ReleaseViews(&views);
     return image;

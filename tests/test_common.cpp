@@ -1,5 +1,6 @@
 // The shared helpers: numbers from the command line, the default view count,
 // the kernels, the profile reader and the sinogram header.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -16,8 +17,10 @@
 #include "checks.h"
 #include "command.h"
 #include "kernels.h"
+#include "median.h"
 #include "pattern.h"
 #include "profile.h"
+#include "search.h"
 #include "sinogram.h"
 #include "streams.h"
 
@@ -375,3 +378,42 @@ TEST(NamePattern, RefusesAnyOtherPattern) {
 }
 
 }  // namespace
+
+TEST(Median, OfAnyOrderAndOfSortedValues) {
+    struct Case {
+        std::vector<double> values;
+        double median;
+    };
+    const Case cases[] = {
+        {{7}, 7},
+        {{3, 1, 2}, 2},
+        {{4, 1, 3, 2}, 2.5},            // the mean of the middle two
+        {{5, 5, 1, 9, 5, 0}, 5},
+        {{-1e308, 1e308, -1e308, 1e308}, 0},  // halves first: no overflow
+        {{2, NAN, 1}, 2},               // a NaN orders above every number
+    };
+    for (const Case &c : cases) {
+        std::vector<double> values = c.values;
+        EXPECT_EQ(MedianOf(values.data(), values.size()), c.median) << values.size();
+        EXPECT_EQ(Median(c.values), c.median) << values.size();
+        if (c.median != 0 && c.values.size() != 3) {
+            std::sort(values.begin(), values.end());
+            EXPECT_EQ(MedianOfSorted(values.data(), values.size()), c.median) << values.size();
+        }
+    }
+    EXPECT_EQ(MedianOf(nullptr, 0), 0);
+}
+
+TEST(LargestThatHolds, FindsTheLastCountATestHoldsFor) {
+    for (int high : {0, 1, 2, 7, 64, 1000, INT_MAX})
+        for (int last : {0, 1, 3, 63, 64, 999, INT_MAX - 1}) {
+            if (last > high) continue;
+            int calls = 0;
+            int found = LargestThatHolds(high, [&](int count) {
+                ++calls;
+                return count <= last;
+            });
+            EXPECT_EQ(found, last) << high << " " << last;
+            EXPECT_LE(calls, 32) << high << " " << last;
+        }
+}

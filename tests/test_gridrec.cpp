@@ -159,7 +159,6 @@ Errors Accuracy(const Phantom &phantom, int n, int m, Kernel kernel) {
     ViewFilter filter;
     EXPECT_TRUE(MakeViewFilter(n, kernel, 2, &filter));
     ReconstructImage(filter, sinogram.data(), views, Detector{n, axis}, grid, 1, direct.data());
-    ReleaseViewFilter(&filter);
     ReleaseViews(&views);
     double d = 0, f = 0, between = 0;
     long long count = 0;

@@ -166,7 +166,6 @@ TEST(GapWeights, TheDefaultIsWithinATenthOfTheBetterSchemeOnEveryCase) {
         }
         if (f.ellipses.empty()) ReleasePhantom(&phantom);
     }
-    ReleaseViewFilter(&filter);
     }
     std::printf("the default within %.3f of the better scheme; better than both on %d of %d cases\n", worst, wins,
                 cases);

@@ -56,7 +56,6 @@ void Prepare(int k, int n, int m, const std::vector<double> *x, Case *s, Method 
 }
 
 void Release(Case *s) {
-    ReleaseSolverWork(&s->work);
     ReleaseViews(&s->views);
 }
 

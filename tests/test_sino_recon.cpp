@@ -42,7 +42,6 @@ TEST(SinoRecon, SymmetricObjectGivesAxReconsValues) {
             std::vector<double> image(static_cast<std::size_t>(columns) * columns);
             ReconstructImage(filter, sinogram.data(), even, Detector{columns, n - 1.0}, AxisGrid(columns), interval,
                              image.data());
-            ReleaseViewFilter(&filter);
             ReleaseViews(&even);
 
             std::vector<Real> table(KernelTableLength(n));

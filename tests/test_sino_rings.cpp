@@ -90,7 +90,6 @@ TEST(SinoRings, SortFilterEqualsItsOracle) {
         SortWork work;
         ASSERT_TRUE(AllocateSortWork(columns, rows, size, 3, &work));
         SortFilter(samples.data(), size, &work);
-        ReleaseSortWork(&work);
         EXPECT_TRUE(samples == slow) << size;
     }
 }
@@ -115,7 +114,6 @@ TEST(SinoRings, SortTakesOffsetsAndGainsOutExactly) {
     SortWork work;
     ASSERT_TRUE(AllocateSortWork(columns, rows, 5, 2, &work));
     SortFilter(striped.data(), 5, &work);
-    ReleaseSortWork(&work);
     EXPECT_TRUE(striped == clean);
 }
 
@@ -130,7 +128,6 @@ TEST(SinoRings, FourierFilterTakesAConstantOffsetOut) {
     FourierWork work;
     ASSERT_TRUE(AllocateFourierWork(columns, rows, 5, 1.0, 2, &work));
     FourierFilter(samples.data(), 5, &work);
-    ReleaseFourierWork(&work);
     for (int k = 0; k < rows; ++k)
         for (int j = 0; j < columns; ++j) EXPECT_NEAR(samples[k * columns + j], std::sin(0.3 * k), 1e-13) << k << " " << j;
 }
@@ -151,7 +148,6 @@ TEST(SinoRings, LowAngularFrequenciesEqualCosineSums) {
                 for (int k = 0; k < rows; ++k)
                     EXPECT_NEAR(work.detail[k * columns + j], expected[k], 1e-12 * 50 * rows) << rows << " " << sigma;
             }
-            ReleaseFourierWork(&work);
         }
     }
 }
@@ -211,7 +207,6 @@ TEST(SinoRings, DetectFindsAndCorrectsOnlyTheStripeColumns) {
     EXPECT_EQ(FindStripeColumns(untouched.data(), 3, &work), 0);
     CorrectStripeColumns(untouched.data(), &work);
     EXPECT_TRUE(untouched == clean);
-    ReleaseStripeWork(&work);
 }
 
 TEST(SinoRings, SameResultForAnyNumberOfThreads) {
@@ -227,7 +222,6 @@ TEST(SinoRings, SameResultForAnyNumberOfThreads) {
             RingsWork work;
             ASSERT_TRUE(AllocateRingsWork(method, columns, rows, 7, threads, &work));
             RemoveStripes(samples.data(), 7, &work);
-            ReleaseRingsWork(&work);
             if (first.empty()) first = samples;
             EXPECT_TRUE(samples == first) << static_cast<int>(method) << ", " << threads << " threads";
         }
@@ -321,7 +315,6 @@ std::vector<double> Reconstruct(std::vector<double> samples) {
     std::vector<double> image(static_cast<std::size_t>(kColumns) * kColumns);
     ReconstructImage(filter, samples.data(), views, Detector{kColumns, (kColumns - 1) / 2.0}, AxisGrid(kColumns), 1.0,
                      image.data());
-    ReleaseViewFilter(&filter);
     ReleaseViews(&views);
     return image;
 }
@@ -366,7 +359,6 @@ std::vector<double> Cleaned(StripeMethod method, std::vector<double> samples) {
     RingsWork work;
     EXPECT_TRUE(AllocateRingsWork(method, kColumns, kRows, DefaultSize(method), 2, &work));
     RemoveStripes(samples.data(), DefaultSize(method), &work);
-    ReleaseRingsWork(&work);
     return samples;
 }
 
@@ -423,7 +415,6 @@ TEST_F(PhantomFigures, SortingAltersASharpCleanSinogramAsMuchAsTheStripes) {
     RingsWork work;
     ASSERT_TRUE(AllocateRingsWork(StripeMethod::kSort, kColumns, kRows, 21, 2, &work));
     RemoveStripes(samples.data(), 21, &work);
-    ReleaseRingsWork(&work);
     EXPECT_GT(RmsDifference(Reconstruct(samples), *clean_image_), 0.5 * ring_error_);
 }
 
@@ -462,7 +453,6 @@ TEST(SinoRings, AutoFindsAndMendsEachKindOfColumn) {
     std::vector<double> untouched = clean;
     EXPECT_EQ(RemoveStripes(untouched.data(), 11, &work), 0);
     EXPECT_TRUE(untouched == clean);
-    ReleaseRingsWork(&work);
 }
 
 // The family of striped cases (rings_cases.h): every kind of stripe on
