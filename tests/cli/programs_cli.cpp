@@ -77,6 +77,9 @@ const OutputCase kCases[] = {
 // replaces only a volume, an old slice (a square image's header).
 std::string Old(const std::string &program) { return program == "stack_recon" ? "1\t1\nold" : "old"; }
 
+// The same as printf(1)'s format in a shell command.
+std::string OldFormat(const std::string &program) { return program == "stack_recon" ? "\"1\\t1\\nold\"" : "old"; }
+
 std::string With(std::string text, const std::string &out) {
     for (std::size_t at; (at = text.find("$OUT")) != std::string::npos;) text.replace(at, 4, out);
     return text;
@@ -239,14 +242,14 @@ TEST(AtomicOutputs, AFullDiskLeavesTheOldFile) {
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         // A file system of one page, which the old output fills.
         RunResult r = scratch.Run(std::string("mkdir disk && unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs disk && "
-                                              "printf old > disk/") + c.written + " && " +
+                                              "printf ") + OldFormat(c.program) + " > disk/" + c.written + " && " +
                                   With(c.run, std::string("disk/") + c.argument) +
                                   "; status=$?; ls -A disk > listing; cat disk/" + c.written +
                                   " > kept; exit $status'");
         EXPECT_EQ(r.status, 1) << c.program;
         std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
         EXPECT_EQ(last, With(c.failure, std::string("disk/") + c.written) + "\n") << c.program;
-        EXPECT_EQ(scratch.Read("kept"), "old") << c.program;
+        EXPECT_EQ(scratch.Read("kept"), Old(c.program)) << c.program;
         EXPECT_EQ(scratch.Read("listing"), std::string(c.written) + "\n") << c.program;
     }
 }
@@ -256,12 +259,12 @@ TEST(AtomicOutputs, ASuccessKeepsPermissionsAndLinks) {
         Scratch scratch;
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         // The new file gets the old one's bits; a link keeps pointing at it.
-        RunResult r = scratch.Run(std::string("printf old > target.dat && chmod 640 target.dat && ln -s target.dat ") +
+        RunResult r = scratch.Run("printf " + OldFormat(c.program) + " > target.dat && chmod 640 target.dat && ln -s target.dat " +
                                   c.written + " && " + With(c.run, c.argument) +
                                   " && stat -c %a target.dat && test -L " + c.written);
         EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
         EXPECT_EQ(r.out, "640\n") << c.program;
-        EXPECT_NE(scratch.Read("target.dat"), "old") << c.program;
+        EXPECT_NE(scratch.Read("target.dat"), Old(c.program)) << c.program;
         ExpectNoTemporary(scratch, c);
         // A name that is not a regular file is written directly.
         if (std::string(c.argument) == c.written) {
