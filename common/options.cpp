@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cstring>
+#include <string>
 
 #include "args.h"
 
@@ -11,6 +12,11 @@ Status RowRangeArgument(const char *text, int *first, int *count) {
     *count = IntArgument(comma + 1);
     if (*first < 0 || *count <= 0) return Failure("bad row range.");
     return Success();
+}
+
+Status RowRangeOutside(int first, int count, int rows) {
+    return Failure("bad row range " + std::to_string(first) + "," + std::to_string(count) + ": the stack has rows 0 to " +
+                   std::to_string(rows - 1) + ".");
 }
 
 bool ReadPair(const char *text, double *x, double *y) {

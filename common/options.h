@@ -7,6 +7,10 @@
 // as atoi reads them, else "bad row range.".
 Status RowRangeArgument(const char *text, int *first, int *count);
 
+// The failure of a row range that starts past the stack's last row: "bad
+// row range FIRST,COUNT: the stack has rows 0 to ROWS-1.".
+Status RowRangeOutside(int first, int count, int rows);
+
 // "X,Y": two reals as atof reads them, separated by a comma; false when
 // there is no comma.
 bool ReadPair(const char *text, double *x, double *y);

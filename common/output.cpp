@@ -140,12 +140,21 @@ struct Destination {
     gid_t group;
 };
 
+// A named output that cannot be made says why: "<name>: cannot create
+// (<the system's reason>).", whenever `failure` names it ("<name>: ...");
+// a failure that does not (a program's own fixed text) stays as given.
+Status CreateFailure(const char *name, const char *failure, int error) {
+    std::string prefix = std::string(name) + ": ";
+    if (error == 0 || std::strncmp(failure, prefix.c_str(), prefix.size()) != 0) return Failure(failure);
+    return Failure(prefix + "cannot create (" + std::strerror(error) + ").");
+}
+
 Status Locate(const char *name, const char *failure, Destination *d) {
     *d = Destination{true, name, false, 0, 0, 0};
     if (IsStandardStream(name)) return Success();
     struct stat info;
     if (lstat(name, &info) != 0) {
-        if (errno != ENOENT) return Failure(failure);
+        if (errno != ENOENT) return CreateFailure(name, failure, errno);
         *d = Destination{false, name, false, NewFileMode(), 0, 0};
         return Success();
     }
@@ -160,7 +169,7 @@ Status Locate(const char *name, const char *failure, Destination *d) {
         return Success();
     }
     // A file that may not be written is not replaced behind its back.
-    if (access(d->target.c_str(), W_OK) != 0) return Failure(failure);
+    if (access(d->target.c_str(), W_OK) != 0) return CreateFailure(name, failure, errno);
     d->direct = false;
     d->exists = true;
     d->mode = info.st_mode & 07777;
@@ -220,7 +229,7 @@ Status Begin(const char *name, const char *failure, bool open_stream, Output *ou
     if (d.direct) {
         if (!open_stream) return Success();
         out->stream = IsStandardStream(name) ? stdout : std::fopen(name, "wb");
-        if (out->stream == nullptr) return Failure(failure);
+        if (out->stream == nullptr) return CreateFailure(name, failure, errno);
         RememberStream(out->stream);
         EnlargeBuffer(out->stream);
         return Success();
@@ -238,7 +247,7 @@ Status Begin(const char *name, const char *failure, bool open_stream, Output *ou
     // A file that may be written in a folder that may not: fopen would
     // have written it, so the refusal says why. A new name fails as fopen
     // would.
-    if (fd < 0 && !d.exists) return Failure(failure);
+    if (fd < 0 && !d.exists) return CreateFailure(name, failure, error);
     if (fd < 0)
         return Failure("cannot create a temporary file beside " + d.target + " (" + std::strerror(error) + ").");
     if (entry == nullptr) {
@@ -284,7 +293,7 @@ Status ReserveOutput(const char *name, const char *failure, Output *out) {
     // Written directly by name: it must be writable now, as a file opened
     // here would be.
     int fd = open(name, O_WRONLY | O_CREAT, 0666);
-    if (fd < 0) return Failure(failure);
+    if (fd < 0) return CreateFailure(name, failure, errno);
     close(fd);
     return Success();
 }

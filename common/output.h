@@ -45,8 +45,10 @@ struct Output {
 };
 
 // Opens the named output for binary writing, with a large buffer so that it
-// reaches the system in few large writes. Fails with `failure` when it
-// cannot be created.
+// reaches the system in few large writes. Fails when it cannot be created:
+// with "<name>: cannot create (<the system's reason>)." when `failure`
+// starts with "<name>: " (the toolkit's form), else with `failure` as given
+// (the fixed texts of the first programs, "file not open.").
 Status OpenOutput(const char *name, const char *failure, Output *out);
 
 // The same for an output that another library writes by name (HDF5): no

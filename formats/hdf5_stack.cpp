@@ -339,3 +339,33 @@ Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, b
         if (!std::isfinite(angle)) return bad;
     return Success();
 }
+
+Status ThetaUnitArgument(const char *text, ThetaUnit *unit) {
+    if (std::strcmp(text, "degrees") == 0)
+        *unit = ThetaUnit::kDegrees;
+    else if (std::strcmp(text, "radians") == 0)
+        *unit = ThetaUnit::kRadians;
+    else
+        return Failure("bad angle unit (degrees or radians).");
+    return Success();
+}
+
+bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn) {
+    if (unit != ThetaUnit::kTold) return unit == ThetaUnit::kRadians;
+    if (theta.empty()) return false;
+    const double pi = 3.14159265358979323846;
+    double low = theta[0], high = theta[0];
+    for (double angle : theta) {
+        if (!(std::fabs(angle) <= 2 * pi)) return false;
+        low = angle < low ? angle : low;
+        high = angle > high ? angle : high;
+    }
+    double span = high - low;
+    // A half or whole turn, its last view in or out: n views short of a
+    // turn by one step span (n - 1) / n of it, 3/4 for as few as 4.
+    bool half = span >= 0.75 * pi && span <= 1.1 * pi, whole = span >= 1.5 * pi && span <= 2.05 * pi;
+    if (!half && !whole) return false;
+    std::fprintf(warn, "warning: %s: /exchange/theta read as radians (its values span about %s); -u degrees reads them as degrees.\n",
+                 file, half ? "pi" : "2 pi");
+    return true;
+}

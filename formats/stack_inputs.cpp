@@ -1,5 +1,9 @@
 #include "stack_inputs.h"
 
+#include <cstring>
+
+#include <glob.h>
+
 #include "kind.h"
 
 namespace {
@@ -44,4 +48,34 @@ Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector
     if (in->have_darks && (in->darks.columns != in->stack.columns || in->darks.rows != in->stack.rows))
         return Failure(About(dark_name, "sizes differ."));
     return Success();
+}
+
+Status ExpandNames(std::vector<const char *> *words, std::vector<std::string> *storage) {
+    storage->clear();
+    for (const char *word : *words) {
+        if (std::strpbrk(word, "*?[") == nullptr) {
+            storage->push_back(word);
+            continue;
+        }
+        // glob sorts what it finds (GLOB_NOSORT not given).
+        glob_t found{};
+        int status = glob(word, 0, nullptr, &found);
+        if (status == 0)
+            for (std::size_t i = 0; i < found.gl_pathc; ++i) storage->push_back(found.gl_pathv[i]);
+        globfree(&found);
+        if (status == GLOB_NOMATCH) return Failure(About(word, "no file matches."));
+        if (status != 0) return Failure(About(word, "cannot list the files."));
+    }
+    // Every name is in place before any is pointed to: the strings no longer move.
+    words->clear();
+    for (const std::string &name : *storage) words->push_back(name.c_str());
+    return Success();
+}
+
+void ReportFlatsAndDarks(const StackInputs &in, FILE *to) {
+    if (!in.have_flats) return;
+    int flats = in.flats.images, darks = in.have_darks ? in.darks.images : 0;
+    std::fprintf(to, "%d flat%s", flats, flats == 1 ? "" : "s");
+    if (in.have_darks) std::fprintf(to, ", %d dark%s", darks, darks == 1 ? "" : "s");
+    std::fputs(".\n", to);
 }

@@ -3,6 +3,8 @@
 // HDF5 file of the Data Exchange layout holding all three.
 #pragma once
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "images.h"
@@ -21,3 +23,17 @@ struct StackInputs {
 // "<file>: sizes differ." (the first flat or dark file named).
 Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
                        const std::vector<const char *> &darks, bool line_integrals, StackInputs *in);
+
+// -f and -d: each word that holds a wildcard ('*', '?' or '[') is a
+// pattern the program expands itself (quoted, so that the shell leaves it),
+// into the names it matches in sorted order; other words are names. The
+// names are kept in `storage` and `words` points into it, so neither may be
+// copied. Fails with "<pattern>: no file matches." or "<pattern>: cannot
+// list the files.".
+Status ExpandNames(std::vector<const char *> *words, std::vector<std::string> *storage);
+
+// Says on `to` how many flat and dark images the normalisation used, as
+// "3 flats, 2 darks." (or "3 flats."; "1 flat, 1 dark."): images, so a
+// file of several pages counts each. Nothing without flats. A program says
+// it at the end of a successful run with -f, beside its other counts.
+void ReportFlatsAndDarks(const StackInputs &in, FILE *to);

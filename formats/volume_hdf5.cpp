@@ -157,6 +157,14 @@ bool ReadAttribute(hid_t object, const char *name, hid_t memory_type, T *value) 
 
 }  // namespace
 
+bool IsVolumeHdf5(const char *file) {
+    H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    if (H5Fis_hdf5(file) <= 0) return false;
+    Id f(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT));
+    return f.id >= 0 && H5Lexists(f.id, "/exchange", H5P_DEFAULT) > 0 &&
+           H5Lexists(f.id, "/exchange/data", H5P_DEFAULT) > 0 && H5Lexists(f.id, "/exchange/center", H5P_DEFAULT) > 0;
+}
+
 Status OpenVolumePart(const char *file, VolumePart *part) {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
     *part = VolumePart{file, 0, 0, 0, 0, {}, {}};

@@ -43,6 +43,11 @@ bool SliceFitsChunk(int size);
 // error." or "memory allocation error.".
 Status BeginVolumeHdf5(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5);
 
+// Whether the file is a volume this toolkit wrote: an HDF5 file holding
+// /exchange/data and /exchange/center (the centers, which only a volume
+// records). A file that cannot be opened as HDF5 is not.
+bool IsVolumeHdf5(const char *file);
+
 // Writes slice `index` (size x size doubles, row 0 first), each sample
 // rounded to the nearest float. Fails with "<name>: data write error.".
 Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image);

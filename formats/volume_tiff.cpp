@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
+
+#include "tiff_pages.h"
 
 namespace {
 
@@ -50,6 +53,21 @@ void Resolution(double pixel, std::uint32_t *numerator, std::uint32_t *denominat
 std::size_t Even(std::size_t n) { return (n + 1) & ~static_cast<std::size_t>(1); }
 
 }  // namespace
+
+bool IsVolumeTiff(const char *file) {
+    QuietTiff();
+    TiffHandle tif = OpenTiff(file);
+    if (!tif) return false;
+    char *description = nullptr;
+    if (TIFFGetField(tif.get(), TIFFTAG_IMAGEDESCRIPTION, &description) && description != nullptr)
+        return std::strncmp(description, "ImageJ=1.11a\nimages=", 20) == 0;
+    std::uint32_t width = 0, length = 0;
+    std::uint16_t bits = 0, sample_format = 0;
+    return TIFFIsBigEndian(tif.get()) == 0 && (TIFFIsBigTIFF(tif.get()) != 0) &&
+           TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) && TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &length) &&
+           width == length && TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits) && bits == 32 &&
+           TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sample_format) && sample_format == SAMPLEFORMAT_IEEEFP;
+}
 
 bool VolumeFitsClassicTiff(int pages, int size) {
     double slice = 4.0 * size * size;

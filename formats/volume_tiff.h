@@ -30,6 +30,12 @@ bool VolumeFitsClassicTiff(int pages, int size);
 // * 4. `pixel` is the pixel side in micrometres, 0 for none.
 std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel);
 
+// Whether the file is a volume this toolkit wrote: a classic TIFF whose
+// first page's description is the one written here ("ImageJ=1.11a" then
+// "images=N"), or a BigTIFF of square pages of 32-bit floats (a volume too
+// large for the description). A file that cannot be read as a TIFF is not.
+bool IsVolumeTiff(const char *file);
+
 // A volume being written.
 struct VolumeTiff {
     Output out;

@@ -9,14 +9,17 @@
 #include "command.h"
 #include "options.h"
 #include "pattern.h"
+#include "stack_inputs.h"
 #include "streams.h"
 
 Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     *options = Options{};
-    const char *budget = nullptr, *range = nullptr, *zingers = nullptr, *phase = nullptr;
+    const char *budget = nullptr, *range = nullptr, *zingers = nullptr, *phase = nullptr, *unit = nullptr;
     const Option table[] = {
-        Values('f', "FLAT", "a flat field (open beam) image; repeat for several", &options->flats),
-        Values('d', "DARK", "a dark field image; repeat for several", &options->darks),
+        Values('f', "FLAT", "a flat field (open beam) image, or a quoted pattern ('flat_*.tif'); repeat for more",
+               &options->flats),
+        Values('d', "DARK", "a dark field image, or a quoted pattern ('dark_*.tif'); repeat for more",
+               &options->darks),
         Value('r', "FIRST,COUNT", "only these detector rows (default: all)", &range),
         Value('m', "MIB", "the memory budget in MiB", &budget),
         Flag('l', "the stack holds line integrals already", &options->line_integrals),
@@ -24,6 +27,7 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         Flag('t', "the views cover the whole turn: keep its first half", &options->half_turn),
         Value('z', "T", "replace zingers that stand T robust spreads out", &zingers),
         Value('A', "ANGLES", "write the views' angles in degrees to this file", &options->angles),
+        Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)", &unit),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &phase),
     };
@@ -37,6 +41,9 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     if (!read.ok() || line.helped) return read;
     options->stack.assign(line.operands, line.operands + line.count - 1);
     options->pattern = line.operands[line.count - 1];
+    Status expanded = ExpandNames(&options->flats, &options->flat_names);
+    if (expanded.ok()) expanded = ExpandNames(&options->darks, &options->dark_names);
+    if (!expanded.ok()) return expanded;
 
     options->budget_mib = budget != nullptr ? RealArgument(budget) : kDefaultBudgetMiB;
     if (!(options->budget_mib > 0 && std::isfinite(options->budget_mib))) return Failure("bad memory budget.");
@@ -49,6 +56,10 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         options->zinger_threshold = RealArgument(zingers);
         if (!(options->zinger_threshold > 0 && std::isfinite(options->zinger_threshold)))
             return Failure("bad zinger threshold.");
+    }
+    if (unit != nullptr) {
+        Status read = ThetaUnitArgument(unit, &options->unit);
+        if (!read.ok()) return read;
     }
     options->phase = phase != nullptr;
     if (options->phase) {

@@ -2,17 +2,21 @@
 // the manual lists their messages.
 #pragma once
 
+#include <string>
 #include <vector>
 
+#include "hdf5_stack.h"
 #include "phase.h"
 #include "status.h"
 
 inline constexpr const char *kProjSinoUsage =
     "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] "
-    "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] STACK... PATTERN";
+    "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] [-u UNIT] STACK... PATTERN";
 
 struct Options {
     std::vector<const char *> flats, darks;
+    std::vector<std::string> flat_names, dark_names;  // what -f and -d's patterns name (ExpandNames)
+    ThetaUnit unit = ThetaUnit::kTold;  // -u: the unit of /exchange/theta
     bool range = false;            // -r: only rows first ... first + count - 1
     int first = 0, count = 0;
     double budget_mib;             // -m
@@ -28,7 +32,8 @@ struct Options {
 };
 
 // Reads and checks the command line; *helped when --help was answered.
-// Fails with the usage line, "bad memory budget.", "bad row range.", "bad
+// Fails with the usage line, ExpandNames' messages, "bad memory budget.",
+// "bad row range.", "bad angle unit (degrees or radians).", "bad
 // zinger threshold.", PhaseArgument's messages, "bad output pattern.",
 // "line integrals take no flats or darks.", "line integrals take no phase
 // retrieval (-P).", "darks need flats." or "angles and sinograms both to

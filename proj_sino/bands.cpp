@@ -7,6 +7,7 @@
 #include "memory.h"
 #include "real.h"
 #include "normalise.h"
+#include "options.h"
 #include "phase_band.h"
 #include "zingers.h"
 
@@ -19,7 +20,7 @@ Status PlanBands(const Options &options, const Inputs &in, Plan *plan) {
     }
     int first = options.range ? options.first : 0;
     int wanted = options.range ? options.count : stack.rows;
-    if (first >= stack.rows) return Failure("bad row range.");
+    if (first >= stack.rows) return RowRangeOutside(first, wanted, stack.rows);
     plan->first = first;
     plan->count = wanted < stack.rows - first ? wanted : stack.rows - first;
     double budget = options.budget_mib * 1048576.0;

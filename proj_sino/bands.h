@@ -15,7 +15,8 @@ struct Plan {
     int band_rows;
 };
 
-// Fails with "odd number of views for a full turn.", "bad row range.",
+// Fails with "odd number of views for a full turn.", "bad row range
+// FIRST,COUNT: the stack has rows 0 to N.",
 // "memory budget too small." or "memory allocation error.".
 Status PlanBands(const Options &options, const Inputs &in, Plan *plan);
 

@@ -1,5 +1,7 @@
 #include "inputs.h"
 
+#include <cstdio>
+
 #include "hdf5_stack.h"
 #include "kind.h"
 
@@ -7,7 +9,11 @@ Status OpenInputs(const Options &options, Inputs *in) {
     Status opened = OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, in);
     if (!opened.ok() || options.angles == nullptr || KindOfFile(options.stack[0]) != FileKind::kHdf5) return opened;
     bool have_theta = false;
-    return ReadH5Angles(options.stack[0], in->stack.images, &in->theta, &have_theta);
+    Status read = ReadH5Angles(options.stack[0], in->stack.images, &in->theta, &have_theta);
+    // The angles written are degrees, whatever the file holds.
+    if (read.ok() && have_theta && ThetaInRadians(options.stack[0], in->theta, options.unit, stderr))
+        for (double &angle : in->theta) angle = angle * 180 / 3.14159265358979323846;
+    return read;
 }
 
 std::vector<double> ViewAngles(const Inputs &in, int views) {

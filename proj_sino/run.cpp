@@ -30,5 +30,6 @@ int RunProjSino(int argc, char **argv) {
         if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
+    if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     return 0;
 }

@@ -36,12 +36,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
+    "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
     "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
+    std::vector<std::string> flat_names, dark_names;  // what -f and -d's patterns name
     const char *range = nullptr;
+    const char *unit = nullptr;  // -u: the unit of /exchange/theta
     const char *budget = nullptr;
     const char *angles = nullptr;
     bool half_turn = false;  // -t: keep the first half of a full turn
@@ -63,12 +65,15 @@ struct Options {
 // join) and the volume.
 Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
     const Option table[] = {
-        Values('f', "FLAT", "a flat field (open beam) image; repeat for several", &o->flats),
-        Values('d', "DARK", "a dark field image; repeat for several", &o->darks),
+        Values('f', "FLAT", "a flat field (open beam) image, or a quoted pattern ('flat_*.tif'); repeat for more",
+               &o->flats),
+        Values('d', "DARK", "a dark field image, or a quoted pattern ('dark_*.tif'); repeat for more", &o->darks),
         Value('r', "FIRST,COUNT", "only these detector rows (default: all)", &o->range),
         Value('m', "MIB", "the memory budget in MiB", &o->budget),
         Value('a', "ANGLES", "a file of the views' angles in degrees (default: the file's, or an even half turn)",
               &o->angles),
+        Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)",
+              &o->unit),
         Flag('t', "the views cover the whole turn: keep its first half", &o->half_turn),
         Value('c', "CENTER", "the rotation axis in detector columns, or fit (default: found on five rows)",
               &o->center),
@@ -93,7 +98,9 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
     if (!read.ok() || line.helped) return read;
     o->stack.assign(line.operands, line.operands + line.count - 1);
     o->volume = line.operands[line.count - 1];
-    return Success();
+    Status expanded = ExpandNames(&o->flats, &o->flat_names);
+    if (expanded.ok()) expanded = ExpandNames(&o->darks, &o->dark_names);
+    return expanded;
 }
 
 // The values of the options, checked before any file is opened.
@@ -109,6 +116,7 @@ struct Settings {
     VolumeKind kind = VolumeKind::kBad;
     NamePattern pattern{};
     Reading reading{false, 0, nullptr};  // -l, -z
+    ThetaUnit unit = ThetaUnit::kTold;   // -u
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
 };
@@ -128,6 +136,10 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.method != nullptr) {
         Status method = ReconMethodArgument(options.method, &s->method);
         if (!method.ok()) return method;
+    }
+    if (options.unit != nullptr) {
+        Status unit = ThetaUnitArgument(options.unit, &s->unit);
+        if (!unit.ok()) return unit;
     }
     if (options.gap != nullptr) {
         Status gap = GapWeightsArgument(options.gap, &s->gap);
@@ -155,7 +167,7 @@ Status CheckOptions(const Options &options, Settings *s) {
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
-                         options.angles != nullptr || options.half_turn || options.center != nullptr ||
+                         options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
                          options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
                          options.zingers != nullptr || options.phase != nullptr))
@@ -172,7 +184,7 @@ Status CheckOptions(const Options &options, Settings *s) {
 // at the angles of -a, else of /exchange/theta, else evenly over the half
 // turn. *half_turn is how many views from the first make an even half
 // turn (0: none).
-Status MakeViews(const Options &options, const StackInputs &in, ViewSet *views, int *half_turn) {
+Status MakeViews(const Options &options, const Settings &s, const StackInputs &in, ViewSet *views, int *half_turn) {
     int images = in.stack.images;
     int count = images;
     if (options.half_turn) {
@@ -191,7 +203,10 @@ Status MakeViews(const Options &options, const StackInputs &in, ViewSet *views, 
         bool present = false;
         Status read = ReadH5Angles(in.stack.h5.file, images, &degrees, &present);
         if (!read.ok()) return read;
-        for (int k = 0; present && k < count; ++k) radians.push_back(static_cast<Real>(degrees[k]) * kPi / 180);
+        if (present && ThetaInRadians(options.stack[0], degrees, s.unit, stderr))
+            for (int k = 0; k < count; ++k) radians.push_back(degrees[k]);
+        else
+            for (int k = 0; present && k < count; ++k) radians.push_back(static_cast<Real>(degrees[k]) * kPi / 180);
     }
     if (radians.empty()) {
         *half_turn = count;
@@ -212,7 +227,7 @@ struct Plan {
 Status PlanRows(const Options &options, const Settings &s, const StackInputs &in, int views, Plan *plan) {
     int rows = in.stack.rows, columns = in.stack.columns;
     int first = s.first, wanted = options.range != nullptr ? s.wanted : rows;
-    if (first >= rows) return Failure("bad row range.");
+    if (first >= rows) return RowRangeOutside(first, wanted, rows);
     plan->first = first;
     plan->count = wanted < rows - first ? wanted : rows - first;
     plan->size = s.size > 0 ? s.size : columns;
@@ -386,7 +401,7 @@ int RunStackRecon(int argc, char **argv) {
     Check(OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, &in));
     ViewSet views;
     int half_turn = 0;
-    Check(MakeViews(options, in, &views, &half_turn));
+    Check(MakeViews(options, settings, in, &views, &half_turn));
     WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
     Plan plan;
@@ -423,6 +438,7 @@ int RunStackRecon(int argc, char **argv) {
         if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
+    if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;
 }

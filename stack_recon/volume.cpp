@@ -1,5 +1,6 @@
 #include "volume.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -21,6 +22,31 @@ bool IsInput(const std::set<FileId> &inputs, const std::string &name) {
 }
 
 bool TiffName(const std::string &name) { return EndsWith(name, ".tif") || EndsWith(name, ".tiff"); }
+
+// A slice of a pattern in the sinogram layout: a square image.
+bool IsSliceFile(const std::string &name) {
+    FILE *in = std::fopen(name.c_str(), "rb");
+    if (in == nullptr) return false;
+    int columns = 0, rows = 0;
+    bool square = ReadSinogramHeader(in, &columns, &rows) && columns == rows;
+    std::fclose(in);
+    return square;
+}
+
+// A volume replaces only what a volume wrote: an existing regular file
+// named for one that the toolkit did not write as a volume (a projection
+// whose name took the volume's place on the command line) is refused.
+// Names that are not regular files (a device, a FIFO) are written through
+// as before.
+Status KeepOtherFile(const std::string &name, VolumeKind kind) {
+    struct stat s;
+    if (stat(name.c_str(), &s) != 0 || !S_ISREG(s.st_mode)) return Success();
+    bool volume = kind == VolumeKind::kHdf5 ? IsVolumeHdf5(name.c_str())
+                  : TiffName(name)         ? IsVolumeTiff(name.c_str())
+                                           : IsSliceFile(name);
+    if (volume) return Success();
+    return Failure(About(name, "exists and is not a volume; give the volume a new name."));
+}
 
 // A slice as a TIFF of one page, for a pattern named .tif or .tiff: closed
 // and waiting with the others to be renamed.
@@ -86,6 +112,17 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
     volume->pixel = facts.pixel;
     volume->inputs = std::move(inputs);
     if (kind != VolumeKind::kPattern && IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
+    if (kind != VolumeKind::kPattern) {
+        Status kept = KeepOtherFile(name, kind);
+        if (!kept.ok()) return kept;
+    }
+    // Every file of a pattern is checked before the first slice is made.
+    for (int k = 0; kind == VolumeKind::kPattern && k < facts.rows; ++k) {
+        std::string file = PatternName(pattern, facts.first_row + k);
+        if (IsInput(volume->inputs, file)) return Failure(About(file, "output is an input."));
+        Status kept = KeepOtherFile(file, kind);
+        if (!kept.ok()) return kept;
+    }
     if (kind == VolumeKind::kTiff) return BeginVolumeTiff(name, facts.rows, facts.size, facts.pixel, &volume->tiff);
     if (kind == VolumeKind::kHdf5) return BeginVolumeHdf5(name, facts, &volume->h5);
     return Success();

@@ -47,7 +47,10 @@ struct Volume {
 std::set<FileId> InputFiles(const std::vector<const char *> &names);
 
 // Opens the volume for `facts.rows` slices. Fails with "<name>: output is
-// an input." or the writers' messages.
+// an input.", "<name>: exists and is not a volume; give the volume a new
+// name." (an existing regular file, or a pattern's file, that is not a
+// volume the toolkit wrote: see IsVolumeTiff, IsVolumeHdf5; a pattern's
+// file in the sinogram layout must be square) or the writers' messages.
 Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern, const VolumeFacts &facts,
                    std::set<FileId> inputs, Volume *volume);
 

@@ -24,7 +24,7 @@ TEST(DiskImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"4 nan 0 1 out.txt", "", "bad center.", false},
         {"4 0 -inf 1 out.txt", "", "bad center.", false},
         {"4 1e999 0 1 out.txt", "", "bad center.", false},
-        {"4 0 0 1 no/such/dir/out.txt", "", "no/such/dir/out.txt: file not open.", false},
+        {"4 0 0 1 no/such/dir/out.txt", "", "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"4 0 0 1 /dev/full", "", "/dev/full: data write error.", false},
         {"4 0 0 1 - >/dev/full", "", "data write error.", false},
         {"1000 0 0 300 -200 /dev/full", "", "/dev/full: data write error.", false},

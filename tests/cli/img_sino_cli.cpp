@@ -37,7 +37,7 @@ TEST(ImgSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a - in.txt 8 3.5 6 out.txt", image, "angles: 0 angles for 6 views.", false},
         {"-a missing.txt in.txt 8 3.5 6 out.txt", image, "missing.txt: file not found.", false},
         {"in.txt 8 3.5 6 out.txt", SinogramBytes(4, 4, huge.data()), "result out of range.", false},
-        {"in.txt 8 3.5 6 no/such/dir/out.txt", image, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 8 3.5 6 no/such/dir/out.txt", image, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 8 3.5 6 /dev/full", image, "/dev/full: data write error.", false},
         {"in.txt 8 3.5 6 - >/dev/full", image, "data write error.", false},
     };

@@ -60,7 +60,7 @@ TEST(PhantomImageCli, EveryFailureHasItsMessageAndExitStatus) {
          false},
         {"/dev/zero 64 out.txt", "", "/dev/zero: line 1: data read error.", false},
         {"in.txt 64 out.txt", "0 0 1 1 0 " + std::string(2000, '1') + "\n", "in.txt: line 1: data read error.", false},
-        {"in.txt 4 no/such/dir/out.txt", disk, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 4 no/such/dir/out.txt", disk, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 4 /dev/full", disk, "/dev/full: data write error.", false},
         {"in.txt 4 - >/dev/full", disk, "data write error.", false},
         {"in.txt 4 - >&-", disk, "data write error.", false},

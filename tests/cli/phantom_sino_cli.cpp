@@ -60,7 +60,7 @@ TEST(PhantomSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 x 90\n", "in.txt: data read error.", false},
         {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 inf 90\n", "in.txt: bad angle.", false},
         {"-a - shepp-logan:2 4 1.5 3 out.txt < in.txt", "0 90\n", "angles: 2 angles for 3 views.", false},
-        {"in.txt 4 1.5 3 no/such/dir/out.txt", disk, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 4 1.5 3 no/such/dir/out.txt", disk, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 4 1.5 3 /dev/full", disk, "/dev/full: data write error.", false},
         {"in.txt 4 1.5 3 - >/dev/full", disk, "data write error.", false},
         {"in.txt 4 1.5 3 - >&-", disk, "data write error.", false},

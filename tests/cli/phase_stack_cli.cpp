@@ -107,7 +107,7 @@ TEST(PhaseStackCli, AFailedStackLeavesTheOldFlat) {
     RunResult r = scratch.Run(std::string("\"$BIN/phase_stack\" -f flat.tif ball.txt 16 4 ") + kMaterial +
                               " missing/scan.tif");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "missing/scan.tif: file not open.\n");
+    EXPECT_EQ(r.err, "missing/scan.tif: cannot create (No such file or directory).\n");
     EXPECT_EQ(scratch.Read("flat.tif"), "old");
     EXPECT_EQ(scratch.Run("ls -A | grep '^\\.flat' || true").out, "");
 }

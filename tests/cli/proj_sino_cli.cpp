@@ -92,7 +92,7 @@ TEST(ProjSinoCli, DoublePagesWithFlatsAndDarksGiveTheKnownSinograms) {
     ASSERT_TRUE(WriteTiff(scratch.Path("dark_b.tif"), {Flat(dark - 0.5)}, kColumns, kRows, SampleKind::kF64));
     RunResult r = ProjSino(scratch, "-f flat.tif -d dark_a.tif -d dark_b.tif stack.tif slice_%04d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "2 flats, 2 darks.\n");
     EXPECT_EQ(r.out, "");
     for (int row = 0; row < kRows; ++row)
         ExpectRow(scratch, Name(row), row, kViews, [](int r, int v, int c) { return 1e-12 * Known(r, v, c); });
@@ -116,7 +116,7 @@ TEST(ProjSinoCli, SixteenBitFilesInTilesAreWithinTheQuantisation) {
         ASSERT_TRUE(WriteTiff(scratch.Path("dark.tif"), {Flat(dark)}, kColumns, kRows, SampleKind::kU16));
         RunResult r = ProjSino(scratch, "-f flat.tif -d dark.tif" + names + " slice_%04d.sg");
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.err, "1 flat, 1 dark.\n");
         for (int row = 0; row < kRows; ++row)
             ExpectRow(scratch, Name(row), row, kViews,
                       [&](int r, int v, int c) { return 0.5 / (i0 * std::exp(-Known(r, v, c)) - 0.5) * 1.0001; });
@@ -137,7 +137,7 @@ TEST(ProjSinoCli, FloatStripsInSmallBandsAndARowRange) {
     std::string budget = std::to_string(1300.0 / 1048576.0);
     RunResult r = ProjSino(scratch, "-m " + budget + " -r 1,4 -f flat.tif -d dark.tif stack.tif out%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "1 flat, 1 dark.\n");
     EXPECT_FALSE(scratch.Exists("out0.sg"));
     EXPECT_FALSE(scratch.Exists("out5.sg"));
     for (int row = 1; row <= 4; ++row)
@@ -468,6 +468,39 @@ TEST(ProjSinoCli, Hdf5AnglesComeFromTheta) {
     std::vector<double> even = Angles(scratch.Read("b.txt"));
     ASSERT_EQ(even.size(), 16u);
     EXPECT_EQ(even[15], 168.75);
+    // Theta in radians over a half turn: told from its values, with a
+    // warning, and written in degrees; -u says either unit outright.
+    std::vector<double> radians;
+    for (int k = 0; k < views; ++k) radians.push_back(k * 3.141592653589793 / views);
+    ASSERT_TRUE(WriteH5(scratch.Path("rad.h5"),
+                        {{"data", H5T_IEEE_F64LE, views, kRows, kColumns, Joined(Projections(views, 1, 0, false))}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("rad.h5"), radians));
+    r = ProjSino(scratch, "-r 0,1 -A c.txt rad.h5 o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: rad.h5: /exchange/theta read as radians (its values span about pi); -u degrees reads "
+                     "them as degrees.\n");
+    std::vector<double> told = Angles(scratch.Read("c.txt"));
+    ASSERT_EQ(told.size(), radians.size());
+    // theta is stored as floats.
+    for (int k = 0; k < views; ++k) EXPECT_NEAR(told[k], k * 180.0 / views, 1e-5) << k;
+    r = ProjSino(scratch, "-r 0,1 -u radians -A d.txt rad.h5 o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(scratch.Read("d.txt"), scratch.Read("c.txt"));
+    r = ProjSino(scratch, "-r 0,1 -u degrees -A e.txt rad.h5 o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<double> kept = Angles(scratch.Read("e.txt"));
+    ASSERT_EQ(kept.size(), radians.size());
+    for (int k = 0; k < views; ++k) EXPECT_EQ(kept[k], static_cast<float>(radians[k])) << k;
+    // A full turn in radians is told too; the degrees of turn.h5 never are.
+    for (double &angle : radians) angle *= 2;
+    ASSERT_TRUE(WriteH5(scratch.Path("rad.h5"),
+                        {{"data", H5T_IEEE_F64LE, views, kRows, kColumns, Joined(Projections(views, 1, 0, false))}}));
+    ASSERT_TRUE(WriteTheta(scratch.Path("rad.h5"), radians));
+    r = ProjSino(scratch, "-r 0,1 -A c.txt rad.h5 o%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("span about 2 pi"), std::string::npos) << r.err;
 }
 
 // Data Exchange files compressed by the filters beamlines use, as h5py
@@ -523,7 +556,7 @@ TEST(ProjSinoCli, ZingersAreReplacedAndCounted) {
     ASSERT_TRUE(WriteTiff(scratch.Path("f.tif"), {flat}, kColumns, kRows, SampleKind::kU16));
     RunResult r = ProjSino(scratch, "-z 6 -f f.tif z.tif z%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "2 zingers replaced.\n1 zingers removed from the flats.\n1 samples clamped.\n");
+    EXPECT_EQ(r.err, "2 zingers replaced.\n1 zingers removed from the flats.\n1 samples clamped.\n1 flat.\n");
     for (int row : {0, 2}) {
         int columns = 0, rows = 0;
         std::vector<double> s = SinogramSamples(scratch.Read(Name(row, "z%d.sg")), &columns, &rows);
@@ -534,11 +567,11 @@ TEST(ProjSinoCli, ZingersAreReplacedAndCounted) {
     EXPECT_DOUBLE_EQ(SamplesAfterHeader(scratch.Read("z2.sg"))[6 * kColumns + 2], -std::log(high / 1000));
     // A dead sample is dark, not bright: it stays and is clamped.
     r = ProjSino(scratch, "-z 6 -r 1,1 -f f.tif z.tif - > one.sg");
-    EXPECT_EQ(r.err, "0 zingers replaced.\n0 zingers removed from the flats.\n1 samples clamped.\n");
+    EXPECT_EQ(r.err, "0 zingers replaced.\n0 zingers removed from the flats.\n1 samples clamped.\n1 flat.\n");
     // Without -z the zingers stay: ln(1000 / 20000) in row 2, view 3, and
     // the hot pixel of the flat in every view of row 2, column 1.
     r = ProjSino(scratch, "-r 2,1 -f f.tif z.tif - > two.sg");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "1 flat.\n");
     std::vector<double> two = SamplesAfterHeader(scratch.Read("two.sg"));
     EXPECT_DOUBLE_EQ(two[3 * kColumns + 4], -std::log(20.0));
     EXPECT_GT(two[1], 1.2);
@@ -767,13 +800,27 @@ std::map<std::string, std::string> Contents(const Scratch &scratch) {
     return files;
 }
 
+// Several flats by a quoted pattern or repeated -f, counted at the end.
+TEST(ProjSinoCli, FlatsAndDarksByPatternAreCounted) {
+    Scratch scratch;
+    WriteInputs(scratch);
+    ASSERT_EQ(scratch.Run("cp f.tif f_1.tif && cp f.tif f_2.tif").status, 0);
+    RunResult r = ProjSino(scratch, "-r 0,1 -f 'f_*.tif' -f f.tif s.tif a%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "3 flats.\n");
+    r = ProjSino(scratch, "-r 0,1 -f f.tif s.tif b%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "1 flat.\n");
+    EXPECT_EQ(scratch.Read("a0.sg"), scratch.Read("b0.sg"));
+}
+
 // Each failure: its one line, nothing on standard output, and the folder
 // as it was: no sinogram and no temporary file left, the earlier o1.sg
 // untouched.
 TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
     const std::string usage = std::string(
         "usage : proj_sino [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-l] [-s] [-t] [-z T] "
-        "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] STACK... PATTERN");
+        "[-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-A ANGLES] [-u UNIT] STACK... PATTERN");
     const std::string one_row = "-m " + BudgetForRows(1);
     const Failure cases[] = {
         {"", usage.c_str()},
@@ -789,7 +836,10 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-r 3 s.tif o%d.sg", "bad row range."},
         {"-r -1,2 s.tif o%d.sg", "bad row range."},
         {"-r 0,0 s.tif o%d.sg", "bad row range."},
-        {"-r 6,1 s.tif o%d.sg", "bad row range."},
+        {"-r 6,1 s.tif o%d.sg", "bad row range 6,1: the stack has rows 0 to 5."},
+        {"-u grads s.tif o%d.sg", "bad angle unit (degrees or radians)."},
+        {"-f 'none_*.tif' s.tif o%d.sg", "none_*.tif: no file matches."},
+        {"-f f.tif -d 'd[0-9].tif' s.tif o%d.sg", "d[0-9].tif: no file matches."},
         {"-z 0 s.tif o%d.sg", "bad zinger threshold."},
         {"-z -3 s.tif o%d.sg", "bad zinger threshold."},
         {"-z nan s.tif o%d.sg", "bad zinger threshold."},
@@ -831,8 +881,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-r 3,2 -f f.tif -d f.tif s.tif o%d.sg", "flat at or below the dark in every column of row 3."},
         {one_row + " -f o4.sg s.tif o%d.sg", "o4.sg: output is an input."},
         {"-A s.tif s.tif o%d.sg", "s.tif: output is an input."},
-        {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: file not open."},
-        {"-A no/such/dir/a.txt s.tif o%d.sg", "no/such/dir/a.txt: file not open."},
+        {"s.tif no/such/dir/o%d.sg", "no/such/dir/o0.sg: cannot create (No such file or directory)."},
+        {"-A no/such/dir/a.txt s.tif o%d.sg", "no/such/dir/a.txt: cannot create (No such file or directory)."},
         // Two outputs of one run naming one file, however spelled.
         {"-A o1.sg s.tif o%d.sg", "o1.sg: two outputs name this file."},
         {"-A ./o0.sg s.tif o%d.sg", "o0.sg: two outputs name this file."},
@@ -909,7 +959,7 @@ TEST(ProjSinoCli, SamplesWhoseFlatIsAtOrBelowTheDarkAreCounted) {
     ASSERT_TRUE(WriteTiff(scratch.Path("d.tif"), {dark}, kColumns, kRows, SampleKind::kF64));
     RunResult r = ProjSino(scratch, "-f f.tif -d d.tif s.tif o%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, std::to_string(2 * kViews * kRows) + " samples clamped.\n");
+    EXPECT_EQ(r.err, std::to_string(2 * kViews * kRows) + " samples clamped.\n1 flat, 1 dark.\n");
     std::vector<double> samples = SamplesAfterHeader(scratch.Read("o2.sg"));
     ASSERT_EQ(samples.size(), static_cast<std::size_t>(kViews * kColumns));
     for (int v = 0; v < kViews; ++v) {

@@ -51,7 +51,7 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range.", false},
         // The axis printed into the file the sinogram replaces.
         {"in.txt 1.5 out.txt > out.txt", two, "out.txt: two outputs name this file.", true},
-        {"in.txt 1.5 no/such/dir/out.txt", two, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 1.5 no/such/dir/out.txt", two, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 1.5 /dev/full", two, "/dev/full: data write error.", false},
         {"in.txt 1.5 - >/dev/full", two, "data write error.", false},
         // The axis cannot be printed: the sinogram is not put in place.

@@ -46,7 +46,7 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-l 1 in.txt 2 1 out.txt", small, "-l and -e need the tv method.", false},
         {"-e 0 in.txt 2 1 5 cgls out.txt", small, "-l and -e need the tv method.", false},
         {"in.txt 2 1 5 cgls out.txt", SinogramBytes(5, 4, huge.data()), "result out of range.", false},
-        {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
     };

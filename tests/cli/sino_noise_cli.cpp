@@ -52,7 +52,7 @@ TEST(SinoNoiseCli, EveryFailureHasItsMessageAndExitStatus) {
          "in.txt: view 1, detector 2: sample out of range.", false},
         {"in.txt 1e7 1 out.txt", SinogramBytes(5, 4, too_negative.data()),
          "in.txt: view 2, detector 3: sample out of range.", false},
-        {"in.txt 1000 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 1000 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 1000 1 - 1<>in.txt", small, "file not open.", false},
         {"in.txt 1000 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 1000 1 - >/dev/full", small, "data write error.", false},

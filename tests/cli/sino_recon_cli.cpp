@@ -51,7 +51,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 1 4 hann out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
         {"in.txt 2 1 4 Chesler out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
         {"in.txt 2 1 4 '' out.txt", small, "unknown kernel (chesler, shepp or ramachandran).", false},
-        {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
         {"in.txt 2 1 600 /dev/full", small, "/dev/full: data write error.", false},

@@ -66,7 +66,7 @@ TEST(SinoRingsCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt out.txt", SinogramBytes(8, 6, with_nan.data()), "in.txt: sample not finite.", false},
         {"in.txt sort out.txt", SinogramBytes(8, 6, with_inf.data()), "in.txt: sample not finite.", false},
         {"in.txt fft out.txt", SinogramBytes(8, 6, extreme.data()), "result out of range.", false},
-        {"in.txt no/such/dir/out.txt", good, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt no/such/dir/out.txt", good, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt /dev/full", good, "/dev/full: data write error.", false},
         {"in.txt - >/dev/full", good, "data write error.", false},
         {"in.txt - >&-", good, "data write error.", false},

@@ -28,7 +28,7 @@ TEST(SinoScaleCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 out.txt", "", "in.txt: bad number of pixels.", false},
         {"in.txt 2 out.txt", "3 0\n", "in.txt: bad number of pixels.", false},
         {"in.txt 2 out.txt", "3 -2\n", "in.txt: bad number of pixels.", false},
-        {"in.txt 2 no/such/dir/out.txt", full, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt 2 no/such/dir/out.txt", full, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 2 /dev/full", full, "/dev/full: data write error.", false},
         {"in.txt 2 - >/dev/full", full, "data write error.", false},
         {"in.txt 2 - >&-", full, "data write error.", false},

@@ -34,7 +34,7 @@ TEST(SinoViewCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt out.txt", "3\n", "in.txt: bad number of pixels.", false},
         {"in.txt out.txt", "1000001 1\n", "in.txt: image too large.", false},
         {"in.txt out.txt", "2 2\n12345678", "in.txt: data read error.", false},
-        {"in.txt no/such/dir/out.txt", small, "no/such/dir/out.txt: file not open.", false},
+        {"in.txt no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt - >/dev/full", small, "data write error.", false},
     };

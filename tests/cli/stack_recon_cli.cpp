@@ -96,7 +96,7 @@ TEST(StackReconCli, EachSliceEqualsProjSinoThenSinoReconOfItsRow) {
     RunResult r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif vol.tif");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vol.tif: 4 slices of 48 x 48.\n");
+    EXPECT_EQ(r.err, "4 flats, 2 darks.\nvol.tif: 4 slices of 48 x 48.\n");
     r = StackRecon(scratch, std::string("-c ") + center + " -k shepp -s 48 -f flat.tif -d dark.tif scan.tif s_%02d.img");
     ASSERT_EQ(r.status, 0) << r.err;
     r = scratch.Run("\"$BIN/proj_sino\" -f flat.tif -d dark.tif scan.tif p_%d.sg");
@@ -224,15 +224,19 @@ TEST(StackReconCli, FindsAKnownAxisWithinAHundredthOfAPixel) {
     for (const char *stack : {"-f flat.tif -d dark.tif scan.tif", "scan.h5"}) {
         RunResult r = StackRecon(scratch, std::string(stack) + " vol.tif");
         ASSERT_EQ(r.status, 0) << r.err;
-        // Five rows, the center used, the final line; nothing else.
+        // Five rows, the center used, the flats and darks counted (with -f),
+        // the final line; nothing else.
+        bool tiff = stack[1] == 'f';
         const char *rows[] = {"row 0: center ", "row 2: center ", "row 4: center ", "row 5: center ",
                               "row 7: center "};
         for (const char *row : rows) EXPECT_NEAR(Number(r.err, row), 130.9, 0.05) << r.err;
         EXPECT_NEAR(Number(r.err, "\ncenter "), 130.9, 0.05) << r.err;
-        EXPECT_NE(r.err.find(" (median of 5 rows)\nvol.tif: 8 slices of 256 x 256.\n"), std::string::npos) << r.err;
+        std::string end = std::string(" (median of 5 rows)\n") + (tiff ? "4 flats, 2 darks.\n" : "") +
+                          "vol.tif: 8 slices of 256 x 256.\n";
+        EXPECT_NE(r.err.find(end), std::string::npos) << r.err;
         int lines = 0;
         for (char c : r.err) lines += c == '\n';
-        EXPECT_EQ(lines, 7) << r.err;
+        EXPECT_EQ(lines, tiff ? 8 : 7) << r.err;
     }
 }
 
@@ -495,7 +499,7 @@ void WritePart(const std::string &path, int rows, int written, bool virtual_sour
 
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
-        "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-t] [-c CENTER] [-k KERNEL] "
+        "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
         "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
@@ -506,7 +510,11 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-m nan scan.tif vol.tif", "bad memory budget."},
         {"-r 3 scan.tif vol.tif", "bad row range."},
         {"-r 0,0 scan.tif vol.tif", "bad row range."},
-        {"-r 4,1 scan.tif vol.tif", "bad row range."},
+        {"-r 4,1 scan.tif vol.tif", "bad row range 4,1: the stack has rows 0 to 3."},
+        {"-u grads scan.h5 vol.tif", "bad angle unit (degrees or radians)."},
+        {"-j -u radians part_0.h5 vol.tif", "-j takes no other option."},
+        {"-f 'nothing_*.tif' scan.tif vol.tif", "nothing_*.tif: no file matches."},
+        {"-f flat.tif -d 'dark_?.tif' scan.tif vol.tif", "dark_?.tif: no file matches."},
         {"-k hann scan.tif vol.tif", "unknown kernel (chesler, shepp or ramachandran)."},
         {"-M fft scan.tif vol.tif", "unknown method (fbp or fourier)."},
         {"-M", "option -M needs a value (METHOD)."},
@@ -548,8 +556,16 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"blank.tif vol.tif", "no clear center: the halves of the turn do not match."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
         {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
-        {"-c 32 scan.tif no/such/vol.tif", "no/such/vol.tif: file not open."},
-        {"-c 32 scan.tif no/such/vol.h5", "no/such/vol.h5: file not open."},
+        // A projection, or any file the toolkit did not write as a volume,
+        // is never replaced by one.
+        {"-c 32 scan.tif flat.tif", "flat.tif: exists and is not a volume; give the volume a new name."},
+        {"-c 32 -f flat.tif scan.tif text.tiff", "text.tiff: exists and is not a volume; give the volume a new name."},
+        {"-c 32 scan.tif scan.h5", "scan.h5: exists and is not a volume; give the volume a new name."},
+        {"-c 32 scan.tif proj_%d.tif", "proj_2.tif: exists and is not a volume; give the volume a new name."},
+        {"-c 32 scan.tif q_%d.sg", "q_1.sg: exists and is not a volume; give the volume a new name."},
+        {"-j part_0.h5 dark.tif", "dark.tif: exists and is not a volume; give the volume a new name."},
+        {"-c 32 scan.tif no/such/vol.tif", "no/such/vol.tif: cannot create (No such file or directory)."},
+        {"-c 32 scan.tif no/such/vol.h5", "no/such/vol.h5: cannot create (No such file or directory)."},
         {"-c 32 scan.tif full.tif", "full.tif: data write error."},  // a full disk
         {"-c 32 scan.tif s_%d.img", "s_2.img: data write error."},
         {"-j scan.h5 vol.tif", "scan.h5: not a volume."},
@@ -588,6 +604,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     WritePart(scratch.Path("row_max.h5"), 2, 2, false, H5T_STD_I32LE, 2147483647);
     WritePart(scratch.Path("row_half.h5"), 2, 2, false, H5T_IEEE_F64LE, 2.5);
     ASSERT_EQ(scratch.Run("ln -s /dev/full full.tif && ln -s /dev/full s_2.img && ln -s scan.tif s_0.tif").status, 0);
+    ASSERT_EQ(scratch.Run("cp flat.tif proj_2.tif && cp text.txt text.tiff && printf '4\t8\n' > q_1.sg").status, 0);
     std::string before = Listing(scratch);
     for (const Failure &c : cases) {
         RunResult r = StackRecon(scratch, c.args);
@@ -597,6 +614,73 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         // Nothing new: no volume, no temporary file, no image of the pattern.
         EXPECT_EQ(Listing(scratch), before) << c.args;
     }
+}
+
+// The toolkit's own volumes, of every kind, are replaced by a new run.
+TEST(StackReconCli, AVolumeReplacesTheToolkitsOwnVolumes) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    for (const char *volume : {"vol.h5", "vol.tif", "s_%d.tif", "s_%d.img"}) {
+        for (const char *range : {"-r 0,2", "-r 1,2"}) {
+            RunResult r = StackRecon(scratch, std::string("-c 32.75 ") + range + " scan.h5 " + volume);
+            EXPECT_EQ(r.status, 0) << volume << " " << range << ": " << r.err;
+        }
+        RunResult r = StackRecon(scratch, std::string("-j vol.h5 ") + (volume[0] == 'v' ? "vol.tif" : volume));
+        EXPECT_EQ(r.status, 0) << volume << ": " << r.err;
+    }
+}
+
+// Several flats and darks by a quoted pattern, expanded and sorted by the
+// program, or by repeating -f: the same volume, and the images counted
+// (flat.tif holds 4, dark.tif 2).
+TEST(StackReconCli, FlatsAndDarksByPatternOrRepeatedAreCounted) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    ASSERT_EQ(scratch.Run("cp flat.tif flat_1.tif && cp flat.tif flat_2.tif && cp dark.tif dark_1.tif").status, 0);
+    RunResult one = StackRecon(scratch, "-c 32.75 -f flat.tif -d dark.tif scan.tif a.tif");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.err, "4 flats, 2 darks.\na.tif: 4 slices of 64 x 64.\n");
+    RunResult pattern = StackRecon(scratch, "-c 32.75 -f 'flat_*.tif' -d 'dark_*' scan.tif b.tif");
+    ASSERT_EQ(pattern.status, 0) << pattern.err;
+    EXPECT_EQ(pattern.err, "8 flats, 2 darks.\nb.tif: 4 slices of 64 x 64.\n");
+    RunResult repeated = StackRecon(scratch, "-c 32.75 -f flat_1.tif -f 'flat_[2]*' -f flat.tif scan.tif c.tif");
+    ASSERT_EQ(repeated.status, 0) << repeated.err;
+    EXPECT_EQ(repeated.err, "12 flats.\nc.tif: 4 slices of 64 x 64.\n");
+    // Copies of one flat average to it.
+    EXPECT_EQ(scratch.Read("a.tif"), scratch.Read("b.tif"));
+}
+
+// /exchange/theta in radians: told from its values with a warning, or
+// as -u says, giving the volume of the same angles in degrees.
+TEST(StackReconCli, ThetaInRadiansIsToldFromItsValuesOrByOption) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    ASSERT_EQ(scratch.Run("cp scan.h5 rad.h5").status, 0);
+    std::vector<double> theta = H5Values(scratch.Path("scan.h5"), "/exchange/theta");
+    for (double &t : theta) t = t * 3.141592653589793 / 180;
+    hid_t file = H5Fopen(scratch.Path("rad.h5").c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+    hid_t set = H5Dopen2(file, "/exchange/theta", H5P_DEFAULT);
+    ASSERT_GE(H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, theta.data()), 0);
+    H5Dclose(set);
+    H5Fclose(file);
+    RunResult degrees = StackRecon(scratch, "-c 32.75 scan.h5 deg.tif");
+    ASSERT_EQ(degrees.status, 0) << degrees.err;
+    EXPECT_EQ(degrees.err, "deg.tif: 4 slices of 64 x 64.\n");
+    RunResult told = StackRecon(scratch, "-c 32.75 rad.h5 told.tif");
+    ASSERT_EQ(told.status, 0) << told.err;
+    EXPECT_EQ(told.err,
+              "warning: rad.h5: /exchange/theta read as radians (its values span about pi); -u degrees reads them "
+              "as degrees.\ntold.tif: 4 slices of 64 x 64.\n");
+    EXPECT_EQ(scratch.Read("told.tif"), scratch.Read("deg.tif"));
+    RunResult forced = StackRecon(scratch, "-c 32.75 -u radians rad.h5 forced.tif");
+    ASSERT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(forced.err, "forced.tif: 4 slices of 64 x 64.\n");
+    EXPECT_EQ(scratch.Read("forced.tif"), scratch.Read("deg.tif"));
+    // Degrees forced: the views span 3.1 degrees, a limited range.
+    RunResult wrong = StackRecon(scratch, "-c 32.75 -u degrees rad.h5 wrong.tif");
+    ASSERT_EQ(wrong.status, 0) << wrong.err;
+    EXPECT_EQ(wrong.err.find("warning: rad.h5"), std::string::npos);
+    EXPECT_NE(scratch.Read("wrong.tif"), scratch.Read("deg.tif"));
 }
 
 // A half turn of 90 views given as a full turn (-t): stack_recon refuses
