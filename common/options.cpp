@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cstring>
+#include <string>
 
 #include "args.h"
 
@@ -16,7 +17,6 @@ Status RowRangeArgument(const char *text, int *first, int *count) {
 bool ReadPair(const char *text, double *x, double *y) {
     const char *comma = std::strchr(text, ',');
     if (comma == nullptr) return false;
-    *x = RealArgument(text);
-    *y = RealArgument(comma + 1);
-    return true;
+    std::string first(text, comma);
+    return StrictReal(first.c_str(), "", x).ok() && StrictReal(comma + 1, "", y).ok();
 }

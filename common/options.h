@@ -7,6 +7,6 @@
 // as atoi reads them, else "bad row range.".
 Status RowRangeArgument(const char *text, int *first, int *count);
 
-// "X,Y": two reals as atof reads them, separated by a comma; false when
-// there is no comma.
+// "X,Y": two reals separated by a comma, each field wholly a number
+// (StrictReal, args.h); false when there is no comma or a field is not one.
 bool ReadPair(const char *text, double *x, double *y);
