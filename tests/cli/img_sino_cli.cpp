@@ -26,7 +26,7 @@ TEST(ImgSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 8 3.5 6 out.txt", "4 4\n1234", "in.txt: data read error.", false},
         {"in.txt 8 3.5 6 out.txt", SinogramBytes(4, 2, Ramp(8, 1, 3, 0).data()), "in.txt: image not square.", false},
         {"in.txt 0 3.5 6 out.txt", image, "bad detector number.", false},
-        {"in.txt x 3.5 6 out.txt", image, "bad detector number.", false},
+        {"in.txt x 3.5 6 out.txt", image, "bad detector number: x.", false},
         {"in.txt 8 0 6 out.txt", image, "bad position of rotation center.", false},
         {"in.txt 8 7 6 out.txt", image, "bad position of rotation center.", false},
         {"in.txt 8 nan 6 out.txt", image, "bad position of rotation center.", false},

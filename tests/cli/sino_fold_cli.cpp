@@ -47,7 +47,7 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt -2 out.txt", two, "bad position of rotation center.", false},
         {"in.txt nan out.txt", two, "bad position of rotation center.", false},
         {"in.txt inf out.txt", two, "bad position of rotation center.", false},
-        {"in.txt axis out.txt", two, "bad position of rotation center.", false},
+        {"in.txt axis out.txt", two, "bad position of rotation center: axis.", false},
         {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range.", false},
         // The axis printed into the file the sinogram replaces.
         {"in.txt 1.5 out.txt > out.txt", two, "out.txt: two outputs name this file.", true},

@@ -27,7 +27,7 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 1 5 sirt 7 out.txt", small, kUsage, false},
         {"-i", small, "option -i needs a value (N).", false},
         {"-i 0 in.txt 2 1 out.txt", small, "bad number of iterations.", false},
-        {"-i x in.txt 2 1 out.txt", small, "bad number of iterations.", false},
+        {"-i x in.txt 2 1 out.txt", small, "bad number of iterations: x.", false},
         {"-s 0 in.txt 2 1 out.txt", small, "bad number of subsets.", false},
         {"-l -1 in.txt 2 1 5 tv out.txt", small, "bad lambda.", false},
         {"-l inf in.txt 2 1 5 tv out.txt", small, "bad lambda.", false},

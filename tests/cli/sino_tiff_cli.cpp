@@ -147,7 +147,7 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 32 64 out.txt", "", "usage : sino_tiff IN {32|64} OUT", false},
         {"in.txt 32 out.txt", tiff, "usage : sino_tiff IN {32|64} OUT", false},
         {"in.txt 16 out.txt", small, "bad number of bits.", false},
-        {"in.txt x out.txt", small, "bad number of bits.", false},
+        {"in.txt x out.txt", small, "bad number of bits: x.", false},
         {"missing.sg out.txt", "", "missing.sg: file not found.", false},
         {"in.txt out.txt", "", "in.txt: bad number of pixels.", false},
         {"in.txt out.txt", "0 3\n", "in.txt: bad number of pixels.", false},
