@@ -45,6 +45,7 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 0 out.txt", two, "bad position of rotation center.", false},
         {"in.txt 7 out.txt", two, "bad position of rotation center.", false},  // N - 1
         {"in.txt -2 out.txt", two, "bad position of rotation center.", false},
+        {"in.txt 1,5 out.txt", two, "bad position of rotation center: 1,5.", false},
         {"in.txt nan out.txt", two, "bad position of rotation center.", false},
         {"in.txt inf out.txt", two, "bad position of rotation center.", false},
         {"in.txt axis out.txt", two, "bad position of rotation center: axis.", false},

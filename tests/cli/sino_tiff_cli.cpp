@@ -148,6 +148,7 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 32 out.txt", tiff, "usage : sino_tiff IN {32|64} OUT", false},
         {"in.txt 16 out.txt", small, "bad number of bits.", false},
         {"in.txt x out.txt", small, "bad number of bits: x.", false},
+        {"in.txt 0x20 out.txt", small, "bad number of bits: 0x20.", false},
         {"missing.sg out.txt", "", "missing.sg: file not found.", false},
         {"in.txt out.txt", "", "in.txt: bad number of pixels.", false},
         {"in.txt out.txt", "0 3\n", "in.txt: bad number of pixels.", false},
