@@ -37,9 +37,8 @@ Status StrictReal(const char *text, const char *message, double *value) {
 Status StrictInt(const char *text, const char *message, int *value) {
     const char *digits = text + (text[0] == '+' || text[0] == '-');
     if (digits[0] == '\0' || std::strspn(digits, "0123456789") != std::strlen(digits)) return NotANumber(text, message);
-    errno = 0;
-    long long read = std::strtoll(text, nullptr, 10);
-    if (errno == ERANGE || read > INT_MAX || read < INT_MIN) return NotANumber(text, message);
-    *value = static_cast<int>(read);
+    // A whole number beyond the 32-bit range is clamped to it, so that the
+    // caller's range check words the failure as for any number out of range.
+    *value = IntArgument(text);
     return Success();
 }

@@ -22,7 +22,8 @@ double RealArgument(const char *text);
 // The newer programs' numbers: the word must be the number and nothing
 // else. A real is a decimal number as strtod reads it (sign, digits, point,
 // exponent; "inf" and "nan" too, left to the range checks), an integer an
-// optional sign and digits within the 32-bit range. "163,7", "163.7px",
+// optional sign and digits, clamped to the 32-bit range (left to the range
+// checks, as a real's infinity is). "163,7", "163.7px",
 // "0x10", "" and " 5" are not numbers: they fail with the message, its
 // final period replaced by ": " and the word ("bad position of rotation
 // center: 163,7."). Ranges are the caller's to check.

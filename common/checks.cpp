@@ -17,14 +17,24 @@ Status IntervalArgument(const char *text, double *interval) {
     return Success();
 }
 
+Status StrictIntervalArgument(const char *text, double *interval) {
+    Status read = StrictReal(text, "bad detector interval.", interval);
+    if (!read.ok()) return read;
+    if (!IntervalValid(*interval)) return Failure("bad detector interval.");
+    return Success();
+}
+
 Status CenterArgument(const char *text, int detectors, double *center) {
-    *center = RealArgument(text);
-    if (!CenterInside(*center, detectors)) return Failure("bad position of rotation center.");
+    constexpr const char *kBad = "bad position of rotation center.";
+    Status read = StrictReal(text, kBad, center);
+    if (!read.ok()) return read;
+    if (!CenterInside(*center, detectors)) return Failure(kBad);
     return Success();
 }
 
 Status PixelArgument(const char *text, double *pixel) {
-    *pixel = RealArgument(text);
+    Status read = StrictReal(text, "bad pixel size.", pixel);
+    if (!read.ok()) return read;
     if (!(*pixel > 0) || std::isinf(*pixel)) return Failure("bad pixel size.");
     return Success();
 }

@@ -18,12 +18,18 @@ bool IntervalValid(double interval);
 // interval." when it is zero, negative, not a number or not finite.
 Status IntervalArgument(const char *text, double *interval);
 
-// The rotation axis argument: finite and strictly between 0 and N - 1, else
-// "bad position of rotation center.".
+// The same interval, the word wholly a number (StrictReal, args.h): a word
+// that is not one fails with "bad detector interval: WORD.".
+Status StrictIntervalArgument(const char *text, double *interval);
+
+// The rotation axis argument, the word wholly a number (StrictReal):
+// finite and strictly between 0 and N - 1, else "bad position of rotation
+// center." ("bad position of rotation center: WORD." for a word that is not
+// a number).
 Status CenterArgument(const char *text, int detectors, double *center);
 
-// A pixel side in detector intervals (-p PIXEL): finite and above zero,
-// else "bad pixel size.".
+// A pixel side in detector intervals (-p PIXEL), the word wholly a number:
+// finite and above zero, else "bad pixel size." (": WORD." as above).
 Status PixelArgument(const char *text, double *pixel);
 
 // Whether every one of `count` samples is finite.

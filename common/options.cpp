@@ -22,7 +22,6 @@ Status RowRangeOutside(int first, int count, int rows) {
 bool ReadPair(const char *text, double *x, double *y) {
     const char *comma = std::strchr(text, ',');
     if (comma == nullptr) return false;
-    *x = RealArgument(text);
-    *y = RealArgument(comma + 1);
-    return true;
+    std::string first(text, comma);
+    return StrictReal(first.c_str(), "", x).ok() && StrictReal(comma + 1, "", y).ok();
 }

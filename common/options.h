@@ -11,6 +11,6 @@ Status RowRangeArgument(const char *text, int *first, int *count);
 // row range FIRST,COUNT: the stack has rows 0 to ROWS-1.".
 Status RowRangeOutside(int first, int count, int rows);
 
-// "X,Y": two reals as atof reads them, separated by a comma; false when
-// there is no comma.
+// "X,Y": two reals separated by a comma, each field wholly a number
+// (StrictReal, args.h); false when there is no comma or a field is not one.
 bool ReadPair(const char *text, double *x, double *y);

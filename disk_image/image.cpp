@@ -26,8 +26,12 @@ void ColumnWindow(double xc, double radius, int size, int *first, int *last) {
 
 }  // namespace
 
-void ParseSignedRadii(char *const *arguments, int count, double *radius) {
-    for (int r = 0; r < count; ++r) radius[r] = RealArgument(arguments[count - 1 - r]);
+Status ParseSignedRadii(char *const *arguments, int count, double *radius) {
+    for (int r = 0; r < count; ++r) {
+        Status read = StrictReal(arguments[count - 1 - r], "bad radius.", &radius[r]);
+        if (!read.ok()) return read;
+    }
+    return Success();
 }
 
 void DiskImageRow(const DiskPhantom &phantom, int size, int row, double *pixels) {

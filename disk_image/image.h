@@ -18,8 +18,10 @@ struct DiskPhantom {
 };
 
 // Reads the radius arguments (first ... last) into `radius`, reversed, so
-// that pixels sum the disks in the order disk_sino sums its chords.
-void ParseSignedRadii(char *const *arguments, int count, double *radius);
+// that pixels sum the disks in the order disk_sino sums its chords. Each
+// word must be wholly a number (StrictReal, args.h), else "bad radius:
+// WORD.".
+Status ParseSignedRadii(char *const *arguments, int count, double *radius);
 
 // Row `row` (0 at the top) of the image: `size` pixels. A zero or
 // not-a-number radius adds nothing; an infinite one covers every pixel.

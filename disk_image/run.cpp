@@ -34,16 +34,18 @@ int RunDiskImage(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
     int operands = line.count;
-    int size = IntArgument(arg[0]);
+    int size = 0;
+    Check(StrictInt(arg[0], "bad image size.", &size));
     if (!ImageSizeFits(size)) Error("bad image size.");
-    double xc = RealArgument(arg[1]);
-    double yc = RealArgument(arg[2]);
+    double xc = 0, yc = 0;
+    Check(StrictReal(arg[1], "bad center.", &xc));
+    Check(StrictReal(arg[2], "bad center.", &yc));
     if (!std::isfinite(xc) || !std::isfinite(yc)) Error("bad center.");
 
     int count = operands - 4;
     double *radius = static_cast<double *>(AllocateArray(count, sizeof(double)));
     if (radius == nullptr) Error("memory allocation error.");
-    ParseSignedRadii(argv + 4, count, radius);
+    Check(ParseSignedRadii(argv + 4, count, radius));
     SampleSink sink;
     Check(AllocateSink(static_cast<std::size_t>(size), "memory allocation error.", &sink));
 

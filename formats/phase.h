@@ -33,10 +33,11 @@ struct PhaseSettings {
     double delta_beta, distance, energy, pixel;
 };
 
-// Reads the four numbers (as atof reads them), each finite and above zero.
-// Fails with "bad phase retrieval (-P DELTA_BETA,DISTANCE,ENERGY,PIXEL)."
-// when there are not four, else "bad delta/beta (-P).", "bad distance
-// (-P).", "bad energy (-P)." or "bad pixel (-P).".
+// Reads the four numbers, each field wholly a number (StrictReal, args.h),
+// finite and above zero. Fails with "bad phase retrieval (-P DELTA_BETA,
+// DISTANCE,ENERGY,PIXEL)." when there are not four, else "bad delta/beta
+// (-P).", "bad distance (-P).", "bad energy (-P)." or "bad pixel (-P)."
+// (a field that is not a number is named: "bad energy (-P): 20keV.").
 Status PhaseArgument(const char *text, PhaseSettings *settings);
 
 // The wavelength in metres of photons of `kev` keV: 12.398419843320026e-10 / kev.

@@ -130,7 +130,12 @@ Status SheppLoganPhantom(double radius, Phantom *phantom) {
 Status ReadPhantom(const char *name, Phantom *phantom) {
     *phantom = Phantom{0, nullptr};
     std::size_t word = std::strlen(kSheppLogan);
-    if (std::strncmp(name, kSheppLogan, word) == 0) return SheppLoganPhantom(RealArgument(name + word), phantom);
+    if (std::strncmp(name, kSheppLogan, word) == 0) {
+        double radius = 0;
+        Status read = StrictReal(name + word, "bad shepp-logan radius.", &radius);
+        if (!read.ok()) return read;
+        return SheppLoganPhantom(radius, phantom);
+    }
     std::string prefix = NamePrefix(name, "phantom: ");
     FILE *in = nullptr;
     Status status = OpenInput(name, "r", (prefix + "file not found.").c_str(), &in);

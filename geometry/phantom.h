@@ -44,8 +44,8 @@ inline constexpr const char *kSheppLogan = "shepp-logan:";
 // "memory allocation error.".
 Status SheppLoganPhantom(double radius, Phantom *phantom);
 
-// The phantom a PHANTOM argument names: "shepp-logan:R" (R read as atof
-// reads it), or a file ('-' for standard input). Fails with
+// The phantom a PHANTOM argument names: "shepp-logan:R" (R wholly a number,
+// else "bad shepp-logan radius: R."), or a file ('-' for standard input). Fails with
 // "<file>: file not found.", "<file>: line <n>: data read error." (a word
 // that is not a whole number, or a line without exactly six numbers; also
 // a failed read), "<file>: line <n>: bad ellipse." (EllipseValid),

@@ -30,7 +30,8 @@ int DefaultSize(StripeMethod method) {
 }
 
 Status SizeArgument(const char *text, int *size) {
-    *size = IntArgument(text);
+    Status read = StrictInt(text, "bad size.", size);
+    if (!read.ok()) return read;
     if (*size < 3 || *size > kLargestSize || *size % 2 == 0) return Failure("bad size.");
     return Success();
 }

@@ -21,8 +21,9 @@ Status MethodArgument(const char *text, StripeMethod *method);
 // fft.
 int DefaultSize(StripeMethod method);
 
-// The size argument as atoi reads it: odd, from 3 to kLargestSize; fails
-// with "bad size." otherwise.
+// The size argument, the word wholly a number (StrictInt, args.h): odd,
+// from 3 to kLargestSize; fails with "bad size." otherwise ("bad size:
+// WORD." for a word that is not a number).
 inline constexpr int kLargestSize = 1001;
 Status SizeArgument(const char *text, int *size);
 

@@ -43,10 +43,12 @@ int RunImgSino(int argc, char **argv) {
     std::string input = NamePrefix(arg[0], "");
     Check(ReadSinogram(arg[0], input, &image));
     if (image.columns != image.rows) ErrorAbout(input.c_str(), "image not square.");
-    Detector detector{IntArgument(arg[1]), 0};
+    Detector detector{0, 0};
+    Check(StrictInt(arg[1], "bad detector number.", &detector.count));
     if (detector.count <= 0) Error("bad detector number.");
     Check(CenterArgument(arg[2], detector.count, &detector.axis));
-    int views_count = IntArgument(arg[3]);
+    int views_count = 0;
+    Check(StrictInt(arg[3], "bad projection number.", &views_count));
     if (views_count <= 0) Error("bad projection number.");
     Grid grid = AxisGrid(image.columns);
     if (pixel != nullptr) Check(PixelArgument(pixel, &grid.pixel));

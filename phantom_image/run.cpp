@@ -40,9 +40,11 @@ int RunPhantomImage(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
 
-    Grid grid = AxisGrid(IntArgument(arg[1]));
+    int size = 0;
+    Check(StrictInt(arg[1], "bad image size.", &size));
+    Grid grid = AxisGrid(size);
     if (!ImageSizeFits(grid.size)) Error("bad image size.");
-    if (pixel != nullptr) grid.pixel = RealArgument(pixel);
+    if (pixel != nullptr) Check(StrictReal(pixel, "bad pixel size.", &grid.pixel));
     if (!PixelValid(grid.pixel)) Error("bad pixel size.");
     Phantom phantom;
     Check(ReadPhantom(arg[0], &phantom));

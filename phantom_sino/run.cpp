@@ -36,11 +36,13 @@ int RunPhantomSino(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
 
-    int detectors = IntArgument(arg[1]);
+    int detectors = 0;
+    Check(StrictInt(arg[1], "bad detector number.", &detectors));
     if (detectors <= 0) Error("bad detector number.");
-    double axis = RealArgument(arg[2]);
-    if (!CenterInside(axis, detectors)) Error("bad position of rotation center.");
-    int count = IntArgument(arg[3]);
+    double axis = 0;
+    Check(CenterArgument(arg[2], detectors, &axis));
+    int count = 0;
+    Check(StrictInt(arg[3], "bad projection number.", &count));
     if (count <= 0) Error("bad projection number.");
     Phantom phantom;
     Check(ReadPhantom(arg[0], &phantom));

@@ -27,7 +27,8 @@ struct Material {
     double delta, beta, distance, energy, pixel;
 };
 
-// Reads "DELTA,BETA,DISTANCE,ENERGY,PIXEL" (as atof reads them): delta,
+// Reads "DELTA,BETA,DISTANCE,ENERGY,PIXEL", each field wholly a number
+// (StrictReal, args.h; one that is not is named: "bad energy: 20keV."): delta,
 // beta, the energy and the pixel finite and above zero, the distance
 // finite and not negative. Fails with "bad material (DELTA,BETA,DISTANCE,
 // ENERGY,PIXEL)." when there are not five numbers, else "bad delta.", "bad

@@ -78,10 +78,12 @@ int RunPhaseStack(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
 
-    int n = IntArgument(arg[1]);
+    int n = 0;
+    Check(StrictInt(arg[1], "bad detector number.", &n));
     // The 2n x 2n transform's samples must stay addressable.
     if (n <= 0 || n > 0x7fff) Error("bad detector number.");
-    int count = IntArgument(arg[2]);
+    int count = 0;
+    Check(StrictInt(arg[2], "bad projection number.", &count));
     if (count <= 0) Error("bad projection number.");
     Material material;
     Check(MaterialArgument(arg[3], &material));

@@ -45,7 +45,11 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     if (expanded.ok()) expanded = ExpandNames(&options->darks, &options->dark_names);
     if (!expanded.ok()) return expanded;
 
-    options->budget_mib = budget != nullptr ? RealArgument(budget) : kDefaultBudgetMiB;
+    options->budget_mib = kDefaultBudgetMiB;
+    if (budget != nullptr) {
+        Status read = StrictReal(budget, "bad memory budget.", &options->budget_mib);
+        if (!read.ok()) return read;
+    }
     if (!(options->budget_mib > 0 && std::isfinite(options->budget_mib))) return Failure("bad memory budget.");
     options->range = range != nullptr;
     if (options->range) {
@@ -53,7 +57,8 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         if (!read.ok()) return read;
     }
     if (zingers != nullptr) {
-        options->zinger_threshold = RealArgument(zingers);
+        Status read = StrictReal(zingers, "bad zinger threshold.", &options->zinger_threshold);
+        if (!read.ok()) return read;
         if (!(options->zinger_threshold > 0 && std::isfinite(options->zinger_threshold)))
             return Failure("bad zinger threshold.");
     }

@@ -38,8 +38,8 @@ int RunSinoFold(int argc, char **argv) {
     const int n = sinogram.columns;
     if (sinogram.rows % 2 != 0) Error("odd number of views for a full turn.");
     const int m = sinogram.rows / 2;
-    double center = RealArgument(arg[1]);
-    if (!CenterInside(center, n)) Error("bad position of rotation center.");
+    double center = 0;
+    Check(CenterArgument(arg[1], n, &center));
     FoldGeometry geometry;
     if (!MakeFoldGeometry(n, center, &geometry)) Error(kMemoryFailure);
     double *folded = static_cast<double *>(AllocateArray(geometry.width, sizeof(double)));

@@ -45,7 +45,8 @@ struct Options {
 
 // A real option at least zero and finite, else `failure`.
 double NonNegativeReal(const char *text, const char *failure) {
-    double value = RealArgument(text);
+    double value = 0;
+    Check(StrictReal(text, failure, &value));
     if (!(value >= 0) || !std::isfinite(value)) Error(failure);
     return value;
 }
@@ -83,12 +84,12 @@ int RunSinoIter(int argc, char **argv) {
     int operands = line.count;
     int iterations = 0;
     if (options.iterations != nullptr) {
-        iterations = IntArgument(options.iterations);
+        Check(StrictInt(options.iterations, "bad number of iterations.", &iterations));
         if (iterations <= 0) Error("bad number of iterations.");
     }
     int subsets = 1;
     if (options.subsets != nullptr) {
-        subsets = IntArgument(options.subsets);
+        Check(StrictInt(options.subsets, "bad number of subsets.", &subsets));
         if (subsets <= 0) Error("bad number of subsets.");
     }
     TvSettings tv{kTvIterations, options.nonnegative, kTvLambda, kTvTolerance};
@@ -108,9 +109,10 @@ int RunSinoIter(int argc, char **argv) {
     Problem problem{AxisGrid(sinogram.columns), &views, Detector{sinogram.columns, 0}, sinogram.samples};
     double interval = 0;
     Check(CenterArgument(arg[1], sinogram.columns, &problem.detector.axis));
-    Check(IntervalArgument(arg[2], &interval));
+    Check(StrictIntervalArgument(arg[2], &interval));
     if (!std::isfinite(1 / interval)) Error("bad detector interval.");
-    int size = operands >= 5 ? IntArgument(arg[3]) : sinogram.columns;
+    int size = sinogram.columns;
+    if (operands >= 5) Check(StrictInt(arg[3], "bad image size.", &size));
     if (!ImageSizeFits(size)) Error("bad image size.");
     problem.grid.size = size;
     Method method = Method::kSirt;

@@ -49,7 +49,8 @@ int RunSinoNoise(int argc, char **argv) {
     Check(ReadCommandLine(argc, argv, kCommand, &line));
     if (line.helped) return 0;
     char **arg = line.operands;
-    Scan scan{RealArgument(arg[1]), 0};
+    Scan scan{0, 0};
+    Check(StrictReal(arg[1], "bad open beam count.", &scan.open));
     if (!(scan.open >= kFewestOpenCounts && scan.open <= kMostOpenCounts)) Error("bad open beam count.");
     if (!ReadSeed(arg[2], &scan.seed)) Error("bad seed.");
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "args.h"
 #include "checks.h"
 #include "options.h"
 
@@ -12,6 +13,7 @@ Status ImageSizeArgument(int size, int *checked) {
 }
 
 Status ImageCenterArgument(const char *text, double *x, double *y) {
-    if (!ReadPair(text, x, y) || !std::isfinite(*x) || !std::isfinite(*y)) return Failure("bad image center.");
+    if (!ReadPair(text, x, y)) return NotANumber(text, "bad image center.");
+    if (!std::isfinite(*x) || !std::isfinite(*y)) return Failure("bad image center.");
     return Success();
 }

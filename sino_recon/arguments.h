@@ -3,7 +3,7 @@
 
 #include "status.h"
 
-// The image side K (the argument as atoi reads it, or the default N):
+// The image side K (the argument read by StrictInt, or the default N):
 // above zero, with K * K doubles addressable, else "bad image size.".
 Status ImageSizeArgument(int size, int *checked);
 

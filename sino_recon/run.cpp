@@ -74,9 +74,11 @@ int RunSinoRecon(int argc, char **argv) {
     int size = 0;
     Kernel kernel = Kernel::kChesler;
     Check(CenterArgument(arg[1], n, &detector.axis));
-    Check(IntervalArgument(arg[2], &interval));
+    Check(StrictIntervalArgument(arg[2], &interval));
     if (!IntervalKeepsImageFinite(views, interval)) Error("bad detector interval.");
-    Check(ImageSizeArgument(operands >= 5 ? IntArgument(arg[3]) : n, &size));
+    int wanted = n;
+    if (operands >= 5) Check(StrictInt(arg[3], "bad image size.", &wanted));
+    Check(ImageSizeArgument(wanted, &size));
     if (operands == 6) Check(KernelArgument(arg[4], &kernel));
     ReconMethod method = ReconMethod::kDirect;
     if (options.method != nullptr) Check(ReconMethodArgument(options.method, &method));

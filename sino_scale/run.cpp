@@ -33,9 +33,10 @@ int RunSinoScale(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
     int operands = line.count;
-    double factor = RealArgument(arg[1]);
+    double factor = 0, offset = 0;
+    Check(StrictReal(arg[1], "bad scale factor.", &factor));
     if (!std::isfinite(factor)) Error("bad scale factor.");
-    double offset = operands == 4 ? RealArgument(arg[2]) : 0.0;
+    if (operands == 4) Check(StrictReal(arg[2], "bad offset.", &offset));
     if (!std::isfinite(offset)) Error("bad offset.");
 
     std::string input = NamePrefix(arg[0], "");

@@ -32,7 +32,7 @@ int RunSinoStat(int argc, char **argv) {
     int operands = line.count;
     double radius = INFINITY;
     if (operands == 3) {
-        radius = RealArgument(arg[2]);
+        Check(StrictReal(arg[2], "bad radius.", &radius));
         if (!(radius > 0)) Error("bad radius.");
     }
     bool compared = operands >= 2;

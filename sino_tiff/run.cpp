@@ -80,7 +80,8 @@ int RunSinoTiff(int argc, char **argv) {
     if (line.helped) return 0;
     char **arg = line.operands;
     int operands = line.count;
-    int bits = operands == 3 ? IntArgument(arg[1]) : 32;
+    int bits = 32;
+    if (operands == 3) Check(StrictInt(arg[1], "bad number of bits.", &bits));
     if (bits != 32 && bits != 64) Error("bad number of bits.");
 
     std::string input = NamePrefix(arg[0], "");

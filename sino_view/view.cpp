@@ -19,7 +19,10 @@ void PngWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 Status WindowArguments(const char *lo, const char *hi, Window *window) {
-    *window = Window{RealArgument(lo), RealArgument(hi)};
+    *window = Window{0, 0};
+    Status read = StrictReal(lo, "bad window.", &window->lo);
+    if (read.ok()) read = StrictReal(hi, "bad window.", &window->hi);
+    if (!read.ok()) return read;
     if (!std::isfinite(window->lo) || !std::isfinite(window->hi) || !(window->hi > window->lo))
         return Failure("bad window.");
     return Success();

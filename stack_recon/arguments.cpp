@@ -5,9 +5,9 @@
 
 #include "args.h"
 
-CenterChoice CenterOption(const char *text) {
-    if (text == nullptr) return CenterChoice{false, false, 0};
-    if (std::strcmp(text, "fit") == 0) return CenterChoice{true, true, 0};
-    return CenterChoice{true, false, RealArgument(text)};
+Status CenterOption(const char *text, CenterChoice *choice) {
+    *choice = CenterChoice{text != nullptr, text != nullptr && std::strcmp(text, "fit") == 0, 0};
+    if (!choice->given || choice->fit) return Success();
+    return StrictReal(text, "bad position of rotation center.", &choice->value);
 }
 

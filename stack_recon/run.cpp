@@ -122,13 +122,18 @@ struct Settings {
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
-    s->budget_mib = options.budget != nullptr ? RealArgument(options.budget) : kDefaultBudgetMiB;
+    s->budget_mib = kDefaultBudgetMiB;
+    if (options.budget != nullptr) {
+        Status budget = StrictReal(options.budget, "bad memory budget.", &s->budget_mib);
+        if (!budget.ok()) return budget;
+    }
     if (!(s->budget_mib > 0 && std::isfinite(s->budget_mib))) return Failure("bad memory budget.");
     if (options.range != nullptr) {
         Status range = RowRangeArgument(options.range, &s->first, &s->wanted);
         if (!range.ok()) return range;
     }
-    s->center = CenterOption(options.center);
+    Status center = CenterOption(options.center, &s->center);
+    if (!center.ok()) return center;
     if (options.kernel != nullptr) {
         Status kernel = KernelArgument(options.kernel, &s->kernel);
         if (!kernel.ok()) return kernel;
@@ -150,11 +155,13 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!pixel.ok()) return pixel;
     }
     if (options.size != nullptr) {
-        s->size = IntArgument(options.size);
+        Status size = StrictInt(options.size, "bad image size.", &s->size);
+        if (!size.ok()) return size;
         if (!ImageSizeFits(s->size)) return Failure("bad image size.");
     }
     if (options.zingers != nullptr) {
-        s->reading.zinger_threshold = RealArgument(options.zingers);
+        Status zingers = StrictReal(options.zingers, "bad zinger threshold.", &s->reading.zinger_threshold);
+        if (!zingers.ok()) return zingers;
         if (!(s->reading.zinger_threshold > 0 && std::isfinite(s->reading.zinger_threshold)))
             return Failure("bad zinger threshold.");
     }

@@ -238,7 +238,7 @@ TEST(Arguments, NewerProgramsTakeOnlyWholeNumbers) {
         {"inf", true, false, INFINITY}, {"1e999", true, false, INFINITY},
         {"163,7", false, false, 0},    {"163.7px", false, false, 0}, {"0x10", false, false, 0}, {"", false, false, 0},
         {" 5", false, false, 0},       {"5 ", false, false, 0},      {"-", false, false, 0},    {"12abc", false, false, 0},
-        {"99999999999", true, false, 99999999999.0},
+        {"99999999999", true, true, 99999999999.0},
     };
     for (const Case &c : cases) {
         double real = 0;
@@ -253,7 +253,7 @@ TEST(Arguments, NewerProgramsTakeOnlyWholeNumbers) {
         Status i = StrictInt(c.word, "bad number of views.", &integer);
         EXPECT_EQ(i.ok(), c.integer) << c.word;
         if (c.integer) {
-            EXPECT_EQ(integer, c.value) << c.word;
+            EXPECT_EQ(integer, c.value > INT_MAX ? INT_MAX : c.value) << c.word;
         } else {
             EXPECT_EQ(i.message, std::string("bad number of views: ") + c.word + ".");
         }

@@ -154,7 +154,7 @@ TEST(DiskImage, SumsItsDisksFromTheLastRadiusArgumentToTheFirst) {
                          const_cast<char *>("-1.7")};
     const int count = 4, size = 24;
     std::vector<double> radius(count);
-    ParseSignedRadii(arguments, count, radius.data());
+    ASSERT_TRUE(ParseSignedRadii(arguments, count, radius.data()).ok());
     EXPECT_EQ(radius[0], -1.7);
     EXPECT_EQ(radius[3], 7.3);
     std::vector<double> image = Image(size, 0.31, -0.67, radius);

@@ -102,9 +102,16 @@ TEST(PhantomReader, NumbersInTheirPlaces) {
 TEST(PhantomReader, MissingFileAndTheSheppLoganWord) {
     Phantom phantom;
     EXPECT_EQ(ReadPhantom("no/such/phantom.txt", &phantom).message, "no/such/phantom.txt: file not found.");
-    for (const char *word : {"shepp-logan:0", "shepp-logan:", "shepp-logan:-5", "shepp-logan:nan", "shepp-logan:inf",
-                             "shepp-logan:1.1e100", "shepp-logan:head"}) {
+    for (const char *word : {"shepp-logan:0", "shepp-logan:-5", "shepp-logan:nan", "shepp-logan:inf",
+                             "shepp-logan:1.1e100"}) {
         EXPECT_EQ(ReadPhantom(word, &phantom).message, "bad shepp-logan radius.") << word;
+        EXPECT_EQ(phantom.count, 0);
+    }
+    // R must be the whole rest of the word.
+    for (const char *radius : {"", "head", "0x40", "100px", "99,5"}) {
+        EXPECT_EQ(ReadPhantom((std::string("shepp-logan:") + radius).c_str(), &phantom).message,
+                  std::string("bad shepp-logan radius: ") + radius + ".")
+            << radius;
         EXPECT_EQ(phantom.count, 0);
     }
     ASSERT_TRUE(ReadPhantom("shepp-logan:100", &phantom).ok());

@@ -233,7 +233,11 @@ TEST(PhaseArguments, EachNumberIsCheckedAndNamed) {
         {"1000,-1,10,5e-6", "bad distance (-P)."},
         {"1000,0.1,inf,5e-6", "bad energy (-P)."},
         {"1000,0.1,10,nan", "bad pixel (-P)."},
-        {"1000,0.1,10,x", "bad pixel (-P)."},
+        {"1000,0.1,10,x", "bad pixel (-P): x."},
+        {"1000,0.1,20keV,5e-6", "bad energy (-P): 20keV."},
+        {"0x10,0.1,10,5e-6", "bad delta/beta (-P): 0x10."},
+        {"1000,0,1,10,5e-6", "bad phase retrieval (-P DELTA_BETA,DISTANCE,ENERGY,PIXEL)."},
+        {"1000,,10,5e-6", "bad distance (-P): ."},
     };
     for (const Case &c : cases) {
         PhaseSettings settings{};

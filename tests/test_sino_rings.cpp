@@ -242,16 +242,21 @@ TEST(SinoRings, MethodAndSizeArguments) {
         EXPECT_EQ(MethodArgument(word, &method).message, "unknown method (auto, detect, sort or fft).") << word;
     struct Case {
         const char *text;
-        int size;  // 0: refused
+        int size;             // 0: refused
+        const char *message;  // the refusal
     };
-    const Case cases[] = {{"3", 3}, {"21", 21}, {"1001", 1001}, {"5x", 5}, {"1", 0},   {"2", 0},
-                          {"4", 0}, {"1003", 0}, {"-5", 0},     {"x", 0},   {"nan", 0}, {"99999999999", 0}};
+    const Case cases[] = {
+        {"3", 3, ""},           {"21", 21, ""},          {"1001", 1001, ""},      {"5x", 0, "bad size: 5x."},
+        {"1", 0, "bad size."},  {"2", 0, "bad size."},   {"4", 0, "bad size."},   {"1003", 0, "bad size."},
+        {"-5", 0, "bad size."}, {"x", 0, "bad size: x."}, {"nan", 0, "bad size: nan."}, {"0x7", 0, "bad size: 0x7."},
+        {"99999999999", 0, "bad size."},
+    };
     for (const Case &c : cases) {
         int size = 0;
         Status status = SizeArgument(c.text, &size);
         EXPECT_EQ(status.ok(), c.size != 0) << c.text;
         if (c.size != 0) EXPECT_EQ(size, c.size) << c.text;
-        else EXPECT_EQ(status.message, "bad size.") << c.text;
+        else EXPECT_EQ(status.message, c.message) << c.text;
     }
     EXPECT_EQ(DefaultSize(StripeMethod::kAuto), 11);
     EXPECT_EQ(DefaultSize(StripeMethod::kDetect), 7);

@@ -17,7 +17,7 @@ TEST(DiskImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"4 0 0 out.txt", "", usage, false},
         {"0 0 0 1 out.txt", "", "bad image size.", false},
         {"-4 0 0 1 out.txt", "", "bad image size.", false},
-        {"four 0 0 1 out.txt", "", "bad image size.", false},
+        {"four 0 0 1 out.txt", "", "bad image size: four.", false},
         {"2147483647 0 0 1 out.txt", "", "bad image size.", false},
         {"99999999999 0 0 1 out.txt", "", "bad image size.", false},
         {"0 nan 0 1 out.txt", "", "bad image size.", false},  // K before the center
@@ -93,31 +93,43 @@ TEST(DiskImageCli, AForgottenOutputNameIsTheLastRadius) {
 namespace {
 
 TEST(DiskImageCli, HostileNumbers) {
-    // Every numeric argument in turn; the others are 4 0 0 1.
+    // Every numeric argument in turn; the others are 4 0 0 1. A number is
+    // the whole word: hexadecimal, a decimal comma or a unit is named.
     const std::string longer(5000, '9');
-    const std::string values[] = {"nan", "inf", "-inf", "1e999", "0x10", "''", longer};
-    for (int position = 0; position < 4; ++position) {
-        for (const std::string &value : values) {
-            std::string args[] = {"4", "0", "0", "1"};
-            args[position] = value;
-            Scratch scratch;
-            RunResult r = scratch.Run("\"$BIN/disk_image\" " + args[0] + " " + args[1] + " " + args[2] + " " +
-                                      args[3] + " out.img");
-            std::string shown = std::to_string(position) + " " + value.substr(0, 20);
-            // K = 1e999 reads as 1, as atoi reads it.
-            std::size_t pixels = position == 0 ? 1 : 16;
-            if (r.status == 0) {
-                EXPECT_EQ(r.err, "") << shown;
-                EXPECT_EQ(scratch.Read("out.img").size(), 4u + 8 * pixels) << shown;
-            } else {
-                EXPECT_EQ(r.status, 1) << shown;
-                EXPECT_TRUE(r.err == "bad image size.\n" || r.err == "bad center.\n") << shown << r.err;
-                EXPECT_FALSE(scratch.Exists("out.img")) << shown;
-            }
-            // The size must be a plain positive count; the center finite.
-            bool plain = value == "0x10" || value == "''";  // read as 16 and 0
-            int expected = position == 0 ? (value == "1e999" ? 0 : 1) : (position < 3 && !plain ? 1 : 0);
-            EXPECT_EQ(r.status, expected) << shown;
+    struct Case {
+        int position;
+        std::string value;
+        const char *err;  // "" when the image is written
+    };
+    const Case cases[] = {
+        {0, "nan", "bad image size: nan."},     {0, "inf", "bad image size: inf."},
+        {0, "1e999", "bad image size: 1e999."}, {0, "0x10", "bad image size: 0x10."},
+        {0, "''", "bad image size: ."},         {0, "4.0", "bad image size: 4.0."},
+        {0, longer, "bad image size."},         {1, "nan", "bad center."},
+        {1, "inf", "bad center."},              {2, "-inf", "bad center."},
+        {2, "1e999", "bad center."},            {1, "0x10", "bad center: 0x10."},
+        {2, "''", "bad center: ."},             {1, "163,7", "bad center: 163,7."},
+        {2, "163.7px", "bad center: 163.7px."}, {1, longer, "bad center."},
+        {3, "nan", ""},                         {3, "inf", ""},
+        {3, "-inf", ""},                        {3, "1e999", ""},
+        {3, longer, ""},                        {3, "0x10", "bad radius: 0x10."},
+        {3, "''", "bad radius: ."},             {3, "1,5", "bad radius: 1,5."},
+    };
+    for (const Case &c : cases) {
+        std::string args[] = {"4", "0", "0", "1"};
+        args[c.position] = c.value;
+        Scratch scratch;
+        RunResult r = scratch.Run("\"$BIN/disk_image\" " + args[0] + " " + args[1] + " " + args[2] + " " + args[3] +
+                                  " out.img");
+        std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
+        if (c.err[0] == '\0') {
+            EXPECT_EQ(r.status, 0) << shown;
+            EXPECT_EQ(r.err, "") << shown;
+            EXPECT_EQ(scratch.Read("out.img").size(), 4u + 8 * 16) << shown;
+        } else {
+            EXPECT_EQ(r.status, 1) << shown;
+            EXPECT_EQ(r.err, std::string(c.err) + "\n") << shown;
+            EXPECT_FALSE(scratch.Exists("out.img")) << shown;
         }
     }
 }

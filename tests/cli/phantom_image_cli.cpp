@@ -27,7 +27,7 @@ TEST(PhantomImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a x in.txt 4 out.txt", disk, "unknown option -a.", false},
         {"in.txt 0 out.txt", disk, "bad image size.", false},
         {"in.txt -4 out.txt", disk, "bad image size.", false},
-        {"in.txt four out.txt", disk, "bad image size.", false},
+        {"in.txt four out.txt", disk, "bad image size: four.", false},
         {"in.txt 2147483647 out.txt", disk, "bad image size.", false},
         {"in.txt 99999999999 out.txt", disk, "bad image size.", false},
         {"-p 0 in.txt 0 out.txt", disk, "bad image size.", false},  // K before the pixel
@@ -37,7 +37,7 @@ TEST(PhantomImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-p inf in.txt 4 out.txt", disk, "bad pixel size.", false},
         {"-p 1.1e100 in.txt 4 out.txt", disk, "bad pixel size.", false},
         {"-p 0.9e-100 in.txt 4 out.txt", disk, "bad pixel size.", false},
-        {"-p half in.txt 4 out.txt", disk, "bad pixel size.", false},
+        {"-p half in.txt 4 out.txt", disk, "bad pixel size: half.", false},
         {"-p 0 missing.txt 4 out.txt", "", "bad pixel size.", false},  // the pixel before the phantom
         {"missing.txt 4 out.txt", "", "missing.txt: file not found.", false},
         {"in.txt 4 out.txt", "", "in.txt: no ellipses.", false},
@@ -241,22 +241,21 @@ struct HostileCase {
 };
 
 TEST(PhantomImageCli, HostileNumbers) {
-    // -p PIXEL shepp-logan:R K, base "1 3 8": PIXEL and R read as atof
-    // reads them (0x10 is 16, 1e999 infinite), K as atoi (1e999 is 1, 0x10
-    // is 0, a 5000-digit number the largest int, whose image cannot be
-    // addressed).
+    // -p PIXEL shepp-logan:R K, base "1 3 8": each number the whole word
+    // (a word that is not one is named); a 5000-digit K is the largest int,
+    // whose image cannot be addressed.
     const std::string longest(5000, '9');
     const HostileCase cases[] = {
         {0, "nan", "bad pixel size."},       {0, "inf", "bad pixel size."},   {0, "-inf", "bad pixel size."},
-        {0, "1e999", "bad pixel size."},     {0, "0x10", ""},                  {0, "''", "bad pixel size."},
-        {0, longest, "bad pixel size."},
+        {0, "1e999", "bad pixel size."},     {0, "0x10", "bad pixel size: 0x10."}, {0, "''", "bad pixel size: ."},
+        {0, "0,5", "bad pixel size: 0,5."},  {0, longest, "bad pixel size."},
         {1, "nan", "bad shepp-logan radius."}, {1, "inf", "bad shepp-logan radius."},
         {1, "-inf", "bad shepp-logan radius."}, {1, "1e999", "bad shepp-logan radius."},
-        {1, "0x10", ""},                       {1, "", "bad shepp-logan radius."},
+        {1, "0x10", "bad shepp-logan radius: 0x10."}, {1, "", "bad shepp-logan radius: ."},
         {1, longest, "bad shepp-logan radius."},
-        {2, "nan", "bad image size."},       {2, "inf", "bad image size."},   {2, "-inf", "bad image size."},
-        {2, "1e999", ""},                    {2, "0x10", "bad image size."},   {2, "''", "bad image size."},
-        {2, longest, "bad image size."},
+        {2, "nan", "bad image size: nan."},  {2, "inf", "bad image size: inf."}, {2, "-inf", "bad image size: -inf."},
+        {2, "1e999", "bad image size: 1e999."}, {2, "0x10", "bad image size: 0x10."}, {2, "''", "bad image size: ."},
+        {2, "8px", "bad image size: 8px."},  {2, longest, "bad image size."},
     };
     for (const HostileCase &c : cases) {
         std::string words[] = {"1", "shepp-logan:3", "8"};

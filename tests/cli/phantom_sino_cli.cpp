@@ -28,19 +28,19 @@ TEST(PhantomSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"/dev/zero 4 1.5 3 out.txt", disk, "/dev/zero: line 1: data read error.", false},
         {"in.txt 0 1 3 out.txt", disk, "bad detector number.", false},
         {"in.txt -4 1 3 out.txt", disk, "bad detector number.", false},
-        {"in.txt four 1 3 out.txt", disk, "bad detector number.", false},
+        {"in.txt four 1 3 out.txt", disk, "bad detector number: four.", false},
         {"in.txt 0 0 0 out.txt", "", "bad detector number.", false},  // N first
         {"in.txt 4 0 3 out.txt", disk, "bad position of rotation center.", false},
         {"in.txt 4 3 3 out.txt", disk, "bad position of rotation center.", false},  // N - 1
         {"in.txt 4 -1 3 out.txt", disk, "bad position of rotation center.", false},
         {"in.txt 4 nan 3 out.txt", disk, "bad position of rotation center.", false},
         {"in.txt 4 inf 3 out.txt", disk, "bad position of rotation center.", false},
-        {"in.txt 4 axis 3 out.txt", disk, "bad position of rotation center.", false},
+        {"in.txt 4 axis 3 out.txt", disk, "bad position of rotation center: axis.", false},
         {"in.txt 1 0.5 3 out.txt", disk, "bad position of rotation center.", false},  // none inside
         {"in.txt 4 1.5 0 3 out.txt", disk, kUsage, false},
         {"in.txt 4 1.5 0 out.txt", disk, "bad projection number.", false},
         {"in.txt 4 1.5 -3 out.txt", disk, "bad projection number.", false},
-        {"in.txt 4 1.5 x out.txt", disk, "bad projection number.", false},
+        {"in.txt 4 1.5 x out.txt", disk, "bad projection number: x.", false},
         {"in.txt 4 1.5 0 out.txt", "", "bad projection number.", false},  // the numbers before the phantom
         {"missing.txt 4 1.5 3 out.txt", disk, "missing.txt: file not found.", false},
         {"in.txt 4 1.5 3 out.txt", "", "in.txt: no ellipses.", false},
@@ -236,26 +236,28 @@ TEST(PhantomSinoCli, HostileNumbers) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
 #endif
-    // shepp-logan:R N c M, base "3 8 3.5 4". Words read as atoi reads them
-    // (N, M) take the leading digits: 1e999 is 1, 0x10 is 0, a 5000-digit
-    // number the largest int; as atof (R, c): 0x10 is 16, 1e999 infinite.
+    // shepp-logan:R N c M, base "3 8 3.5 4". Each number is the whole word
+    // (a word that is not one is named); a 5000-digit count is the largest
+    // int, a 5000-digit real infinite.
     const std::string longest(5000, '9');
     const HostileCase cases[] = {
         {0, "nan", "bad shepp-logan radius."},  {0, "inf", "bad shepp-logan radius."},
         {0, "-inf", "bad shepp-logan radius."}, {0, "1e999", "bad shepp-logan radius."},
-        {0, "0x10", ""},                        {0, "", "bad shepp-logan radius."},
+        {0, "0x10", "bad shepp-logan radius: 0x10."}, {0, "", "bad shepp-logan radius: ."},
         {0, longest, "bad shepp-logan radius."},
-        {1, "nan", "bad detector number."},     {1, "inf", "bad detector number."},
-        {1, "-inf", "bad detector number."},    {1, "1e999", "bad position of rotation center."},
-        {1, "0x10", "bad detector number."},    {1, "''", "bad detector number."},
+        {1, "nan", "bad detector number: nan."},     {1, "inf", "bad detector number: inf."},
+        {1, "-inf", "bad detector number: -inf."},    {1, "1e999", "bad detector number: 1e999."},
+        {1, "0x10", "bad detector number: 0x10."},    {1, "''", "bad detector number: ."},
+        {1, "8.0", "bad detector number: 8.0."},
         {1, longest, "memory allocation error."},
         {2, "nan", "bad position of rotation center."},  {2, "inf", "bad position of rotation center."},
         {2, "-inf", "bad position of rotation center."}, {2, "1e999", "bad position of rotation center."},
-        {2, "0x10", "bad position of rotation center."}, {2, "''", "bad position of rotation center."},
+        {2, "0x10", "bad position of rotation center: 0x10."}, {2, "''", "bad position of rotation center: ."},
+        {2, "3,5", "bad position of rotation center: 3,5."}, {2, "3.5px", "bad position of rotation center: 3.5px."},
         {2, longest, "bad position of rotation center."},
-        {3, "nan", "bad projection number."},   {3, "inf", "bad projection number."},
-        {3, "-inf", "bad projection number."},  {3, "1e999", ""},
-        {3, "0x10", "bad projection number."},  {3, "''", "bad projection number."},
+        {3, "nan", "bad projection number: nan."},   {3, "inf", "bad projection number: inf."},
+        {3, "-inf", "bad projection number: -inf."},  {3, "1e999", "bad projection number: 1e999."},
+        {3, "0x10", "bad projection number: 0x10."},  {3, "''", "bad projection number: ."},
         {3, longest, "memory allocation error."},
     };
     for (const HostileCase &c : cases) {

@@ -833,6 +833,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-m -1 s.tif o%d.sg", "bad memory budget."},
         {"-m nan s.tif o%d.sg", "bad memory budget."},
         {"-m inf s.tif o%d.sg", "bad memory budget."},
+        {"-m 0x100 s.tif o%d.sg", "bad memory budget: 0x100."},
+        {"-z 4,5 s.tif o%d.sg", "bad zinger threshold: 4,5."},
         {"-r 3 s.tif o%d.sg", "bad row range."},
         {"-r -1,2 s.tif o%d.sg", "bad row range."},
         {"-r 0,0 s.tif o%d.sg", "bad row range."},

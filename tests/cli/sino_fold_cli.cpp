@@ -45,9 +45,10 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 0 out.txt", two, "bad position of rotation center.", false},
         {"in.txt 7 out.txt", two, "bad position of rotation center.", false},  // N - 1
         {"in.txt -2 out.txt", two, "bad position of rotation center.", false},
+        {"in.txt 1,5 out.txt", two, "bad position of rotation center: 1,5.", false},
         {"in.txt nan out.txt", two, "bad position of rotation center.", false},
         {"in.txt inf out.txt", two, "bad position of rotation center.", false},
-        {"in.txt axis out.txt", two, "bad position of rotation center.", false},
+        {"in.txt axis out.txt", two, "bad position of rotation center: axis.", false},
         {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range.", false},
         // The axis printed into the file the sinogram replaces.
         {"in.txt 1.5 out.txt > out.txt", two, "out.txt: two outputs name this file.", true},

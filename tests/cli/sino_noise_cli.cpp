@@ -32,7 +32,7 @@ TEST(SinoNoiseCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt nan 1 out.txt", small, "bad open beam count.", false},
         {"in.txt inf 1 out.txt", small, "bad open beam count.", false},
         {"in.txt 1.1e15 1 out.txt", small, "bad open beam count.", false},
-        {"in.txt many 1 out.txt", small, "bad open beam count.", false},
+        {"in.txt many 1 out.txt", small, "bad open beam count: many.", false},
         {"in.txt 0 x out.txt", "", "bad open beam count.", false},  // I0 before the seed
         {"in.txt 1000 '' out.txt", small, "bad seed.", false},
         {"in.txt 1000 -1 out.txt", small, "bad seed.", false},
@@ -149,8 +149,8 @@ TEST(SinoNoiseCli, AHundredTimesTheDoseATenthOfTheNoise) {
 }
 
 TEST(SinoNoiseCli, HostileNumbers) {
-    // I0 read as atof reads it (0x10 is 16, 1e999 infinite); the seed must
-    // be plain decimal digits within 64 bits.
+    // I0 the whole word as a number (1e999 infinite); the seed must be
+    // plain decimal digits within 64 bits.
     struct Case {
         int position;
         std::string value;
@@ -159,7 +159,7 @@ TEST(SinoNoiseCli, HostileNumbers) {
     const std::string longest(5000, '9');
     const Case cases[] = {
         {0, "nan", "bad open beam count."}, {0, "inf", "bad open beam count."}, {0, "-inf", "bad open beam count."},
-        {0, "1e999", "bad open beam count."}, {0, "0x10", ""},                   {0, "''", "bad open beam count."},
+        {0, "1e999", "bad open beam count."}, {0, "0x10", "bad open beam count: 0x10."}, {0, "''", "bad open beam count: ."},
         {0, longest, "bad open beam count."},
         {1, "nan", "bad seed."},  {1, "inf", "bad seed."},  {1, "-inf", "bad seed."}, {1, "1e999", "bad seed."},
         {1, "0x10", "bad seed."}, {1, "''", "bad seed."},   {1, longest, "bad seed."}, {1, "000000000000000000000042", ""},

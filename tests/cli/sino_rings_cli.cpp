@@ -54,7 +54,7 @@ TEST(SinoRingsCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt fft 0 out.txt", good, "bad size.", false},
         {"in.txt detect -7 out.txt", good, "bad size.", false},
         {"in.txt detect 1003 out.txt", good, "bad size.", false},
-        {"in.txt sort big out.txt", good, "bad size.", false},
+        {"in.txt sort big out.txt", good, "bad size: big.", false},
         {"missing.sg bogus 4 out.txt", good, kUnknown, false},  // the arguments first
         {"missing.sg out.txt", good, "missing.sg: file not found.", false},
         {"in.txt out.txt", "", "in.txt: bad number of pixels.", false},

@@ -207,8 +207,8 @@ TEST(SinoScaleCli, HostileNumbers) {
     const Case cases[] = {
         {"nan", "bad scale factor.\n"},     {"-inf", "bad scale factor.\n"}, {"1e999", "bad scale factor.\n"},
         {longer, "bad scale factor.\n"},    {"2 inf", "bad offset.\n"},      {"2 " + longer, "bad offset.\n"},
-        {"0x10", ""},                       {"''", ""},                      {"2 ''", ""},
-        {"1e-320 -1e308", ""},
+        {"0x10", "bad scale factor: 0x10.\n"}, {"''", "bad scale factor: .\n"}, {"2 ''", "bad offset: .\n"},
+        {"1,5", "bad scale factor: 1,5.\n"},   {"2 1.5e", "bad offset: 1.5e.\n"},   {"1e-320 -1e308", ""},
     };
     for (const Case &c : cases) {
         Scratch scratch;

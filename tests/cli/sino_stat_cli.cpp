@@ -34,7 +34,7 @@ TEST(SinoStatCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt in.txt 0", full, "bad radius.", false},
         {"in.txt in.txt -2", full, "bad radius.", false},
         {"in.txt in.txt nan", full, "bad radius.", false},
-        {"in.txt in.txt word", full, "bad radius.", false},
+        {"in.txt in.txt word", full, "bad radius: word.", false},
         {"missing.sg in.txt 0", full, "bad radius.", false},  // the radius first
         // A named file is named; standard input is A or B.
         {"missing.sg", "", "missing.sg: file not found.", false},
@@ -152,17 +152,27 @@ TEST(SinoStatCli, HostileRadii) {
     struct Case {
         std::string radius;
         std::string out;
+        const char *err;  // with an empty `out`
     };
     const Case cases[] = {
-        {"nan", ""}, {"-inf", ""}, {"''", ""}, {"-0", ""}, {"1e-320", ""},  // no pixel center that close
-        {"inf", whole}, {"1e999", whole}, {"0x10", whole}, {std::string(5000, '7'), whole},
+        {"nan", "", "bad radius."},
+        {"-inf", "", "bad radius."},
+        {"-0", "", "bad radius."},
+        {"1e-320", "", "no samples."},  // no pixel center that close
+        {"''", "", "bad radius: ."},
+        {"0x10", "", "bad radius: 0x10."},
+        {"1,5", "", "bad radius: 1,5."},
+        {"2px", "", "bad radius: 2px."},
+        {"inf", whole, ""},
+        {"1e999", whole, ""},
+        {std::string(5000, '7'), whole, ""},
     };
     for (const Case &c : cases) {
         RunResult r = scratch.Run("\"$BIN/sino_stat\" a.sg a.sg " + c.radius);
         EXPECT_EQ(r.out, c.out) << c.radius.substr(0, 20);
         if (c.out.empty()) {
             EXPECT_EQ(r.status, 1);
-            EXPECT_TRUE(r.err == "bad radius.\n" || r.err == "no samples.\n") << c.radius << r.err;
+            EXPECT_EQ(r.err, std::string(c.err) + "\n") << c.radius;
         }
     }
 }

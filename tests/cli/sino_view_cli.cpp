@@ -26,6 +26,8 @@ TEST(SinoViewCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 1 1 out.txt", "", "bad window.", false},
         {"in.txt 2 1 out.txt", "", "bad window.", false},
         {"in.txt nan 1 out.txt", "", "bad window.", false},
+        {"in.txt 0x0 1 out.txt", "", "bad window: 0x0.", false},
+        {"in.txt 0 1,5 out.txt", "", "bad window: 1,5.", false},
         {"in.txt 0 inf out.txt", "", "bad window.", false},
         {"in.txt -1e999 0 out.txt", "", "bad window.", false},
         {"missing.sg out.txt", "", "missing.sg: file not found.", false},
