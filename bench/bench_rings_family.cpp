@@ -45,8 +45,8 @@ void BenchRingsFamily(const std::vector<std::pair<int, int>> &sizes, int seeds) 
             for (RingObject object : objects)
                 for (int seed = 1; seed <= seeds; ++seed) {
                     double noise = seed % 3 == 0 ? 0.002 : 0;
-                    RingCaseSpec spec{object, kind, size.first, size.second, static_cast<unsigned>(seed), noise};
-                    RingCase c = MakeRingCase(spec);
+                    RingCaseShape shape{object, kind, size.first, size.second, static_cast<unsigned>(seed), noise};
+                    RingCase c = MakeRingCase(shape);
                     std::printf("%-48s", c.name.c_str());
                     std::vector<double> clean_ratio;
                     for (int i = 0; i < 4; ++i) {

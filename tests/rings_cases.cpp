@@ -242,22 +242,22 @@ const char *StripesName(RingStripes stripes) {
 
 }  // namespace
 
-std::string RingCaseName(const RingCaseSpec &spec) {
-    std::string name = std::string(StripesName(spec.stripes)) + ", " + ObjectName(spec.object) + ", " +
-                       std::to_string(spec.columns) + "x" + std::to_string(spec.rows) + ", seed " +
-                       std::to_string(spec.seed);
-    if (spec.noise > 0) name += ", noisy";
+std::string RingCaseName(const RingCaseShape &shape) {
+    std::string name = std::string(StripesName(shape.stripes)) + ", " + ObjectName(shape.object) + ", " +
+                       std::to_string(shape.columns) + "x" + std::to_string(shape.rows) + ", seed " +
+                       std::to_string(shape.seed);
+    if (shape.noise > 0) name += ", noisy";
     return name;
 }
 
-RingCase MakeRingCase(const RingCaseSpec &spec) {
+RingCase MakeRingCase(const RingCaseShape &shape) {
     RingCase c;
-    c.name = RingCaseName(spec);
-    c.columns = spec.columns;
-    c.rows = spec.rows;
-    const int n = spec.columns, m = spec.rows;
-    Draw draw(spec.seed * 131 + static_cast<unsigned>(spec.stripes) * 17 + static_cast<unsigned>(spec.object));
-    std::vector<Ellipse> ellipses = ObjectEllipses(spec.object, 0.4 * n, &draw);
+    c.name = RingCaseName(shape);
+    c.columns = shape.columns;
+    c.rows = shape.rows;
+    const int n = shape.columns, m = shape.rows;
+    Draw draw(shape.seed * 131 + static_cast<unsigned>(shape.stripes) * 17 + static_cast<unsigned>(shape.object));
+    std::vector<Ellipse> ellipses = ObjectEllipses(shape.object, 0.4 * n, &draw);
     Phantom phantom{static_cast<int>(ellipses.size()), ellipses.data()};
     ViewSet views;
     if (!EvenHalfTurn(m, &views).ok()) return c;
@@ -267,8 +267,8 @@ RingCase MakeRingCase(const RingCaseSpec &spec) {
         PhantomView(phantom, views.cosines[k], views.sines[k], axis, n, c.clean.data() + static_cast<std::size_t>(k) * n);
     ReleaseViews(&views);
     double level = *std::max_element(c.clean.begin(), c.clean.end());
-    if (spec.noise > 0)
-        for (double &v : c.clean) v += spec.noise * level * draw.Normal();
+    if (shape.noise > 0)
+        for (double &v : c.clean) v += shape.noise * level * draw.Normal();
 
     std::vector<EllipseFrame> frames;
     for (const Ellipse &e : ellipses) frames.push_back(FrameOf(e));
@@ -283,7 +283,7 @@ RingCase MakeRingCase(const RingCaseSpec &spec) {
     EdgeColumns(c.clean, n, m, &outer, &inner);
     std::vector<int> covered = CoveredColumns(c.clean, n, m, level);
     c.striped = c.clean;
-    for (const Stripe &s : MakeStripes(spec.stripes, covered, n, m, outer, inner, &draw)) {
+    for (const Stripe &s : MakeStripes(shape.stripes, covered, n, m, outer, inner, &draw)) {
         int last = s.last < 0 ? m - 1 : s.last;
         for (int k = s.first; k <= last; ++k) {
             double &v = c.striped[static_cast<std::size_t>(k) * n + s.column];

@@ -25,7 +25,7 @@ enum class RingStripes {
     kMixed,          // offsets and gains of every size, a cluster, an edge
 };
 
-struct RingCaseSpec {
+struct RingCaseShape {
     RingObject object;
     RingStripes stripes;
     int columns;
@@ -44,9 +44,9 @@ struct RingCase {
 
 // Makes a case; the axis lies at (columns - 1) / 2, views evenly over the
 // half turn. The level is the largest clean sample.
-RingCase MakeRingCase(const RingCaseSpec &spec);
+RingCase MakeRingCase(const RingCaseShape &shape);
 
-std::string RingCaseName(const RingCaseSpec &spec);
+std::string RingCaseName(const RingCaseShape &shape);
 
 // The reconstruction (FBP, shepp kernel, the axis grid) of a sinogram of
 // the case's size; the RMS of an image over the pixels inside the field of

@@ -496,7 +496,7 @@ std::vector<double> Cleaned(const std::vector<double> &samples, int columns, int
 TEST(SinoRings, TheFamilyOfStripedCases) {
     double sum = 0, detect_sum = 0;
     for (const FamilyCase &f : kFamily) {
-        RingCase c = MakeRingCase(RingCaseSpec{f.object, f.stripes, 256, 360, f.seed, f.noise});
+        RingCase c = MakeRingCase(RingCaseShape{f.object, f.stripes, 256, 360, f.seed, f.noise});
         RingMeasure m = MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kAuto),
                                         Cleaned(c.clean, c.columns, c.rows, StripeMethod::kAuto));
         EXPECT_GT(m.striped_error, 0.05 * m.clean_error) << c.name;  // the stripes do ring
@@ -536,7 +536,7 @@ TEST(SinoRings, EachMethodOnTheStripesItSuits) {
         {StripeMethod::kFft, RingStripes::kStrongGains, RingObject::kCentred, 27},
     };
     for (const Suited &c : cases) {
-        RingCase r = MakeRingCase(RingCaseSpec{c.object, c.stripes, 256, 360, c.seed, 0});
+        RingCase r = MakeRingCase(RingCaseShape{c.object, c.stripes, 256, 360, c.seed, 0});
         double ratio = MeasureRingCase(r, Cleaned(r.striped, r.columns, r.rows, c.method), {}).ring_ratio;
         EXPECT_LE(ratio, 0.5) << static_cast<int>(c.method) << ": " << r.name;
     }
