@@ -20,6 +20,7 @@
 #include "phantom_rays.h"
 #include "profile.h"
 #include "project.h"
+#include "gridrec.h"
 #include "range_weights.h"
 #include "solvers.h"
 #include "threads.h"
@@ -216,18 +217,27 @@ Status ReconstructSlice(const Slicer &s, double center, double *samples, double 
         if (!MakeViewFilter(s.detectors, s.kernel, ThreadsFor(s.views.set.count), &filter))
             return Failure("memory allocation error.");
         ReconstructImage(filter, samples, s.views.set, detector, s.grid, s.interval, image);
+    } else if (s.method == "fourier") {
+        GridRec rec;
+        if (!MakeGridRec(s.detectors, s.kernel, s.grid.size, ThreadsFor(s.views.set.count), &rec))
+            return Failure("memory allocation error.");
+        GridRecImage(rec, samples, s.views.set, detector, s.grid, s.interval, image);
+        ReleaseGridRec(&rec);
     } else {
         Problem problem{s.grid, &s.views.set, detector, samples};
         SolverWork work;
-        Status allocated = AllocateSolverWork(problem, &work);
+        Status allocated = AllocateSolverWork(problem, &work, s.method == "tv" ? Method::kTv : Method::kSirt);
         if (!allocated.ok()) return allocated;
         // The samples are line integrals in the interval's unit; the
         // projector's are in detector intervals.
         for (std::size_t i = 0; i < count; ++i) samples[i] /= s.interval;
         if (s.method == "sirt") {
             Sirt(problem, s.iterations, s.nonnegative, &work, image, nullptr);
-        } else {
+        } else if (s.method == "cgls") {
             Cgls(problem, s.iterations, &work, image, nullptr);
+        } else {
+            int ran = 0;
+            Tv(problem, TvSettings{s.iterations, s.nonnegative, kTvLambda, kTvTolerance}, &work, image, nullptr, &ran);
         }
     }
     // Finite samples whose image is not finite: sums beyond the double range.
@@ -247,14 +257,17 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
 
     Slicer s;
     s.method = method;
-    if (method != "fbp" && method != "sirt" && method != "cgls")
-        RaiseValue("unknown method (fbp, sirt or cgls).");
+    if (method != "fbp" && method != "fourier" && method != "sirt" && method != "cgls" && method != "tv")
+        RaiseValue("unknown method (fbp, fourier, sirt, cgls or tv).");
     if (!KernelByName(kernel.c_str(), &s.kernel)) RaiseValue("unknown kernel (chesler, shepp or ramachandran).");
     if (!iterations.is_none()) {
         s.iterations = iterations.cast<int>();
         if (s.iterations <= 0) RaiseValue("bad number of iterations.");
+    } else if (method == "tv") {
+        s.iterations = kTvIterations;
     }
-    if (nonnegative && method != "sirt") RaiseValue("nonnegative needs the sirt method.");
+    if (nonnegative && method != "sirt" && method != "tv") RaiseValue("nonnegative needs the sirt or tv method.");
+    s.nonnegative = nonnegative;
     s.detectors = detectors;
     MakeViews(angles, count, &s.views);
     std::vector<double> centers(rows);
@@ -265,7 +278,7 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
     if (!IntervalKeepsImageFinite(s.views.set, interval)) RaiseValue("bad detector interval.");
     s.interval = interval;
     // A limited range's end views weighed as sino_recon weighs them.
-    if (s.method == "fbp") WeighGap(&s.views.set, detectors, s.kernel, GapWeights::kPart);
+    if (s.method == "fbp" || s.method == "fourier") WeighGap(&s.views.set, detectors, s.kernel, GapWeights::kPart);
     int size = size_object.is_none() ? detectors : size_object.cast<int>();
     if (!ImageSizeFits(size)) RaiseValue("bad image size.");
     s.grid = AxisGrid(size);
@@ -420,10 +433,12 @@ size: the image side K, pixels (default N).
 kernel: 'shepp' (this module's default), 'chesler' (sino_recon's default)
     or 'ramachandran'; fbp only.
 angles: M angles in degrees (None: the even half turn).
-method: 'fbp', 'sirt' or 'cgls'.  iterations: sirt and cgls (default 100).
+method: 'fbp', 'fourier' (gridding, sino_recon -M fourier), 'sirt', 'cgls'
+    or 'tv' (sino_iter).  iterations: sirt and cgls (default 100), tv (at most
+    300, stopped by the relative change).
 pixel: the pixel side in detector intervals (sino_recon -p).
 offset: (x, y), the image's centre in detector intervals from the axis (-o).
-nonnegative: sirt keeps the image non-negative (sino_iter -n).
+nonnegative: sirt and tv keep the image non-negative (sino_iter -n).
 Returns float64 densities.  A limited range of angles warns (UserWarning).)");
     m.def("find_center", &FindCenterOf, "sinogram"_a, "angles"_a = py::none(), "full_turn"_a = false,
           R"(The rotation axis of a sinogram, in detector intervals from detector 0 (sino_center).

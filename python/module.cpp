@@ -27,7 +27,7 @@ Functions, by subject (the program each stands for):
                remove_rings (sino_rings: auto, detect, sort, fft), fold (sino_fold)
   geometry     find_center (sino_center), project (img_sino),
                backproject (its exact transpose)
-  recon        method='fbp' (sino_recon), 'sirt', 'cgls' (sino_iter)
+  recon        method='fbp', 'fourier' (sino_recon), 'sirt', 'cgls', 'tv' (sino_iter)
   simulation   phantom_image, phantom_sino, noise (sino_noise)
   threads      set_threads, get_threads
 Still to come, each one binding more: recon methods 'gridrec' (Fourier

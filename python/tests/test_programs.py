@@ -44,6 +44,16 @@ def test_fbp(run, head, kernel):
     same(cttk.recon(head, 31.5, kernel=kernel), run("sino_recon", head, 31.5, 1, 64, kernel, "o", out="o"))
 
 
+def test_fourier_and_tv(run, head):
+    # Gridding as sino_recon -M fourier, TV as sino_iter's tv, to the bit.
+    same(cttk.recon(head, 31.5, 1, 64, "shepp", method="fourier"),
+         run("sino_recon", "-M", "fourier", head, 31.5, 1, 64, "shepp", "o", out="o"))
+    same(cttk.recon(head, 31.5, 2, 48, method="tv", iterations=20, nonnegative=True),
+         run("sino_iter", "-n", "-i", 20, head, 31.5, 2, 48, "tv", "o", out="o"))
+    same(cttk.recon(head, 31.5, 1, 48, method="sirt", iterations=5, nonnegative=True),
+         run("sino_iter", "-n", "-i", 5, head, 31.5, 1, 48, "sirt", "o", out="o"))
+
+
 def test_fbp_options_and_volumes(run, head):
     sino = cttk.phantom_sino("shepp-logan:26", 64, 32.25, angles=ANGLES)
     with pytest.warns(UserWarning, match="limited range: the views leave a gap of"):
