@@ -95,38 +95,6 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
 }
 
 
-// Views that all look one way (90 angles of 45 degrees, or 0 and 180):
-// nothing to reconstruct across them, so the run says so, with the gap of
-// a half turn.
-TEST(SinoReconCli, ViewsAllInOneDirectionAreWarnedOf) {
-    const struct {
-        const char *angles;
-        const char *warning;
-    } cases[] = {
-        {"45", "warning: limited range: the views leave a gap of 180 degrees after 45 degrees; "
-         "sino_iter's total variation suits limited ranges.\n"},
-        {"0", "warning: limited range: the views leave a gap of 180 degrees after 0 degrees; "
-         "sino_iter's total variation suits limited ranges.\n"},
-        {"alternate", "warning: limited range: the views leave a gap of 180 degrees after 30 degrees; "
-         "sino_iter's total variation suits limited ranges.\n"},
-    };
-    for (const auto &c : cases) {
-        Scratch scratch;
-        std::string angles;
-        for (int k = 0; k < 90; ++k) {
-            if (std::string(c.angles) == "alternate") {
-                angles += k % 2 == 0 ? "30\n" : "210\n";
-            } else {
-                angles += std::string(c.angles) + "\n";
-            }
-        }
-        scratch.Write("a.txt", angles);
-        RunResult r = scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg && \"$BIN/sino_recon\" -a a.txt in.sg 31.5 1 out.img");
-        EXPECT_EQ(r.status, 0) << c.angles << ": " << r.err;
-        EXPECT_EQ(r.err, c.warning) << c.angles;
-    }
-}
-
 // An angle is a whole word: a NUL byte ends strtod's reading inside one,
 // and what follows it must not be dropped. sino_center reads -a the same way.
 TEST(SinoReconCli, ANulByteInAnAngleIsNoNumber) {
