@@ -220,10 +220,15 @@ TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
             EXPECT_EQ(r.out, "1234 5678\n") << c.program;
         }
         // A writable file in a folder that may not be written: fopen would
-        // write it, so the refusal says why. Root is made somebody else.
+        // write it, so the refusal says why. Root is made somebody else, who
+        // runs a copy of the program: the build may lie in a folder only root
+        // may enter (/root).
         RunResult r = scratch.Run(std::string("chmod 777 . && rm -f axis.txt && mkdir ro && printf old > ro/") + c.written +
                                   " && chmod 666 ro/" + c.written + " && chmod 555 ro && " +
-                                  (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                                  (root ? std::string("mkdir bin && cp \"$BIN/") + c.program +
+                                              "\" bin/ && chmod 755 bin && BIN=\"$PWD/bin\" && "
+                                              "setpriv --reuid=65534 --regid=65534 --clear-groups "
+                                        : std::string()) +
                                   "sh -c '" + With(c.run, std::string("ro/") + c.argument) + "'");
         EXPECT_EQ(r.status, 1) << c.program;
         std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
@@ -283,7 +288,9 @@ TEST(AtomicOutputs, AFileThatMayNotBeWrittenIsNotReplaced) {
         GTEST_SKIP() << "needs root and setpriv(1) to run as another user";
     ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 16 0 0 5 8 in.sg && printf old > out.sg && chmod 0444 out.sg && "
                           "chmod 0777 . && chmod 0644 in.sg").status, 0);
-    RunResult r = scratch.Run("setpriv --reuid=65534 --regid=65534 --clear-groups \"$BIN/sino_scale\" in.sg 2 out.sg");
+    // A copy of the program: the build may lie in a folder only root may enter.
+    RunResult r = scratch.Run("cp \"$BIN/sino_scale\" .prog && chmod 755 .prog && "
+                              "setpriv --reuid=65534 --regid=65534 --clear-groups ./.prog in.sg 2 out.sg");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "out.sg: cannot create (Permission denied).\n");
     EXPECT_EQ(scratch.Read("out.sg"), "old");
