@@ -79,7 +79,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
               &o->center),
         Value('k', "KERNEL", "chesler (default), shepp or ramachandran", &o->kernel),
         Value('w', "GAP", "weights beside a limited range's gap: part (default), even or ends", &o->gap),
-        Value('p', "PIXEL", "the detector pixel in micrometres, for densities per millimetre", &o->pixel),
+        Value('p', "PIXEL", "the detector pixel in micrometres, recorded in the volume", &o->pixel),
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
