@@ -17,9 +17,9 @@
 // More pages than a person looks through.
 inline constexpr int kMostScanPages = 1000;
 
-// The trial centers: FROM + k STEP for k = 0 ... n - 1, the last within a
-// millionth of a step of TO counted as TO (so that 28,30,0.1 ends at 30
-// exactly, whatever the rounding). Fails with "bad center scan: WORD."
+// The trial centers: FROM + k STEP for k = 0 ... n - 1, up to TO, which
+// counts as reached within a millionth of a step (so that 30,30.9,0.1 has
+// ten pages, whatever the rounding). Fails with "bad center scan: WORD."
 // (not three numbers with commas), "bad center scan step." (not above 0),
 // "center scan from above its end." (FROM > TO) or "center scan of more
 // than 1000 pages.".

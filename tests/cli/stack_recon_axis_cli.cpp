@@ -125,30 +125,34 @@ std::string FoldRoad(const Scratch &scratch, int row, const std::string &center,
 
 // A full turn with the axis off the middle, given with -c, is folded: each
 // slice is proj_sino -> sino_fold -> sino_recon of its row to the last
-// bit, at the folded width (64 + |2 x 12.3 - 63| rounded out: 102), with
-// -t and with the angles of the whole turn alike.
+// bit, at the folded width (64 + |2 x 12.35 - 63| rounded out: 102), with
+// -t and with the angles of the whole turn alike. The axis has more
+// digits than sino_fold prints of the folded one (50.345679), which
+// sino_recon then takes.
 TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
     Scratch scratch;
     WriteScan(scratch, MakeScan(HalfAcquisition()));
     for (const char *views : {"-t", "-a all.txt"}) {
-        RunResult r = StackRecon(scratch, std::string(views) + " -c 12.3 -k shepp -f flat.tif -d dark.tif scan.tif s_%d.img");
+        RunResult r = StackRecon(scratch, std::string(views) + " -c 12.3456789 -k shepp -f flat.tif -d dark.tif scan.tif s_%d.img");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "4 flats, 2 darks.\ns_%d.img: 4 slices of 102 x 102.\n") << views;
         for (int row : {0, 3}) {
-            std::string road = FoldRoad(scratch, row, "12.3", std::string(views) == "-t" ? "" : "-a first.txt");
+            std::string road = FoldRoad(scratch, row, "12.3456789", std::string(views) == "-t" ? "" : "-a first.txt");
             EXPECT_TRUE(scratch.Read("s_" + std::to_string(row) + ".img") == road) << views << " row " << row;
         }
     }
-    // Found from the data as sino_center -t finds it on each row.
-    RunResult r = StackRecon(scratch, "-t -k shepp -f flat.tif -d dark.tif scan.tif vol.h5");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("(median of 4 rows)\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("vol.h5: 4 slices of 102 x 102.\n"), std::string::npos) << r.err;
-    std::vector<double> centers = RecordedCenters(scratch.Path("vol.h5"));
-    ASSERT_EQ(centers.size(), 4u);
-    for (double c : centers) EXPECT_NEAR(c, 12.3, 0.1);
+    // Found from the data as sino_center -t (or -a) finds it on each row.
+    for (const char *views : {"-t", "-a all.txt"}) {
+        RunResult r = StackRecon(scratch, std::string(views) + " -k shepp -f flat.tif -d dark.tif scan.tif vol.h5");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("(median of 4 rows)\n"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("vol.h5: 4 slices of 102 x 102.\n"), std::string::npos) << r.err;
+        std::vector<double> centers = RecordedCenters(scratch.Path("vol.h5"));
+        ASSERT_EQ(centers.size(), 4u);
+        for (double c : centers) EXPECT_NEAR(c, 12.3, 0.1) << views;
+    }
     // The axis near the middle keeps the first half (-t): no fold.
-    r = StackRecon(scratch, "-t -c 31 -k shepp -f flat.tif -d dark.tif scan.tif mid.h5");
+    RunResult r = StackRecon(scratch, "-t -c 31 -k shepp -f flat.tif -d dark.tif scan.tif mid.h5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("mid.h5: 4 slices of 64 x 64.\n"), std::string::npos) << r.err;
 }
@@ -265,13 +269,14 @@ TEST(StackReconAxisCli, TheCenterScanWritesAPagePerCenter) {
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(pages.samples[static_cast<std::size_t>(p)][i], static_cast<float>(expected[i])) << p << " " << i;
     }
-    // Without -r, the middle row; 0.1 steps from 30 reach 31 exactly.
-    r = StackRecon(scratch, "-C 30,31,0.1 -k shepp -f flat.tif -d dark.tif scan.tif mid.tif");
+    // Without -r, the middle row; nine steps of 0.1 from 30 reach 30.9,
+    // though (30.9 - 30) / 0.1 falls short of 9 in doubles.
+    r = StackRecon(scratch, "-C 30,30.9,0.1 -k shepp -f flat.tif -d dark.tif scan.tif mid.tif");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 11);
-    EXPECT_NE(r.out.find("\n10 31.000000\n"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 10);
+    EXPECT_NE(r.out.find("\n9 30.900000\n"), std::string::npos) << r.out;
     Pages middle = ReadPages(scratch.Path("mid.tif"));
-    ASSERT_EQ(middle.samples.size(), 11u);
+    ASSERT_EQ(middle.samples.size(), 10u);
     r = scratch.Run("\"$BIN/sino_recon\" p_2.sg 30 1 64 shepp q.img");
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<double> expected = SamplesAfterHeader(scratch.Read("q.img"));
@@ -319,6 +324,9 @@ TEST(StackReconAxisCli, EveryFailureHasItsLine) {
         {"-c 12.3 -a uneven.txt full.tif vol.tif",
          "a full turn with its axis off the middle is folded from views in opposite pairs (view k + M half a turn from "
          "view k): the angles are not."},
+        {"-c 12.3 -a shifted.txt full.tif vol.tif",
+         "a full turn with its axis off the middle is folded from views in opposite pairs (view k + M half a turn from "
+         "view k): the angles are not."},
     };
     Scratch scratch;
     WriteScan(scratch, MakeScan(HalfTurn()));
@@ -342,6 +350,10 @@ TEST(StackReconAxisCli, EveryFailureHasItsLine) {
     std::string uneven;
     for (int k = 0; k < 24; ++k) uneven += std::to_string(k * 15 + (k % 3 == 1 ? 4 : 0)) + "\n";
     scratch.Write("uneven.txt", uneven);
+    // An even half turn, then the other half 7 degrees past opposite.
+    std::string shifted;
+    for (int k = 0; k < 24; ++k) shifted += std::to_string(k * 15 + (k >= 12 ? 7 : 0)) + "\n";
+    scratch.Write("shifted.txt", shifted);
     std::string before = Listing(scratch);
     for (const Case &c : cases) {
         RunResult r = StackRecon(scratch, c.args);
