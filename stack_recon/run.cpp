@@ -78,7 +78,8 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
               &o->angles),
         Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)",
               &o->unit),
-        Flag('t', "the views cover the whole turn: keep its first half", &o->half_turn),
+        Flag('t', "the views cover the whole turn evenly: keep its first half, or fold it about an axis off the middle",
+             &o->half_turn),
         Value('c', "CENTER",
               "the rotation axis in detector columns, fit, or a file of row and center lines (default: found on five rows)",
               &o->center),
@@ -450,10 +451,10 @@ int RunStackRecon(int argc, char **argv) {
     settings.reading.angles = views.angles;
     Turn turn;
     Check(DescribeTurn(options.half_turn, views, in.stack.images, &turn));
-    // The search reads a full turn whole.
+    // The search reads a full turn whole (through the phase band with -P).
     int read_views = turn.images > views.count ? turn.images : views.count;
     Plan plan;
-    Check(PlanRows(options, settings, in, read_views, &plan));
+    Check(PlanRows(options, settings, in, settings.phase ? read_views : views.count, &plan));
     if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
     PhaseBand phase;
     if (settings.phase) {

@@ -151,6 +151,17 @@ TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
         ASSERT_EQ(centers.size(), 4u);
         for (double c : centers) EXPECT_NEAR(c, 12.3, 0.1) << views;
     }
+    // Bands of a row or two and one thread change no byte, with each row
+    // folded about its own axis (-c FILE).
+    scratch.Write("table.txt", "0 12.3\n3 13.1\n");
+    for (const char *run : {"\"$BIN/stack_recon\" -c table.txt", "OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 0.4 -c table.txt"}) {
+        RunResult r = scratch.Run(std::string(run) + " -t -f flat.tif -d dark.tif scan.tif " +
+                                  (run[0] == '"' ? "a_%d.img" : "b_%d.img"));
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    for (int row = 0; row < 4; ++row)
+        EXPECT_TRUE(scratch.Read("a_" + std::to_string(row) + ".img") == scratch.Read("b_" + std::to_string(row) + ".img"))
+            << row;
     // The axis near the middle keeps the first half (-t): no fold.
     RunResult r = StackRecon(scratch, "-t -c 31 -k shepp -f flat.tif -d dark.tif scan.tif mid.h5");
     ASSERT_EQ(r.status, 0) << r.err;
