@@ -131,7 +131,8 @@ std::string FoldRoad(const Scratch &scratch, int row, const std::string &center,
 // sino_recon then takes.
 TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
     Scratch scratch;
-    WriteScan(scratch, MakeScan(HalfAcquisition()));
+    Scan scan = MakeScan(HalfAcquisition());
+    WriteScan(scratch, scan);
     for (const char *views : {"-t", "-a all.txt"}) {
         RunResult r = StackRecon(scratch, std::string(views) + " -c 12.3456789 -k shepp -f flat.tif -d dark.tif scan.tif s_%d.img");
         ASSERT_EQ(r.status, 0) << r.err;
@@ -140,6 +141,20 @@ TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
             std::string road = FoldRoad(scratch, row, "12.3456789", std::string(views) == "-t" ? "" : "-a first.txt");
             EXPECT_TRUE(scratch.Read("s_" + std::to_string(row) + ".img") == road) << views << " row " << row;
         }
+    }
+    // 0 to 360 degrees inclusive: the last view, the first again, is left
+    // out of the fold.
+    std::string closed = scratch.Read("all.txt") + "360\n";
+    scratch.Write("closed.txt", closed);
+    std::vector<std::vector<double>> pages = scan.projections;
+    pages.push_back(scan.projections[0]);
+    ASSERT_TRUE(WriteTiff(scratch.Path("closed.tif"), pages, scan.shape.columns, scan.shape.rows, SampleKind::kU16));
+    {
+        RunResult r = StackRecon(scratch, "-a closed.txt -c 12.3456789 -k shepp -f flat.tif -d dark.tif closed.tif c_%d.img");
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (int row = 0; row < 4; ++row)
+            EXPECT_TRUE(scratch.Read("c_" + std::to_string(row) + ".img") == scratch.Read("s_" + std::to_string(row) + ".img"))
+                << row;
     }
     // Found from the data as sino_center -t (or -a) finds it on each row.
     for (const char *views : {"-t", "-a all.txt"}) {
