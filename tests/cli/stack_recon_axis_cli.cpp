@@ -109,9 +109,10 @@ std::string Listing(const Scratch &scratch) { return scratch.Run("ls -A | grep -
 // proj_sino, sino_fold about `center`, sino_recon about the axis sino_fold
 // prints, at the folded width, the Shepp-Logan kernel; `angles` ("" or
 // "-a first.txt") for sino_recon. Returns the image's bytes.
-std::string FoldRoad(const Scratch &scratch, int row, const std::string &center, const std::string &angles) {
+std::string FoldRoad(const Scratch &scratch, int row, const std::string &center, const std::string &angles,
+                     const std::string &reading = "") {
     std::string r = std::to_string(row);
-    RunResult run = scratch.Run("\"$BIN/proj_sino\" -f flat.tif -d dark.tif -r " + r + ",1 scan.tif road_%d.sg && "
+    RunResult run = scratch.Run("\"$BIN/proj_sino\" " + reading + " -f flat.tif -d dark.tif -r " + r + ",1 scan.tif road_%d.sg && "
                                 "\"$BIN/sino_fold\" road_" + r + ".sg " + center + " fold_" + r + ".sg");
     EXPECT_EQ(run.status, 0) << run.err;
     std::string axis = run.out.substr(0, run.out.size() - 1);
@@ -142,20 +143,6 @@ TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
             EXPECT_TRUE(scratch.Read("s_" + std::to_string(row) + ".img") == road) << views << " row " << row;
         }
     }
-    // 0 to 360 degrees inclusive: the last view, the first again, is left
-    // out of the fold.
-    std::string closed = scratch.Read("all.txt") + "360\n";
-    scratch.Write("closed.txt", closed);
-    std::vector<std::vector<double>> pages = scan.projections;
-    pages.push_back(scan.projections[0]);
-    ASSERT_TRUE(WriteTiff(scratch.Path("closed.tif"), pages, scan.shape.columns, scan.shape.rows, SampleKind::kU16));
-    {
-        RunResult r = StackRecon(scratch, "-a closed.txt -c 12.3456789 -k shepp -f flat.tif -d dark.tif closed.tif c_%d.img");
-        ASSERT_EQ(r.status, 0) << r.err;
-        for (int row = 0; row < 4; ++row)
-            EXPECT_TRUE(scratch.Read("c_" + std::to_string(row) + ".img") == scratch.Read("s_" + std::to_string(row) + ".img"))
-                << row;
-    }
     // Found from the data as sino_center -t (or -a) finds it on each row.
     for (const char *views : {"-t", "-a all.txt"}) {
         RunResult r = StackRecon(scratch, std::string(views) + " -k shepp -f flat.tif -d dark.tif scan.tif vol.h5");
@@ -181,6 +168,37 @@ TEST(StackReconAxisCli, AnOffCentreFullTurnIsFoldedAsSinoFoldFoldsIt) {
     RunResult r = StackRecon(scratch, "-t -c 31 -k shepp -f flat.tif -d dark.tif scan.tif mid.h5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("mid.h5: 4 slices of 64 x 64.\n"), std::string::npos) << r.err;
+}
+
+// Phase retrieval and a turn closed at 360 degrees, folded as the road
+// folds them.
+TEST(StackReconAxisCli, PhaseRetrievedOrClosedTurnsFoldAlike) {
+    Scratch scratch;
+    Scan scan = MakeScan(HalfAcquisition());
+    WriteScan(scratch, scan);
+    RunResult r = StackRecon(scratch, "-a all.txt -c 12.3456789 -k shepp -f flat.tif -d dark.tif scan.tif s_%d.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Phase retrieval reads the whole turn for the search and the fold: the
+    // retrieved views fold as proj_sino -P's rows do. Here they match their
+    // opposite ones on no row, as sino_center -t finds on those rows.
+    const std::string phase = "-P 1000,0.1,10,5e-6";
+    r = StackRecon(scratch, "-t " + phase + " -c 12.3456789 -k shepp -f flat.tif -d dark.tif scan.tif p_%d.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(scratch.Read("p_2.img") == FoldRoad(scratch, 2, "12.3456789", "", phase));
+    r = StackRecon(scratch, "-t " + phase + " -f flat.tif -d dark.tif scan.tif p.tif");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "no clear center: 0 of 4 rows gave one (the views do not match their opposite ones); give the axis with -c.\n");
+    // 0 to 360 degrees inclusive: the last view, the first again, is left
+    // out of the fold.
+    scratch.Write("closed.txt", scratch.Read("all.txt") + "360\n");
+    std::vector<std::vector<double>> pages = scan.projections;
+    pages.push_back(scan.projections[0]);
+    ASSERT_TRUE(WriteTiff(scratch.Path("closed.tif"), pages, scan.shape.columns, scan.shape.rows, SampleKind::kU16));
+    r = StackRecon(scratch, "-a closed.txt -c 12.3456789 -k shepp -f flat.tif -d dark.tif closed.tif c_%d.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (int row = 0; row < 4; ++row)
+        EXPECT_TRUE(scratch.Read("c_" + std::to_string(row) + ".img") == scratch.Read("s_" + std::to_string(row) + ".img"))
+            << row;
 }
 
 // The folded slices cover the object: their error against the phantom is
