@@ -201,6 +201,34 @@ TEST(StackReconAxisCli, PhaseRetrievedOrClosedTurnsFoldAlike) {
             << row;
 }
 
+// Views over the whole turn at uneven angles (the first half of an even
+// turn whole, every other view of the second): the axis is found at those angles, as sino_center -a finds
+// it, and the turn, not in opposite pairs, is refused for a fold.
+TEST(StackReconAxisCli, AnUnevenFullTurnIsSearchedAtItsAnglesAndNotFolded) {
+    Scratch scratch;
+    Scan scan = MakeScan(HalfAcquisition());
+    ASSERT_TRUE(WriteScanTiff(scan, scratch.dir));
+    std::vector<std::vector<double>> pages;
+    std::string angles;
+    for (std::size_t k = 0; k < scan.projections.size(); ++k) {
+        if (k >= scan.projections.size() / 2 && k % 2 == 1) continue;
+        pages.push_back(scan.projections[k]);
+        angles += std::to_string(scan.theta[k]) + "\n";
+    }
+    scratch.Write("kept.txt", angles);
+    ASSERT_TRUE(WriteTiff(scratch.Path("kept.tif"), pages, scan.shape.columns, scan.shape.rows, SampleKind::kU16));
+    RunResult r = StackRecon(scratch, "-a kept.txt -f flat.tif -d dark.tif kept.tif vol.tif");
+    EXPECT_EQ(r.status, 1);
+    const std::string refusal = "a full turn with its axis off the middle is folded from views in opposite pairs "
+                                "(view k + M half a turn from view k): the angles are not.\n";
+    ASSERT_GE(r.err.size(), refusal.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - refusal.size()), refusal);
+    std::size_t at = r.err.find("\ncenter ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    EXPECT_NEAR(std::stod(r.err.substr(at + 8)), 12.3, 0.1) << r.err;
+    EXPECT_NE(r.err.find("(median of 4 rows)\n"), std::string::npos) << r.err;
+}
+
 // The folded slices cover the object: their error against the phantom is
 // far below what reconstructing the unfolded turn gave (the case a user
 // met: 97 % RMS error, exit 0).
