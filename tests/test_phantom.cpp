@@ -13,6 +13,7 @@
 #include "cli/run.h"
 #include "oracle/disk_image_oracle.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_pixels.h"
 #include "phantom_rays.h"
 
