@@ -561,8 +561,9 @@ TEST(Hdf5Chunks, BandsLeaveRoomForTheCaches) {
 
 TEST(AnglesFile, ReadsTheViewsAndNamesEachFailure) {
     Scratch scratch;
-    // numpy.savetxt's form, a header comment and comments at line ends.
-    scratch.Write("good.txt", "# angles\n0.000000000000000000e+00\n4.500000000000000000e+01 # note\n\n90\t-45\n");
+    // numpy.savetxt's form, a header comment and comments at line ends, one
+    // right after a number.
+    scratch.Write("good.txt", "# angles\n0.000000000000000000e+00\n4.500000000000000000e+01 # note\n\n90\t-45#right after\n");
     ViewSet views;
     ASSERT_TRUE(ReadAngles(scratch.Path("good.txt").c_str(), 4, &views).ok());
     EXPECT_EQ(views.angles[1], 45 * kPi / 180);
