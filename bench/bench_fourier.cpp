@@ -18,6 +18,7 @@
 #include "bench.h"
 #include "fbp.h"
 #include "gridrec.h"
+#include "oracle/gridrec_oracle.h"
 #include "phantom.h"
 #include "phantom_pixels.h"
 #include "phantom_rays.h"
@@ -144,22 +145,11 @@ void Accuracy(const char *name, const Phantom &phantom, int n, int m) {
         if (!MakeGridRec(n, kernel, n, omp_get_max_threads(), &rec)) std::exit(1);
         GridRecImage(rec, sinogram.data(), views, Detector{n, axis}, grid, 1, fourier.data());
         ReleaseGridRec(&rec);
-        double d = 0, f = 0, between = 0, radius = 0.5 * (n - 1) - 2;
-        long long count = 0;
-        for (int r = 0; r < n; ++r)
-            for (int j = 0; j < n; ++j) {
-                double x = PixelX(grid, j), y = PixelY(grid, r);
-                if (x * x + y * y > radius * radius) continue;
-                std::size_t p = static_cast<std::size_t>(r) * n + j;
-                d += (direct[p] - truth[p]) * (direct[p] - truth[p]);
-                f += (fourier[p] - truth[p]) * (fourier[p] - truth[p]);
-                between += (fourier[p] - direct[p]) * (fourier[p] - direct[p]);
-                ++count;
-            }
+        MethodErrors e = ErrorsInsideTheCircle(grid, n, truth.data(), direct.data(), fourier.data());
         std::printf("accuracy %-12s %4d detectors %4d views %-12s: RMS direct %.5f fourier %.5f, ratio %.4f "
                     "(goal: at most 1.05); RMS between them %.5f = %.3f of the direct error\n",
-                    name, n, m, names[static_cast<int>(kernel)], std::sqrt(d / count), std::sqrt(f / count),
-                    std::sqrt(f / d), std::sqrt(between / count), std::sqrt(between / d));
+                    name, n, m, names[static_cast<int>(kernel)], e.direct, e.fourier, e.fourier / e.direct, e.between,
+                    e.between / e.direct);
     }
     ReleaseViews(&views);
 }

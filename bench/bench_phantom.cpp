@@ -13,6 +13,7 @@
 #include "grid.h"
 #include "oracle/phantom_oracle.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_image/run.h"
 #include "phantom_sino/run.h"
 #include "views.h"

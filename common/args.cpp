@@ -34,6 +34,19 @@ Status StrictReal(const char *text, const char *message, double *value) {
     return NotANumber(text, message);
 }
 
+Status CommaReals(const char *text, int count, const char *const *bad, const char *shape, double *values) {
+    const char *field = text;
+    for (int i = 0; i < count; ++i) {
+        const char *comma = std::strchr(field, ',');
+        if ((i < count - 1) != (comma != nullptr)) return Failure(shape);
+        std::string word = comma != nullptr ? std::string(field, comma) : std::string(field);
+        Status read = StrictReal(word.c_str(), bad[i], &values[i]);
+        if (!read.ok()) return read;
+        if (comma != nullptr) field = comma + 1;
+    }
+    return Success();
+}
+
 Status StrictInt(const char *text, const char *message, int *value) {
     const char *digits = text + (text[0] == '+' || text[0] == '-');
     if (digits[0] == '\0' || std::strspn(digits, "0123456789") != std::strlen(digits)) return NotANumber(text, message);

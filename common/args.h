@@ -30,5 +30,11 @@ double RealArgument(const char *text);
 Status StrictReal(const char *text, const char *message, double *value);
 Status StrictInt(const char *text, const char *message, int *value);
 
+// `count` numbers separated by commas ("5e-8,5e-11,0.1"), each read as
+// StrictReal reads a word, with the message bad[i] for the i-th. Fails with
+// `shape` when the text has other than count - 1 commas, the fields
+// checked from the first.
+Status CommaReals(const char *text, int count, const char *const *bad, const char *shape, double *values);
+
 // The failure of a word that is not a number, worded as above.
 Status NotANumber(const char *text, const char *message);

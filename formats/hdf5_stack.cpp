@@ -8,21 +8,9 @@
 
 #include <hdf5.h>
 
+#include "h5_id.h"
 
 namespace {
-
-// Releases an HDF5 identifier (file, dataset, dataspace, type, property
-// list) when it leaves scope, so that a failure never leaves the file open.
-struct H5Id {
-    hid_t id;
-    explicit H5Id(hid_t value) : id(value) {}
-    ~H5Id() {
-        if (id >= 0) H5Idec_ref(id);
-    }
-    H5Id(const H5Id &) = delete;
-    H5Id &operator=(const H5Id &) = delete;
-    bool ok() const { return id >= 0; }
-};
 
 // Every HDF5 failure is reported once, by the caller, in the toolkit's words.
 void QuietHdf5() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }

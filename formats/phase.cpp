@@ -13,15 +13,8 @@ Status PhaseArgument(const char *text, PhaseSettings *settings) {
     static const char *const kBad[4] = {"bad delta/beta (-P).", "bad distance (-P).", "bad energy (-P).",
                                         "bad pixel (-P)."};
     double values[4];
-    const char *field = text;
-    for (int i = 0; i < 4; ++i) {
-        const char *comma = std::strchr(field, ',');
-        if ((i < 3) != (comma != nullptr)) return Failure("bad phase retrieval (-P DELTA_BETA,DISTANCE,ENERGY,PIXEL).");
-        std::string word = comma != nullptr ? std::string(field, comma) : std::string(field);
-        Status read = StrictReal(word.c_str(), kBad[i], &values[i]);
-        if (!read.ok()) return read;
-        if (comma != nullptr) field = comma + 1;
-    }
+    Status read = CommaReals(text, 4, kBad, "bad phase retrieval (-P DELTA_BETA,DISTANCE,ENERGY,PIXEL).", values);
+    if (!read.ok()) return read;
     for (int i = 0; i < 4; ++i)
         if (!(values[i] > 0 && std::isfinite(values[i]))) return Failure(kBad[i]);
     *settings = PhaseSettings{values[0], values[1], values[2], values[3]};

@@ -5,36 +5,26 @@
 #include <cstdio>
 #include <new>
 
+#include "h5_id.h"
 #include "hdf5_stack.h"
 
 namespace {
-
-// Releases an HDF5 identifier when it leaves scope.
-struct Id {
-    hid_t id;
-    explicit Id(hid_t value) : id(value) {}
-    ~Id() {
-        if (id >= 0) H5Idec_ref(id);
-    }
-    Id(const Id &) = delete;
-    Id &operator=(const Id &) = delete;
-};
 
 // A one-dimensional dataset of doubles, written whole. No object records
 // the time it was made, so that the same run writes the same bytes.
 bool WriteDoubles(hid_t file, const char *path, const double *values, int count) {
     hsize_t extent = static_cast<hsize_t>(count);
-    Id space(H5Screate_simple(1, &extent, nullptr));
-    Id create(H5Pcreate(H5P_DATASET_CREATE));
+    H5Id space(H5Screate_simple(1, &extent, nullptr));
+    H5Id create(H5Pcreate(H5P_DATASET_CREATE));
     if (create.id < 0 || H5Pset_obj_track_times(create.id, false) < 0) return false;
-    Id set(space.id >= 0 ? H5Dcreate2(file, path, H5T_IEEE_F64LE, space.id, H5P_DEFAULT, create.id, H5P_DEFAULT) : -1);
+    H5Id set(space.id >= 0 ? H5Dcreate2(file, path, H5T_IEEE_F64LE, space.id, H5P_DEFAULT, create.id, H5P_DEFAULT) : -1);
     return set.id >= 0 && (count == 0 || H5Dwrite(set.id, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values) >= 0);
 }
 
 template <typename T>
 bool WriteAttribute(hid_t object, const char *name, hid_t file_type, hid_t memory_type, T value) {
-    Id space(H5Screate(H5S_SCALAR));
-    Id attribute(space.id >= 0 ? H5Acreate2(object, name, file_type, space.id, H5P_DEFAULT, H5P_DEFAULT) : -1);
+    H5Id space(H5Screate(H5S_SCALAR));
+    H5Id attribute(space.id >= 0 ? H5Acreate2(object, name, file_type, space.id, H5P_DEFAULT, H5P_DEFAULT) : -1);
     return attribute.id >= 0 && H5Awrite(attribute.id, memory_type, &value) >= 0;
 }
 
@@ -44,9 +34,9 @@ bool WriteAttribute(hid_t object, const char *name, hid_t file_type, hid_t memor
 hid_t CreateData(hid_t file, int rows, int size) {
     hsize_t extent[3] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(size), static_cast<hsize_t>(size)};
     hsize_t chunk[3] = {1, extent[1], extent[2]};
-    Id space(H5Screate_simple(3, extent, nullptr));
-    Id create(H5Pcreate(H5P_DATASET_CREATE));
-    Id access(H5Pcreate(H5P_DATASET_ACCESS));
+    H5Id space(H5Screate_simple(3, extent, nullptr));
+    H5Id create(H5Pcreate(H5P_DATASET_CREATE));
+    H5Id access(H5Pcreate(H5P_DATASET_ACCESS));
     if (space.id < 0 || create.id < 0 || access.id < 0 || H5Pset_chunk(create.id, 3, chunk) < 0 ||
         H5Pset_fill_time(create.id, H5D_FILL_TIME_NEVER) < 0 || H5Pset_obj_track_times(create.id, false) < 0 ||
         H5Pset_chunk_cache(access.id, 0, 0, H5D_CHUNK_CACHE_W0_DEFAULT) < 0)
@@ -76,9 +66,9 @@ Status Begin(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
     Status failed = Failure(h5->failure);
     h5->file = H5Fcreate(OutputPath(h5->out).c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
     if (h5->file < 0) return Failure(About(name, "file not open."));
-    Id group_create(H5Pcreate(H5P_GROUP_CREATE));
+    H5Id group_create(H5Pcreate(H5P_GROUP_CREATE));
     if (group_create.id < 0 || H5Pset_obj_track_times(group_create.id, false) < 0) return failed;
-    Id group(H5Gcreate2(h5->file, "/exchange", H5P_DEFAULT, group_create.id, H5P_DEFAULT));
+    H5Id group(H5Gcreate2(h5->file, "/exchange", H5P_DEFAULT, group_create.id, H5P_DEFAULT));
     if (group.id < 0) return failed;
     h5->data = CreateData(h5->file, facts.rows, facts.size);
     if (h5->data < 0) return failed;
@@ -106,8 +96,8 @@ Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image) {
     for (std::size_t i = 0; i < samples; ++i) h5->slice[i] = static_cast<float>(image[i]);
     hsize_t start[3] = {static_cast<hsize_t>(index), 0, 0};
     hsize_t count[3] = {1, static_cast<hsize_t>(h5->size), static_cast<hsize_t>(h5->size)};
-    Id file_space(H5Dget_space(h5->data));
-    Id memory(H5Screate_simple(3, count, nullptr));
+    H5Id file_space(H5Dget_space(h5->data));
+    H5Id memory(H5Screate_simple(3, count, nullptr));
     if (file_space.id < 0 || memory.id < 0 ||
         H5Sselect_hyperslab(file_space.id, H5S_SELECT_SET, start, nullptr, count, nullptr) < 0 ||
         H5Dwrite(h5->data, H5T_NATIVE_FLOAT, memory.id, file_space.id, H5P_DEFAULT, h5->slice.data()) < 0) {
@@ -138,8 +128,8 @@ void CloseVolumeHdf5(VolumeHdf5 *h5) {
 namespace {
 
 bool ReadDoubles(hid_t file, const char *path, std::vector<double> *values) {
-    Id set(H5Dopen2(file, path, H5P_DEFAULT));
-    Id space(set.id >= 0 ? H5Dget_space(set.id) : -1);
+    H5Id set(H5Dopen2(file, path, H5P_DEFAULT));
+    H5Id space(set.id >= 0 ? H5Dget_space(set.id) : -1);
     hsize_t count = 0;
     if (space.id < 0 || H5Sget_simple_extent_ndims(space.id) != 1 ||
         H5Sget_simple_extent_dims(space.id, &count, nullptr) != 1 || count > (hsize_t{1} << 31))
@@ -151,7 +141,7 @@ bool ReadDoubles(hid_t file, const char *path, std::vector<double> *values) {
 template <typename T>
 bool ReadAttribute(hid_t object, const char *name, hid_t memory_type, T *value) {
     if (H5Aexists(object, name) <= 0) return false;
-    Id attribute(H5Aopen(object, name, H5P_DEFAULT));
+    H5Id attribute(H5Aopen(object, name, H5P_DEFAULT));
     return attribute.id >= 0 && H5Aread(attribute.id, memory_type, value) >= 0;
 }
 
@@ -160,7 +150,7 @@ bool ReadAttribute(hid_t object, const char *name, hid_t memory_type, T *value) 
 bool IsVolumeHdf5(const char *file) {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
     if (H5Fis_hdf5(file) <= 0) return false;
-    Id f(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT));
+    H5Id f(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT));
     return f.id >= 0 && H5Lexists(f.id, "/exchange", H5P_DEFAULT) > 0 &&
            H5Lexists(f.id, "/exchange/data", H5P_DEFAULT) > 0 && H5Lexists(f.id, "/exchange/center", H5P_DEFAULT) > 0;
 }
@@ -172,14 +162,14 @@ Status OpenVolumePart(const char *file, VolumePart *part) {
     if (exists == nullptr) return Failure(About(file, "file not found."));
     std::fclose(exists);
     Status not_volume = Failure(About(file, "not a volume."));
-    Id f(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT));
+    H5Id f(H5Fopen(file, H5F_ACC_RDONLY, H5P_DEFAULT));
     if (f.id < 0) return not_volume;
     if (H5Lexists(f.id, "/exchange", H5P_DEFAULT) <= 0 || H5Lexists(f.id, "/exchange/data", H5P_DEFAULT) <= 0 ||
         H5Lexists(f.id, "/exchange/center", H5P_DEFAULT) <= 0 || H5Lexists(f.id, "/exchange/theta", H5P_DEFAULT) <= 0)
         return not_volume;
-    Id data(H5Dopen2(f.id, "/exchange/data", H5P_DEFAULT));
-    Id space(data.id >= 0 ? H5Dget_space(data.id) : -1);
-    Id type(data.id >= 0 ? H5Dget_type(data.id) : -1);
+    H5Id data(H5Dopen2(f.id, "/exchange/data", H5P_DEFAULT));
+    H5Id space(data.id >= 0 ? H5Dget_space(data.id) : -1);
+    H5Id type(data.id >= 0 ? H5Dget_type(data.id) : -1);
     hsize_t dims[3] = {};
     if (space.id < 0 || type.id < 0 || H5Sget_simple_extent_ndims(space.id) != 3 ||
         H5Sget_simple_extent_dims(space.id, dims, nullptr) != 3 || H5Tget_class(type.id) != H5T_FLOAT ||
@@ -201,7 +191,7 @@ Status OpenVolumePart(const char *file, VolumePart *part) {
     // Every dataset wholly stored in this file: a chunk never written, or a
     // virtual dataset whose source is gone, would read as zeros.
     for (const char *path : {"/exchange/data", "/exchange/center", "/exchange/theta"}) {
-        Id set(H5Dopen2(f.id, path, H5P_DEFAULT));
+        H5Id set(H5Dopen2(f.id, path, H5P_DEFAULT));
         if (set.id < 0) return not_volume;
         Status stored = CheckH5Storage(f.id, set.id, file);
         if (!stored.ok()) return stored;
@@ -217,13 +207,13 @@ Status OpenVolumePart(const char *file, VolumePart *part) {
 
 Status ReadVolumePartSlice(const VolumePart &part, int index, double *image) {
     Status unreadable = Failure(About(part.file, "data read error."));
-    Id f(H5Fopen(part.file.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT));
-    Id data(f.id >= 0 ? H5Dopen2(f.id, "/exchange/data", H5P_DEFAULT) : -1);
-    Id space(data.id >= 0 ? H5Dget_space(data.id) : -1);
+    H5Id f(H5Fopen(part.file.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT));
+    H5Id data(f.id >= 0 ? H5Dopen2(f.id, "/exchange/data", H5P_DEFAULT) : -1);
+    H5Id space(data.id >= 0 ? H5Dget_space(data.id) : -1);
     if (space.id < 0) return unreadable;
     hsize_t start[3] = {static_cast<hsize_t>(index), 0, 0};
     hsize_t count[3] = {1, static_cast<hsize_t>(part.size), static_cast<hsize_t>(part.size)};
-    Id memory(H5Screate_simple(3, count, nullptr));
+    H5Id memory(H5Screate_simple(3, count, nullptr));
     if (memory.id < 0 || H5Sselect_hyperslab(space.id, H5S_SELECT_SET, start, nullptr, count, nullptr) < 0 ||
         H5Dread(data.id, H5T_NATIVE_DOUBLE, memory.id, space.id, H5P_DEFAULT, image) < 0)
         return unreadable;

@@ -21,11 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         args.push_back("-p");
         args.push_back(pixel);
     }
-    if (phantom.compare(0, 12, "shepp-logan:") == 0) {
-        args.push_back(phantom.substr(0, phantom.find('\n')));
-    } else {
-        args.push_back(ScratchFile("phantom_image_in", phantom));
-    }
+    args.push_back(PhantomArgument(phantom, "phantom_image_in"));
     args.push_back(size_word);
     args.push_back("/dev/null");
     RunProgram(RunPhantomImage, args);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <unistd.h>
 
 #include "memory.h"
@@ -59,4 +60,41 @@ std::string Rest(FuzzInput *input) {
     std::string rest(reinterpret_cast<const char *>(input->data) + input->at, input->size - input->at);
     input->at = input->size;
     return rest;
+}
+
+void RunOnOneFile(int (*entry)(int, char **), const char *program, const char *name, FuzzInput *input,
+                  std::size_t most) {
+    std::vector<std::string> words = FirstWords(NextLine(input), most);
+    std::vector<std::string> args{program, ScratchFile(name, Rest(input))};
+    args.insert(args.end(), words.begin(), words.end());
+    args.push_back("/dev/null");
+    RunProgram(entry, args);
+}
+
+std::vector<std::string> FirstWords(const std::string &line, std::size_t most) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    std::string word;
+    while (words.size() < most && in >> word) words.push_back(word);
+    return words;
+}
+
+std::string PhantomArgument(const std::string &phantom, const char *name) {
+    if (phantom.compare(0, 12, "shepp-logan:") == 0) return phantom.substr(0, phantom.find('\n'));
+    return ScratchFile(name, phantom);
+}
+
+std::vector<std::string> PhantomArguments(const char *program, FuzzInput *input, std::size_t most,
+                                          const char *angles_name, const char *phantom_name,
+                                          std::vector<std::string> *numbers) {
+    *numbers = FirstWords(NextLine(input), most);
+    std::string angles = NextLine(input);
+    std::string phantom = Rest(input);
+    std::vector<std::string> args{program};
+    if (!angles.empty()) {
+        args.push_back("-a");
+        args.push_back(ScratchFile(angles_name, angles));
+    }
+    args.push_back(PhantomArgument(phantom, phantom_name));
+    return args;
 }

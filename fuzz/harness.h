@@ -27,3 +27,25 @@ struct FuzzInput {
 };
 std::string NextLine(FuzzInput *input);
 std::string Rest(FuzzInput *input);
+
+// The run of a program that reads one file: the input's first line gives
+// the words after the file (at most `most` of them), the rest the file's
+// bytes, written to the scratch file `name`; the output goes to /dev/null.
+void RunOnOneFile(int (*entry)(int, char **), const char *program, const char *name, FuzzInput *input,
+                  std::size_t most);
+
+// The first words of a line, at most `most`.
+std::vector<std::string> FirstWords(const std::string &line, std::size_t most);
+
+// A phantom's argument: the first line of bytes that begin "shepp-logan:",
+// else a scratch file `name` holding the bytes.
+std::string PhantomArgument(const std::string &phantom, const char *name);
+
+// The input of a program of a phantom seen at angles: a line of numbers
+// (at most `most`, into *numbers), a line of angles in degrees (empty: none,
+// else "-a" and the scratch file `angles_name`), then the phantom
+// (PhantomArgument, `phantom_name`). Returns the arguments so far: the
+// program's name, the angles, the phantom.
+std::vector<std::string> PhantomArguments(const char *program, FuzzInput *input, std::size_t most,
+                                          const char *angles_name, const char *phantom_name,
+                                          std::vector<std::string> *numbers);

@@ -1,15 +1,10 @@
 // Ellipse phantoms: a sum of ellipses, each adding its value inside it, in
 // the plane of grid.h (detector intervals from the rotation axis, y up).
 //
-// A phantom is read from a text file, one ellipse a line,
-//     xC yC a b angle value
-// (center and half-axes in detector intervals, a along the direction at
-// `angle` degrees counter-clockwise from the x axis, b across it), '#'
-// starting a comment up to the end of its line; or it is the modified
-// Shepp-Logan head, named by the word "shepp-logan:R".
+// A phantom is the modified Shepp-Logan head (SheppLoganPhantom) or the
+// ellipses of a text file, which formats/phantom_file.h reads into the
+// array of a Phantom.
 #pragma once
-
-#include <string>
 
 #include "real.h"
 #include "status.h"
@@ -43,19 +38,6 @@ inline constexpr const char *kSheppLogan = "shepp-logan:";
 // unless the radius is above zero and at most kPhantomLimit, and with
 // "memory allocation error.".
 Status SheppLoganPhantom(double radius, Phantom *phantom);
-
-// The phantom a PHANTOM argument names: "shepp-logan:R" (R wholly a number,
-// else "bad shepp-logan radius: R."), or a file ('-' for standard input). Fails with
-// "<file>: file not found.", "<file>: line <n>: data read error." (a word
-// that is not a whole number, or a line without exactly six numbers; also
-// a failed read), "<file>: line <n>: bad ellipse." (EllipseValid),
-// "<file>: no ellipses." or "memory allocation error."; for standard input
-// the file is called "phantom".
-Status ReadPhantom(const char *name, Phantom *phantom);
-
-// The ellipses of a file's text held in memory, with the messages of
-// ReadPhantom about a file called "phantom".
-Status PhantomFromText(const std::string &text, Phantom *phantom);
 
 void ReleasePhantom(Phantom *phantom);
 

@@ -1,18 +1,14 @@
 #include "views.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <numeric>
 #include <string>
 #include <vector>
 
-#include "args.h"
 #include "memory.h"
 #include "real.h"
-#include "streams.h"
 
 namespace {
 
@@ -171,59 +167,6 @@ void CompleteViews(ViewSet *views) {
 void ReleaseViews(ViewSet *views) {
     ReleaseArray(views->angles);
     *views = ViewSet{};
-}
-
-Status ReadAngles(const char *name, int count, ViewSet *views) {
-    std::string prefix = NamePrefix(name, "angles: ");
-    FILE *in = nullptr;
-    Status status = OpenInput(name, "r", (prefix + "file not found.").c_str(), &in);
-    if (!status.ok()) return status;
-    status = Allocate(count, views);
-    if (!status.ok()) {
-        CloseInput(in);
-        return status;
-    }
-    // Words one by one; '#' starts a comment up to the end of its line.
-    long long found = 0;
-    std::string word;
-    int c = std::getc(in);
-    while (status.ok() && c != EOF) {
-        if (c == '#') {
-            while (c != EOF && c != '\n') c = std::getc(in);
-            continue;
-        }
-        if (std::isspace(c)) {
-            c = std::getc(in);
-            continue;
-        }
-        word.clear();
-        while (c != EOF && !std::isspace(c) && c != '#' && word.size() <= kLongestNumber) {
-            word += static_cast<char>(c);
-            c = std::getc(in);
-        }
-        // The whole word is the number: a NUL byte ends strtod's reading
-        // inside it ("0\0junk" is not 0).
-        char *end = nullptr;
-        double degrees = std::strtod(word.c_str(), &end);
-        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber) {
-            status = FailureAbout(prefix, "data read error.");
-        } else if (!std::isfinite(degrees)) {
-            status = FailureAbout(prefix, "bad angle.");
-        } else {
-            if (found < count) views->angles[found] = RadiansOfDegrees(degrees);
-            ++found;
-        }
-    }
-    if (status.ok() && std::ferror(in)) status = FailureAbout(prefix, "data read error.");
-    CloseInput(in);
-    if (status.ok() && found != count)
-        status = Failure(prefix + std::to_string(found) + " angles for " + std::to_string(count) + " views.");
-    if (!status.ok()) {
-        ReleaseViews(views);
-        return status;
-    }
-    CompleteViews(views);
-    return Success();
 }
 
 double LargestGap(const ViewSet &views, double *from) {

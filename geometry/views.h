@@ -36,22 +36,14 @@ Status EvenHalfTurn(int count, ViewSet *views);
 // The same views over the whole turn: view k at k 2 pi / count.
 Status EvenFullTurn(int count, ViewSet *views);
 
-// The angles of a text file ("-a ANGLES"): one number per view, in degrees,
-// in the sinogram's row order, separated by any white space (what
-// numpy.savetxt writes; lines starting with '#' are comments). Any spacing,
-// order and direction. Fails with "<file>: file not found.", "<file>: data
-// read error." (a word that is not a whole number), "<file>: bad angle."
-// (not finite), "<file>: <n> angles for <count> views." or "memory
-// allocation error.".
-Status ReadAngles(const char *name, int count, ViewSet *views);
-
 // An angle in degrees as the views keep it: radians, the product formed in
-// the extended type (what ReadAngles does with each number).
+// the extended type (what ReadAngles, formats/angles_file.h, does with each
+// number).
 double RadiansOfDegrees(double degrees);
 
-// Views at the angles in degrees of an array, as ReadAngles would read them
-// from a file. Fails with "bad angle." (not finite) or "memory allocation
-// error.".
+// Views at the angles in degrees of an array: the views of an angle list
+// (ReadAngles, formats/angles_file.h). Fails with "bad angle." (not
+// finite) or "memory allocation error.".
 Status ViewsFromDegrees(const double *degrees, int count, ViewSet *views);
 
 // Views at any angles (radians, in the sinogram's row order), with their

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "angles_file.h"
 #include "args.h"
 #include "checks.h"
 #include "error.h"

@@ -10,6 +10,7 @@
 #include "memory.h"
 #include "output.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_pixels.h"
 #include "phantom_rows.h"
 #include "sinogram.h"

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "angles_file.h"
 #include "args.h"
 #include "checks.h"
 #include "error.h"
 #include "command.h"
 #include "output.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_views.h"
 #include "sinogram.h"
 #include "sink.h"

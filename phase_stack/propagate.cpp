@@ -45,15 +45,8 @@ void ProjectedThickness(const Phantom &phantom, double cosine, double sine, int 
 Status MaterialArgument(const char *text, Material *material) {
     static const char *const kBad[5] = {"bad delta.", "bad beta.", "bad distance.", "bad energy.", "bad pixel."};
     double values[5];
-    const char *field = text;
-    for (int i = 0; i < 5; ++i) {
-        const char *comma = std::strchr(field, ',');
-        if ((i < 4) != (comma != nullptr)) return Failure("bad material (DELTA,BETA,DISTANCE,ENERGY,PIXEL).");
-        std::string word = comma != nullptr ? std::string(field, comma) : std::string(field);
-        Status read = StrictReal(word.c_str(), kBad[i], &values[i]);
-        if (!read.ok()) return read;
-        if (comma != nullptr) field = comma + 1;
-    }
+    Status read = CommaReals(text, 5, kBad, "bad material (DELTA,BETA,DISTANCE,ENERGY,PIXEL).", values);
+    if (!read.ok()) return read;
     for (int i = 0; i < 5; ++i) {
         bool zero_allowed = i == 2;
         if (!std::isfinite(values[i]) || values[i] < 0 || (values[i] == 0 && !zero_allowed)) return Failure(kBad[i]);

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "angles_file.h"
 #include "args.h"
 #include "error.h"
 #include "command.h"
 #include "memory.h"
 #include "output.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "propagate.h"
 #include "streams.h"
 #include "threads.h"

@@ -16,6 +16,7 @@
 #include "memory.h"
 #include "owned.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_pixels.h"
 #include "phantom_rays.h"
 #include "profile.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "angles_file.h"
 #include "center.h"
 #include "error.h"
 #include "command.h"

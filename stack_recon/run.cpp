@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "angles_file.h"
 #include "args.h"
 #include "arguments.h"
 #include "axis.h"

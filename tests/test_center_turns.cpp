@@ -17,14 +17,6 @@ namespace {
 
 const double kPi = 3.141592653589793;
 
-// An object with no symmetry (as in test_sino_center.cpp): a large disk
-// off the axis, a hole in it and two small dense disks.
-std::vector<OracleDisk> Phantom(double scale) {
-    return {{12 * scale, -9 * scale, 50 * scale, 1.0},
-            {20 * scale, 0, 12 * scale, -0.6},
-            {-25 * scale, 22 * scale, 9 * scale, 2.0},
-            {30 * scale, -35 * scale, 6 * scale, 1.5}};
-}
 
 
 // A view set holding these angles (radians), as ReadAngles makes it.
@@ -124,7 +116,7 @@ std::vector<double> CaseAngles(const FullTurnCase &c) {
 }
 
 std::vector<double> CaseSinogram(const FullTurnCase &c) {
-    std::vector<double> samples = DiskProjections(c.n, c.center, CaseAngles(c), Phantom(c.scale), c.subsamples);
+    std::vector<double> samples = DiskProjections(c.n, c.center, CaseAngles(c), AsymmetricDisks(c.scale), c.subsamples);
     if (c.noise > 0) AddNoise(&samples, c.noise, 20261208);
     return samples;
 }
@@ -170,7 +162,7 @@ TEST(CenterTurns, MirroredFullTurnGivesTheMirroredCenter) {
 TEST(CenterTurns, AnAxisAtTheEdgeIsRefused) {
     // 3 detectors from the edge of 128 the views share 6 columns, fewer
     // than the 8 the search judges on: no answer rather than a guess.
-    std::vector<double> samples = DiskProjections(128, 3, EvenAngles(360, 2 * kPi), Phantom(1.6), 1);
+    std::vector<double> samples = DiskProjections(128, 3, EvenAngles(360, 2 * kPi), AsymmetricDisks(1.6), 1);
     CenterEstimate e = FullTurnSearch(samples, 128, EvenAngles(360, 2 * kPi));
     EXPECT_FALSE(e.found);
 }
@@ -201,15 +193,15 @@ TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
         std::vector<OracleDisk> disks;
     };
     const Half halves[] = {
-        {256, 180, 120.3, Phantom(1)},
-        {256, 360, 128.3, Phantom(1)},
+        {256, 180, 120.3, AsymmetricDisks(1)},
+        {256, 360, 128.3, AsymmetricDisks(1)},
         {128, 180, 63.5, {{10, -5, 40, 1}, {10, -5, 30, -1}}},
-        {201, 90, 97.5, Phantom(0.8)},
+        {201, 90, 97.5, AsymmetricDisks(0.8)},
         // These matched spuriously about 5 and 122, within 10 columns of
         // an edge.
-        {128, 180, 24.7, Phantom(0.9)},
-        {128, 361, 101.2, Phantom(0.9)},
-        {128, 90, 40, Phantom(1.6)},
+        {128, 180, 24.7, AsymmetricDisks(0.9)},
+        {128, 361, 101.2, AsymmetricDisks(0.9)},
+        {128, 90, 40, AsymmetricDisks(1.6)},
     };
     for (const Half &h : halves) {
         std::vector<double> samples = DiskProjections(h.n, h.center, EvenAngles(h.m, kPi), h.disks, 1);
@@ -221,7 +213,7 @@ TEST(CenterTurns, FullTurnSearchSeesAHalfTurn) {
     // A small object: its views match a quarter turn on, mirrored, about a
     // center of their own; the half-turn reading finds the axis 60.4 and
     // the seam sides with it.
-    std::vector<double> small = DiskProjections(128, 60.4, EvenAngles(90, kPi), Phantom(0.4), 1);
+    std::vector<double> small = DiskProjections(128, 60.4, EvenAngles(90, kPi), AsymmetricDisks(0.4), 1);
     CenterEstimate clear;
     CenterEstimate e = EvenFullTurnSearch(small, 128, 90, &clear);
     EXPECT_FALSE(clear.found);
@@ -276,7 +268,7 @@ TEST(CenterTurns, TheSeamOfAHalfTurnMatchesBestAtItsAxis) {
     // swapped would reflect the best match to 40.4.
     const int n = 96, m = 90;
     const double axis = 40.1;
-    std::vector<double> samples = DiskProjections(n, axis, EvenAngles(m, kPi), Phantom(0.5), 4);
+    std::vector<double> samples = DiskProjections(n, axis, EvenAngles(m, kPi), AsymmetricDisks(0.5), 4);
     OppositeWork work;
     ASSERT_TRUE(AllocateOppositeWork(&work, n, m));
     Outliers none = NoOutliers();
@@ -429,7 +421,7 @@ std::vector<double> OutlierSinogram(const OutlierCase &c, int m, double turn, do
     const int n = 128;
     *center = c.off_axis ? 60.3 : 63.5;
     std::vector<OracleDisk> disks =
-        c.off_axis ? Phantom(0.5) : std::vector<OracleDisk>{{0, 0, 40, 1}, {0, 0, 30, -1}};
+        c.off_axis ? AsymmetricDisks(0.5) : std::vector<OracleDisk>{{0, 0, 40, 1}, {0, 0, 30, -1}};
     std::vector<double> samples = DiskProjections(n, *center, EvenAngles(m, turn), disks, 1);
     if (c.noise > 0) AddNoise(&samples, c.noise, 20261209);
     if (c.share == 0) {
@@ -525,12 +517,12 @@ TEST(CenterTurns, CleanPhantomsHaveNoOutliers) {
     std::vector<OracleDisk> plate;
     for (int i = -20; i <= 20; ++i) plate.push_back({i * 1.5, 0, 0.75, 1});
     const Clean cleans[] = {
-        {256, 180, 20.3, Phantom(0.25)},
-        {256, 180, 127.3, Phantom(1)},
+        {256, 180, 20.3, AsymmetricDisks(0.25)},
+        {256, 180, 127.3, AsymmetricDisks(1)},
         {115, 180, 57.3, {{10, -6, 3.65, 1}}},
         {100, 180, 49.6, {{12, 8, 0.5, 1}, {-9, 4, 1.1, 1}}},
-        {128, 180, 65.8, Phantom(3.0)},
-        {151, 240, 74.25, Phantom(4.0)},
+        {128, 180, 65.8, AsymmetricDisks(3.0)},
+        {151, 240, 74.25, AsymmetricDisks(4.0)},
         {128, 90, 63.5, {{10, 5, 50, 2}, {10, 5, 40, -2}, {10, 5, 20, 2}}},
         {128, 180, 63.5, plate},
     };

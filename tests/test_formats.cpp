@@ -1,8 +1,8 @@
 // The file-format library: TIFF pages read (any rows of strips and tiles,
 // memory that follows what a page holds), the structure a page's pieces
 // must keep clear of, the TIFF writer byte by byte, a TIFF in memory, the
-// kind of a file, line integrals, band sizes and HDF5 chunk caches (the
-// zinger filters: test_zingers.cpp).
+// kind of a file, line integrals, band sizes and HDF5 chunk caches, angle
+// lists (the zinger filters: test_zingers.cpp).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +20,7 @@
 #include <hdf5.h>
 #include <tiffio.h>
 
+#include "angles_file.h"
 #include "band.h"
 #include "cli/run.h"
 #include "cli/tiff_stack.h"
@@ -27,6 +28,7 @@
 #include "images.h"
 #include "kind.h"
 #include "normalise.h"
+#include "real.h"
 #include "tiff_memory.h"
 #include "tiff_pages.h"
 #include "tiff_structure.h"
@@ -555,6 +557,39 @@ TEST(Hdf5Chunks, BandsLeaveRoomForTheCaches) {
     // Flats in the same chunks count again.
     EXPECT_EQ(BandRowsWithCaches(1248 * 4 + 720, 10, 12, 10, {&stack, &stack}), 3);
     EXPECT_EQ(BandRowsWithCaches(1248 + 359, 10, 12, 10, {&stack}), 0);
+}
+
+TEST(AnglesFile, ReadsTheViewsAndNamesEachFailure) {
+    Scratch scratch;
+    // numpy.savetxt's form, a header comment and comments at line ends, one
+    // right after a number.
+    scratch.Write("good.txt", "# angles\n0.000000000000000000e+00\n4.500000000000000000e+01 # note\n\n90\t-45#right after\n");
+    ViewSet views;
+    ASSERT_TRUE(ReadAngles(scratch.Path("good.txt").c_str(), 4, &views).ok());
+    EXPECT_EQ(views.angles[1], 45 * kPi / 180);
+    EXPECT_EQ(views.angles[3], -45 * kPi / 180);
+    ReleaseViews(&views);
+    struct Case {
+        std::string text;
+        int count;
+        std::string message;  // after "<file>: "
+    };
+    const Case cases[] = {
+        {"0 1 2", 4, "3 angles for 4 views."},
+        {"0 1 2 3 4", 4, "5 angles for 4 views."},
+        {"", 1, "0 angles for 1 views."},
+        {"0 1 x 3", 4, "data read error."},
+        {"0 1 2,5 3", 4, "data read error."},
+        {"0 inf 2 3", 4, "bad angle."},
+        {"0 nan 2 3", 4, "bad angle."},
+    };
+    for (const Case &c : cases) {
+        scratch.Write("a.txt", c.text);
+        std::string name = scratch.Path("a.txt");
+        EXPECT_EQ(ReadAngles(name.c_str(), c.count, &views).message, name + ": " + c.message) << c.text;
+    }
+    std::string missing = scratch.Path("missing.txt");
+    EXPECT_EQ(ReadAngles(missing.c_str(), 1, &views).message, missing + ": file not found.");
 }
 
 }  // namespace

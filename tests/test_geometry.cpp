@@ -340,12 +340,8 @@ TEST(BackProjection, ARegionIsTheCropOfALargerImage) {
 
 // Angles in degrees as a set of views.
 ViewSet ViewsOf(const std::vector<double> &degrees) {
-    Scratch scratch;
-    std::string text;
-    for (double d : degrees) text += std::to_string(d) + "\n";
-    scratch.Write("angles.txt", text);
     ViewSet views;
-    EXPECT_TRUE(ReadAngles(scratch.Path("angles.txt").c_str(), static_cast<int>(degrees.size()), &views).ok());
+    EXPECT_TRUE(ViewsFromDegrees(degrees.data(), static_cast<int>(degrees.size()), &views).ok());
     return views;
 }
 
@@ -456,38 +452,6 @@ TEST(Views, WeightsShareTheHalfTurnAmongTheViews) {
         EXPECT_EQ(even.cosines[k], std::cos(k * (kPi / 7)));
     }
     ReleaseViews(&even);
-}
-
-TEST(Views, AnglesFileAndItsFailures) {
-    Scratch scratch;
-    // numpy.savetxt's form, a header comment and comments at line ends.
-    scratch.Write("good.txt", "# angles\n0.000000000000000000e+00\n4.500000000000000000e+01 # note\n\n90\t-45\n");
-    ViewSet views;
-    ASSERT_TRUE(ReadAngles(scratch.Path("good.txt").c_str(), 4, &views).ok());
-    EXPECT_EQ(views.angles[1], 45 * kPi / 180);
-    EXPECT_EQ(views.angles[3], -45 * kPi / 180);
-    ReleaseViews(&views);
-    struct Case {
-        std::string text;
-        int count;
-        std::string message;  // after "<file>: "
-    };
-    const Case cases[] = {
-        {"0 1 2", 4, "3 angles for 4 views."},
-        {"0 1 2 3 4", 4, "5 angles for 4 views."},
-        {"", 1, "0 angles for 1 views."},
-        {"0 1 x 3", 4, "data read error."},
-        {"0 1 2,5 3", 4, "data read error."},
-        {"0 inf 2 3", 4, "bad angle."},
-        {"0 nan 2 3", 4, "bad angle."},
-    };
-    for (const Case &c : cases) {
-        scratch.Write("a.txt", c.text);
-        std::string name = scratch.Path("a.txt");
-        EXPECT_EQ(ReadAngles(name.c_str(), c.count, &views).message, name + ": " + c.message) << c.text;
-    }
-    std::string missing = scratch.Path("missing.txt");
-    EXPECT_EQ(ReadAngles(missing.c_str(), 1, &views).message, missing + ": file not found.");
 }
 
 // The projector's test geometries: image, detector, views, pixel, center.

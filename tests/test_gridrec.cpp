@@ -132,11 +132,7 @@ TEST(GridRec, SameBytesForAnyNumberOfThreads) {
 
 // Both methods against a phantom's exact pixel means, over the disk the
 // detector sees from every side.
-struct Errors {
-    double direct, fourier, difference;  // RMS
-};
-
-Errors Accuracy(const Phantom &phantom, int n, int m, Kernel kernel) {
+MethodErrors Accuracy(const Phantom &phantom, int n, int m, Kernel kernel) {
     ViewSet views;
     EXPECT_TRUE(EvenHalfTurn(m, &views).ok());
     double axis = 0.5 * (n - 1) + 0.25;
@@ -160,20 +156,7 @@ Errors Accuracy(const Phantom &phantom, int n, int m, Kernel kernel) {
     EXPECT_TRUE(MakeViewFilter(n, kernel, 2, &filter));
     ReconstructImage(filter, sinogram.data(), views, Detector{n, axis}, grid, 1, direct.data());
     ReleaseViews(&views);
-    double d = 0, f = 0, between = 0;
-    long long count = 0;
-    double radius = 0.5 * (n - 1) - 2;
-    for (int r = 0; r < n; ++r)
-        for (int j = 0; j < n; ++j) {
-            double x = PixelX(grid, j), y = PixelY(grid, r);
-            if (x * x + y * y > radius * radius) continue;
-            std::size_t p = static_cast<std::size_t>(r) * n + j;
-            d += (direct[p] - truth[p]) * (direct[p] - truth[p]);
-            f += (fourier[p] - truth[p]) * (fourier[p] - truth[p]);
-            between += (fourier[p] - direct[p]) * (fourier[p] - direct[p]);
-            ++count;
-        }
-    return Errors{std::sqrt(d / count), std::sqrt(f / count), std::sqrt(between / count)};
+    return ErrorsInsideTheCircle(grid, n, truth.data(), direct.data(), fourier.data());
 }
 
 TEST(GridRec, AsAccurateAsTheDirectMethodOnPhantoms) {
@@ -186,10 +169,10 @@ TEST(GridRec, AsAccurateAsTheDirectMethodOnPhantoms) {
     Phantom ellipses{static_cast<int>(shapes.size()), shapes.data()};
     for (const Phantom *phantom : {&head, &ellipses})
         for (Kernel kernel : {Kernel::kChesler, Kernel::kShepp, Kernel::kRamachandran}) {
-            Errors e = Accuracy(*phantom, n, m, kernel);
+            MethodErrors e = Accuracy(*phantom, n, m, kernel);
             EXPECT_LE(e.fourier, 1.02 * e.direct) << static_cast<int>(kernel);
             // Against the image's own error, the methods barely differ.
-            EXPECT_LE(e.difference, 0.15 * e.direct) << static_cast<int>(kernel);
+            EXPECT_LE(e.between, 0.15 * e.direct) << static_cast<int>(kernel);
         }
     ReleasePhantom(&head);
 }

@@ -13,6 +13,7 @@
 #include "cli/run.h"
 #include "oracle/disk_image_oracle.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_pixels.h"
 #include "phantom_rays.h"
 
@@ -40,47 +41,40 @@ ReadResult ReadFile(const std::string &bytes) {
 }
 
 TEST(PhantomReader, EveryFileHasItsAnswer) {
+    // Files that give the same answer share a row.
     struct Case {
-        std::string bytes;
+        std::vector<std::string> files;
         int count;  // ellipses read, or -1
         const char *message;
     };
     const Case cases[] = {
-        {"1 -2 3 4 30 0.5\n", 1, ""},
-        {"1 -2 3 4 30 0.5", 1, ""},  // no final line feed
-        {"# head\n\n  1 -2 3 4 30 0.5   # skull\r\n\t0 0 1 1 0 -1\n#", 2, ""},
-        {"1 -2 3 4 30 0.5#comment right after\n", 1, ""},
-        {"0 0 1 1 1e300 1\n", 1, ""},     // any finite angle
-        {"0x10 0 1 1 0 1\n", 1, ""},      // strtod's hexadecimal
-        {"", -1, "p.txt: no ellipses."},
-        {"# nothing\n\n   \n", -1, "p.txt: no ellipses."},
-        {"1 2 3 4 5\n", -1, "p.txt: line 1: data read error."},
-        {"1 2 3 4 5 6 7\n", -1, "p.txt: line 1: data read error."},
-        {"1 2 3 4 5 x\n", -1, "p.txt: line 1: data read error."},
-        {"1 2 3 4 5 6x\n", -1, "p.txt: line 1: data read error."},
-        {"1 2 3 4 5 6,5\n", -1, "p.txt: line 1: data read error."},
-        {"0 0 1 1 0 1\n0 0 1\0 1 0 1\n", -1, "p.txt: line 2: data read error."},
-        {"\n# c\n0 0 1 1 0 1\n\n0 0 1 1 0\n", -1, "p.txt: line 5: data read error."},
-        {"1 2 3 4 5 6\n1 2 3\n4 5 6\n", -1, "p.txt: line 2: data read error."},  // one ellipse, one line
-        {"0 0 0 1 0 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 0 1 -1 0 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"nan 0 1 1 0 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 inf 1 1 0 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 0 1 1 -inf 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 0 1 1 0 nan\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 0 1 1 0 1\n1.1e100 0 1 1 0 1\n", -1, "p.txt: line 2: bad ellipse."},
-        {"0 0 1e101 1 0 1\n", -1, "p.txt: line 1: bad ellipse."},
-        {"0 0 1 1 0 -2e100\n", -1, "p.txt: line 1: bad ellipse."},
-        {"1e100 -1e100 1e100 1e-300 0 1e100\n", 1, ""},  // at the limits
+        {{"1 -2 3 4 30 0.5\n", "1 -2 3 4 30 0.5",  // no final line feed
+          "1 -2 3 4 30 0.5#comment right after\n", "0 0 1 1 1e300 1\n",  // any finite angle
+          "0x10 0 1 1 0 1\n",                                              // strtod's hexadecimal
+          "1e100 -1e100 1e100 1e-300 0 1e100\n"},                          // at the limits
+         1, ""},
+        {{"# head\n\n  1 -2 3 4 30 0.5   # skull\r\n\t0 0 1 1 0 -1\n#"}, 2, ""},
+        {{"", "# nothing\n\n   \n"}, -1, "p.txt: no ellipses."},
+        {{"1 2 3 4 5\n", "1 2 3 4 5 6 7\n", "1 2 3 4 5 x\n", "1 2 3 4 5 6x\n", "1 2 3 4 5 6,5\n"},
+         -1, "p.txt: line 1: data read error."},
+        {{"0 0 1 1 0 1\n0 0 1\0 1 0 1\n", "1 2 3 4 5 6\n1 2 3\n4 5 6\n"},  // one ellipse, one line
+         -1, "p.txt: line 2: data read error."},
+        {{"\n# c\n0 0 1 1 0 1\n\n0 0 1 1 0\n"}, -1, "p.txt: line 5: data read error."},
+        {{"0 0 0 1 0 1\n", "0 0 1 -1 0 1\n", "nan 0 1 1 0 1\n", "0 inf 1 1 0 1\n", "0 0 1 1 -inf 1\n",
+          "0 0 1 1 0 nan\n", "0 0 1e101 1 0 1\n", "0 0 1 1 0 -2e100\n"},
+         -1, "p.txt: line 1: bad ellipse."},
+        {{"0 0 1 1 0 1\n1.1e100 0 1 1 0 1\n"}, -1, "p.txt: line 2: bad ellipse."},
     };
     for (const Case &c : cases) {
-        ReadResult r = ReadFile(c.bytes);
-        EXPECT_EQ(r.message, c.message) << c.bytes;
-        EXPECT_EQ(r.phantom.count, c.count < 0 ? 0 : c.count) << c.bytes;
-        if (c.count < 0) {
-            EXPECT_EQ(r.phantom.ellipses, nullptr) << c.bytes;
+        for (const std::string &file : c.files) {
+            ReadResult r = ReadFile(file);
+            EXPECT_EQ(r.message, c.message) << file;
+            EXPECT_EQ(r.phantom.count, c.count < 0 ? 0 : c.count) << file;
+            if (c.count < 0) {
+                EXPECT_EQ(r.phantom.ellipses, nullptr) << file;
+            }
+            ReleasePhantom(&r.phantom);
         }
-        ReleasePhantom(&r.phantom);
     }
 }
 

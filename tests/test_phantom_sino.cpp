@@ -11,7 +11,9 @@
 
 #include "cli/run.h"
 #include "oracle/phantom_oracle.h"
+#include "angles_file.h"
 #include "phantom.h"
+#include "phantom_file.h"
 #include "phantom_sino/run.h"
 #include "views.h"
 

@@ -27,14 +27,6 @@ std::vector<double> DiskSinogram(int n, int m, double center, const std::vector<
 }
 
 
-// An object with no symmetry: a large disk off the axis, a hole in it and
-// two small dense disks.
-std::vector<Disk> Phantom(double scale) {
-    return {{12 * scale, -9 * scale, 50 * scale, 1.0},
-            {20 * scale, 0, 12 * scale, -0.6},
-            {-25 * scale, 22 * scale, 9 * scale, 2.0},
-            {30 * scale, -35 * scale, 6 * scale, 1.5}};
-}
 
 // What a case must give: the centre within the tolerance, or (an object
 // cut by the field) either that or the refusal.
@@ -101,7 +93,7 @@ const Case kCases[] = {
 
 TEST(SinoCenter, KnownCentres) {
     for (const Case &c : kCases) {
-        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale), c.subsamples);
+        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, AsymmetricDisks(c.scale), c.subsamples);
         if (c.noise > 0) AddNoise(&samples, c.noise, 20261207);
         CenterEstimate e = HalfTurnCenter(samples, c.n, c.m);
         std::printf("%-42s N %3d M %3d c %7.2f: %s %+.4f\n", c.name, c.n, c.m, c.center,
@@ -124,7 +116,7 @@ TEST(SinoCenter, KnownCentres) {
 TEST(SinoCenter, MirroredSinogramGivesTheMirroredCentre) {
     double worst = 0;
     for (const Case &c : kCases) {
-        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, Phantom(c.scale), c.subsamples);
+        std::vector<double> samples = DiskSinogram(c.n, c.m, c.center, AsymmetricDisks(c.scale), c.subsamples);
         if (c.noise > 0) AddNoise(&samples, c.noise, 20261207);
         std::vector<double> mirrored(samples.size());
         for (int k = 0; k < c.m; ++k) {
@@ -156,7 +148,7 @@ TEST(SinoCenter, TheSamplesUnitDoesNotMatter) {
     // The criterion is quadratic in the samples: at 1e300 its products
     // overflowed, at 1e-300 they vanished, and both were refused. Powers of
     // two and a change of sign must give the same centre to the last bit.
-    const std::vector<double> samples = DiskSinogram(128, 90, 60.3, Phantom(0.5));
+    const std::vector<double> samples = DiskSinogram(128, 90, 60.3, AsymmetricDisks(0.5));
     CenterEstimate plain = HalfTurnCenter(samples, 128, 90);
     ASSERT_TRUE(plain.found);
     EXPECT_NEAR(plain.center, 60.3, 0.02);

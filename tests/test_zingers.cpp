@@ -178,6 +178,36 @@ TEST(Zingers, ABandEqualsTheFilterAsWrittenAndBandsDoNotMatter) {
     }
 }
 
+TEST(Zingers, EveryThreadCountGivesTheSameBand) {
+    // Each thread keeps the views it reads in scratch of its own: shared,
+    // one thread's views would be judged with another's. Many sinograms
+    // and more threads than cores, so that threads run at the same time
+    // whatever the machine's load; every count the bytes of one thread.
+    const int rows = 32, views = 180, columns = 192;
+    std::mt19937 random(29);
+    std::uniform_real_distribution<double> chance(0, 1);
+    std::vector<double> band(static_cast<std::size_t>(rows) * views * columns);
+    for (std::size_t i = 0; i < band.size(); ++i) {
+        std::poisson_distribution<int> counts(2000 + 1500 * std::sin(0.05 * static_cast<double>(i % columns)));
+        band[i] = counts(random) * (chance(random) < 0.01 ? 2.0 : 1.0);
+    }
+    const ZingerNoise noise{4, true};
+    std::vector<double> alone = band;
+    long long alone_count = 0;
+    omp_set_num_threads(1);
+    ASSERT_TRUE(RemoveZingers(alone.data(), rows, views, columns, nullptr, noise, &alone_count).ok());
+    EXPECT_GT(alone_count, 1000);
+    for (int threads : {2, 3, 8, 16}) {
+        omp_set_num_threads(threads);
+        std::vector<double> many = band;
+        long long count = 0;
+        ASSERT_TRUE(RemoveZingers(many.data(), rows, views, columns, nullptr, noise, &count).ok());
+        EXPECT_EQ(count, alone_count) << threads << " threads";
+        EXPECT_EQ(std::memcmp(many.data(), alone.data(), band.size() * sizeof(double)), 0) << threads << " threads";
+    }
+    omp_set_num_threads(omp_get_num_procs());
+}
+
 // Photon counts of phantom scans, 20,000 in the open beam and down to
 // 20,000 e^-2 behind the object: the usual threshold replaces under
 // 0.01 % of a zinger-free scan, and catches zingers of 10 to 12 photon-noise

@@ -13,25 +13,18 @@ namespace {
 
 TEST(AxExpandCli, EveryFailureHasItsMessageAndExitStatus) {
     const FailureCase cases[] = {
-        {"", "", "usage : ax_expand projection {views} sinogram", false},
-        {"in.txt", "1 1", "usage : ax_expand projection {views} sinogram", false},
-        {"in.txt 3 out.txt extra", "1 1", "usage : ax_expand projection {views} sinogram", false},
-        {"missing.txt out.txt", "", "file not found.", false},
-        {"in.txt out.txt", "", "data read error.", false},
-        {"in.txt out.txt", "0 1", "data read error.", false},
-        {"in.txt out.txt", "-1 1", "data read error.", false},
-        {"in.txt out.txt", "two 1 2", "data read error.", false},
-        {"in.txt out.txt", "3 1 2", "data read error.", false},
-        {"in.txt out.txt", "2 1 x", "data read error.", false},
-        {"in.txt 0 out.txt", "1 1", "bad number of views.", false},
-        {"in.txt -2 out.txt", "1 1", "bad number of views.", false},
-        {"in.txt many out.txt", "1 1", "bad number of views.", false},
-        {"in.txt 0 out.txt", "x", "data read error.", false},
-        {"in.txt no/such/dir/out.txt", "1 1", "file not open.", false},
-        {"in.txt /dev/full", "1 1", "data write error.", false},
-        {"in.txt - >/dev/full", "1 1", "data write error.", false},
-        {"in.txt 100000 /dev/full", "3 1 2 3", "data write error.", false},
-        {"in.txt 100000 - >/dev/full", "3 1 2 3", "data write error.", false},
+        {"", "", "usage : ax_expand projection {views} sinogram"},
+        {{"in.txt", "in.txt 3 out.txt extra"}, "1 1", "usage : ax_expand projection {views} sinogram"},
+        {"missing.txt out.txt", "", "file not found."},
+        {"in.txt out.txt", "", "data read error."},
+        {"in.txt out.txt", "0 1", "data read error."},
+        {"in.txt out.txt", "-1 1", "data read error."},
+        {"in.txt out.txt", "two 1 2", "data read error."},
+        {"in.txt out.txt", "3 1 2", "data read error."},
+        {"in.txt out.txt", "2 1 x", "data read error."},
+        {{"in.txt 0 out.txt", "in.txt -2 out.txt", "in.txt many out.txt"}, "1 1", "bad number of views."},
+        {"in.txt 0 out.txt", "x", "data read error."},
+        {{"in.txt 100000 /dev/full", "in.txt 100000 - >/dev/full"}, "3 1 2 3", "data write error."},
     };
     ExpectFailures("ax_expand", cases);
 }

@@ -1,8 +1,9 @@
 // Faults from outside, across the five programs: a closed standard output,
-// inputs cut at every byte, too little memory, and hostile numbers in every
-// numeric argument. Whatever happens, a program ends with exit status 0 and
-// a complete output, or with exit status 1, one message and no more output
-// than it may leave.
+// inputs cut at every byte, too little memory (there also the programs that
+// make their input: disk_image, phantom_image, phantom_sino), and hostile
+// numbers in every numeric argument. Whatever happens, a program ends with
+// exit status 0 and a complete output, or with exit status 1, one message
+// and no more output than it may leave.
 #include <algorithm>
 #include <cstring>
 #include <sstream>
@@ -148,29 +149,38 @@ TEST(Faults, OneStandardInputWithAShortSg0) {
     EXPECT_FALSE(scratch.Exists("out.sg"));
 }
 
+// A run that fails: the program and its arguments ("ax_recon - 1 out"),
+// its standard input, and all it must print on standard error; it leaves no
+// "out".
+struct CommandCase {
+    const char *command;
+    std::string input;
+    const char *err;
+};
+
+void ExpectFailedRun(const CommandCase &c, const std::string &before) {
+    Scratch scratch;
+    RunResult r = scratch.Run(before + "\"$BIN\"/" + c.command, c.input);
+    EXPECT_EQ(r.status, 1) << c.command;
+    EXPECT_EQ(r.err, c.err) << c.command;
+    EXPECT_FALSE(scratch.Exists("out")) << c.command;
+}
+
 TEST(Faults, TooLittleMemoryIsAnAllocationError) {
 #ifdef CT_SANITIZED
     GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
 #endif
-    struct Case {
-        const char *command;
-        const char *input;
-        const char *err;
-    };
-    const Case cases[] = {
+    const CommandCase cases[] = {
         {"ax_recon - 1 out", "100000000 1 2 3", "memory allocation error.\n"},
         {"ax_expand - out", "100000000 1 2 3", "memory allocation error.\n"},
         {"disk_sino 200000000 0 0 1 1 out", "", "memory allocation error.\n"},
         {"sino_graft - 2 4 6 1.5 1 0 0 0 out", "20000 20000\n", "SG0 memory allocation error.\n"},
         {"sino_view - out", "20000 20000\n", "memory allocation error.\n"},
+        {"disk_image 200000000 0 0 1 out", "", "memory allocation error.\n"},
+        {"phantom_image shepp-logan:10 200000000 out", "", "memory allocation error.\n"},
+        {"phantom_sino shepp-logan:10 200000000 1e8 3 out", "", "memory allocation error.\n"},
     };
-    for (const Case &c : cases) {
-        Scratch scratch;
-        RunResult r = scratch.Run(std::string("ulimit -v 400000; \"$BIN\"/") + c.command, c.input);
-        EXPECT_EQ(r.status, 1) << c.command;
-        EXPECT_EQ(r.err, c.err) << c.command;
-        EXPECT_FALSE(scratch.Exists("out")) << c.command;
-    }
+    for (const CommandCase &c : cases) ExpectFailedRun(c, "ulimit -v 400000; ");
 }
 
 TEST(Faults, LyingCountsCostOnlyTheDataThatFollows) {
@@ -181,23 +191,14 @@ TEST(Faults, LyingCountsCostOnlyTheDataThatFollows) {
     // memory follows the data read, so the run fails with its read error
     // long before it could commit what the header promised.
     const std::string lying_sinogram = "30000\t30000\n" + std::string(1000, '\x01');
-    struct Case {
-        const char *command;
-        std::string input;
-        const char *err;
-    };
-    const Case cases[] = {
+    const CommandCase cases[] = {
         {"sino_graft - 2 4 6 1.5 1 0 0 0 out", lying_sinogram, "SG0 data read error.\n"},
         {"sino_view - out", lying_sinogram, "data read error.\n"},
         {"ax_recon - 1 out", "2147483647 1 2 3", "data read error.\n"},
         {"ax_expand - out", "2147483647 1 2 3", "data read error.\n"},
     };
-    for (const Case &c : cases) {
-        Scratch scratch;
-        RunResult r = scratch.Run(std::string("\"$BIN\"/") + c.command, c.input);
-        EXPECT_EQ(r.status, 1) << c.command;
-        EXPECT_EQ(r.err, c.err) << c.command;
-        EXPECT_FALSE(scratch.Exists("out")) << c.command;
+    for (const CommandCase &c : cases) {
+        ExpectFailedRun(c, "");
         // The largest resident size of any program run so far by this test.
         struct rusage usage;
         getrusage(RUSAGE_CHILDREN, &usage);

@@ -19,66 +19,46 @@ const char *const kUsage = "usage : phantom_sino [-a ANGLES] PHANTOM N c M SG";
 TEST(PhantomSinoCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string disk = "0 0 1 1 0 1\n";
     const FailureCase cases[] = {
-        {"", "", kUsage, false},
-        {"in.txt 4 1.5 3", disk, kUsage, false},
-        {"in.txt 4 1.5 3 out.txt more", disk, kUsage, false},
-        {"-a", disk, "option -a needs a value (ANGLES).", false},
-        {"-a in.txt", disk, kUsage, false},
-        {"-x in.txt 4 1.5 3 out.txt", disk, "unknown option -x.", false},
-        {"/dev/zero 4 1.5 3 out.txt", disk, "/dev/zero: line 1: data read error.", false},
-        {"in.txt 0 1 3 out.txt", disk, "bad detector number.", false},
-        {"in.txt -4 1 3 out.txt", disk, "bad detector number.", false},
-        {"in.txt four 1 3 out.txt", disk, "bad detector number: four.", false},
-        {"in.txt 0 0 0 out.txt", "", "bad detector number.", false},  // N first
-        {"in.txt 4 0 3 out.txt", disk, "bad position of rotation center.", false},
-        {"in.txt 4 3 3 out.txt", disk, "bad position of rotation center.", false},  // N - 1
-        {"in.txt 4 -1 3 out.txt", disk, "bad position of rotation center.", false},
-        {"in.txt 4 nan 3 out.txt", disk, "bad position of rotation center.", false},
-        {"in.txt 4 inf 3 out.txt", disk, "bad position of rotation center.", false},
-        {"in.txt 4 axis 3 out.txt", disk, "bad position of rotation center: axis.", false},
-        {"in.txt 1 0.5 3 out.txt", disk, "bad position of rotation center.", false},  // none inside
-        {"in.txt 4 1.5 0 3 out.txt", disk, kUsage, false},
-        {"in.txt 4 1.5 0 out.txt", disk, "bad projection number.", false},
-        {"in.txt 4 1.5 -3 out.txt", disk, "bad projection number.", false},
-        {"in.txt 4 1.5 x out.txt", disk, "bad projection number: x.", false},
-        {"in.txt 4 1.5 0 out.txt", "", "bad projection number.", false},  // the numbers before the phantom
-        {"missing.txt 4 1.5 3 out.txt", disk, "missing.txt: file not found.", false},
-        {"in.txt 4 1.5 3 out.txt", "", "in.txt: no ellipses.", false},
-        {"in.txt 4 1.5 3 out.txt", "# only a comment\n", "in.txt: no ellipses.", false},
-        {"in.txt 4 1.5 3 out.txt", "0 0 1 1 0\n", "in.txt: line 1: data read error.", false},
-        {"in.txt 4 1.5 3 out.txt", disk + "0 0 1 1 0 1 1\n", "in.txt: line 2: data read error.", false},
-        {"in.txt 4 1.5 3 out.txt", "0 0 1 0 0 1\n", "in.txt: line 1: bad ellipse.", false},
-        {"in.txt 4 1.5 3 out.txt", "0 0 1 1 0 1e200\n", "in.txt: line 1: bad ellipse.", false},
-        {"- 4 1.5 3 out.txt < in.txt", "0 0 1 1 nan 1\n", "phantom: line 1: bad ellipse.", false},
-        {"shepp-logan:0 4 1.5 3 out.txt", "", "bad shepp-logan radius.", false},
-        {"shepp-logan:-2 4 1.5 3 out.txt", "", "bad shepp-logan radius.", false},
-        {"shepp-logan 4 1.5 3 out.txt", "", "shepp-logan: file not found.", false},
-        {"-a missing.txt in.txt 4 1.5 3 out.txt", disk, "missing.txt: file not found.", false},
-        {"-a missing.txt missing2.txt 4 1.5 3 out.txt", "", "missing2.txt: file not found.", false},  // phantom first
-        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 45\n", "in.txt: 2 angles for 3 views.", false},
-        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 45 90 135\n", "in.txt: 4 angles for 3 views.", false},
-        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 x 90\n", "in.txt: data read error.", false},
-        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 inf 90\n", "in.txt: bad angle.", false},
-        {"-a - shepp-logan:2 4 1.5 3 out.txt < in.txt", "0 90\n", "angles: 2 angles for 3 views.", false},
-        {"in.txt 4 1.5 3 no/such/dir/out.txt", disk, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
-        {"in.txt 4 1.5 3 /dev/full", disk, "/dev/full: data write error.", false},
-        {"in.txt 4 1.5 3 - >/dev/full", disk, "data write error.", false},
-        {"in.txt 4 1.5 3 - >&-", disk, "data write error.", false},
-        {"shepp-logan:500 2048 1023.5 1000 /dev/full", "", "/dev/full: data write error.", false},
-        {"shepp-logan:500 2048 1023.5 1000 - >/dev/full", "", "data write error.", false},
+        {"", "", kUsage},
+        {{"in.txt 4 1.5 3", "in.txt 4 1.5 3 out.txt more"}, disk, kUsage},
+        {"-a", disk, "option -a needs a value (ANGLES)."},
+        {"-a in.txt", disk, kUsage},
+        {"-x in.txt 4 1.5 3 out.txt", disk, "unknown option -x."},
+        {"/dev/zero 4 1.5 3 out.txt", disk, "/dev/zero: line 1: data read error."},
+        {{"in.txt 0 1 3 out.txt", "in.txt -4 1 3 out.txt"}, disk, "bad detector number."},
+        {"in.txt four 1 3 out.txt", disk, "bad detector number: four."},
+        {"in.txt 0 0 0 out.txt", "", "bad detector number."},  // N first
+        {"in.txt 4 0 3 out.txt", disk, "bad position of rotation center."},
+        {"in.txt 4 3 3 out.txt", disk, "bad position of rotation center."},  // N - 1
+        {{"in.txt 4 -1 3 out.txt", "in.txt 4 nan 3 out.txt", "in.txt 4 inf 3 out.txt"},
+         disk, "bad position of rotation center."},
+        {"in.txt 4 axis 3 out.txt", disk, "bad position of rotation center: axis."},
+        {"in.txt 1 0.5 3 out.txt", disk, "bad position of rotation center."},  // none inside
+        {"in.txt 4 1.5 0 3 out.txt", disk, kUsage},
+        {{"in.txt 4 1.5 0 out.txt", "in.txt 4 1.5 -3 out.txt"}, disk, "bad projection number."},
+        {"in.txt 4 1.5 x out.txt", disk, "bad projection number: x."},
+        {"in.txt 4 1.5 0 out.txt", "", "bad projection number."},  // the numbers before the phantom
+        {"missing.txt 4 1.5 3 out.txt", disk, "missing.txt: file not found."},
+        {"in.txt 4 1.5 3 out.txt", "", "in.txt: no ellipses."},
+        {"in.txt 4 1.5 3 out.txt", "# only a comment\n", "in.txt: no ellipses."},
+        {"in.txt 4 1.5 3 out.txt", "0 0 1 1 0\n", "in.txt: line 1: data read error."},
+        {"in.txt 4 1.5 3 out.txt", disk + "0 0 1 1 0 1 1\n", "in.txt: line 2: data read error."},
+        {"in.txt 4 1.5 3 out.txt", "0 0 1 0 0 1\n", "in.txt: line 1: bad ellipse."},
+        {"in.txt 4 1.5 3 out.txt", "0 0 1 1 0 1e200\n", "in.txt: line 1: bad ellipse."},
+        {"- 4 1.5 3 out.txt < in.txt", "0 0 1 1 nan 1\n", "phantom: line 1: bad ellipse."},
+        {{"shepp-logan:0 4 1.5 3 out.txt", "shepp-logan:-2 4 1.5 3 out.txt"}, "", "bad shepp-logan radius."},
+        {"shepp-logan 4 1.5 3 out.txt", "", "shepp-logan: file not found."},
+        {"-a missing.txt in.txt 4 1.5 3 out.txt", disk, "missing.txt: file not found."},
+        {"-a missing.txt missing2.txt 4 1.5 3 out.txt", "", "missing2.txt: file not found."},  // phantom first
+        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 45\n", "in.txt: 2 angles for 3 views."},
+        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 45 90 135\n", "in.txt: 4 angles for 3 views."},
+        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 x 90\n", "in.txt: data read error."},
+        {"-a in.txt shepp-logan:2 4 1.5 3 out.txt", "0 inf 90\n", "in.txt: bad angle."},
+        {"-a - shepp-logan:2 4 1.5 3 out.txt < in.txt", "0 90\n", "angles: 2 angles for 3 views."},
+        {"shepp-logan:500 2048 1023.5 1000 /dev/full", "", "/dev/full: data write error."},
+        {"shepp-logan:500 2048 1023.5 1000 - >/dev/full", "", "data write error."},
     };
     ExpectFailures("phantom_sino", cases);
-}
-
-TEST(PhantomSinoCli, TooLittleMemoryLeavesNoOutput) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
-#endif
-    Scratch scratch;
-    RunResult r = scratch.Run("ulimit -v 400000; \"$BIN/phantom_sino\" shepp-logan:10 200000000 1e8 3 out");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "memory allocation error.\n");
-    EXPECT_FALSE(scratch.Exists("out"));
 }
 
 TEST(PhantomSinoCli, AForgottenFileKeepsTheOldOne) {
@@ -93,18 +73,15 @@ TEST(PhantomSinoCli, AForgottenFileKeepsTheOldOne) {
 TEST(PhantomSinoCli, WritesHeaderAndSamples) {
     Scratch scratch;
     scratch.Write("disk.txt", "0 0 1 1 0 1\n");
-    RunResult r = scratch.Run("\"$BIN/phantom_sino\" disk.txt 4 1.5 1 out.sg");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "");
     // Detectors at -1.5 ... 1.5 from the axis: the middle two cross the
     // unit disk along 2 sqrt(1 - 1/4).
     double chord = 2 * std::sqrt(0.75);
     const double row[] = {0, chord, chord, 0};
-    EXPECT_EQ(scratch.Read("out.sg"), SinogramBytes(4, 1, row));
+    EXPECT_EQ(QuietlyWritten(scratch, "\"$BIN/phantom_sino\" disk.txt 4 1.5 1 out.sg", "out.sg"),
+              SinogramBytes(4, 1, row));
     // Standard output, the phantom from standard input, any axis: the
     // detectors at -1.25, -0.25, 0.75, 1.75, 2.75.
-    r = scratch.Run("\"$BIN/phantom_sino\" - 5 1.25 1 - < disk.txt");
+    RunResult r = scratch.Run("\"$BIN/phantom_sino\" - 5 1.25 1 - < disk.txt");
     EXPECT_EQ(r.status, 0);
     const double shifted[] = {0, 2 * std::sqrt(0.9375), 2 * std::sqrt(0.4375), 0, 0};
     EXPECT_EQ(r.out, SinogramBytes(5, 1, shifted));
@@ -189,12 +166,8 @@ TEST(PhantomSinoCli, SameBytesForAnyNumberOfThreads) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string all = scratch.Read("all.sg");
     EXPECT_EQ(all.size(), 9u + 8 * 1024 * 700);
-    for (int threads : {1, 2, 3}) {
-        r = scratch.Run("OMP_NUM_THREADS=" + std::to_string(threads) +
-                        " \"$BIN/phantom_sino\" shepp-logan:400 1024 511.5 700 - > some.sg");
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(scratch.Read("some.sg") == all) << threads << " threads";
-    }
+    ExpectSameBytesForThreads(scratch, "\"$BIN/phantom_sino\" shepp-logan:400 1024 511.5 700 - > some.sg", "some.sg",
+                              all);
 }
 
 TEST(PhantomSinoCli, AnEllipseReconstructsWhereItLies) {
@@ -223,14 +196,6 @@ TEST(PhantomSinoCli, AnEllipseReconstructsWhereItLies) {
     EXPECT_NEAR(column_moment / inside, 148, 0.05);
     EXPECT_NEAR(row_moment / inside, 138, 0.05);
 }
-
-// One hostile word in one argument: the exit status and the message (empty
-// on success, when the output must be whole).
-struct HostileCase {
-    int position;  // which word of the base arguments is replaced
-    std::string value;
-    const char *message;
-};
 
 TEST(PhantomSinoCli, HostileNumbers) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -270,14 +235,9 @@ TEST(PhantomSinoCli, HostileNumbers) {
         Scratch scratch;
         RunResult r = scratch.Run("ulimit -v 4000000; \"$BIN/phantom_sino\" " + words[0] + " " + words[1] + " " +
                                   words[2] + " " + words[3] + " out.sg");
-        std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
-        std::string message = c.message;
-        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << shown;
-        EXPECT_EQ(r.err, message.empty() ? "" : message + "\n") << shown;
-        EXPECT_EQ(scratch.Exists("out.sg"), message.empty()) << shown;
-        if (message.empty()) {
+        if (ExpectOutcome(scratch, r, c, "out.sg")) {
             int views = c.position == 3 ? 1 : 4;
-            EXPECT_EQ(scratch.Read("out.sg").size(), std::string("8\t4\n").size() + 8u * 8 * views) << shown;
+            EXPECT_EQ(scratch.Read("out.sg").size(), std::string("8\t4\n").size() + 8u * 8 * views) << c.value;
         }
     }
 }

@@ -82,21 +82,22 @@ TEST(PhaseStackCli, SinogramsDoNotDependOnTheBudgetNorOnThreads) {
 }
 
 const FailureCase kFailures[] = {
-    {"in.txt 64 4 5e-8,5e-11,0.1,10 out.txt", kBall, "bad material (DELTA,BETA,DISTANCE,ENERGY,PIXEL).", false},
-    {"in.txt 64 4 0,5e-11,0.1,10,5e-6 out.txt", kBall, "bad delta.", false},
-    {"in.txt 64 4 5e-8,-1,0.1,10,5e-6 out.txt", kBall, "bad beta.", false},
-    {"in.txt 64 4 5e-8,5e-11,-0.1,10,5e-6 out.txt", kBall, "bad distance.", false},
-    {"in.txt 64 4 5e-8,5e-11,0.1,0,5e-6 out.txt", kBall, "bad energy.", false},
-    {"in.txt 64 4 5e-8,5e-11,0.1,20keV,5e-6 out.txt", kBall, "bad energy: 20keV.", false},
-    {"in.txt 0x40 4 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad detector number: 0x40.", false},
-    {"in.txt 64 4.0 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad projection number: 4.0.", false},
-    {"in.txt 64 4 5e-8,5e-11,0.1,10,inf out.txt", kBall, "bad pixel.", false},
-    {"in.txt 0 4 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad detector number.", false},
-    {"in.txt 64 0 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad projection number.", false},
-    {"in.txt 64 4 5e-8,5e-11,0.1,10,5e-6 -", kBall, "a stack is written to a file, not to standard output.", false},
-    {"in.txt 64 4 5e-8,5e-11,0.1,10,5e-6 out.txt", "0 0 20\n", "in.txt: line 1: data read error.", false},
-    {"in.txt 64 4 out.txt", kBall, "usage : phase_stack [-a ANGLES] [-f FLAT] PHANTOM N M "
-                                   "DELTA,BETA,DISTANCE,ENERGY,PIXEL STACK", false},
+    {"in.txt 64 4 5e-8,5e-11,0.1,10 out.txt", kBall, "bad material (DELTA,BETA,DISTANCE,ENERGY,PIXEL)."},
+    {"in.txt 64 4 0,5e-11,0.1,10,5e-6 out.txt", kBall, "bad delta."},
+    {"in.txt 64 4 5e-8,-1,0.1,10,5e-6 out.txt", kBall, "bad beta."},
+    {"in.txt 64 4 5e-8,5e-11,-0.1,10,5e-6 out.txt", kBall, "bad distance."},
+    {"in.txt 64 4 5e-8,5e-11,0.1,0,5e-6 out.txt", kBall, "bad energy."},
+    {"in.txt 64 4 5e-8,5e-11,0.1,20keV,5e-6 out.txt", kBall, "bad energy: 20keV."},
+    {"in.txt 0x40 4 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad detector number: 0x40."},
+    {"in.txt 64 4.0 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad projection number: 4.0."},
+    {"in.txt 64 4 5e-8,5e-11,0.1,10,inf out.txt", kBall, "bad pixel."},
+    {"in.txt 0 4 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad detector number."},
+    {"in.txt 64 0 5e-8,5e-11,0.1,10,5e-6 out.txt", kBall, "bad projection number."},
+    {"in.txt 64 4 5e-8,5e-11,0.1,10,5e-6 -", kBall, "a stack is written to a file, not to standard output."},
+    {"in.txt 64 4 5e-8,5e-11,0.1,10,5e-6 out.txt", "0 0 20\n", "in.txt: line 1: data read error."},
+    {"in.txt 64 4 out.txt",
+        kBall, "usage : phase_stack [-a ANGLES] [-f FLAT] PHANTOM N M "
+                                   "DELTA,BETA,DISTANCE,ENERGY,PIXEL STACK"},
 };
 
 TEST(PhaseStackCli, EveryFailureHasItsLine) { ExpectFailures("phase_stack", kFailures); }

@@ -85,6 +85,11 @@ std::string With(std::string text, const std::string &out) {
     return text;
 }
 
+// The last line of standard error, with its line feed ("" for none).
+std::string LastLine(const std::string &err) {
+    return err.empty() ? "" : err.substr(err.rfind('\n', err.size() - 2) + 1);
+}
+
 // The run with the fault shim preloaded and one of its faults set
 // ("NAME=value").
 std::string InjectedAs(const OutputCase &c, const std::string &fault) {
@@ -129,7 +134,7 @@ TEST(AtomicOutputs, AFailureLeavesTheOldFile) {
         scratch.Write(c.written, old);
         r = scratch.Run(Injected(c, "CT_SHIM_FAIL_FCLOSE"));
         EXPECT_EQ(r.status, 1) << c.program << " failing close";
-        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        std::string last = LastLine(r.err);
         EXPECT_EQ(last, With(c.failure, c.written) + "\n") << c.program << " failing close";
         EXPECT_EQ(scratch.Read(c.written), old) << c.program << " failing close";
         ExpectNoTemporary(scratch, c);
@@ -153,12 +158,70 @@ TEST(AtomicOutputs, EverySignalThatEndsTheProcessLeavesTheOldFile) {
             EXPECT_EQ(scratch.Read(c.written), "old") << c.program << " signal " << signal;
             ExpectNoTemporary(scratch, c);
         }
-        // A signal ignored when the program starts (nohup) stays ignored.
-        scratch.Write(c.written, "old");
-        RunResult r = scratch.Run("trap '' USR1; " + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(SIGUSR1)));
-        EXPECT_EQ(r.status, 0) << c.program << " ignoring SIGUSR1: " << r.err;
-        EXPECT_NE(scratch.Read(c.written), "old") << c.program << " ignoring SIGUSR1";
-        ExpectNoTemporary(scratch, c);
+        // A signal ignored when the program starts stays ignored: nohup's
+        // SIGHUP, and one a shell's trap ignores.
+        const struct {
+            int signal;
+            const char *before, *wrapper;  // the shell's part, and a command the program runs under
+        } ignored[] = {{SIGHUP, "", " nohup"}, {SIGUSR1, "trap '' USR1; ", ""}};
+        for (const auto &i : ignored) {
+            scratch.Write(c.written, "old");
+            RunResult r = scratch.Run(
+                i.before + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(i.signal) + i.wrapper));
+            EXPECT_EQ(r.status, 0) << c.program << " ignoring signal " << i.signal << ": " << r.err;
+            EXPECT_NE(scratch.Read(c.written), "old") << c.program << " ignoring signal " << i.signal;
+            ExpectNoTemporary(scratch, c);
+        }
+    }
+}
+
+// The message of a failure about the output, for the output `out` ("" for
+// standard output): the failure of a write as the table gives it, "$OUT"
+// its name. The four first programs name no file ("data write error."),
+// sino_graft keeps its "SG2 " prefix.
+std::string OutputMessage(const OutputCase &c, const std::string &out) {
+    std::string message = With(c.failure, out);
+    if (out.empty() && message.compare(0, 2, ": ") == 0) message.erase(0, 2);
+    return message;
+}
+
+// The message for an output in a folder that does not exist.
+std::string MissingFolderMessage(const OutputCase &c, const std::string &out) {
+    std::string failure = c.failure;
+    if (failure.find("$OUT") != std::string::npos) return out + ": cannot create (No such file or directory).";
+    return failure.compare(0, 4, "SG2 ") == 0 ? "SG2 file not stored." : "file not open.";
+}
+
+TEST(Outputs, AnOutputThatCannotBeWrittenIsAFailure) {
+    // Every program that writes one named file: a missing folder, a full
+    // device, and standard output full or closed. The run fails with the
+    // message as its last line on standard error (sino_graft prints the
+    // centre before it) and nothing on standard output.
+    for (const OutputCase &c : kCases) {
+        if (std::string(c.argument) != c.written) continue;
+        Scratch scratch;
+        ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
+        // Standard output where the output is the command's last word
+        // (phase_stack writes its stack only to a file).
+        const bool standard = std::string(c.run).ends_with("$OUT") && std::string(c.program) != "phase_stack";
+        const struct {
+            std::string out;   // in place of $OUT
+            std::string line;  // the last line on standard error
+        } targets[] = {
+            {"no/such/dir/out.dat", MissingFolderMessage(c, "no/such/dir/out.dat")},
+            {"/dev/full", OutputMessage(c, "/dev/full")},
+            {"- >/dev/full", OutputMessage(c, "")},
+            {"- >&-", OutputMessage(c, "")},
+        };
+        for (const auto &t : targets) {
+            if (t.out[0] == '-' && !standard) continue;
+            RunResult r = scratch.Run(With(c.run, t.out));
+            EXPECT_EQ(r.status, 1) << c.program << " " << t.out;
+            std::string last = LastLine(r.err);
+            EXPECT_EQ(last, t.line + "\n") << c.program << " " << t.out;
+            EXPECT_EQ(r.out, "") << c.program << " " << t.out;
+        }
+        EXPECT_FALSE(scratch.Exists("no")) << c.program;
     }
 }
 
@@ -193,7 +256,7 @@ TEST(AtomicOutputs, AFileSetIsReplacedWholeOrNotAtAll) {
                                   CT_FAULT_SHIM + "' " + c.fault + " " + c.run);
         std::string label = std::string(c.program) + " " + c.fault;
         EXPECT_EQ(r.status, c.status) << label << ": " << r.err;
-        std::string last = r.err.empty() ? "" : r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        std::string last = LastLine(r.err);
         if (*c.err != '\0') {
             EXPECT_EQ(last, c.err) << label;
         }
@@ -231,7 +294,7 @@ TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
                                         : std::string()) +
                                   "sh -c '" + With(c.run, std::string("ro/") + c.argument) + "'");
         EXPECT_EQ(r.status, 1) << c.program;
-        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        std::string last = LastLine(r.err);
         EXPECT_EQ(last, std::string("cannot create a temporary file beside ro/") + c.written + " (Permission denied).\n")
             << c.program;
         EXPECT_EQ(scratch.Read(std::string("ro/") + c.written), "old") << c.program;
@@ -252,7 +315,7 @@ TEST(AtomicOutputs, AFullDiskLeavesTheOldFile) {
                                   "; status=$?; ls -A disk > listing; cat disk/" + c.written +
                                   " > kept; exit $status'");
         EXPECT_EQ(r.status, 1) << c.program;
-        std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+        std::string last = LastLine(r.err);
         EXPECT_EQ(last, With(c.failure, std::string("disk/") + c.written) + "\n") << c.program;
         EXPECT_EQ(scratch.Read("kept"), Old(c.program)) << c.program;
         EXPECT_EQ(scratch.Read("listing"), std::string(c.written) + "\n") << c.program;

@@ -106,13 +106,15 @@ std::string RunEntry(int (*entry)(int, char **), const std::vector<std::string> 
 }
 
 void ExpectFailure(const char *program, const FailureCase &c) {
-    Scratch scratch;
-    scratch.Write("in.txt", c.input);
-    RunResult r = scratch.Run(std::string("\"$BIN/") + program + "\" " + c.args);
-    EXPECT_EQ(r.status, 1) << program << " " << c.args;
-    EXPECT_EQ(r.err, std::string(c.message) + "\n") << program << " " << c.args;
-    EXPECT_EQ(r.out, "") << program << " " << c.args;
-    EXPECT_EQ(scratch.Exists("out.txt"), c.output_exists) << program << " " << c.args;
+    for (const std::string &args : c.args.lines) {
+        Scratch scratch;
+        scratch.Write("in.txt", c.input);
+        RunResult r = scratch.Run(std::string("\"$BIN/") + program + "\" " + args);
+        EXPECT_EQ(r.status, 1) << program << " " << args;
+        EXPECT_EQ(r.err, std::string(c.message) + "\n") << program << " " << args;
+        EXPECT_EQ(r.out, "") << program << " " << args;
+        EXPECT_EQ(scratch.Exists("out.txt"), c.output_exists) << program << " " << args;
+    }
 }
 
 std::string ContentsAndClose(FILE *stream) {
@@ -149,4 +151,40 @@ std::string DocRecipe(const std::string &path_from_source_dir, const std::string
         }
     }
     return "";  // no block, or one never closed
+}
+
+double StatValue(const std::string &line, const std::string &name) {
+    std::istringstream words(line);
+    std::string word;
+    while (words >> word) {
+        if (word == name && words >> word) return std::stod(word);
+    }
+    ADD_FAILURE() << name << " not in " << line;
+    return 0;
+}
+
+void ExpectSameBytesForThreads(const Scratch &scratch, const std::string &command, const std::string &output,
+                               const std::string &expected, std::initializer_list<int> threads) {
+    for (int count : threads) {
+        RunResult r = scratch.Run("OMP_NUM_THREADS=" + std::to_string(count) + " " + command);
+        ASSERT_EQ(r.status, 0) << command << ": " << r.err;
+        EXPECT_TRUE(scratch.Read(output) == expected) << command << ": " << count << " threads";
+    }
+}
+
+std::string QuietlyWritten(const Scratch &scratch, const std::string &command, const std::string &output) {
+    RunResult r = scratch.Run(command);
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.err, "") << command;
+    EXPECT_EQ(r.out, "") << command;
+    return scratch.Read(output);
+}
+
+bool ExpectOutcome(const Scratch &scratch, const RunResult &r, const HostileCase &c, const std::string &output) {
+    std::string shown = std::to_string(c.position) + " " + c.value.substr(0, 20);
+    std::string message = c.message;
+    EXPECT_EQ(r.status, message.empty() ? 0 : 1) << shown;
+    EXPECT_EQ(r.err, message.empty() ? "" : message + "\n") << shown;
+    EXPECT_EQ(scratch.Exists(output), message.empty()) << shown;
+    return message.empty() && r.status == 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,18 +34,53 @@ struct Scratch {
     std::string dir;
 };
 
-// One failing run: the program's arguments, the bytes of the file "in.txt"
+// Runs `command` in the scratch folder once for each thread count (as
+// OMP_NUM_THREADS) and expects the file `output` it writes to hold exactly
+// `expected` each time: the toolkit's results do not depend on the threads.
+void ExpectSameBytesForThreads(const Scratch &scratch, const std::string &command, const std::string &output,
+                               const std::string &expected, std::initializer_list<int> threads = {1, 2, 3});
+
+// Runs `command` in the scratch folder, expects it to succeed with nothing
+// on standard output or standard error, and returns the bytes of the file
+// `output` it wrote.
+std::string QuietlyWritten(const Scratch &scratch, const std::string &command, const std::string &output);
+
+// A number given to a program where an argument stood: the word at
+// `position` of the base arguments replaced by `value`, and the message it
+// gives (empty: the run succeeds).
+struct HostileCase {
+    int position;
+    std::string value;
+    const char *message;
+};
+
+// The outcome of such a run: exit status 1, exactly the message and no
+// `output` left, or for an empty message success with `output` made.
+// Returns whether it succeeded.
+bool ExpectOutcome(const Scratch &scratch, const RunResult &r, const HostileCase &c, const std::string &output);
+
+// The arguments of one failing run, or of several that fail alike: a row
+// of a failure table is either "in.txt 0 out.txt" or {"in.txt 0 out.txt",
+// "in.txt -4 out.txt"}.
+struct ArgumentLines {
+    ArgumentLines(const char *one) : lines{one} {}
+    ArgumentLines(std::initializer_list<const char *> many) : lines(many.begin(), many.end()) {}
+    std::vector<std::string> lines;
+};
+
+// Failing runs: the program's arguments, the bytes of the file "in.txt"
 // in its scratch folder, the one line expected on standard error, and
 // whether the output "out.txt" may exist afterwards.
 struct FailureCase {
-    const char *args;
+    ArgumentLines args;
     std::string input;
     const char *message;
-    bool output_exists;
+    bool output_exists = false;
 };
 
-// Runs "$BIN/<program> <args>" for every case and expects exit status 1,
-// exactly the message and nothing on standard output.
+// Runs "$BIN/<program> <args>" for every case and every argument line of a
+// case, and expects exit status 1, exactly the message and nothing on
+// standard output.
 template <std::size_t N>
 void ExpectFailures(const char *program, const FailureCase (&cases)[N]);
 void ExpectFailure(const char *program, const FailureCase &c);
@@ -67,6 +103,10 @@ std::string ContentsAndClose(FILE *stream);
 // values.
 std::string AfterHeader(const std::string &bytes);
 std::vector<double> SamplesAfterHeader(const std::string &bytes);
+
+// The number after the word `name` in a line of sino_stat's ("size 4x2 ...
+// rms 0.5 ..."); a test failure and 0 when the line has none.
+double StatValue(const std::string &line, const std::string &name);
 
 // count values start + step * (i % period): a sawtooth of test samples.
 std::vector<double> Ramp(int count, double step, int period, double start);

@@ -31,33 +31,30 @@ TEST(SinoFoldCli, EveryFailureHasItsMessageAndExitStatus) {
     std::vector<double> three(8 * 3, 1.0);
     std::vector<double> huge(8 * 2, 1.7e308);
     const FailureCase cases[] = {
-        {"", "", kUsage, false},
-        {"in.txt 1.5", two, kUsage, false},
-        {"in.txt 1.5 out.txt extra", two, kUsage, false},
-        {"missing.sg 1.5 out.txt", "", "missing.sg: file not found.", false},
-        {"in.txt 1.5 out.txt", "", "in.txt: bad number of pixels.", false},
-        {"in.txt 1.5 out.txt", "8 0\n", "in.txt: bad number of pixels.", false},
-        {"in.txt 1.5 out.txt", "8 2\n1234567", "in.txt: data read error.", false},
-        {"- 1.5 out.txt < in.txt", "8 2\n1234567", "data read error.", false},
+        {"", "", kUsage},
+        {{"in.txt 1.5", "in.txt 1.5 out.txt extra"}, two, kUsage},
+        {"missing.sg 1.5 out.txt", "", "missing.sg: file not found."},
+        {"in.txt 1.5 out.txt", "", "in.txt: bad number of pixels."},
+        {"in.txt 1.5 out.txt", "8 0\n", "in.txt: bad number of pixels."},
+        {"in.txt 1.5 out.txt", "8 2\n1234567", "in.txt: data read error."},
+        {"- 1.5 out.txt < in.txt", "8 2\n1234567", "data read error."},
         // A header promising 800 MB with nothing behind it.
-        {"in.txt 1.5 out.txt", "10000 10000\n12345678", "in.txt: data read error.", false},
-        {"in.txt 1.5 out.txt", SinogramBytes(8, 3, three.data()), "odd number of views for a full turn.", false},
-        {"in.txt 0 out.txt", two, "bad position of rotation center.", false},
-        {"in.txt 7 out.txt", two, "bad position of rotation center.", false},  // N - 1
-        {"in.txt -2 out.txt", two, "bad position of rotation center.", false},
-        {"in.txt 1,5 out.txt", two, "bad position of rotation center: 1,5.", false},
-        {"in.txt nan out.txt", two, "bad position of rotation center.", false},
-        {"in.txt inf out.txt", two, "bad position of rotation center.", false},
-        {"in.txt axis out.txt", two, "bad position of rotation center: axis.", false},
-        {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range.", false},
+        {"in.txt 1.5 out.txt", "10000 10000\n12345678", "in.txt: data read error."},
+        {"in.txt 1.5 out.txt", SinogramBytes(8, 3, three.data()), "odd number of views for a full turn."},
+        {"in.txt 0 out.txt", two, "bad position of rotation center."},
+        {"in.txt 7 out.txt", two, "bad position of rotation center."},  // N - 1
+        {"in.txt -2 out.txt", two, "bad position of rotation center."},
+        {"in.txt 1,5 out.txt", two, "bad position of rotation center: 1,5."},
+        {{"in.txt nan out.txt", "in.txt inf out.txt"}, two, "bad position of rotation center."},
+        {"in.txt axis out.txt", two, "bad position of rotation center: axis."},
+        {"in.txt 3.2 out.txt", SinogramBytes(8, 2, huge.data()), "result out of range."},
         // The axis printed into the file the sinogram replaces.
         {"in.txt 1.5 out.txt > out.txt", two, "out.txt: two outputs name this file.", true},
-        {"in.txt 1.5 no/such/dir/out.txt", two, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
-        {"in.txt 1.5 /dev/full", two, "/dev/full: data write error.", false},
-        {"in.txt 1.5 - >/dev/full", two, "data write error.", false},
+        {"in.txt 1.5 no/such/dir/out.txt", two, "no/such/dir/out.txt: cannot create (No such file or directory)."},
+        {"in.txt 1.5 /dev/full", two, "/dev/full: data write error."},
+        {"in.txt 1.5 - >/dev/full", two, "data write error."},
         // The axis cannot be printed: the sinogram is not put in place.
-        {"in.txt 1.5 out.txt >&-", two, "data write error.", false},
-        {"in.txt 1.5 out.txt >/dev/full", two, "data write error.", false},
+        {{"in.txt 1.5 out.txt >&-", "in.txt 1.5 out.txt >/dev/full"}, two, "data write error."},
     };
     ExpectFailures("sino_fold", cases);
 }

@@ -16,24 +16,16 @@ TEST(SinoScaleCli, EveryFailureHasItsMessageAndExitStatus) {
     const char *usage = "usage : sino_scale SG factor {offset} SG2";
     const std::string full = SinogramBytes(3, 2, kIn);
     const FailureCase cases[] = {
-        {"", "", usage, false},
-        {"in.txt 2", full, usage, false},
-        {"in.txt 2 0 1 out.txt", full, usage, false},
-        {"in.txt nan out.txt", full, "bad scale factor.", false},
-        {"in.txt inf out.txt", full, "bad scale factor.", false},
-        {"in.txt 1e999 1 out.txt", full, "bad scale factor.", false},
-        {"in.txt 2 -inf out.txt", full, "bad offset.", false},
-        {"in.txt 2 nan out.txt", full, "bad offset.", false},
-        {"missing.sg 2 out.txt", full, "missing.sg: file not found.", false},
-        {"in.txt 2 out.txt", "", "in.txt: bad number of pixels.", false},
-        {"in.txt 2 out.txt", "3 0\n", "in.txt: bad number of pixels.", false},
-        {"in.txt 2 out.txt", "3 -2\n", "in.txt: bad number of pixels.", false},
-        {"in.txt 2 no/such/dir/out.txt", full, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
-        {"in.txt 2 /dev/full", full, "/dev/full: data write error.", false},
-        {"in.txt 2 - >/dev/full", full, "data write error.", false},
-        {"in.txt 2 - >&-", full, "data write error.", false},
-        {"in.txt 2 out.txt", full.substr(0, full.size() - 1), "in.txt: data read error.", false},
-        {"in.txt 2 out.txt", "20000 20000\n", "in.txt: data read error.", false},
+        {"", "", usage},
+        {{"in.txt 2", "in.txt 2 0 1 out.txt"}, full, usage},
+        {{"in.txt nan out.txt", "in.txt inf out.txt", "in.txt 1e999 1 out.txt"}, full, "bad scale factor."},
+        {{"in.txt 2 -inf out.txt", "in.txt 2 nan out.txt"}, full, "bad offset."},
+        {"missing.sg 2 out.txt", full, "missing.sg: file not found."},
+        {"in.txt 2 out.txt", "", "in.txt: bad number of pixels."},
+        {"in.txt 2 out.txt", "3 0\n", "in.txt: bad number of pixels."},
+        {"in.txt 2 out.txt", "3 -2\n", "in.txt: bad number of pixels."},
+        {"in.txt 2 out.txt", full.substr(0, full.size() - 1), "in.txt: data read error."},
+        {"in.txt 2 out.txt", "20000 20000\n", "in.txt: data read error."},
     };
     ExpectFailures("sino_scale", cases);
 }
@@ -114,12 +106,6 @@ TEST(SinoScaleCli, AForgottenOutputNameIsTheOffset) {
 
 namespace {
 
-// The value of `name` in sino_stat's line.
-double Field(const std::string &line, const std::string &name) {
-    std::size_t at = line.find(" " + name + " ");
-    return at == std::string::npos ? NAN : std::atof(line.c_str() + at + name.size() + 2);
-}
-
 TEST(DocumentedGrafts, TheGuidesWorkedExample) {
     // The recipe as the region-of-interest guide gives it.
     std::string recipe = DocRecipe("doc/guide/roi.md", "## Grafting step by step");
@@ -132,10 +118,10 @@ TEST(DocumentedGrafts, TheGuidesWorkedExample) {
     // Against the whole fine sinogram: close once scaled, far off without.
     r = scratch.Run("export PATH=\"$BIN:$PATH\"; disk_sino 128 8 0 40 -30 180 full.sg && sino_stat ring.sg full.sg");
     EXPECT_EQ(r.status, 0);
-    EXPECT_LT(Field(r.out, "rms"), 1.0) << r.out;
+    EXPECT_LT(StatValue(r.out, "rms"), 1.0) << r.out;
     r = scratch.Run("export PATH=\"$BIN:$PATH\"; sino_graft coarse.sg 31.5 fine.sg 19.5 2 0 44 44 - 2>/dev/null | "
                     "sino_stat - full.sg");
-    EXPECT_GT(Field(r.out, "rms"), 9.0) << r.out;
+    EXPECT_GT(StatValue(r.out, "rms"), 9.0) << r.out;
 }
 
 TEST(DocumentedGrafts, TheManualPagesTurnedScan) {
@@ -151,8 +137,8 @@ TEST(DocumentedGrafts, TheManualPagesTurnedScan) {
         "sino_graft turned2.sg 63.5 101 180 50 2 30 -3.3317610174840553 124.16823898251593 back.sg && "
         "sino_stat back.sg straight.sg");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_LT(Field(r.out, "maxabs"), 1e-9) << r.out;
-    EXPECT_GT(Field(r.out, "max"), 50.0) << r.out;
+    EXPECT_LT(StatValue(r.out, "maxabs"), 1e-9) << r.out;
+    EXPECT_GT(StatValue(r.out, "max"), 50.0) << r.out;
 }
 
 TEST(DocumentedGrafts, OtTurnsClockwiseWithYUp) {
@@ -165,9 +151,9 @@ TEST(DocumentedGrafts, OtTurnsClockwiseWithYUp) {
         "disk_sino 66 0 -10 3 180 down.sg && disk_sino 66 0 10 3 180 up.sg");
     EXPECT_EQ(r.err, "32.500000\n");  // the axis of 66 detectors
     r = scratch.Run("\"$BIN/sino_stat\" sg2.sg down.sg");
-    EXPECT_LT(Field(r.out, "maxabs"), 1e-10) << r.out;
+    EXPECT_LT(StatValue(r.out, "maxabs"), 1e-10) << r.out;
     r = scratch.Run("\"$BIN/sino_stat\" sg2.sg up.sg");
-    EXPECT_GT(Field(r.out, "maxabs"), 1.0) << r.out;
+    EXPECT_GT(StatValue(r.out, "maxabs"), 1.0) << r.out;
 }
 
 }  // namespace

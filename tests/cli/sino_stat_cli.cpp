@@ -29,24 +29,22 @@ TEST(SinoStatCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string full = SinogramBytes(3, 2, a);
     const std::string shorter = full.substr(0, full.size() - 1);
     const FailureCase cases[] = {
-        {"", "", usage, false},
-        {"in.txt in.txt 1 2", full, usage, false},
-        {"in.txt in.txt 0", full, "bad radius.", false},
-        {"in.txt in.txt -2", full, "bad radius.", false},
-        {"in.txt in.txt nan", full, "bad radius.", false},
-        {"in.txt in.txt word", full, "bad radius: word.", false},
-        {"missing.sg in.txt 0", full, "bad radius.", false},  // the radius first
+        {"", "", usage},
+        {"in.txt in.txt 1 2", full, usage},
+        {{"in.txt in.txt 0", "in.txt in.txt -2", "in.txt in.txt nan"}, full, "bad radius."},
+        {"in.txt in.txt word", full, "bad radius: word."},
+        {"missing.sg in.txt 0", full, "bad radius."},  // the radius first
         // A named file is named; standard input is A or B.
-        {"missing.sg", "", "missing.sg: file not found.", false},
-        {"in.txt", "", "in.txt: bad number of pixels.", false},
-        {"in.txt", "0\t3\n", "in.txt: bad number of pixels.", false},
-        {"in.txt", shorter, "in.txt: data read error.", false},
-        {"in.txt", "20000 20000\n", "in.txt: data read error.", false},
-        {"in.txt missing.sg", full, "missing.sg: file not found.", false},
-        {"in.txt - < /dev/null", full, "B bad number of pixels.", false},
-        {"in.txt - < in.txt", shorter, "in.txt: data read error.", false},
-        {"- in.txt < in.txt", shorter, "A data read error.", false},
-        {"- - < in.txt", full, "B bad number of pixels.", false},
+        {"missing.sg", "", "missing.sg: file not found."},
+        {"in.txt", "", "in.txt: bad number of pixels."},
+        {"in.txt", "0\t3\n", "in.txt: bad number of pixels."},
+        {"in.txt", shorter, "in.txt: data read error."},
+        {"in.txt", "20000 20000\n", "in.txt: data read error."},
+        {"in.txt missing.sg", full, "missing.sg: file not found."},
+        {"in.txt - < /dev/null", full, "B bad number of pixels."},
+        {"in.txt - < in.txt", shorter, "in.txt: data read error."},
+        {"- in.txt < in.txt", shorter, "A data read error."},
+        {"- - < in.txt", full, "B bad number of pixels."},
     };
     ExpectFailures("sino_stat", cases);
 }

@@ -101,3 +101,10 @@ void AddNoise(std::vector<double> *samples, double share, unsigned seed) {
     std::normal_distribution<double> noise(0.0, share * largest);
     for (double &v : *samples) v += noise(generator);
 }
+
+std::vector<OracleDisk> AsymmetricDisks(double scale) {
+    return {{12 * scale, -9 * scale, 50 * scale, 1.0},
+            {20 * scale, 0, 12 * scale, -0.6},
+            {-25 * scale, 22 * scale, 9 * scale, 2.0},
+            {30 * scale, -35 * scale, 6 * scale, 1.5}};
+}

@@ -24,6 +24,11 @@ struct OracleDisk {
     double x, y, radius, density;
 };
 
+// Disks with no symmetry, the centre searches' object: a large disk off
+// the axis, a hole in it and two small dense disks; at scale 1 they reach
+// 68 detector intervals from the axis.
+std::vector<OracleDisk> AsymmetricDisks(double scale);
+
 // The analytic sinogram of disks seen at the given angles (radians, one
 // view each, any order and range): the point (x, y) projects onto
 // axis + x cos(theta) + y sin(theta), and a ray at distance d from a

@@ -40,3 +40,21 @@ void GridRecImageOracle(const double *sinogram, const ViewSet &views, const Dete
             }
     }
 }
+
+MethodErrors ErrorsInsideTheCircle(const Grid &grid, int n, const double *truth, const double *direct,
+                                   const double *fourier) {
+    double d = 0, f = 0, between = 0;
+    long long count = 0;
+    double radius = 0.5 * (n - 1) - 2;
+    for (int r = 0; r < n; ++r)
+        for (int j = 0; j < n; ++j) {
+            double x = PixelX(grid, j), y = PixelY(grid, r);
+            if (x * x + y * y > radius * radius) continue;
+            std::size_t p = static_cast<std::size_t>(r) * n + j;
+            d += (direct[p] - truth[p]) * (direct[p] - truth[p]);
+            f += (fourier[p] - truth[p]) * (fourier[p] - truth[p]);
+            between += (fourier[p] - direct[p]) * (fourier[p] - direct[p]);
+            ++count;
+        }
+    return MethodErrors{std::sqrt(d / count), std::sqrt(f / count), std::sqrt(between / count)};
+}

@@ -13,3 +13,13 @@
 
 void GridRecImageOracle(const double *sinogram, const ViewSet &views, const Detector &detector, const Grid &grid,
                         double interval, Kernel kernel, int band, double *image);
+
+// How far the direct (ReconstructImage) and the gridding reconstruction of
+// an n x n image lie from the truth, and from each other: root mean squares
+// over the pixels within (n - 1) / 2 - 2 of the grid's centre, where both
+// methods see every view.
+struct MethodErrors {
+    double direct, fourier, between;
+};
+MethodErrors ErrorsInsideTheCircle(const Grid &grid, int n, const double *truth, const double *direct,
+                                   const double *fourier);

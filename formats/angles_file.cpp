@@ -1,0 +1,55 @@
+#include "angles_file.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "args.h"
+#include "owned.h"
+#include "streams.h"
+#include "text_words.h"
+
+namespace {
+
+// Reads the words of the stream as angles in degrees, keeping the first
+// `count` in `degrees` and counting all of them in `found`.
+Status ReadDegrees(FILE *in, const std::string &prefix, int count, double *degrees, long long *found) {
+    std::string word;
+    for (int c = SkipToWord(in, std::getc(in), false); c != EOF; c = SkipToWord(in, c, false)) {
+        c = ReadWord(in, c, kLongestNumber, &word);
+        // The whole word is the number: a NUL byte ends strtod's reading
+        // inside it ("0\0junk" is not 0).
+        char *end = nullptr;
+        double value = std::strtod(word.c_str(), &end);
+        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber)
+            return FailureAbout(prefix, "data read error.");
+        if (!std::isfinite(value)) return FailureAbout(prefix, "bad angle.");
+        if (*found < count) degrees[*found] = value;
+        ++*found;
+    }
+    if (std::ferror(in)) return FailureAbout(prefix, "data read error.");
+    return Success();
+}
+
+}  // namespace
+
+Status ReadAngles(const char *name, int count, ViewSet *views) {
+    *views = ViewSet{};
+    std::string prefix = NamePrefix(name, "angles: ");
+    FILE *in = nullptr;
+    Status status = OpenInput(name, "r", (prefix + "file not found.").c_str(), &in);
+    if (!status.ok()) return status;
+    Owned<double> degrees;
+    if (!degrees.Allocate(static_cast<std::size_t>(count))) {
+        CloseInput(in);
+        return Failure("memory allocation error.");
+    }
+    long long found = 0;
+    status = ReadDegrees(in, prefix, count, degrees, &found);
+    CloseInput(in);
+    if (!status.ok()) return status;
+    if (found != count)
+        return Failure(prefix + std::to_string(found) + " angles for " + std::to_string(count) + " views.");
+    return ViewsFromDegrees(degrees, count, views);
+}
