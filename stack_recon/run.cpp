@@ -27,6 +27,7 @@
 #include "real.h"
 #include "sinograms.h"
 #include "slices.h"
+#include "steps.h"
 #include "stack_inputs.h"
 #include "streams.h"
 #include "threads.h"
@@ -37,7 +38,8 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
-    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] [-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] "
+    "STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -57,6 +59,9 @@ struct Options {
     const char *pixel = nullptr;
     const char *size = nullptr;
     const char *phase = nullptr;
+    IterativeWords iterative;    // -i, -n, -S, -L, -e
+    const char *rings = nullptr;   // -R
+    const char *offset = nullptr;  // -o
     std::vector<const char *> stack;
     const char *volume = nullptr;
 };
@@ -83,7 +88,18 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
-        Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &o->method),
+        Value('M', "METHOD", "fbp (filtered back-projection, default), fourier (gridding), sirt, cgls or tv",
+              &o->method),
+        Value('i', "N", "iterations of sirt, cgls or tv (default 100; tv: at most 300)", &o->iterative.iterations),
+        Flag('n', "keep the slices non-negative (sirt, tv)", &o->iterative.nonnegative),
+        Value('S', "SUBSETS", "sirt over this many ordered subsets of views (default 1)", &o->iterative.subsets),
+        Value('L', "LAMBDA", "tv: the weight of total variation, relative to the data (default 0.3)",
+              &o->iterative.lambda),
+        Value('e', "TOL", "tv: stop when the slice changes by less than this share (default 3e-4)",
+              &o->iterative.tolerance),
+        Value('R', "METHOD[,SIZE]", "remove rings from each sinogram: auto, detect, sort or fft, as sino_rings",
+              &o->rings),
+        Value('o', "X,Y", "the slices' centre in detector intervals from the axis (default 0,0)", &o->offset),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
@@ -119,6 +135,7 @@ struct Settings {
     ThetaUnit unit = ThetaUnit::kTold;   // -u
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
+    BandSteps steps{};          // -R, -M's methods, -o
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -139,8 +156,19 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!kernel.ok()) return kernel;
     }
     if (options.method != nullptr) {
-        Status method = ReconMethodArgument(options.method, &s->method);
+        Status method = SliceMethodArgument(options.method, &s->steps.method);
         if (!method.ok()) return method;
+        if (s->steps.method == SliceMethod::kFourier) s->method = ReconMethod::kFourier;
+    }
+    Status iterative = IterativeArgument(options.iterative, s->steps.method, &s->steps.iterative);
+    if (!iterative.ok()) return iterative;
+    if (options.rings != nullptr) {
+        Status rings = RingsOption(options.rings, &s->steps.rings);
+        if (!rings.ok()) return rings;
+    }
+    if (options.offset != nullptr) {
+        Status offset = ImageCenterArgument(options.offset, &s->steps.x0, &s->steps.y0);
+        if (!offset.ok()) return offset;
     }
     if (options.unit != nullptr) {
         Status unit = ThetaUnitArgument(options.unit, &s->unit);
@@ -177,8 +205,16 @@ Status CheckOptions(const Options &options, Settings *s) {
                          options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
                          options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
-                         options.zingers != nullptr || options.phase != nullptr))
+                         options.zingers != nullptr || options.phase != nullptr ||
+                         options.iterative.iterations != nullptr || options.iterative.nonnegative ||
+                         options.iterative.subsets != nullptr || options.iterative.lambda != nullptr ||
+                         options.iterative.tolerance != nullptr || options.rings != nullptr ||
+                         options.offset != nullptr))
         return Failure("-j takes no other option.");
+    Status fit = IterativeWordsFit(options.iterative, s->steps.method);
+    if (!fit.ok()) return fit;
+    if (IsIterative(s->steps.method) && options.kernel != nullptr) return Failure("-k needs the fbp or fourier method.");
+    if (IsIterative(s->steps.method) && options.gap != nullptr) return Failure("-w needs the fbp or fourier method.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
     if (options.line_integrals && options.phase != nullptr)
@@ -256,6 +292,8 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
         if (plan->workers < 1) plan->workers = 1;
         fixed += plan->workers * worker;
     }
+    if (IsIterative(s.steps.method))
+        fixed += SolverBytes(s.steps.method, s.steps.iterative.subsets, plan->size, views, columns, ThreadsFor(views));
     double budget = s.budget_mib * 1048576.0 - fixed;
     if (s.phase)
         plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
@@ -293,11 +331,10 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, int full
 // alone, whose partner lies outside the range), a pair or row a thread.
 Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, const ViewSet &views,
                        const Plan &plan, const std::vector<double> &centers, int start, int rows, double *band,
-                       double *images, Volume *volume, Progress &progress) {
+                       double *images, const Grid &grid, Volume *volume, Progress &progress) {
     int columns = workers.count > 0 ? workers.recs[0].detectors : filter.detectors;
     std::size_t sinogram = static_cast<std::size_t>(views.count) * static_cast<std::size_t>(columns);
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
-    Grid grid = AxisGrid(plan.size);
     Status status;
     for (int j = 0; status.ok() && j < rows;) {
         int index = start - plan.first + j;
@@ -314,7 +351,7 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
             ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
                              grid, 1.0, images);
         else
-            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, images);
+            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, grid, images);
         for (int i = 0; status.ok() && i < count; ++i) {
             // A pair's rows share their spectra: a sample that is not
             // finite reaches both slices.
@@ -334,8 +371,8 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
 
 // Reads, reconstructs and writes every band of rows.
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
-                        Kernel kernel, ReconMethod method, const std::vector<double> &centers, Volume *volume,
-                        ReadCounts *counts) {
+                        Kernel kernel, ReconMethod method, const BandSteps &steps, const std::vector<double> &centers,
+                        Volume *volume, ReadCounts *counts) {
     int columns = in.stack.columns;
     std::size_t width = static_cast<std::size_t>(columns);
     std::size_t sinogram = static_cast<std::size_t>(views.count) * width;
@@ -351,7 +388,11 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     auto *images = static_cast<double *>(AllocateBlock(images_bytes));
     ViewFilter filter{};
     SliceWorkers workers;
-    bool have_method = method == ReconMethod::kDirect
+    SolverWork solver;
+    Grid grid = SliceGrid(steps, plan.size);
+    bool iterative = IsIterative(steps.method);
+    bool have_method = iterative ? MakeSolverWork(steps.method, steps.iterative, views, grid, columns, &solver).ok()
+                       : method == ReconMethod::kDirect
                            ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
                            : MakeSliceWorkers(columns, kernel, plan.size, workers_wanted, &workers);
     Status status;
@@ -365,14 +406,24 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
         // A band that would end between a pair ends before it.
         if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
+        std::string span = "rows " + std::to_string(start) + " to " + std::to_string(start + rows - 1);
+        ShowStep(progress, start - plan.first, "reading " + span);
         status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
-        if (status.ok())
-            status =
-                ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, volume, progress);
+        if (status.ok() && steps.rings.on) {
+            ShowStep(progress, start - plan.first, "removing rings from " + span);
+            status = CleanBand(steps.rings, band, rows, views.count, columns);
+        }
+        if (status.ok() && iterative)
+            status = IterateRows(steps.method, steps.iterative, views, grid, columns,
+                                 centers.data() + (start - plan.first), start, start - plan.first, rows, band, &solver,
+                                 images, volume, progress);
+        else if (status.ok())
+            status = ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, grid, volume,
+                                     progress);
         next += rows;
     }
     EndProgress(progress);
-    if (have_method && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
+    if (have_method && !iterative && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
     ReleaseBlock(images, images_bytes);
@@ -409,11 +460,15 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, settings, in, &views, &half_turn));
-    WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
+    // The iterative methods take the views as sino_iter does, unweighted.
+    if (!IsIterative(settings.steps.method)) WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
     Plan plan;
     Check(PlanRows(options, settings, in, views.count, &plan));
-    if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
+    // The iterations bridge a limited range, as sino_iter says, but not views
+    // all in one direction.
+    bool warn = !IsIterative(settings.steps.method) || OneDirection(views);
+    if (std::string warning = LimitedRangeWarning(views); warn && !warning.empty()) Warn(warning);
     PhaseBand phase;
     if (settings.phase) {
         Check(MakePhaseBand(settings.phase_settings, in, views.count, plan.band_rows, &phase));
@@ -432,8 +487,8 @@ int RunStackRecon(int argc, char **argv) {
     Volume volume;
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
     ReadCounts counts;
-    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method, centers,
-                                   &volume, &counts);
+    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method,
+                                   settings.steps, centers, &volume, &counts);
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
