@@ -40,6 +40,38 @@ TEST(StackReconRoad, SolverBytesHoldWhatTheSolverTakes) {
     }
 }
 
+// The plan must hold what one sinogram's stripe removal takes, whichever
+// method, shape and threads.
+TEST(StackReconRoad, RingsBytesHoldWhatTheRemovalTakes) {
+    const struct {
+        const char *option;
+        int views, columns, threads;
+    } cases[] = {
+        {"auto", 90, 64, 1},     {"auto,31", 360, 256, 2}, {"sort", 90, 64, 2},  {"sort,101", 40, 300, 3},
+        {"detect,9", 360, 64, 2}, {"fft", 90, 64, 1},      {"fft,51", 181, 128, 4},
+        // Where the samples outweigh the threads' arrays, and the reverse.
+        {"sort", 1800, 2048, 1},  {"fft", 1800, 2048, 1},  {"detect", 1800, 2048, 1}, {"auto", 1800, 64, 8},
+    };
+    for (const auto &c : cases) {
+        RingsChoice choice;
+        ASSERT_TRUE(RingsOption(c.option, &choice).ok());
+        RingsWork work;
+        ASSERT_TRUE(AllocateRingsWork(choice.method, c.columns, c.views, choice.size, c.threads, &work));
+        double taken =
+            8.0 * (work.sort.sorted.size() + work.sort.scratch.size() + work.fourier.detail.size() +
+                   work.fourier.blocks.size() + work.fourier.scratch.size() + work.fourier.damping.size() +
+                   work.stripes.baseline.size() + work.stripes.offsets.size() + work.stripes.excess.size() +
+                   work.stripes.level.size() + work.stripes.scratch.size() + work.automatic.offsets.size() +
+                   work.automatic.excess.size() + work.automatic.spread.size() + work.automatic.stand.size() +
+                   work.automatic.variation.size() + work.automatic.scratch.size()) +
+            4.0 * work.sort.views.size() + sizeof(RankedValue) * work.sort.pairs.size() +
+            sizeof(CleanNeighbours) * work.automatic.neighbours.size() + work.automatic.flat.size() +
+            work.automatic.dirty.size() + work.automatic.stripes.size() + work.automatic.next.size() +
+            work.stripes.stripes.size();
+        EXPECT_GE(RingsBytes(choice, c.views, c.columns, c.threads), taken) << c.option;
+    }
+}
+
 TEST(StackReconRoad, OptionWords) {
     RingsChoice rings;
     ASSERT_TRUE(RingsOption("sort,9", &rings).ok());
