@@ -294,7 +294,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     }
     if (IsIterative(s.steps.method))
         fixed += SolverBytes(s.steps.method, s.steps.iterative.subsets, plan->size, views, columns, ThreadsFor(views));
-    fixed += RingsBytes(s.steps.rings, views, columns, RingsThreads(views, columns));
+    fixed += RingsThreads(plan->count) * RingsBytes(s.steps.rings, views, columns, 1);
     double budget = s.budget_mib * 1048576.0 - fixed;
     if (s.phase)
         plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
