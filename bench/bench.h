@@ -62,3 +62,5 @@ void BenchSinoNoise(const std::string &scratch);
 void BenchFourier();
 void BenchFourierStack(const std::string &scratch);
 void BenchFourierAccuracy();
+// sino_iter and sino_recon with one and two threads beside a busy core.
+void BenchThreadsUnderLoad(const std::string &scratch);

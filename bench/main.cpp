@@ -39,6 +39,8 @@ int main(int argc, char **argv) {
     if (wanted("fourier")) BenchFourier();
     if (wanted("fourier_accuracy")) BenchFourierAccuracy();
     if (wanted("fourier_stack")) BenchFourierStack(scratch);
+    // Spins a core for a minute: only when asked for.
+    if (!only.empty() && wanted("busy")) BenchThreadsUnderLoad(scratch);
     std::system(("rm -f " + scratch + "/disk.sg " + scratch + "/profile.txt " + scratch + "/expanded.sg " +
                  scratch + "/copy.sg").c_str());
     return 0;

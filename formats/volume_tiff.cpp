@@ -75,19 +75,25 @@ bool VolumeFitsClassicTiff(int pages, int size) {
     return slice * pages + 256.0 * pages + 512 <= 4294967295.0;
 }
 
-std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel) {
+std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel, const std::vector<std::string> &texts) {
     bool big = !VolumeFitsClassicTiff(pages, size);
     Widths w = WidthsOf(big);
-    std::string description = big ? std::string() : Description(pages, pixel);
+    // Each page's description, if any: the volume's on page 0 (a classic
+    // TIFF), followed by the page's own text.
+    std::vector<std::string> descriptions(static_cast<std::size_t>(pages));
+    if (!big) descriptions[0] = Description(pages, pixel);
+    for (std::size_t k = 0; k < texts.size() && k < descriptions.size(); ++k) descriptions[k] += texts[k];
     bool resolution = pixel > 0;
     int entries = 11 + (resolution ? 3 : 0);
     std::size_t directory = w.count + entries * w.entry + w.offset;
     std::size_t rationals = resolution ? 16 : 0;
-    std::size_t first_extra = Even(description.size() + 1);
-    // Page 0 has one entry more (its description) and its text.
-    std::size_t first_size = directory + (big ? 0 : w.entry + first_extra) + rationals;
-    std::size_t other_size = directory + rationals;
-    std::size_t head = w.header + first_size + static_cast<std::size_t>(pages - 1) * other_size;
+    // A page with a description has one entry more and its text.
+    auto page_size = [&](int k) {
+        const std::string &d = descriptions[static_cast<std::size_t>(k)];
+        return directory + (d.empty() ? 0 : w.entry + Even(d.size() + 1)) + rationals;
+    };
+    std::size_t head = w.header;
+    for (int k = 0; k < pages; ++k) head += page_size(k);
     head = (head + 15) / 16 * 16;
     std::uint64_t slice = 4ull * static_cast<std::uint64_t>(size) * static_cast<std::uint64_t>(size);
 
@@ -107,11 +113,12 @@ std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel) {
     if (resolution) Resolution(pixel, &numerator, &denominator);
     std::size_t at = w.header;
     for (int k = 0; k < pages; ++k) {
-        bool first = k == 0 && !big;
-        int n = entries + (first ? 1 : 0);
-        std::size_t size_here = k == 0 ? first_size : other_size;
+        const std::string &text = descriptions[static_cast<std::size_t>(k)];
+        bool described = !text.empty();
+        int n = entries + (described ? 1 : 0);
+        std::size_t size_here = page_size(k);
         std::size_t extra = at + w.count + n * w.entry + w.offset;  // text, then rationals
-        std::size_t rational_at = extra + (first ? first_extra : 0);
+        std::size_t rational_at = extra + (described ? Even(text.size() + 1) : 0);
         std::vector<Entry> list = {
             {256, kLong, 1, static_cast<std::uint64_t>(size)},       // ImageWidth
             {257, kLong, 1, static_cast<std::uint64_t>(size)},       // ImageLength
@@ -119,7 +126,7 @@ std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel) {
             {259, kShort, 1, 1},                                     // Compression: none
             {262, kShort, 1, 1},                                     // Photometric: black is zero
         };
-        if (first) list.push_back({270, kAscii, description.size() + 1, extra});  // ImageDescription
+        if (described) list.push_back({270, kAscii, text.size() + 1, extra});  // ImageDescription
         list.push_back({273, offset_type, 1, head + slice * static_cast<std::uint64_t>(k)});  // StripOffsets
         list.push_back({277, kShort, 1, 1});                                   // SamplesPerPixel
         list.push_back({278, kLong, 1, static_cast<std::uint64_t>(size)});     // RowsPerStrip: one strip
@@ -143,8 +150,7 @@ std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel) {
         }
         std::size_t next = k + 1 < pages ? at + size_here : 0;
         Put(&bytes, e, next, static_cast<int>(w.offset));
-        if (first)
-            for (std::size_t i = 0; i < description.size(); ++i) bytes[extra + i] = static_cast<unsigned char>(description[i]);
+        for (std::size_t i = 0; i < text.size(); ++i) bytes[extra + i] = static_cast<unsigned char>(text[i]);
         if (resolution) {
             Put(&bytes, rational_at, numerator, 4);
             Put(&bytes, rational_at + 4, denominator, 4);
@@ -166,7 +172,7 @@ Status BeginVolumeTiff(const char *name, int pages, int size, double pixel, Volu
     // Allocation failures are the caller's one message, not an exception.
     try {
         tiff->slice.assign(samples, 0.0f);
-        head = VolumeTiffHead(pages, size, pixel);
+        head = VolumeTiffHead(pages, size, pixel, tiff->page_texts);
     } catch (const std::bad_alloc &) {
         return Failure("memory allocation error.");
     }

@@ -27,8 +27,11 @@ bool VolumeFitsClassicTiff(int pages, int size);
 
 // The bytes before the samples: header and directories, padded to a
 // multiple of 16. Page k's samples follow at head.size() + k * size * size
-// * 4. `pixel` is the pixel side in micrometres, 0 for none.
-std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel);
+// * 4. `pixel` is the pixel side in micrometres, 0 for none. `texts`,
+// empty or one a page, are lines of each page's own description: page 0's
+// follows the volume's description, the others' stand alone.
+std::vector<unsigned char> VolumeTiffHead(int pages, int size, double pixel,
+                                          const std::vector<std::string> &texts = {});
 
 // Whether the file is a volume this toolkit wrote: a classic TIFF whose
 // first page's description is the one written here ("ImageJ=1.11a" then
@@ -42,6 +45,7 @@ struct VolumeTiff {
     int pages, size, written;
     std::string failure;       // "<name>: data write error."
     std::vector<float> slice;  // one slice as floats
+    std::vector<std::string> page_texts;  // set before BeginVolumeTiff: VolumeTiffHead's texts
 };
 
 // Opens the output (atomically, see output.h) and writes the header and

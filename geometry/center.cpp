@@ -290,6 +290,26 @@ CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, F
     return CenterEstimate{o.found, o.center};
 }
 
+Status FindTurnCenter(const double *samples, int detectors, int views, const ViewSet *angles,
+                      CenterEstimate *estimate) {
+    if (angles != nullptr) {
+        FullTurnWork work;
+        if (!AllocateFullTurnWork(&work, detectors, views)) return Failure("memory allocation error.");
+        *estimate = FindFullTurnCenter(samples, *angles, &work);
+        return Success();
+    }
+    {
+        FullTurnWork first;  // given back before the larger work is made
+        if (!AllocateFullTurnWork(&first, detectors, views)) return Failure("memory allocation error.");
+        *estimate = FindClearFullTurnCenter(samples, &first);
+    }
+    if (estimate->found) return Success();
+    CenterWork work;
+    if (!AllocateCenterWork(&work, detectors, views)) return Failure("memory allocation error.");
+    *estimate = FindEvenFullTurnCenter(samples, &work);
+    return Success();
+}
+
 int EvenHalfTurnOrder(const ViewSet &views, int *order) {
     const int m = views.count;
     const double *a = views.angles;

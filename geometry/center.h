@@ -14,6 +14,7 @@
 #include <cstddef>
 
 #include "owned.h"
+#include "status.h"
 #include "opposite.h"
 #include "outliers.h"
 #include "taper.h"
@@ -85,6 +86,16 @@ CenterEstimate FindFullTurnCenter(const double *samples, const ViewSet &views, F
 // reading the views as a half turn (the seam reads clearly as a full
 // turn's). Otherwise FindEvenFullTurnCenter decides.
 CenterEstimate FindClearFullTurnCenter(const double *samples, FullTurnWork *work);
+
+// The axis of a sinogram (views x detectors samples) whose views cover the
+// whole turn, as sino_center finds it: at the angles of `views` when given
+// (FindFullTurnCenter), else evenly over the turn (`views` null): a clear
+// full turn in the smaller work, else FindEvenFullTurnCenter, which may
+// read the views as a half turn (estimate->half_turn). The work is
+// allocated here and given back. Fails only with "memory allocation
+// error.".
+Status FindTurnCenter(const double *samples, int detectors, int views, const ViewSet *angles,
+                      CenterEstimate *estimate);
 
 // Whether the angles are the half turn FindCenter takes, up to the order of
 // the views, their direction and where they start: sorted, each lies within

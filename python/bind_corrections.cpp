@@ -10,7 +10,7 @@
 #include "arrays.h"
 #include "checks.h"
 #include "normalise.h"
-#include "sino_fold/fold.h"
+#include "fold.h"
 #include "sino_noise/noise.h"
 #include "phase.h"
 #include "real.h"

@@ -28,29 +28,11 @@ struct Options {
     bool full_turn = false;
 };
 
-// A full turn given by its angles.
-CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet &views) {
-    FullTurnWork work;
-    if (!AllocateFullTurnWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
-    CenterEstimate estimate = FindFullTurnCenter(sinogram.samples, views, &work);
-    if (!estimate.found) Error(kNoMatch);
-    return estimate;
-}
-
-// The views evenly over the full turn (-t), which the data must not
-// contradict: a clear full turn in the smaller work, else the full check
-// with the half-turn reading.
-CenterEstimate SearchEvenFullTurn(const Sinogram &sinogram) {
+// A full turn, at the angles of `views` or (null) evenly over it (-t),
+// which the data must not contradict.
+CenterEstimate SearchFullTurn(const Sinogram &sinogram, const ViewSet *views) {
     CenterEstimate estimate;
-    {
-        FullTurnWork first;  // given back before the larger work is made
-        if (!AllocateFullTurnWork(&first, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
-        estimate = FindClearFullTurnCenter(sinogram.samples, &first);
-    }
-    if (estimate.found) return estimate;
-    CenterWork work;
-    if (!AllocateCenterWork(&work, sinogram.columns, sinogram.rows)) Error(kMemoryFailure);
-    estimate = FindEvenFullTurnCenter(sinogram.samples, &work);
+    Check(FindTurnCenter(sinogram.samples, sinogram.columns, sinogram.rows, views, &estimate));
     if (estimate.half_turn) {
         Error("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
     }
@@ -122,9 +104,9 @@ int RunSinoCenter(int argc, char **argv) {
 
     CenterEstimate estimate;
     if (options.full_turn) {
-        estimate = SearchEvenFullTurn(sinogram);
+        estimate = SearchFullTurn(sinogram, nullptr);
     } else if (options.angles != nullptr && CoversFullTurn(views)) {
-        estimate = SearchFullTurn(sinogram, views);
+        estimate = SearchFullTurn(sinogram, &views);
     } else if (options.angles != nullptr) {
         estimate = SearchGivenHalfTurn(sinogram, views);
     } else {

@@ -3,13 +3,15 @@
 
 #include "status.h"
 
-// -c: "fit", or a number (checked against the detector once it is known);
-// a word that is neither fails with "bad position of rotation center:
-// WORD." (StrictReal, args.h).
+// -c: "fit", a number (checked against the detector once it is known), or
+// the name of an existing file, a table of centers by row (center_table.h);
+// a word that is none of these fails with "bad position of rotation
+// center: WORD." (StrictReal, args.h).
 struct CenterChoice {
     bool given;  // -c was given
     bool fit;    // -c fit
     double value;
+    bool table = false;  // -c FILE
 };
 Status CenterOption(const char *text, CenterChoice *choice);
 

@@ -18,42 +18,27 @@ constexpr double kTiltPixels = 1;
 
 // The centers of the rows looked at; rows with no clear center are left
 // out. A line for each row goes to *lines.
-// Whether row `row`'s `full_turn` views read as a half turn, as
-// sino_center -t reads them.
-Status ReadsAsHalfTurn(const StackInputs &in, const Reading &how, int full_turn, int row, bool *half) {
-    int columns = in.stack.columns;
-    Owned<double> sinogram, means;
-    bool have = sinogram.Allocate(static_cast<std::size_t>(full_turn) * static_cast<std::size_t>(columns)) &&
-                means.Allocate(3 * static_cast<std::size_t>(columns));
-    CenterWork work;
-    bool have_work = AllocateCenterWork(&work, columns, full_turn);
-    Status status;
-    if (!have || !have_work) status = Failure("memory allocation error.");
-    ReadCounts counted;
-    if (status.ok()) status = ReadSinograms(in, how, full_turn, row, 1, sinogram, means, &counted);
-    *half = status.ok() && FindEvenFullTurnCenter(sinogram, &work).half_turn;
-    return status;
-}
-
-Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, int full_turn, const std::vector<int> &rows,
+Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &search, const std::vector<int> &rows,
                   std::vector<int> *found_rows, std::vector<double> *found, std::string *lines) {
-    int columns = in.stack.columns;
-    if (columns < kMinDetectors || half_turn < kMinViews) return Failure("sinogram too small to find the center.");
+    int columns = in.stack.columns, views = search.views;
+    if (columns < kMinDetectors || views < kMinViews) return Failure("sinogram too small to find the center.");
     Owned<double> sinogram, means;
-    bool have = sinogram.Allocate(static_cast<std::size_t>(half_turn) * static_cast<std::size_t>(columns)) &&
+    bool have = sinogram.Allocate(static_cast<std::size_t>(views) * static_cast<std::size_t>(columns)) &&
                 means.Allocate(3 * static_cast<std::size_t>(columns));
     CenterWork work;
-    bool have_work = AllocateCenterWork(&work, columns, half_turn);
+    bool have_work = search.full_turn || AllocateCenterWork(&work, columns, views);
     Status status;
     if (!have || !have_work) status = Failure("memory allocation error.");
     for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
         ReadCounts counted;  // counted when the row is reconstructed
-        status = ReadSinograms(in, how, half_turn, rows[i], 1, sinogram, means, &counted);
+        status = ReadSinograms(in, how, views, rows[i], 1, sinogram, means, &counted);
         if (!status.ok()) break;
-        CenterEstimate estimate = FindCenter(sinogram, &work);
-        bool half = false;
-        if (full_turn > 0) status = ReadsAsHalfTurn(in, how, full_turn, rows[i], &half);
-        if (status.ok() && half)
+        CenterEstimate estimate{false, 0};
+        if (search.full_turn)
+            status = FindTurnCenter(sinogram, columns, views, search.angles, &estimate);
+        else
+            estimate = FindCenter(sinogram, &work);
+        if (status.ok() && estimate.half_turn)
             status = Failure("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
         if (!status.ok()) break;
         char line[96];
@@ -71,16 +56,25 @@ Status RowCenters(const StackInputs &in, const Reading &how, int half_turn, int 
 
 }  // namespace
 
-Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int full_turn, int first, int count,
-                bool fit, double *centers, FILE *report) {
+Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &search, int first, int count, bool fit,
+                double *centers, FILE *report) {
     std::vector<int> rows;
     std::vector<double> found;
     // The rows' lines are printed only when a center comes of them: a
     // failure is its one line.
     std::string lines;
-    Status status = RowCenters(in, how, half_turn, full_turn, CenterRows(first, count), &rows, &found, &lines);
+    std::vector<int> tried = CenterRows(first, count);
+    Status status = RowCenters(in, how, search, tried, &rows, &found, &lines);
     if (!status.ok()) return status;
-    if (found.empty()) return Failure("no clear center: the halves of the turn do not match.");
+    // One row's center among rows that gave none is more likely a false
+    // minimum than the axis: most rows must agree to be heard.
+    if (2 * found.size() <= tried.size()) {
+        char message[200];
+        std::snprintf(message, sizeof message, "no clear center: %zu of %zu rows gave one (%s); give the axis with -c.",
+                      found.size(), tried.size(),
+                      search.full_turn ? "the views do not match their opposite ones" : "the halves of the turn do not match");
+        return Failure(message);
+    }
     if (fit && found.size() < 2) return Failure("too few rows to fit the center.");
     std::fputs(lines.c_str(), report);
     std::size_t low = 0, high = 0;

@@ -8,19 +8,30 @@
 #include "sinograms.h"
 #include "stack_inputs.h"
 #include "status.h"
+#include "views.h"
 
-// Finds the center of each row of CenterRows(first, count) from the
-// first `half_turn` views (an even half turn) and sets centers[i] for
-// every row first + i: the median of the rows' centers, or with `fit` the
-// least-squares line against the row. Writes to `report` one line per
-// row looked at, a warning when two rows differ by more than a pixel, and
-// the center used. Fails with "no clear center: the halves of the turn do
-// not match." when no row gives one, "too few rows to fit the center."
-// when fewer than two do for a fit, "memory allocation error." or the
-// readers' messages. With `full_turn` views (-t: the first half of a full
-// turn is reconstructed), each row looked at is also read whole and
-// checked as sino_center -t checks it: "the views cover a half turn (the
-// last one matches the first one mirrored): leave out -t." when they read
-// as a half turn.
-Status FindAxis(const StackInputs &in, const Reading &how, int half_turn, int full_turn, int first, int count,
-                bool fit, double *centers, FILE *report);
+// Which views the search reads and how it takes them: the first `views`
+// images as a half turn (FindCenter, on evenly spread views), or, with
+// `full_turn`, as the whole turn (FindTurnCenter, center.h: at `angles`,
+// or evenly over it when that is null, as sino_center -t).
+struct AxisSearch {
+    int views;
+    bool full_turn;
+    const ViewSet *angles;
+};
+
+// Finds the center of each row of CenterRows(first, count) and sets
+// centers[i] for every row first + i: the median of the rows' centers, or
+// with `fit` the least-squares line against the row. More than half of
+// the rows looked at must give a clear center, else it fails with "no
+// clear center: F of R rows gave one (REASON); give the axis with -c.".
+// Writes to `report` one line per row looked at, a warning when two rows
+// differ by more than a pixel, and the center used. Also fails with "too
+// few rows to fit the center." when fewer than two rows give one for a
+// fit, "sinogram too small to find the center.", "memory allocation
+// error." or the readers' messages; on a full turn evenly spread, with
+// "the views cover a half turn (the last one matches the first one
+// mirrored): leave out -t." when a row's views read as a half turn, as
+// sino_center -t refuses them.
+Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &search, int first, int count, bool fit,
+                double *centers, FILE *report);

@@ -10,6 +10,8 @@
 #include "arguments.h"
 #include "axis.h"
 #include "band.h"
+#include "center_scan.h"
+#include "center_table.h"
 #include "centers.h"
 #include "checks.h"
 #include "error.h"
@@ -31,15 +33,16 @@
 #include "stack_inputs.h"
 #include "streams.h"
 #include "threads.h"
+#include "turn.h"
 #include "views.h"
 #include "volume.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
-    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] [-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] "
-    "STACK... VOLUME";
+    "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
+    "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -53,6 +56,7 @@ struct Options {
     bool line_integrals = false;  // -l: the stack holds line integrals already
     const char *zingers = nullptr;
     const char *center = nullptr;
+    const char *scan = nullptr;  // -C: trial centers
     const char *kernel = nullptr;
     const char *method = nullptr;
     const char *gap = nullptr;  // -w: the weights beside a limited range's gap
@@ -79,12 +83,16 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
               &o->angles),
         Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)",
               &o->unit),
-        Flag('t', "the views cover the whole turn: keep its first half", &o->half_turn),
-        Value('c', "CENTER", "the rotation axis in detector columns, or fit (default: found on five rows)",
+        Flag('t', "the views cover the whole turn evenly: keep its first half, or fold it about an axis off the middle",
+             &o->half_turn),
+        Value('c', "CENTER",
+              "the rotation axis in detector columns, fit, or a file of row and center lines (default: found on five rows)",
               &o->center),
+        Value('C', "FROM,TO,STEP", "one row about each trial center from FROM to TO, a page each (a .tif volume)",
+              &o->scan),
         Value('k', "KERNEL", "chesler (default), shepp or ramachandran", &o->kernel),
         Value('w', "GAP", "weights beside a limited range's gap: part (default), even or ends", &o->gap),
-        Value('p', "PIXEL", "the detector pixel in micrometres, for densities per millimetre", &o->pixel),
+        Value('p', "PIXEL", "the detector pixel in micrometres, recorded in the volume", &o->pixel),
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
@@ -124,6 +132,8 @@ struct Settings {
     double budget_mib = 0;      // -m
     int first = 0, wanted = 0;  // -r
     CenterChoice center{};
+    CenterTable table;            // -c FILE
+    std::vector<double> scan;     // -C: the trial centers
     Kernel kernel = Kernel::kChesler;
     ReconMethod method = ReconMethod::kDirect;
     GapWeights gap = GapWeights::kPart;
@@ -151,6 +161,14 @@ Status CheckOptions(const Options &options, Settings *s) {
     }
     Status center = CenterOption(options.center, &s->center);
     if (!center.ok()) return center;
+    if (s->center.table) {
+        Status table = ReadCenterTable(options.center, &s->table);
+        if (!table.ok()) return table;
+    }
+    if (options.scan != nullptr) {
+        Status scan = CenterScanArgument(options.scan, &s->scan);
+        if (!scan.ok()) return scan;
+    }
     if (options.kernel != nullptr) {
         Status kernel = KernelArgument(options.kernel, &s->kernel);
         if (!kernel.ok()) return kernel;
@@ -205,12 +223,20 @@ Status CheckOptions(const Options &options, Settings *s) {
                          options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
                          options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
-                         options.zingers != nullptr || options.phase != nullptr ||
+                         options.zingers != nullptr || options.phase != nullptr || options.scan != nullptr ||
                          options.iterative.iterations != nullptr || options.iterative.nonnegative ||
                          options.iterative.subsets != nullptr || options.iterative.lambda != nullptr ||
                          options.iterative.tolerance != nullptr || options.rings != nullptr ||
                          options.offset != nullptr))
         return Failure("-j takes no other option.");
+    if (options.scan != nullptr) {
+        if (s->kind != VolumeKind::kTiff) return Failure("-C writes one .tif volume.");
+        if (options.center != nullptr) return Failure("-C takes no -c.");
+        if (options.method != nullptr) return Failure("-C takes no -M.");
+        if (options.phase != nullptr) return Failure("-C takes no -P.");
+        if (options.rings != nullptr) return Failure("-C takes no -R.");
+        if (options.offset != nullptr) return Failure("-C takes no -o.");
+    }
     Status fit = IterativeWordsFit(options.iterative, s->steps.method);
     if (!fit.ok()) return fit;
     if (IsIterative(s->steps.method) && options.kernel != nullptr) return Failure("-k needs the fbp or fourier method.");
@@ -275,7 +301,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     plan->count = wanted < rows - first ? wanted : rows - first;
     plan->size = s.size > 0 ? s.size : columns;
     if (s.kind == VolumeKind::kHdf5 && !SliceFitsChunk(plan->size)) return Failure("bad image size.");
-    if (s.center.given && !s.center.fit && !CenterInside(s.center.value, columns))
+    if (s.center.given && !s.center.fit && !s.center.table && !CenterInside(s.center.value, columns))
         return Failure("bad position of rotation center.");
     // Beside the band: the image, its floats, and the filter's work arrays
     // for each thread.
@@ -312,14 +338,26 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     return Success();
 }
 
-// The axis of every row to reconstruct: -c's number, or found from the data.
-Status Centers(const Settings &s, const StackInputs &in, int half_turn, int full_turn, const Plan &plan,
+// The axis of every row to reconstruct: -c's number or table, or found
+// from the data (on a full turn, from all of its views).
+Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Turn &turn, const Plan &plan,
                std::vector<double> *centers) {
     centers->assign(static_cast<std::size_t>(plan.count), s.center.value);
+    if (s.center.table) {
+        Status inside = CheckCenterTable(s.table, in.stack.columns);
+        if (!inside.ok()) return inside;
+        for (int i = 0; i < plan.count; ++i) (*centers)[static_cast<std::size_t>(i)] = TableCenter(s.table, plan.first + i);
+        return Success();
+    }
     if (s.center.given && !s.center.fit) return Success();
-    if (half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
-    Status found =
-        FindAxis(in, s.reading, half_turn, full_turn, plan.first, plan.count, s.center.fit, centers->data(), stderr);
+    if (!turn.full && half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
+    AxisSearch search{half_turn, false, nullptr};
+    Reading how = s.reading;
+    if (turn.full) {
+        search = AxisSearch{turn.images, true, turn.even ? nullptr : &turn.whole};
+        how.angles = turn.whole.angles;
+    }
+    Status found = FindAxis(in, how, search, plan.first, plan.count, s.center.fit, centers->data(), stderr);
     if (!found.ok()) return found;
     for (double c : *centers)
         if (!CenterInside(c, in.stack.columns)) return Failure("bad position of rotation center.");
@@ -371,12 +409,13 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
 }
 
 // Reads, reconstructs and writes every band of rows.
+// With a fold, each band's 2M views a row are read and folded (turn.h).
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
                         Kernel kernel, ReconMethod method, const BandSteps &steps, const std::vector<double> &centers,
-                        Volume *volume, ReadCounts *counts) {
-    int columns = in.stack.columns;
-    std::size_t width = static_cast<std::size_t>(columns);
-    std::size_t sinogram = static_cast<std::size_t>(views.count) * width;
+                        Fold *fold, Volume *volume, ReadCounts *counts) {
+    int columns = fold->active ? fold->width : in.stack.columns;  // of the sinograms reconstructed
+    std::size_t width = static_cast<std::size_t>(in.stack.columns);
+    std::size_t sinogram = fold->active ? FoldStride(*fold) : static_cast<std::size_t>(views.count) * width;
     std::size_t band_rows = static_cast<std::size_t>(plan.band_rows);
     std::size_t band_bytes = band_rows * sinogram * sizeof(double);
     std::size_t means_bytes = band_rows * width * 3 * sizeof(double);
@@ -409,17 +448,20 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
         std::string span = "rows " + std::to_string(start) + " to " + std::to_string(start + rows - 1);
         ShowStep(progress, start - plan.first, "reading " + span);
-        status = ReadSinograms(in, how, views.count, start, rows, band, means, counts);
+        status = ReadSinograms(in, how, fold->active ? 2 * fold->pairs : views.count, start, rows, band, means, counts);
+        if (status.ok() && fold->active) FoldBand(fold, start - plan.first, rows, band);
+        // Folded or not, the band's sinograms lie one after another,
+        // views.count x columns each.
         if (status.ok() && steps.rings.on) {
             ShowStep(progress, start - plan.first, "removing rings from " + span);
             status = CleanBand(steps.rings, band, rows, views.count, columns);
         }
+        const std::vector<double> &axes = fold->active ? fold->axes : centers;
         if (status.ok() && iterative)
-            status = IterateRows(steps.method, steps.iterative, views, grid, columns,
-                                 centers.data() + (start - plan.first), start, start - plan.first, rows, band, &solver,
-                                 images, volume, progress);
+            status = IterateRows(steps.method, steps.iterative, views, grid, columns, axes.data() + (start - plan.first),
+                                 start, start - plan.first, rows, band, &solver, images, volume, progress);
         else if (status.ok())
-            status = ReconstructRows(filter, workers, views, plan, centers, start, rows, band, images, grid, volume,
+            status = ReconstructRows(filter, workers, views, plan, axes, start, rows, band, images, grid, volume,
                                      progress);
         next += rows;
     }
@@ -464,20 +506,46 @@ int RunStackRecon(int argc, char **argv) {
     // The iterative methods take the views as sino_iter does, unweighted.
     if (!IsIterative(settings.steps.method)) WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
+    Turn turn;
+    Check(DescribeTurn(options.half_turn, views, in.stack.images, &turn));
+    // The search reads a full turn whole (through the phase band with -P).
+    int read_views = turn.images > views.count ? turn.images : views.count;
     Plan plan;
-    Check(PlanRows(options, settings, in, views.count, &plan));
+    Check(PlanRows(options, settings, in, settings.phase ? read_views : views.count, &plan));
     // The iterations bridge a limited range, as sino_iter says, but not views
     // all in one direction.
     bool warn = !IsIterative(settings.steps.method) || OneDirection(views);
     if (std::string warning = LimitedRangeWarning(views); warn && !warning.empty()) Warn(warning);
     PhaseBand phase;
     if (settings.phase) {
-        Check(MakePhaseBand(settings.phase_settings, in, views.count, plan.band_rows, &phase));
+        Check(MakePhaseBand(settings.phase_settings, in, read_views, plan.band_rows, &phase));
         settings.reading.phase = &phase;
     }
-    std::vector<double> centers;
-    // With -t the whole turn is checked as sino_center -t checks it.
-    Check(Centers(settings, in, half_turn, options.half_turn ? in.stack.images : 0, plan, &centers));
+    bool scanning = options.scan != nullptr;
+    std::vector<double> centers = settings.scan;
+    if (scanning)
+        Check(CheckCenterScan(centers, in.stack.columns));
+    else
+        Check(Centers(settings, in, half_turn, turn, plan, &centers));
+    // A full turn whose axis lies off the middle is folded into a wider
+    // half turn, reconstructed at its width unless -s says otherwise.
+    Fold fold;
+    if (NeedsFold(turn, in.stack.columns, centers)) {
+        Check(MakeFold(turn, in.stack.columns, centers, &fold));
+        Check(FoldedViews(fold, &views));
+        if (!IsIterative(settings.steps.method)) WeighGap(&views, fold.width, settings.kernel, settings.gap);
+        settings.reading.angles = turn.whole.angles;
+        if (settings.size == 0) settings.size = fold.width;
+        std::size_t row_views = (FoldStride(fold) + in.stack.columns - 1) / in.stack.columns;
+        Check(PlanRows(options, settings, in, static_cast<int>(row_views) > read_views ? static_cast<int>(row_views) : read_views,
+                       &plan));
+    }
+    // The scan's row: the first of -r, else the middle one.
+    int scan_row = options.range != nullptr ? plan.first : in.stack.rows / 2;
+    if (scanning) {
+        plan.first = scan_row;
+        plan.count = static_cast<int>(centers.size());
+    }
 
     std::vector<const char *> read = options.stack;
     read.insert(read.end(), options.flats.begin(), options.flats.end());
@@ -486,15 +554,24 @@ int RunStackRecon(int argc, char **argv) {
     std::vector<double> degrees = Degrees(views);
     VolumeFacts facts{plan.count, plan.size, plan.first, settings.pixel, centers.data(), degrees.data(), views.count};
     Volume volume;
+    if (scanning) volume.tiff.page_texts = ScanPageTexts(centers);
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
     ReadCounts counts;
-    Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method,
-                                   settings.steps, centers, &volume, &counts);
+    Status done = scanning ? ScanCenters(in, settings.reading, views, fold.active ? 2 * fold.pairs : views.count, &fold,
+                                         centers, scan_row, settings.kernel, plan.size, &volume, &counts)
+                           : ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method,
+                                              settings.steps, centers, &fold, &volume, &counts);
+    // The scan's pages and centers, printed before the volume is put in place.
+    if (done.ok() && scanning) {
+        std::fputs(ScanLines(centers).c_str(), stdout);
+        done = FlushStandardOutput("data write error.");
+    }
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
     if (settings.phase) ReleasePhaseBand(&phase);
     ReleaseViews(&views);
+    ReleaseTurn(&turn);
     if (settings.reading.zinger_threshold > 0) {
         std::fprintf(stderr, "%lld zingers replaced.\n", counts.zingers);
         if (in.have_flats) std::fprintf(stderr, "%lld zingers removed from the flats.\n", counts.flat_zingers);

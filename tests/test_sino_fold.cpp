@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "oracle/center_oracle.h"
-#include "sino_fold/fold.h"
+#include "fold.h"
 
 namespace {
 

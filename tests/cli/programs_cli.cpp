@@ -353,4 +353,31 @@ TEST(Help, EveryProgramPrintsItsUsageAndWhereItsManualIs) {
     EXPECT_EQ(r.out.compare(0, 9, "size 4x2 "), 0) << r.out;
 }
 
+TEST(Threads, WaitingThreadsSleepUnlessTheUserChoosesAPolicy) {
+    // The runtime shows how long a waiting thread spins, read as it was
+    // loaded (300000 turns when nobody chose); the described programs,
+    // single-threaded, load no runtime at all.
+    struct Case {
+        const char *program;
+        bool threaded;
+    };
+    const Case cases[] = {{"ax_recon", false},    {"ax_expand", false},   {"disk_sino", false},   {"sino_graft", false},
+                          {"sino_recon", true},   {"sino_iter", true},    {"stack_recon", true},  {"proj_sino", true},
+                          {"sino_rings", true},   {"img_sino", true},     {"phantom_sino", true}, {"phantom_image", true},
+                          {"sino_noise", true},   {"phase_stack", true}};
+    for (const Case &c : cases) {
+        Scratch scratch;
+        std::string bin = std::string("OMP_DISPLAY_ENV=verbose \"$BIN/") + c.program + "\" --help >/dev/null";
+        RunResult chosen = scratch.Run(bin);
+        RunResult spinning = scratch.Run("OMP_WAIT_POLICY=active " + bin);
+        EXPECT_EQ(chosen.status, 0) << c.program;
+        if (!c.threaded) {
+            EXPECT_EQ(chosen.err, "") << c.program;
+            continue;
+        }
+        EXPECT_NE(chosen.err.find("GOMP_SPINCOUNT = '0'"), std::string::npos) << c.program << ": " << chosen.err;
+        EXPECT_NE(spinning.err.find("GOMP_SPINCOUNT = '30000000000'"), std::string::npos) << c.program;
+    }
+}
+
 }  // namespace

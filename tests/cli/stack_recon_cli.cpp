@@ -499,7 +499,7 @@ void WritePart(const std::string &path, int rows, int written, bool virtual_sour
 
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
-        "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
+        "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
         "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
         "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
     const Failure cases[] = {
@@ -561,7 +561,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-p 6,5 scan.tif vol.tif", "bad pixel size: 6,5."},
         {"-m 0.05 scan.tif vol.tif", "memory budget too small."},
         {"flat.tif vol.tif", "sinogram too small to find the center."},
-        {"blank.tif vol.tif", "no clear center: the halves of the turn do not match."},
+        {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
         {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
         // A projection, or any file the toolkit did not write as a volume,
