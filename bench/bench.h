@@ -54,6 +54,8 @@ void BenchSinoRings(const std::string &scratch);
 void BenchRingsFamily(const std::vector<std::pair<int, int>> &sizes, int seeds);
 void BenchProjector(const std::string &scratch);
 void BenchStackRecon(const std::string &scratch);
+// stack_recon plain, with -z 6, -R auto and both (stack_road).
+void BenchStackRoad(const std::string &scratch);
 void BenchPhantomSino(const std::string &scratch);
 void BenchPhantomImage(const std::string &scratch);
 void BenchSinoNoise(const std::string &scratch);

@@ -32,6 +32,7 @@ int main(int argc, char **argv) {
     if (!only.empty() && wanted("rings_family_all")) BenchRingsFamily({{256, 360}, {512, 720}, {1024, 900}, {2048, 1800}}, 3);
     if (wanted("projector")) BenchProjector(scratch);
     if (wanted("stack_recon")) BenchStackRecon(scratch);
+    if (wanted("stack_road")) BenchStackRoad(scratch);
     if (wanted("phantom_sino")) BenchPhantomSino(scratch);
     if (wanted("phantom_image")) BenchPhantomImage(scratch);
     if (wanted("sino_noise")) BenchSinoNoise(scratch);

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -26,4 +27,10 @@ bool ReadPair(const char *text, double *x, double *y) {
     if (comma == nullptr) return false;
     std::string first(text, comma);
     return StrictReal(first.c_str(), "", x).ok() && StrictReal(comma + 1, "", y).ok();
+}
+
+Status ImageCenterArgument(const char *text, double *x, double *y) {
+    if (!ReadPair(text, x, y)) return NotANumber(text, "bad image center.");
+    if (!std::isfinite(*x) || !std::isfinite(*y)) return Failure("bad image center.");
+    return Success();
 }

@@ -14,3 +14,8 @@ Status RowRangeOutside(int first, int count, int rows);
 // "X,Y": two reals separated by a comma, each field wholly a number
 // (StrictReal, args.h); false when there is no comma or a field is not one.
 bool ReadPair(const char *text, double *x, double *y);
+
+// -o X,Y (sino_recon, stack_recon): the image's center in detector
+// intervals from the axis, both finite, else "bad image center." ("bad
+// image center: WORD." for a word that is not two numbers).
+Status ImageCenterArgument(const char *text, double *x, double *y);

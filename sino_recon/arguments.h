@@ -7,6 +7,4 @@
 // above zero, with K * K doubles addressable, else "bad image size.".
 Status ImageSizeArgument(int size, int *checked);
 
-// -o X,Y: the image's center in detector intervals from the axis, both
-// finite, else "bad image center.".
-Status ImageCenterArgument(const char *text, double *x, double *y);
+// -o X,Y, the image's center, is read by ImageCenterArgument (options.h).

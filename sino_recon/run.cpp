@@ -15,6 +15,7 @@
 #include "command.h"
 #include "gridrec.h"
 #include "memory.h"
+#include "options.h"
 #include "output.h"
 #include "range_weights.h"
 #include "sinogram.h"

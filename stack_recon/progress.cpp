@@ -20,18 +20,20 @@ std::string Clock(double seconds) {
     return text;
 }
 
-std::string ProgressText(int done, int total, double elapsed_seconds) {
+std::string ProgressText(int done, int total, double elapsed_seconds, const std::string &step) {
     std::string left = done > 0 ? Clock(elapsed_seconds / done * (total - done)) : "?";
     return std::to_string(done) + " of " + std::to_string(total) + " rows, " + Clock(elapsed_seconds) +
-           " elapsed, " + left + " left";
+           " elapsed, " + left + " left" + (step.empty() ? "" : "; " + step);
 }
 
-void ShowProgress(const Progress &progress, int done) {
+void ShowStep(const Progress &progress, int done, const std::string &step) {
     if (!progress.shown) return;
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - progress.start;
     // Carriage return, the text, then clear what a longer line left.
-    std::fprintf(stderr, "\r%s\033[K", ProgressText(done, progress.total, elapsed.count()).c_str());
+    std::fprintf(stderr, "\r%s\033[K", ProgressText(done, progress.total, elapsed.count(), step).c_str());
 }
+
+void ShowProgress(const Progress &progress, int done) { ShowStep(progress, done, ""); }
 
 void EndProgress(const Progress &progress) {
     if (progress.shown) std::fprintf(stderr, "\r\033[K");

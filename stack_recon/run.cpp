@@ -30,6 +30,7 @@
 #include "real.h"
 #include "sinograms.h"
 #include "slices.h"
+#include "steps.h"
 #include "stack_inputs.h"
 #include "streams.h"
 #include "threads.h"
@@ -41,7 +42,8 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
-    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
+    "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -62,6 +64,9 @@ struct Options {
     const char *pixel = nullptr;
     const char *size = nullptr;
     const char *phase = nullptr;
+    IterativeWords iterative;    // -i, -n, -S, -L, -e
+    const char *rings = nullptr;   // -R
+    const char *offset = nullptr;  // -o
     std::vector<const char *> stack;
     const char *volume = nullptr;
 };
@@ -92,7 +97,18 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
-        Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &o->method),
+        Value('M', "METHOD", "fbp (filtered back-projection, default), fourier (gridding), sirt, cgls or tv",
+              &o->method),
+        Value('i', "N", "iterations of sirt, cgls or tv (default 100; tv: at most 300)", &o->iterative.iterations),
+        Flag('n', "keep the slices non-negative (sirt, tv)", &o->iterative.nonnegative),
+        Value('S', "SUBSETS", "sirt over this many ordered subsets of views (default 1)", &o->iterative.subsets),
+        Value('L', "LAMBDA", "tv: the weight of total variation, relative to the data (default 0.3)",
+              &o->iterative.lambda),
+        Value('e', "TOL", "tv: stop when the slice changes by less than this share (default 3e-4)",
+              &o->iterative.tolerance),
+        Value('R', "METHOD[,SIZE]", "remove rings from each sinogram: auto, detect, sort or fft, as sino_rings",
+              &o->rings),
+        Value('o', "X,Y", "the slices' centre in detector intervals from the axis (default 0,0)", &o->offset),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
@@ -130,6 +146,7 @@ struct Settings {
     ThetaUnit unit = ThetaUnit::kTold;   // -u
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
+    BandSteps steps{};          // -R, -M's methods, -o
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -158,8 +175,19 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!kernel.ok()) return kernel;
     }
     if (options.method != nullptr) {
-        Status method = ReconMethodArgument(options.method, &s->method);
+        Status method = SliceMethodArgument(options.method, &s->steps.method);
         if (!method.ok()) return method;
+        if (s->steps.method == SliceMethod::kFourier) s->method = ReconMethod::kFourier;
+    }
+    Status iterative = IterativeArgument(options.iterative, s->steps.method, &s->steps.iterative);
+    if (!iterative.ok()) return iterative;
+    if (options.rings != nullptr) {
+        Status rings = RingsOption(options.rings, &s->steps.rings);
+        if (!rings.ok()) return rings;
+    }
+    if (options.offset != nullptr) {
+        Status offset = ImageCenterArgument(options.offset, &s->steps.x0, &s->steps.y0);
+        if (!offset.ok()) return offset;
     }
     if (options.unit != nullptr) {
         Status unit = ThetaUnitArgument(options.unit, &s->unit);
@@ -196,14 +224,24 @@ Status CheckOptions(const Options &options, Settings *s) {
                          options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
                          options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
-                         options.zingers != nullptr || options.phase != nullptr || options.scan != nullptr))
+                         options.zingers != nullptr || options.phase != nullptr || options.scan != nullptr ||
+                         options.iterative.iterations != nullptr || options.iterative.nonnegative ||
+                         options.iterative.subsets != nullptr || options.iterative.lambda != nullptr ||
+                         options.iterative.tolerance != nullptr || options.rings != nullptr ||
+                         options.offset != nullptr))
         return Failure("-j takes no other option.");
     if (options.scan != nullptr) {
         if (s->kind != VolumeKind::kTiff) return Failure("-C writes one .tif volume.");
         if (options.center != nullptr) return Failure("-C takes no -c.");
         if (options.method != nullptr) return Failure("-C takes no -M.");
         if (options.phase != nullptr) return Failure("-C takes no -P.");
+        if (options.rings != nullptr) return Failure("-C takes no -R.");
+        if (options.offset != nullptr) return Failure("-C takes no -o.");
     }
+    Status fit = IterativeWordsFit(options.iterative, s->steps.method);
+    if (!fit.ok()) return fit;
+    if (IsIterative(s->steps.method) && options.kernel != nullptr) return Failure("-k needs the fbp or fourier method.");
+    if (IsIterative(s->steps.method) && options.gap != nullptr) return Failure("-w needs the fbp or fourier method.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
     if (options.line_integrals && options.phase != nullptr)
@@ -281,6 +319,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
         if (plan->workers < 1) plan->workers = 1;
         fixed += plan->workers * worker;
     }
+    if (IsIterative(s.steps.method))
+        fixed += SolverBytes(s.steps.method, s.steps.iterative.subsets, plan->size, views, columns, ThreadsFor(views));
+    fixed += RingsThreads(plan->count) * RingsBytes(s.steps.rings, views, columns, 1);
     double budget = s.budget_mib * 1048576.0 - fixed;
     if (s.phase)
         plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
@@ -330,11 +371,10 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Tu
 // alone, whose partner lies outside the range), a pair or row a thread.
 Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, const ViewSet &views,
                        const Plan &plan, const std::vector<double> &centers, int start, int rows, double *band,
-                       double *images, Volume *volume, Progress &progress) {
+                       double *images, const Grid &grid, Volume *volume, Progress &progress) {
     int columns = workers.count > 0 ? workers.recs[0].detectors : filter.detectors;
     std::size_t sinogram = static_cast<std::size_t>(views.count) * static_cast<std::size_t>(columns);
     std::size_t pixels = static_cast<std::size_t>(plan.size) * static_cast<std::size_t>(plan.size);
-    Grid grid = AxisGrid(plan.size);
     Status status;
     for (int j = 0; status.ok() && j < rows;) {
         int index = start - plan.first + j;
@@ -351,7 +391,7 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
             ReconstructImage(filter, samples, views, Detector{columns, centers[static_cast<std::size_t>(index)]},
                              grid, 1.0, images);
         else
-            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, images);
+            GridRows(workers, samples, sinogram, start + j, count, centers.data() + index, views, grid, images);
         for (int i = 0; status.ok() && i < count; ++i) {
             // A pair's rows share their spectra: a sample that is not
             // finite reaches both slices.
@@ -372,8 +412,8 @@ Status ReconstructRows(const ViewFilter &filter, const SliceWorkers &workers, co
 // Reads, reconstructs and writes every band of rows.
 // With a fold, each band's 2M views a row are read and folded (turn.h).
 Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet &views, const Plan &plan,
-                        Kernel kernel, ReconMethod method, const std::vector<double> &centers, Fold *fold,
-                        Volume *volume, ReadCounts *counts) {
+                        Kernel kernel, ReconMethod method, const BandSteps &steps, const std::vector<double> &centers,
+                        Fold *fold, Volume *volume, ReadCounts *counts) {
     int columns = fold->active ? fold->width : in.stack.columns;  // of the sinograms reconstructed
     std::size_t width = static_cast<std::size_t>(in.stack.columns);
     std::size_t sinogram = fold->active ? FoldStride(*fold) : static_cast<std::size_t>(views.count) * width;
@@ -389,7 +429,11 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
     auto *images = static_cast<double *>(AllocateBlock(images_bytes));
     ViewFilter filter{};
     SliceWorkers workers;
-    bool have_method = method == ReconMethod::kDirect
+    SolverWork solver;
+    Grid grid = SliceGrid(steps, plan.size);
+    bool iterative = IsIterative(steps.method);
+    bool have_method = iterative ? MakeSolverWork(steps.method, steps.iterative, views, grid, columns, &solver).ok()
+                       : method == ReconMethod::kDirect
                            ? MakeViewFilter(columns, kernel, ThreadsFor(views.count), &filter)
                            : MakeSliceWorkers(columns, kernel, plan.size, workers_wanted, &workers);
     Status status;
@@ -403,15 +447,27 @@ Status ReconstructBands(const StackInputs &in, const Reading &how, const ViewSet
         int rows = plan.band_rows < end - start ? plan.band_rows : end - start;
         // A band that would end between a pair ends before it.
         if (method == ReconMethod::kFourier && rows > 1 && start + rows < end && (start + rows) % 2 == 1) --rows;
+        std::string span = "rows " + std::to_string(start) + " to " + std::to_string(start + rows - 1);
+        ShowStep(progress, start - plan.first, "reading " + span);
         status = ReadSinograms(in, how, fold->active ? 2 * fold->pairs : views.count, start, rows, band, means, counts);
         if (status.ok() && fold->active) FoldBand(fold, start - plan.first, rows, band);
-        if (status.ok())
-            status = ReconstructRows(filter, workers, views, plan, fold->active ? fold->axes : centers, start, rows, band,
-                                     images, volume, progress);
+        // Folded or not, the band's sinograms lie one after another,
+        // views.count x columns each.
+        if (status.ok() && steps.rings.on) {
+            ShowStep(progress, start - plan.first, "removing rings from " + span);
+            status = CleanBand(steps.rings, band, rows, views.count, columns);
+        }
+        const std::vector<double> &axes = fold->active ? fold->axes : centers;
+        if (status.ok() && iterative)
+            status = IterateRows(steps.method, steps.iterative, views, grid, columns, axes.data() + (start - plan.first),
+                                 start, start - plan.first, rows, band, &solver, images, volume, progress);
+        else if (status.ok())
+            status = ReconstructRows(filter, workers, views, plan, axes, start, rows, band, images, grid, volume,
+                                     progress);
         next += rows;
     }
     EndProgress(progress);
-    if (have_method && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
+    if (have_method && !iterative && method == ReconMethod::kFourier) ReleaseSliceWorkers(&workers);
     ReleaseBlock(band, band_bytes);
     ReleaseBlock(means, means_bytes);
     ReleaseBlock(images, images_bytes);
@@ -448,7 +504,8 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, settings, in, &views, &half_turn));
-    WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
+    // The iterative methods take the views as sino_iter does, unweighted.
+    if (!IsIterative(settings.steps.method)) WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
     Turn turn;
     Check(DescribeTurn(options.half_turn, views, in.stack.images, &turn));
@@ -456,7 +513,10 @@ int RunStackRecon(int argc, char **argv) {
     int read_views = turn.images > views.count ? turn.images : views.count;
     Plan plan;
     Check(PlanRows(options, settings, in, settings.phase ? read_views : views.count, &plan));
-    if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
+    // The iterations bridge a limited range, as sino_iter says, but not views
+    // all in one direction.
+    bool warn = !IsIterative(settings.steps.method) || OneDirection(views);
+    if (std::string warning = LimitedRangeWarning(views); warn && !warning.empty()) Warn(warning);
     PhaseBand phase;
     if (settings.phase) {
         Check(MakePhaseBand(settings.phase_settings, in, read_views, plan.band_rows, &phase));
@@ -474,7 +534,7 @@ int RunStackRecon(int argc, char **argv) {
     if (NeedsFold(turn, in.stack.columns, centers)) {
         Check(MakeFold(turn, in.stack.columns, centers, &fold));
         Check(FoldedViews(fold, &views));
-        WeighGap(&views, fold.width, settings.kernel, settings.gap);
+        if (!IsIterative(settings.steps.method)) WeighGap(&views, fold.width, settings.kernel, settings.gap);
         settings.reading.angles = turn.whole.angles;
         if (settings.size == 0) settings.size = fold.width;
         std::size_t row_views = (FoldStride(fold) + in.stack.columns - 1) / in.stack.columns;
@@ -501,7 +561,7 @@ int RunStackRecon(int argc, char **argv) {
     Status done = scanning ? ScanCenters(in, settings.reading, views, fold.active ? 2 * fold.pairs : views.count, &fold,
                                          centers, scan_row, settings.kernel, plan.size, &volume, &counts)
                            : ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method,
-                                              centers, &fold, &volume, &counts);
+                                              settings.steps, centers, &fold, &volume, &counts);
     // The scan's pages and centers, printed before the volume is put in place.
     if (done.ok() && scanning) {
         std::fputs(ScanLines(centers).c_str(), stdout);

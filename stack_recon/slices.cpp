@@ -29,7 +29,7 @@ void ReleaseSliceWorkers(SliceWorkers *workers) {
 }
 
 void GridRows(const SliceWorkers &workers, const double *sinograms, std::size_t stride, int first, int rows,
-              const double *axes, const ViewSet &views, double *images) {
+              const double *axes, const ViewSet &views, const Grid &grid, double *images) {
     // The units: a pair's first row, or a lone row.
     std::vector<int> units;
     for (int j = 0; j < rows;) {
@@ -38,7 +38,6 @@ void GridRows(const SliceWorkers &workers, const double *sinograms, std::size_t 
     }
     int size = workers.recs[0].size;
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
-    Grid grid = AxisGrid(size);
     int count = static_cast<int>(units.size());
     int team = workers.count < count ? workers.count : count;
 #pragma omp parallel num_threads(team)

@@ -27,8 +27,8 @@ void ReleaseSliceWorkers(SliceWorkers *workers);
 
 // Reconstructs the `rows` sinograms at `sinograms` (each `stride` doubles),
 // detector rows first ... first + rows - 1 with axes axes[0 ...], into
-// images[0 ...] (size^2 doubles each): row first + j pairs with the next
+// images[0 ...] (size^2 doubles each) on `grid` (its size the workers'): row first + j pairs with the next
 // when first + j is even and the next is among them. The workers share the
 // pairs and lone rows.
 void GridRows(const SliceWorkers &workers, const double *sinograms, std::size_t stride, int first, int rows,
-              const double *axes, const ViewSet &views, double *images);
+              const double *axes, const ViewSet &views, const Grid &grid, double *images);

@@ -500,7 +500,8 @@ void WritePart(const std::string &path, int rows, int written, bool virtual_sour
 TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
-        "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+        "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
+        "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
@@ -516,7 +517,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-f 'nothing_*.tif' scan.tif vol.tif", "nothing_*.tif: no file matches."},
         {"-f flat.tif -d 'dark_?.tif' scan.tif vol.tif", "dark_?.tif: no file matches."},
         {"-k hann scan.tif vol.tif", "unknown kernel (chesler, shepp or ramachandran)."},
-        {"-M fft scan.tif vol.tif", "unknown method (fbp or fourier)."},
+        {"-M fft scan.tif vol.tif", "unknown method (fbp, fourier, sirt, cgls or tv)."},
         {"-M", "option -M needs a value (METHOD)."},
         {"-j -M fourier part.h5 vol.tif", "-j takes no other option."},
         {"-w half scan.tif vol.tif", "unknown gap weights (part, even or ends)."},
