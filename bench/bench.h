@@ -53,6 +53,9 @@ void BenchSinoRings(const std::string &scratch);
 // (detectors, views), `seeds` cases of each kind and object.
 void BenchRingsFamily(const std::vector<std::pair<int, int>> &sizes, int seeds);
 void BenchProjector(const std::string &scratch);
+// One SIRT and one TV iteration against one sino_recon (a part of the
+// projector benchmark, to be run alone by its name "iteration").
+void BenchIteration(const std::string &scratch);
 void BenchStackRecon(const std::string &scratch);
 // stack_recon plain, with -z 6, -R auto and both (stack_road).
 void BenchStackRoad(const std::string &scratch);

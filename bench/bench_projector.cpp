@@ -173,6 +173,8 @@ void AnglesAgainstTheHalfTurn(const std::string &scratch) {
 
 }  // namespace
 
+void BenchIteration(const std::string &scratch) { SirtIterationAgainstSinoRecon(scratch); }
+
 void BenchProjector(const std::string &scratch) {
     ProjectorAgainstBackProjection();
     SirtIterationAgainstSinoRecon(scratch);

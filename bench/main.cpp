@@ -31,6 +31,7 @@ int main(int argc, char **argv) {
     // Not in the default run: every size up to 2048 detectors, three seeds.
     if (!only.empty() && wanted("rings_family_all")) BenchRingsFamily({{256, 360}, {512, 720}, {1024, 900}, {2048, 1800}}, 3);
     if (wanted("projector")) BenchProjector(scratch);
+    if (!only.empty() && wanted("iteration")) BenchIteration(scratch);
     if (wanted("stack_recon")) BenchStackRecon(scratch);
     if (wanted("stack_road")) BenchStackRoad(scratch);
     if (wanted("phantom_sino")) BenchPhantomSino(scratch);

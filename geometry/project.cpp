@@ -74,10 +74,12 @@ constexpr int kBlockLines = 16;
     return ThreadsFor(pieces < enough ? pieces : enough);
 }
 
-// The image's rows, each between two zeros, and its columns likewise.
+// The image's rows, each between two zeros, and its columns likewise;
+// shared among the threads of the team that calls it (each its rows), and
+// done for all of them when it returns.
 void PadImage(const double *image, int size, double *rows, double *columns) {
     std::size_t k = static_cast<std::size_t>(size), line = k + 2;
-#pragma omp parallel for schedule(static) num_threads(ThreadsFor(size / 64 + 1))
+#pragma omp for schedule(static)
     for (int r = 0; r < size; ++r) {
         double *row = rows + line * r;
         row[0] = 0;
@@ -97,26 +99,32 @@ void Project(const Grid &grid, const ViewSet &views, const Detector &detector, c
     int k = grid.size;
     std::size_t line = static_cast<std::size_t>(k) + 2;
     std::size_t n = static_cast<std::size_t>(detector.count);
-    PadImage(image, k, work->rows, work->columns);
     std::memset(sinogram, 0, n * static_cast<std::size_t>(views.count) * sizeof(double));
     // A block of lines at a time (of the rows, and of the columns), every
     // view crossing it, so that the block stays in cache while the views go
     // by instead of the whole image passing once per view. Each sample sums
-    // its lines in order, block after block, whatever thread takes a view.
-    for (int first = 0; first < k; first += kBlockLines) {
-        int last = first + kBlockLines < k ? first + kBlockLines : k;
-#pragma omp parallel for schedule(dynamic, 4) num_threads(Team(views.count, views.count, last - first, detector.count))
-        for (int view = 0; view < views.count; ++view) {
-            double *samples = sinogram + n * view;
-            double cosine = views.cosines[view], sine = views.sines[view];
-            bool by_rows = ByRows(cosine, sine);
-            const double *lines = by_rows ? work->rows : work->columns;
-            for (int l = first; l < last; ++l) {
-                RayLine ray =
-                    by_rows ? RowLine(grid, detector, cosine, sine, l) : ColumnLine(grid, detector, cosine, sine, l);
-                int lo, hi;
-                LineDetectors(ray, k, detector.count, &lo, &hi);
-                GatherLine(path, lines + line * l, k, ray, lo, hi, samples);
+    // its lines in order, block after block. One team runs all the blocks,
+    // each thread keeping the same views from block to block (the same
+    // static share of the same loop), so that no thread waits for the
+    // others between blocks.
+#pragma omp parallel num_threads(Team(views.count, views.count, k, detector.count))
+    {
+        PadImage(image, k, work->rows, work->columns);
+        for (int first = 0; first < k; first += kBlockLines) {
+            int last = first + kBlockLines < k ? first + kBlockLines : k;
+#pragma omp for schedule(static) nowait
+            for (int view = 0; view < views.count; ++view) {
+                double *samples = sinogram + n * view;
+                double cosine = views.cosines[view], sine = views.sines[view];
+                bool by_rows = ByRows(cosine, sine);
+                const double *lines = by_rows ? work->rows : work->columns;
+                for (int l = first; l < last; ++l) {
+                    RayLine ray = by_rows ? RowLine(grid, detector, cosine, sine, l)
+                                          : ColumnLine(grid, detector, cosine, sine, l);
+                    int lo, hi;
+                    LineDetectors(ray, k, detector.count, &lo, &hi);
+                    GatherLine(path, lines + line * l, k, ray, lo, hi, samples);
+                }
             }
         }
     }
@@ -132,29 +140,34 @@ void ProjectTransposed(const Grid &grid, const ViewSet &views, const Detector &d
     // Blocks of lines of the rows, then of the columns, each taking every
     // view of its kind in order: a view's samples are read once per block
     // rather than once per line, and every line sums its views in the same
-    // order whatever thread takes its block.
+    // order whatever thread takes its block. The same team then adds the
+    // rows and columns into the image.
     int blocks = (k + kBlockLines - 1) / kBlockLines;
-#pragma omp parallel for schedule(dynamic, 1) num_threads(Team(2LL * blocks, views.count, kBlockLines, detector.count))
-    for (int piece = 0; piece < 2 * blocks; ++piece) {
-        bool rows = piece < blocks;
-        int first = (rows ? piece : piece - blocks) * kBlockLines;
-        int last = first + kBlockLines < k ? first + kBlockLines : k;
-        double *target = rows ? work->rows : work->columns;
-        for (int view = 0; view < views.count; ++view) {
-            double cosine = views.cosines[view], sine = views.sines[view];
-            if (ByRows(cosine, sine) != rows) continue;
-            for (int l = first; l < last; ++l) {
-                RayLine ray =
-                    rows ? RowLine(grid, detector, cosine, sine, l) : ColumnLine(grid, detector, cosine, sine, l);
-                int lo, hi;
-                LineDetectors(ray, k, detector.count, &lo, &hi);
-                ScatterLine(path, sinogram + n * view, k, ray, lo, hi, target + line * l);
+    std::size_t side = static_cast<std::size_t>(k);
+#pragma omp parallel num_threads(Team(2LL * blocks, views.count, kBlockLines, detector.count))
+    {
+#pragma omp for schedule(dynamic, 1)
+        for (int piece = 0; piece < 2 * blocks; ++piece) {
+            bool rows = piece < blocks;
+            int first = (rows ? piece : piece - blocks) * kBlockLines;
+            int last = first + kBlockLines < k ? first + kBlockLines : k;
+            double *target = rows ? work->rows : work->columns;
+            for (int view = 0; view < views.count; ++view) {
+                double cosine = views.cosines[view], sine = views.sines[view];
+                if (ByRows(cosine, sine) != rows) continue;
+                for (int l = first; l < last; ++l) {
+                    RayLine ray =
+                        rows ? RowLine(grid, detector, cosine, sine, l) : ColumnLine(grid, detector, cosine, sine, l);
+                    int lo, hi;
+                    LineDetectors(ray, k, detector.count, &lo, &hi);
+                    ScatterLine(path, sinogram + n * view, k, ray, lo, hi, target + line * l);
+                }
             }
         }
-    }
-    std::size_t side = static_cast<std::size_t>(k);
-#pragma omp parallel for schedule(static) num_threads(ThreadsFor(k / 64 + 1))
-    for (int r = 0; r < k; ++r) {
-        for (std::size_t j = 0; j < side; ++j) image[side * r + j] = work->rows[line * r + j + 1] + work->columns[line * j + r + 1];
+#pragma omp for schedule(static)
+        for (int r = 0; r < k; ++r) {
+            for (std::size_t j = 0; j < side; ++j)
+                image[side * r + j] = work->rows[line * r + j + 1] + work->columns[line * j + r + 1];
+        }
     }
 }

@@ -467,8 +467,9 @@ std::vector<ProjectorCase> ProjectorCases() {
     for (int k = 0; k < 30; ++k) even[k] = k * (kPi / 30);
     std::mt19937_64 generator(21);
     std::uniform_real_distribution<double> angle(-7, 7);
-    std::vector<double> random(25);
+    std::vector<double> random(25), many(120);
     for (double &a : random) a = angle(generator);
+    for (double &a : many) a = angle(generator);
     return {
         {16, 16, 7.5, even, 1, 0, 0},   {17, 25, 12.3, odd, 1, 0, 0},   {20, 31, 14, random, 1, 1.5, -2},
         {12, 40, 19.5, even, 2.5, 0, 0}, {33, 20, 9.1, random, 0.4, -3, 1}, {1, 3, 1, odd, 1, 0, 0},
@@ -478,6 +479,10 @@ std::vector<ProjectorCase> ProjectorCases() {
         // 16, near its ends as well.
         {20, 14, 6.3, random, 0.5, 0.1, -0.2}, {24, 16, 7.7, even, 0.48, 0, 0}, {13, 9, 4.1, odd, 0.55, 0.3, 0.1},
         {32, 20, 9.6, random, 0.52, -0.4, 0.25},
+        // Work enough for three threads in the projector and its transpose,
+        // over several blocks of lines: each thread keeps its views from
+        // block to block.
+        {100, 300, 151.2, many, 0.8, 2, -1},
     };
 }
 
