@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "args.h"
@@ -23,6 +24,7 @@
 #include "options.h"
 #include "phase_band.h"
 #include "progress.h"
+#include "provenance.h"
 #include "range_weights.h"
 #include "real.h"
 #include "sinograms.h"
@@ -37,7 +39,7 @@ namespace {
 
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-k KERNEL] "
-    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-j] STACK... VOLUME";
+    "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-T TYPE] [-V LO,HI] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -57,6 +59,9 @@ struct Options {
     const char *pixel = nullptr;
     const char *size = nullptr;
     const char *phase = nullptr;
+    const char *type = nullptr;    // -T: the samples' type
+    const char *values = nullptr;  // -V: the values mapped onto the integers
+    std::vector<GivenOption> given;  // every option as given, for the volume's record
     std::vector<const char *> stack;
     const char *volume = nullptr;
 };
@@ -84,6 +89,9 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
         Value('M', "METHOD", "fbp (filtered back-projection, default) or fourier (gridding)", &o->method),
+        Value('T', "TYPE", "the samples: float32 (default), uint8 or uint16", &o->type),
+        Value('V', "LO,HI", "the values written as 0 and the integers' maximum (default: 0.1 and 99.9 percentiles)",
+              &o->values),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
@@ -96,6 +104,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
     Status read = ReadCommandLine(argc, argv, Command{kUsage, table, operands, 2, INT_MAX}, &line);
     *helped = line.helped;
     if (!read.ok() || line.helped) return read;
+    o->given = GivenOptions(table);
     o->stack.assign(line.operands, line.operands + line.count - 1);
     o->volume = line.operands[line.count - 1];
     Status expanded = ExpandNames(&o->flats, &o->flat_names);
@@ -119,6 +128,7 @@ struct Settings {
     ThetaUnit unit = ThetaUnit::kTold;   // -u
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
+    VolumeStorage storage{};    // -T, -V
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -170,14 +180,27 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!phase.ok()) return phase;
         s->phase = true;
     }
+    if (options.type != nullptr) {
+        Status type = SampleTypeArgument(options.type, &s->storage.type);
+        if (!type.ok()) return type;
+    }
+    if (options.values != nullptr) {
+        Status values = ValueRangeArgument(options.values, &s->storage.lo, &s->storage.hi);
+        if (!values.ok()) return values;
+        if (s->storage.type == SampleType::kFloat32) return Failure("-V needs -T uint8 or uint16.");
+    }
+    s->storage.percentiles = s->storage.type != SampleType::kFloat32 && options.values == nullptr;
     s->reading.line_integrals = options.line_integrals;
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
+    if (s->storage.type != SampleType::kFloat32 && !HoldsIntegers(s->kind, options.volume))
+        return Failure(kIntegersNeedTiff);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
                          options.pixel != nullptr || options.size != nullptr || options.line_integrals ||
-                         options.zingers != nullptr || options.phase != nullptr))
+                         options.zingers != nullptr || options.phase != nullptr || options.type != nullptr ||
+                         options.values != nullptr))
         return Failure("-j takes no other option.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
@@ -400,7 +423,9 @@ int RunStackRecon(int argc, char **argv) {
     if (options.join) {
         Volume volume;
         int slices = 0, size = 0;
-        Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, &volume, &slices, &size));
+        Record record = StartRecord(argc, argv, options.given, options.stack);
+        Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, std::move(record), &volume,
+                        &slices, &size));
         std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, slices, size, size);
         return 0;
     }
@@ -429,11 +454,19 @@ int RunStackRecon(int argc, char **argv) {
     if (options.angles != nullptr) read.push_back(options.angles);
     std::vector<double> degrees = Degrees(views);
     VolumeFacts facts{plan.count, plan.size, plan.first, settings.pixel, centers.data(), degrees.data(), views.count};
+    Record record = StartRecord(argc, argv, options.given, options.stack);
+    AddRunFacts(&record, RunFacts{options.kernel != nullptr ? options.kernel : "chesler",
+                                  options.method != nullptr ? options.method : "fbp",
+                                  settings.center.given ? options.center : nullptr, &centers, in.stack.rows,
+                                  plan.first, plan.count, in.have_flats ? in.flats.images : 0,
+                                  in.have_darks ? in.darks.images : 0, settings.reading.zinger_threshold > 0});
     Volume volume;
-    Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
+    Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, settings.storage, std::move(record),
+                      InputFiles(read), &volume));
     ReadCounts counts;
     Status done = ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method, centers,
                                    &volume, &counts);
+    SetCounts(&volume.record, counts);
     if (done.ok()) done = FinishVolume(&volume);
     if (!done.ok()) CloseVolume(&volume);
     Check(done);
@@ -446,6 +479,9 @@ int RunStackRecon(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
+    if (settings.storage.percentiles)
+        std::fprintf(stderr, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",
+                     volume.storage.lo, volume.storage.hi, SampleMax(settings.storage.type));
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;
 }
