@@ -133,7 +133,10 @@ bool ReadValue(hid_t attribute, RecordValue *v) {
     switch (H5Tget_class(type.id)) {
         case H5T_STRING: {
             if (H5Tis_variable_str(type.id) <= 0) return false;
+            // The text in the file's character set (ASCII or UTF-8), which
+            // HDF5 does not convert.
             Id memory(TextType());
+            if (memory.id < 0 || H5Tset_cset(memory.id, H5Tget_cset(type.id)) < 0) return false;
             std::vector<char *> texts(count, nullptr);
             if (memory.id < 0 || (count > 0 && H5Aread(attribute, memory.id, texts.data()) < 0)) return false;
             v->kind = list ? RecordValue::kTexts : RecordValue::kText;

@@ -187,7 +187,6 @@ Status CheckOptions(const Options &options, Settings *s) {
     if (options.values != nullptr) {
         Status values = ValueRangeArgument(options.values, &s->storage.lo, &s->storage.hi);
         if (!values.ok()) return values;
-        if (s->storage.type == SampleType::kFloat32) return Failure("-V needs -T uint8 or uint16.");
     }
     s->storage.percentiles = s->storage.type != SampleType::kFloat32 && options.values == nullptr;
     s->reading.line_integrals = options.line_integrals;
@@ -202,6 +201,8 @@ Status CheckOptions(const Options &options, Settings *s) {
                          options.zingers != nullptr || options.phase != nullptr || options.type != nullptr ||
                          options.values != nullptr))
         return Failure("-j takes no other option.");
+    if (options.values != nullptr && s->storage.type == SampleType::kFloat32)
+        return Failure("-V needs -T uint8 or uint16.");
     if (options.line_integrals && (!options.flats.empty() || !options.darks.empty()))
         return Failure("line integrals take no flats or darks.");
     if (options.line_integrals && options.phase != nullptr)

@@ -1,0 +1,351 @@
+// stack_recon's volumes as files: integer samples (-T, -V, or the
+// percentiles of the whole volume) equal to the float volume scaled and
+// rounded; the record of the run as one JSON object in a TIFF's
+// description and as attributes of an HDF5 volume, read back by Python's
+// own JSON parser; and -j refusing parts that are not one run's.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <hdf5.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include "cli/ellipse_scan.h"
+#include "cli/run.h"
+
+namespace {
+
+RunResult StackRecon(const Scratch &scratch, const std::string &args) {
+    return scratch.Run("\"$BIN/stack_recon\" " + args);
+}
+
+// 64 detectors, 4 rows, 90 views: a second's work for every run here.
+void WriteSmallScan(const Scratch &scratch) {
+    ScanShape shape;
+    shape.columns = 64;
+    shape.rows = 4;
+    shape.views = 90;
+    shape.axis_offset = 1.3;
+    Scan scan = MakeScan(shape);
+    ASSERT_TRUE(WriteScanTiff(scan, scratch.dir));
+}
+
+// Every page of a TIFF as values (8 or 16-bit unsigned, or 32-bit float
+// samples), and the first page's description.
+std::vector<double> TiffValues(const std::string &path, std::string *description = nullptr) {
+    std::vector<double> values;
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr) return values;
+    char *text = nullptr;
+    if (description != nullptr)
+        *description = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text != nullptr ? text : "";
+    do {
+        std::uint32_t width = 0, length = 0;
+        std::uint16_t bits = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
+        TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        std::vector<unsigned char> line(static_cast<std::size_t>(TIFFScanlineSize(tif)));
+        for (std::uint32_t r = 0; r < length; ++r) {
+            TIFFReadScanline(tif, line.data(), r);
+            for (std::uint32_t j = 0; j < width; ++j) {
+                if (bits == 8) values.push_back(line[j]);
+                if (bits == 16) values.push_back(line[2 * j] | line[2 * j + 1] << 8);
+                if (bits == 32) values.push_back(reinterpret_cast<const float *>(line.data())[j]);
+            }
+        }
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return values;
+}
+
+// /exchange/data of an HDF5 volume as values.
+std::vector<double> H5Data(const std::string &path) {
+    std::vector<double> values;
+    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    if (file < 0) return values;
+    hid_t set = H5Dopen2(file, "/exchange/data", H5P_DEFAULT);
+    hid_t space = H5Dget_space(set);
+    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
+    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
+    H5Sclose(space);
+    H5Dclose(set);
+    H5Fclose(file);
+    return values;
+}
+
+// A text attribute of /exchange/data ("" when there is none).
+std::string H5Text(const std::string &path, const char *name) {
+    std::string text;
+    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    hid_t set = H5Dopen2(file, "/exchange/data", H5P_DEFAULT);
+    if (H5Aexists(set, name) > 0) {
+        hid_t attribute = H5Aopen(set, name, H5P_DEFAULT);
+        hid_t type = H5Tcopy(H5T_C_S1);
+        H5Tset_size(type, H5T_VARIABLE);
+        H5Tset_cset(type, H5T_CSET_UTF8);
+        char *value = nullptr;
+        if (H5Aread(attribute, type, &value) >= 0 && value != nullptr) text = value;
+        H5free_memory(value);
+        H5Tclose(type);
+        H5Aclose(attribute);
+    }
+    H5Dclose(set);
+    H5Fclose(file);
+    return text;
+}
+
+// Changes an attribute of /exchange/data of a part: a whole number, a
+// text, or none (deleted).
+enum class Change { kInteger, kText, kDelete };
+void ChangeAttribute(const std::string &path, const char *name, Change change, long long number = 0,
+                     const char *text = "") {
+    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+    hid_t set = H5Dopen2(file, "/exchange/data", H5P_DEFAULT);
+    if (H5Aexists(set, name) > 0) H5Adelete(set, name);
+    if (change != Change::kDelete) {
+        hid_t space = H5Screate(H5S_SCALAR);
+        hid_t type = H5Tcopy(change == Change::kInteger ? H5T_STD_I64LE : H5T_C_S1);
+        if (change == Change::kText) H5Tset_size(type, H5T_VARIABLE);
+        hid_t attribute = H5Acreate2(set, name, type, space, H5P_DEFAULT, H5P_DEFAULT);
+        if (change == Change::kInteger)
+            H5Awrite(attribute, H5T_NATIVE_LLONG, &number);
+        else
+            H5Awrite(attribute, type, &text);
+        H5Aclose(attribute);
+        H5Tclose(type);
+        H5Sclose(space);
+    }
+    H5Dclose(set);
+    H5Fclose(file);
+}
+
+// The two numbers after "value_range":[ in a record.
+std::vector<double> RecordedRange(const std::string &record) {
+    std::size_t at = record.find("\"value_range\":[");
+    if (at == std::string::npos) return {};
+    char *end = nullptr;
+    double lo = std::strtod(record.c_str() + at + 15, &end);
+    double hi = std::strtod(end + 1, nullptr);
+    return {lo, hi};
+}
+
+// The map of a float onto the integers, as the manual states it.
+double Scaled(double v, double lo, double hi, double max) {
+    double q = (v - lo) / (hi - lo) * max;
+    return q < 0 ? 0 : q > max ? max : std::floor(q + 0.5);
+}
+
+// Runs Python's JSON parser on a record written to a file; returns what
+// the script prints, or "no python" when there is no Python.
+std::string PythonOnRecord(const Scratch &scratch, const std::string &record, const std::string &script) {
+    if (access("/usr/bin/python3", X_OK) != 0) return "no python";
+    scratch.Write("record.json", record);
+    scratch.Write("check.py", "import json, shlex, sys\nr = json.load(open('record.json'))\n" + script);
+    return scratch.Run("/usr/bin/python3 check.py").out;
+}
+
+std::string Listing(const Scratch &scratch) { return scratch.Run("ls -A | grep -v '^\\.std'").out; }
+
+// Each integer volume equals the float volume's samples mapped by its
+// range: -V's, or the 0.1 and 99.9 percentiles (nearest rank) of the
+// whole float volume, computed here by sorting. The percentiles are
+// printed and recorded, and neither bands nor threads change them.
+TEST(StackReconVolumeCli, IntegerVolumesAreTheFloatVolumeScaledAndRounded) {
+    struct Case {
+        const char *options, *volume;
+        double max;
+        double lo, hi;  // -V's; lo == hi: the percentiles
+    };
+    const Case cases[] = {
+        {"-T uint16", "p16.tif", 65535, 0, 0},
+        {"-T uint8", "p8.h5", 255, 0, 0},
+        {"-T uint8", "p8_%d.tif", 255, 0, 0},
+        {"-T uint8 -V -0.001,0.02", "g8.tif", 255, -0.001, 0.02},
+        {"-T uint16 -V 0,0.01", "g16.h5", 65535, 0, 0.01},
+    };
+    Scratch scratch;
+    WriteSmallScan(scratch);
+    const std::string base = "-c 32.75 -f flat.tif -d dark.tif ";
+    RunResult r = StackRecon(scratch, base + "scan.tif f.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<double> floats = TiffValues(scratch.Path("f.tif"));
+    ASSERT_EQ(floats.size(), 4u * 64 * 64);
+    std::vector<double> sorted = floats;
+    std::sort(sorted.begin(), sorted.end());
+    std::size_t n = sorted.size();
+    double low = sorted[(n + 999) / 1000 - 1], high = sorted[n - n / 1000 - 1];
+    ASSERT_LT(low, high);
+    std::string before = Listing(scratch);
+    for (const Case &c : cases) {
+        std::string volume = c.volume;
+        r = StackRecon(scratch, base + c.options + " scan.tif " + volume);
+        ASSERT_EQ(r.status, 0) << c.options << ": " << r.err;
+        bool percentiles = c.lo == c.hi;
+        double lo = percentiles ? low : c.lo, hi = percentiles ? high : c.hi;
+        char line[160] = "";
+        if (percentiles)
+            std::snprintf(line, sizeof line, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",
+                          low, high, c.max);
+        EXPECT_EQ(r.err, "4 flats, 2 darks.\n" + std::string(line) + volume + ": 4 slices of 64 x 64.\n") << volume;
+        std::vector<double> values;
+        std::string record;
+        if (volume.find(".h5") != std::string::npos) {
+            values = H5Data(scratch.Path(volume));
+            record = H5Text(scratch.Path(volume), "record");
+        } else if (volume.find('%') != std::string::npos) {
+            for (int row = 0; row < 4; ++row) {
+                char name[32];
+                std::snprintf(name, sizeof name, c.volume, row);
+                std::vector<double> page = TiffValues(scratch.Path(name), &record);
+                values.insert(values.end(), page.begin(), page.end());
+            }
+        } else {
+            values = TiffValues(scratch.Path(volume), &record);
+        }
+        EXPECT_EQ(RecordedRange(record), (std::vector<double>{lo, hi})) << volume;
+        ASSERT_EQ(values.size(), floats.size()) << volume;
+        int wrong = 0;
+        for (std::size_t i = 0; i < values.size(); ++i) wrong += values[i] != Scaled(floats[i], lo, hi, c.max);
+        EXPECT_EQ(wrong, 0) << volume;
+        // The percentiles use the whole range, clamping a thousandth at each end.
+        if (percentiles) {
+            EXPECT_EQ(*std::min_element(values.begin(), values.end()), 0) << volume;
+            EXPECT_EQ(*std::max_element(values.begin(), values.end()), c.max) << volume;
+        }
+    }
+    // One thread, bands of one row (as in stack_recon_cli): the same percentiles.
+    r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 0.12 " + base + "-T uint16 scan.tif banded.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(TiffValues(scratch.Path("banded.tif")), TiffValues(scratch.Path("p16.tif")));
+    // The held slices left nothing behind.
+    EXPECT_EQ(Listing(scratch).find(".stack_recon_slices"), std::string::npos);
+}
+
+// The record of a TIFF volume with a name of quotes, a backslash and a
+// blank, and of an HDF5 volume with zingers counted: Python's JSON parser
+// reads them, the command quoted for a shell gives the arguments back,
+// and the centers, kernel, counts and type are there.
+TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
+    Scratch scratch;
+    WriteSmallScan(scratch);
+    const std::string odd = "we\"ird\\ 'x.tif";
+    RunResult r = StackRecon(scratch, "-c 32.75 -k shepp -f flat.tif -d dark.tif scan.tif 'we\"ird\\ '\\''x.tif'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string record;
+    TiffValues(scratch.Path(odd), &record);
+    ASSERT_EQ(record.compare(0, 24, "{\"program\":\"stack_recon\""), 0) << record;
+    const std::string script =
+        "print(shlex.split(r['command']) == r['arguments'], r['arguments'][-1], r['centers'], r['kernel'],\n"
+        "      r['method'], r['type'], r['flats'], r['darks'], r['options'], r['stack'], r.get('zingers'),\n"
+        "      r['clamped'], r['version'] != '')\n";
+    std::string out = PythonOnRecord(scratch, record, script);
+    if (out == "no python") GTEST_SKIP() << "no /usr/bin/python3";
+    EXPECT_EQ(out,
+              "True " + odd +
+                  " [32.75, 32.75, 32.75, 32.75] shepp fbp float32 4 2 ['-f flat.tif', '-d dark.tif', '-c 32.75', "
+                  "'-k shepp'] ['scan.tif'] None 0 True\n");
+    // HDF5: every value an attribute of /exchange/data, the whole record one more.
+    r = StackRecon(scratch, "-c 32.75 -z 3 -T uint8 -V 0,0.02 -f flat.tif -d dark.tif scan.tif z.h5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    record = H5Text(scratch.Path("z.h5"), "record");
+    out = PythonOnRecord(scratch, record,
+                         "print(r['type'], r['value_range'], r['value_range_from'], r['zingers'] >= 0,\n"
+                         "      r['flat_zingers'] >= 0, r['centers'][0], r['stack_rows'], r['first_row'], r['rows'])\n");
+    EXPECT_EQ(out, "uint8 [0, 0.02] -V True True 32.75 4 0 4\n");
+    EXPECT_EQ(H5Text(scratch.Path("z.h5"), "kernel"), "chesler");
+    EXPECT_NE(H5Text(scratch.Path("z.h5"), "command").find("-z 3 -T uint8 -V 0,0.02"), std::string::npos);
+    EXPECT_NE(H5Text(scratch.Path("z.h5"), "version"), "");
+}
+
+// Refusals, each with its one line, exit status 1 and nothing left: bad
+// -T and -V values, integers in the sinogram layout, and parts that are
+// not one run's.
+TEST(StackReconVolumeCli, EveryRefusalHasItsLine) {
+    struct Failure {
+        const char *args, *message;
+    };
+    const Failure cases[] = {
+        {"-T int8 scan.tif v.tif", "bad sample type: int8."},
+        {"-T uint8 -V 1 scan.tif v.tif", "bad value range: 1."},
+        {"-T uint8 -V 2,1 scan.tif v.tif", "bad value range: 2,1."},
+        {"-T uint8 -V 1,1 scan.tif v.tif", "bad value range: 1,1."},
+        {"-T uint8 -V 0,nan scan.tif v.tif", "bad value range: 0,nan."},
+        {"-T uint16 -V 0,1x scan.tif v.tif", "bad value range: 0,1x."},
+        {"-V 0,1 scan.tif v.tif", "-V needs -T uint8 or uint16."},
+        {"-T float32 -V 0,1 scan.tif v.tif", "-V needs -T uint8 or uint16."},
+        {"-T uint8 scan.tif s_%d.img",
+         "integer samples need a .tif, .tiff or .h5 volume (a pattern's images in the sinogram layout hold doubles)."},
+        {"-j -T uint8 part_0.h5 v.tif", "-j takes no other option."},
+        {"-j -V 0,1 part_0.h5 v.tif", "-j takes no other option."},
+        {"-j part_0.h5 k.h5 v.tif", "k.h5: written with other options than part_0.h5 (-k)."},
+        {"-j part_0.h5 m.h5 v.tif", "m.h5: written with other options than part_0.h5 (-M)."},
+        {"-j part_0.h5 c.h5 v.tif", "c.h5: written with other options than part_0.h5 (-c)."},
+        {"-j part_0.h5 t.h5 v.tif", "t.h5: written with other options than part_0.h5 (-T)."},
+        {"-j part_0.h5 z.h5 v.tif", "z.h5: written with other options than part_0.h5 (-z)."},
+        {"-j part_0.h5 other.h5 v.tif", "other.h5: written with other options than part_0.h5 (the stack)."},
+        {"-j part_0.h5 version.h5 v.tif", "version.h5: written with other options than part_0.h5 (the version)."},
+        {"-j part_0.h5 old.h5 v.tif", "old.h5: written with other options than part_0.h5 (the record)."},
+        {"-j pv_0.h5 pv_1.h5 v.tif", "pv_1.h5: written with other options than pv_0.h5 (the value range)."},
+        {"-j beyond_0.h5 beyond_1.h5 v.tif", "beyond_1.h5: rows beyond the stack's 3."},
+        {"-j rows.h5 part_1.h5 v.tif", "rows.h5: not a volume."},
+        {"-j huge_0.h5 huge_1.h5 v.tif", "huge_1.h5: counts do not fit."},
+        {"-j part_0.h5 negative.h5 v.tif", "negative.h5: counts do not fit."},
+    };
+    Scratch scratch;
+    WriteSmallScan(scratch);
+    const std::string base = "-f flat.tif -d dark.tif scan.tif ";
+    struct Part {
+        const char *options, *name;
+    };
+    const Part parts[] = {
+        {"-c 32.75 -r 0,2", "part_0.h5"},  {"-c 32.75 -r 2,2", "part_1.h5"},
+        {"-c 32.75 -k shepp -r 2,2", "k.h5"}, {"-c 32.75 -M fourier -r 2,2", "m.h5"},
+        {"-c 33 -r 2,2", "c.h5"},          {"-c 32.75 -T uint8 -V 0,0.02 -r 2,2", "t.h5"},
+        {"-c 32.75 -z 3 -r 2,2", "z.h5"},  {"-c 32.75 -T uint8 -r 0,2", "pv_0.h5"},
+        {"-c 32.75 -T uint8 -r 2,2", "pv_1.h5"}, {"-c 32.75 -z 3 -r 0,2", "huge_0.h5"},
+        {"-c 32.75 -z 3 -r 2,2", "huge_1.h5"},
+    };
+    for (const Part &p : parts) {
+        RunResult r = StackRecon(scratch, std::string(p.options) + " " + base + p.name);
+        ASSERT_EQ(r.status, 0) << p.name << ": " << r.err;
+    }
+    ASSERT_EQ(scratch.Run("cp scan.tif other.tif").status, 0);
+    ASSERT_EQ(StackRecon(scratch, "-c 32.75 -r 2,2 -f flat.tif -d dark.tif other.tif other.h5").status, 0);
+    // Parts changed after the run: another version, no record (a part
+    // written before volumes recorded their runs), a stack of 3 rows, a
+    // stack of no rows, counts that overflow together or are negative.
+    for (const char *copy : {"version", "old", "beyond_1", "negative"})
+        ASSERT_EQ(scratch.Run(std::string("cp part_1.h5 ") + copy + ".h5").status, 0);
+    ASSERT_EQ(scratch.Run("cp part_0.h5 beyond_0.h5 && cp part_0.h5 rows.h5").status, 0);
+    ChangeAttribute(scratch.Path("version.h5"), "version", Change::kText, 0, "0.0.1");
+    ChangeAttribute(scratch.Path("old.h5"), "record", Change::kDelete);
+    ChangeAttribute(scratch.Path("beyond_0.h5"), "stack_rows", Change::kInteger, 3);
+    ChangeAttribute(scratch.Path("beyond_1.h5"), "stack_rows", Change::kInteger, 3);
+    ChangeAttribute(scratch.Path("rows.h5"), "stack_rows", Change::kInteger, 0);
+    ChangeAttribute(scratch.Path("negative.h5"), "clamped", Change::kInteger, -1);
+    ChangeAttribute(scratch.Path("huge_0.h5"), "zingers", Change::kInteger, LLONG_MAX / 2 + 1);
+    ChangeAttribute(scratch.Path("huge_1.h5"), "zingers", Change::kInteger, LLONG_MAX / 2 + 1);
+    // The parts of one run join, and the volume names them.
+    RunResult r = StackRecon(scratch, "-j part_0.h5 part_1.h5 joined.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string record;
+    TiffValues(scratch.Path("joined.tif"), &record);
+    EXPECT_NE(record.find("\"parts\":[\"part_0.h5\",\"part_1.h5\"]"), std::string::npos) << record;
+    std::string before = Listing(scratch);
+    for (const Failure &c : cases) {
+        r = StackRecon(scratch, c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, std::string(c.message) + "\n") << c.args;
+        EXPECT_EQ(Listing(scratch), before) << c.args;
+    }
+}
+
+}  // namespace
