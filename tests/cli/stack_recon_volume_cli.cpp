@@ -169,6 +169,7 @@ TEST(StackReconVolumeCli, IntegerVolumesAreTheFloatVolumeScaledAndRounded) {
         {"-T uint8", "p8.h5", 255, 0, 0},
         {"-T uint8", "p8_%d.tif", 255, 0, 0},
         {"-T uint8 -V -0.001,0.02", "g8.tif", 255, -0.001, 0.02},
+        {"-T uint8 -V -0.001,0.02", "g8_%d.tif", 255, -0.001, 0.02},
         {"-T uint16 -V 0,0.01", "g16.h5", 65535, 0, 0.01},
     };
     Scratch scratch;
@@ -227,6 +228,55 @@ TEST(StackReconVolumeCli, IntegerVolumesAreTheFloatVolumeScaledAndRounded) {
     EXPECT_EQ(TiffValues(scratch.Path("banded.tif")), TiffValues(scratch.Path("p16.tif")));
     // The held slices left nothing behind.
     EXPECT_EQ(Listing(scratch).find(".stack_recon_slices"), std::string::npos);
+    // The toolkit's readers take integer volumes' slices.
+    for (const char *slice : {"p16.tif:3", "p8.h5:3", "p8_3.tif"}) {
+        r = scratch.Run(std::string("\"$BIN/sino_stat\" ") + slice);
+        EXPECT_EQ(r.status, 0) << slice << ": " << r.err;
+        EXPECT_EQ(r.out.rfind("size 64x64 count 4096 min 0 max ", 0), 0u) << slice << ": " << r.out;
+    }
+}
+
+// A float TIFF of pages as volumes were written before they recorded their
+// runs: the ImageJ description in a classic TIFF, none in a BigTIFF.
+void WriteOldTiff(const std::string &path, bool big) {
+    TIFF *tif = TIFFOpen(path.c_str(), big ? "w8" : "w");
+    ASSERT_NE(tif, nullptr);
+    std::vector<float> page(16 * 16, 1.5f);
+    for (int k = 0; k < 2; ++k) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32);
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
+        if (k == 0 && !big) TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, "ImageJ=1.11a\nimages=2\nslices=2\nloop=false\n");
+        for (int r = 0; r < 16; ++r) TIFFWriteScanline(tif, page.data() + 16 * r, r, 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+}
+
+// Volumes of every form stay the toolkit's: those written before volumes
+// recorded their runs and integer ones are replaced by a new run, and
+// parts without a record join as they did.
+TEST(StackReconVolumeCli, OlderAndIntegerVolumesStayRecognised) {
+    Scratch scratch;
+    WriteSmallScan(scratch);
+    WriteOldTiff(scratch.Path("old.tif"), false);
+    WriteOldTiff(scratch.Path("old_big.tif"), true);
+    const std::string base = "-c 32.75 -f flat.tif -d dark.tif ";
+    for (const char *part : {"-r 0,2 scan.tif old_0.h5", "-r 2,2 scan.tif old_1.h5", "-T uint8 scan.tif int.tif",
+                             "-T uint16 scan.tif int.h5", "-T uint8 -V 0,1 scan.tif int_%d.tif"})
+        ASSERT_EQ(StackRecon(scratch, base + part).status, 0) << part;
+    ChangeAttribute(scratch.Path("old_0.h5"), "record", Change::kDelete);
+    ChangeAttribute(scratch.Path("old_1.h5"), "record", Change::kDelete);
+    RunResult r = StackRecon(scratch, "-j old_0.h5 old_1.h5 old_joined.h5");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char *volume : {"old.tif", "old_big.tif", "old_0.h5", "int.tif", "int.h5", "int_%d.tif"}) {
+        r = StackRecon(scratch, base + "scan.tif " + volume);
+        EXPECT_EQ(r.status, 0) << volume << ": " << r.err;
+    }
 }
 
 // The record of a TIFF volume with a name of quotes, a backslash and a
@@ -257,9 +307,13 @@ TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
     ASSERT_EQ(r.status, 0) << r.err;
     record = H5Text(scratch.Path("z.h5"), "record");
     out = PythonOnRecord(scratch, record,
-                         "print(r['type'], r['value_range'], r['value_range_from'], r['zingers'] >= 0,\n"
-                         "      r['flat_zingers'] >= 0, r['centers'][0], r['stack_rows'], r['first_row'], r['rows'])\n");
-    EXPECT_EQ(out, "uint8 [0, 0.02] -V True True 32.75 4 0 4\n");
+                         "print(r['type'], r['value_range'], r['value_range_from'], r['centers'][0], r['stack_rows'],\n"
+                         "      r['first_row'], r['rows'])\n"
+                         "print(r['zingers'], 'zingers replaced.')\n"
+                         "print(r['flat_zingers'], 'zingers removed from the flats.')\n"
+                         "print(r['dark_zingers'], 'zingers removed from the darks.')\n");
+    // The counts recorded are those printed at the end.
+    EXPECT_EQ(out, "uint8 [0, 0.02] -V 32.75 4 0 4\n" + r.err.substr(0, r.err.find("4 flats")));
     EXPECT_EQ(H5Text(scratch.Path("z.h5"), "kernel"), "chesler");
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "command").find("-z 3 -T uint8 -V 0,0.02"), std::string::npos);
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "version"), "");
