@@ -270,6 +270,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
+    // Integers: the slice as floats and as stored, and the percentiles' counts.
+    if (s.storage.type != SampleType::kFloat32)
+        fixed += pixels * (sizeof(float) + SampleBytes(s.storage.type)) + (s.storage.percentiles ? 3 * 65536 * 8.0 : 0);
     // The gridding: each worker's arrays and two images, the workers no
     // more than half the budget holds.
     plan->workers = 0;

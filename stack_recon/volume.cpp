@@ -53,14 +53,14 @@ Status KeepOtherFile(const std::string &name, VolumeKind kind) {
 // and waiting with the others to be renamed. Its record follows when the
 // volume is finished (`final`: it is already), except in a file written
 // directly (not a regular file), which takes the record as it stands.
-Status WriteTiffFile(Volume *volume, const std::string &name, bool final) {
+Status WriteTiffFile(Volume *volume, const std::string &name, const double *image, bool final) {
     VolumeTiff tiff{};
     Status written = BeginVolumeTiffLayout(name.c_str(), volume->layout, &tiff);
     if (!written.ok()) return written;
     volume->files.push_back(tiff.out);
     volume->tails.push_back(0);
     if (!NoteOutputName(tiff.out, &volume->names)) return Failure(About(name, "two outputs name this file."));
-    written = WriteVolumeTiffSamples(&tiff, volume->samples.data());
+    written = image != nullptr ? WriteVolumeTiffSlice(&tiff, image) : WriteVolumeTiffSamples(&tiff, volume->samples.data());
     if (written.ok() && (final || tiff.out.temporary.empty()))
         written = WriteVolumeTiffTail(&tiff, RecordJson(volume->record));
     else
@@ -87,15 +87,20 @@ Status WriteImageFile(Volume *volume, int row, const double *image) {
     return written;
 }
 
-// Writes volume->samples, slice `index`, where the volume keeps it.
-Status StoreSlice(Volume *volume, int index, bool final) {
+// Writes slice `index` where the volume keeps it: a float image as the
+// writers round it, else volume->samples.
+Status StoreSlice(Volume *volume, int index, const double *image, bool final) {
     switch (volume->kind) {
-        case VolumeKind::kTiff: return WriteVolumeTiffSamples(&volume->tiff, volume->samples.data());
-        case VolumeKind::kHdf5: return WriteVolumeHdf5Samples(&volume->h5, index, volume->samples.data());
+        case VolumeKind::kTiff:
+            return image != nullptr ? WriteVolumeTiffSlice(&volume->tiff, image)
+                                    : WriteVolumeTiffSamples(&volume->tiff, volume->samples.data());
+        case VolumeKind::kHdf5:
+            return image != nullptr ? WriteVolumeHdf5Slice(&volume->h5, index, image)
+                                    : WriteVolumeHdf5Samples(&volume->h5, index, volume->samples.data());
         default: {
             std::string name = PatternName(volume->pattern, volume->first_row + index);
             if (IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
-            return WriteTiffFile(volume, name, final);
+            return WriteTiffFile(volume, name, image, final);
         }
     }
 }
@@ -117,7 +122,7 @@ Status StoreHeldSlices(Volume *volume) {
         status = GetHeldSlice(volume->held, k, volume->floats.data());
         if (!status.ok()) break;
         MapSamples(volume->floats.data(), count, s.type, s.lo, s.hi, volume->samples.data());
-        status = StoreSlice(volume, k, true);
+        status = StoreSlice(volume, k, nullptr, true);
     }
     ReleaseHeldSlices(&volume->held);
     return status;
@@ -163,10 +168,14 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
         SetReals(&volume->record, "value_range", {storage.lo, storage.hi}, storage.percentiles);
         SetText(&volume->record, "value_range_from", storage.percentiles ? "0.1 and 99.9 percentiles" : "-V");
     }
+    // Integers need the slice as floats and as stored; floats go to the
+    // writers as they are.
     std::size_t pixels = static_cast<std::size_t>(facts.size) * static_cast<std::size_t>(facts.size);
     try {
-        volume->floats.assign(pixels, 0.0f);
-        volume->samples.assign(pixels * static_cast<std::size_t>(SampleBytes(storage.type)), 0);
+        if (storage.type != SampleType::kFloat32) {
+            volume->floats.assign(pixels, 0.0f);
+            volume->samples.assign(pixels * static_cast<std::size_t>(SampleBytes(storage.type)), 0);
+        }
     } catch (const std::bad_alloc &) {
         return Failure("memory allocation error.");
     }
@@ -214,6 +223,7 @@ Status WriteSlice(Volume *volume, int index, const double *image) {
     // The sinogram layout keeps the doubles.
     if (volume->kind == VolumeKind::kPattern && !TiffName(volume->name))
         return WriteImageFile(volume, volume->first_row + index, image);
+    if (volume->storage.type == SampleType::kFloat32) return StoreSlice(volume, index, image, false);
     std::size_t count = volume->floats.size();
     for (std::size_t i = 0; i < count; ++i) volume->floats[i] = static_cast<float>(image[i]);
     if (volume->storage.percentiles) {
@@ -225,7 +235,7 @@ Status WriteSlice(Volume *volume, int index, const double *image) {
         MapSamples(volume->floats.data(), count, s.type, 0, SampleMax(s.type), volume->samples.data());
     else
         MapSamples(volume->floats.data(), count, s.type, s.lo, s.hi, volume->samples.data());
-    return StoreSlice(volume, index, false);
+    return StoreSlice(volume, index, nullptr, false);
 }
 
 Status FinishVolume(Volume *volume) {

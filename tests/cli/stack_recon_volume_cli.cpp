@@ -222,8 +222,9 @@ TEST(StackReconVolumeCli, IntegerVolumesAreTheFloatVolumeScaledAndRounded) {
             EXPECT_EQ(*std::max_element(values.begin(), values.end()), c.max) << volume;
         }
     }
-    // One thread, bands of one row (as in stack_recon_cli): the same percentiles.
-    r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 0.12 " + base + "-T uint16 scan.tif banded.tif");
+    // One thread, bands of two rows (the percentiles' counts take 1.5 MiB):
+    // the same percentiles.
+    r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 1.7 " + base + "-T uint16 scan.tif banded.tif");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(TiffValues(scratch.Path("banded.tif")), TiffValues(scratch.Path("p16.tif")));
     // The held slices left nothing behind.
