@@ -202,6 +202,10 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
     layout.size = facts.size;
     layout.pixel = facts.pixel;
     layout.type = storage.type;
+    if (kind == VolumeKind::kTiff && !storage.page_texts.empty()) {
+        layout.page_texts = storage.page_texts;
+        if (!storage.page_texts[0].empty()) SetText(&volume->record, "page", storage.page_texts[0]);
+    }
     layout.record_room = RecordJsonRoom(volume->record);
     volume->layout = layout;
     if (storage.percentiles) {

@@ -49,6 +49,10 @@ struct VolumeStorage {
     bool percentiles = false;  // the range: the 0.1 and 99.9 percentiles of the whole volume
     double lo = 0, hi = 0;     // the range (the percentiles once the volume is finished)
     bool as_stored = false;    // the slices hold the integers already (parts joined): kept as they are
+    // A text of each page's own (a TIFF volume: page k's description for
+    // k >= 1; page 0's description is the record, which takes page 0's
+    // text as its member "page"). Empty: none.
+    std::vector<std::string> page_texts;
 };
 
 using FileId = std::pair<dev_t, ino_t>;

@@ -19,6 +19,8 @@
 
 #include "cli/ellipse_scan.h"
 #include "cli/run.h"
+#include "volume_record.h"
+#include "volume_tiff.h"
 
 namespace {
 
@@ -401,6 +403,49 @@ TEST(StackReconVolumeCli, EveryRefusalHasItsLine) {
         EXPECT_EQ(r.err, std::string(c.message) + "\n") << c.args;
         EXPECT_EQ(Listing(scratch), before) << c.args;
     }
+}
+
+// The TIFF writer's texts: the record on page 0, written last into the
+// room kept for it, and a page's own text on later pages, short ones in
+// the directory entry itself. libtiff reads every one back.
+TEST(StackReconVolumeCli, PagesCarryTheRecordAndTheirOwnTexts) {
+    Scratch scratch;
+    Record record;
+    SetText(&record, "program", "stack_recon");
+    SetInteger(&record, "zingers", 0, true);
+    VolumeTiffLayout layout;
+    layout.pages = 4;
+    layout.size = 3;
+    layout.type = SampleType::kUint8;
+    layout.record_room = RecordJsonRoom(record);
+    layout.page_texts = {"", "c=1", "", "center 30.25, the fourth page"};
+    std::string path = scratch.Path("texts.tif");
+    VolumeTiff tiff;
+    ASSERT_TRUE(BeginVolumeTiffLayout(path.c_str(), layout, &tiff).ok());
+    for (int k = 0; k < 4; ++k) {
+        std::vector<unsigned char> samples(9, static_cast<unsigned char>(10 * k));
+        ASSERT_TRUE(WriteVolumeTiffSamples(&tiff, samples.data()).ok());
+    }
+    SetInteger(&record, "zingers", 1234567, true);
+    ASSERT_TRUE(WriteVolumeTiffTail(&tiff, RecordJson(record)).ok());
+    ASSERT_TRUE(FinishVolumeTiff(&tiff).ok());
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    std::vector<std::string> texts;
+    std::vector<int> firsts;
+    do {
+        char *text = nullptr;
+        texts.push_back(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text != nullptr ? text : "(none)");
+        std::vector<unsigned char> line(3);
+        TIFFReadScanline(tif, line.data(), 0);
+        firsts.push_back(line[0]);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    std::string widest(layout.record_room - RecordJson(record).size(), ' ');
+    EXPECT_EQ(texts, (std::vector<std::string>{"{\"program\":\"stack_recon\",\"zingers\":1234567}" + widest, "c=1",
+                                               "(none)", "center 30.25, the fourth page"}));
+    EXPECT_EQ(firsts, (std::vector<int>{0, 10, 20, 30}));
+    EXPECT_TRUE(IsVolumeTiff(path.c_str()));
 }
 
 }  // namespace
