@@ -320,6 +320,16 @@ TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
     EXPECT_EQ(H5Text(scratch.Path("z.h5"), "kernel"), "chesler");
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "command").find("-z 3 -T uint8 -V 0,0.02"), std::string::npos);
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "version"), "");
+    // h5py, where it is installed, reads the attributes as Python values.
+    if (scratch.Run("/usr/bin/python3 -c 'import h5py'").status == 0) {
+        scratch.Write("attrs.py",
+                      "import h5py\n"
+                      "a = h5py.File('z.h5', 'r')['/exchange/data'].attrs\n"
+                      "print(a['type'], list(a['centers']), int(a['zingers']) >= 0, a['kernel'], list(a['value_range']),\n"
+                      "      a['command'].split()[-1], list(a['options'])[:2])\n");
+        out = scratch.Run("/usr/bin/python3 attrs.py").out;
+        EXPECT_EQ(out, "uint8 [32.75, 32.75, 32.75, 32.75] True chesler [0.0, 0.02] z.h5 ['-f flat.tif', '-d dark.tif']\n");
+    }
 }
 
 // Refusals, each with its one line, exit status 1 and nothing left: bad
