@@ -320,6 +320,15 @@ TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
     EXPECT_EQ(H5Text(scratch.Path("z.h5"), "kernel"), "chesler");
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "command").find("-z 3 -T uint8 -V 0,0.02"), std::string::npos);
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "version"), "");
+    // A long command line (4200 words: more texts than an HDF5 object
+    // header holds) is recorded whole.
+    std::string many;
+    for (int i = 0; i < 2100; ++i) many += "-f flat.tif ";
+    r = StackRecon(scratch, "-r 0,1 -c 32.75 " + many + "scan.tif many.h5");
+    ASSERT_EQ(r.status, 0) << r.err.substr(0, 200);
+    out = PythonOnRecord(scratch, H5Text(scratch.Path("many.h5"), "record"),
+                         "print(len(r['arguments']), r['flats'], shlex.split(r['command']) == r['arguments'])\n");
+    EXPECT_EQ(out, "4207 8400 True\n");
     // h5py, where it is installed, reads the attributes as Python values.
     if (scratch.Run("/usr/bin/python3 -c 'import h5py'").status == 0) {
         scratch.Write("attrs.py",
