@@ -78,7 +78,13 @@ Status Begin(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
     Status reserved = ReserveOutput(name, About(name, "file not open.").c_str(), &h5->out);
     if (!reserved.ok()) return reserved;
     Status failed = Failure(h5->failure);
-    h5->file = H5Fcreate(OutputPath(h5->out).c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    // The file format of HDF5 1.8, whose dense attribute storage holds a
+    // record of any size (a list of 4096 texts or more, such as the names
+    // of a long command line, outgrows an object header otherwise).
+    Id access(H5Pcreate(H5P_FILE_ACCESS));
+    if (access.id < 0 || H5Pset_libver_bounds(access.id, H5F_LIBVER_V18, H5F_LIBVER_V18) < 0)
+        return Failure(About(name, "file not open."));
+    h5->file = H5Fcreate(OutputPath(h5->out).c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.id);
     if (h5->file < 0) return Failure(About(name, "file not open."));
     Id group_create(H5Pcreate(H5P_GROUP_CREATE));
     if (group_create.id < 0 || H5Pset_obj_track_times(group_create.id, false) < 0) return failed;

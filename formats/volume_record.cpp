@@ -198,9 +198,31 @@ const RecordValue *FindValue(const Record &r, const char *name) {
     return nullptr;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at `at` (1 to 4), or 0 when the bytes
+// there are not one (a stray continuation byte, a sequence cut short,
+// overlong or beyond U+10FFFF, a surrogate).
+std::size_t Utf8Length(const std::string &text, std::size_t at) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char c = byte(at);
+    std::size_t n = c >= 0xf0 && c <= 0xf4 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c <= 0xdf ? 2 : 0;
+    if (n == 0 || at + n > text.size()) return 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((byte(at + i) & 0xc0) != 0x80) return 0;
+    unsigned char d = byte(at + 1);
+    if ((c == 0xe0 && d < 0xa0) || (c == 0xed && d >= 0xa0) || (c == 0xf0 && d < 0x90) || (c == 0xf4 && d >= 0x90))
+        return 0;
+    return n;
+}
+
+}  // namespace
+
 std::string JsonString(const std::string &text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t n = c < 0x80 ? 1 : Utf8Length(text, i);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -208,13 +230,17 @@ std::string JsonString(const std::string &text) {
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
+        } else if (c < 0x20 || c == 0x7f || n == 0) {
+            // A control character, or a byte that is no part of UTF-8 (a
+            // name in another encoding): the character of its value.
             char code[8];
             std::snprintf(code, sizeof code, "\\u%04x", c);
             out += code;
+            n = 1;
         } else {
-            out += static_cast<char>(c);
+            out.append(text, i, n);
         }
+        i += n;
     }
     return out + "\"";
 }

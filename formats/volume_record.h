@@ -50,8 +50,10 @@ void SetReals(Record *r, const char *name, const std::vector<double> &values, bo
 const RecordValue *FindValue(const Record &r, const char *name);
 
 // A string as a JSON string, quotes included: the quote, the backslash and
-// control characters escaped; bytes from 0x80 on passed as they are (UTF-8
-// file names stay readable).
+// control characters escaped; UTF-8 sequences passed as they are (file
+// names stay readable), and any other byte from 0x80 on (a name in another
+// encoding) escaped as the character of its value, so that the text is
+// always valid JSON in UTF-8.
 std::string JsonString(const std::string &text);
 
 // The record as one JSON object (the first member named "program").

@@ -150,7 +150,7 @@ double Scaled(double v, double lo, double hi, double max) {
 std::string PythonOnRecord(const Scratch &scratch, const std::string &record, const std::string &script) {
     if (access("/usr/bin/python3", X_OK) != 0) return "no python";
     scratch.Write("record.json", record);
-    scratch.Write("check.py", "import json, shlex, sys\nr = json.load(open('record.json'))\n" + script);
+    scratch.Write("check.py", "import json, shlex, sys\nr = json.load(open('record.json', encoding='utf-8'))\n" + script);
     return scratch.Run("/usr/bin/python3 check.py").out;
 }
 
@@ -305,6 +305,14 @@ TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
               "True " + odd +
                   " [32.75, 32.75, 32.75, 32.75] shepp fbp float32 4 2 ['-f flat.tif', '-d dark.tif', '-c 32.75', "
                   "'-k shepp'] ['scan.tif'] None 0 True\n");
+    // Names in UTF-8 stay as they are; a byte of another encoding (Latin-1
+    // 0xe9) is written as the character of its value.
+    r = StackRecon(scratch, "-r 0,1 -c 32.75 scan.tif \"$(printf 'na\\303\\257ve_caf\\351.tif')\"");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TiffValues(scratch.Path("na\xc3\xafve_caf\xe9.tif"), &record);
+    EXPECT_NE(record.find("na\xc3\xafve_caf\\u00e9.tif"), std::string::npos) << record;
+    out = PythonOnRecord(scratch, record, "print(r['arguments'][-1] == 'na\\u00efve_caf\\u00e9.tif')\n");
+    EXPECT_EQ(out, "True\n");
     // HDF5: every value an attribute of /exchange/data, the whole record one more.
     r = StackRecon(scratch, "-c 32.75 -z 3 -T uint8 -V 0,0.02 -f flat.tif -d dark.tif scan.tif z.h5");
     ASSERT_EQ(r.status, 0) << r.err;
