@@ -116,6 +116,7 @@ std::vector<unsigned char> VolumeTiffHead(const VolumeTiffLayout &layout) {
     // The ImageJ description of a volume without a record sits in the head.
     bool imagej = !big && !record;
     std::string description = imagej ? Description(pages, pixel) : std::string();
+    if (imagej && !layout.page_texts.empty()) description += layout.page_texts[0];
     bool resolution = pixel > 0;
     int entries = 11 + (resolution ? 3 : 0);
     std::size_t directory = w.count + entries * w.entry + w.offset;
@@ -243,6 +244,7 @@ Status BeginVolumeTiff(const char *name, int pages, int size, double pixel, Volu
     layout.pages = pages;
     layout.size = size;
     layout.pixel = pixel;
+    layout.page_texts = tiff->page_texts;
     return BeginVolumeTiffLayout(name, layout, tiff);
 }
 
@@ -285,6 +287,7 @@ std::vector<unsigned char> TailOf(const VolumeTiffLayout &layout, const std::str
 
 Status WriteVolumeTiffTail(VolumeTiff *tiff, const std::string &record) {
     if (tiff->layout.record_room > 0 && record.size() > tiff->layout.record_room) return Failure(tiff->failure);
+    tiff->tail_written = true;
     std::vector<unsigned char> tail = TailOf(tiff->layout, record);
     if (tail.empty()) return Success();
     return WriteBlock(tiff->out.stream, tail.data(), tail.size(), tiff->failure.c_str());
@@ -306,5 +309,9 @@ Status FinishVolumeTiff(VolumeTiff *tiff) {
     // A volume short of pages would look complete to a reader of its
     // directories: it is never renamed into place.
     if (tiff->written != tiff->pages) return Failure(tiff->failure);
+    if (!tiff->tail_written && tiff->layout.record_room == 0) {
+        Status tail = WriteVolumeTiffTail(tiff, "");
+        if (!tail.ok()) return tail;
+    }
     return FinishOutput(&tiff->out, tiff->failure.c_str());
 }

@@ -35,7 +35,10 @@ struct VolumeTiffLayout {
     double pixel = 0;  // micrometres, 0 for none
     SampleType type = SampleType::kFloat32;
     std::size_t record_room = 0;  // the record's reserved length; 0: no record
-    std::vector<std::string> page_texts;  // page k's description (k >= 1; empty: none)
+    // Page k's own description (empty: none). Page 0's follows the ImageJ
+    // description of a volume without a record; a record holds it itself
+    // (volume.h), so that it is left out here.
+    std::vector<std::string> page_texts;
 };
 
 // Whether a volume of `pages` slices of size x size floats fits a classic
@@ -63,6 +66,10 @@ struct VolumeTiff {
     std::string failure;       // "<name>: data write error."
     std::vector<float> slice;  // one slice as floats
     VolumeTiffLayout layout;
+    // Set before BeginVolumeTiff: each page's own text (the layout's
+    // page_texts; page 0's follows the ImageJ description).
+    std::vector<std::string> page_texts;
+    bool tail_written = false;
 };
 
 // Opens the output and writes the header and directories for this layout.
@@ -75,8 +82,8 @@ Status WriteVolumeTiffSamples(VolumeTiff *tiff, const unsigned char *samples);
 
 // Writes what follows the samples: the record (JSON text no longer than
 // the room reserved, padded with spaces) and the pages' texts. After the
-// last slice, before FinishVolumeTiff; a volume with no record and no page
-// texts needs none.
+// last slice, before FinishVolumeTiff (which writes the pages' texts itself
+// for a volume without a record).
 Status WriteVolumeTiffTail(VolumeTiff *tiff, const std::string &record);
 
 // The same bytes, for a file written and closed before its record was

@@ -202,9 +202,11 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
     layout.size = facts.size;
     layout.pixel = facts.pixel;
     layout.type = storage.type;
-    if (kind == VolumeKind::kTiff && !storage.page_texts.empty()) {
-        layout.page_texts = storage.page_texts;
-        if (!storage.page_texts[0].empty()) SetText(&volume->record, "page", storage.page_texts[0]);
+    // The pages' own texts, from the storage or set on the TIFF writer.
+    const std::vector<std::string> &texts = storage.page_texts.empty() ? volume->tiff.page_texts : storage.page_texts;
+    if (kind == VolumeKind::kTiff && !texts.empty()) {
+        layout.page_texts = texts;
+        if (!texts[0].empty()) SetText(&volume->record, "page", texts[0]);
     }
     layout.record_room = RecordJsonRoom(volume->record);
     volume->layout = layout;

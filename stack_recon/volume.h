@@ -51,7 +51,8 @@ struct VolumeStorage {
     bool as_stored = false;    // the slices hold the integers already (parts joined): kept as they are
     // A text of each page's own (a TIFF volume: page k's description for
     // k >= 1; page 0's description is the record, which takes page 0's
-    // text as its member "page"). Empty: none.
+    // text as its member "page"). Empty: none, or those set on
+    // volume->tiff.page_texts before BeginVolume.
     std::vector<std::string> page_texts;
 };
 

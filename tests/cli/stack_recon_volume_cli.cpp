@@ -473,6 +473,26 @@ TEST(StackReconVolumeCli, PagesCarryTheRecordAndTheirOwnTexts) {
                                                "(none)", "center 30.25, the fourth page"}));
     EXPECT_EQ(firsts, (std::vector<int>{0, 10, 20, 30}));
     EXPECT_TRUE(IsVolumeTiff(path.c_str()));
+    // Without a record (the Python module's volumes), page 0's text
+    // follows the ImageJ description.
+    std::string plain = scratch.Path("plain.tif");
+    VolumeTiff old;
+    old.page_texts = {"center=1\n", "center=2\n"};
+    ASSERT_TRUE(BeginVolumeTiff(plain.c_str(), 2, 3, 0, &old).ok());
+    std::vector<double> image(9, 0.5);
+    ASSERT_TRUE(WriteVolumeTiffSlice(&old, image.data()).ok());
+    ASSERT_TRUE(WriteVolumeTiffSlice(&old, image.data()).ok());
+    ASSERT_TRUE(FinishVolumeTiff(&old).ok());
+    tif = TIFFOpen(plain.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    texts.clear();
+    do {
+        char *text = nullptr;
+        texts.push_back(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text != nullptr ? text : "(none)");
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    EXPECT_EQ(texts, (std::vector<std::string>{"ImageJ=1.11a\nimages=2\nslices=2\nloop=false\ncenter=1\n", "center=2\n"}));
+    EXPECT_TRUE(IsVolumeTiff(plain.c_str()));
 }
 
 }  // namespace
