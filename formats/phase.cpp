@@ -8,6 +8,7 @@
 #include "checks.h"
 #include "normalise.h"
 #include "threads.h"
+#include "fftw_owned.h"
 
 Status PhaseArgument(const char *text, PhaseSettings *settings) {
     static const char *const kBad[4] = {"bad delta/beta (-P).", "bad distance (-P).", "bad energy (-P).",
@@ -124,6 +125,7 @@ Status MakePhaseFilter(const PhaseSettings &settings, int rows, int columns, int
     }
     if (have) {
         // FFTW_ESTIMATE: the same algorithm, so the same bits, on every run.
+        ThreadSafePlanner();
         filter->forward = fftw_plan_dft_r2c_2d(sizes.padded_rows, sizes.padded_columns, filter->work[0],
                                                filter->spectra[0], FFTW_ESTIMATE);
         filter->backward = fftw_plan_dft_c2r_2d(sizes.padded_rows, sizes.padded_columns, filter->spectra[0],

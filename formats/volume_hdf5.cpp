@@ -31,7 +31,11 @@ bool WriteAttribute(hid_t object, const char *name, hid_t file_type, hid_t memor
 // /exchange/data, chunked by slice. Chunks are written whole and never
 // read back, so they bypass the chunk cache, and no fill value is ever
 // written.
-hid_t CreateData(hid_t file, int rows, int size) {
+hid_t FileType(SampleType type) {
+    return type == SampleType::kUint8 ? H5T_STD_U8LE : type == SampleType::kUint16 ? H5T_STD_U16LE : H5T_IEEE_F32LE;
+}
+
+hid_t CreateData(hid_t file, int rows, int size, SampleType type) {
     hsize_t extent[3] = {static_cast<hsize_t>(rows), static_cast<hsize_t>(size), static_cast<hsize_t>(size)};
     hsize_t chunk[3] = {1, extent[1], extent[2]};
     H5Id space(H5Screate_simple(3, extent, nullptr));
@@ -41,7 +45,7 @@ hid_t CreateData(hid_t file, int rows, int size) {
         H5Pset_fill_time(create.id, H5D_FILL_TIME_NEVER) < 0 || H5Pset_obj_track_times(create.id, false) < 0 ||
         H5Pset_chunk_cache(access.id, 0, 0, H5D_CHUNK_CACHE_W0_DEFAULT) < 0)
         return -1;
-    return H5Dcreate2(file, "/exchange/data", H5T_IEEE_F32LE, space.id, H5P_DEFAULT, create.id, access.id);
+    return H5Dcreate2(file, "/exchange/data", FileType(type), space.id, H5P_DEFAULT, create.id, access.id);
 }
 
 }  // namespace
@@ -64,13 +68,20 @@ Status Begin(const char *name, const VolumeFacts &facts, VolumeHdf5 *h5) {
     Status reserved = ReserveOutput(name, About(name, "file not open.").c_str(), &h5->out);
     if (!reserved.ok()) return reserved;
     Status failed = Failure(h5->failure);
-    h5->file = H5Fcreate(OutputPath(h5->out).c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+    // The file format of HDF5 1.8, whose dense attribute storage holds a
+    // record of any size (a list of 4096 texts or more, such as the names
+    // of a long command line, outgrows an object header otherwise).
+    H5Id access(H5Pcreate(H5P_FILE_ACCESS));
+    if (access.id < 0 || H5Pset_libver_bounds(access.id, H5F_LIBVER_V18, H5F_LIBVER_V18) < 0)
+        return Failure(About(name, "file not open."));
+    h5->file = H5Fcreate(OutputPath(h5->out).c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.id);
     if (h5->file < 0) return Failure(About(name, "file not open."));
     H5Id group_create(H5Pcreate(H5P_GROUP_CREATE));
     if (group_create.id < 0 || H5Pset_obj_track_times(group_create.id, false) < 0) return failed;
     H5Id group(H5Gcreate2(h5->file, "/exchange", H5P_DEFAULT, group_create.id, H5P_DEFAULT));
     if (group.id < 0) return failed;
-    h5->data = CreateData(h5->file, facts.rows, facts.size);
+    h5->type = facts.type;
+    h5->data = CreateData(h5->file, facts.rows, facts.size, facts.type);
     if (h5->data < 0) return failed;
     if (!WriteAttribute(h5->data, "first_row", H5T_STD_I32LE, H5T_NATIVE_INT, facts.first_row)) return failed;
     if (facts.pixel > 0 && !WriteAttribute(h5->data, "pixel_size", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, facts.pixel))
@@ -106,6 +117,29 @@ Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image) {
     }
     ++h5->written;
     return Success();
+}
+
+Status WriteVolumeHdf5Samples(VolumeHdf5 *h5, int index, const unsigned char *samples) {
+    hsize_t start[3] = {static_cast<hsize_t>(index), 0, 0};
+    hsize_t count[3] = {1, static_cast<hsize_t>(h5->size), static_cast<hsize_t>(h5->size)};
+    H5Id file_space(H5Dget_space(h5->data));
+    H5Id memory(H5Screate_simple(3, count, nullptr));
+    if (file_space.id < 0 || memory.id < 0 ||
+        H5Sselect_hyperslab(file_space.id, H5S_SELECT_SET, start, nullptr, count, nullptr) < 0 ||
+        H5Dwrite(h5->data, FileType(h5->type), memory.id, file_space.id, H5P_DEFAULT, samples) < 0) {
+        CloseVolumeHdf5(h5);
+        return Failure(h5->failure);
+    }
+    ++h5->written;
+    return Success();
+}
+
+Status FinishVolumeHdf5Record(VolumeHdf5 *h5, const Record &record) {
+    if (!WriteRecordAttributes(h5->data, record)) {
+        CloseVolumeHdf5(h5);
+        return Failure(h5->failure);
+    }
+    return FinishVolumeHdf5(h5);
 }
 
 Status FinishVolumeHdf5(VolumeHdf5 *h5) {
@@ -157,7 +191,7 @@ bool IsVolumeHdf5(const char *file) {
 
 Status OpenVolumePart(const char *file, VolumePart *part) {
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-    *part = VolumePart{file, 0, 0, 0, 0, {}, {}};
+    *part = VolumePart{file, 0, 0, 0, 0, {}, {}, SampleType::kFloat32, false, {}};
     FILE *exists = std::fopen(file, "rb");
     if (exists == nullptr) return Failure(About(file, "file not found."));
     std::fclose(exists);
@@ -172,11 +206,18 @@ Status OpenVolumePart(const char *file, VolumePart *part) {
     H5Id type(data.id >= 0 ? H5Dget_type(data.id) : -1);
     hsize_t dims[3] = {};
     if (space.id < 0 || type.id < 0 || H5Sget_simple_extent_ndims(space.id) != 3 ||
-        H5Sget_simple_extent_dims(space.id, dims, nullptr) != 3 || H5Tget_class(type.id) != H5T_FLOAT ||
+        H5Sget_simple_extent_dims(space.id, dims, nullptr) != 3 ||
+        !(H5Tget_class(type.id) == H5T_FLOAT ||
+          (H5Tget_class(type.id) == H5T_INTEGER && H5Tget_sign(type.id) == H5T_SGN_NONE &&
+           (H5Tget_size(type.id) == 1 || H5Tget_size(type.id) == 2))) ||
         dims[0] == 0 || dims[1] == 0 || dims[1] != dims[2] || dims[0] > 0x7fffffff || dims[1] > 32767)
         return not_volume;
     part->rows = static_cast<int>(dims[0]);
     part->size = static_cast<int>(dims[1]);
+    part->type = H5Tget_class(type.id) == H5T_FLOAT ? SampleType::kFloat32
+                 : H5Tget_size(type.id) == 1        ? SampleType::kUint8
+                                                    : SampleType::kUint16;
+    if (!ReadRecordAttributes(data.id, &part->record, &part->recorded)) return not_volume;
     // Read as a double, whatever its stored type: a value of any width that
     // is not a row whose part ends within the int range is refused, never
     // clipped or rounded into one.

@@ -5,7 +5,10 @@
 // (detector column, one per slice) and /exchange/theta the views' angles
 // in degrees. /exchange/data carries the attributes "first_row" (the
 // detector row of slice 0) and, with a pixel size, "pixel_size" (the
-// voxel side in micrometres).
+// voxel side in micrometres). The slices may be unsigned 8 or 16-bit
+// integers instead (volume_samples.h), and a volume that records its run
+// carries the record as attributes of /exchange/data too
+// (volume_record.h), written when the volume is finished.
 #pragma once
 
 #include <string>
@@ -15,6 +18,8 @@
 
 #include "output.h"
 #include "status.h"
+#include "volume_record.h"
+#include "volume_samples.h"
 
 // What is written beside the slices.
 struct VolumeFacts {
@@ -24,6 +29,7 @@ struct VolumeFacts {
     const double *centers;  // `rows` values
     const double *theta;    // `views` angles, degrees
     int views;
+    SampleType type = SampleType::kFloat32;
 };
 
 // A volume being written.
@@ -33,6 +39,7 @@ struct VolumeHdf5 {
     int rows = 0, size = 0, written = 0;
     std::string failure;     // "<name>: data write error."
     std::vector<float> slice;
+    SampleType type = SampleType::kFloat32;
 };
 
 // Whether a slice of size x size floats fits one HDF5 chunk (under 4 GiB).
@@ -52,8 +59,16 @@ bool IsVolumeHdf5(const char *file);
 // rounded to the nearest float. Fails with "<name>: data write error.".
 Status WriteVolumeHdf5Slice(VolumeHdf5 *h5, int index, const double *image);
 
+// Writes slice `index` as stored (size * size * SampleBytes bytes,
+// little-endian). Fails with "<name>: data write error.".
+Status WriteVolumeHdf5Samples(VolumeHdf5 *h5, int index, const unsigned char *samples);
+
 // Closes the file and renames it into place once every slice was written.
 Status FinishVolumeHdf5(VolumeHdf5 *h5);
+
+// The same, with the run's record written first as attributes of
+// /exchange/data.
+Status FinishVolumeHdf5Record(VolumeHdf5 *h5, const Record &record);
 
 // Closes what is open; the caller's failure path removes the file.
 void CloseVolumeHdf5(VolumeHdf5 *h5);
@@ -72,12 +87,15 @@ struct VolumePart {
     int rows, size, first_row;
     double pixel;  // 0 when none was recorded
     std::vector<double> centers, theta;
+    SampleType type = SampleType::kFloat32;
+    bool recorded = false;  // false for a volume written before volumes recorded their runs
+    Record record;          // its attributes, when recorded
 };
 
 // Opens a part and reads what lies beside its slices. Fails with "<file>:
 // file not found.", "<file>: not a volume." (no /exchange/data of
-// rows x size x size floats with its centers) or "<file>: data read
-// error.".
+// rows x size x size floats, or 8 or 16-bit unsigned integers, with its
+// centers; a record that cannot be read) or "<file>: data read error.".
 Status OpenVolumePart(const char *file, VolumePart *part);
 
 // Reads slice `index` of a part into `image` (size x size doubles).

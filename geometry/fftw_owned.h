@@ -7,7 +7,18 @@
 #include <fftw3.h>
 
 #include <cstddef>
+#include <mutex>
 #include <utility>
+
+// FFTW's planner (making and destroying plans) is not safe in several
+// threads at once, and work made on the threads of a parallel loop (a
+// removal of rings a sinogram a thread) makes plans there. Every maker of
+// plans calls this first: once per process, FFTW then holds a lock of its
+// own around its planner. Executing plans was always safe.
+inline void ThreadSafePlanner() {
+    static std::once_flag once;
+    std::call_once(once, [] { fftw_make_planner_thread_safe(); });
+}
 
 class OwnedPlan {
 public:

@@ -26,6 +26,7 @@ bool MakeViewFilter(int detectors, Kernel kernel, int threads, ViewFilter *filte
     for (int t = 0; t < threads; ++t)
         if (!filter->work[t].Allocate(static_cast<std::size_t>(length)) || !filter->bins[t].Allocate(half))
             return false;
+    ThreadSafePlanner();
     filter->forward.Reset(fftw_plan_dft_r2c_1d(length, filter->work[0], filter->bins[0], FFTW_ESTIMATE));
     filter->backward.Reset(fftw_plan_dft_c2r_1d(length, filter->bins[0], filter->work[0], FFTW_ESTIMATE));
     if (filter->forward == nullptr || filter->backward == nullptr) return false;

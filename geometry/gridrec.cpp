@@ -8,6 +8,7 @@
 #include "filter.h"
 #include "real.h"
 #include "threads.h"
+#include "fftw_owned.h"
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -415,6 +416,7 @@ bool MakeGridRec(int detectors, Kernel kernel, int size, int threads, GridRec *r
     double *work = static_cast<double *>(fftw_malloc(sizeof(double) * length));
     fftw_complex *bins = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * (half + 1)));
     fftw_plan plan = nullptr;
+    ThreadSafePlanner();
     if (spectrum != nullptr && work != nullptr && bins != nullptr)
         plan = fftw_plan_dft_r2c_1d(length, work, bins, FFTW_ESTIMATE);
     if (plan != nullptr) KernelSpectrum(kernel, detectors, length, plan, work, bins, spectrum);
@@ -473,6 +475,7 @@ bool MakeGridRec(int detectors, Kernel kernel, int size, int threads, GridRec *r
         if (rec->work[t] == nullptr || rec->bins[t] == nullptr) complete = false;
     }
     if (complete) {
+        ThreadSafePlanner();
         rec->forward = fftw_plan_dft_r2c_1d(length, rec->work[0], rec->bins[0], FFTW_ESTIMATE);
         rec->pair = fftw_plan_dft_1d(length, rec->bins[0], rec->bins[0], FFTW_FORWARD, FFTW_ESTIMATE);
         int n[] = {cells};

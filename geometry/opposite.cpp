@@ -12,6 +12,7 @@
 #include "real.h"
 #include "taper.h"
 #include "wedge.h"
+#include "fftw_owned.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ double SeriesAt(const std::complex<double> *x, int length, double t) {
 // transform of the coefficients padded with zeros.
 void FillGrid(OppositeWork *work) {
     const int length = work->length, fine = 4 * length;
+    ThreadSafePlanner();
     fftw_plan plan = fftw_plan_dft_c2r_1d(fine, Raw(work->padded), work->values, FFTW_ESTIMATE);
     for (int which = kCross; which <= kOverlap; ++which) {
         const std::complex<double> *x = Coefficients(work, static_cast<Series>(which));
@@ -215,6 +217,7 @@ OppositeEstimate FindOppositeCenter(const double *samples, const Outliers &outli
     std::complex<double> *cross = Coefficients(work, kCross);
     for (int j = 0; j < half; ++j) cross[j] = 0;
     for (int s = 0; s < length; ++s) work->energy[s] = 0;
+    ThreadSafePlanner();
     fftw_plan plan = fftw_plan_dft_r2c_1d(length, work->row, Raw(work->spectrum), FFTW_ESTIMATE);
     // Each pair: the view and its opposite, windowed, into their transforms,
     // whose products add up to the cross term's; their squares add up in

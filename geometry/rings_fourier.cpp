@@ -33,6 +33,7 @@ bool AllocateFourierWork(int columns, int rows, int size, double sigma, int thre
     // Unaligned plans: a column inside a block need not be aligned as the
     // first one is, and every column must take the same code path.
     unsigned flags = FFTW_ESTIMATE | FFTW_UNALIGNED;
+    ThreadSafePlanner();
     work->forward.Reset(fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT10, flags));
     work->backward.Reset(fftw_plan_r2r_1d(rows, work->blocks, work->blocks, FFTW_REDFT01, flags));
     if (work->forward == nullptr || work->backward == nullptr) return false;

@@ -10,6 +10,7 @@
 #include "checks.h"
 #include "memory.h"
 #include "real.h"
+#include "fftw_owned.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ int WedgeWeights(const double *samples, const Outliers &outliers, const double *
 
     // Each windowed view, zero-padded to L, to its detector frequencies;
     // the first `count` of them become one row of the table.
+    ThreadSafePlanner();
     fftw_plan rows = fftw_plan_dft_r2c_1d(length, work->row, Raw(work->spectrum), FFTW_ESTIMATE);
     for (int k = 0; k < m; ++k) {
         const double *view = samples + static_cast<std::size_t>(k) * n;
@@ -83,6 +85,7 @@ int WedgeWeights(const double *samples, const Outliers &outliers, const double *
     // Each frequency's column lies contiguous in the block, so that its
     // transform and the sum over its harmonics run along memory.
     const int block_columns = work->block_columns;
+    ThreadSafePlanner();
     fftw_plan columns = fftw_plan_many_dft(1, &turn, block_columns, Raw(work->block), nullptr, 1, turn,
                                            Raw(work->block), nullptr, 1, turn, FFTW_FORWARD, FFTW_ESTIMATE);
     for (int j = 0; j < count; ++j) weights[j] = 0;

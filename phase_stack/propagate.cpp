@@ -8,6 +8,7 @@
 #include "args.h"
 #include "phantom_rays.h"
 #include "phase.h"
+#include "fftw_owned.h"
 
 namespace {
 
@@ -75,6 +76,7 @@ Status MakePropagator(const Material &material, int n, int threads, Propagator *
         if (!have) p->threads = t + 1;
     }
     if (have) {
+        ThreadSafePlanner();
         p->forward = fftw_plan_dft_2d(p->padded, p->padded, p->work[0], p->work[0], FFTW_FORWARD, FFTW_ESTIMATE);
         p->backward = fftw_plan_dft_2d(p->padded, p->padded, p->work[0], p->work[0], FFTW_BACKWARD, FFTW_ESTIMATE);
         have = p->forward != nullptr && p->backward != nullptr;

@@ -1,19 +1,60 @@
 #include "join.h"
 
+#include <climits>
 #include <cstddef>
+#include <string>
+#include <utility>
 
 #include "memory.h"
+#include "provenance.h"
+
+namespace {
+
+const char *const kCounts[] = {"clamped", "zingers", "flat_zingers", "dark_zingers"};
+const char *const kCopied[] = {"options", "stack",  "stack_rows",  "kernel",           "method",
+                               "center",  "flats", "darks", "value_range", "value_range_from"};
+
+// A recorded whole number, or `otherwise` when absent.
+long long IntegerOf(const Record &r, const char *name, long long otherwise) {
+    const RecordValue *v = FindValue(r, name);
+    return v != nullptr && v->kind == RecordValue::kInteger ? v->integer : otherwise;
+}
+
+// The checks of a recorded part beside the first: the same run, rows
+// within the stack, counts that still fit once added to `sums`.
+Status CheckRecordedPart(const VolumePart &first, const VolumePart &part, long long *sums) {
+    std::string differ = RecordsDiffer(first.record, first.recorded, part.record, part.recorded);
+    if (!differ.empty())
+        return Failure(About(part.file, ("written with other options than " + first.file + " (" + differ + ").").c_str()));
+    if (!part.recorded) return Success();
+    long long stack_rows = IntegerOf(part.record, "stack_rows", -1);
+    if (stack_rows < 1 || stack_rows > INT_MAX) return Failure(About(part.file, "not a volume."));
+    if (part.first_row + static_cast<long long>(part.rows) > stack_rows)
+        return Failure(About(part.file, ("rows beyond the stack's " + std::to_string(stack_rows) + ".").c_str()));
+    for (std::size_t k = 0; k < std::size(kCounts); ++k) {
+        long long count = IntegerOf(part.record, kCounts[k], 0);
+        if (count < 0 || count > LLONG_MAX - sums[k]) return Failure(About(part.file, "counts do not fit."));
+        sums[k] += count;
+    }
+    return Success();
+}
+
+}  // namespace
 
 Status JoinParts(const std::vector<const char *> &parts, const char *name, VolumeKind kind,
-                 const NamePattern &pattern, Volume *volume, int *slices, int *size) {
+                 const NamePattern &pattern, Record record, Volume *volume, int *slices, int *size) {
     // Every part is checked before anything is written.
     std::vector<VolumePart> opened(parts.size());
     std::vector<double> centers;
+    long long sums[std::size(kCounts)] = {};
     for (std::size_t i = 0; i < parts.size(); ++i) {
         Status status = OpenVolumePart(parts[i], &opened[i]);
         if (!status.ok()) return status;
         const VolumePart &first = opened[0], &part = opened[i];
+        status = CheckRecordedPart(first, part, sums);
+        if (!status.ok()) return status;
         if (i > 0 && (part.size != first.size || part.theta != first.theta || part.pixel != first.pixel ||
+                      part.type != first.type ||
                       part.first_row != opened[i - 1].first_row + opened[i - 1].rows || centers.size() > 0x7fffffffu - part.rows))
             return Failure(About(parts[i], "parts do not fit together."));
         centers.insert(centers.end(), part.centers.begin(), part.centers.end());
@@ -21,9 +62,25 @@ Status JoinParts(const std::vector<const char *> &parts, const char *name, Volum
     const VolumePart &first = opened[0];
     *slices = static_cast<int>(centers.size());
     *size = first.size;
+    VolumeStorage storage;
+    storage.type = first.type;
+    storage.as_stored = true;
+    SetTexts(&record, "parts", std::vector<std::string>(parts.begin(), parts.end()));
+    if (first.recorded) {
+        for (const char *copied : kCopied)
+            if (const RecordValue *v = FindValue(first.record, copied)) {
+                record.push_back(RecordEntry{copied, *v});
+                record.back().value.late = false;
+            }
+        for (std::size_t k = 0; k < std::size(kCounts); ++k)
+            if (FindValue(first.record, kCounts[k]) != nullptr) SetInteger(&record, kCounts[k], sums[k]);
+    }
+    SetReals(&record, "centers", centers);
+    SetInteger(&record, "first_row", first.first_row);
+    SetInteger(&record, "rows", *slices);
     VolumeFacts facts{*slices, first.size, first.first_row, first.pixel, centers.data(), first.theta.data(),
                       static_cast<int>(first.theta.size())};
-    Status status = BeginVolume(name, kind, pattern, facts, InputFiles(parts), volume);
+    Status status = BeginVolume(name, kind, pattern, facts, storage, std::move(record), InputFiles(parts), volume);
     if (!status.ok()) return status;
     std::size_t bytes = static_cast<std::size_t>(first.size) * static_cast<std::size_t>(first.size) * sizeof(double);
     auto *image = static_cast<double *>(AllocateBlock(bytes));

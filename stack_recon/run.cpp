@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "angles_file.h"
@@ -26,6 +27,7 @@
 #include "options.h"
 #include "phase_band.h"
 #include "progress.h"
+#include "provenance.h"
 #include "range_weights.h"
 #include "real.h"
 #include "sinograms.h"
@@ -43,7 +45,7 @@ namespace {
 const char kUsage[] =
     "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
     "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
-    "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
+    "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-T TYPE] [-V LO,HI] [-j] STACK... VOLUME";
 
 struct Options {
     std::vector<const char *> flats, darks;
@@ -67,6 +69,9 @@ struct Options {
     IterativeWords iterative;    // -i, -n, -S, -L, -e
     const char *rings = nullptr;   // -R
     const char *offset = nullptr;  // -o
+    const char *type = nullptr;    // -T: the samples' type
+    const char *values = nullptr;  // -V: the values mapped onto the integers
+    std::vector<GivenOption> given;  // every option as given, for the volume's record
     std::vector<const char *> stack;
     const char *volume = nullptr;
 };
@@ -109,6 +114,9 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('R', "METHOD[,SIZE]", "remove rings from each sinogram: auto, detect, sort or fft, as sino_rings",
               &o->rings),
         Value('o', "X,Y", "the slices' centre in detector intervals from the axis (default 0,0)", &o->offset),
+        Value('T', "TYPE", "the samples: float32 (default), uint8 or uint16", &o->type),
+        Value('V', "LO,HI", "the values written as 0 and the integers' maximum (default: 0.1 and 99.9 percentiles)",
+              &o->values),
         Flag('j', "join the parts of a volume written by a job array", &o->join),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",
               "phase retrieval: delta/beta, the distance in m, the energy in keV, the pixel in m", &o->phase),
@@ -121,6 +129,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
     Status read = ReadCommandLine(argc, argv, Command{kUsage, table, operands, 2, INT_MAX}, &line);
     *helped = line.helped;
     if (!read.ok() || line.helped) return read;
+    o->given = GivenOptions(table);
     o->stack.assign(line.operands, line.operands + line.count - 1);
     o->volume = line.operands[line.count - 1];
     Status expanded = ExpandNames(&o->flats, &o->flat_names);
@@ -147,6 +156,7 @@ struct Settings {
     bool phase = false;         // -P
     PhaseSettings phase_settings{};
     BandSteps steps{};          // -R, -M's methods, -o
+    VolumeStorage storage{};    // -T, -V
 };
 
 Status CheckOptions(const Options &options, Settings *s) {
@@ -217,9 +227,20 @@ Status CheckOptions(const Options &options, Settings *s) {
         if (!phase.ok()) return phase;
         s->phase = true;
     }
+    if (options.type != nullptr) {
+        Status type = SampleTypeArgument(options.type, &s->storage.type);
+        if (!type.ok()) return type;
+    }
+    if (options.values != nullptr) {
+        Status values = ValueRangeArgument(options.values, &s->storage.lo, &s->storage.hi);
+        if (!values.ok()) return values;
+    }
+    s->storage.percentiles = s->storage.type != SampleType::kFloat32 && options.values == nullptr;
     s->reading.line_integrals = options.line_integrals;
     s->kind = KindOfVolume(options.volume, &s->pattern);
     if (s->kind == VolumeKind::kBad) return Failure(kBadVolume);
+    if (s->storage.type != SampleType::kFloat32 && !HoldsIntegers(s->kind, options.volume))
+        return Failure(kIntegersNeedTiff);
     if (options.join && (!options.flats.empty() || !options.darks.empty() || options.range != nullptr ||
                          options.angles != nullptr || options.unit != nullptr || options.half_turn || options.center != nullptr ||
                          options.kernel != nullptr || options.method != nullptr || options.gap != nullptr ||
@@ -228,8 +249,10 @@ Status CheckOptions(const Options &options, Settings *s) {
                          options.iterative.iterations != nullptr || options.iterative.nonnegative ||
                          options.iterative.subsets != nullptr || options.iterative.lambda != nullptr ||
                          options.iterative.tolerance != nullptr || options.rings != nullptr ||
-                         options.offset != nullptr))
+                         options.offset != nullptr || options.type != nullptr || options.values != nullptr))
         return Failure("-j takes no other option.");
+    if (options.values != nullptr && s->storage.type == SampleType::kFloat32)
+        return Failure("-V needs -T uint8 or uint16.");
     if (options.scan != nullptr) {
         if (s->kind != VolumeKind::kTiff) return Failure("-C writes one .tif volume.");
         if (options.center != nullptr) return Failure("-C takes no -c.");
@@ -309,6 +332,9 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     double pixels = static_cast<double>(plan->size) * plan->size;
     double length = 2.0 * columns + 64;
     double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
+    // Integers: the slice as floats and as stored, and the percentiles' counts.
+    if (s.storage.type != SampleType::kFloat32)
+        fixed += pixels * (sizeof(float) + SampleBytes(s.storage.type)) + (s.storage.percentiles ? 3 * 65536 * 8.0 : 0);
     // The gridding: each worker's arrays and two images, the workers no
     // more than half the budget holds.
     plan->workers = 0;
@@ -495,7 +521,9 @@ int RunStackRecon(int argc, char **argv) {
     if (options.join) {
         Volume volume;
         int slices = 0, size = 0;
-        Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, &volume, &slices, &size));
+        Record record = StartRecord(argc, argv, options.given, options.stack);
+        Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, std::move(record), &volume,
+                        &slices, &size));
         std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, slices, size, size);
         return 0;
     }
@@ -554,14 +582,22 @@ int RunStackRecon(int argc, char **argv) {
     if (options.angles != nullptr) read.push_back(options.angles);
     std::vector<double> degrees = Degrees(views);
     VolumeFacts facts{plan.count, plan.size, plan.first, settings.pixel, centers.data(), degrees.data(), views.count};
+    Record record = StartRecord(argc, argv, options.given, options.stack);
+    AddRunFacts(&record, RunFacts{options.kernel != nullptr ? options.kernel : "chesler",
+                                  options.method != nullptr ? options.method : "fbp",
+                                  settings.center.given ? options.center : nullptr, &centers, in.stack.rows,
+                                  plan.first, plan.count, in.have_flats ? in.flats.images : 0,
+                                  in.have_darks ? in.darks.images : 0, settings.reading.zinger_threshold > 0});
     Volume volume;
     if (scanning) volume.tiff.page_texts = ScanPageTexts(centers);
-    Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, InputFiles(read), &volume));
+    Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, settings.storage, std::move(record),
+                      InputFiles(read), &volume));
     ReadCounts counts;
     Status done = scanning ? ScanCenters(in, settings.reading, views, fold.active ? 2 * fold.pairs : views.count, &fold,
                                          centers, scan_row, settings.kernel, plan.size, &volume, &counts)
                            : ReconstructBands(in, settings.reading, views, plan, settings.kernel, settings.method,
                                               settings.steps, centers, &fold, &volume, &counts);
+    SetCounts(&volume.record, counts);
     // The scan's pages and centers, printed before the volume is put in place.
     if (done.ok() && scanning) {
         std::fputs(ScanLines(centers).c_str(), stdout);
@@ -580,6 +616,9 @@ int RunStackRecon(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
+    if (settings.storage.percentiles)
+        std::fprintf(stderr, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",
+                     volume.storage.lo, volume.storage.hi, SampleMax(settings.storage.type));
     std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, plan.count, plan.size, plan.size);
     return 0;
 }

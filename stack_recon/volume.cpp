@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <sys/stat.h>
 
@@ -49,14 +50,21 @@ Status KeepOtherFile(const std::string &name, VolumeKind kind) {
 }
 
 // A slice as a TIFF of one page, for a pattern named .tif or .tiff: closed
-// and waiting with the others to be renamed.
-Status WriteTiffFile(Volume *volume, const std::string &name, const double *image) {
+// and waiting with the others to be renamed. Its record follows when the
+// volume is finished (`final`: it is already), except in a file written
+// directly (not a regular file), which takes the record as it stands.
+Status WriteTiffFile(Volume *volume, const std::string &name, const double *image, bool final) {
     VolumeTiff tiff{};
-    Status written = BeginVolumeTiff(name.c_str(), 1, volume->size, volume->pixel, &tiff);
+    Status written = BeginVolumeTiffLayout(name.c_str(), volume->layout, &tiff);
     if (!written.ok()) return written;
     volume->files.push_back(tiff.out);
+    volume->tails.push_back(0);
     if (!NoteOutputName(tiff.out, &volume->names)) return Failure(About(name, "two outputs name this file."));
-    written = WriteVolumeTiffSlice(&tiff, image);
+    written = image != nullptr ? WriteVolumeTiffSlice(&tiff, image) : WriteVolumeTiffSamples(&tiff, volume->samples.data());
+    if (written.ok() && (final || tiff.out.temporary.empty()))
+        written = WriteVolumeTiffTail(&tiff, RecordJson(volume->record));
+    else
+        volume->tails.back() = 1;
     if (written.ok()) written = CloseOutput(&volume->files.back(), tiff.failure.c_str());
     return written;
 }
@@ -64,12 +72,12 @@ Status WriteTiffFile(Volume *volume, const std::string &name, const double *imag
 Status WriteImageFile(Volume *volume, int row, const double *image) {
     std::string name = PatternName(volume->pattern, row);
     if (IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
-    if (TiffName(volume->name)) return WriteTiffFile(volume, name, image);
     std::string failure = About(name, "data write error.");
     Output out;
     Status written = OpenOutput(name.c_str(), About(name, "file not open.").c_str(), &out);
     if (!written.ok()) return written;
     volume->files.push_back(out);
+    volume->tails.push_back(0);
     Output &file = volume->files.back();
     if (!NoteOutputName(file, &volume->names)) return Failure(About(name, "two outputs name this file."));
     std::size_t bytes = static_cast<std::size_t>(volume->size) * static_cast<std::size_t>(volume->size) * sizeof(double);
@@ -79,7 +87,52 @@ Status WriteImageFile(Volume *volume, int row, const double *image) {
     return written;
 }
 
+// Writes slice `index` where the volume keeps it: a float image as the
+// writers round it, else volume->samples.
+Status StoreSlice(Volume *volume, int index, const double *image, bool final) {
+    switch (volume->kind) {
+        case VolumeKind::kTiff:
+            return image != nullptr ? WriteVolumeTiffSlice(&volume->tiff, image)
+                                    : WriteVolumeTiffSamples(&volume->tiff, volume->samples.data());
+        case VolumeKind::kHdf5:
+            return image != nullptr ? WriteVolumeHdf5Slice(&volume->h5, index, image)
+                                    : WriteVolumeHdf5Samples(&volume->h5, index, volume->samples.data());
+        default: {
+            std::string name = PatternName(volume->pattern, volume->first_row + index);
+            if (IsInput(volume->inputs, name)) return Failure(About(name, "output is an input."));
+            return WriteTiffFile(volume, name, image, final);
+        }
+    }
+}
+
+// The percentiles of the held slices (a second pass over them), then every
+// slice scaled and stored.
+Status StoreHeldSlices(Volume *volume) {
+    std::size_t count = volume->floats.size();
+    ChooseBins(&volume->percentiles);
+    Status status;
+    for (int k = 0; status.ok() && k < volume->rows; ++k) {
+        status = GetHeldSlice(volume->held, k, volume->floats.data());
+        if (status.ok()) CountLower(&volume->percentiles, volume->floats.data(), count);
+    }
+    VolumeStorage &s = volume->storage;
+    PercentileValues(volume->percentiles, &s.lo, &s.hi);
+    SetReals(&volume->record, "value_range", {s.lo, s.hi}, true);
+    for (int k = 0; status.ok() && k < volume->rows; ++k) {
+        status = GetHeldSlice(volume->held, k, volume->floats.data());
+        if (!status.ok()) break;
+        MapSamples(volume->floats.data(), count, s.type, s.lo, s.hi, volume->samples.data());
+        status = StoreSlice(volume, k, nullptr, true);
+    }
+    ReleaseHeldSlices(&volume->held);
+    return status;
+}
+
 }  // namespace
+
+bool HoldsIntegers(VolumeKind kind, const char *name) {
+    return kind == VolumeKind::kTiff || kind == VolumeKind::kHdf5 || TiffName(name);
+}
 
 VolumeKind KindOfVolume(const char *name, NamePattern *pattern) {
     std::string text = name;
@@ -103,8 +156,29 @@ std::set<FileId> InputFiles(const std::vector<const char *> &names) {
 }
 
 Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern, const VolumeFacts &facts,
-                   std::set<FileId> inputs, Volume *volume) {
+                   const VolumeStorage &storage, Record record, std::set<FileId> inputs, Volume *volume) {
+    if (storage.type != SampleType::kFloat32 && !HoldsIntegers(kind, name)) return Failure(kIntegersNeedTiff);
     volume->kind = kind;
+    volume->rows = facts.rows;
+    volume->storage = storage;
+    volume->record = std::move(record);
+    SetText(&volume->record, "type", SampleTypeName(storage.type));
+    // Joined parts' samples keep the range their record states.
+    if (storage.type != SampleType::kFloat32 && !storage.as_stored) {
+        SetReals(&volume->record, "value_range", {storage.lo, storage.hi}, storage.percentiles);
+        SetText(&volume->record, "value_range_from", storage.percentiles ? "0.1 and 99.9 percentiles" : "-V");
+    }
+    // Integers need the slice as floats and as stored; floats go to the
+    // writers as they are.
+    std::size_t pixels = static_cast<std::size_t>(facts.size) * static_cast<std::size_t>(facts.size);
+    try {
+        if (storage.type != SampleType::kFloat32) {
+            volume->floats.assign(pixels, 0.0f);
+            volume->samples.assign(pixels * static_cast<std::size_t>(SampleBytes(storage.type)), 0);
+        }
+    } catch (const std::bad_alloc &) {
+        return Failure("memory allocation error.");
+    }
     volume->name = name;
     volume->pattern = pattern;
     volume->first_row = facts.first_row;
@@ -123,25 +197,75 @@ Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern
         Status kept = KeepOtherFile(file, kind);
         if (!kept.ok()) return kept;
     }
-    if (kind == VolumeKind::kTiff) return BeginVolumeTiff(name, facts.rows, facts.size, facts.pixel, &volume->tiff);
-    if (kind == VolumeKind::kHdf5) return BeginVolumeHdf5(name, facts, &volume->h5);
+    VolumeTiffLayout layout;
+    layout.pages = kind == VolumeKind::kTiff ? facts.rows : 1;
+    layout.size = facts.size;
+    layout.pixel = facts.pixel;
+    layout.type = storage.type;
+    // The pages' own texts, from the storage or set on the TIFF writer.
+    const std::vector<std::string> &texts = storage.page_texts.empty() ? volume->tiff.page_texts : storage.page_texts;
+    if (kind == VolumeKind::kTiff && !texts.empty()) {
+        layout.page_texts = texts;
+        if (!texts[0].empty()) SetText(&volume->record, "page", texts[0]);
+    }
+    layout.record_room = RecordJsonRoom(volume->record);
+    volume->layout = layout;
+    if (storage.percentiles) {
+        std::string beside = kind == VolumeKind::kPattern ? PatternName(pattern, facts.first_row) : std::string(name);
+        Status held = HoldSlicesBeside(beside, pixels, &volume->held);
+        if (held.ok()) held = StartPercentiles(&volume->percentiles);
+        if (!held.ok()) return held;
+    }
+    if (kind == VolumeKind::kTiff) return BeginVolumeTiffLayout(name, layout, &volume->tiff);
+    if (kind == VolumeKind::kHdf5) {
+        VolumeFacts typed = facts;
+        typed.type = storage.type;
+        return BeginVolumeHdf5(name, typed, &volume->h5);
+    }
     return Success();
 }
 
 Status WriteSlice(Volume *volume, int index, const double *image) {
-    switch (volume->kind) {
-        case VolumeKind::kTiff: return WriteVolumeTiffSlice(&volume->tiff, image);
-        case VolumeKind::kHdf5: return WriteVolumeHdf5Slice(&volume->h5, index, image);
-        default: return WriteImageFile(volume, volume->first_row + index, image);
+    // The sinogram layout keeps the doubles.
+    if (volume->kind == VolumeKind::kPattern && !TiffName(volume->name))
+        return WriteImageFile(volume, volume->first_row + index, image);
+    if (volume->storage.type == SampleType::kFloat32) return StoreSlice(volume, index, image, false);
+    std::size_t count = volume->floats.size();
+    for (std::size_t i = 0; i < count; ++i) volume->floats[i] = static_cast<float>(image[i]);
+    if (volume->storage.percentiles) {
+        CountUpper(&volume->percentiles, volume->floats.data(), count);
+        return PutHeldSlice(volume->held, index, volume->floats.data());
     }
+    const VolumeStorage &s = volume->storage;
+    if (s.as_stored)
+        MapSamples(volume->floats.data(), count, s.type, 0, SampleMax(s.type), volume->samples.data());
+    else
+        MapSamples(volume->floats.data(), count, s.type, s.lo, s.hi, volume->samples.data());
+    return StoreSlice(volume, index, nullptr, false);
 }
 
 Status FinishVolume(Volume *volume) {
-    if (volume->kind == VolumeKind::kTiff) return FinishVolumeTiff(&volume->tiff);
-    if (volume->kind == VolumeKind::kHdf5) return FinishVolumeHdf5(&volume->h5);
+    if (volume->storage.percentiles) {
+        Status stored = StoreHeldSlices(volume);
+        if (!stored.ok()) return stored;
+    }
+    std::string record = RecordJson(volume->record);
+    if (volume->kind == VolumeKind::kTiff) {
+        Status tail = WriteVolumeTiffTail(&volume->tiff, record);
+        return tail.ok() ? FinishVolumeTiff(&volume->tiff) : tail;
+    }
+    if (volume->kind == VolumeKind::kHdf5) return FinishVolumeHdf5Record(&volume->h5, volume->record);
+    for (std::size_t i = 0; i < volume->files.size(); ++i) {
+        if (!volume->tails[i]) continue;
+        const Output &file = volume->files[i];
+        Status tail = AppendVolumeTiffTail(volume->layout, record, file.temporary,
+                                           About(file.target, "data write error.").c_str());
+        if (!tail.ok()) return tail;
+    }
     return CommitOutputSet(volume->files.data(), volume->files.size(), "file not open.");
 }
 
 void CloseVolume(Volume *volume) {
     if (volume->kind == VolumeKind::kHdf5) CloseVolumeHdf5(&volume->h5);
+    ReleaseHeldSlices(&volume->held);
 }

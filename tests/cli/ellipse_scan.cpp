@@ -5,6 +5,7 @@
 #include <random>
 
 #include <hdf5.h>
+#include <tiffio.h>
 
 #include "cli/tiff_stack.h"
 
@@ -144,4 +145,45 @@ bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta) {
     }
     if (group >= 0) H5Gclose(group);
     return H5Fclose(file) >= 0 && ok;
+}
+
+std::vector<std::vector<float>> TiffPages(const std::string &path) {
+    std::vector<std::vector<float>> pages;
+    TIFF *tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr) return pages;
+    do {
+        std::uint32_t width = 0, length = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
+        std::vector<float> page(static_cast<std::size_t>(width) * length);
+        for (std::uint32_t r = 0; r < length; ++r) TIFFReadScanline(tif, &page[static_cast<std::size_t>(r) * width], r);
+        pages.push_back(page);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
+}
+
+std::vector<double> H5Values(const std::string &path, const char *dataset) {
+    std::vector<double> values;
+    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    if (file < 0) return values;
+    hid_t set = H5Dopen2(file, dataset, H5P_DEFAULT);
+    hid_t space = H5Dget_space(set);
+    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
+    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
+    H5Sclose(space);
+    H5Dclose(set);
+    H5Fclose(file);
+    return values;
+}
+
+std::string VolumeSamples(const std::string &path) {
+    std::string bytes;
+    if (path.size() > 3 && path.compare(path.size() - 3, 3, ".h5") == 0) {
+        std::vector<double> values = H5Values(path, "/exchange/data");
+        return std::string(reinterpret_cast<const char *>(values.data()), values.size() * sizeof(double));
+    }
+    for (const std::vector<float> &page : TiffPages(path))
+        bytes.append(reinterpret_cast<const char *>(page.data()), page.size() * sizeof(float));
+    return bytes;
 }

@@ -48,3 +48,11 @@ bool WriteScanTiff(const Scan &scan, const std::string &dir);
 // 16-bit), data_white, data_dark and theta (degrees) unless `theta` is
 // false.
 bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta = true);
+
+// Reading volumes back: the pages of a float TIFF volume; a dataset of an
+// HDF5 file as doubles; a volume's samples without its record (which holds
+// the command line that wrote it): a TIFF's pages, an HDF5 file's
+// /exchange/data, as bytes to compare.
+std::vector<std::vector<float>> TiffPages(const std::string &path);
+std::vector<double> H5Values(const std::string &path, const char *dataset);
+std::string VolumeSamples(const std::string &path);

@@ -52,38 +52,6 @@ void WriteScan(const Scratch &scratch, const ScanShape &shape) {
     scratch.Write("theta.txt", text);
 }
 
-// The pages of a float TIFF volume.
-std::vector<std::vector<float>> TiffPages(const std::string &path) {
-    std::vector<std::vector<float>> pages;
-    TIFF *tif = TIFFOpen(path.c_str(), "r");
-    if (tif == nullptr) return pages;
-    do {
-        std::uint32_t width = 0, length = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
-        std::vector<float> page(static_cast<std::size_t>(width) * length);
-        for (std::uint32_t r = 0; r < length; ++r) TIFFReadScanline(tif, &page[static_cast<std::size_t>(r) * width], r);
-        pages.push_back(page);
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return pages;
-}
-
-// A one-dimensional or three-dimensional dataset of an HDF5 file, as floats.
-std::vector<double> H5Values(const std::string &path, const char *dataset) {
-    std::vector<double> values;
-    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    if (file < 0) return values;
-    hid_t set = H5Dopen2(file, dataset, H5P_DEFAULT);
-    hid_t space = H5Dget_space(set);
-    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
-    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
-    H5Sclose(space);
-    H5Dclose(set);
-    H5Fclose(file);
-    return values;
-}
-
 // Every name in the scratch folder but the captured streams, hidden ones included.
 std::string Listing(const Scratch &scratch) {
     return scratch.Run("ls -A | grep -v '^\\.std'").out;
@@ -298,7 +266,7 @@ TEST(StackReconCli, BandsThreadsAndPartsChangeNoByte) {
         ASSERT_EQ(r.status, 0) << r.err;
         r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -m 0.12 " + base + "b_" + volume);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(scratch.Read(std::string("a_") + volume) == scratch.Read(std::string("b_") + volume)) << volume;
+        EXPECT_TRUE(VolumeSamples(scratch.Path(std::string("a_") + volume)) == VolumeSamples(scratch.Path(std::string("b_") + volume))) << volume;
     }
     // Parts of rows 0-2 and 3 joined equal the whole; the center is given,
     // as a split stack needs.
@@ -309,7 +277,7 @@ TEST(StackReconCli, BandsThreadsAndPartsChangeNoByte) {
     RunResult r = StackRecon(scratch, "-j part_0.h5 part_1.h5 joined.tif");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "joined.tif: 4 slices of 64 x 64.\n");
-    EXPECT_TRUE(scratch.Read("joined.tif") == scratch.Read("whole.tif"));
+    EXPECT_TRUE(VolumeSamples(scratch.Path("joined.tif")) == VolumeSamples(scratch.Path("whole.tif")));
     r = StackRecon(scratch, "-j part_0.h5 part_1.h5 joined_%d.img");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(scratch.Exists("joined_3.img"));
@@ -360,21 +328,21 @@ TEST(StackReconCli, TheFourierMethodTakesRowsInPairs) {
         ASSERT_EQ(r.status, 0) << r.err;
         r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 0.52 " + base + "b_" + volume);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(scratch.Read(std::string("a_") + volume) == scratch.Read(std::string("b_") + volume)) << volume;
+        EXPECT_TRUE(VolumeSamples(scratch.Path(std::string("a_") + volume)) == VolumeSamples(scratch.Path(std::string("b_") + volume))) << volume;
     }
     ASSERT_EQ(StackRecon(scratch, "-M fourier -r 0,2 " + base + "part_0.h5").status, 0);
     ASSERT_EQ(StackRecon(scratch, "-M fourier -r 2,2 " + base + "part_1.h5").status, 0);
     ASSERT_EQ(StackRecon(scratch, "-j part_0.h5 part_1.h5 joined.tif").status, 0);
-    EXPECT_TRUE(scratch.Read("joined.tif") == scratch.Read("a_vol.tif"));
+    EXPECT_TRUE(VolumeSamples(scratch.Path("joined.tif")) == VolumeSamples(scratch.Path("a_vol.tif")));
     ASSERT_EQ(StackRecon(scratch, "-M fourier -r 1,3 " + base + "odd.tif").status, 0);
     r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -m 0.52 -r 1,3 " + base + "odd_bands.tif");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(scratch.Read("odd.tif") == scratch.Read("odd_bands.tif"));
+    EXPECT_TRUE(VolumeSamples(scratch.Path("odd.tif")) == VolumeSamples(scratch.Path("odd_bands.tif")));
     // One thread takes the rows two at a time, in a band of three.
     r = scratch.Run("OMP_NUM_THREADS=1 \"$BIN/stack_recon\" -M fourier -r 1,3 " + base + "odd_one.tif");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(scratch.Read("odd.tif") == scratch.Read("odd_one.tif"));
-    EXPECT_FALSE(scratch.Read("odd.tif") == scratch.Read("a_vol.tif"));
+    EXPECT_TRUE(VolumeSamples(scratch.Path("odd.tif")) == VolumeSamples(scratch.Path("odd_one.tif")));
+    EXPECT_FALSE(VolumeSamples(scratch.Path("odd.tif")) == VolumeSamples(scratch.Path("a_vol.tif")));
 }
 
 struct Usage {
@@ -425,7 +393,7 @@ TEST(StackReconCli, PeakMemoryStaysWithinTheBudgetAnd64MiB) {
     Usage whole = Measure(scratch, program + "-c 127.5 -s 16 big.tif whole.tif");
     ASSERT_EQ(whole.status, 0);
     EXPECT_GT(whole.peak_mib, 90);  // the measure tells the two apart
-    EXPECT_TRUE(scratch.Read("banded.tif") == scratch.Read("whole.tif"));
+    EXPECT_TRUE(VolumeSamples(scratch.Path("banded.tif")) == VolumeSamples(scratch.Path("whole.tif")));
 }
 
 TEST(StackReconCli, ProgressOnlyOnATerminal) {
@@ -501,7 +469,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     const char *usage =
         "usage : stack_recon [-f FLAT] [-d DARK] [-r FIRST,COUNT] [-m MIB] [-a ANGLES] [-u UNIT] [-t] [-c CENTER] [-C FROM,TO,STEP] [-k KERNEL] "
         "[-w GAP] [-p PIXEL] [-s SIZE] [-l] [-z T] [-P DELTA_BETA,DISTANCE,ENERGY,PIXEL] [-M METHOD] [-i N] [-n] [-S SUBSETS] "
-        "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-j] STACK... VOLUME";
+        "[-L LAMBDA] [-e TOL] [-R METHOD[,SIZE]] [-o X,Y] [-T TYPE] [-V LO,HI] [-j] STACK... VOLUME";
     const Failure cases[] = {
         {"", usage},
         {"scan.tif", usage},
@@ -655,7 +623,7 @@ TEST(StackReconCli, FlatsAndDarksByPatternOrRepeatedAreCounted) {
     ASSERT_EQ(repeated.status, 0) << repeated.err;
     EXPECT_EQ(repeated.err, "12 flats.\nc.tif: 4 slices of 64 x 64.\n");
     // Copies of one flat average to it.
-    EXPECT_EQ(scratch.Read("a.tif"), scratch.Read("b.tif"));
+    EXPECT_EQ(VolumeSamples(scratch.Path("a.tif")), VolumeSamples(scratch.Path("b.tif")));
 }
 
 // /exchange/theta in radians: told from its values with a warning, or
@@ -679,16 +647,16 @@ TEST(StackReconCli, ThetaInRadiansIsToldFromItsValuesOrByOption) {
     EXPECT_EQ(told.err,
               "warning: rad.h5: /exchange/theta read as radians (its values span about pi); -u degrees reads them "
               "as degrees.\ntold.tif: 4 slices of 64 x 64.\n");
-    EXPECT_EQ(scratch.Read("told.tif"), scratch.Read("deg.tif"));
+    EXPECT_EQ(VolumeSamples(scratch.Path("told.tif")), VolumeSamples(scratch.Path("deg.tif")));
     RunResult forced = StackRecon(scratch, "-c 32.75 -u radians rad.h5 forced.tif");
     ASSERT_EQ(forced.status, 0) << forced.err;
     EXPECT_EQ(forced.err, "forced.tif: 4 slices of 64 x 64.\n");
-    EXPECT_EQ(scratch.Read("forced.tif"), scratch.Read("deg.tif"));
+    EXPECT_EQ(VolumeSamples(scratch.Path("forced.tif")), VolumeSamples(scratch.Path("deg.tif")));
     // Degrees forced: the views span 3.1 degrees, a limited range.
     RunResult wrong = StackRecon(scratch, "-c 32.75 -u degrees rad.h5 wrong.tif");
     ASSERT_EQ(wrong.status, 0) << wrong.err;
     EXPECT_EQ(wrong.err.find("warning: rad.h5"), std::string::npos);
-    EXPECT_NE(scratch.Read("wrong.tif"), scratch.Read("deg.tif"));
+    EXPECT_NE(VolumeSamples(scratch.Path("wrong.tif")), VolumeSamples(scratch.Path("deg.tif")));
 }
 
 // A half turn of 90 views given as a full turn (-t): stack_recon refuses

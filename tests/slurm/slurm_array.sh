@@ -124,7 +124,13 @@ done
 
 [ -f vol.tif ] || fail "no joined volume"
 stack_recon -c 130.9 -f flat.tif -d dark.tif scan.tif direct.tif 2>/dev/null || fail "the direct run"
-cmp vol.tif direct.tif || fail "the joined volume differs from the direct one"
+# The same samples page by page (the records differ: each holds its own
+# command line).
+for k in 0 1 2 3 4 5 6 7; do
+    sino_stat "vol.tif:$k" "direct.tif:$k" | grep -q " rms 0 maxabs 0$" ||
+        fail "the joined volume differs from the direct one on page $k"
+done
+grep -q '"parts":\["vol.tif.parts/part_0000.h5"' vol.tif || fail "the joined volume does not name its parts"
 [ -z "$(ls vol.tif.parts/*.h5 2>/dev/null)" ] || fail "parts left after the join"
 grep -q "vol.tif: 8 slices of 256 x 256." vol.tif.parts/join.log || fail "the join's line"
 echo "the array's volume equals the direct one"
