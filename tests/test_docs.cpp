@@ -219,17 +219,19 @@ std::string Replaced(std::string text, const std::string &from, const std::strin
 
 TEST(Docs, TheQuickStartRunsAsWritten) {
     // The README's beamline recipe on the made-up scan of the volumes guide
-    // (8 rows, its axis at 130.9): its row 300 becomes row 4, the axis the
-    // scan's own, the list of TIFF files its one multi-page file.
+    // (8 rows, its axis at 130.9): its row 300 becomes row 4, the axis and
+    // the trial axes the scan's own, the list of TIFF files its one
+    // multi-page file.
     std::string recipe = DocRecipe("README.md", "## Quick start: a beamline scan");
     ASSERT_NE(recipe.find("stack_recon"), std::string::npos) << recipe;
-    recipe = Replaced(Replaced(Replaced(recipe, "0300", "0004"), "300,1", "4,1"), "1023.4", "130.9");
+    recipe = Replaced(Replaced(Replaced(Replaced(recipe, "0300", "0004"), "300,1", "4,1"), "1023.4", "130.9"),
+                      "1015,1030,0.5", "130,132,0.5");
     Scratch scratch;
     ASSERT_EQ(scratch.Run("\"$BIN/ct_make_scan\" .").status, 0);
     RunResult r = scratch.Run("PATH=\"$BIN:$PATH\"; export PATH; set -e\n" + recipe);
     ASSERT_EQ(r.status, 0) << recipe << r.err;
     EXPECT_NE(r.err.find("(median of 5 rows)"), std::string::npos) << r.err;
-    for (const char *made : {"volume.tif", "slice_0004.img", "slice.png"}) EXPECT_TRUE(scratch.Exists(made)) << made;
+    for (const char *made : {"volume.tif", "centers.tif", "slice_0004.img", "slice.png"}) EXPECT_TRUE(scratch.Exists(made)) << made;
     // The alternative in its comment, from the TIFF files.
     std::size_t at = recipe.find("# or: ");
     ASSERT_NE(at, std::string::npos) << recipe;
