@@ -123,6 +123,43 @@ void AddRunFacts(Record *r, const RunFacts &f) {
         for (const char *name : {"zingers", "flat_zingers", "dark_zingers"}) SetInteger(r, name, 0, true);
 }
 
+namespace {
+
+// The rings' method as -R names it.
+const char *RingsName(StripeMethod method) {
+    switch (method) {
+        case StripeMethod::kAuto: return "auto";
+        case StripeMethod::kDetect: return "detect";
+        case StripeMethod::kSort: return "sort";
+        case StripeMethod::kFft: return "fft";
+    }
+    return "auto";
+}
+
+}  // namespace
+
+void AddStepFacts(Record *r, const BandSteps &steps, int size, double zinger_threshold) {
+    SetInteger(r, "size", size);
+    SetReals(r, "offset", {steps.x0, steps.y0});
+    if (zinger_threshold > 0) SetReal(r, "zinger_threshold", zinger_threshold);
+    if (steps.rings.on) {
+        SetText(r, "rings", RingsName(steps.rings.method));
+        SetInteger(r, "rings_size", steps.rings.size);
+    }
+    if (!IsIterative(steps.method)) return;
+    const IterativeSettings &it = steps.iterative;
+    if (steps.method == SliceMethod::kTv) {
+        SetInteger(r, "iterations", it.tv.iterations);
+        SetText(r, "nonnegative", it.tv.nonnegative ? "yes" : "no");
+        SetReal(r, "lambda", it.tv.lambda);
+        SetReal(r, "tolerance", it.tv.tolerance);
+        return;
+    }
+    SetInteger(r, "iterations", it.iterations);
+    SetText(r, "nonnegative", it.nonnegative ? "yes" : "no");
+    if (steps.method == SliceMethod::kSirt) SetInteger(r, "subsets", it.subsets);
+}
+
 void SetCounts(Record *r, const ReadCounts &counts) {
     SetInteger(r, "clamped", counts.clamped, true);
     if (FindValue(*r, "zingers") == nullptr) return;

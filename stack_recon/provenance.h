@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command.h"
+#include "steps.h"
 #include "volume_record.h"
 
 // An option as given: its letter and value ("" for a flag), a value that
@@ -57,6 +58,13 @@ struct RunFacts {
 // darks, and the late counts (clamped; zingers, flat_zingers, dark_zingers
 // with -z) at 0, for SetCounts to fill in at the end.
 void AddRunFacts(Record *r, const RunFacts &facts);
+
+// Adds the steps' settings as used, defaults included: the slices' side
+// and centre ("size", "offset"), the zinger threshold ("zinger_threshold",
+// with -z), the rings' method and window ("rings", "rings_size", with -R),
+// and an iterative method's "iterations", "nonnegative" and its own
+// ("subsets"; tv's "lambda" and "tolerance").
+void AddStepFacts(Record *r, const BandSteps &steps, int size, double zinger_threshold);
 
 struct ReadCounts;
 void SetCounts(Record *r, const ReadCounts &counts);

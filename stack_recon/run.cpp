@@ -588,6 +588,7 @@ int RunStackRecon(int argc, char **argv) {
                                   settings.center.given ? options.center : nullptr, &centers, in.stack.rows,
                                   plan.first, plan.count, in.have_flats ? in.flats.images : 0,
                                   in.have_darks ? in.darks.images : 0, settings.reading.zinger_threshold > 0});
+    AddStepFacts(&record, settings.steps, plan.size, settings.reading.zinger_threshold);
     Volume volume;
     if (scanning) volume.tiff.page_texts = ScanPageTexts(centers);
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, settings.storage, std::move(record),

@@ -328,6 +328,21 @@ TEST(StackReconVolumeCli, TheRecordIsOneJsonObjectThatHoldsTheRun) {
     EXPECT_EQ(H5Text(scratch.Path("z.h5"), "kernel"), "chesler");
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "command").find("-z 3 -T uint8 -V 0,0.02"), std::string::npos);
     EXPECT_NE(H5Text(scratch.Path("z.h5"), "version"), "");
+    // The steps' settings as used, defaults included: sirt's 100 iterations
+    // over one subset, the rings' window.
+    r = StackRecon(scratch, "-r 0,1 -c 32.75 -R sort -M sirt -i 2 -o 1,-2 scan.tif it.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TiffValues(scratch.Path("it.tif"), &record);
+    out = PythonOnRecord(scratch, record,
+                         "print(r['method'], r['iterations'], r['subsets'], r['nonnegative'], r['rings'],\n"
+                         "      r['rings_size'], r['offset'], r['size'], r.get('lambda'))\n");
+    EXPECT_EQ(out, "sirt 2 1 no sort 5 [1, -2] 64 None\n");
+    r = StackRecon(scratch, "-r 0,1 -c 32.75 -M tv -i 2 -n scan.tif tv.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TiffValues(scratch.Path("tv.tif"), &record);
+    out = PythonOnRecord(scratch, record,
+                         "print(r['iterations'], r['nonnegative'], r['lambda'], r['tolerance'], r.get('rings'))\n");
+    EXPECT_EQ(out, "2 yes 0.3 0.0003 None\n");
     // A long command line (4200 words: more texts than an HDF5 object
     // header holds) is recorded whole.
     std::string many;
