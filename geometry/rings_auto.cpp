@@ -381,6 +381,10 @@ namespace {
 constexpr double kPartialFloor = 3.0;
 constexpr double kSteady = 0.2;
 constexpr int kPartialRun = 4;
+// The views where the interpolations from the nearest and the next clean
+// columns out differ by less than kPartialTrust times the level fraction:
+// no edge of the object near the column.
+constexpr double kPartialTrust = 3.0;
 
 // The first view of block b of `blocks` over `rows` views.
 int BlockStart(int b, int blocks, int rows) {
@@ -388,15 +392,15 @@ int BlockStart(int b, int blocks, int rows) {
 }
 
 // The residual's median in each block of views, over the views where the
-// interpolation is trusted (as ColumnStatistics trusts them); not a number
-// for a block with fewer than three such views (an edge of the object
-// dwells there), which then tells nothing; and after the blocks, each
-// block's median deviation. `scratch` holds `rows` doubles.
+// interpolation is trusted (the two interpolations within kPartialTrust
+// times `floor`); not a number for a block with fewer than three such
+// views (an edge of the object dwells there), which then tells nothing;
+// and after the blocks, each block's mean deviation from its median over
+// the same views. `scratch` holds `rows` doubles.
 void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
                   double *out) {
     double *t = scratch;
-    std::copy(doubt, doubt + rows, t);
-    const double trusted = std::max(MedianOf(t, rows), floor);
+    const double trusted = kPartialTrust * floor;
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
         int count = 0;
@@ -409,11 +413,15 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
         const double median = MedianOf(t, count);
         // The residual's roughness within the block: a stripe is a step
         // under smooth views, the object's structure is not.
-        count = 0;
+        double sum = 0;
+        int used = 0;
         for (int k = first; k < end; ++k)
-            if (doubt[k] <= trusted) t[count++] = std::fabs(residual[k] - median);
+            if (doubt[k] <= trusted) {
+                sum += std::fabs(residual[k] - median);
+                ++used;
+            }
         out[b] = median;
-        out[blocks + b] = MedianOf(t, count);
+        out[blocks + b] = static_cast<double>(sum / used);
     }
 }
 
