@@ -519,9 +519,14 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             bool partial = false;
             for (int b = 0, run = 0; b < blocks && !partial; ++b) {
                 bool out = std::fabs(excess[b]) > kPartialFloor * least[b];
+                // Near the last block, or on the line through the last two
+                // (a drift).
                 bool steady = run > 0 && (excess[b] > 0) == (excess[b - 1] > 0) &&
-                              std::fabs(excess[b] - excess[b - 1]) <=
-                                  kSteady * std::max(std::fabs(excess[b]), std::fabs(excess[b - 1]));
+                              (std::fabs(excess[b] - excess[b - 1]) <=
+                                   kSteady * std::max(std::fabs(excess[b]), std::fabs(excess[b - 1])) ||
+                               (b > 1 && (excess[b - 2] > 0) == (excess[b] > 0) &&
+                                std::fabs(excess[b] - 2 * excess[b - 1] + excess[b - 2]) <=
+                                               kSteady * std::fabs(excess[b])));
                 run = out ? (steady ? run + 1 : 1) : 0;
                 partial = run >= kPartialRun;
             }
