@@ -470,9 +470,18 @@ TEST(SinoRings, AutoMendsStripesInPartOfTheViews) {
     std::vector<double> striped = clean;
     for (int k = 30; k < 90; ++k) striped[k * columns + 20] += 1.5;
     for (int k = 100; k < rows; ++k) striped[k * columns + 40] += 2.0 * (k - 99) / 60;
+    // The same bytes for any number of threads.
+    std::vector<double> first;
+    for (int threads : {1, 3, 8}) {
+        std::vector<double> samples = striped;
+        ASSERT_TRUE(RemoveRings(samples.data(), columns, rows, StripeMethod::kAuto, 11, threads).ok());
+        if (first.empty()) first = samples;
+        EXPECT_TRUE(samples == first) << threads << " threads";
+    }
     RingsWork work;
     ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
     EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 2);
+    EXPECT_TRUE(striped == first);
     for (int j = 0; j < columns; ++j)
         EXPECT_EQ(work.automatic.partial[j] != 0, j == 20 || j == 40) << j;
     // Within the interpolation's error on the wave's curvature (a line over
