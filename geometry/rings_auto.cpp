@@ -170,6 +170,70 @@ constexpr double kGainGain = 0.8;
 
 }  // namespace
 
+namespace {
+
+// A partial stripe: a run of at least kPartialRun blocks whose excesses
+// pass kPartialFloor times the block's threshold, each within kSteady of
+// the last.
+constexpr double kPartialFloor = 3.0;
+constexpr double kSteady = 0.2;
+constexpr int kPartialRun = 4;
+// The views where the interpolations from the nearest and the next clean
+// columns out differ by less than kPartialTrust times the level fraction:
+// no edge of the object near the column.
+constexpr double kPartialTrust = 3.0;
+
+// The first view of block b of `blocks` over `rows` views.
+int BlockStart(int b, int blocks, int rows) {
+    return static_cast<int>(static_cast<long long>(b) * rows / blocks);
+}
+
+// The residual's median in each block of views, over the views where the
+// interpolation is trusted (the two interpolations within kPartialTrust
+// times `floor`); not a number for a block with fewer than three such
+// views (an edge of the object dwells there), which then tells nothing;
+// and after the blocks, each block's mean deviation from its median over
+// the same views. `scratch` holds `rows` doubles.
+void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
+                  double *out) {
+    double *t = scratch;
+    const double trusted = kPartialTrust * floor;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
+        int count = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) t[count++] = residual[k];
+        if (count < 3) {
+            out[b] = std::nan("");
+            continue;
+        }
+        const double median = MedianOf(t, count);
+        // The residual's roughness within the block: a stripe is a step
+        // under smooth views, the object's structure is not.
+        double sum = 0;
+        int used = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) {
+                sum += std::fabs(residual[k] - median);
+                ++used;
+            }
+        out[b] = median;
+        out[blocks + b] = static_cast<double>(sum / used);
+    }
+}
+
+// The clean columns two to `reach` away from j (`mask` marks those that
+// are not), into `around`; returns their number.
+int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
+    int count = 0;
+    for (int d = 2; d <= reach; ++d)
+        for (int i : {j - d, j + d})
+            if (i >= 0 && i < columns && !mask[i]) around[count++] = i;
+    return count;
+}
+
+}  // namespace
+
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     *work = AutoWork{};
     work->columns = columns;
@@ -259,6 +323,14 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                     const std::size_t at = static_cast<std::size_t>(c) * m;
                     ColumnStatistics(residual + at, near + at, doubt + at, m, kAutoLevelFraction * level,
                                      scratch + 3 * stride, &work->offsets[j], &work->spread[j]);
+                    // The first pass measures every column against all its
+                    // neighbours, as the partial stripes' first pass does:
+                    // their blocks are taken here, and only the columns near
+                    // a mended stripe are measured again there.
+                    if (pass == 0 && work->blocks > 0)
+                        BlockOffsets(residual + at, doubt + at, m, work->blocks, kAutoLevelFraction * level,
+                                     scratch + 3 * stride,
+                                     work->block_offsets + static_cast<std::size_t>(j) * 2 * work->blocks);
                     // A column that hardly changes over the views where its
                     // neighbours do: dead, or saturated.
                     work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
@@ -373,69 +445,6 @@ void MendAutoStripes(double *samples, AutoWork *work) {
     }
 }
 
-namespace {
-
-// A partial stripe: a run of at least kPartialRun blocks whose excesses
-// pass kPartialFloor times the block's threshold, each within kSteady of
-// the last.
-constexpr double kPartialFloor = 3.0;
-constexpr double kSteady = 0.2;
-constexpr int kPartialRun = 4;
-// The views where the interpolations from the nearest and the next clean
-// columns out differ by less than kPartialTrust times the level fraction:
-// no edge of the object near the column.
-constexpr double kPartialTrust = 3.0;
-
-// The first view of block b of `blocks` over `rows` views.
-int BlockStart(int b, int blocks, int rows) {
-    return static_cast<int>(static_cast<long long>(b) * rows / blocks);
-}
-
-// The residual's median in each block of views, over the views where the
-// interpolation is trusted (the two interpolations within kPartialTrust
-// times `floor`); not a number for a block with fewer than three such
-// views (an edge of the object dwells there), which then tells nothing;
-// and after the blocks, each block's mean deviation from its median over
-// the same views. `scratch` holds `rows` doubles.
-void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
-                  double *out) {
-    double *t = scratch;
-    const double trusted = kPartialTrust * floor;
-    for (int b = 0; b < blocks; ++b) {
-        const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
-        int count = 0;
-        for (int k = first; k < end; ++k)
-            if (doubt[k] <= trusted) t[count++] = residual[k];
-        if (count < 3) {
-            out[b] = std::nan("");
-            continue;
-        }
-        const double median = MedianOf(t, count);
-        // The residual's roughness within the block: a stripe is a step
-        // under smooth views, the object's structure is not.
-        double sum = 0;
-        int used = 0;
-        for (int k = first; k < end; ++k)
-            if (doubt[k] <= trusted) {
-                sum += std::fabs(residual[k] - median);
-                ++used;
-            }
-        out[b] = median;
-        out[blocks + b] = static_cast<double>(sum / used);
-    }
-}
-
-// The clean columns two to `reach` away from j (`mask` marks those that
-// are not), into `around`; returns their number.
-int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
-    int count = 0;
-    for (int d = 2; d <= reach; ++d)
-        for (int i : {j - d, j + d})
-            if (i >= 0 && i < columns && !mask[i]) around[count++] = i;
-    return count;
-}
-
-}  // namespace
 
 int FindPartialStripes(const double *samples, int size, AutoWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
@@ -454,7 +463,9 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp for schedule(static)
             for (int j = 0; j < columns; ++j) {
                 Neighbours e = NeighboursOf(work->partial, columns, j);
-                work->dirty[j] = pass == 0 || !(e == neighbours[j]);
+                bool mended = false;
+                for (int i = std::max(0, j - 2); i <= std::min(columns - 1, j + 2); ++i) mended = mended || work->stripes[i];
+                work->dirty[j] = pass == 0 ? mended : !(e == neighbours[j]);
                 neighbours[j] = e;
             }
 #pragma omp for schedule(static)

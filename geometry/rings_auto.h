@@ -102,8 +102,9 @@ void MendAutoStripes(double *samples, AutoWork *work);
 
 // Finds the columns that are stripes in part of the views into
 // work->partial, comparing each with the columns up to size / 2 away;
-// returns their number. Runs after FindAutoStripes (its level) and
-// MendAutoStripes (what they leave).
+// returns their number. Runs after FindAutoStripes (its level, and the
+// blocks of its first pass, which it takes again only for the columns near
+// a stripe) and MendAutoStripes (what they leave).
 int FindPartialStripes(const double *samples, int size, AutoWork *work);
 
 // Mends the partial stripes found, in place.
