@@ -58,8 +58,13 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
             return found;
         }
         case StripeMethod::kAuto: {
-            int found = FindAutoStripes(samples, size, &work->automatic);
-            MendAutoStripes(samples, &work->automatic);
+            AutoWork &automatic = work->automatic;
+            FindAutoStripes(samples, size, &automatic);
+            MendAutoStripes(samples, &automatic);
+            FindPartialStripes(samples, size, &automatic);
+            MendPartialStripes(samples, size, &automatic);
+            int found = 0;
+            for (int j = 0; j < automatic.columns; ++j) found += automatic.stripes[j] || automatic.partial[j];
             return found;
         }
     }

@@ -170,6 +170,70 @@ constexpr double kGainGain = 0.8;
 
 }  // namespace
 
+namespace {
+
+// A partial stripe: a run of at least kPartialRun blocks whose excesses
+// pass kPartialFloor times the block's threshold, each within kSteady of
+// the last.
+constexpr double kPartialFloor = 3.0;
+constexpr double kSteady = 0.2;
+constexpr int kPartialRun = 4;
+// The views where the interpolations from the nearest and the next clean
+// columns out differ by less than kPartialTrust times the level fraction:
+// no edge of the object near the column.
+constexpr double kPartialTrust = 3.0;
+
+// The first view of block b of `blocks` over `rows` views.
+int BlockStart(int b, int blocks, int rows) {
+    return static_cast<int>(static_cast<long long>(b) * rows / blocks);
+}
+
+// The residual's median in each block of views, over the views where the
+// interpolation is trusted (the two interpolations within kPartialTrust
+// times `floor`); not a number for a block with fewer than three such
+// views (an edge of the object dwells there), which then tells nothing;
+// and after the blocks, each block's mean deviation from its median over
+// the same views. `scratch` holds `rows` doubles.
+void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
+                  double *out) {
+    double *t = scratch;
+    const double trusted = kPartialTrust * floor;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
+        int count = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) t[count++] = residual[k];
+        if (count < 3) {
+            out[b] = std::nan("");
+            continue;
+        }
+        const double median = MedianOf(t, count);
+        // The residual's roughness within the block: a stripe is a step
+        // under smooth views, the object's structure is not.
+        double sum = 0;
+        int used = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) {
+                sum += std::fabs(residual[k] - median);
+                ++used;
+            }
+        out[b] = median;
+        out[blocks + b] = static_cast<double>(sum / used);
+    }
+}
+
+// The clean columns two to `reach` away from j (`mask` marks those that
+// are not), into `around`; returns their number.
+int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
+    int count = 0;
+    for (int d = 2; d <= reach; ++d)
+        for (int i : {j - d, j + d})
+            if (i >= 0 && i < columns && !mask[i]) around[count++] = i;
+    return count;
+}
+
+}  // namespace
+
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     *work = AutoWork{};
     work->columns = columns;
@@ -179,9 +243,14 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // Per thread: a column, its interpolation, its offsets, values, weights
     // and the views' order; the neighbours' offsets; the columns' excesses
     // for the noise.
+    // The partial stripes' mending: 3 rows and 3.5 kLargestAutoSize.
     work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
-                 2 * static_cast<std::size_t>(kLargestAutoSize);
-    return work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
+                 4 * static_cast<std::size_t>(kLargestAutoSize);
+    work->blocks = std::min(kPartialBlocks, rows / kBlockViews);
+    if (work->blocks < 4) work->blocks = 0;
+    std::size_t b = static_cast<std::size_t>(std::max(work->blocks, 1));
+    return work->block_offsets.Allocate(2 * n * b) && work->block_excess.Allocate(n * b) && work->partial.Allocate(n) &&
+           work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->stripes.Allocate(n) &&
            work->next.Allocate(n) && work->scratch.Allocate(work->slot * threads);
@@ -254,6 +323,14 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                     const std::size_t at = static_cast<std::size_t>(c) * m;
                     ColumnStatistics(residual + at, near + at, doubt + at, m, kAutoLevelFraction * level,
                                      scratch + 3 * stride, &work->offsets[j], &work->spread[j]);
+                    // The first pass measures every column against all its
+                    // neighbours, as the partial stripes' first pass does:
+                    // their blocks are taken here, and only the columns near
+                    // a mended stripe are measured again there.
+                    if (pass == 0 && work->blocks > 0)
+                        BlockOffsets(residual + at, doubt + at, m, work->blocks, kAutoLevelFraction * level,
+                                     scratch + 3 * stride,
+                                     work->block_offsets + static_cast<std::size_t>(j) * 2 * work->blocks);
                     // A column that hardly changes over the views where its
                     // neighbours do: dead, or saturated.
                     work->flat[j] = Flat(work->variation, work->stripes, columns, j, kAutoLevelFraction * level);
@@ -365,5 +442,141 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         }
         for (int k = 0; k < m; ++k) offset[k] = excess + gain * (base[k] - middle);
         for (int k = 0; k < m; ++k) samples[n * k + j] = column[k] - offset[k];
+    }
+}
+
+
+int FindPartialStripes(const double *samples, int size, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows, blocks = work->blocks;
+    const int reach = std::max(2, size / 2);
+    const double floor = kAutoLevelFraction * work->level;
+    std::fill(work->partial.get(), work->partial + n, 0);
+    if (blocks == 0) return 0;
+    Neighbours *neighbours = work->neighbours;
+    const int column_blocks = (columns + kBlockColumns - 1) / kBlockColumns;
+    int found = 0;
+    for (int pass = 0; pass < kAutoPasses; ++pass) {
+#pragma omp parallel num_threads(work->threads)
+        {
+            double *scratch = ThreadScratch(*work);
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                Neighbours e = NeighboursOf(work->partial, columns, j);
+                bool mended = false;
+                for (int i = std::max(0, j - 2); i <= std::min(columns - 1, j + 2); ++i) mended = mended || work->stripes[i];
+                work->dirty[j] = pass == 0 ? mended : !(e == neighbours[j]);
+                neighbours[j] = e;
+            }
+#pragma omp for schedule(static)
+            for (int block = 0; block < column_blocks; ++block) {
+                const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+                bool any = false;
+                for (int c = 0; c < width; ++c) any = any || work->dirty[first + c];
+                if (!any) continue;
+                const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
+                double *residual = scratch, *doubt = scratch + stride;
+                for (int k = 0; k < m; ++k) {
+                    const double *view = samples + n * k;
+                    for (int c = 0; c < width; ++c) {
+                        const int j = first + c;
+                        const std::size_t at = static_cast<std::size_t>(c) * m + k;
+                        const Neighbours &e = neighbours[j];
+                        const double near = Near(view, e, j);
+                        residual[at] = view[j] - near;
+                        doubt[at] = std::fabs(near - Far(view, e, j, near));
+                    }
+                }
+                for (int c = 0; c < width; ++c) {
+                    const int j = first + c;
+                    if (!work->dirty[j]) continue;
+                    const std::size_t at = static_cast<std::size_t>(c) * m;
+                    BlockOffsets(residual + at, doubt + at, m, blocks, floor, scratch + 2 * stride,
+                                 work->block_offsets + static_cast<std::size_t>(j) * 2 * blocks);
+                }
+            }
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                int *around = reinterpret_cast<int *>(scratch + kLargestAutoSize);
+                const int count = Around(work->partial, columns, j, reach, around);
+                for (int b = 0; b < blocks; ++b) {
+                    const double own = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + b];
+                    const double rough = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+                    int known = 0;
+                    for (int i = 0; i < count; ++i) {
+                        const double value = work->block_offsets[static_cast<std::size_t>(around[i]) * 2 * blocks + b];
+                        if (value == value) scratch[known++] = value;
+                    }
+                    double excess = own == own && known > 0 ? own - MedianOf(scratch, known) : 0;
+                    if (!(std::fabs(excess) > kAutoRough * rough)) excess = 0;
+                    work->block_excess[static_cast<std::size_t>(j) * blocks + b] = excess;
+                }
+            }
+        }
+        // Each block's threshold from the typical excess of the columns in
+        // it, as for the stripes over all the views.
+        double *magnitudes = work->scratch;
+        double *least = work->scratch + n;
+        for (int b = 0; b < blocks; ++b) {
+            for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->block_excess[static_cast<std::size_t>(j) * blocks + b]);
+            least[b] = std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), floor);
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) {
+            const double *excess = work->block_excess + static_cast<std::size_t>(j) * blocks;
+            // A run of blocks that stand out with one sign, each near the
+            // next (a stripe that holds or drifts); the object's structure
+            // changes from block to block.
+            bool partial = false;
+            for (int b = 0, run = 0; b < blocks && !partial; ++b) {
+                bool out = std::fabs(excess[b]) > kPartialFloor * least[b];
+                // Near the last block, or on the line through the last two
+                // (a drift).
+                bool steady = run > 0 && (excess[b] > 0) == (excess[b - 1] > 0) &&
+                              (std::fabs(excess[b] - excess[b - 1]) <=
+                                   kSteady * std::max(std::fabs(excess[b]), std::fabs(excess[b - 1])) ||
+                               (b > 1 && (excess[b - 2] > 0) == (excess[b] > 0) &&
+                                std::fabs(excess[b] - 2 * excess[b - 1] + excess[b - 2]) <=
+                                               kSteady * std::fabs(excess[b])));
+                run = out ? (steady ? run + 1 : 1) : 0;
+                partial = run >= kPartialRun;
+            }
+            work->next[j] = partial;
+            found += partial;
+        }
+        std::copy(work->next.get(), work->next + n, work->partial.get());
+    }
+    return found;
+}
+
+void MendPartialStripes(double *samples, int size, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows;
+    if (work->blocks == 0) return;
+    const int reach = std::max(2, size / 2);
+    // The running median's window: a block's length of views, odd.
+    const int window = (m / work->blocks) | 1;
+    // The neighbours' residuals are read from columns no thread writes:
+    // the partial stripes are no one's neighbours.
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        if (!work->partial[j]) continue;
+        double *scratch = ThreadScratch(*work);
+        // Three rows, then up to size - 3 neighbours' residuals, their own
+        // neighbours and their indices (3.5 kLargestAutoSize doubles).
+        double *difference = scratch, *smooth = scratch + m, *slide = scratch + 2 * m, *values = scratch + 3 * m;
+        Neighbours *theirs = reinterpret_cast<Neighbours *>(values + kLargestAutoSize);
+        int *around = reinterpret_cast<int *>(values + 3 * kLargestAutoSize);
+        const int count = Around(work->partial, columns, j, reach, around);
+        const Neighbours e = NeighboursOf(work->partial, columns, j);
+        for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(work->partial, columns, around[i]);
+        for (int k = 0; k < m; ++k) {
+            const double *view = samples + n * k;
+            for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i]);
+            const double near = Near(view, e, j);
+            difference[k] = view[j] - near - MedianOf(values, count);
+        }
+        RunningMedian(difference, m, window, slide, smooth);
+        for (int k = 0; k < m; ++k) samples[n * k + j] -= smooth[k];
     }
 }

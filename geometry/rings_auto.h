@@ -25,6 +25,20 @@
 // departure from its median, kept when it takes a fifth off the residual's
 // spread); a gain that would leave the column below half or above twice
 // its interpolation marks it dead as well.
+//
+// Partial stripes. A column wrong in only part of the views (a drifting
+// detector, one that fails or recovers during the scan) has no excess over
+// all the views. So, once the stripes above are mended, the views are cut
+// into up to kPartialBlocks blocks, and each column's residual median
+// within each block, less its neighbours' (two to size / 2 away), is its
+// block excess. A column is a partial stripe where two adjacent blocks stand
+// out with the same sign, beyond kAutoFactor times the typical block excess
+// of the columns and kAutoLevelFraction of the level; this too runs twice,
+// the second time with the partial stripes left out of the interpolations.
+// A partial stripe loses, in each view, the running median over a block's
+// length of views of its residual less its neighbours' residuals: it
+// follows a stripe that starts, stops or drifts, and passes over the
+// object's edges, which cross a column in a few views.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +51,10 @@ inline constexpr double kAutoLevelFraction = 0.002;
 inline constexpr int kLongestRun = 5;
 inline constexpr double kAutoRough = 2.0;
 inline constexpr double kRunFactor = 3.0;
+inline constexpr int kPartialBlocks = 16;
+// The fewest views a block holds: fewer views, fewer blocks (below four
+// blocks no partial stripe is looked for).
+inline constexpr int kBlockViews = 8;
 // Scratch for the neighbours' offsets: size / 2 on either side.
 inline constexpr int kLargestAutoSize = 1001;
 
@@ -63,6 +81,10 @@ struct AutoWork {
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
     Owned<unsigned char> next;          // columns: the next pass's finding
     double level = 0;                   // the median over the views of a view's largest magnitude
+    int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
+    Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
+    Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
+    Owned<unsigned char> partial;       // columns: 1 for a partial stripe
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
 };
@@ -77,3 +99,13 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work);
 
 // Mends the stripe columns found, in place.
 void MendAutoStripes(double *samples, AutoWork *work);
+
+// Finds the columns that are stripes in part of the views into
+// work->partial, comparing each with the columns up to size / 2 away;
+// returns their number. Runs after FindAutoStripes (its level, and the
+// blocks of its first pass, which it takes again only for the columns near
+// a stripe) and MendAutoStripes (what they leave).
+int FindPartialStripes(const double *samples, int size, AutoWork *work);
+
+// Mends the partial stripes found, in place.
+void MendPartialStripes(double *samples, int size, AutoWork *work);

@@ -460,6 +460,39 @@ TEST(SinoRings, AutoFindsAndMendsEachKindOfColumn) {
     EXPECT_TRUE(untouched == clean);
 }
 
+// A stripe in part of the views: column 20 offset by 1.5 in views 30 to 89
+// (under half, so its median over all the views shows nothing), column 40
+// drifting from 0 to 2 over views 100 to 159. Both are found as partial
+// stripes and mended in every view; every other column keeps its bytes.
+TEST(SinoRings, AutoMendsStripesInPartOfTheViews) {
+    const int columns = 64, rows = 160;
+    std::vector<double> clean = Smooth(columns, rows);
+    std::vector<double> striped = clean;
+    for (int k = 30; k < 90; ++k) striped[k * columns + 20] += 1.5;
+    for (int k = 100; k < rows; ++k) striped[k * columns + 40] += 2.0 * (k - 99) / 60;
+    // The same bytes for any number of threads.
+    std::vector<double> first;
+    for (int threads : {1, 3, 8}) {
+        std::vector<double> samples = striped;
+        ASSERT_TRUE(RemoveRings(samples.data(), columns, rows, StripeMethod::kAuto, 11, threads).ok());
+        if (first.empty()) first = samples;
+        EXPECT_TRUE(samples == first) << threads << " threads";
+    }
+    RingsWork work;
+    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
+    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 2);
+    EXPECT_TRUE(striped == first);
+    for (int j = 0; j < columns; ++j)
+        EXPECT_EQ(work.automatic.partial[j] != 0, j == 20 || j == 40) << j;
+    // Within the interpolation's error on the wave's curvature (a line over
+    // three columns: 10 (1 - cos 0.05) = 0.0125 at most).
+    for (int k = 0; k < rows; ++k)
+        for (int j = 0; j < columns; ++j) {
+            if (j == 20 || j == 40) EXPECT_NEAR(striped[k * columns + j], clean[k * columns + j], 0.0125) << k << " " << j;
+            else EXPECT_EQ(striped[k * columns + j], clean[k * columns + j]) << k << " " << j;
+        }
+}
+
 // The family of striped cases (rings_cases.h): every kind of stripe on
 // objects centred on the axis and off it, noise-free and noisy. The ring
 // error each method leaves, over the striped one's.
@@ -476,14 +509,21 @@ const FamilyCase kFamily[] = {
     {RingStripes::kStrongOffsets, RingObject::kOffAxis, 2, 0.002, 1.0 / 3},
     {RingStripes::kStrongGains, RingObject::kCentred, 4, 0, 1.0 / 3},
     {RingStripes::kStrongGains, RingObject::kHead, 5, 0, 1.0 / 3},
+    {RingStripes::kStrongGains, RingObject::kOffAxis, 21, 0, 1.0 / 3},
     {RingStripes::kDead, RingObject::kCentred, 6, 0, 1.0 / 3},
     {RingStripes::kDead, RingObject::kOffAxis, 1, 0, 1.0 / 3},
     {RingStripes::kEdge, RingObject::kOffAxis, 9, 0, 1.0 / 3},
+    {RingStripes::kEdge, RingObject::kGrains, 23, 0, 1.0 / 3},
     {RingStripes::kClusters, RingObject::kCentred, 11, 0, 1.0 / 3},
     {RingStripes::kMixed, RingObject::kCentred, 12, 0, 1.0 / 3},
-    // Where auto does less: weak stripes among sharp features, stripes in
-    // part of the views. It must leave those about as they were.
-    {RingStripes::kWeakOffsets, RingObject::kGrains, 14, 0, 1.0},
+    {RingStripes::kPartial, RingObject::kCentred, 17, 0, 1.0 / 3},
+    {RingStripes::kWeakGains, RingObject::kCentred, 19, 0, 1.0 / 3},
+    // Where auto does not yet meet the third (its manual's BUGS): weak
+    // offsets among sharp small features, and a stripe in part of the
+    // views that the finding over all the views takes for a whole one.
+    // Neither may be left worse than it was.
+    {RingStripes::kWeakOffsets, RingObject::kGrains, 14, 0, 0.75},
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 20, 0, 0.5},
     {RingStripes::kPartial, RingObject::kOffAxis, 16, 0, 1.1},
 };
 
@@ -501,13 +541,13 @@ TEST(SinoRings, TheFamilyOfStripedCases) {
                                         Cleaned(c.clean, c.columns, c.rows, StripeMethod::kAuto));
         EXPECT_GT(m.striped_error, 0.05 * m.clean_error) << c.name;  // the stripes do ring
         EXPECT_LE(m.ring_ratio, f.most) << c.name;
-        // A clean sinogram: changed by well under its own error.
-        EXPECT_LT(m.clean_ratio, 0.7) << c.name;
+        // A clean sinogram: changed by under 15 % of its own error.
+        EXPECT_LT(m.clean_ratio, 0.15) << c.name;
         sum += m.ring_ratio;
         detect_sum += MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kDetect), {}).ring_ratio;
     }
     double count = sizeof kFamily / sizeof kFamily[0];
-    EXPECT_LE(sum / count, 0.3) << "auto";
+    EXPECT_LE(sum / count, 0.25) << "auto";
     // The default does better than the method it replaces.
     EXPECT_LT(sum, 0.5 * detect_sum);
     RecordProperty("auto_mean", std::to_string(sum / count));
