@@ -28,7 +28,8 @@ double RingsBytes(const RingsChoice &choice, int views, int columns, int threads
     // values and their views, and each thread's pairs; fft's detail, and
     // each thread's block of eight columns; detect's baseline, and each
     // thread's three rows; auto's blocks of eight columns of residuals
-    // (three arrays and three more rows) and its median windows.
+    // (three arrays and three more rows), its median windows and the
+    // partial stripes' mending windows.
     double bytes = 0, thread = 0;
     switch (choice.method) {
         case StripeMethod::kSort:
@@ -44,7 +45,10 @@ double RingsBytes(const RingsChoice &choice, int views, int columns, int threads
             thread = (3.0 * views + columns + window) * sizeof(double);
             break;
         case StripeMethod::kAuto:
-            thread = (27.0 * views + columns + 2.0 * kLargestAutoSize) * sizeof(double);
+            // Each column's medians in up to kPartialBlocks blocks of views
+            // (three arrays' worth) and its partial-stripe mark.
+            bytes = 3.0 * kPartialBlocks * columns * sizeof(double) + columns;
+            thread = (27.0 * views + columns + 4.0 * kLargestAutoSize) * sizeof(double);
             break;
     }
     // Each column's findings and each view's level.

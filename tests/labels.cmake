@@ -13,6 +13,7 @@ set(ct_case_labels
   Faults.HostileNumbersInEveryNumericArgument cli,slow
   SinoReconCli.SinogramCutAtEveryByte cli,slow
   DiskSino.FastViewsEqualTheStraightforwardEvaluationBitForBit unit,slow
+  GapWeights.TheDefaultIsWithinATenthOfTheBetterSchemeOnEveryCase unit,slow
   SinoRings.TheFamilyOfStripedCases unit,slow
   SinoNoiseCli.TheGuidesSimulatedScan cli,readme
   DocumentedGrafts.TheGuidesWorkedExample cli,readme

@@ -63,10 +63,12 @@ TEST(StackReconRoad, RingsBytesHoldWhatTheRemovalTakes) {
                    work.stripes.baseline.size() + work.stripes.offsets.size() + work.stripes.excess.size() +
                    work.stripes.level.size() + work.stripes.scratch.size() + work.automatic.offsets.size() +
                    work.automatic.excess.size() + work.automatic.spread.size() + work.automatic.stand.size() +
-                   work.automatic.variation.size() + work.automatic.scratch.size()) +
+                   work.automatic.variation.size() + work.automatic.scratch.size() +
+                   work.automatic.block_offsets.size() + work.automatic.block_excess.size()) +
             4.0 * work.sort.views.size() + sizeof(RankedValue) * work.sort.pairs.size() +
             sizeof(CleanNeighbours) * work.automatic.neighbours.size() + work.automatic.flat.size() +
             work.automatic.dirty.size() + work.automatic.stripes.size() + work.automatic.next.size() +
+            work.automatic.partial.size() +
             work.stripes.stripes.size();
         EXPECT_GE(RingsBytes(choice, c.views, c.columns, c.threads), taken) << c.option;
     }
