@@ -89,19 +89,7 @@ Pages ReadPages(const std::string &path) {
 }
 
 // /exchange/center of a volume.
-std::vector<double> RecordedCenters(const std::string &path) {
-    std::vector<double> values;
-    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    if (file < 0) return values;
-    hid_t set = H5Dopen2(file, "/exchange/center", H5P_DEFAULT);
-    hid_t space = H5Dget_space(set);
-    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
-    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
-    H5Sclose(space);
-    H5Dclose(set);
-    H5Fclose(file);
-    return values;
-}
+std::vector<double> RecordedCenters(const std::string &path) { return H5Values(path, "/exchange/center"); }
 
 std::string Listing(const Scratch &scratch) { return scratch.Run("ls -A | grep -v '^\\.std'").out; }
 

@@ -69,19 +69,7 @@ std::vector<double> TiffValues(const std::string &path, std::string *description
 }
 
 // /exchange/data of an HDF5 volume as values.
-std::vector<double> H5Data(const std::string &path) {
-    std::vector<double> values;
-    hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    if (file < 0) return values;
-    hid_t set = H5Dopen2(file, "/exchange/data", H5P_DEFAULT);
-    hid_t space = H5Dget_space(set);
-    values.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(space)));
-    H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values.data());
-    H5Sclose(space);
-    H5Dclose(set);
-    H5Fclose(file);
-    return values;
-}
+std::vector<double> H5Data(const std::string &path) { return H5Values(path, "/exchange/data"); }
 
 // A text attribute of /exchange/data ("" when there is none).
 std::string H5Text(const std::string &path, const char *name) {
