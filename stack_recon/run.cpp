@@ -559,6 +559,7 @@ int RunStackRecon(int argc, char **argv) {
     // A full turn whose axis lies off the middle is folded into a wider
     // half turn, reconstructed at its width unless -s says otherwise.
     Fold fold;
+    Check(CheckPartTurn(turn, views, in.stack.columns, centers));
     if (NeedsFold(turn, in.stack.columns, centers)) {
         Check(MakeFold(turn, in.stack.columns, centers, &fold));
         Check(FoldedViews(fold, &views));

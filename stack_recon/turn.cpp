@@ -1,8 +1,10 @@
 #include "turn.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "real.h"
 
@@ -52,6 +54,24 @@ bool NeedsFold(const Turn &turn, int detectors, const std::vector<double> &cente
     for (double c : centers)
         if (!NearMiddle(detectors, c)) return true;
     return false;
+}
+
+Status CheckPartTurn(const Turn &turn, const ViewSet &views, int detectors, const std::vector<double> &centers) {
+    if (turn.full || views.count < 2) return Success();
+    std::vector<double> d(static_cast<std::size_t>(views.count));
+    for (int k = 0; k < views.count; ++k) {
+        double a = std::fmod(views.angles[k], 2 * kPi);
+        d[static_cast<std::size_t>(k)] = a < 0 ? a + 2 * kPi : a;
+    }
+    std::sort(d.begin(), d.end());
+    double largest = d[0] + 2 * kPi - d.back();
+    for (std::size_t i = 0; i + 1 < d.size(); ++i) largest = std::max(largest, d[i + 1] - d[i]);
+    if (largest >= kPi / 2) return Success();
+    for (double c : centers)
+        if (!NearMiddle(detectors, c))
+            return Failure("the views cover most of the turn with gaps and the axis lies off the middle (half "
+                           "acquisition?): give a whole turn, or the views of a half turn with -a.");
+    return Success();
 }
 
 Status MakeFold(const Turn &turn, int detectors, const std::vector<double> &centers, Fold *fold) {

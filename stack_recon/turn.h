@@ -53,6 +53,15 @@ struct Fold {
 // off the middle (NearMiddle, fold.h).
 bool NeedsFold(const Turn &turn, int detectors, const std::vector<double> &centers);
 
+// A scan over most of the turn (no gap of a quarter turn between its
+// directions) that is no whole turn (CoversFullTurn: a wider gap) cannot
+// be folded, and its views beyond the half turn see, with the axis off the
+// middle, what a half acquisition leaves out of the others: fails with
+// "the views cover most of the turn with gaps and the axis lies off the
+// middle (half acquisition?): give a whole turn, or the views of a half
+// turn with -a." when `turn` is not full and a center lies off the middle.
+Status CheckPartTurn(const Turn &turn, const ViewSet &views, int detectors, const std::vector<double> &centers);
+
 // The fold of `turn.pairs` pairs about each of `centers`. Fails with "a full
 // turn with its axis off the middle is folded from views in opposite
 // pairs (view k + M half a turn from view k): the angles are not." when

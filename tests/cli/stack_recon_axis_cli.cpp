@@ -388,6 +388,10 @@ TEST(StackReconAxisCli, EveryFailureHasItsLine) {
         {"-c 12.3 -a shifted.txt full.tif vol.tif",
          "a full turn with its axis off the middle is folded from views in opposite pairs (view k + M half a turn from "
          "view k): the angles are not."},
+        // Most of a turn, a gap too wide for a whole one: nothing to fold.
+        {"-c 12.3 -a gap.txt full.tif vol.tif",
+         "the views cover most of the turn with gaps and the axis lies off the middle (half acquisition?): give a "
+         "whole turn, or the views of a half turn with -a."},
     };
     Scratch scratch;
     WriteScan(scratch, MakeScan(HalfTurn()));
@@ -415,6 +419,10 @@ TEST(StackReconAxisCli, EveryFailureHasItsLine) {
     std::string shifted;
     for (int k = 0; k < 24; ++k) shifted += std::to_string(k * 15 + (k >= 12 ? 7 : 0)) + "\n";
     scratch.Write("shifted.txt", shifted);
+    // 0 to 276 degrees: a gap of 84.
+    std::string gap;
+    for (int k = 0; k < 24; ++k) gap += std::to_string(k * 12) + "\n";
+    scratch.Write("gap.txt", gap);
     std::string before = Listing(scratch);
     for (const Case &c : cases) {
         RunResult r = StackRecon(scratch, c.args);
