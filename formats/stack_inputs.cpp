@@ -13,11 +13,18 @@ Status OpenHdf5(const char *file, bool line_integrals, StackInputs *in) {
     Status opened = Hdf5Images(file, kH5Data, &in->stack, &present);
     if (!opened.ok()) return opened;
     if (!present) return Failure(About(file, "no /exchange/data."));
-    if (line_integrals) return Success();
     opened = Hdf5Images(file, kH5White, &in->flats, &in->have_flats);
     if (!opened.ok()) return opened;
     opened = Hdf5Images(file, kH5Dark, &in->darks, &in->have_darks);
     if (!opened.ok()) return opened;
+    // Line integrals take no flats or darks: what the file has is told
+    // (counts_in_file), for a caller that refuses counts read as line
+    // integrals.
+    if (line_integrals) {
+        in->counts_in_file = in->have_flats || in->have_darks;
+        in->have_flats = in->have_darks = false;
+        return Success();
+    }
     if (in->have_darks && !in->have_flats) return Failure("darks need flats.");
     return Success();
 }

@@ -13,6 +13,9 @@
 struct StackInputs {
     Images stack{}, flats{}, darks{};
     bool have_flats = false, have_darks = false;
+    // An HDF5 stack opened as line integrals that has flats or darks (its
+    // projections are counts).
+    bool counts_in_file = false;
 };
 
 // Opens the stack and checks that the flats and darks have its size. An

@@ -529,6 +529,10 @@ int RunStackRecon(int argc, char **argv) {
     }
     StackInputs in;
     Check(OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, &in));
+    // Counts read as line integrals make a volume of nonsense.
+    if (in.counts_in_file)
+        Check(Failure(std::string(options.stack[0]) +
+                      ": has flats or darks: its projections are counts, not line integrals (leave out -l)."));
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, settings, in, &views, &half_turn));

@@ -501,6 +501,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-z 0 scan.tif vol.tif", "bad zinger threshold."},
         {"-z inf scan.tif vol.tif", "bad zinger threshold."},
         {"-l -f flat.tif scan.tif vol.tif", "line integrals take no flats or darks."},
+        {"-l scan.h5 vol.tif", "scan.h5: has flats or darks: its projections are counts, not line integrals (leave out -l)."},
         {"-j -l part.h5 vol.tif", "-j takes no other option."},
         {"-d dark.tif scan.tif vol.tif", "darks need flats."},
         {"-j -c 3 part.h5 vol.tif", "-j takes no other option."},
