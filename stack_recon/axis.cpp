@@ -70,9 +70,11 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
     // minimum than the axis: most rows must agree to be heard.
     if (2 * found.size() <= tried.size()) {
         char message[200];
-        std::snprintf(message, sizeof message, "no clear center: %zu of %zu rows gave one (%s); give the axis with -c.",
+        // Halves that do not match may be a whole turn read as a half.
+        std::snprintf(message, sizeof message, "no clear center: %zu of %zu rows gave one (%s); give the axis with -c%s.",
                       found.size(), tried.size(),
-                      search.full_turn ? "the views do not match their opposite ones" : "the halves of the turn do not match");
+                      search.full_turn ? "the views do not match their opposite ones" : "the halves of the turn do not match",
+                      search.full_turn ? "" : ", or -t if the views cover the whole turn");
         return Failure(message);
     }
     if (fit && found.size() < 2) return Failure("too few rows to fit the center.");

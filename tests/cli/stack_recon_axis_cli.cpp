@@ -259,7 +259,7 @@ TEST(StackReconAxisCli, TheMedianNeedsMostRows) {
     std::string before = Listing(scratch);
     RunResult r = StackRecon(scratch, "-f flat.tif -d dark.tif two.tif vol.tif");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "no clear center: 2 of 4 rows gave one (the halves of the turn do not match); give the axis with -c.\n");
+    EXPECT_EQ(r.err, "no clear center: 2 of 4 rows gave one (the halves of the turn do not match); give the axis with -c, or -t if the views cover the whole turn.\n");
     EXPECT_EQ(Listing(scratch), before);
     r = StackRecon(scratch, "-f flat.tif -d dark.tif three.tif vol.tif");
     EXPECT_EQ(r.status, 0) << r.err;

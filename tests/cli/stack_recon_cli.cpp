@@ -530,7 +530,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-p 6,5 scan.tif vol.tif", "bad pixel size: 6,5."},
         {"-m 0.05 scan.tif vol.tif", "memory budget too small."},
         {"flat.tif vol.tif", "sinogram too small to find the center."},
-        {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c."},
+        {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c, or -t if the views cover the whole turn."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
         {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
         // A projection, or any file the toolkit did not write as a volume,
