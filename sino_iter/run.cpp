@@ -68,7 +68,7 @@ int RunSinoIter(int argc, char **argv) {
     const Option table[] = {
         Value('a', "ANGLES", "a file of the views' angles in degrees, one per view (default: an even half turn)",
               &options.angles),
-        Value('i', "N", "iterations (default 100; tv: at most 300)", &options.iterations),
+        Value('i', "N", "iterations (default 100; tv: 300, fewer when -e stops it)", &options.iterations),
         Flag('n', "keep the image non-negative (sirt, tv)", &options.nonnegative),
         Value('s', "SUBSETS", "sirt over this many ordered subsets of views (default 1)", &options.subsets),
         Value('l', "LAMBDA", "tv: the weight of total variation, relative to the data (default 0.3)",

@@ -104,7 +104,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
         Value('M', "METHOD", "fbp (filtered back-projection, default), fourier (gridding), sirt, cgls or tv",
               &o->method),
-        Value('i', "N", "iterations of sirt, cgls or tv (default 100; tv: at most 300)", &o->iterative.iterations),
+        Value('i', "N", "iterations of sirt, cgls or tv (default 100; tv: 300, fewer when -e stops it)", &o->iterative.iterations),
         Flag('n', "keep the slices non-negative (sirt, tv)", &o->iterative.nonnegative),
         Value('S', "SUBSETS", "sirt over this many ordered subsets of views (default 1)", &o->iterative.subsets),
         Value('L', "LAMBDA", "tv: the weight of total variation, relative to the data (default 0.3)",
