@@ -69,8 +69,16 @@ Status JoinParts(const std::vector<const char *> &parts, const char *name, Volum
     if (first.recorded) {
         for (const char *copied : kCopied)
             if (const RecordValue *v = FindValue(first.record, copied)) {
-                record.push_back(RecordEntry{copied, *v});
-                record.back().value.late = false;
+                // The part's run in place of the join's own (one key once).
+                RecordEntry *entry = nullptr;
+                for (RecordEntry &e : record)
+                    if (e.name == copied) entry = &e;
+                if (entry == nullptr) {
+                    record.push_back(RecordEntry{copied, *v});
+                    entry = &record.back();
+                }
+                entry->value = *v;
+                entry->value.late = false;
             }
         for (std::size_t k = 0; k < std::size(kCounts); ++k)
             if (FindValue(first.record, kCounts[k]) != nullptr) SetInteger(&record, kCounts[k], sums[k]);

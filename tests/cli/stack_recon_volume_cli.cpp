@@ -426,6 +426,9 @@ TEST(StackReconVolumeCli, EveryRefusalHasItsLine) {
     std::string record;
     TiffValues(scratch.Path("joined.tif"), &record);
     EXPECT_NE(record.find("\"parts\":[\"part_0.h5\",\"part_1.h5\"]"), std::string::npos) << record;
+    // Each key once: the first part's options and stack stand in for the join's.
+    for (const char *key : {"\"options\":", "\"stack\":", "\"centers\":", "\"rows\":"})
+        EXPECT_EQ(record.find(key), record.rfind(key)) << key << " " << record;
     std::string before = Listing(scratch);
     for (const Failure &c : cases) {
         r = StackRecon(scratch, c.args);
