@@ -376,7 +376,9 @@ TEST(StackReconAxisCli, EveryFailureHasItsLine) {
         {"-c same.txt scan.tif vol.tif", "same.txt: line 3: rows not increasing."},
         {"-c empty.txt scan.tif vol.tif", "empty.txt: no rows."},
         {"-c outside.txt scan.tif vol.tif", "outside.txt: line 2: center outside the detector."},
-        {"-c missing.txt scan.tif vol.tif", "bad position of rotation center: missing.txt."},
+        {"-c missing.txt scan.tif vol.tif", "missing.txt: file not found."},
+        {"-c gone/axes scan.tif vol.tif", "gone/axes: file not found."},
+        {"-c 163.7px scan.tif vol.tif", "bad position of rotation center: 163.7px."},
         {"-j -c table.txt part.h5 vol.tif", "-j takes no other option."},
         // A full turn whose axis cannot be found is never reconstructed.
         {"-t blank.tif vol.tif",
