@@ -213,13 +213,13 @@ bool CoversFullTurn(const ViewSet &views) {
     return largest <= 4 * MeanDistinctGap(SortedDirections(views));
 }
 
-std::string LimitedRangeWarning(const ViewSet &views) {
+std::string LimitedRangeWarning(const ViewSet &views, const char *remedy) {
     if (!LimitedRange(views)) return "";
     double from = 0;
     double gap = LargestGap(views, &from);
-    char line[200];
+    char line[300];
     std::snprintf(line, sizeof line, "warning: limited range: the views leave a gap of %g degrees after %g degrees; "
-                  "sino_iter's total variation suits limited ranges.",
-                  gap * 180 / kPi, from * 180 / kPi);
+                  "%s suits limited ranges.",
+                  gap * 180 / kPi, from * 180 / kPi, remedy);
     return line;
 }

@@ -92,7 +92,8 @@ bool OneDirection(const ViewSet &views);
 // that suits it ("warning: limited range: the views leave a gap of 61
 // degrees after 119 degrees; sino_iter's total variation suits limited
 // ranges."); empty otherwise. The programs print it (Warn, error.h).
-std::string LimitedRangeWarning(const ViewSet &views);
+// `remedy` names what suits limited ranges where the warning is read.
+std::string LimitedRangeWarning(const ViewSet &views, const char *remedy = "sino_iter's total variation");
 
 // Whether the views cover the whole turn: no gap between their angles
 // (modulo 2 pi) wider than a few times their mean spacing, so that every

@@ -548,7 +548,8 @@ int RunStackRecon(int argc, char **argv) {
     // The iterations bridge a limited range, as sino_iter says, but not views
     // all in one direction.
     bool warn = !IsIterative(settings.steps.method) || OneDirection(views);
-    if (std::string warning = LimitedRangeWarning(views); warn && !warning.empty()) Warn(warning);
+    if (std::string warning = LimitedRangeWarning(views, "total variation (-M tv)"); warn && !warning.empty())
+        Warn(warning);
     PhaseBand phase;
     if (settings.phase) {
         Check(MakePhaseBand(settings.phase_settings, in, read_views, plan.band_rows, &phase));

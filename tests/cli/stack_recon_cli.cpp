@@ -144,7 +144,8 @@ TEST(StackReconCli, ALimitedRangeWeighsItsGapAsSinoRecon) {
         RunResult r = StackRecon(scratch, std::string("-c 32.8 -s 40 -r 1,1 -f flat.tif -a limited.txt ") + gap +
                                               "scan.tif s_%d.img");
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err.find("warning: limited range: the views leave a gap of 61.3333 degrees after 118.667 degrees"),
+        EXPECT_EQ(r.err.find("warning: limited range: the views leave a gap of 61.3333 degrees after 118.667 degrees; "
+                             "total variation (-M tv) suits limited ranges.\n"),
                   0u) << r.err;
         r = scratch.Run(std::string("\"$BIN/sino_recon\" -a limited.txt ") + gap + "p_1.sg 32.8 1 40 q.img");
         ASSERT_EQ(r.status, 0) << r.err;
