@@ -595,6 +595,12 @@ int RunStackRecon(int argc, char **argv) {
                                   plan.first, plan.count, in.have_flats ? in.flats.images : 0,
                                   in.have_darks ? in.darks.images : 0, settings.reading.zinger_threshold > 0});
     AddStepFacts(&record, settings.steps, plan.size, settings.reading.zinger_threshold);
+    // A centre scan is one row at trial centres, a page each.
+    if (scanning) {
+        SetText(&record, "center", std::string("scan ") + options.scan);
+        SetInteger(&record, "rows", 1);
+        SetInteger(&record, "pages", plan.count);
+    }
     Volume volume;
     if (scanning) volume.tiff.page_texts = ScanPageTexts(centers);
     Check(BeginVolume(options.volume, settings.kind, settings.pattern, facts, settings.storage, std::move(record),

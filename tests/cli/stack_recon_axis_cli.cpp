@@ -319,7 +319,10 @@ TEST(StackReconAxisCli, TheCenterScanWritesAPagePerCenter) {
         // Page 0's is in the volume's record, a JSON object.
         if (p == 0)
             EXPECT_TRUE(text.rfind("{", 0) == 0 &&
-                        text.find("\"page\":\"center=" + std::string(centers[p]) + "\\n\"") != std::string::npos)
+                        text.find("\"page\":\"center=" + std::string(centers[p]) + "\\n\"") != std::string::npos &&
+                        text.find("\"center\":\"scan 32,33,0.25\"") != std::string::npos &&
+                        text.find("\"first_row\":1,\"rows\":1,") != std::string::npos &&
+                        text.find("\"pages\":5") != std::string::npos)
                 << text;
         else
             EXPECT_EQ(text, line);
