@@ -85,8 +85,8 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
         if (found[i] > found[high]) high = i;
     }
     if (found[high] - found[low] > kTiltPixels)
-        std::fprintf(report, "warning: the centers of rows %d and %d differ by %.2f pixels: a tilted axis? (-c fit follows it)\n",
-                     rows[low], rows[high], found[high] - found[low]);
+        std::fprintf(report, "warning: the centers of rows %d and %d differ by %.2f pixels: a tilted axis?%s\n",
+                     rows[low], rows[high], found[high] - found[low], fit ? "" : " (-c fit follows it)");
     if (fit) {
         double intercept = 0, slope = 0;
         FitLine(rows, found, &intercept, &slope);
