@@ -59,8 +59,7 @@ Status SeveralImages(const Images &images, int first, int count, ZingerNoise noi
         if (!read.ok()) return read;
         double *out = level + static_cast<std::size_t>(done) * width;
         long long left = 0;
-        int threads = ThreadsFor(rows);
-#pragma omp parallel num_threads(threads) reduction(+ : left)
+#pragma omp parallel num_threads(ThreadsFor(rows)) reduction(+ : left)
         {
             std::vector<double> work;
 #pragma omp for schedule(static)
@@ -83,8 +82,7 @@ Status OneImage(const Images &images, int first, int count, ZingerNoise noise, d
     if (!read.ok()) return read;
     int columns = images.columns;
     long long replaced = 0;
-    int threads = ThreadsFor(count);
-#pragma omp parallel for num_threads(threads) schedule(static) reduction(+ : replaced)
+#pragma omp parallel for num_threads(ThreadsFor(count)) schedule(static) reduction(+ : replaced)
     for (int j = 0; j < count; ++j) {
         int r = first + j;
         for (int c = 0; c < columns; ++c) {

@@ -9,7 +9,7 @@ namespace {
 
 // Threads for a step over the rows of a K x K image: one per 64 rows at
 // most, so that a small image does not pay for waking them.
-int RowTeam(int size) { return ThreadsFor(size / 64 + 1); }
+[[maybe_unused]] int RowTeam(int size) { return ThreadsFor(size / 64 + 1); }
 
 double SumInOrder(const std::vector<double> &values) {
     double sum = 0;

@@ -39,8 +39,7 @@ void GridRows(const SliceWorkers &workers, const double *sinograms, std::size_t 
     int size = workers.recs[0].size;
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     int count = static_cast<int>(units.size());
-    int team = workers.count < count ? workers.count : count;
-#pragma omp parallel num_threads(team)
+#pragma omp parallel num_threads(workers.count < count ? workers.count : count)
     {
         int slot = ThreadIndex();
         const GridRec &rec = workers.recs[slot];
