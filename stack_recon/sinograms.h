@@ -21,7 +21,14 @@ struct ReadCounts {
     long long clamped = 0;  // ratios replaced by the floor
     long long zingers = 0;  // samples replaced by their neighbours' median
     long long flat_zingers = 0, dark_zingers = 0;  // values left out of the flats' and darks' levels
+    // Without flats the stack is read as transmissions (at most 1 but for
+    // noise): the samples read so, and those above 2 (counts, most likely).
+    long long transmissions = 0, above_two = 0;
 };
+
+// Whether the stack, read without flats, looked like counts: most of its
+// samples above 2.
+inline bool LooksLikeCounts(const ReadCounts &counts) { return 2 * counts.above_two > counts.transmissions; }
 
 // Reads rows [start, start + rows) of the first `views` images into
 // `band` (sinogram j at band + j * views * columns), replaces zingers and
