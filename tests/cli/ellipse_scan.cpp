@@ -147,7 +147,7 @@ bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta) {
     return H5Fclose(file) >= 0 && ok;
 }
 
-std::vector<std::vector<float>> TiffPages(const std::string &path) {
+std::vector<std::vector<float>> TiffPages(const std::string &path, std::vector<std::string> *descriptions) {
     std::vector<std::vector<float>> pages;
     TIFF *tif = TIFFOpen(path.c_str(), "r");
     if (tif == nullptr) return pages;
@@ -158,6 +158,9 @@ std::vector<std::vector<float>> TiffPages(const std::string &path) {
         std::vector<float> page(static_cast<std::size_t>(width) * length);
         for (std::uint32_t r = 0; r < length; ++r) TIFFReadScanline(tif, &page[static_cast<std::size_t>(r) * width], r);
         pages.push_back(page);
+        char *text = nullptr;
+        if (descriptions != nullptr)
+            descriptions->push_back(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text != nullptr ? text : "");
     } while (TIFFReadDirectory(tif));
     TIFFClose(tif);
     return pages;

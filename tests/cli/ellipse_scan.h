@@ -49,10 +49,11 @@ bool WriteScanTiff(const Scan &scan, const std::string &dir);
 // false.
 bool WriteScanHdf5(const Scan &scan, const std::string &path, bool theta = true);
 
-// Reading volumes back: the pages of a float TIFF volume; a dataset of an
+// Reading volumes back: the pages of a float TIFF volume (and each page's
+// description, "" for none, when asked for); a dataset of an
 // HDF5 file as doubles; a volume's samples without its record (which holds
 // the command line that wrote it): a TIFF's pages, an HDF5 file's
 // /exchange/data, as bytes to compare.
-std::vector<std::vector<float>> TiffPages(const std::string &path);
+std::vector<std::vector<float>> TiffPages(const std::string &path, std::vector<std::string> *descriptions = nullptr);
 std::vector<double> H5Values(const std::string &path, const char *dataset);
 std::string VolumeSamples(const std::string &path);

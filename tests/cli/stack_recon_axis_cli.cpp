@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 #include <hdf5.h>
-#include <tiffio.h>
 
 #include "cli/ellipse_scan.h"
 #include "cli/run.h"
@@ -72,19 +71,7 @@ struct Pages {
 
 Pages ReadPages(const std::string &path) {
     Pages pages;
-    TIFF *tif = TIFFOpen(path.c_str(), "r");
-    if (tif == nullptr) return pages;
-    do {
-        std::uint32_t width = 0, length = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
-        std::vector<float> page(static_cast<std::size_t>(width) * length);
-        for (std::uint32_t r = 0; r < length; ++r) TIFFReadScanline(tif, &page[static_cast<std::size_t>(r) * width], r);
-        pages.samples.push_back(page);
-        char *text = nullptr;
-        pages.descriptions.push_back(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text != nullptr ? text : "");
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
+    pages.samples = TiffPages(path, &pages.descriptions);
     return pages;
 }
 
