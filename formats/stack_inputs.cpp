@@ -1,6 +1,8 @@
 #include "stack_inputs.h"
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include <glob.h>
 
@@ -29,6 +31,52 @@ Status OpenHdf5(const char *file, bool line_integrals, StackInputs *in) {
     return Success();
 }
 
+// A name with each run of digits made one '#': the files of one numbered
+// series share it.
+std::string Skeleton(const char *name) {
+    std::string out;
+    for (const char *c = name; *c != '\0'; ++c) {
+        if (!std::isdigit(static_cast<unsigned char>(*c))) out += *c;
+        else if (out.empty() || out.back() != '#') out += '#';
+    }
+    return out;
+}
+
+// The name with its last run of digits made '*': the pattern that names
+// the series it belongs to.
+std::string SeriesPattern(const char *name) {
+    std::string out = name;
+    std::size_t end = out.find_last_of("0123456789");
+    if (end == std::string::npos) return out;
+    std::size_t start = end;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(out[start - 1]))) --start;
+    return out.substr(0, start) + "*" + out.substr(end + 1);
+}
+
+// An unquoted `-f flat_*.tif` gives the program one flat and hands the
+// others over as projections. Such a stray is named like the flats (or
+// darks) while the projections are named otherwise; where every
+// projection is named like them (flats numbered within the projections'
+// series), nothing tells them apart and nothing is said.
+Status CheckStrays(const std::vector<const char *> &stack, const std::vector<const char *> &images,
+                   const char *option, const char *kind) {
+    if (images.empty()) return Success();
+    std::vector<std::string> series;
+    for (const char *name : images) series.push_back(Skeleton(name));
+    const char *stray = nullptr;
+    bool other = false;
+    for (const char *name : stack) {
+        bool alike = false;
+        for (const std::string &s : series) alike = alike || s == Skeleton(name);
+        if (alike && stray == nullptr) stray = name;
+        other = other || !alike;
+    }
+    if (stray == nullptr || !other) return Success();
+    const std::string why = std::string(kind) + " among the projections (named like " + option + " " + images[0] +
+                            "); quote the pattern: " + option + " '" + SeriesPattern(images[0]) + "'.";
+    return Failure(About(stray, why.c_str()));
+}
+
 }  // namespace
 
 Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
@@ -40,7 +88,9 @@ Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector
         Status opened = OpenHdf5(stack[0], line_integrals, in);
         if (!opened.ok()) return opened;
     } else {
-        Status opened = TiffImages(stack, &in->stack);
+        Status opened = CheckStrays(stack, flats, "-f", "a flat");
+        if (opened.ok()) opened = CheckStrays(stack, darks, "-d", "a dark");
+        if (opened.ok()) opened = TiffImages(stack, &in->stack);
         if (!opened.ok()) return opened;
         in->have_flats = !flats.empty();
         in->have_darks = !darks.empty();

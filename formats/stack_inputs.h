@@ -23,7 +23,11 @@ struct StackInputs {
 // or -d ("<file>: flats and darks are in the file."); its flats and darks
 // are left out when `line_integrals`. Fails with the readers' messages
 // about the file, "<file>: no /exchange/data.", "darks need flats." or
-// "<file>: sizes differ." (the first flat or dark file named).
+// "<file>: sizes differ." (the first flat or dark file named). A TIFF
+// projection named like the flats (or darks) while others are not, as an
+// unquoted -f pattern leaves them, is refused: "<file>: a flat among the
+// projections (named like -f <first flat>); quote the pattern: -f
+// '<pattern>'." (or "a dark", -d).
 Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
                        const std::vector<const char *> &darks, bool line_integrals, StackInputs *in);
 

@@ -921,6 +921,12 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"zero_257.tif o%d.sg", "zero_257.tif: bad number of pixels."},
         {"zero_258.tif o%d.sg", "zero_258.tif: bad number of pixels."},
         {"s.tif zero_page.tif o%d.sg", "zero_page.tif: bad number of pixels."},
+        // An unquoted -f or -d pattern: the shell hands the other flats
+        // (darks) over as projections.
+        {"-f zero_256.tif zero_257.tif s.tif o%d.sg",
+         "zero_257.tif: a flat among the projections (named like -f zero_256.tif); quote the pattern: -f 'zero_*.tif'."},
+        {"-f f.tif -d zero_256.tif zero_258.tif s.tif o%d.sg",
+         "zero_258.tif: a dark among the projections (named like -d zero_256.tif); quote the pattern: -d 'zero_*.tif'."},
     };
     Scratch scratch;
     WriteInputs(scratch);

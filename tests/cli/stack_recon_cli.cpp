@@ -518,6 +518,10 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-f flat.tif cut.tif vol.tif", "cut.tif: data read error."},  // a cut stack
         {"cut.h5 vol.tif", "cut.h5: data read error."},
         {"-f flat.tif scan.h5 vol.tif", "scan.h5: flats and darks are in the file."},
+        // An unquoted `-f flat_*.tif`: the shell hands the other flats over
+        // as projections.
+        {"-c 32 -f flat_00.tif flat_01.tif scan.tif vol.tif",
+         "flat_01.tif: a flat among the projections (named like -f flat_00.tif); quote the pattern: -f 'flat_*.tif'."},
         {"scan.h5 scan.h5 vol.tif", "one hdf5 file at a time."},
         {"-t scan.h5 vol.tif", "odd number of views for a full turn."},
         {"-a three.txt scan.tif vol.tif", "three.txt: 3 angles for 91 views."},
@@ -585,6 +589,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
     WritePart(scratch.Path("row_half.h5"), 2, 2, false, H5T_IEEE_F64LE, 2.5);
     ASSERT_EQ(scratch.Run("ln -s /dev/full full.tif && ln -s /dev/full s_2.img && ln -s scan.tif s_0.tif").status, 0);
     ASSERT_EQ(scratch.Run("cp flat.tif proj_2.tif && cp text.txt text.tiff && printf '4\t8\n' > q_1.sg").status, 0);
+    ASSERT_EQ(scratch.Run("cp flat.tif flat_00.tif && cp flat.tif flat_01.tif").status, 0);
     std::string before = Listing(scratch);
     for (const Failure &c : cases) {
         RunResult r = StackRecon(scratch, c.args);
@@ -628,6 +633,12 @@ TEST(StackReconCli, FlatsAndDarksByPatternOrRepeatedAreCounted) {
     EXPECT_EQ(repeated.err, "12 flats.\nc.tif: 4 slices of 64 x 64.\n");
     // Copies of one flat average to it.
     EXPECT_EQ(VolumeSamples(scratch.Path("a.tif")), VolumeSamples(scratch.Path("b.tif")));
+    // A flat numbered within the projections' series is no stray of an
+    // unquoted pattern: every projection is named like it.
+    ASSERT_EQ(scratch.Run("cp flat.tif s_0.tif && cp scan.tif s_1.tif").status, 0);
+    RunResult series = StackRecon(scratch, "-c 32.75 -f s_0.tif s_1.tif d.tif");
+    EXPECT_EQ(series.status, 0);
+    EXPECT_EQ(series.err, "4 flats.\nd.tif: 4 slices of 64 x 64.\n");
 }
 
 // /exchange/theta in radians: told from its values with a warning, or
