@@ -23,15 +23,17 @@ Status PlanBands(const Options &options, const Inputs &in, Plan *plan) {
     if (first >= stack.rows) return RowRangeOutside(first, wanted, stack.rows);
     plan->first = first;
     plan->count = wanted < stack.rows - first ? wanted : stack.rows - first;
-    double budget = options.budget_mib * 1048576.0;
-    if (options.phase)
-        plan->band_rows = PhaseBandRows(budget, BandRowBytes(plan->views, stack.columns), options.phase_settings, in,
-                                        plan->views, plan->count);
-    else
-        plan->band_rows = BandRowsWithCaches(budget, plan->views, stack.columns, plan->count,
-                                             {&stack, in.have_flats ? &in.flats : nullptr,
-                                              in.have_darks ? &in.darks : nullptr});
-    if (plan->band_rows == 0) return Failure("memory budget too small.");
+    // The rows a band holds within a budget of `mib` MiB.
+    auto rows_within = [&](double mib) {
+        double budget = mib * 1048576.0;
+        if (options.phase)
+            return PhaseBandRows(budget, BandRowBytes(plan->views, stack.columns), options.phase_settings, in,
+                                 plan->views, plan->count);
+        return BandRowsWithCaches(budget, plan->views, stack.columns, plan->count,
+                                  {&stack, in.have_flats ? &in.flats : nullptr, in.have_darks ? &in.darks : nullptr});
+    };
+    plan->band_rows = rows_within(options.budget_mib);
+    if (plan->band_rows == 0) return BudgetTooSmall(rows_within, 1);
     // A huge budget lets the band take every row; its size must still be a
     // number of bytes that can be asked for.
     if (BandRowBytes(plan->views, stack.columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");

@@ -327,40 +327,46 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     if (s.kind == VolumeKind::kHdf5 && !SliceFitsChunk(plan->size)) return Failure("bad image size.");
     if (s.center.given && !s.center.fit && !s.center.table && !CenterInside(s.center.value, columns))
         return Failure("bad position of rotation center.");
-    // Beside the band: the image, its floats, and the filter's work arrays
-    // for each thread.
-    double pixels = static_cast<double>(plan->size) * plan->size;
-    double length = 2.0 * columns + 64;
-    double fixed = pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
-    // Integers: the slice as floats and as stored, and the percentiles' counts.
-    if (s.storage.type != SampleType::kFloat32)
-        fixed += pixels * (sizeof(float) + SampleBytes(s.storage.type)) + (s.storage.percentiles ? 3 * 65536 * 8.0 : 0);
-    // The gridding: each worker's arrays and two images, the workers no
-    // more than half the budget holds.
-    plan->workers = 0;
-    if (s.method == ReconMethod::kFourier) {
-        double worker = GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double);
-        double fit = std::floor(s.budget_mib * 1048576.0 / 2 / worker);
-        plan->workers = fit < SliceWorkersFor(plan->count) ? static_cast<int>(fit) : SliceWorkersFor(plan->count);
-        if (plan->workers < 1) plan->workers = 1;
-        fixed += plan->workers * worker;
-    }
-    if (IsIterative(s.steps.method))
-        fixed += SolverBytes(s.steps.method, s.steps.iterative.subsets, plan->size, views, columns, ThreadsFor(views));
-    fixed += RingsThreads(plan->count) * RingsBytes(s.steps.rings, views, columns, 1);
-    double budget = s.budget_mib * 1048576.0 - fixed;
-    if (s.phase)
-        plan->band_rows = budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in,
-                                                          views, plan->count);
-    else
-        plan->band_rows = BandRowsWithCaches(budget, views, columns, plan->count,
-                                             {&in.stack, in.have_flats ? &in.flats : nullptr,
-                                              in.have_darks ? &in.darks : nullptr});
-    if (plan->band_rows <= 0) return Failure("memory budget too small.");
+    // The rows a band holds within a budget of `mib` MiB, and the gridding's
+    // workers beside it.
+    const double pixels = static_cast<double>(plan->size) * plan->size;
+    auto rows_within = [&](double mib, int *workers) {
+        // Beside the band: the image, its floats, and the filter's work
+        // arrays for each thread.
+        double length = 2.0 * columns + 64;
+        double fixed =
+            pixels * (sizeof(double) + sizeof(float)) + (ThreadsFor(views) * 2.0 + 1) * length * sizeof(double);
+        // Integers: the slice as floats and as stored, and the percentiles' counts.
+        if (s.storage.type != SampleType::kFloat32)
+            fixed += pixels * (sizeof(float) + SampleBytes(s.storage.type)) + (s.storage.percentiles ? 3 * 65536 * 8.0 : 0);
+        // The gridding: each worker's arrays and two images, the workers no
+        // more than half the budget holds.
+        *workers = 0;
+        if (s.method == ReconMethod::kFourier) {
+            double worker = GridRecBytes(columns, plan->size, 1) + 2 * pixels * sizeof(double);
+            double fit = std::floor(mib * 1048576.0 / 2 / worker);
+            *workers = fit < SliceWorkersFor(plan->count) ? static_cast<int>(fit) : SliceWorkersFor(plan->count);
+            if (*workers < 1) *workers = 1;
+            fixed += *workers * worker;
+        }
+        if (IsIterative(s.steps.method))
+            fixed += SolverBytes(s.steps.method, s.steps.iterative.subsets, plan->size, views, columns, ThreadsFor(views));
+        fixed += RingsThreads(plan->count) * RingsBytes(s.steps.rings, views, columns, 1);
+        double budget = mib * 1048576.0 - fixed;
+        if (s.phase)
+            return budget <= 0 ? 0 : PhaseBandRows(budget, BandRowBytes(views, columns), s.phase_settings, in, views,
+                                                   plan->count);
+        return BandRowsWithCaches(budget, views, columns, plan->count,
+                                  {&in.stack, in.have_flats ? &in.flats : nullptr, in.have_darks ? &in.darks : nullptr});
+    };
+    plan->band_rows = rows_within(s.budget_mib, &plan->workers);
     // The gridding takes rows in pairs (an even row and the next), which
     // needs two rows in a band.
-    if (s.method == ReconMethod::kFourier && plan->count > 1 && plan->band_rows < 2)
-        return Failure("memory budget too small.");
+    const int least = s.method == ReconMethod::kFourier && plan->count > 1 ? 2 : 1;
+    if (plan->band_rows < least) {
+        int workers = 0;
+        return BudgetTooSmall([&](double mib) { return rows_within(mib, &workers); }, least);
+    }
     if (BandRowBytes(views, columns) * plan->band_rows > 0x1p62) return Failure("memory allocation error.");
     return Success();
 }

@@ -535,7 +535,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-s 64.0 scan.tif vol.tif", "bad image size: 64.0."},
         {"-z 5x scan.tif vol.tif", "bad zinger threshold: 5x."},
         {"-p 6,5 scan.tif vol.tif", "bad pixel size: 6,5."},
-        {"-m 0.05 scan.tif vol.tif", "memory budget too small."},
+        {"-m 0.05 scan.tif vol.tif", "memory budget too small: -m 1 will do."},
         {"flat.tif vol.tif", "sinogram too small to find the center."},
         {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c, or -t if the views cover the whole turn."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},

@@ -186,7 +186,7 @@ TEST(StackReconRoadCli, ThreadsAndBandsChangeNoByte) {
 
 // The memory plan counts the solver's arrays: 91 images of 64 x 64 for
 // sirt over 90 subsets (2.8 MiB) do not fit a budget of 2 MiB, where sirt
-// over one subset does.
+// over one subset does; the failure names the budget that will do.
 TEST(StackReconRoadCli, TheBudgetHoldsTheSolversArrays) {
     Scratch scratch;
     WriteStripedScan(scratch);
@@ -194,8 +194,11 @@ TEST(StackReconRoadCli, TheBudgetHoldsTheSolversArrays) {
     ASSERT_EQ(r.status, 0) << r.err;
     r = StackRecon(scratch, "-m 2 -c 32.8 -M sirt -i 2 -S 90 scan.tif vol2.tif");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "memory budget too small.\n");
+    EXPECT_EQ(r.err, "memory budget too small: -m 4 will do.\n");
     EXPECT_FALSE(scratch.Exists("vol2.tif"));
+    // The budget named is the least whole number of MiB that does.
+    EXPECT_EQ(StackRecon(scratch, "-m 3 -c 32.8 -M sirt -i 2 -S 90 scan.tif vol2.tif").status, 1);
+    EXPECT_EQ(StackRecon(scratch, "-m 4 -c 32.8 -M sirt -i 2 -S 90 scan.tif vol2.tif").status, 0);
 }
 
 TEST(StackReconRoadCli, ProgressNamesEveryStepOnlyOnATerminal) {
