@@ -44,3 +44,10 @@ int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns
     }
     return -1;
 }
+
+void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above_two) {
+    long long above = 0;
+    for (std::size_t i = 0; i < count; ++i) above += band[i] > 2;
+    *samples += static_cast<long long>(count);
+    *above_two += above;
+}

@@ -25,3 +25,14 @@ long long NormaliseBand(double *band, int rows, int views, int columns, const do
 // when dark is nullptr) in every column: flats and darks given the wrong
 // way round, or a flat of no beam, which no ratio can use. -1 when none.
 int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns);
+
+// Without flats a stack is read as intensities already normalised (1 and
+// below but for noise). Adds to *samples the `count` samples of `band` and
+// to *above_two those above 2: where most are, the stack holds counts and
+// its flats were forgotten, and the line integrals are negative nonsense.
+void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above_two);
+inline bool LooksLikeCounts(long long samples, long long above_two) { return 2 * above_two > samples; }
+// The warning a program gives at the end of such a run.
+inline constexpr const char *kCountsWithoutFlats =
+    "warning: most samples are above 2 and there are no flats: they were read as transmissions (give the flats "
+    "with -f, or -l for line integrals).";

@@ -24,6 +24,7 @@
 #include "command.h"
 #include "kernels.h"
 #include "memory.h"
+#include "normalise.h"
 #include "options.h"
 #include "phase_band.h"
 #include "progress.h"
@@ -634,9 +635,7 @@ int RunStackRecon(int argc, char **argv) {
         if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
-    if (LooksLikeCounts(counts))
-        Warn("warning: most samples are above 2 and there are no flats: they were read as transmissions (give the "
-             "flats with -f, or -l for line integrals).");
+    if (LooksLikeCounts(counts.transmissions, counts.above_two)) Warn(kCountsWithoutFlats);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     if (settings.storage.percentiles)
         std::fprintf(stderr, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",

@@ -26,9 +26,6 @@ struct ReadCounts {
     long long transmissions = 0, above_two = 0;
 };
 
-// Whether the stack, read without flats, looked like counts: most of its
-// samples above 2.
-inline bool LooksLikeCounts(const ReadCounts &counts) { return 2 * counts.above_two > counts.transmissions; }
 
 // Reads rows [start, start + rows) of the first `views` images into
 // `band` (sinogram j at band + j * views * columns), replaces zingers and

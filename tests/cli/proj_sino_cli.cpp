@@ -175,6 +175,7 @@ TEST(ProjSinoCli, FloatStackAddsNoErrorOfItsOwn) {
     }
 }
 
+// Stacks without flats are intensities already normalised.
 TEST(ProjSinoCli, UnsignedBytesAndWordsWithoutFlats) {
     Scratch scratch;
     // Bytes as normalised intensities: -ln(I); a zero is clamped to the
@@ -208,6 +209,14 @@ TEST(ProjSinoCli, UnsignedBytesAndWordsWithoutFlats) {
     for (int row = 0; row < kRows; ++row)
         ExpectRow(scratch, Name(row, "w%d.sg"), row, kViews,
                   [&](int r, int v, int c) { return 0.5 / (i0 * std::exp(-Known(r, v, c)) - 0.5) * 1.0001; });
+
+    // Words of counts read without their flat: the line integrals are
+    // negative, and the run says why at its end; with -l nothing is said.
+    r = ProjSino(scratch, "w.tif nf%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: most samples are above 2 and there are no flats: they were read as transmissions "
+                     "(give the flats with -f, or -l for line integrals).\n");
+    EXPECT_EQ(ProjSino(scratch, "-l w.tif nl%d.sg").err, "");
 
     // Line integrals already: copied as they are.
     Page p(static_cast<std::size_t>(kColumns) * kRows, -2.5);
