@@ -18,6 +18,7 @@
 #include "checks.h"
 #include "error.h"
 #include "fbp.h"
+#include "field.h"
 #include "gridrec.h"
 #include "hdf5_stack.h"
 #include "join.h"
@@ -582,6 +583,10 @@ int RunStackRecon(int argc, char **argv) {
         Check(PlanRows(options, settings, in, static_cast<int>(row_views) > read_views ? static_cast<int>(row_views) : read_views,
                        &plan));
     }
+    if (std::string warning = OutsideFieldWarning(SliceGrid(settings.steps, plan.size), in.stack.columns,
+                                                   centers.data(), static_cast<int>(centers.size()));
+        !warning.empty())
+        Warn(warning);
     // The scan's row: the first of -r, else the middle one.
     int scan_row = options.range != nullptr ? plan.first : in.stack.rows / 2;
     if (scanning) {

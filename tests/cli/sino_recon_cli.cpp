@@ -188,18 +188,30 @@ TEST(SinoReconCli, SameImageForAnyNumberOfThreads) {
                               "threads.img", fourier, {1, 3});
 }
 
-TEST(SinoReconCli, AnImageFarFromTheAxisIsFiniteEitherWay) {
+TEST(SinoReconCli, AnImageFarFromTheAxisIsFiniteEitherWayAndSaidEmpty) {
     // Detector positions beyond the double range for some views, huge but
     // finite for others (whose phases must not overflow), and pixels so
     // wide that the frequencies fold many times.
     Scratch scratch;
     ASSERT_EQ(scratch.Run(kRing).status, 0);
-    for (const char *options : {"-o 1e308,1e308", "-o 1e300,-3", "-p 1e300", "-p 9 -o 40,-7"})
+    // An image no ray meets is said to be empty: the rays reach 128.5
+    // intervals from the axis, and the image's edge is 8 pixels from its
+    // centre.
+    const std::string outside =
+        "warning: the image lies outside the field of view (the rays reach 128.5 detector intervals from the axis; "
+        "-o is in detector intervals): it is empty.\n";
+    const struct {
+        const char *options;
+        bool empty;
+    } images[] = {{"-o 1e308,1e308", true}, {"-o 1e300,-3", true}, {"-p 1e300", false}, {"-p 9 -o 40,-7", false},
+                  {"-o 137,0", true},       {"-o 0,-136", false},  {"-o 100,100", true}};
+    for (const auto &image : images)
         for (const char *method : {"fbp", "fourier"}) {
-            RunResult r = scratch.Run(std::string("\"$BIN/sino_recon\" -M ") + method + " " + options +
+            RunResult r = scratch.Run(std::string("\"$BIN/sino_recon\" -M ") + method + " " + image.options +
                                       " ring.sg 127.5 1 16 far.img");
-            EXPECT_EQ(r.status, 0) << method << " " << options << ": " << r.err;
-            for (double v : ImageSamples(scratch.Read("far.img"), 16)) ASSERT_TRUE(std::isfinite(v)) << options;
+            EXPECT_EQ(r.status, 0) << method << " " << image.options << ": " << r.err;
+            EXPECT_EQ(r.err, image.empty ? outside : "") << image.options;
+            for (double v : ImageSamples(scratch.Read("far.img"), 16)) ASSERT_TRUE(std::isfinite(v)) << image.options;
         }
 }
 

@@ -120,6 +120,14 @@ TEST(StackReconRoadCli, EachStepEqualsItsSingleProgramOnTheSameRows) {
     r = scratch.Run("\"$BIN/sino_rings\" p_0.sg r_0.sg && \"$BIN/sino_recon\" r_0.sg 32.8 1 q_0.img");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(scratch.Read("s_0.img") == scratch.Read("q_0.img"));
+    // Slices no ray meets are said to be empty, as sino_recon says it.
+    r = StackRecon(scratch, "-c 32.8 -o 42,0 -s 16 -f flat.tif -d dark.tif scan.tif far.tif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("warning: the image lies outside the field of view (the rays reach 33.8 detector intervals "
+                          "from the axis; -o is in detector intervals): it is empty.\n",
+                          0),
+              0u)
+        << r.err;
 }
 
 // A full turn with the axis off the middle is folded first, then cleaned
