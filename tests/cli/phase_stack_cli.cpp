@@ -131,7 +131,7 @@ TEST(PhaseStackCli, TheStackReadersRefuseBadPhaseValues) {
         {"-P 1000,0.1,nan,5e-6", "bad energy (-P)."},
         {"-P 1000,0.1,10,0", "bad pixel (-P)."},
         {"-l -P 1000,0.1,10,5e-6", "line integrals take no phase retrieval (-P)."},
-        {"-m 0.01 -P 1000,0.1,10,5e-6", "memory budget too small."},
+        {"-m 0.01 -P 1000,0.1,10,5e-6", "memory budget too small: -m 1 will do."},
     };
     for (const char *program : {"proj_sino", "stack_recon"})
         for (const Case &c : cases) {
