@@ -81,7 +81,7 @@ def test_bad_files(tmp_path):
         (lambda: cttk.read_sinogram(tmp_path / "none.sg"), "none.sg: file not found."),
         (lambda: cttk.read_sinogram(tmp_path / "short.sg"), "short.sg: data read error."),
         (lambda: cttk.read_sinogram(tmp_path / "zero.sg"), "zero.sg: bad number of pixels."),
-        (lambda: cttk.write_sinogram(tmp_path / "no" / "o.sg", GOOD), "o.sg: cannot create \(No such file or directory\)."),
+        (lambda: cttk.write_sinogram(tmp_path / "no" / "o.sg", GOOD), r"o.sg: cannot create \(No such file or directory\)."),
         (lambda: cttk.read_stack([tmp_path / "none.tif"]), "none.tif: file not found."),
         (lambda: cttk.read_stack(tmp_path / "junk.tif"), "junk.tif: "),
         (lambda: cttk.phantom_image(str(tmp_path / "none.txt"), 8), "none.txt: file not found."),
