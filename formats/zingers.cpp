@@ -56,23 +56,47 @@ inline void SortEight(V a[8]) {
     Order(a[1], a[2]), Order(a[3], a[4]), Order(a[5], a[6]);
 }
 
+// Masks: a bool for one column, all bits of a lane for two.
+inline bool NotAbove(double a, double b) { return a <= b; }
+inline __m128d NotAbove(__m128d a, __m128d b) { return _mm_cmple_pd(a, b); }
+inline double Pick(bool mask, double a, double b) { return mask ? a : b; }
+inline __m128d Pick(__m128d mask, __m128d a, __m128d b) {
+    return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+}
+inline bool Either(bool a, bool b) { return a || b; }
+inline __m128d Either(__m128d a, __m128d b) { return _mm_or_pd(a, b); }
+
 // The highest prediction of the sample from the views around it: the mean
-// of two samples facing each other across it.
-template <typename V>
-inline V RingTop(const V ring[8]) {
+// of two samples facing each other across it. For counts, only the pairs
+// whose two samples agree within kPairAgreement photon-noise spreads of
+// their difference (the root of their sum) count, where one does: a pair
+// across a steep edge predicts the mean of its two sides, far above a
+// sample on the low side, and let a zinger there pass. *agreed tells
+// whether one did.
+template <typename V, typename M>
+inline V RingTop(const V ring[8], bool counts, M *agreed) {
     V two = Splat(2.0, ring[0]);
-    return Max(Max((ring[0] + ring[7]) / two, (ring[1] + ring[6]) / two), (ring[2] + ring[5]) / two);
+    V first = (ring[0] + ring[7]) / two, second = (ring[1] + ring[6]) / two, third = (ring[2] + ring[5]) / two;
+    V top = Max(Max(first, second), third);
+    const V zero = Splat(0.0, ring[0]), one = Splat(1.0, ring[0]);
+    *agreed = NotAbove(one, zero);  // none yet
+    if (!counts) return top;
+    const V none = Splat(-INFINITY, ring[0]), k = Splat(kPairAgreement, ring[0]);
+    auto agrees = [&](V a, V b) { return NotAbove(Absolute(a - b), k * Root(Max(a + b, zero))); };
+    auto m0 = agrees(ring[0], ring[7]), m1 = agrees(ring[1], ring[6]), m2 = agrees(ring[2], ring[5]);
+    V best = Max(Max(Pick(m0, first, none), Pick(m1, second, none)), Pick(m2, third, none));
+    *agreed = Either(Either(m0, m1), m2);
+    return Pick(*agreed, best, top);
 }
 
-// The median of a full ring, its highest prediction (RingTop), and the
+// The median of a full ring and the
 // robust spread of the ring about the plane through its mean with its
 // slopes across columns and views: the residuals' median absolute value,
 // times 1.4826 (Gaussian noise) and sqrt(8 / 5) (three numbers fitted to
 // eight). An edge or a slope leaves the residuals as small as the noise.
 template <typename V>
-inline void RingMedianAndSpread(const V ring[8], V *median, V *spread, V *top) {
+inline void RingMedianAndSpread(const V ring[8], V *median, V *spread) {
     V six = Splat(6.0, ring[0]), eight = Splat(8.0, ring[0]), two = Splat(2.0, ring[0]);
-    *top = RingTop(ring);
     V mean = (ring[0] + ring[1] + ring[2] + ring[3] + ring[4] + ring[5] + ring[6] + ring[7]) / eight;
     V across = ((ring[2] - ring[0]) + (ring[4] - ring[3]) + (ring[7] - ring[5])) / six;
     V down = ((ring[5] - ring[0]) + (ring[6] - ring[1]) + (ring[7] - ring[2])) / six;
@@ -100,6 +124,15 @@ inline V LocalNoise(V m, V spread, bool counts, double share, bool floor = false
     if (!counts) return spread;
     V noise = Max(Root(Max(m, Splat(0.0, m))), Splat(share, m) * spread);
     return floor ? noise : Keep(spread, noise);
+}
+
+// The local noise of a full ring's sample (LocalNoise): where a pair of
+// its neighbours agreed (RingTop), their mean is a prediction to trust and
+// the photon noise alone judges; otherwise the spread counts too.
+template <typename V, typename M>
+inline V RingNoise(V m, V spread, M agreed, ZingerNoise noise) {
+    return Pick(agreed, LocalNoise(m, spread, noise.counts, 0.0, noise.photon_floor),
+                LocalNoise(m, spread, noise.counts, kSpreadShare, noise.photon_floor));
 }
 
 // The highest prediction of a sample from neighbours at the given offsets
@@ -229,7 +262,8 @@ long long InteriorColumns(double *row, const double *above, const double *curren
         // counts (the noise is at least sqrt(median)), above it otherwise:
         // most samples are let go before the medians are formed.
         __m128d x = _mm_loadu_pd(current + c);
-        __m128d top = RingTop(a);
+        __m128d agreed;
+        __m128d top = RingTop(a, noise.counts, &agreed);
         __m128d floor = zero;
         if (noise.counts) {
             __m128d lowest = Min(Min(Min(a[0], a[1]), Min(a[2], a[3])), Min(Min(a[4], a[5]), Min(a[6], a[7])));
@@ -237,8 +271,8 @@ long long InteriorColumns(double *row, const double *above, const double *curren
         }
         if (_mm_movemask_pd(_mm_and_pd(finite, _mm_cmpgt_pd(x - top, floor))) == 0) continue;
         __m128d m, spread;
-        RingMedianAndSpread(a, &m, &spread, &top);
-        __m128d sigma = LocalNoise(m, spread, noise.counts, kSpreadShare, noise.photon_floor);
+        RingMedianAndSpread(a, &m, &spread);
+        __m128d sigma = RingNoise(m, spread, agreed, noise);
         __m128d zinger =
             _mm_and_pd(_mm_and_pd(finite, _mm_cmpgt_pd(sigma, zero)), _mm_cmpgt_pd(x - top, limit * sigma));
         _mm_storeu_pd(row + c, _mm_or_pd(_mm_and_pd(zinger, m), _mm_andnot_pd(zinger, x)));
@@ -252,9 +286,11 @@ long long InteriorColumns(double *row, const double *above, const double *curren
             ++doubtful;
             continue;
         }
-        double m, spread, top;
-        RingMedianAndSpread(a, &m, &spread, &top);
-        double sigma = LocalNoise(m, spread, noise.counts, kSpreadShare, noise.photon_floor);
+        double m, spread;
+        bool agreed;
+        double top = RingTop(a, noise.counts, &agreed);
+        RingMedianAndSpread(a, &m, &spread);
+        double sigma = RingNoise(m, spread, agreed, noise);
         if (sigma > 0 && current[c] - top > noise.threshold * sigma) {
             row[c] = m;
             ++replaced;
@@ -310,8 +346,10 @@ bool IsZinger(double sample, const double *neighbours, const int *views, const i
     bool ring = count == 8;
     for (int i = 0; ring && i < 8; ++i) ring = views[i] == kRingViews[i] && columns[i] == kRingColumns[i];
     if (ring) {
-        RingMedianAndSpread(neighbours, &middle, &spread, &top);
-        double sigma = LocalNoise(middle, spread, noise.counts, kSpreadShare, noise.photon_floor);
+        bool agreed;
+        top = RingTop(neighbours, noise.counts, &agreed);
+        RingMedianAndSpread(neighbours, &middle, &spread);
+        double sigma = RingNoise(middle, spread, agreed, noise);
         if (!(sigma > 0 && sample - top > noise.threshold * sigma)) return false;
         *median = middle;
         return true;

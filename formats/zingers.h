@@ -26,9 +26,14 @@ struct ZingerNoise {
 // eight neighbours comes out high by chance.
 inline constexpr double kSpreadShare = 0.5;
 
+// Two samples facing each other across a sample agree, for counts, when
+// they differ by at most this many photon-noise spreads of their difference
+// (the root of their sum): their mean then predicts the sample.
+inline constexpr double kPairAgreement = 4;
+
 // The threshold the manuals give as the usual one: on scans of 20,000
 // counts in the flats, it replaced none to 0.002 % of the samples of
-// zinger-free phantom scans and caught 96 to 100 % of zingers of 10 to 12
+// zinger-free phantom scans and caught 98 to 100 % of zingers of 10 to 12
 // photon-noise spreads (doc/guide/cleaning.md).
 inline constexpr double kUsualZingerThreshold = 6;
 
@@ -54,7 +59,8 @@ inline constexpr int kRingColumns[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
 // A zinger lies in one view only, so the sample is held against what the
 // views around it predict for it: where close views lie on both sides,
 // the highest mean of two samples facing each other across it from them
-// (the same column, and the two diagonals); with a close view on one side
+// (the same column, and the two diagonals; for counts, of the pairs that
+// agree within kPairAgreement, where one does); with a close view on one side
 // only, the highest of that view's samples; within its own view alone (no
 // close view), the higher of the adjacent columns, each passed over for
 // the next one out where it stands more than `threshold` noises above it
@@ -68,7 +74,8 @@ inline constexpr int kRingColumns[8] = {-1, 0, 1, -1, 1, -1, 0, 1};
 // times sqrt(n / (n - p)) for the p numbers fitted to n neighbours; 0 when
 // n <= p), or, for counts, the larger of sqrt(m) and kSpreadShare s
 // (sqrt(m) alone within its own view, where a spread along one line of
-// samples would let an edge a few columns away hide a zinger). A sample is
+// samples would let an edge a few columns away hide a zinger, and where a
+// facing pair agreed, whose mean is then a prediction to trust). A sample is
 // a zinger when s is above zero and the sample lies more than `threshold`
 // noises above the prediction: nothing is replaced where the neighbours
 // lie on a plane (noise-free data), unless noise.photon_floor.

@@ -41,6 +41,11 @@ TEST(Zingers, TheDecisionInClosedForm) {
     // An edge: the sample on the high side is predicted by column 1;
     // median 550, noise sqrt(550) = 23.4521.
     const double edge[4] = {98, 100, 1000, 1002};
+    // A steep edge that holds still over the views, the sample on its
+    // slope: the diagonal pairs straddle it (their means 13500), the pair in
+    // the sample's column agrees and predicts 11750; median 11750, noise
+    // sqrt(11750) = 108.397, so 6 noises are 650.38 (counts).
+    const double across[8] = {20000, 11800, 7000, 20000, 7000, 20000, 11700, 7000};
     struct Case {
         const char *name;
         const double *values;
@@ -60,6 +65,10 @@ TEST(Zingers, TheDecisionInClosedForm) {
         {"noise-free line integrals", zero, true, 1.459, 1e-300, false, false, false, 0},
         {"flat, photon floor", level, true, 10 + 6 * std::sqrt(10.0) - 0.01, 6, true, true, false, 0},
         {"flat, photon floor", level, true, 10 + 6 * std::sqrt(10.0) + 0.01, 6, true, true, true, 10},
+        {"edge across the diagonals, counts", across, true, 12400, 6, true, false, false, 0},
+        {"edge across the diagonals, counts", across, true, 12401, 6, true, false, true, 11750},
+        // Not counts: every pair's mean may be the sample's (13500).
+        {"edge across the diagonals", across, true, 13051, 6, false, false, false, 0},
         {"zinger beside", beside, false, 1189, 6, true, false, false, 0},
         {"zinger beside", beside, false, 1190, 6, true, false, true, 1000},
         {"edge", edge, false, 1090, 4, true, false, false, 0},
@@ -212,8 +221,8 @@ TEST(Zingers, EveryThreadCountGivesTheSameBand) {
 // 20,000 e^-2 behind the object: the usual threshold replaces under
 // 0.01 % of a zinger-free scan, and catches zingers of 10 to 12 photon-noise
 // spreads added to 0.1 % of the samples: every one that stands alone away
-// from the object's edges, and at least 90 % of all (a zinger on a steep
-// edge, or beside another one, may hide).
+// from the object's edges, and at least 97 % of all (a zinger on an edge
+// that moves fast through the views, or beside another one, may hide).
 TEST(Zingers, FalseAlarmsAndCatchesOnSimulatedCounts) {
     struct Case {
         const char *name;
@@ -298,7 +307,7 @@ TEST(Zingers, FalseAlarmsAndCatchesOnSimulatedCounts) {
                     c.name, n, m, false_alarms, rate, caught, at.size(), caught_inside, inside);
         EXPECT_LT(rate, 0.01) << c.name;
         EXPECT_EQ(caught_inside, inside) << c.name;
-        EXPECT_GE(caught, 0.9 * static_cast<double>(at.size())) << c.name;
+        EXPECT_GE(caught, 0.97 * static_cast<double>(at.size())) << c.name;
     }
 }
 
