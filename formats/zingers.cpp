@@ -56,6 +56,14 @@ inline void SortEight(V a[8]) {
     Order(a[1], a[2]), Order(a[3], a[4]), Order(a[5], a[6]);
 }
 
+// The lowest mean of two samples facing each other across the sample: no
+// prediction (RingTop) is below it.
+template <typename V>
+inline V RingLeast(const V ring[8]) {
+    V two = Splat(2.0, ring[0]);
+    return Min(Min((ring[0] + ring[7]) / two, (ring[1] + ring[6]) / two), (ring[2] + ring[5]) / two);
+}
+
 // Masks: a bool for one column, all bits of a lane for two.
 inline bool NotAbove(double a, double b) { return a <= b; }
 inline __m128d NotAbove(__m128d a, __m128d b) { return _mm_cmple_pd(a, b); }
@@ -261,15 +269,18 @@ long long InteriorColumns(double *row, const double *above, const double *curren
         // A zinger lies more than T sqrt(lowest) above the prediction for
         // counts (the noise is at least sqrt(median)), above it otherwise:
         // most samples are let go before the medians are formed.
+        // The prediction is at least the lowest mean of a facing pair (for
+        // counts, where the pairs that agree decide), the highest otherwise.
         __m128d x = _mm_loadu_pd(current + c);
         __m128d agreed;
-        __m128d top = RingTop(a, noise.counts, &agreed);
+        __m128d top = noise.counts ? RingLeast(a) : RingTop(a, false, &agreed);
         __m128d floor = zero;
         if (noise.counts) {
             __m128d lowest = Min(Min(Min(a[0], a[1]), Min(a[2], a[3])), Min(Min(a[4], a[5]), Min(a[6], a[7])));
             floor = limit * Root(Max(lowest, zero));
         }
         if (_mm_movemask_pd(_mm_and_pd(finite, _mm_cmpgt_pd(x - top, floor))) == 0) continue;
+        top = RingTop(a, noise.counts, &agreed);
         __m128d m, spread;
         RingMedianAndSpread(a, &m, &spread);
         __m128d sigma = RingNoise(m, spread, agreed, noise);
