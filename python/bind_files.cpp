@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "arrays.h"
 #include "images.h"
 #include "kind.h"
@@ -112,8 +114,15 @@ void WriteVolume(const py::handle &path, const py::handle &data, double pixel, c
     if (Axis(volume, 2) != size) RaiseValue("volume: slices not square.");
     if (!(pixel >= 0 && std::isfinite(pixel))) RaiseValue("bad pixel size.");
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+    const bool hdf5 = EndsWith(name, ".h5") || EndsWith(name, ".hdf5") || EndsWith(name, ".hdf");
+    // A volume replaces only a volume, as stack_recon's does: a scan or a
+    // projection in the volume's place is refused, not lost.
+    struct stat existing;
+    if (stat(name.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        !(hdf5 ? IsVolumeHdf5(name.c_str()) : IsVolumeTiff(name.c_str())))
+        RaiseFileFailure(Failure(About(name, "exists and is not a volume; give the volume a new name.")));
     Status status;
-    if (EndsWith(name, ".h5") || EndsWith(name, ".hdf5") || EndsWith(name, ".hdf")) {
+    if (hdf5) {
         if (!SliceFitsChunk(size)) RaiseValue("bad image size.");
         std::vector<double> centers(pages, std::nan("")), theta;
         if (!centers_object.is_none()) {
@@ -170,6 +179,9 @@ Returns (projections, flats, darks), P x R x C float64 each, None where absent.)
           "angles"_a = py::none(), "first_row"_a = 0,
           R"(Writes slices (S x K x K) as 32-bit floats: one multi-page TIFF, or HDF5 (.h5, .hdf5, .hdf).
 
+A file of that name is replaced only when it is a volume (one the toolkit
+wrote): a scan or a projection raises OSError ("exists and is not a
+volume; give the volume a new name."), as stack_recon refuses it.
 pixel: the voxel side in micrometres (0: none recorded).  HDF5 only:
 centers (one per slice, or one; NaN when None), angles in degrees and the
 detector row of slice 0, kept beside the slices as stack_recon keeps them.)");

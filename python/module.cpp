@@ -23,16 +23,14 @@ releases the GIL: threads run calls side by side.
 Functions, by subject (the program each stands for):
   files        read_sinogram, write_sinogram (the toolkit's files)
                read_stack, read_scan, read_volume (TIFF, HDF5), write_volume
-  corrections  normalize (proj_sino), zingers (proj_sino -z),
-               remove_rings (sino_rings: auto, detect, sort, fft), fold (sino_fold)
+  corrections  zingers (proj_sino -z, on counts), normalize (proj_sino),
+               paganin (proj_sino -P), remove_rings (sino_rings: auto,
+               detect, sort, fft), fold (sino_fold)
   geometry     find_center (sino_center), project (img_sino),
                backproject (its exact transpose)
   recon        method='fbp', 'fourier' (sino_recon), 'sirt', 'cgls', 'tv' (sino_iter)
   simulation   phantom_image, phantom_sino, noise (sino_noise)
   threads      set_threads, get_threads
-Still to come, each one binding more: recon methods 'gridrec' (Fourier
-gridding) and 'tv'; ordered subsets for the iterative methods; the stripe
-removal's single entry; phase retrieval (Paganin).
 )";
 
 }  // namespace

@@ -85,9 +85,17 @@ def test_bad_files(tmp_path):
         (lambda: cttk.read_stack([tmp_path / "none.tif"]), "none.tif: file not found."),
         (lambda: cttk.read_stack(tmp_path / "junk.tif"), "junk.tif: "),
         (lambda: cttk.phantom_image(str(tmp_path / "none.txt"), 8), "none.txt: file not found."),
+        # A volume never replaces what is not one (a scan, a projection).
+        (lambda: cttk.write_volume(tmp_path / "short.sg", np.zeros((1, 4, 4))), "short.sg: exists and is not a volume"),
+        (lambda: cttk.write_volume(tmp_path / "junk.tif", np.zeros((1, 4, 4))), "junk.tif: exists and is not a volume"),
     ]:
         with pytest.raises(OSError, match=message):
             call()
+    assert (tmp_path / "junk.tif").read_bytes() == b"II*\0junk"
+    # A volume replaces a volume.
+    cttk.write_volume(tmp_path / "v.tif", np.zeros((1, 4, 4)))
+    cttk.write_volume(tmp_path / "v.tif", np.ones((2, 4, 4)))
+    assert cttk.read_volume(tmp_path / "v.tif").shape == (2, 4, 4)
 
 
 def test_any_layout_and_dtype_gives_the_same_slice():
