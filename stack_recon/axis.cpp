@@ -32,6 +32,8 @@ Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &s
     for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
         ReadCounts counted;  // counted when the row is reconstructed
         status = ReadSinograms(in, how, views, rows[i], 1, sinogram, means, &counted);
+        if (status.ok() && search.rings != nullptr && search.rings->on)
+            status = CleanBand(*search.rings, sinogram, 1, views, columns);
         if (!status.ok()) break;
         CenterEstimate estimate{false, 0};
         if (search.full_turn)

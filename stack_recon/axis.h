@@ -7,6 +7,7 @@
 
 #include "sinograms.h"
 #include "stack_inputs.h"
+#include "rings_band.h"
 #include "status.h"
 #include "views.h"
 
@@ -14,10 +15,14 @@
 // images as a half turn (FindCenter, on evenly spread views), or, with
 // `full_turn`, as the whole turn (FindTurnCenter, center.h: at `angles`,
 // or evenly over it when that is null, as sino_center -t).
+// Each row's sinogram is cleaned of stripes first as -R cleans the
+// volume's (`rings`, when on): a dead or striped column would otherwise
+// leave the halves of the turn unmatched and the search without a center.
 struct AxisSearch {
     int views;
     bool full_turn;
     const ViewSet *angles;
+    const RingsChoice *rings = nullptr;
 };
 
 // Finds the center of each row of CenterRows(first, count) and sets

@@ -386,10 +386,10 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Tu
     }
     if (s.center.given && !s.center.fit) return Success();
     if (!turn.full && half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
-    AxisSearch search{half_turn, false, nullptr};
+    AxisSearch search{half_turn, false, nullptr, &s.steps.rings};
     Reading how = s.reading;
     if (turn.full) {
-        search = AxisSearch{turn.images, true, turn.even ? nullptr : &turn.whole};
+        search = AxisSearch{turn.images, true, turn.even ? nullptr : &turn.whole, &s.steps.rings};
         how.angles = turn.whole.angles;
     }
     Status found = FindAxis(in, how, search, plan.first, plan.count, s.center.fit, centers->data(), stderr);
