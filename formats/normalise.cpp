@@ -45,9 +45,9 @@ int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns
     return -1;
 }
 
-void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above_two) {
-    long long above = 0;
-    for (std::size_t i = 0; i < count; ++i) above += band[i] > 2;
+void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above) {
+    long long high = 0;
+    for (std::size_t i = 0; i < count; ++i) high += band[i] > 1.5;
     *samples += static_cast<long long>(count);
-    *above_two += above;
+    *above += high;
 }

@@ -27,12 +27,14 @@ long long NormaliseBand(double *band, int rows, int views, int columns, const do
 int RowWithoutBeam(const double *flat, const double *dark, int rows, int columns);
 
 // Without flats a stack is read as intensities already normalised (1 and
-// below but for noise). Adds to *samples the `count` samples of `band` and
-// to *above_two those above 2: where most are, the stack holds counts and
-// its flats were forgotten, and the line integrals are negative nonsense.
-void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above_two);
-inline bool LooksLikeCounts(long long samples, long long above_two) { return 2 * above_two > samples; }
+// below but for noise: 1.5 is five noises above 1 at a hundred counts).
+// Adds to *samples the `count` samples of `band` and to *above those
+// above 1.5: where a tenth or more are, the stack holds counts whose flats
+// were forgotten (all above), or line integrals without -l (those through
+// the object), and what is made of them is nonsense.
+void TallyTransmissions(const double *band, std::size_t count, long long *samples, long long *above);
+inline bool NotTransmissions(long long samples, long long above) { return samples > 0 && 10 * above >= samples; }
 // The warning a program gives at the end of such a run.
-inline constexpr const char *kCountsWithoutFlats =
-    "warning: most samples are above 2 and there are no flats: they were read as transmissions (give the flats "
+inline constexpr const char *kNotTransmissions =
+    "warning: many samples are above 1.5 and there are no flats: they were read as transmissions (give the flats "
     "with -f, or -l for line integrals).";

@@ -24,7 +24,7 @@ Status PlanBands(const Options &options, const Inputs &in, Plan *plan);
 // the flats and darks (-z), and ratios clamped.
 struct Counts {
     long long zingers = 0, flat_zingers = 0, dark_zingers = 0, clamped = 0;
-    long long transmissions = 0, above_two = 0;  // read without flats, and above 2 among them
+    long long transmissions = 0, above = 0;  // read without flats, and above 1.5 among them
 };
 
 // Reads, cleans, normalises and writes every band; fails with the first

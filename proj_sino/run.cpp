@@ -31,7 +31,7 @@ int RunProjSino(int argc, char **argv) {
         if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
-    if (LooksLikeCounts(counts.transmissions, counts.above_two)) Warn(kCountsWithoutFlats);
+    if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "center.h"
 #include "centers.h"
+#include "normalise.h"
 #include "owned.h"
 #include "sinograms.h"
 
@@ -17,9 +18,10 @@ namespace {
 constexpr double kTiltPixels = 1;
 
 // The centers of the rows looked at; rows with no clear center are left
-// out. A line for each row goes to *lines.
+// out. A line for each row goes to *lines; *seen tallies the samples read
+// as transmissions.
 Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &search, const std::vector<int> &rows,
-                  std::vector<int> *found_rows, std::vector<double> *found, std::string *lines) {
+                  std::vector<int> *found_rows, std::vector<double> *found, std::string *lines, ReadCounts *seen) {
     int columns = in.stack.columns, views = search.views;
     if (columns < kMinDetectors || views < kMinViews) return Failure("sinogram too small to find the center.");
     Owned<double> sinogram, means;
@@ -32,6 +34,8 @@ Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &s
     for (std::size_t i = 0; status.ok() && i < rows.size(); ++i) {
         ReadCounts counted;  // counted when the row is reconstructed
         status = ReadSinograms(in, how, views, rows[i], 1, sinogram, means, &counted);
+        seen->transmissions += counted.transmissions;
+        seen->above += counted.above;
         if (status.ok() && search.rings != nullptr && search.rings->on)
             status = CleanBand(*search.rings, sinogram, 1, views, columns);
         if (!status.ok()) break;
@@ -66,12 +70,22 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
     // failure is its one line.
     std::string lines;
     std::vector<int> tried = CenterRows(first, count);
-    Status status = RowCenters(in, how, search, tried, &rows, &found, &lines);
+    ReadCounts seen;
+    Status status = RowCenters(in, how, search, tried, &rows, &found, &lines, &seen);
     if (!status.ok()) return status;
     // One row's center among rows that gave none is more likely a false
     // minimum than the axis: most rows must agree to be heard.
     if (2 * found.size() <= tried.size()) {
-        char message[200];
+        char message[240];
+        // Counts without their flats, or line integrals without -l: the
+        // halves fail to match for that, not for the geometry.
+        if (NotTransmissions(seen.transmissions, seen.above)) {
+            std::snprintf(message, sizeof message,
+                          "no clear center: %zu of %zu rows gave one; many samples are above 1.5 and there are no "
+                          "flats: give the flats with -f, or -l for line integrals.",
+                          found.size(), tried.size());
+            return Failure(message);
+        }
         // Halves that do not match may be a whole turn read as a half.
         std::snprintf(message, sizeof message, "no clear center: %zu of %zu rows gave one (%s); give the axis with -c%s.",
                       found.size(), tried.size(),

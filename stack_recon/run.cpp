@@ -640,7 +640,7 @@ int RunStackRecon(int argc, char **argv) {
         if (in.have_darks) std::fprintf(stderr, "%lld zingers removed from the darks.\n", counts.dark_zingers);
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
-    if (LooksLikeCounts(counts.transmissions, counts.above_two)) Warn(kCountsWithoutFlats);
+    if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     if (settings.storage.percentiles)
         std::fprintf(stderr, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",

@@ -34,7 +34,7 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
     if (!status.ok()) return status;
     if (!in.have_flats && !how.line_integrals) {
         TallyTransmissions(band, band_width * static_cast<std::size_t>(views), &counts->transmissions,
-                           &counts->above_two);
+                           &counts->above);
     }
     int dead = in.have_flats ? RowWithoutBeam(flat, in.have_darks ? dark : nullptr, rows, in.stack.columns) : -1;
     if (dead >= 0) return Failure("flat at or below the dark in every column of row " + std::to_string(start + dead) + ".");

@@ -22,8 +22,8 @@ struct ReadCounts {
     long long zingers = 0;  // samples replaced by their neighbours' median
     long long flat_zingers = 0, dark_zingers = 0;  // values left out of the flats' and darks' levels
     // Without flats the stack is read as transmissions (at most 1 but for
-    // noise): the samples read so, and those above 2 (counts, most likely).
-    long long transmissions = 0, above_two = 0;
+    // noise): the samples read so, and those above 1.5 (TallyTransmissions).
+    long long transmissions = 0, above = 0;
 };
 
 

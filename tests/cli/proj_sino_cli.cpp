@@ -214,9 +214,16 @@ TEST(ProjSinoCli, UnsignedBytesAndWordsWithoutFlats) {
     // negative, and the run says why at its end; with -l nothing is said.
     r = ProjSino(scratch, "w.tif nf%d.sg");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "warning: most samples are above 2 and there are no flats: they were read as transmissions "
+    EXPECT_EQ(r.err, "warning: many samples are above 1.5 and there are no flats: they were read as transmissions "
                      "(give the flats with -f, or -l for line integrals).\n");
     EXPECT_EQ(ProjSino(scratch, "-l w.tif nl%d.sg").err, "");
+    // Line integrals given without -l: as many of them above 1.5 as not.
+    Page integrals(static_cast<std::size_t>(kColumns) * kRows, 0.2);
+    for (std::size_t i = 0; i < integrals.size(); i += 2) integrals[i] = 2.5;
+    ASSERT_TRUE(WriteTiff(scratch.Path("li.tif"), {integrals}, kColumns, kRows, SampleKind::kF64));
+    EXPECT_EQ(ProjSino(scratch, "li.tif li%d.sg").err,
+              "warning: many samples are above 1.5 and there are no flats: they were read as transmissions "
+              "(give the flats with -f, or -l for line integrals).\n");
 
     // Line integrals already: copied as they are.
     Page p(static_cast<std::size_t>(kColumns) * kRows, -2.5);

@@ -538,6 +538,8 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-m 0.05 scan.tif vol.tif", "memory budget too small: -m 1 will do."},
         {"flat.tif vol.tif", "sinogram too small to find the center."},
         {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c, or -t if the views cover the whole turn."},
+        // Counts read without their flats: the advice is the flats.
+        {"counts.tif vol.tif", "no clear center: 2 of 4 rows gave one; many samples are above 1.5 and there are no flats: give the flats with -f, or -l for line integrals."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
         {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
         // A projection, or any file the toolkit did not write as a volume,
@@ -572,6 +574,13 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
                           rows, SampleKind::kU16));
     ASSERT_TRUE(WriteTiff(scratch.Path("blank.tif"), std::vector<std::vector<double>>(20, std::vector<double>(columns * rows, 1)),
                           columns, rows, SampleKind::kU16));
+    std::vector<std::vector<double>> counts(20, std::vector<double>(columns * rows));
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        for (std::size_t i = 0; i < counts[k].size(); ++i) {
+            std::size_t h = (k * 73856093u) ^ (i * 19349663u);
+            counts[k][i] = 1000 + static_cast<double>((h * 2654435761u >> 7) % 997);
+        }
+    ASSERT_TRUE(WriteTiff(scratch.Path("counts.tif"), counts, columns, rows, SampleKind::kU16));
     std::string tif = scratch.Read("scan.tif"), h5 = scratch.Read("scan.h5");
     scratch.Write("cut.tif", tif.substr(0, tif.size() / 2));
     scratch.Write("cut.h5", h5.substr(0, h5.size() / 2));

@@ -251,12 +251,12 @@ TEST(StackReconRoadCli, ProgressNamesEveryStepOnlyOnATerminal) {
         " left; iterating on row 3\033[K",
         "\r4 of 4 rows, ",
         // The scan's counts, read without flats, are called so.
-        "\r\033[Kwarning: most samples are above 2 and there are no flats: they were read as transmissions (give the "
+        "\r\033[Kwarning: many samples are above 1.5 and there are no flats: they were read as transmissions (give the "
         "flats with -f, or -l for line integrals).\r\nvol.tif: 4 slices of 64 x 64.\r\n",
     };
     for (const char *line : lines) EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     r = scratch.Run(command);
-    EXPECT_EQ(r.err, "warning: most samples are above 2 and there are no flats: they were read as transmissions (give "
+    EXPECT_EQ(r.err, "warning: many samples are above 1.5 and there are no flats: they were read as transmissions (give "
                      "the flats with -f, or -l for line integrals).\nvol.tif: 4 slices of 64 x 64.\n");
 }
 
