@@ -48,6 +48,13 @@ Doubles Normalize(const py::handle &projections, const py::handle &flats, const 
     std::vector<double> flat, dark;
     if (!flats.is_none()) flat = MeanImage(flats, "flats", rows, columns);
     if (!darks.is_none()) dark = MeanImage(darks, "darks", rows, columns);
+    // Flats at or below their darks in every column of a row (the two
+    // given the wrong way round) leave no ratio to take: refused as
+    // proj_sino refuses them, not made a block of the floor's 13.8.
+    if (!flat.empty()) {
+        int dead = RowWithoutBeam(flat.data(), dark.empty() ? nullptr : dark.data(), rows, columns);
+        if (dead >= 0) RaiseValue("flat at or below the dark in every column of row " + std::to_string(dead) + ".");
+    }
     std::size_t pixels = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
     double *samples = p.mutable_data();
     {
@@ -234,7 +241,9 @@ void BindCorrections(py::module_ &m) {
 projections: P x R x C counts (any real or integer dtype).
 flats, darks: F x R x C images (or one R x C image), averaged; None: F = 1
     (the counts already normalised), D = 0.  Darks need flats.
-A ratio that is not a positive finite number becomes 1e-6 (13.8155...).
+A ratio that is not a positive finite number becomes 1e-6 (13.8155...);
+a row whose flat is at or below its dark in every column (flats and darks
+swapped) raises ValueError, as proj_sino refuses it.
 Returns P x R x C float64 line integrals.)");
     m.def("paganin", &Paganin, "projections"_a, "delta_beta"_a, "distance"_a, "energy"_a, "pixel"_a,
           "flats"_a = py::none(), "darks"_a = py::none(),

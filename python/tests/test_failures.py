@@ -62,6 +62,9 @@ BAD_ARGUMENTS = [
     (lambda: cttk.noise(GOOD, 100, -1), "bad seed."),
     (lambda: cttk.normalize(np.ones((2, 3, 4)), darks=np.ones((3, 4))), "darks need flats."),
     (lambda: cttk.normalize(np.ones((2, 3, 4)), np.ones((3, 5))), "flats: sizes differ."),
+    # Flats and darks the wrong way round, as proj_sino refuses them.
+    (lambda: cttk.normalize(np.ones((2, 3, 4)), np.full((3, 4), 100.0), np.full((3, 4), 1000.0)),
+     "flat at or below the dark in every column of row 0."),
     (lambda: cttk.zingers(GOOD, 0), "bad zinger threshold."),
     (lambda: cttk.set_threads(0), "bad thread count."),
 ]
