@@ -10,7 +10,11 @@
 
 namespace {
 
-Status OpenHdf5(const char *file, bool line_integrals, StackInputs *in) {
+// An HDF5 stack with its own flats and darks; -f and -d (`flats`,
+// `darks`) give TIFF files for what the file lacks, and a file that has
+// its own takes no others.
+Status OpenHdf5(const char *file, const std::vector<const char *> &flats, const std::vector<const char *> &darks,
+                bool line_integrals, StackInputs *in) {
     bool present = false;
     Status opened = Hdf5Images(file, kH5Data, &in->stack, &present);
     if (!opened.ok()) return opened;
@@ -18,6 +22,17 @@ Status OpenHdf5(const char *file, bool line_integrals, StackInputs *in) {
     opened = Hdf5Images(file, kH5White, &in->flats, &in->have_flats);
     if (!opened.ok()) return opened;
     opened = Hdf5Images(file, kH5Dark, &in->darks, &in->have_darks);
+    if (!opened.ok()) return opened;
+    if ((!flats.empty() && in->have_flats) || (!darks.empty() && in->have_darks))
+        return Failure(About(file, "flats and darks are in the file."));
+    if (!flats.empty()) {
+        opened = TiffImages(flats, &in->flats);
+        in->have_flats = true;
+    }
+    if (opened.ok() && !darks.empty()) {
+        opened = TiffImages(darks, &in->darks);
+        in->have_darks = true;
+    }
     if (!opened.ok()) return opened;
     // Line integrals take no flats or darks: what the file has is told
     // (counts_in_file), for a caller that refuses counts read as line
@@ -84,8 +99,7 @@ Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector
     *in = StackInputs{};
     if (KindOfFile(stack[0]) == FileKind::kHdf5) {
         if (stack.size() != 1) return Failure("one hdf5 file at a time.");
-        if (!flats.empty() || !darks.empty()) return Failure(About(stack[0], "flats and darks are in the file."));
-        Status opened = OpenHdf5(stack[0], line_integrals, in);
+        Status opened = OpenHdf5(stack[0], flats, darks, line_integrals, in);
         if (!opened.ok()) return opened;
     } else {
         Status opened = CheckStrays(stack, flats, "-f", "a flat");

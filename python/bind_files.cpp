@@ -173,7 +173,7 @@ scan).  Also reads the volumes write_volume writes.)");
           R"(Reads a scan: projections with their flats and darks (stack_recon's inputs).
 
 paths_or_h5: TIFF files, or one HDF5 Data Exchange file (its data_white and
-data_dark are the flats and darks).  flats, darks: TIFF files (TIFF only).
+data_dark are the flats and darks).  flats, darks: TIFF files (for an HDF5 file, only what it lacks).
 Returns (projections, flats, darks), P x R x C float64 each, None where absent.)");
     m.def("write_volume", &WriteVolume, "path"_a, "volume"_a, "pixel"_a = 0.0, "centers"_a = py::none(),
           "angles"_a = py::none(), "first_row"_a = 0,

@@ -377,6 +377,19 @@ TEST(ProjSinoCli, Hdf5DoublesWithWhitesAndDarksGiveTheKnownSinograms) {
     EXPECT_EQ(r.err, "");
     for (int row = 0; row < kRows; ++row)
         ExpectRow(scratch, Name(row), row, kViews, [](int r, int v, int c) { return 1e-12 * Known(r, v, c); });
+    // A file without its flats and darks takes them from TIFF files: the
+    // same sinograms.
+    ASSERT_TRUE(WriteH5(scratch.Path("bare.h5"), {{"data", H5T_IEEE_F64LE, kViews, kRows, kColumns,
+                                                   Joined(Projections(kViews, i0, dark, false))}}));
+    ASSERT_TRUE(WriteTiff(scratch.Path("w.tif"), {Flat(i0 + dark + 3), Flat(i0 + dark - 3)}, kColumns, kRows,
+                          SampleKind::kF64));
+    ASSERT_TRUE(WriteTiff(scratch.Path("d.tif"), {Flat(dark + 0.5), Flat(dark - 0.5)}, kColumns, kRows,
+                          SampleKind::kF64));
+    r = ProjSino(scratch, "-f w.tif -d d.tif bare.h5 bare_%04d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "2 flats, 2 darks.\n");
+    for (int row = 0; row < kRows; ++row)
+        EXPECT_TRUE(scratch.Read(Name(row, "bare_%04d.sg")) == scratch.Read(Name(row))) << row;
 }
 
 TEST(ProjSinoCli, Hdf5SixteenBitChunksInBandsAreWithinTheQuantisation) {
@@ -917,7 +930,8 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"-r 0,1 s.tif - >&-", "data write error."},
         // HDF5: the stack, its flats and darks and its angles.
         {"good.h5 good.h5 o%d.sg", "one hdf5 file at a time."},
-        {"-f f.tif good.h5 o%d.sg", "good.h5: flats and darks are in the file."},
+        {"-f f.tif wide.h5 o%d.sg", "wide.h5: flats and darks are in the file."},
+        {"-f f.tif -d f.tif dark.h5 o%d.sg", "dark.h5: flats and darks are in the file."},
         {"none.h5 o%d.sg", "none.h5: no /exchange/data."},
         {"wide.h5 o%d.sg", "wide.h5: sizes differ."},
         {"dark.h5 o%d.sg", "darks need flats."},
