@@ -232,6 +232,66 @@ int Around(const unsigned char *mask, int columns, int j, int reach, int *around
     return count;
 }
 
+// Column j's local excess in each view: its residual against its clean
+// neighbours, less the median of the same for the clean columns two to
+// `reach` away (`stripes` marks those that are not clean), into `local`;
+// its interpolation into `base` (both `rows`). `scratch` holds 3.5
+// kLargestAutoSize doubles.
+void LocalExcess(const double *samples, const unsigned char *stripes, int columns, int rows, int j, int reach,
+                 double *local, double *base, double *scratch) {
+    const std::size_t n = static_cast<std::size_t>(columns);
+    double *values = scratch;
+    Neighbours *theirs = reinterpret_cast<Neighbours *>(scratch + kLargestAutoSize);
+    int *around = reinterpret_cast<int *>(scratch + 3 * kLargestAutoSize);
+    const int count = Around(stripes, columns, j, reach, around);
+    const Neighbours own = NeighboursOf(stripes, columns, j);
+    for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(stripes, columns, around[i]);
+    for (int k = 0; k < rows; ++k) {
+        const double *view = samples + n * k;
+        for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i]);
+        base[k] = Near(view, own, j);
+        local[k] = view[j] - base[k] - MedianOf(values, count);
+    }
+}
+
+// The block excess's noise, in units of the typical excess over all the
+// views (a block has 1 / kHoldBlocks of the views), that a stripe's block
+// may depart by on top of kHoldSlack.
+constexpr double kHoldNoise = 2.0;
+
+// Whether stripe column j holds over the views (rings_auto.h); when it
+// does, its excess becomes the median of its local excess. `sigma` is the
+// typical excess over the columns. `scratch` holds 3 `rows` doubles and 3.5
+// kLargestAutoSize.
+bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
+    const int m = work->rows;
+    const int blocks = std::min(kHoldBlocks, m / kBlockViews);
+    if (blocks < 4) return true;
+    double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, base, scratch + 3 * m);
+    std::copy(local, local + m, t);
+    const double median = MedianOf(t, m);
+    std::copy(base, base + m, t);
+    const double middle = MedianOf(t, m);
+    const double gain = middle > 0 ? median / middle : 0;
+    const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
+    int offsets = 0, gains = 0;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
+        std::copy(local + first, local + end, t);
+        const double excess = MedianOf(t, end - first);
+        std::copy(base + first, base + end, t);
+        const double expected = gain * MedianOf(t, end - first);
+        offsets += std::fabs(excess - median) <= kHoldSlack * std::fabs(median) + noise;
+        gains += std::fabs(excess - expected) <= kHoldSlack * std::fabs(expected) + noise;
+    }
+    const double own = work->excess[j];
+    const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
+                       std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
+    if (holds) work->excess[j] = median;
+    return holds;
+}
+
 }  // namespace
 
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
@@ -243,7 +303,8 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // Per thread: a column, its interpolation, its offsets, values, weights
     // and the views' order; the neighbours' offsets; the columns' excesses
     // for the noise.
-    // The partial stripes' mending: 3 rows and 3.5 kLargestAutoSize.
+    // The partial stripes' mending: 3 rows and 3.5 kLargestAutoSize; the
+    // stripes' holding and mending: up to 7 rows and as much.
     work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
                  4 * static_cast<std::size_t>(kLargestAutoSize);
     work->blocks = std::min(kPartialBlocks, rows / kBlockViews);
@@ -272,6 +333,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     }
     const double level = MedianOf(largest, m);
     work->level = level;
+    work->reach = reach;
     // Columns are taken kBlockColumns at a time, so that each view's cache
     // line is read once for all of them.
     const int blocks = (columns + kBlockColumns - 1) / kBlockColumns;
@@ -286,6 +348,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     }
 
     int found = 0;
+    double sigma = 0;
     for (int pass = 0; pass < kAutoPasses; ++pass) {
 #pragma omp parallel num_threads(work->threads)
         {
@@ -351,13 +414,18 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         // that median absolute value.
         double *magnitudes = work->scratch;
         for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
-        const double threshold =
-            std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), kAutoLevelFraction * level);
+        sigma = 1.4826 * MedianOf(magnitudes, columns);
+        const double threshold = std::max(kAutoFactor * sigma, kAutoLeastFraction * level);
+        // The roughness every column has: the noise.
+        for (int j = 0; j < columns; ++j) magnitudes[j] = work->spread[j];
+        const double noise = MedianOf(magnitudes, columns);
         for (int j = 0; j < columns; ++j) {
             // An offset is trusted where it stands out of the column's own
-            // roughness too: a small feature whose edges sweep slowly past
-            // the column (near the axis) moves its median as much.
-            double least = std::max(threshold, kAutoRough * work->spread[j]);
+            // roughness too, beyond the noise: a small feature whose edges
+            // sweep slowly past the column (near the axis) moves its median
+            // as much.
+            const double rough = std::sqrt(std::max(0.0, (work->spread[j] - noise) * (work->spread[j] + noise)));
+            double least = std::max(threshold, kAutoRough * rough);
             work->stand[j] = std::fabs(work->excess[j]) / least;
             work->next[j] = work->stand[j] > 1 || work->flat[j] != 0;
         }
@@ -375,16 +443,27 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
             }
             j = end > j ? end : j + 1;
         }
-        found = 0;
-        for (int j = 0; j < columns; ++j) found += work->next[j];
         std::copy(work->next.get(), work->next + n, work->stripes.get());
     }
+    // Each column found must hold over the views; the clean neighbours are
+    // those of the last pass.
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        work->next[j] = work->stripes[j];
+        if (work->stripes[j] && !work->flat[j])
+            work->next[j] = HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
+    }
+    std::copy(work->next.get(), work->next + n, work->stripes.get());
+    found = 0;
+    for (int j = 0; j < columns; ++j) found += work->stripes[j];
     return found;
 }
 
 void MendAutoStripes(double *samples, AutoWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
     const int m = work->rows;
+    // The columns mended are no one's neighbours: each thread reads only
+    // clean columns and writes its own.
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
     for (int j = 0; j < work->columns; ++j) {
         if (!work->stripes[j]) continue;
@@ -392,6 +471,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         double *column = scratch, *base = scratch + m, *offset = scratch + 2 * m, *values = scratch + 3 * m;
         double *weights = scratch + 4 * m;
         int *order = reinterpret_cast<int *>(scratch + 5 * m);
+        double *local = scratch + 6 * m;
         for (int k = 0; k < m; ++k) {
             column[k] = samples[n * k + j];
             base[k] = Interpolated(samples + n * k, work->stripes, work->columns, j);
@@ -415,7 +495,10 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         const double trusted = std::max(MedianOf(values, m), kAutoLevelFraction * work->level);
         for (int k = 0; k < m; ++k) values[k] = base[k];
         const double middle = MedianOf(values, m);
-        for (int k = 0; k < m; ++k) values[k] = column[k] - base[k];
+        // The gain is fitted to the local excess, which the object's
+        // curvature shared with the neighbours does not bend.
+        LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, values, scratch + 7 * m);
+        std::copy(local, local + m, values);
         const double centre = MedianOf(values, m);
         double reach = 0;
         for (int k = 0; k < m; ++k) reach = std::fmax(reach, std::fabs(base[k] - middle));
@@ -423,7 +506,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         for (int k = 0; k < m; ++k) {
             double lever = base[k] - middle;
             if (doubt[k] > trusted || std::fabs(lever) <= kGainViews * reach || lever == 0) continue;
-            values[count] = (column[k] - base[k] - centre) / lever;
+            values[count] = (local[k] - centre) / lever;
             weights[count] = lever * lever;
             ++count;
         }
@@ -431,7 +514,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         double before = 0, after = 0;
         for (int k = 0; k < m; ++k) {
             if (doubt[k] > trusted) continue;
-            double r = column[k] - base[k] - centre;
+            double r = local[k] - centre;
             before += std::fabs(r);
             after += std::fabs(r - gain * (base[k] - middle));
         }
@@ -508,7 +591,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                         if (value == value) scratch[known++] = value;
                     }
                     double excess = own == own && known > 0 ? own - MedianOf(scratch, known) : 0;
-                    if (!(std::fabs(excess) > kAutoRough * rough)) excess = 0;
+                    if (!(std::fabs(excess) > kPartialRough * rough)) excess = 0;
                     work->block_excess[static_cast<std::size_t>(j) * blocks + b] = excess;
                 }
             }
@@ -542,9 +625,16 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                 partial = run >= kPartialRun;
             }
             work->next[j] = partial;
-            found += partial;
         }
-        std::copy(work->next.get(), work->next + n, work->partial.get());
+        // Adjacent columns found in the last pass: an edge of the object
+        // dwelling there.
+        found = 0;
+        for (int j = 0; j < columns; ++j) {
+            bool pair = pass == kAutoPasses - 1 &&
+                        ((j > 0 && work->next[j - 1]) || (j + 1 < columns && work->next[j + 1]));
+            work->partial[j] = work->next[j] && !pair;
+            found += work->partial[j];
+        }
     }
     return found;
 }

@@ -9,22 +9,38 @@
 // views, less the median of the same for the columns two to size / 2 away
 // (which carry the object's own curvature, shared by neighbouring columns),
 // is the column's excess. A stripe is an excess beyond kAutoFactor times
-// the typical excess over the columns and beyond kAutoLevelFraction of the
+// the typical excess over the columns, beyond kAutoLeastFraction of the
 // sinogram's level (the median over the views of a view's largest
-// magnitude). The finding runs kAutoPasses times, each pass interpolating
-// across the stripes the last one found, so that a stripe's neighbours,
-// which interpolate from it at first, and the members of a cluster are
-// told apart; a run of more than kLongestRun adjacent columns is the
-// object's structure and is dropped.
+// magnitude) and beyond kAutoRough times the column's own roughness over
+// the views (less the roughness every column has, the noise). The finding
+// runs kAutoPasses times, each pass interpolating across the stripes the
+// last one found, so that a stripe's neighbours, which interpolate from it
+// at first, and the members of a cluster are told apart; a run of more
+// than kLongestRun adjacent columns is the object's structure and is
+// dropped.
+//
+// Holding. An edge of the object that dwells at a column in many views
+// (near the rotation axis, at a small feature's turning point) moves the
+// column's median as a stripe does. So each column found is measured once
+// more, view by view: its residual less the median of its clean
+// neighbours' residuals in the same view (two to size / 2 away). A stripe
+// holds over the views: in at least kHoldShare of kHoldBlocks blocks of
+// views the median of this local excess lies within kHoldSlack of the
+// median over all the views (an offset) or of the gain that median
+// implies times the block's level (a gain), and that median agrees with
+// the excess within kHoldAgree. A column that does not hold is no stripe;
+// one that does is mended by that median, which the object's shared
+// curvature does not bias.
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of
 // the interpolation's) is replaced by the interpolation. Any other loses its
-// excess, and a gain where one explains the residual's changes over the
-// views (the weighted median of the residual over the interpolation's
-// departure from its median, kept when it takes a fifth off the residual's
-// spread); a gain that would leave the column below half or above twice
-// its interpolation marks it dead as well.
+// excess, and a gain where one explains the local excess's changes over
+// the views (the weighted median of the local excess over the
+// interpolation's departure from its median, kept when it takes a fifth off
+// the local excess's spread in the trusted views); a gain that would leave
+// the column below half or above twice its interpolation marks it dead as
+// well.
 //
 // Partial stripes. A column wrong in only part of the views (a drifting
 // detector, one that fails or recovers during the scan) has no excess over
@@ -35,6 +51,9 @@
 // out with the same sign, beyond kAutoFactor times the typical block excess
 // of the columns and kAutoLevelFraction of the level; this too runs twice,
 // the second time with the partial stripes left out of the interpolations.
+// Two adjacent columns found are an edge of the object dwelling there (a
+// partial stripe's neighbours no longer interpolate from it the second
+// time), and are left alone.
 // A partial stripe loses, in each view, the running median over a block's
 // length of views of its residual less its neighbours' residuals: it
 // follows a stripe that starts, stops or drifts, and passes over the
@@ -47,9 +66,17 @@
 
 inline constexpr int kAutoPasses = 2;
 inline constexpr double kAutoFactor = 5.0;
+// The level fraction below which the views are trusted alike (an edge's
+// doubt, a dead column's neighbours' variation), and the least stripe.
 inline constexpr double kAutoLevelFraction = 0.002;
+inline constexpr double kAutoLeastFraction = 0.0008;
 inline constexpr int kLongestRun = 5;
-inline constexpr double kAutoRough = 2.0;
+inline constexpr double kAutoRough = 1.0;
+inline constexpr double kPartialRough = 2.0;
+inline constexpr int kHoldBlocks = 8;
+inline constexpr double kHoldShare = 0.75;
+inline constexpr double kHoldSlack = 0.6;
+inline constexpr double kHoldAgree = 0.3;
 inline constexpr double kRunFactor = 3.0;
 inline constexpr int kPartialBlocks = 16;
 // The fewest views a block holds: fewer views, fewer blocks (below four
@@ -80,6 +107,7 @@ struct AutoWork {
     Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
     Owned<unsigned char> next;          // columns: the next pass's finding
+    int reach = 0;                      // the neighbours compared: up to this many columns away
     double level = 0;                   // the median over the views of a view's largest magnitude
     int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block

@@ -493,6 +493,95 @@ TEST(SinoRings, AutoMendsStripesInPartOfTheViews) {
         }
 }
 
+// A column whose excess over all the views comes from part of them: up by 1
+// in views 0 to 99, down by 3 in the rest (an edge of the object dwelling
+// there moves a column's median so). Its median says 1, but it does not
+// hold over the blocks of views, so it is no stripe; the offset of 1.5 on
+// column 10 holds, and its excess is the median of its local excess.
+TEST(SinoRings, AutoTakesForStripesOnlyColumnsThatHoldOverTheViews) {
+    const int columns = 64, rows = 160;
+    std::vector<double> striped = Smooth(columns, rows);
+    for (int k = 0; k < rows; ++k) {
+        striped[k * columns + 10] += 1.5;
+        striped[k * columns + 30] += k < 100 ? 1.0 : -3.0;
+    }
+    AutoWork work;
+    ASSERT_TRUE(AllocateAutoWork(columns, rows, 2, &work));
+    EXPECT_EQ(FindAutoStripes(striped.data(), 11, &work), 1);
+    for (int j = 0; j < columns; ++j) EXPECT_EQ(work.stripes[j] != 0, j == 10) << j;
+    EXPECT_NEAR(work.excess[10], 1.5, 1e-3);
+}
+
+// A gain of 1.1 on column 30 of the smooth wave: the wave's curvature
+// (10 (1 - cos 0.05) = 0.0125 at most) rises and falls with the samples,
+// and a gain fitted to the residual would take it in; fitted to the local
+// excess, which the neighbours' curvature cancels, the column is mended to
+// within a sixth of it.
+TEST(SinoRings, AutoFitsAGainToTheLocalExcess) {
+    const int columns = 64, rows = 160;
+    const std::vector<double> clean = Smooth(columns, rows);
+    std::vector<double> striped = clean;
+    for (int k = 0; k < rows; ++k) striped[k * columns + 30] *= 1.1;
+    RingsWork work;
+    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
+    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 1);
+    for (int k = 0; k < rows; ++k) EXPECT_NEAR(striped[k * columns + 30], clean[k * columns + 30], 0.002) << k;
+}
+
+// Noise of 0.2 % of the level and an offset of 0.15 % on column 40: under
+// the noise in every view, far above it in the median over 360 views. It
+// is found (the columns' shared roughness is the noise, not structure)
+// and mended to within a fifth of itself; no other column is touched.
+TEST(SinoRings, AutoFindsAnOffsetUnderTheNoise) {
+    const int columns = 128, rows = 360;
+    std::vector<double> clean = Smooth(columns, rows);
+    const double level = 30, offset = 0.0015 * level;
+    unsigned long long state = 88172645463325252ull;
+    auto uniform = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return static_cast<double>(state >> 11) * 0x1.0p-53;
+    };
+    for (double &v : clean) {
+        double sum = 0;
+        for (int i = 0; i < 12; ++i) sum += uniform();
+        v += 0.002 * level * (sum - 6);
+    }
+    std::vector<double> striped = clean;
+    for (int k = 0; k < rows; ++k) striped[k * columns + 40] += offset;
+    RingsWork work;
+    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
+    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 1);
+    EXPECT_NE(work.automatic.stripes[40], 0);
+    double left = 0;
+    for (int k = 0; k < rows; ++k) {
+        left += striped[k * columns + 40] - clean[k * columns + 40];
+        for (int j = 0; j < columns; ++j) {
+            if (j == 40) continue;
+            EXPECT_EQ(striped[k * columns + j], clean[k * columns + j]) << k << " " << j;
+        }
+    }
+    EXPECT_LT(std::fabs(left / rows), 0.2 * offset);
+}
+
+// Two adjacent columns offset alike in views 30 to 89: an edge of the
+// object dwelling there, not two partial stripes; both are left as they
+// are.
+TEST(SinoRings, AutoLeavesAdjacentColumnsThatChangeTogetherInPartOfTheViews) {
+    const int columns = 64, rows = 160;
+    std::vector<double> striped = Smooth(columns, rows);
+    for (int k = 30; k < 90; ++k) {
+        striped[k * columns + 20] += 1.5;
+        striped[k * columns + 21] += 1.5;
+    }
+    const std::vector<double> before = striped;
+    RingsWork work;
+    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
+    EXPECT_EQ(RemoveStripes(striped.data(), 11, &work), 0);
+    EXPECT_TRUE(striped == before);
+}
+
 // The family of striped cases (rings_cases.h): every kind of stripe on
 // objects centred on the axis and off it, noise-free and noisy. The ring
 // error each method leaves, over the striped one's.
@@ -518,13 +607,16 @@ const FamilyCase kFamily[] = {
     {RingStripes::kMixed, RingObject::kCentred, 12, 0, 1.0 / 3},
     {RingStripes::kPartial, RingObject::kCentred, 17, 0, 1.0 / 3},
     {RingStripes::kWeakGains, RingObject::kCentred, 19, 0, 1.0 / 3},
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 20, 0, 1.0 / 3},
+    // Weak offsets under the noise, and without it.
+    {RingStripes::kWeakOffsets, RingObject::kHead, 24, 0.002, 1.0 / 3},
+    {RingStripes::kWeakOffsets, RingObject::kOffAxis, 25, 0.002, 1.0 / 3},
+    {RingStripes::kWeakOffsets, RingObject::kCentred, 26, 0, 1.0 / 3},
     // Where auto does not yet meet the third (its manual's BUGS): weak
-    // offsets among sharp small features, and a stripe in part of the
-    // views that the finding over all the views takes for a whole one.
-    // Neither may be left worse than it was.
-    {RingStripes::kWeakOffsets, RingObject::kGrains, 14, 0, 0.75},
-    {RingStripes::kWeakGains, RingObject::kOffAxis, 20, 0, 0.5},
-    {RingStripes::kPartial, RingObject::kOffAxis, 16, 0, 1.1},
+    // offsets among sharp small features, and a stripe in part of the views
+    // beside the object's edges. Neither may be left worse than it is.
+    {RingStripes::kWeakOffsets, RingObject::kGrains, 14, 0, 0.65},
+    {RingStripes::kPartial, RingObject::kOffAxis, 16, 0, 0.5},
 };
 
 std::vector<double> Cleaned(const std::vector<double> &samples, int columns, int rows, StripeMethod method) {
@@ -547,9 +639,9 @@ TEST(SinoRings, TheFamilyOfStripedCases) {
         detect_sum += MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kDetect), {}).ring_ratio;
     }
     double count = sizeof kFamily / sizeof kFamily[0];
-    EXPECT_LE(sum / count, 0.25) << "auto";
+    EXPECT_LE(sum / count, 0.2) << "auto";
     // The default does better than the method it replaces.
-    EXPECT_LT(sum, 0.5 * detect_sum);
+    EXPECT_LT(sum, 0.3 * detect_sum);
     RecordProperty("auto_mean", std::to_string(sum / count));
 }
 
