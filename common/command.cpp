@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "output.h"
+#include "pattern.h"
 #include "streams.h"
 
 namespace {
@@ -73,6 +74,7 @@ Status ReadCommandLine(int argc, char **argv, const Command &command, CommandLin
     }
     int i = 1;
     bool ended = command.all_operands;  // "--" ends the options for good
+    int valued = -1;  // the word that was the last option's value, when it was a word of its own
     while (!ended && i < argc) {
         const char *word = argv[i];
         if (std::strcmp(word, "--") == 0) {
@@ -93,6 +95,7 @@ Status ReadCommandLine(int argc, char **argv, const Command &command, CommandLin
             if (at[1] != '\0') {
                 Store(*option, at + 1);
             } else if (i < argc) {
+                valued = i;
                 Store(*option, argv[i++]);
             } else {
                 return Failure("option " + Dashed(*at) + " needs a value (" + option->value + ").");
@@ -103,8 +106,16 @@ Status ReadCommandLine(int argc, char **argv, const Command &command, CommandLin
     // A word among the operands that is one of the options is a misplaced
     // option: read as a file, it would be a stream or a missing file.
     for (int j = i; j < argc && !ended; ++j) {
-        if (LooksLikeOptions(argv[j]) && Find(command, argv[j][1]) != nullptr)
+        if (LooksLikeOptions(argv[j]) && Find(command, argv[j][1]) != nullptr) {
+            // The files before it named like the last option's value (its
+            // digits aside): an unquoted pattern the shell expanded, whose
+            // first name went to the option and the others to the files.
+            if (valued == i - 1 && j > i && SeriesSkeleton(argv[i]) == SeriesSkeleton(argv[valued]))
+                return Failure("options go before the files: " + Dashed(argv[j][1]) + " (" + argv[i] + " after " +
+                               argv[valued - 1] + " " + argv[valued] + ": an unquoted pattern? quote it: " +
+                               argv[valued - 1] + " '" + SeriesPattern(argv[valued]) + "').");
             return Failure("options go before the files: " + Dashed(argv[j][1]) + ".");
+        }
     }
     int count = argc - i;
     if (count < command.fewest || count > command.most) return Failure(command.usage);

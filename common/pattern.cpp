@@ -36,3 +36,21 @@ std::string PatternName(const NamePattern &pattern, int row) {
         digits.insert(0, static_cast<std::size_t>(pattern.width) - digits.size(), pattern.zeros ? '0' : ' ');
     return pattern.before + digits + pattern.after;
 }
+
+std::string SeriesSkeleton(const char *name) {
+    std::string out;
+    for (const char *c = name; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') out += *c;
+        else if (out.empty() || out.back() != '#') out += '#';
+    }
+    return out;
+}
+
+std::string SeriesPattern(const char *name) {
+    std::string out = name;
+    std::size_t end = out.find_last_of("0123456789");
+    if (end == std::string::npos) return out;
+    std::size_t start = end;
+    while (start > 0 && out[start - 1] >= '0' && out[start - 1] <= '9') --start;
+    return out.substr(0, start) + "*" + out.substr(end + 1);
+}

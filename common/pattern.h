@@ -19,3 +19,10 @@ bool ParsePattern(const char *text, NamePattern *pattern);
 
 // The name for one row (row >= 0).
 std::string PatternName(const NamePattern &pattern, int row);
+
+// Numbered series of input files (flat_00.tif, flat_01.tif, ...): a name
+// with each run of digits made one '#', which the files of one series
+// share; and the name with its last run of digits made '*', the pattern
+// that names its series.
+std::string SeriesSkeleton(const char *name);
+std::string SeriesPattern(const char *name);

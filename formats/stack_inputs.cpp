@@ -7,6 +7,7 @@
 #include <glob.h>
 
 #include "kind.h"
+#include "pattern.h"
 
 namespace {
 
@@ -46,28 +47,6 @@ Status OpenHdf5(const char *file, const std::vector<const char *> &flats, const 
     return Success();
 }
 
-// A name with each run of digits made one '#': the files of one numbered
-// series share it.
-std::string Skeleton(const char *name) {
-    std::string out;
-    for (const char *c = name; *c != '\0'; ++c) {
-        if (!std::isdigit(static_cast<unsigned char>(*c))) out += *c;
-        else if (out.empty() || out.back() != '#') out += '#';
-    }
-    return out;
-}
-
-// The name with its last run of digits made '*': the pattern that names
-// the series it belongs to.
-std::string SeriesPattern(const char *name) {
-    std::string out = name;
-    std::size_t end = out.find_last_of("0123456789");
-    if (end == std::string::npos) return out;
-    std::size_t start = end;
-    while (start > 0 && std::isdigit(static_cast<unsigned char>(out[start - 1]))) --start;
-    return out.substr(0, start) + "*" + out.substr(end + 1);
-}
-
 // An unquoted `-f flat_*.tif` gives the program one flat and hands the
 // others over as projections. Such a stray is named like the flats (or
 // darks) while the projections are named otherwise; where every
@@ -77,12 +56,12 @@ Status CheckStrays(const std::vector<const char *> &stack, const std::vector<con
                    const char *option, const char *kind) {
     if (images.empty()) return Success();
     std::vector<std::string> series;
-    for (const char *name : images) series.push_back(Skeleton(name));
+    for (const char *name : images) series.push_back(SeriesSkeleton(name));
     const char *stray = nullptr;
     bool other = false;
     for (const char *name : stack) {
         bool alike = false;
-        for (const std::string &s : series) alike = alike || s == Skeleton(name);
+        for (const std::string &s : series) alike = alike || s == SeriesSkeleton(name);
         if (alike && stray == nullptr) stray = name;
         other = other || !alike;
     }

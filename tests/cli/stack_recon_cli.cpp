@@ -522,6 +522,10 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         // as projections.
         {"-c 32 -f flat_00.tif flat_01.tif scan.tif vol.tif",
          "flat_01.tif: a flat among the projections (named like -f flat_00.tif); quote the pattern: -f 'flat_*.tif'."},
+        // Both -f and -d unquoted: -d lands among the files.
+        {"-c 32 -f flat_00.tif flat_01.tif -d dark.tif scan.tif vol.tif",
+         "options go before the files: -d (flat_01.tif after -f flat_00.tif: an unquoted pattern? quote it: -f "
+         "'flat_*.tif')."},
         {"scan.h5 scan.h5 vol.tif", "one hdf5 file at a time."},
         {"-t scan.h5 vol.tif", "odd number of views for a full turn."},
         {"-a three.txt scan.tif vol.tif", "three.txt: 3 angles for 91 views."},
