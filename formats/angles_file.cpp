@@ -34,22 +34,39 @@ Status ReadDegrees(FILE *in, const std::string &prefix, int count, double *degre
 
 }  // namespace
 
-Status ReadAngles(const char *name, int count, ViewSet *views) {
-    *views = ViewSet{};
+namespace {
+
+// The first `count` numbers of the file into `degrees` (count doubles).
+Status ReadNumbers(const char *name, int count, double *degrees) {
     std::string prefix = NamePrefix(name, "angles: ");
     FILE *in = nullptr;
     Status status = OpenInput(name, "r", (prefix + "file not found.").c_str(), &in);
     if (!status.ok()) return status;
-    Owned<double> degrees;
-    if (!degrees.Allocate(static_cast<std::size_t>(count))) {
-        CloseInput(in);
-        return Failure("memory allocation error.");
-    }
     long long found = 0;
     status = ReadDegrees(in, prefix, count, degrees, &found);
     CloseInput(in);
     if (!status.ok()) return status;
     if (found != count)
         return Failure(prefix + std::to_string(found) + " angles for " + std::to_string(count) + " views.");
+    return Success();
+}
+
+}  // namespace
+
+Status ReadAngles(const char *name, int count, ViewSet *views) {
+    *views = ViewSet{};
+    Owned<double> degrees;
+    if (!degrees.Allocate(static_cast<std::size_t>(count))) return Failure("memory allocation error.");
+    Status status = ReadNumbers(name, count, degrees);
+    if (!status.ok()) return status;
     return ViewsFromDegrees(degrees, count, views);
+}
+
+Status ReadAngleValues(const char *name, int count, std::vector<double> *values) {
+    Owned<double> numbers;
+    if (!numbers.Allocate(static_cast<std::size_t>(count))) return Failure("memory allocation error.");
+    Status status = ReadNumbers(name, count, numbers);
+    if (!status.ok()) return status;
+    values->assign(numbers.get(), numbers.get() + count);
+    return Success();
 }

@@ -2,6 +2,8 @@
 // into the degrees it holds and handed to geometry as an array.
 #pragma once
 
+#include <vector>
+
 #include "status.h"
 #include "views.h"
 
@@ -14,3 +16,7 @@
 // <count> views." or "memory allocation error."; for standard input the
 // file is called "angles".
 Status ReadAngles(const char *name, int count, ViewSet *views);
+
+// The same file's numbers as they are written (the unit left to the
+// caller), with the same messages.
+Status ReadAngleValues(const char *name, int count, std::vector<double> *values);

@@ -338,7 +338,7 @@ Status ThetaUnitArgument(const char *text, ThetaUnit *unit) {
     return Success();
 }
 
-bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn) {
+bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn, bool list) {
     if (unit != ThetaUnit::kTold) return unit == ThetaUnit::kRadians;
     if (theta.empty()) return false;
     const double pi = 3.14159265358979323846;
@@ -353,7 +353,7 @@ bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUni
     // turn by one step span (n - 1) / n of it, 3/4 for as few as 4.
     bool half = span >= 0.75 * pi && span <= 1.1 * pi, whole = span >= 1.5 * pi && span <= 2.05 * pi;
     if (!half && !whole) return false;
-    std::fprintf(warn, "warning: %s: /exchange/theta read as radians (its values span about %s); -u degrees reads them as degrees.\n",
-                 file, half ? "pi" : "2 pi");
+    std::fprintf(warn, "warning: %s: %s read as radians (%s values span about %s); -u degrees reads them as degrees.\n",
+                 file, list ? "the angles" : "/exchange/theta", list ? "their" : "its", half ? "pi" : "2 pi");
     return true;
 }

@@ -85,5 +85,8 @@ Status ThetaUnitArgument(const char *text, ThetaUnit *unit);
 // Whether the file's theta values are radians: as `unit` says, or told
 // from the values as above. Radians told from the values are said on
 // `warn`: "warning: <file>: /exchange/theta read as radians (its values
-// span about pi); -u degrees reads them as degrees." (or "2 pi").
-bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn);
+// span about pi); -u degrees reads them as degrees." (or "2 pi"); for an
+// angle list (`list`), "warning: <file>: the angles read as radians
+// (their values span about pi); -u degrees reads them as degrees.".
+bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn,
+                    bool list = false);

@@ -89,7 +89,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('m', "MIB", "the memory budget in MiB", &o->budget),
         Value('a', "ANGLES", "a file of the views' angles in degrees (default: the file's, or an even half turn)",
               &o->angles),
-        Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)",
+        Value('u', "UNIT", "the unit of /exchange/theta and -a's angles: degrees or radians (default: told from the values)",
               &o->unit),
         Flag('t', "the views cover the whole turn evenly: keep its first half, or fold it about an axis off the middle",
              &o->half_turn),
@@ -288,11 +288,19 @@ Status MakeViews(const Options &options, const Settings &s, const StackInputs &i
     }
     std::vector<double> radians;
     if (options.angles != nullptr) {
-        ViewSet all;
-        Status read = ReadAngles(options.angles, images, &all);
+        // An angle list in radians is told as /exchange/theta is (-u).
+        std::vector<double> values;
+        Status read = ReadAngleValues(options.angles, images, &values);
         if (!read.ok()) return read;
-        radians.assign(all.angles, all.angles + count);
-        ReleaseViews(&all);
+        if (ThetaInRadians(options.angles, values, s.unit, stderr, true)) {
+            radians.assign(values.begin(), values.begin() + count);
+        } else {
+            ViewSet all;
+            read = ViewsFromDegrees(values.data(), images, &all);
+            if (!read.ok()) return read;
+            radians.assign(all.angles, all.angles + count);
+            ReleaseViews(&all);
+        }
     } else if (in.stack.hdf5) {
         std::vector<double> degrees;
         bool present = false;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -685,6 +686,30 @@ TEST(StackReconCli, ThetaInRadiansIsToldFromItsValuesOrByOption) {
     ASSERT_EQ(wrong.status, 0) << wrong.err;
     EXPECT_EQ(wrong.err.find("warning: rad.h5"), std::string::npos);
     EXPECT_NE(VolumeSamples(scratch.Path("wrong.tif")), VolumeSamples(scratch.Path("deg.tif")));
+    // An angle list (-a) in radians is told the same way, and -u rules it.
+    std::string list;
+    for (double t : theta) list += std::to_string(t) + "\n";
+    scratch.Write("rad.txt", list);
+    RunResult listed = StackRecon(scratch, "-c 32.75 -a rad.txt scan.h5 listed.tif");
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.err,
+              "warning: rad.txt: the angles read as radians (their values span about pi); -u degrees reads them "
+              "as degrees.\nlisted.tif: 4 slices of 64 x 64.\n");
+    RunResult unit = StackRecon(scratch, "-c 32.75 -u radians -a rad.txt scan.h5 unit.tif");
+    ASSERT_EQ(unit.status, 0) << unit.err;
+    EXPECT_EQ(unit.err, "unit.tif: 4 slices of 64 x 64.\n");
+    EXPECT_EQ(VolumeSamples(scratch.Path("unit.tif")), VolumeSamples(scratch.Path("listed.tif")));
+    // As written to six places, the angles are the degrees' within 1e-6.
+    std::string a = VolumeSamples(scratch.Path("listed.tif")), b = VolumeSamples(scratch.Path("deg.tif"));
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i + 4 <= a.size(); i += 4) {
+        float x, y;
+        std::memcpy(&x, a.data() + i, 4);
+        std::memcpy(&y, b.data() + i, 4);
+        ASSERT_NEAR(x, y, 1e-4) << i;
+    }
+    RunResult degrees_forced = StackRecon(scratch, "-c 32.75 -u degrees -a rad.txt scan.h5 forced2.tif");
+    EXPECT_EQ(degrees_forced.err.find("rad.txt: the angles"), std::string::npos);
 }
 
 // A half turn of 90 views given as a full turn (-t): stack_recon refuses
