@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "args.h"
 #include "checks.h"
@@ -34,6 +35,12 @@ Status SizeArgument(const char *text, int *size) {
     if (!read.ok()) return read;
     if (*size < 3 || *size > kLargestSize || *size % 2 == 0) return Failure("bad size.");
     return Success();
+}
+
+Status SizeFitsDetector(StripeMethod method, int size, int columns) {
+    if (size <= columns || size <= DefaultSize(method)) return Success();
+    return Failure("bad size: " + std::to_string(size) + " is wider than the detector (" + std::to_string(columns) +
+                   " columns).");
 }
 
 bool AllocateRingsWork(StripeMethod method, int columns, int rows, int size, int threads, RingsWork *work) {

@@ -27,6 +27,12 @@ int DefaultSize(StripeMethod method);
 inline constexpr int kLargestSize = 1001;
 Status SizeArgument(const char *text, int *size);
 
+// A size given beyond the method's default that is wider than the
+// detector's `columns`: a window over more than the whole detector, whose
+// filter takes the object itself for a stripe. Fails with "bad size: SIZE
+// is wider than the detector (COLUMNS columns).".
+Status SizeFitsDetector(StripeMethod method, int size, int columns);
+
 // The memory of one run of one method; it releases itself.
 struct RingsWork {
     StripeMethod method = StripeMethod::kAuto;

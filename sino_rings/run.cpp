@@ -43,6 +43,7 @@ int RunSinoRings(int argc, char **argv) {
     Check(ReadSinogram(arg[0], input, &sinogram));
     std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
     if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
+    Check(SizeFitsDetector(method, size, sinogram.columns));
     const char *name = arg[operands - 1];
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";

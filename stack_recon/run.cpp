@@ -337,6 +337,10 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
     if (s.kind == VolumeKind::kHdf5 && !SliceFitsChunk(plan->size)) return Failure("bad image size.");
     if (s.center.given && !s.center.fit && !s.center.table && !CenterInside(s.center.value, columns))
         return Failure("bad position of rotation center.");
+    if (s.steps.rings.on) {
+        Status fits = SizeFitsDetector(s.steps.rings.method, s.steps.rings.size, columns);
+        if (!fits.ok()) return fits;
+    }
     // The rows a band holds within a budget of `mib` MiB, and the gridding's
     // workers beside it.
     const double pixels = static_cast<double>(plan->size) * plan->size;

@@ -55,6 +55,9 @@ TEST(SinoRingsCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt detect -7 out.txt", good, "bad size.", false},
         {"in.txt detect 1003 out.txt", good, "bad size.", false},
         {"in.txt sort big out.txt", good, "bad size: big.", false},
+        // A window wider than the detector's 8 columns (a default is never).
+        {"in.txt fft 9 out.txt", good, "bad size: 9 is wider than the detector (8 columns).", false},
+        {"in.txt auto 1001 out.txt", good, "bad size: 1001 is wider than the detector (8 columns).", false},
         {"missing.sg bogus 4 out.txt", good, kUnknown, false},  // the arguments first
         {"missing.sg out.txt", good, "missing.sg: file not found.", false},
         {"in.txt out.txt", "", "in.txt: bad number of pixels.", false},

@@ -545,6 +545,7 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"blank.tif vol.tif", "no clear center: 0 of 4 rows gave one (the halves of the turn do not match); give the axis with -c, or -t if the views cover the whole turn."},
         // Counts read without their flats: the advice is the flats.
         {"counts.tif vol.tif", "no clear center: 2 of 4 rows gave one; many samples are above 1.5 and there are no flats: give the flats with -f, or -l for line integrals."},
+        {"-c 32 -R fft,101 scan.tif vol.tif", "bad size: 101 is wider than the detector (64 columns)."},
         {"-c 32 scan.tif scan.tif", "scan.tif: output is an input."},
         {"-c 32 -r 0,1 scan.tif s_%d.tif", "s_0.tif: output is an input."},
         // A projection, or any file the toolkit did not write as a volume,
