@@ -62,6 +62,16 @@ Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &s
 
 }  // namespace
 
+Status CheckWholeTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row) {
+    // Too small a sinogram for the search tells nothing: the axis is given.
+    if (in.stack.columns < kMinDetectors || search.views < kMinViews) return Success();
+    std::vector<int> rows{row}, found_rows;
+    std::vector<double> found;
+    std::string lines;
+    ReadCounts seen;
+    return RowCenters(in, how, search, rows, &found_rows, &found, &lines, &seen);
+}
+
 Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &search, int first, int count, bool fit,
                 double *centers, FILE *report) {
     std::vector<int> rows;

@@ -40,3 +40,11 @@ struct AxisSearch {
 // sino_center -t refuses them.
 Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &search, int first, int count, bool fit,
                 double *centers, FILE *report);
+
+// With the axis given (-c) and the views said to cover the whole turn
+// (-t, a full-turn search), whether they do: `row`'s sinogram read as the
+// search reads it, refused as FindAxis refuses it when it reads as a half
+// turn ("the views cover a half turn (the last one matches the first one
+// mirrored): leave out -t."); where the reading is not clear, nothing is
+// said.
+Status CheckWholeTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row);

@@ -388,7 +388,7 @@ Status PlanRows(const Options &options, const Settings &s, const StackInputs &in
 // The axis of every row to reconstruct: -c's number or table, or found
 // from the data (on a full turn, from all of its views).
 Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Turn &turn, const Plan &plan,
-               std::vector<double> *centers) {
+               bool told_full_turn, std::vector<double> *centers) {
     centers->assign(static_cast<std::size_t>(plan.count), s.center.value);
     if (s.center.table) {
         Status inside = CheckCenterTable(s.table, in.stack.columns);
@@ -396,14 +396,17 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Tu
         for (int i = 0; i < plan.count; ++i) (*centers)[static_cast<std::size_t>(i)] = TableCenter(s.table, plan.first + i);
         return Success();
     }
-    if (s.center.given && !s.center.fit) return Success();
-    if (!turn.full && half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
     AxisSearch search{half_turn, false, nullptr, &s.steps.rings};
     Reading how = s.reading;
     if (turn.full) {
         search = AxisSearch{turn.images, true, turn.even ? nullptr : &turn.whole, &s.steps.rings};
         how.angles = turn.whole.angles;
     }
+    // -t with the axis given: a half turn said to be a whole one would be
+    // reconstructed from its first half alone, about the wrong views.
+    if (s.center.given && !s.center.fit)
+        return told_full_turn && turn.full ? CheckWholeTurn(in, how, search, plan.first + plan.count / 2) : Success();
+    if (!turn.full && half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
     Status found = FindAxis(in, how, search, plan.first, plan.count, s.center.fit, centers->data(), stderr);
     if (!found.ok()) return found;
     for (double c : *centers)
@@ -580,7 +583,7 @@ int RunStackRecon(int argc, char **argv) {
     if (scanning)
         Check(CheckCenterScan(centers, in.stack.columns));
     else
-        Check(Centers(settings, in, half_turn, turn, plan, &centers));
+        Check(Centers(settings, in, half_turn, turn, plan, options.half_turn, &centers));
     // A full turn whose axis lies off the middle is folded into a wider
     // half turn, reconstructed at its width unless -s says otherwise.
     Fold fold;

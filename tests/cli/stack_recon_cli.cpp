@@ -715,7 +715,8 @@ TEST(StackReconCli, ThetaInRadiansIsToldFromItsValuesOrByOption) {
 
 // A half turn of 90 views given as a full turn (-t): stack_recon refuses
 // it as sino_center -t refuses the sinogram of one of its rows, instead of
-// reconstructing the first 45 views about an axis found from them alone.
+// reconstructing the first 45 views about an axis found from them alone
+// (or given with -c).
 TEST(StackReconCli, AHalfTurnGivenAsAFullTurnIsRefusedAsSinoCenterRefusesIt) {
     // Small disks seen at 90 angles over the half turn, axis 60.4 of 128,
     // as line integrals: each view a page of two equal detector rows.
@@ -738,6 +739,11 @@ TEST(StackReconCli, AHalfTurnGivenAsAFullTurnIsRefusedAsSinoCenterRefusesIt) {
     const char *refusal = "the views cover a half turn (the last one matches the first one mirrored): leave out -t.\n";
     std::string before = Listing(scratch);
     RunResult r = StackRecon(scratch, "-t -l half.tif vol.tif");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, refusal);
+    EXPECT_EQ(Listing(scratch), before);
+    // With the axis given too: its first 45 views alone would be a volume.
+    r = StackRecon(scratch, "-t -c 60.4 -l half.tif vol.tif");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, refusal);
     EXPECT_EQ(Listing(scratch), before);
