@@ -552,6 +552,11 @@ int RunStackRecon(int argc, char **argv) {
     }
     StackInputs in;
     Check(OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, &in));
+    std::vector<const char *> read = options.stack;
+    read.insert(read.end(), options.flats.begin(), options.flats.end());
+    read.insert(read.end(), options.darks.begin(), options.darks.end());
+    if (options.angles != nullptr) read.push_back(options.angles);
+    Check(CheckVolumeName(options.volume, settings.kind, InputFiles(read)));
     // Counts read as line integrals make a volume of nonsense.
     if (in.counts_in_file)
         Check(Failure(std::string(options.stack[0]) +
@@ -609,10 +614,6 @@ int RunStackRecon(int argc, char **argv) {
         plan.count = static_cast<int>(centers.size());
     }
 
-    std::vector<const char *> read = options.stack;
-    read.insert(read.end(), options.flats.begin(), options.flats.end());
-    read.insert(read.end(), options.darks.begin(), options.darks.end());
-    if (options.angles != nullptr) read.push_back(options.angles);
     std::vector<double> degrees = Degrees(views);
     VolumeFacts facts{plan.count, plan.size, plan.first, settings.pixel, centers.data(), degrees.data(), views.count};
     Record record = StartRecord(argc, argv, options.given, options.stack);

@@ -1,5 +1,6 @@
 #include "volume.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -153,6 +154,23 @@ std::set<FileId> InputFiles(const std::vector<const char *> &names) {
         if (stat(name, &s) == 0) files.insert({s.st_dev, s.st_ino});
     }
     return files;
+}
+
+Status CheckVolumeName(const char *name, VolumeKind kind, const std::set<FileId> &inputs) {
+    if (kind == VolumeKind::kPattern) return Success();
+    if (IsInput(inputs, name)) return Failure(About(name, "output is an input."));
+    Status kept = KeepOtherFile(name, kind);
+    if (!kept.ok()) return kept;
+    // The folder the volume goes into is there.
+    std::string folder = name;
+    std::size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    struct stat s;
+    if (stat(folder.c_str(), &s) != 0 || !S_ISDIR(s.st_mode)) {
+        const char *why = stat(folder.c_str(), &s) != 0 ? std::strerror(errno) : std::strerror(ENOTDIR);
+        return Failure(About(name, ("cannot create (" + std::string(why) + ").").c_str()));
+    }
+    return Success();
 }
 
 Status BeginVolume(const char *name, VolumeKind kind, const NamePattern &pattern, const VolumeFacts &facts,

@@ -84,6 +84,13 @@ struct Volume {
 // replaces one.
 std::set<FileId> InputFiles(const std::vector<const char *> &names);
 
+// The checks BeginVolume makes of a volume's name (not a pattern's), made
+// before the work, so that a long axis search does not end on them: "<name>:
+// output is an input.", "<name>: exists and is not a volume; give the
+// volume a new name.", and "<name>: cannot create (No such file or
+// directory)." (or "Not a directory") when its folder is not there.
+Status CheckVolumeName(const char *name, VolumeKind kind, const std::set<FileId> &inputs);
+
 // Opens the volume for `facts.rows` slices, stored as `storage` says, with
 // the record (its late values, those known only at the end, already in it:
 // the room a TIFF keeps for them follows). The record gains "type" and,

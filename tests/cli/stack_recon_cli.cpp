@@ -557,6 +557,10 @@ TEST(StackReconCli, EveryFailureHasItsLineAndLeavesNoVolume) {
         {"-c 32 scan.tif q_%d.sg", "q_1.sg: exists and is not a volume; give the volume a new name."},
         {"-j part_0.h5 dark.tif", "dark.tif: exists and is not a volume; give the volume a new name."},
         {"-c 32 scan.tif no/such/vol.tif", "no/such/vol.tif: cannot create (No such file or directory)."},
+        // Said before the axis is sought (blank.tif has none to find).
+        {"blank.tif no/such/vol.tif", "no/such/vol.tif: cannot create (No such file or directory)."},
+        {"blank.tif text.txt/vol.h5", "text.txt/vol.h5: cannot create (Not a directory)."},
+        {"blank.tif flat.tif", "flat.tif: exists and is not a volume; give the volume a new name."},
         {"-c 32 scan.tif no/such/vol.h5", "no/such/vol.h5: cannot create (No such file or directory)."},
         {"-c 32 scan.tif full.tif", "full.tif: data write error."},  // a full disk
         {"-c 32 scan.tif s_%d.img", "s_2.img: data write error."},
