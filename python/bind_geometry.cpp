@@ -246,6 +246,21 @@ Status ReconstructSlice(const Slicer &s, double center, double *samples, double 
     return Success();
 }
 
+// A whole number given to a keyword (an int or numpy integer; not a float
+// such as 100.5): ValueError with `message` otherwise, or beyond an int.
+int WholeNumber(const py::handle &value, const char *message) {
+    long long number = 0;
+    try {
+        number = py::module_::import("operator").attr("index")(value).cast<long long>();
+    } catch (const py::error_already_set &) {
+        RaiseValue(message);
+    } catch (const py::cast_error &) {
+        RaiseValue(message);
+    }
+    if (number < INT_MIN || number > INT_MAX) RaiseValue(message);
+    return static_cast<int>(number);
+}
+
 py::array Recon(const py::handle &data, const py::handle &center_object, double interval, const py::handle &size_object,
                 const std::string &kernel, const py::handle &angles, const std::string &method,
                 const py::handle &iterations, double pixel, std::pair<double, double> offset, bool nonnegative) {
@@ -262,7 +277,8 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
         RaiseValue("unknown method (fbp, fourier, sirt, cgls or tv).");
     if (!KernelByName(kernel.c_str(), &s.kernel)) RaiseValue("unknown kernel (chesler, shepp or ramachandran).");
     if (!iterations.is_none()) {
-        s.iterations = iterations.cast<int>();
+        if (method == "fbp" || method == "fourier") RaiseValue("iterations need the sirt, cgls or tv method.");
+        s.iterations = WholeNumber(iterations, "bad number of iterations.");
         if (s.iterations <= 0) RaiseValue("bad number of iterations.");
     } else if (method == "tv") {
         s.iterations = kTvIterations;
@@ -280,7 +296,7 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
     s.interval = interval;
     // A limited range's end views weighed as sino_recon weighs them.
     if (s.method == "fbp" || s.method == "fourier") WeighGap(&s.views.set, detectors, s.kernel, GapWeights::kPart);
-    int size = size_object.is_none() ? detectors : size_object.cast<int>();
+    int size = size_object.is_none() ? detectors : WholeNumber(size_object, "bad image size.");
     if (!ImageSizeFits(size)) RaiseValue("bad image size.");
     s.grid = AxisGrid(size);
     CheckPixel(pixel);
@@ -436,7 +452,7 @@ kernel: 'shepp' (this module's default), 'chesler' (sino_recon's default)
 angles: M angles in degrees (None: the even half turn).
 method: 'fbp', 'fourier' (gridding, sino_recon -M fourier), 'sirt', 'cgls'
     or 'tv' (sino_iter).  iterations: sirt and cgls (default 100), tv (at most
-    300, stopped by the relative change).
+    300, stopped by the relative change); not for fbp or fourier (ValueError).
 pixel: the pixel side in detector intervals (sino_recon -p).
 offset: (x, y), the image's centre in detector intervals from the axis (-o).
 nonnegative: sirt and tv keep the image non-negative (sino_iter -n).

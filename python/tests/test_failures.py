@@ -42,6 +42,10 @@ BAD_ARGUMENTS = [
     (lambda: cttk.recon(GOOD, 23.5, kernel="hann"), r"unknown kernel \(chesler, shepp or ramachandran\)."),
     (lambda: cttk.recon(GOOD, 23.5, method="art"), "unknown method"),
     (lambda: cttk.recon(GOOD, 23.5, method="sirt", iterations=0), "bad number of iterations."),
+    (lambda: cttk.recon(GOOD, 23.5, method="sirt", iterations=2.5), "bad number of iterations."),
+    (lambda: cttk.recon(GOOD, 23.5, size=100.5), "bad image size."),
+    # As stack_recon refuses -i with fbp: not silently ignored.
+    (lambda: cttk.recon(GOOD, 23.5, iterations=3), "iterations need the sirt, cgls or tv method."),
     (lambda: cttk.recon(GOOD, 23.5, angles=np.arange(39.0)), "angles: 39 angles for 40 views."),
     (lambda: cttk.recon(GOOD, 23.5, angles=np.full(40, np.inf)), "angles: bad angle."),
     (lambda: cttk.recon(GOOD, [23.5, 23.0]), "center: one per row"),
