@@ -309,7 +309,13 @@ Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, b
     H5Id data(H5Dopen2(f.id, kH5Theta, H5P_DEFAULT));
     H5Id space(data.ok() ? H5Dget_space(data.id) : -1);
     H5Id type(data.ok() ? H5Dget_type(data.id) : -1);
-    if (!space.ok() || !type.ok() || H5Sget_simple_extent_npoints(space.id) != views) return bad;
+    if (!space.ok() || !type.ok()) return bad;
+    // A list of another length: said with the counts, as an angle list's.
+    const hssize_t points = H5Sget_simple_extent_npoints(space.id);
+    if (points != views && H5Sget_simple_extent_ndims(space.id) == 1 && points >= 0)
+        return Failure(About(file, (std::to_string(points) + " angles in /exchange/theta for " + std::to_string(views) +
+                                    " views.").c_str()));
+    if (points != views) return bad;
     // One angle a view: a list, or a column or row of one (N x 1, 1 x N);
     // a table of N/2 x 2 holds as many numbers and is no list of angles.
     int rank = H5Sget_simple_extent_ndims(space.id);

@@ -68,7 +68,8 @@ Status ReadH5Image(const H5Images &images, int k, double *out);
 // The views' angles of /exchange/theta, in degrees as the layout stores
 // them. *present is false when the file has none; fails with "<file>: bad
 // /exchange/theta." when it holds other than `views` finite numbers in a
-// list (or a column or row of one).
+// list (or a column or row of one); a list of another length is "<file>:
+// <n> angles in /exchange/theta for <views> views.".
 Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present);
 
 // The unit of /exchange/theta. The layout says degrees, but many files

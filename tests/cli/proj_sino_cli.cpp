@@ -944,7 +944,7 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"external.h5 o%d.sg", "external.h5: unsupported dataset layout."},
         {"virtual.h5 o%d.sg", "virtual.h5: unsupported dataset layout."},
         {one_row + " broken.h5 o%d.sg", "broken.h5: data read error."},
-        {"-A a.txt theta.h5 o%d.sg", "theta.h5: bad /exchange/theta."},
+        {"-A a.txt theta.h5 o%d.sg", "theta.h5: 7 angles in /exchange/theta for 8 views."},
         {"-A a.txt nan_theta.h5 o%d.sg", "nan_theta.h5: bad /exchange/theta."},
         {"-A a.txt table.h5 o%d.sg", "table.h5: bad /exchange/theta."},
         {"zero_256.tif o%d.sg", "zero_256.tif: bad number of pixels."},
