@@ -1,6 +1,7 @@
 #include "phase.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -20,6 +21,21 @@ Status PhaseArgument(const char *text, PhaseSettings *settings) {
         if (!(values[i] > 0 && std::isfinite(values[i]))) return Failure(kBad[i]);
     *settings = PhaseSettings{values[0], values[1], values[2], values[3]};
     return Success();
+}
+
+std::string PhaseUnitsWarning(const PhaseSettings &s) {
+    std::string odd;
+    char part[64];
+    auto add = [&](bool unlikely, const char *format, double value) {
+        if (!unlikely) return;
+        std::snprintf(part, sizeof part, format, value);
+        odd += (odd.empty() ? "" : ", ") + std::string(part);
+    };
+    add(s.distance > 20, "distance %g m", s.distance);
+    add(s.energy < 1 || s.energy > 1000, "energy %g keV", s.energy);
+    add(s.pixel > 1e-3 || s.pixel < 1e-8, "pixel %g m", s.pixel);
+    if (odd.empty()) return "";
+    return "warning: -P: unlikely values (" + odd + "): DISTANCE and PIXEL are in metres, ENERGY in keV.";
 }
 
 double WavelengthOfEnergy(double kev) { return 12.398419843320026e-10 / kev; }

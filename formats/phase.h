@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include <fftw3.h>
 
@@ -39,6 +40,14 @@ struct PhaseSettings {
 // (-P).", "bad distance (-P).", "bad energy (-P)." or "bad pixel (-P)."
 // (a field that is not a number is named: "bad energy (-P): 20keV.").
 Status PhaseArgument(const char *text, PhaseSettings *settings);
+
+// Values that no propagation-based scan has (a distance beyond 20 m, an
+// energy below 1 or beyond 1000 keV, a pixel beyond 1 mm or below 10 nm):
+// most likely millimetres, electronvolts or micrometres where metres and
+// keV are meant. The warning line naming them ("warning: -P: unlikely
+// values (distance 300 m): DISTANCE and PIXEL are in metres, ENERGY in
+// keV."), or an empty string.
+std::string PhaseUnitsWarning(const PhaseSettings &settings);
 
 // The wavelength in metres of photons of `kev` keV: 12.398419843320026e-10 / kev.
 double WavelengthOfEnergy(double kev);

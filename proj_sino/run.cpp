@@ -6,6 +6,7 @@
 #include "error.h"
 #include "inputs.h"
 #include "normalise.h"
+#include "phase.h"
 #include "arguments.h"
 #include "outputs.h"
 #include "streams.h"
@@ -32,6 +33,8 @@ int RunProjSino(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
+    if (options.phase)
+        if (std::string units = PhaseUnitsWarning(options.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     return 0;
 }

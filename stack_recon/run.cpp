@@ -657,6 +657,8 @@ int RunStackRecon(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
+    if (settings.phase)
+        if (std::string units = PhaseUnitsWarning(settings.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);
     if (settings.storage.percentiles)
         std::fprintf(stderr, "values %.9g to %.9g (0.1 and 99.9 percentiles) written as 0 to %.0f.\n",

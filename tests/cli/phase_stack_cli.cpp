@@ -140,6 +140,13 @@ TEST(PhaseStackCli, TheStackReadersRefuseBadPhaseValues) {
             EXPECT_EQ(r.err, std::string(c.message) + "\n") << program << " " << c.options;
             EXPECT_FALSE(scratch.Exists("out_0.sg")) << program << " " << c.options;
         }
+    // Millimetres and micrometres where metres are meant: the run says so
+    // at its end.
+    RunResult r = scratch.Run("\"$BIN/proj_sino\" -P 10,100,10,5 scan.tif mm_%d.sg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "warning: -P: unlikely values (distance 100 m, pixel 5 m): DISTANCE and PIXEL are in metres, "
+                     "ENERGY in keV.\n");
+    EXPECT_EQ(scratch.Run("\"$BIN/proj_sino\" -P 10,0.1,10,5e-6 scan.tif m_%d.sg").err, "");
 }
 
 }  // namespace
