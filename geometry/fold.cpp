@@ -90,3 +90,9 @@ void FoldView(const double *view, const double *opposite, const FoldGeometry &g,
         folded[x] = a * view[s] + (1 - a) * q;
     }
 }
+
+std::string HalfAcquisitionWarning(const ViewSet &views, int detectors, double center) {
+    if (!CoversFullTurn(views) || NearMiddle(detectors, center)) return "";
+    return "warning: the views cover the whole turn and the axis lies off the middle (half acquisition?): fold them "
+           "first (sino_fold); as they are, the image is wrong.";
+}

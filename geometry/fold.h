@@ -26,6 +26,10 @@
 // is the same for every column, so the six weights are computed once.
 #pragma once
 
+#include <string>
+
+#include "views.h"
+
 // Where the folded views lie.
 struct FoldGeometry {
     int detectors;   // N, of each view of the full turn
@@ -42,6 +46,13 @@ struct FoldGeometry {
 // Whether the axis lies near enough to the middle for the pairs to be
 // averaged: within N/8 of (N - 1)/2.
 bool NearMiddle(int detectors, double center);
+
+// Views over the whole turn about an axis off the middle (half
+// acquisition): filtered back-projection of them as they are counts the
+// rays on one side once and those near the axis twice, so the image is
+// wrong; folded first (sino_fold) it is right. The warning line for such
+// views and axis, or an empty string.
+std::string HalfAcquisitionWarning(const ViewSet &views, int detectors, double center);
 
 // The geometry of folding views of `detectors` detectors about an axis
 // strictly inside them; false when the folded width would leave the int

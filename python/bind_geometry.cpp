@@ -13,6 +13,7 @@
 #include "center.h"
 #include "checks.h"
 #include "fbp.h"
+#include "fold.h"
 #include "memory.h"
 #include "owned.h"
 #include "phantom.h"
@@ -306,6 +307,13 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
     s.grid.y0 = offset.second;
     std::string warning = LimitedRangeWarning(s.views.set);
     if (!warning.empty()) PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
+    // Direct methods only: the iterations fit every view as it lies.
+    for (int r = 0; r < rows && (s.method == "fbp" || s.method == "fourier"); ++r) {
+        warning = HalfAcquisitionWarning(s.views.set, detectors, centers[static_cast<std::size_t>(r)]);
+        if (warning.empty()) continue;
+        PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
+        break;
+    }
 
     std::vector<py::ssize_t> shape = volume ? std::vector<py::ssize_t>{rows, size, size}
                                             : std::vector<py::ssize_t>{size, size};

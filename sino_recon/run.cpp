@@ -13,6 +13,7 @@
 #include "error.h"
 #include "fbp.h"
 #include "field.h"
+#include "fold.h"
 #include "command.h"
 #include "gridrec.h"
 #include "memory.h"
@@ -91,6 +92,7 @@ int RunSinoRecon(int argc, char **argv) {
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
     if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
     if (std::string warning = OutsideFieldWarning(grid, n, &detector.axis, 1); !warning.empty()) Warn(warning);
+    if (std::string warning = HalfAcquisitionWarning(views, n, detector.axis); !warning.empty()) Warn(warning);
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
