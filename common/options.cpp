@@ -8,12 +8,13 @@
 
 Status RowRangeArgument(const char *text, int *first, int *count) {
     const char *comma = std::strchr(text, ',');
-    if (comma == nullptr) return Failure("bad row range.");
+    if (comma == nullptr) return Failure(std::string("bad row range: ") + text + " (FIRST,COUNT).");
     // Each half a whole number: "1.5,2" or "0x1,2" is not a range.
     std::string first_word(text, comma);
     if (!StrictInt(first_word.c_str(), "", first).ok() || !StrictInt(comma + 1, "", count).ok())
         return NotANumber(text, "bad row range.");
-    if (*first < 0 || *count <= 0) return Failure("bad row range.");
+    if (*first < 0 || *count <= 0)
+        return Failure(std::string("bad row range ") + text + ": the first row is 0 or more, the count 1 or more.");
     return Success();
 }
 
