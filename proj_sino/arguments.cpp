@@ -25,7 +25,7 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
         Flag('l', "the stack holds line integrals already", &options->line_integrals),
         Flag('s', "a sample clamped to the smallest transmission is a failure", &options->strict),
         Flag('t', "the views cover the whole turn: keep its first half", &options->half_turn),
-        Value('z', "T", "replace zingers that stand T robust spreads out", &zingers),
+        Value('z', "T", "replace zingers that stand T noises above their neighbours (photon noise with flats; 6 is usual)", &zingers),
         Value('A', "ANGLES", "write the views' angles in degrees to this file", &options->angles),
         Value('u', "UNIT", "the unit of /exchange/theta: degrees or radians (default: told from the values)", &unit),
         Value('P', "DELTA_BETA,DISTANCE,ENERGY,PIXEL",

@@ -103,7 +103,7 @@ Status ReadOptions(int argc, char **argv, Options *o, bool *helped) {
         Value('p', "PIXEL", "the detector pixel in micrometres, recorded in the volume", &o->pixel),
         Value('s', "SIZE", "the slices' side, pixels (default: the detector's width)", &o->size),
         Flag('l', "the stack holds line integrals already", &o->line_integrals),
-        Value('z', "T", "replace zingers that stand T robust spreads out", &o->zingers),
+        Value('z', "T", "replace zingers that stand T noises above their neighbours (photon noise with flats; 6 is usual)", &o->zingers),
         Value('M', "METHOD", "fbp (filtered back-projection, default), fourier (gridding), sirt, cgls or tv",
               &o->method),
         Value('i', "N", "iterations of sirt, cgls or tv (default 100; tv: 300, fewer when -e stops it)", &o->iterative.iterations),
