@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -74,6 +75,15 @@ Status ReadOptions(int argc, char **argv, Options *options, bool *helped) {
     NamePattern pattern;
     bool to_stdout = IsStandardStream(options->pattern);
     if (!to_stdout && !ParsePattern(options->pattern, &pattern)) return Failure("bad output pattern (it needs one %d).");
+    // The sinograms are the toolkit's files, which no TIFF reader opens:
+    // a .tif name would promise one.
+    if (!to_stdout) {
+        std::string end = pattern.after.size() >= 5 ? pattern.after.substr(pattern.after.size() - 5) : pattern.after;
+        for (char &c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (end.size() >= 4 && (end.compare(end.size() - 4, 4, ".tif") == 0 || end == ".tiff"))
+            return Failure("bad output pattern: the sinograms are the toolkit's files, not TIFF (name them .sg; sino_tiff "
+                           "makes a TIFF of one).");
+    }
     if (options->line_integrals && (!options->flats.empty() || !options->darks.empty()))
         return Failure("line integrals take no flats or darks.");
     if (options->line_integrals && options->phase) return Failure("line integrals take no phase retrieval (-P).");

@@ -884,6 +884,11 @@ TEST(ProjSinoCli, EveryFailureHasItsMessageAndLeavesTheFolderAsItWas) {
         {"s.tif o%", "bad output pattern (it needs one %d)."},
         {"s.tif o%-4d", "bad output pattern (it needs one %d)."},
         {"s.tif s%c.tif", "bad output pattern (it needs one %d)."},
+        // The sinograms under a TIFF name no TIFF reader opens.
+        {"s.tif o_%d.tif", "bad output pattern: the sinograms are the toolkit's files, not TIFF (name them .sg; "
+                           "sino_tiff makes a TIFF of one)."},
+        {"s.tif o_%d.TIFF", "bad output pattern: the sinograms are the toolkit's files, not TIFF (name them .sg; "
+                            "sino_tiff makes a TIFF of one)."},
         {"-l -f f.tif s.tif o%d.sg", "line integrals take no flats or darks."},
         {"-d f.tif s.tif o%d.sg", "darks need flats."},
         {"-A - s.tif -", "angles and sinograms both to standard output."},
