@@ -96,6 +96,25 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
                           found.size(), tried.size());
             return Failure(message);
         }
+        // Without -R, a dead or striped column may be what keeps the halves
+        // apart: the same rows cleaned by auto are tried, and only said.
+        if (search.rings == nullptr || !search.rings->on) {
+            RingsChoice rings{true, StripeMethod::kAuto, DefaultSize(StripeMethod::kAuto)};
+            AxisSearch cleaned = search;
+            cleaned.rings = &rings;
+            std::vector<int> cleaned_rows;
+            std::vector<double> cleaned_found;
+            std::string cleaned_lines;
+            ReadCounts again;
+            Status tried_again = RowCenters(in, how, cleaned, tried, &cleaned_rows, &cleaned_found, &cleaned_lines, &again);
+            if (tried_again.ok() && 2 * cleaned_found.size() > tried.size()) {
+                std::snprintf(message, sizeof message,
+                              "no clear center: %zu of %zu rows gave one, %zu once cleaned of stripes: give -R auto "
+                              "(or the axis with -c).",
+                              found.size(), tried.size(), cleaned_found.size());
+                return Failure(message);
+            }
+        }
         // Halves that do not match may be a whole turn read as a half.
         std::snprintf(message, sizeof message, "no clear center: %zu of %zu rows gave one (%s); give the axis with -c%s.",
                       found.size(), tried.size(),
