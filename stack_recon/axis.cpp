@@ -21,7 +21,8 @@ constexpr double kTiltPixels = 1;
 // out. A line for each row goes to *lines; *seen tallies the samples read
 // as transmissions.
 Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &search, const std::vector<int> &rows,
-                  std::vector<int> *found_rows, std::vector<double> *found, std::string *lines, ReadCounts *seen) {
+                  std::vector<int> *found_rows, std::vector<double> *found, std::string *lines, ReadCounts *seen,
+                  bool *reads_half = nullptr) {
     int columns = in.stack.columns, views = search.views;
     if (columns < kMinDetectors || views < kMinViews) return Failure("sinogram too small to find the center.");
     Owned<double> sinogram, means;
@@ -46,6 +47,7 @@ Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &s
             estimate = FindCenter(sinogram, &work);
         if (status.ok() && estimate.half_turn)
             status = Failure("the views cover a half turn (the last one matches the first one mirrored): leave out -t.");
+        if (estimate.half_turn && reads_half != nullptr) *reads_half = true;
         if (!status.ok()) break;
         char line[96];
         if (estimate.found) {
@@ -62,14 +64,18 @@ Status RowCenters(const StackInputs &in, const Reading &how, const AxisSearch &s
 
 }  // namespace
 
-Status CheckWholeTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row) {
+Status CheckTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row) {
     // Too small a sinogram for the search tells nothing: the axis is given.
     if (in.stack.columns < kMinDetectors || search.views < kMinViews) return Success();
     std::vector<int> rows{row}, found_rows;
     std::vector<double> found;
     std::string lines;
     ReadCounts seen;
-    return RowCenters(in, how, search, rows, &found_rows, &found, &lines, &seen);
+    bool reads_half = false;
+    // Any other failure (a row that cannot be read) is met again, in its
+    // order, when the rows are read for the slices.
+    Status status = RowCenters(in, how, search, rows, &found_rows, &found, &lines, &seen, &reads_half);
+    return reads_half ? status : Success();
 }
 
 Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &search, int first, int count, bool fit,

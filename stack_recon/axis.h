@@ -45,6 +45,6 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
 // (-t, a full-turn search), whether they do: `row`'s sinogram read as the
 // search reads it, refused as FindAxis refuses it when it reads as a half
 // turn ("the views cover a half turn (the last one matches the first one
-// mirrored): leave out -t."); where the reading is not clear, nothing is
-// said.
-Status CheckWholeTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row);
+// mirrored): leave out -t."). Where the reading is not clear, or the row
+// cannot be read (the slices' reading says why), nothing is said.
+Status CheckTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row);

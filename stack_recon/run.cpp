@@ -405,7 +405,7 @@ Status Centers(const Settings &s, const StackInputs &in, int half_turn, const Tu
     // -t with the axis given: a half turn said to be a whole one would be
     // reconstructed from its first half alone, about the wrong views.
     if (s.center.given && !s.center.fit)
-        return told_full_turn && turn.full ? CheckWholeTurn(in, how, search, plan.first + plan.count / 2) : Success();
+        return told_full_turn && turn.full ? CheckTurn(in, how, search, plan.first + plan.count / 2) : Success();
     if (!turn.full && half_turn == 0) return Failure("the views are not an even half turn: give the axis with -c.");
     Status found = FindAxis(in, how, search, plan.first, plan.count, s.center.fit, centers->data(), stderr);
     if (!found.ok()) return found;
