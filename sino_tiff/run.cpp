@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "args.h"
 #include "error.h"
+#include "image_file.h"
 #include "command.h"
 #include "kind.h"
 #include "memory.h"
@@ -85,14 +88,23 @@ int RunSinoTiff(int argc, char **argv) {
     if (bits != 32 && bits != 64) Error("bad number of bits.");
 
     std::string input = NamePrefix(arg[0], "");
-    FILE *in = nullptr;
-    Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
-    bool from_tiff = StartsLikeTiff(in);
-    if (from_tiff && operands == 3) Error(kUsage);
     // Read whole before the output is written: the output may be the input.
     Sinogram image;
-    Check(from_tiff ? ReadTiffImage(in, input, &image) : ReadSinogramForTiff(in, bits, input, &image));
-    CloseInput(in);
+    bool from_tiff = false;
+    struct stat named;
+    if (std::string(arg[0]) != "-" && stat(arg[0], &named) != 0 && IsImageFile(arg[0])) {
+        // A page of a volume (NAME:K), as sino_view and sino_stat read it.
+        from_tiff = true;
+        if (operands == 3) Error(kUsage);
+        Check(ReadImageFile(arg[0], input, &image));
+    } else {
+        FILE *in = nullptr;
+        Check(OpenInput(arg[0], "rb", (input + "file not found.").c_str(), &in));
+        from_tiff = StartsLikeTiff(in);
+        if (from_tiff && operands == 3) Error(kUsage);
+        Check(from_tiff ? ReadTiffImage(in, input, &image) : ReadSinogramForTiff(in, bits, input, &image));
+        CloseInput(in);
+    }
 
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";

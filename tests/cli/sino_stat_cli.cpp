@@ -212,6 +212,12 @@ TEST(SinoStatCli, SlicesOfVolumesAreImages) {
     EXPECT_LT(maxabs, 1e-7);
     EXPECT_EQ(scratch.Run("\"$BIN/sino_view\" vol.tif:2 slice.png").status, 0);
     EXPECT_TRUE(scratch.Exists("slice.png"));
+    // sino_tiff takes a page as it takes a one-page TIFF: to an image file.
+    r = scratch.Run("\"$BIN/sino_tiff\" vol.tif:2 p2.img && \"$BIN/sino_tiff\" vol.h5:2 h2.img && "
+                    "\"$BIN/sino_stat\" p2.img vol.tif:2 && \"$BIN/sino_stat\" h2.img p2.img");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("compared 256 rms 0 maxabs 0\nsize"), std::string::npos) << r.out;
+    EXPECT_EQ(scratch.Run("\"$BIN/sino_tiff\" vol.h5:4 x.img").err, "vol.h5: no image 4 (0 to 3).\n");
 }
 
 }  // namespace
