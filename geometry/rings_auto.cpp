@@ -178,6 +178,12 @@ namespace {
 constexpr double kPartialFloor = 3.0;
 constexpr double kSteady = 0.2;
 constexpr int kPartialRun = 4;
+// Or a run of kShortRun contiguous blocks each beyond kShortFloor times the
+// block's threshold and kShortRough times its roughness within the block:
+// a stripe in a fifth of the views fills fewer than kPartialRun blocks.
+constexpr int kShortRun = 3;
+constexpr double kShortFloor = 6.0;
+constexpr double kShortRough = 8.0;
 // The views where the interpolations from the nearest and the next clean
 // columns out differ by less than kPartialTrust times the level fraction:
 // no edge of the object near the column.
@@ -623,11 +629,14 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             // The last two blocks that told something (a block without
             // trusted views is passed over).
             double last = 0, before = 0;
-            int told = 0;
+            int told = 0, high = 0, low = 0;
             int start = 0, stop = blocks - 1;
             for (int b = 0, run = 0; b < blocks; ++b) {
                 const double value = excess[b];
-                if (value != value) continue;
+                if (value != value) {
+                    high = 0;  // a short run must hold in trusted views
+                    continue;
+                }
                 bool out = std::fabs(value) > kPartialFloor * least[b];
                 // Near the last block, or on the line through the last two
                 // (a drift).
@@ -636,6 +645,17 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                                (told > 1 && (before > 0) == (value > 0) &&
                                 std::fabs(value - 2 * last + before) <= kSteady * std::fabs(value)));
                 run = out ? (steady ? run + 1 : 1) : 0;
+                // A shorter run of strong blocks, each far above its
+                // threshold and its own roughness, with no block without
+                // trusted views within it or beside it (an edge of the
+                // object crossing there holds as long).
+                const double rough = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+                const bool strong = std::fabs(value) > kShortFloor * least[b] && std::fabs(value) > kShortRough * rough;
+                high = run == 0 ? 0 : (run == 1 ? strong : (strong ? high + 1 : 0));
+                if (high == 1) low = b;
+                if (high >= kShortRun && (low == 0 || excess[low - 1] == excess[low - 1]) &&
+                    (b + 1 == blocks || excess[b + 1] == excess[b + 1]))
+                    partial = true;
                 if (run == 1 && !partial) start = b;
                 if (partial && run == 0) break;
                 if (run > 0) stop = b;
