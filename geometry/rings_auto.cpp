@@ -178,10 +178,19 @@ namespace {
 constexpr double kPartialFloor = 3.0;
 constexpr double kSteady = 0.2;
 constexpr int kPartialRun = 4;
+// Or a run of kShortRun contiguous blocks each beyond kShortFloor times the
+// block's threshold and kShortRough times its roughness within the block:
+// a stripe in a fifth of the views fills fewer than kPartialRun blocks.
+constexpr int kShortRun = 3;
+constexpr double kShortFloor = 6.0;
+constexpr double kShortRough = 8.0;
 // The views where the interpolations from the nearest and the next clean
 // columns out differ by less than kPartialTrust times the level fraction:
 // no edge of the object near the column.
 constexpr double kPartialTrust = 3.0;
+// Outside its run of blocks a partial stripe's mending is held to this
+// many times the run's largest block excess.
+constexpr double kPartialCap = 1.5;
 
 // The first view of block b of `blocks` over `rows` views.
 int BlockStart(int b, int blocks, int rows) {
@@ -311,6 +320,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     if (work->blocks < 4) work->blocks = 0;
     std::size_t b = static_cast<std::size_t>(std::max(work->blocks, 1));
     return work->block_offsets.Allocate(2 * n * b) && work->block_excess.Allocate(n * b) && work->partial.Allocate(n) &&
+           work->span.Allocate(2 * n) &&
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->stripes.Allocate(n) &&
@@ -590,8 +600,10 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                         const double value = work->block_offsets[static_cast<std::size_t>(around[i]) * 2 * blocks + b];
                         if (value == value) scratch[known++] = value;
                     }
-                    double excess = own == own && known > 0 ? own - MedianOf(scratch, known) : 0;
-                    if (!(std::fabs(excess) > kPartialRough * rough)) excess = 0;
+                    // Not a number for a block without trusted views: it
+                    // tells nothing, and a run of blocks passes over it.
+                    double excess = own == own && known > 0 ? own - MedianOf(scratch, known) : std::nan("");
+                    if (excess == excess && !(std::fabs(excess) > kPartialRough * rough)) excess = 0;
                     work->block_excess[static_cast<std::size_t>(j) * blocks + b] = excess;
                 }
             }
@@ -601,7 +613,10 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
         double *magnitudes = work->scratch;
         double *least = work->scratch + n;
         for (int b = 0; b < blocks; ++b) {
-            for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->block_excess[static_cast<std::size_t>(j) * blocks + b]);
+            for (int j = 0; j < columns; ++j) {
+                const double value = work->block_excess[static_cast<std::size_t>(j) * blocks + b];
+                magnitudes[j] = value == value ? std::fabs(value) : 0;
+            }
             least[b] = std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), floor);
         }
         found = 0;
@@ -611,20 +626,47 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             // next (a stripe that holds or drifts); the object's structure
             // changes from block to block.
             bool partial = false;
-            for (int b = 0, run = 0; b < blocks && !partial; ++b) {
-                bool out = std::fabs(excess[b]) > kPartialFloor * least[b];
+            // The last two blocks that told something (a block without
+            // trusted views is passed over).
+            double last = 0, before = 0;
+            int told = 0, high = 0, low = 0;
+            int start = 0, stop = blocks - 1;
+            for (int b = 0, run = 0; b < blocks; ++b) {
+                const double value = excess[b];
+                if (value != value) {
+                    high = 0;  // a short run must hold in trusted views
+                    continue;
+                }
+                bool out = std::fabs(value) > kPartialFloor * least[b];
                 // Near the last block, or on the line through the last two
                 // (a drift).
-                bool steady = run > 0 && (excess[b] > 0) == (excess[b - 1] > 0) &&
-                              (std::fabs(excess[b] - excess[b - 1]) <=
-                                   kSteady * std::max(std::fabs(excess[b]), std::fabs(excess[b - 1])) ||
-                               (b > 1 && (excess[b - 2] > 0) == (excess[b] > 0) &&
-                                std::fabs(excess[b] - 2 * excess[b - 1] + excess[b - 2]) <=
-                                               kSteady * std::fabs(excess[b])));
+                bool steady = run > 0 && (value > 0) == (last > 0) &&
+                              (std::fabs(value - last) <= kSteady * std::max(std::fabs(value), std::fabs(last)) ||
+                               (told > 1 && (before > 0) == (value > 0) &&
+                                std::fabs(value - 2 * last + before) <= kSteady * std::fabs(value)));
                 run = out ? (steady ? run + 1 : 1) : 0;
-                partial = run >= kPartialRun;
+                // A shorter run of strong blocks, each far above its
+                // threshold and its own roughness, with no block without
+                // trusted views within it or beside it (an edge of the
+                // object crossing there holds as long).
+                const double rough = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+                const bool strong = std::fabs(value) > kShortFloor * least[b] && std::fabs(value) > kShortRough * rough;
+                high = run == 0 ? 0 : (run == 1 ? strong : (strong ? high + 1 : 0));
+                if (high == 1) low = b;
+                if (high >= kShortRun && (low == 0 || excess[low - 1] == excess[low - 1]) &&
+                    (b + 1 == blocks || excess[b + 1] == excess[b + 1]))
+                    partial = true;
+                if (run == 1 && !partial) start = b;
+                if (partial && run == 0) break;
+                if (run > 0) stop = b;
+                partial = partial || run >= kPartialRun;
+                before = last;
+                last = value;
+                ++told;
             }
             work->next[j] = partial;
+            work->span[2 * j] = start;
+            work->span[2 * j + 1] = stop;
         }
         // Adjacent columns found in the last pass: an edge of the object
         // dwelling there.
@@ -667,6 +709,26 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
             difference[k] = view[j] - near - MedianOf(values, count);
         }
         RunningMedian(difference, m, window, slide, smooth);
-        for (int k = 0; k < m; ++k) samples[n * k + j] -= smooth[k];
+        // Over the run of blocks found, and a block on either side (where
+        // the stripe starts or stops within it), the column loses the
+        // running median in full. Elsewhere the object's own structure
+        // (an edge dwelling at the column, a dense feature's curvature)
+        // moves it as much as a stripe the run did not reach (a drift's
+        // small start): there it loses the running median only with the
+        // run's sign and up to kPartialCap times the run's largest block
+        // excess.
+        const int from = BlockStart(std::max(0, work->span[2 * j] - 1), work->blocks, m);
+        const int to = BlockStart(std::min(work->blocks, work->span[2 * j + 1] + 2), work->blocks, m);
+        double high = 0;
+        for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b) {
+            const double value = work->block_excess[static_cast<std::size_t>(j) * work->blocks + b];
+            if (value == value && std::fabs(value) > std::fabs(high)) high = value;
+        }
+        const double cap = kPartialCap * high;
+        for (int k = 0; k < m; ++k) {
+            double v = smooth[k];
+            if (k < from || k >= to) v = cap > 0 ? std::clamp(v, 0.0, cap) : std::clamp(v, cap, 0.0);
+            samples[n * k + j] -= v;
+        }
     }
 }

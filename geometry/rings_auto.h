@@ -113,6 +113,7 @@ struct AutoWork {
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
     Owned<unsigned char> partial;       // columns: 1 for a partial stripe
+    Owned<int> span;                    // columns x 2: a partial stripe's first and last block
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
 };
