@@ -22,8 +22,20 @@ Status ReadDegrees(FILE *in, const std::string &prefix, int count, double *degre
         // inside it ("0\0junk" is not 0).
         char *end = nullptr;
         double value = std::strtod(word.c_str(), &end);
-        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber)
+        if (end == word.c_str() || end != word.c_str() + word.size() || word.size() > kLongestNumber) {
+            // A number with a decimal comma (a spreadsheet's export) is
+            // named as such.
+            std::string pointed = word;
+            std::size_t comma = pointed.find(',');
+            if (comma != std::string::npos && word.size() <= kLongestNumber) {
+                pointed[comma] = '.';
+                char *after = nullptr;
+                std::strtod(pointed.c_str(), &after);
+                if (after != pointed.c_str() && after == pointed.c_str() + pointed.size())
+                    return FailureAbout(prefix, ("decimal comma in " + word + ": angles take a point.").c_str());
+            }
             return FailureAbout(prefix, "data read error.");
+        }
         if (!std::isfinite(value)) return FailureAbout(prefix, "bad angle.");
         if (*found < count) degrees[*found] = value;
         ++*found;

@@ -12,7 +12,8 @@
 // writes; lines starting with '#' are comments). Any spacing, order and
 // direction. The views are those of ViewsFromDegrees. Fails with "<file>:
 // file not found.", "<file>: data read error." (a word that is not a whole
-// number), "<file>: bad angle." (not finite), "<file>: <n> angles for
+// number; "<file>: decimal comma in <word>: angles take a point." for a
+// number written with a decimal comma), "<file>: bad angle." (not finite), "<file>: <n> angles for
 // <count> views." or "memory allocation error."; for standard input the
 // file is called "angles".
 Status ReadAngles(const char *name, int count, ViewSet *views);

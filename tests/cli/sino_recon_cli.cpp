@@ -83,7 +83,7 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
 
 // An angle is a whole word: a NUL byte ends strtod's reading inside one,
 // and what follows it must not be dropped. sino_center reads -a the same way.
-TEST(SinoReconCli, ANulByteInAnAngleIsNoNumber) {
+TEST(SinoReconCli, ANulByteOrADecimalCommaInAnAngleIsNoNumber) {
     const std::string sinogram = SinogramBytes(64, 16, Ramp(64 * 16, 0.25, 7, -0.5).data());
     std::string angles("0\0junk\n", 7);
     for (int k = 1; k < 16; ++k) angles += std::to_string(k * 180 / 16.0) + "\n";
@@ -93,11 +93,17 @@ TEST(SinoReconCli, ANulByteInAnAngleIsNoNumber) {
     } cases[] = {
         {"\"$BIN/sino_recon\" -a nul.txt in.sg 31.5 1 out.img", "nul.txt: data read error.\n"},
         {"\"$BIN/sino_center\" -a nul.txt in.sg", "nul.txt: data read error.\n"},
+        // A spreadsheet's decimal comma is named, for every reader of -a.
+        {"\"$BIN/sino_recon\" -a comma.txt in.sg 31.5 1 out.img", "comma.txt: decimal comma in 11,25: angles take a point.\n"},
+        {"\"$BIN/sino_iter\" -a comma.txt in.sg 31.5 1 out.img", "comma.txt: decimal comma in 11,25: angles take a point.\n"},
     };
+    std::string comma = "0\n11,25\n";
+    for (int k = 2; k < 16; ++k) comma += std::to_string(k * 180 / 16.0) + "\n";
     for (const auto &c : cases) {
         Scratch scratch;
         scratch.Write("in.sg", sinogram);
         scratch.Write("nul.txt", angles);
+        scratch.Write("comma.txt", comma);
         RunResult r = scratch.Run(c.command);
         EXPECT_EQ(r.status, 1) << c.command;
         EXPECT_EQ(r.err, c.err) << c.command;
