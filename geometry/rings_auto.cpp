@@ -301,6 +301,85 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     return holds;
 }
 
+// A weak stripe of gain: a column that stands out of kGainCandidate of
+// what a stripe must, whose local excess follows a line through the origin
+// in its interpolation (the views where the interpolation is above
+// kRatioViews of its largest, the column's largest above kRatioLevel of the
+// level, the gain at most kRatioMost), block by block within kRatioSlack
+// of the line's excess.
+constexpr double kGainCandidate = 0.4;
+constexpr double kRatioViews = 0.25;
+constexpr double kRatioLevel = 0.1;
+constexpr double kRatioMost = 0.02;
+constexpr double kRatioSlack = 0.4;
+
+// Whether a stripe lies within `apart` columns of j (j itself not counted).
+bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
+    for (int i = std::max(0, j - apart); i <= std::min(columns - 1, j + apart); ++i)
+        if (i != j && stripes[i]) return true;
+    return false;
+}
+
+// Whether column j stands out most within two columns: the neighbours of
+// a stripe not found stand out by interpolating from it.
+bool Peak(const double *stand, int columns, int j) {
+    for (int i = std::max(0, j - 2); i <= std::min(columns - 1, j + 2); ++i)
+        if (stand[i] > stand[j]) return false;
+    return true;
+}
+
+// Whether column j, not found, is a weak stripe of gain: its local excess
+// over the views follows a line through the origin in its interpolation
+// (fitted robustly: the weighted median of the ratios, weighted by the
+// interpolation squared, over the views where the interpolation is above
+// kRatioViews of its largest), that line's excess at the column's typical
+// value passes `threshold`, and the line holds block by block (as for the
+// holding above). When it is, its excess becomes the median of its local
+// excess. `scratch` holds 5 `rows` doubles and 3.5 kLargestAutoSize.
+bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, double threshold, double *scratch) {
+    const int m = work->rows;
+    const int blocks = std::min(kHoldBlocks, m / kBlockViews);
+    if (blocks < 4) return false;
+    double *local = scratch, *base = scratch + m, *t = scratch + 2 * m, *w = scratch + 3 * m;
+    int *order = reinterpret_cast<int *>(scratch + 4 * m);
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, base, scratch + 5 * m);
+    double high = 0;
+    for (int k = 0; k < m; ++k) high = std::fmax(high, base[k]);
+    if (!(high > kRatioLevel * work->level)) return false;
+    int used = 0;
+    for (int k = 0; k < m; ++k)
+        if (base[k] > kRatioViews * high) {
+            t[used] = local[k] / base[k];
+            w[used] = base[k] * base[k];
+            ++used;
+        }
+    if (2 * used < m) return false;
+    const double gain = WeightedMedian(t, w, used, order);
+    used = 0;
+    for (int k = 0; k < m; ++k)
+        if (base[k] > kRatioViews * high) t[used++] = base[k];
+    const double typical = MedianOf(t, used);
+    if (!(std::fabs(gain) * typical > threshold) || std::fabs(gain) > kRatioMost) return false;
+    const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
+    int holding = 0;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
+        int c = 0;
+        for (int k = first; k < end; ++k) t[c++] = local[k];
+        const double excess = MedianOf(t, c);
+        c = 0;
+        for (int k = first; k < end; ++k) t[c++] = base[k];
+        const double expected = gain * MedianOf(t, c);
+        holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(gain) * typical + noise;
+    }
+    if (holding < kHoldShare * blocks) return false;
+    std::copy(local, local + m, t);
+    work->excess[j] = MedianOf(t, m);
+    work->gain[j] = gain;
+    work->of_gain[j] = 1;
+    return true;
+}
+
 }  // namespace
 
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
@@ -323,7 +402,8 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->span.Allocate(2 * n) &&
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
-           work->dirty.Allocate(n) && work->stand.Allocate(n) && work->stripes.Allocate(n) &&
+           work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
+           work->of_gain.Allocate(n) && work->stripes.Allocate(n) &&
            work->next.Allocate(n) && work->scratch.Allocate(work->slot * threads);
 }
 
@@ -464,6 +544,19 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
             work->next[j] = HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());
+    // A weak stripe of gain has little excess where the column's value
+    // changes over the views: the columns that stand out somewhat, alone
+    // and most among their neighbours, are tried as gains.
+    const double threshold = std::max(kAutoFactor * sigma, kAutoLeastFraction * level);
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        work->next[j] = work->stripes[j];
+        work->of_gain[j] = 0;
+        if (!work->stripes[j] && !work->flat[j] && work->stand[j] > kGainCandidate &&
+            !NearStripe(work->stripes, columns, j, 1) && Peak(work->stand, columns, j))
+            work->next[j] = GainStripe(samples, work, j, sigma, threshold, ThreadScratch(*work));
+    }
+    std::copy(work->next.get(), work->next + n, work->stripes.get());
     found = 0;
     for (int j = 0; j < columns; ++j) found += work->stripes[j];
     return found;
@@ -498,6 +591,11 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         // gain is fitted on the views where the interpolation is trusted:
         // those where it agrees best with the one from farther out.
         const double excess = work->excess[j];
+        // A weak stripe of gain loses its line through the origin.
+        if (work->of_gain[j]) {
+            for (int k = 0; k < m; ++k) samples[n * k + j] = column[k] - work->gain[j] * base[k];
+            continue;
+        }
         double *doubt = offset;
         for (int k = 0; k < m; ++k)
             doubt[k] = std::fabs(base[k] - FartherInterpolated(samples + n * k, work->stripes, work->columns, j));

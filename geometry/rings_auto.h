@@ -32,6 +32,14 @@
 // one that does is mended by that median, which the object's shared
 // curvature does not bias.
 //
+// Weak gains. A stripe of gain's excess follows the column's value, so
+// where that changes through the views its median says little. A column
+// that stands out somewhat (beyond kGainCandidate of what a stripe must),
+// alone and most within two columns, is fitted a line through the origin:
+// its local excess over its interpolation, robustly. It is a stripe where
+// that line's excess at the column's typical value passes the threshold
+// and the line holds block by block; it is mended by the line.
+//
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of
 // the interpolation's) is replaced by the interpolation. Any other loses its
@@ -101,6 +109,8 @@ struct AutoWork {
     Owned<double> excess;               // columns: the offset less the neighbours'
     Owned<double> spread;               // columns: the residual's median deviation from its gain's line
     Owned<double> stand;                // columns: the excess over the least a stripe has
+    Owned<double> gain;                 // columns: a weak stripe of gain's line through the origin
+    Owned<unsigned char> of_gain;       // columns: 1 for a weak stripe of gain
     Owned<unsigned char> flat;          // columns: 1 for a dead or saturated column
     Owned<double> variation;            // columns: the mean deviation over the views
     Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
