@@ -579,7 +579,8 @@ TEST(AnglesFile, ReadsTheViewsAndNamesEachFailure) {
         {"0 1 2 3 4", 4, "5 angles for 4 views."},
         {"", 1, "0 angles for 1 views."},
         {"0 1 x 3", 4, "data read error."},
-        {"0 1 2,5 3", 4, "data read error."},
+        {"0 1 2,5 3", 4, "decimal comma in 2,5: angles take a point."},
+        {"0 1 2,5x 3", 4, "data read error."},
         {"0 inf 2 3", 4, "bad angle."},
         {"0 nan 2 3", 4, "bad angle."},
     };
