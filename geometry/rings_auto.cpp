@@ -12,6 +12,13 @@ namespace {
 
 double *ThreadScratch(const AutoWork &work) { return work.scratch + work.slot * ThreadIndex(); }
 
+// Whether any of the `width` columns from `first` is to be measured again.
+bool AnyDirty(const AutoWork &work, int first, int width) {
+    for (int c = 0; c < width; ++c)
+        if (work.dirty[first + c]) return true;
+    return false;
+}
+
 // The nearest column before (step -1) or after (step 1) j that is not a
 // stripe; -1 when there is none.
 int Clean(const unsigned char *stripes, int columns, int j, int step) {
@@ -454,9 +461,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp for schedule(static)
             for (int block = 0; block < blocks; ++block) {
                 const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
-                bool any = false;
-                for (int c = 0; c < width; ++c) any = any || work->dirty[first + c];
-                if (!any) continue;
+                if (!AnyDirty(*work, first, width)) continue;
                 const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
                 double *residual = scratch, *near = scratch + stride, *doubt = scratch + 2 * stride;
                 for (int k = 0; k < m; ++k) {
@@ -662,9 +667,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp for schedule(static)
             for (int block = 0; block < column_blocks; ++block) {
                 const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
-                bool any = false;
-                for (int c = 0; c < width; ++c) any = any || work->dirty[first + c];
-                if (!any) continue;
+                if (!AnyDirty(*work, first, width)) continue;
                 const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
                 double *residual = scratch, *doubt = scratch + stride;
                 for (int k = 0; k < m; ++k) {
