@@ -68,7 +68,31 @@ double Between(const double *view, int a, int b, int j) {
     return view[a] + (view[b] - view[a]) * (static_cast<double>(j - a) / (b - a));
 }
 
-double Near(const double *view, const Neighbours &e, int j) {
+// The cubic through the two clean columns on either side, at j: it follows
+// the object's own curvature, which the straight line leaves in the residual
+// as much as a weak stripe (a small feature's profile, a large one's
+// shoulder), so that a weak stripe stands out of it.
+double Cubic(const double *view, const Neighbours &e, int j) {
+    const int at[4] = {e.left2, e.left, e.right, e.right2};
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) {
+        double weight = 1;
+        for (int q = 0; q < 4; ++q)
+            if (q != i) weight *= static_cast<double>(j - at[q]) / (at[i] - at[q]);
+        sum += weight * view[at[i]];
+    }
+    return sum;
+}
+
+// Column j of one view from its clean neighbours: the cubic through two on
+// either side where `cubic` and they exist, else the straight line between
+// the nearest (continued from one side at the detector's ends). The cubic
+// reaches two clean columns out, so it waits until the first pass has found
+// the stripes (one not yet found would bend it at four columns); the
+// partial stripes' blocks of views and the holding, whose thresholds are
+// the straight line's, keep the line.
+double Near(const double *view, const Neighbours &e, int j, bool cubic) {
+    if (cubic && e.left2 >= 0 && e.right2 >= 0) return Cubic(view, e, j);
     if (e.left >= 0 && e.right >= 0) return Between(view, e.left, e.right, j);
     int near = e.left >= 0 ? e.left : e.right;
     if (near < 0) return view[j];
@@ -254,7 +278,7 @@ int Around(const unsigned char *mask, int columns, int j, int reach, int *around
 // its interpolation into `base` (both `rows`). `scratch` holds 3.5
 // kLargestAutoSize doubles.
 void LocalExcess(const double *samples, const unsigned char *stripes, int columns, int rows, int j, int reach,
-                 double *local, double *base, double *scratch) {
+                 bool cubic, double *local, double *base, double *scratch) {
     const std::size_t n = static_cast<std::size_t>(columns);
     double *values = scratch;
     Neighbours *theirs = reinterpret_cast<Neighbours *>(scratch + kLargestAutoSize);
@@ -264,8 +288,8 @@ void LocalExcess(const double *samples, const unsigned char *stripes, int column
     for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(stripes, columns, around[i]);
     for (int k = 0; k < rows; ++k) {
         const double *view = samples + n * k;
-        for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i]);
-        base[k] = Near(view, own, j);
+        for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i], cubic);
+        base[k] = Near(view, own, j, cubic);
         local[k] = view[j] - base[k] - MedianOf(values, count);
     }
 }
@@ -284,7 +308,7 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     const int blocks = std::min(kHoldBlocks, m / kBlockViews);
     if (blocks < 4) return true;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
-    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, base, scratch + 3 * m);
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, false, local, base, scratch + 3 * m);
     std::copy(local, local + m, t);
     const double median = MedianOf(t, m);
     std::copy(base, base + m, t);
@@ -349,7 +373,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
     if (blocks < 4) return false;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m, *w = scratch + 3 * m;
     int *order = reinterpret_cast<int *>(scratch + 4 * m);
-    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, base, scratch + 5 * m);
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, true, local, base, scratch + 5 * m);
     double high = 0;
     for (int k = 0; k < m; ++k) high = std::fmax(high, base[k]);
     if (!(high > kRatioLevel * work->level)) return false;
@@ -453,9 +477,10 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp for schedule(static)
             for (int j = 0; j < columns; ++j) {
                 Neighbours e = NeighboursOf(work->stripes, columns, j);
-                // Only the columns whose neighbours changed are measured
-                // again.
-                work->dirty[j] = pass == 0 || !(e == neighbours[j]);
+                // The first two passes measure every column (the second is
+                // the first with the cubic); later ones only those whose
+                // neighbours changed.
+                work->dirty[j] = pass <= 1 || !(e == neighbours[j]);
                 neighbours[j] = e;
             }
 #pragma omp for schedule(static)
@@ -470,7 +495,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                         const int j = first + c;
                         const std::size_t at = static_cast<std::size_t>(c) * m + k;
                         const Neighbours &e = neighbours[j];
-                        near[at] = Near(view, e, j);
+                        near[at] = Near(view, e, j, pass > 0);
                         residual[at] = view[j] - near[at];
                         doubt[at] = std::fabs(near[at] - Far(view, e, j, near[at]));
                     }
@@ -610,7 +635,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         const double middle = MedianOf(values, m);
         // The gain is fitted to the local excess, which the object's
         // curvature shared with the neighbours does not bend.
-        LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, local, values, scratch + 7 * m);
+        LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, true, local, values, scratch + 7 * m);
         std::copy(local, local + m, values);
         const double centre = MedianOf(values, m);
         double reach = 0;
@@ -676,7 +701,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                         const int j = first + c;
                         const std::size_t at = static_cast<std::size_t>(c) * m + k;
                         const Neighbours &e = neighbours[j];
-                        const double near = Near(view, e, j);
+                        const double near = Near(view, e, j, false);
                         residual[at] = view[j] - near;
                         doubt[at] = std::fabs(near - Far(view, e, j, near));
                     }
@@ -805,8 +830,8 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
         for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(work->partial, columns, around[i]);
         for (int k = 0; k < m; ++k) {
             const double *view = samples + n * k;
-            for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i]);
-            const double near = Near(view, e, j);
+            for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i], true);
+            const double near = Near(view, e, j, true);
             difference[k] = view[j] - near - MedianOf(values, count);
         }
         RunningMedian(difference, m, window, slide, smooth);
