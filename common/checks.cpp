@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "args.h"
 
@@ -43,6 +44,28 @@ bool AllFinite(const double *samples, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         if (!std::isfinite(samples[i])) return false;
     return true;
+}
+
+std::size_t FirstNotFinite(const double *samples, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(samples[i])) return i;
+    return count;
+}
+
+bool AxisAndIntervalSwapped(int detectors, double center, double interval) {
+    const double margin = detectors / 8.0, last = detectors - 1.0;
+    bool axis_at_end = center < margin || center > last - margin;
+    bool interval_inside = interval >= margin && interval <= last - margin;
+    return axis_at_end && interval_inside;
+}
+
+std::string SwappedAxisWarning(double center, double interval) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "warning: the axis (%.9g) lies near an end of the detector and the interval (%.9g) where an axis "
+                  "would: were they swapped? c comes before interval.",
+                  center, interval);
+    return line;
 }
 
 bool ImageSizeFits(int size) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "status.h"
 
@@ -34,6 +35,24 @@ Status PixelArgument(const char *text, double *pixel);
 
 // Whether every one of `count` samples is finite.
 bool AllFinite(const double *samples, std::size_t count);
+
+// The index of the first of `count` samples that is not finite (a NaN or
+// an infinity), or `count` when all are finite.
+std::size_t FirstNotFinite(const double *samples, std::size_t count);
+
+// Whether the rotation axis and the detector interval of a detector of N
+// samples look given the wrong way round (the operands "c interval" as
+// "interval c"): the axis within N/8 of an end of the detector, and the
+// interval at least N/8 from both ends, where an axis would lie. Such a
+// run makes an image about interval/c times too faint, and blurred about
+// the wrong axis. An interval is a pixel's side in the densities' unit
+// (1, micrometres, millimetres): it reaches N/8 with an axis near an end
+// only in a half-acquisition scan given in a unit finer than the pixel.
+bool AxisAndIntervalSwapped(int detectors, double center, double interval);
+
+// The warning line of such a run, naming both values (the programs that
+// take "c interval" in this order share it).
+std::string SwappedAxisWarning(double center, double interval);
 
 // Whether a size x size image of doubles is addressable: size > 0 and
 // size * size * 8 bytes within the address range.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "blocks.h"
+#include "checks.h"
 #include "memory.h"
 #include "streams.h"
 
@@ -119,4 +120,13 @@ Status ReadSinogram(const char *name, const std::string &prefix, Sinogram *s) {
 void ReleaseSinogram(Sinogram *sinogram) {
     ReleaseBlock(sinogram->samples, sinogram->bytes);
     *sinogram = Sinogram{};
+}
+
+Status CheckSamplesFinite(const Sinogram &sinogram, const std::string &prefix) {
+    std::size_t columns = static_cast<std::size_t>(sinogram.columns);
+    std::size_t count = columns * static_cast<std::size_t>(sinogram.rows);
+    std::size_t at = FirstNotFinite(sinogram.samples, count);
+    if (at == count) return Success();
+    return Failure(prefix + "sample not finite (view " + std::to_string(at / columns) + ", column " +
+                   std::to_string(at % columns) + ").");
 }

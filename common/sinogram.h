@@ -61,3 +61,9 @@ Status ReadSinogramFrom(FILE *in, const std::string &prefix, Sinogram *sinogram)
 // in `columns` and `rows`) in its own way first; the same messages.
 Status ReadSinogramBody(FILE *in, const std::string &prefix, Sinogram *sinogram);
 void ReleaseSinogram(Sinogram *sinogram);
+
+// Succeeds when every sample is finite; otherwise fails with "<prefix>sample
+// not finite (view V, column C).", naming the first such sample (views and
+// columns counted from 0). A NaN or an infinity filtered and
+// back-projected spreads over the whole image.
+Status CheckSamplesFinite(const Sinogram &sinogram, const std::string &prefix);

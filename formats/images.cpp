@@ -30,6 +30,13 @@ Status MeanRows(const Images &images, int first, int count, double *mean, double
     return MeanStackRows(images.tiff, first, count, mean, page);
 }
 
+const char *ImageFile(const Images &images, int k) {
+    if (images.hdf5) return images.h5.file;
+    std::size_t f = 0;
+    while (f + 1 < images.tiff.names.size() && k >= images.tiff.pages[f]) k -= images.tiff.pages[f++];
+    return images.tiff.names[f];
+}
+
 double ReadCacheBytes(const Images &images, int count) {
     return images.hdf5 ? H5ChunkBytesAnyRows(images.h5, count) : 0;
 }

@@ -31,6 +31,10 @@ Status ReadRows(const Images &images, int count_images, int first, int count, do
                 std::size_t image_step, std::size_t row_step);
 Status MeanRows(const Images &images, int first, int count, double *mean, double *page);
 
+// The file that holds image k: the HDF5 file, or the TIFF file of that
+// page.
+const char *ImageFile(const Images &images, int k);
+
 // The memory that reading `count` rows (wherever they start) takes besides
 // `out`, `mean` and `page`: the chunk cache of an HDF5 dataset whose chunks
 // span several images (H5ChunkBytesAnyRows); 0 for TIFF pages, whose

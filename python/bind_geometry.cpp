@@ -305,6 +305,14 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
     if (!std::isfinite(offset.first) || !std::isfinite(offset.second)) RaiseValue("bad image center.");
     s.grid.x0 = offset.first;
     s.grid.y0 = offset.second;
+    // A sample that is not finite would spread over its slice: refused as
+    // sino_recon refuses it, the first named.
+    std::size_t all = static_cast<std::size_t>(count) * static_cast<std::size_t>(rows) * detectors;
+    if (std::size_t at = FirstNotFinite(input.data(), all); at < all) {
+        std::size_t column = at % detectors, row = at / detectors % rows, view = at / detectors / rows;
+        RaiseValue("sample not finite (view " + std::to_string(view) + (volume ? ", row " + std::to_string(row) : "") +
+                   ", column " + std::to_string(column) + ").");
+    }
     std::string warning = LimitedRangeWarning(s.views.set);
     if (!warning.empty()) PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
     // Direct methods only: the iterations fit every view as it lies.
@@ -450,7 +458,8 @@ reconstruction use recon.))");
           R"(Reconstructs slices (sino_recon for 'fbp'; sino_iter for 'sirt', 'cgls').
 
 sinogram: M views x N detectors of line integrals, or projections x rows x
-    columns (M x R x N): every row reconstructed, a volume R x K x K.
+    columns (M x R x N): every row reconstructed, a volume R x K x K.  A
+    sample that is not finite raises ValueError naming its view and column.
 center: the rotation axis in detector intervals from detector 0; one value,
     or one per row.
 interval: the detector interval, in the unit of the densities (default 1).

@@ -97,8 +97,9 @@ int RunSinoIter(int argc, char **argv) {
     if (options.lambda != nullptr) tv.lambda = NonNegativeReal(options.lambda, "bad lambda.");
     if (options.tolerance != nullptr) tv.tolerance = NonNegativeReal(options.tolerance, "bad tolerance.");
 
+    std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
+    Check(ReadSinogram(arg[0], input, &sinogram));
     ViewSet views;
     Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
                                     : EvenHalfTurn(sinogram.rows, &views));
@@ -122,6 +123,9 @@ int RunSinoIter(int argc, char **argv) {
     if (options.subsets != nullptr && method != Method::kSirt) Error("-s needs the sirt method.");
     if ((options.lambda != nullptr || options.tolerance != nullptr) && method != Method::kTv)
         Error("-l and -e need the tv method.");
+    Check(CheckSamplesFinite(sinogram, input));
+    if (AxisAndIntervalSwapped(sinogram.columns, problem.detector.axis, interval))
+        Warn(SwappedAxisWarning(problem.detector.axis, interval));
     if (iterations == 0) iterations = method == Method::kTv ? kTvIterations : kDefaultIterations;
     tv.iterations = iterations;
 
@@ -140,7 +144,6 @@ int RunSinoIter(int argc, char **argv) {
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
-    bool finite_input = AllFinite(sinogram.samples, samples);
     // The samples are line integrals in the interval's unit; the projector's
     // are in detector intervals.
     for (std::size_t i = 0; i < samples; ++i) sinogram.samples[i] /= interval;
@@ -155,7 +158,8 @@ int RunSinoIter(int argc, char **argv) {
     } else {
         Tv(problem, tv, &work, image, options.verbose ? &tv_report : nullptr, &ran);
     }
-    if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
+    // Finite samples whose image is not finite: sums beyond the double range.
+    if (!AllFinite(image, pixels)) Error("result out of range.");
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
     Check(WriteBlock(out.stream, image, pixels * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));

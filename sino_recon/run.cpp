@@ -65,8 +65,9 @@ int RunSinoRecon(int argc, char **argv) {
     char **arg = line.operands;
     int operands = line.count;
 
+    std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], NamePrefix(arg[0], ""), &sinogram));
+    Check(ReadSinogram(arg[0], input, &sinogram));
     int n = sinogram.columns;
     int m = sinogram.rows;
     ViewSet views;
@@ -90,9 +91,11 @@ int RunSinoRecon(int argc, char **argv) {
     Grid grid = AxisGrid(size);
     if (options.pixel != nullptr) Check(PixelArgument(options.pixel, &grid.pixel));
     if (options.center != nullptr) Check(ImageCenterArgument(options.center, &grid.x0, &grid.y0));
+    Check(CheckSamplesFinite(sinogram, input));
     if (std::string warning = LimitedRangeWarning(views); !warning.empty()) Warn(warning);
     if (std::string warning = OutsideFieldWarning(grid, n, &detector.axis, 1); !warning.empty()) Warn(warning);
     if (std::string warning = HalfAcquisitionWarning(views, n, detector.axis); !warning.empty()) Warn(warning);
+    if (AxisAndIntervalSwapped(n, detector.axis, interval)) Warn(SwappedAxisWarning(detector.axis, interval));
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));
@@ -107,7 +110,6 @@ int RunSinoRecon(int argc, char **argv) {
     std::string write_failure = output + "data write error.";
     Output out;
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
-    bool finite_input = AllFinite(sinogram.samples, static_cast<std::size_t>(n) * static_cast<std::size_t>(m));
     if (method == ReconMethod::kDirect) {
         ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);
     } else {
@@ -115,7 +117,7 @@ int RunSinoRecon(int argc, char **argv) {
         ReleaseGridRec(&rec);
     }
     // Finite samples whose image is not finite: sums beyond the double range.
-    if (finite_input && !AllFinite(image, pixels)) Error("result out of range.");
+    if (!AllFinite(image, pixels)) Error("result out of range.");
     Check(WriteCheckedHeader(out.stream, size, size, write_failure.c_str()));
     Check(WriteBlock(out.stream, image, pixels * sizeof(double), write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "memory.h"
 #include "provenance.h"
@@ -39,10 +40,34 @@ Status CheckRecordedPart(const VolumePart &first, const VolumePart &part, long l
     return Success();
 }
 
+// "R" or "R to S".
+std::string RangeText(long long first, long long last) {
+    return first == last ? std::to_string(first) : std::to_string(first) + " to " + std::to_string(last);
+}
+
 }  // namespace
 
+std::string MissingRowsWarning(long long first_row, long long end_row, long long stack_rows) {
+    std::vector<std::string> missing;
+    bool one = true;  // a single row missing
+    if (first_row > 0) {
+        missing.push_back(RangeText(0, first_row - 1));
+        one = first_row == 1;
+    }
+    if (stack_rows > end_row) {
+        missing.push_back(RangeText(end_row, stack_rows - 1));
+        one = missing.size() == 1 && stack_rows - end_row == 1;
+    }
+    if (missing.empty()) return "";
+    std::string rows = missing[0] + (missing.size() > 1 ? " and " + missing[1] : "");
+    return std::string("warning: ") + (one ? "row " : "rows ") + rows + " of the stack " + (one ? "is" : "are") +
+           " in no part; the volume holds " + (end_row - first_row == 1 ? "row " : "rows ") +
+           RangeText(first_row, end_row - 1) + ".";
+}
+
 Status JoinParts(const std::vector<const char *> &parts, const char *name, VolumeKind kind,
-                 const NamePattern &pattern, Record record, Volume *volume, int *slices, int *size) {
+                 const NamePattern &pattern, Record record, Volume *volume, int *slices, int *size,
+                 std::string *warning) {
     // Every part is checked before anything is written.
     std::vector<VolumePart> opened(parts.size());
     std::vector<double> centers;
@@ -59,8 +84,13 @@ Status JoinParts(const std::vector<const char *> &parts, const char *name, Volum
             return Failure(About(parts[i], "parts do not fit together."));
         centers.insert(centers.end(), part.centers.begin(), part.centers.end());
     }
-    const VolumePart &first = opened[0];
+    const VolumePart &first = opened[0], &last = opened.back();
     *slices = static_cast<int>(centers.size());
+    // Rows of the stack before the first part, or after the last where the
+    // record tells the stack's rows: a part forgotten, or a job array whose
+    // tasks fell short of the stack.
+    long long stack_rows = first.recorded ? IntegerOf(first.record, "stack_rows", -1) : -1;
+    *warning = MissingRowsWarning(first.first_row, last.first_row + static_cast<long long>(last.rows), stack_rows);
     *size = first.size;
     VolumeStorage storage;
     storage.type = first.type;

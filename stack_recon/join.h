@@ -3,6 +3,7 @@
 // angles they carry, and a record that joins theirs.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "status.h"
@@ -20,6 +21,17 @@
 // with the parts' values: the first part's options, stack, kernel,
 // method, center, type and value range, every part's centers, the counts
 // added, the parts' names. Fails also with the readers' and writers'
-// messages.
+// messages. *warning is MissingRowsWarning's line for the parts (the
+// stack's rows known from the first part's record), or empty.
 Status JoinParts(const std::vector<const char *> &parts, const char *name, VolumeKind kind,
-                 const NamePattern &pattern, Record record, Volume *volume, int *slices, int *size);
+                 const NamePattern &pattern, Record record, Volume *volume, int *slices, int *size,
+                 std::string *warning);
+
+// Rows of the stack that no part holds, when the parts hold rows
+// [first_row, end_row) of a stack of `stack_rows` (-1: not known, as for a
+// part written before volumes recorded their runs): "warning: rows 0 to 9
+// and 990 to 999 of the stack are in no part; the volume holds rows 10 to
+// 989." ("row 999 of the stack is" for one), or an empty string when none is missing. Parts
+// that leave rows out at the ends join, since a run of -r over only some
+// rows may be meant; rows between parts are refused (JoinParts).
+std::string MissingRowsWarning(long long first_row, long long end_row, long long stack_rows);

@@ -544,9 +544,11 @@ int RunStackRecon(int argc, char **argv) {
     if (options.join) {
         Volume volume;
         int slices = 0, size = 0;
+        std::string missing;
         Record record = StartRecord(argc, argv, options.given, options.stack);
         Check(JoinParts(options.stack, options.volume, settings.kind, settings.pattern, std::move(record), &volume,
-                        &slices, &size));
+                        &slices, &size, &missing));
+        if (!missing.empty()) Warn(missing);
         std::fprintf(stderr, "%s: %d slices of %d x %d.\n", options.volume, slices, size, size);
         return 0;
     }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "checks.h"
 #include "flat_levels.h"
 #include "normalise.h"
 #include "zingers.h"
@@ -32,6 +33,20 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
         counts->zingers += replaced;
     }
     if (!status.ok()) return status;
+    // Line integrals go to the filter as read: a sample that is not finite
+    // (and that no zinger removal replaced) would spread over its slice.
+    if (how.line_integrals) {
+        std::size_t count = band_width * static_cast<std::size_t>(views);
+        std::size_t at = FirstNotFinite(band, count);
+        if (at < count) {
+            std::size_t view_width = static_cast<std::size_t>(views) * width;
+            int row = start + static_cast<int>(at / view_width), image = static_cast<int>(at % view_width / width);
+            return Failure(About(ImageFile(in.stack, image),
+                                 ("sample not finite (image " + std::to_string(image) + ", row " + std::to_string(row) +
+                                  ", column " + std::to_string(at % width) + ").")
+                                     .c_str()));
+        }
+    }
     if (!in.have_flats && !how.line_integrals) {
         TallyTransmissions(band, band_width * static_cast<std::size_t>(views), &counts->transmissions,
                            &counts->above);

@@ -136,6 +136,46 @@ TEST(ImageSize, FitsTheAddressRange) {
     EXPECT_FALSE(ImageSizeFits(2147483647));
 }
 
+// The axis and the interval given the wrong way round ("1 255.5" for a
+// detector of 512 whose axis is at 255.5): the axis within N/8 of an end
+// and the interval at least N/8 from both ends. Ordinary runs, an axis
+// off the middle with an interval of 1, and an interval near an end
+// are not taken for it.
+TEST(AxisAndInterval, SwappedWhenTheAxisIsAtAnEndAndTheIntervalWithin) {
+    const struct {
+        int detectors;
+        double center, interval;
+        bool swapped;
+    } cases[] = {
+        {512, 1, 255.5, true},       {512, 255.5, 1, false},     {512, 0.0065, 255.5, true},
+        {512, 63.9, 64, true},       {512, 64, 64, false},       {512, 1, 63.9, false},
+        {512, 1, 447, true},         {512, 1, 447.1, false},     {512, 447.1, 255.5, true},
+        {512, 447, 255.5, false},    {512, 30, 6.5, false},      {512, 255.5, 255.5, false},
+        {2048, 1, 1023.5, true},     {2048, 1023.5, 0.65, false}, {2048, 1, 1791, true},
+        {5, 0.5, 2, true},           {5, 2, 1, false},           {64, 31.5, 1, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(AxisAndIntervalSwapped(c.detectors, c.center, c.interval), c.swapped)
+            << c.detectors << " " << c.center << " " << c.interval;
+    EXPECT_EQ(SwappedAxisWarning(1, 255.5),
+              "warning: the axis (1) lies near an end of the detector and the interval (255.5) where an axis would: "
+              "were they swapped? c comes before interval.");
+}
+
+// The first sample that is not finite, named by its view and column.
+TEST(SamplesFinite, TheFirstNonFiniteSampleIsNamed) {
+    std::vector<double> samples(12, 1.5);
+    Sinogram sinogram{4, 3, samples.data(), 0};
+    EXPECT_TRUE(CheckSamplesFinite(sinogram, "s.sg: ").ok());
+    EXPECT_EQ(FirstNotFinite(samples.data(), samples.size()), 12u);
+    samples[11] = -INFINITY;
+    EXPECT_EQ(CheckSamplesFinite(sinogram, "s.sg: ").message, "s.sg: sample not finite (view 2, column 3).");
+    samples[6] = NAN;
+    EXPECT_EQ(CheckSamplesFinite(sinogram, "").message, "sample not finite (view 1, column 2).");
+    samples[0] = INFINITY;
+    EXPECT_EQ(FirstNotFinite(samples.data(), samples.size()), 0u);
+}
+
 TEST(StandardStreams, AClosedOneIsTakenBeforeAnyFileIs) {
     // Standard error closed: the next file opened would otherwise become
     // descriptor 2 and receive the messages meant for standard error.

@@ -1,6 +1,6 @@
 // stack_recon's parts on their own: the rows the axis is found on, the
-// median and the line through the centers, the progress line and the
-// volume's kind from its name.
+// median and the line through the centers, the progress line, the
+// volume's kind from its name and the rows a join leaves out.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +14,7 @@
 
 #include "cli/run.h"
 #include "stack_recon/centers.h"
+#include "stack_recon/join.h"
 #include "stack_recon/progress.h"
 #include "stack_recon/volume.h"
 
@@ -52,6 +53,27 @@ TEST(StackReconCenters, MedianAndLine) {
     FitLine({3}, {42}, &a, &b);
     EXPECT_EQ(b, 0);
     EXPECT_EQ(a, 42);
+}
+
+// Rows of the stack in no part: before the first part, after the last
+// when the stack's rows are known (-1: a part without a record), both.
+TEST(StackReconJoin, RowsInNoPartAreNamed) {
+    const struct {
+        long long first, end, stack;
+        const char *line;
+    } cases[] = {
+        {0, 10, 10, ""},
+        {0, 10, -1, ""},
+        {0, 8, 10, "warning: rows 8 to 9 of the stack are in no part; the volume holds rows 0 to 7."},
+        {0, 9, 10, "warning: row 9 of the stack is in no part; the volume holds rows 0 to 8."},
+        {1, 10, 10, "warning: row 0 of the stack is in no part; the volume holds rows 1 to 9."},
+        {4, 8, 10, "warning: rows 0 to 3 and 8 to 9 of the stack are in no part; the volume holds rows 4 to 7."},
+        {1, 9, 10, "warning: rows 0 and 9 of the stack are in no part; the volume holds rows 1 to 8."},
+        {4, 8, -1, "warning: rows 0 to 3 of the stack are in no part; the volume holds rows 4 to 7."},
+        {5, 6, 6, "warning: rows 0 to 4 of the stack are in no part; the volume holds row 5."},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MissingRowsWarning(c.first, c.end, c.stack), c.line) << c.first << " " << c.end << " " << c.stack;
 }
 
 TEST(StackReconProgress, LineAndClock) {

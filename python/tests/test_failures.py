@@ -117,12 +117,18 @@ def test_any_layout_and_dtype_gives_the_same_slice():
         kept = GOOD.copy()
         call(kept)
         assert np.array_equal(kept, GOOD)
-    # NaN passes through as the program lets it; the input is never changed.
+    # A NaN is refused as the program refuses it, named by its view and
+    # column (and row, among projections); the input is never changed.
     nan = GOOD.copy()
     nan[3, 4] = np.nan
     keep = nan.copy()
-    assert np.isnan(cttk.recon(nan, 23.5)).any()
+    with pytest.raises(ValueError, match=r"^sample not finite \(view 3, column 4\).$"):
+        cttk.recon(nan, 23.5)
     assert np.array_equal(nan, keep, equal_nan=True)
+    projections = np.stack([GOOD, GOOD], axis=1)
+    projections[7, 1, 5] = -np.inf
+    with pytest.raises(ValueError, match=r"^sample not finite \(view 7, row 1, column 5\).$"):
+        cttk.recon(projections, 23.5, method="sirt", iterations=2)
 
 
 def test_threads_give_the_same_slices():

@@ -21,6 +21,9 @@ const char *const kUsage =
 TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
     const std::vector<double> huge(20, 1e300);
+    std::vector<double> with_nan = Ramp(20, 0.25, 7, -0.5);
+    with_nan[13] = NAN;
+    const std::string nan_sg = SinogramBytes(5, 4, with_nan.data());
     const FailureCase cases[] = {
         {"", "", kUsage, false},
         {"in.txt 2 1", small, kUsage, false},
@@ -52,6 +55,10 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-l 1 in.txt 2 1 out.txt", small, "-l and -e need the tv method.", false},
         {"-e 0 in.txt 2 1 5 cgls out.txt", small, "-l and -e need the tv method.", false},
         {"in.txt 2 1 5 cgls out.txt", SinogramBytes(5, 4, huge.data()), "result out of range.", false},
+        // A sample that is not finite would make the whole image NaN.
+        {"in.txt 2 1 5 tv out.txt", nan_sg, "in.txt: sample not finite (view 2, column 3).", false},
+        {"- 2 1 out.txt < in.txt", nan_sg, "sample not finite (view 2, column 3).", false},
+        {"-n in.txt 2 1 5 cgls out.txt", nan_sg, "-n needs the sirt or tv method.", false},
         {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
@@ -92,6 +99,29 @@ TEST(SinoIterCli, ViewsAllInOneDirectionAreWarnedOf) {
             EXPECT_EQ(r.status, 0) << program << " " << c.angles << ": " << r.err;
             EXPECT_EQ(r.err, c.warning) << program << " " << c.angles;
         }
+    }
+}
+
+// The axis and the interval given the wrong way round are warned about
+// as sino_recon warns; an ordinary run, or an axis near an end with an
+// interval of 1, is not.
+TEST(SinoIterCli, AnAxisAndIntervalSwappedAreWarnedAbout) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 64 0 0 10 90 in.sg").status, 0);
+    const struct {
+        const char *args, *err;
+    } cases[] = {
+        {"-i 2 in.sg 1 31.5 out.img", "warning: the axis (1) lies near an end of the detector and the interval (31.5) "
+                                      "where an axis would: were they swapped? c comes before interval.\n"},
+        {"-i 2 in.sg 1 31.5 32 tv out.img", "warning: the axis (1) lies near an end of the detector and the interval "
+                                            "(31.5) where an axis would: were they swapped? c comes before interval.\n"},
+        {"-i 2 in.sg 31.5 1 out.img", ""},
+        {"-i 2 in.sg 2 1 out.img", ""},
+    };
+    for (const auto &c : cases) {
+        RunResult r = scratch.Run(std::string("\"$BIN/sino_iter\" ") + c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
     }
 }
 

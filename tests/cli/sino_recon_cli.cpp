@@ -21,6 +21,10 @@ const char *const kUsage =
 TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
     const std::string small = SinogramBytes(5, 4, Ramp(20, 0.25, 7, -0.5).data());
     const std::vector<double> huge(20, 1e308);
+    std::vector<double> with_nan = Ramp(20, 0.25, 7, -0.5), with_inf = with_nan;
+    with_nan[13] = NAN;
+    with_inf[4] = -INFINITY;
+    const std::string nan_sg = SinogramBytes(5, 4, with_nan.data()), inf_sg = SinogramBytes(5, 4, with_inf.data());
     const FailureCase cases[] = {
         {{"", "in.txt 2 1", "in.txt 2 1 5 chesler 7 out.txt"}, "", kUsage},
         {"missing.sg 2 1 out.txt", "", "missing.sg: file not found."},
@@ -72,6 +76,13 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-M", small, "option -M needs a value (METHOD)."},
         {"-M fourier in.txt 2 1 /dev/full", small, "/dev/full: data write error."},
         {"-M fourier in.txt 2 1 out.txt", SinogramBytes(5, 4, huge.data()), "result out of range."},
+        // A sample that is not finite would spread over the whole image:
+        // named after the arguments are checked.
+        {{"in.txt 2 1 out.txt", "-M fourier in.txt 2 1 out.txt"}, nan_sg, "in.txt: sample not finite (view 2, column 3)."},
+        {"in.txt 2 1 4 shepp out.txt", inf_sg, "in.txt: sample not finite (view 0, column 4)."},
+        {"- 2 1 out.txt < in.txt", nan_sg, "sample not finite (view 2, column 3)."},
+        {"in.txt 2 0 out.txt", nan_sg, "bad detector interval."},
+        {"-o 3 in.txt 2 1 out.txt", nan_sg, "bad image center: 3."},
         // A mistyped option is the usage; after "--" the word is a name for
         // standard input (empty here).
         {"-x in.txt 2 1 out.txt", small, "unknown option -x."},
@@ -80,6 +91,38 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
     ExpectFailures("sino_recon", cases);
 }
 
+
+// The axis and the interval given the wrong way round ("1 31.5" for a
+// detector of 64 whose axis is at 31.5) make an image some 30 times too
+// faint about the wrong axis: a warning suggests the swap. An axis near
+// an end with an interval of 1 (a region of interest) and ordinary runs
+// are not warned about.
+TEST(SinoReconCli, AnAxisAndIntervalSwappedAreWarnedAbout) {
+    Scratch scratch;
+    scratch.Write("in.sg", SinogramBytes(64, 8, Ramp(512, 0.01, 64, 0).data()));
+    const std::string swapped = "warning: the axis (1) lies near an end of the detector and the interval (31.5) where "
+                                "an axis would: were they swapped? c comes before interval.\n";
+    const struct {
+        const char *args;
+        std::string err;
+    } cases[] = {
+        {"in.sg 1 31.5 out.img", swapped},
+        {"-M fourier in.sg 1 31.5 out.img", swapped},
+        {"in.sg 1 31.5 16 shepp out.img", swapped},
+        {"in.sg 62.5 20 out.img", "warning: the axis (62.5) lies near an end of the detector and the interval (20) "
+                                  "where an axis would: were they swapped? c comes before interval.\n"},
+        {"in.sg 31.5 1 out.img", ""},
+        {"in.sg 31.5 31.5 out.img", ""},
+        {"in.sg 1 1 out.img", ""},
+        {"in.sg 4 0.0065 out.img", ""},
+        {"in.sg 8 31.5 out.img", ""},
+    };
+    for (const auto &c : cases) {
+        RunResult r = scratch.Run(std::string("\"$BIN/sino_recon\" ") + c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+    }
+}
 
 // An angle is a whole word: a NUL byte ends strtod's reading inside one,
 // and what follows it must not be dropped. sino_center reads -a the same way.

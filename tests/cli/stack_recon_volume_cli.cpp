@@ -441,6 +441,41 @@ TEST(StackReconVolumeCli, EveryRefusalHasItsLine) {
 // The TIFF writer's texts: the record on page 0, written last into the
 // room kept for it, and a page's own text on later pages, short ones in
 // the directory entry itself. libtiff reads every one back.
+// Parts that leave rows of the stack out at its ends join (-r over only
+// some rows may be meant), with a warning that names the rows: those
+// after the last part are known from the record of the stack's rows, so
+// a part without a record names only those before the first.
+TEST(StackReconVolumeCli, AJoinThatLeavesRowsOutNamesThem) {
+    Scratch scratch;
+    WriteSmallScan(scratch);
+    for (const char *part : {"-r 0,1 p0.h5", "-r 1,2 p1.h5", "-r 3,1 p3.h5"}) {
+        std::string range(part, 6);
+        ASSERT_EQ(StackRecon(scratch, range + " -c 32.75 -f flat.tif -d dark.tif scan.tif " + (part + 7)).status, 0)
+            << part;
+    }
+    ASSERT_EQ(scratch.Run("cp p1.h5 old_1.h5").status, 0);
+    ChangeAttribute(scratch.Path("old_1.h5"), "record", Change::kDelete);
+    const struct {
+        const char *args, *err;
+    } cases[] = {
+        {"-j p0.h5 p1.h5 p3.h5 v.tif", "v.tif: 4 slices of 64 x 64.\n"},
+        {"-j p0.h5 p1.h5 v.tif",
+         "warning: row 3 of the stack is in no part; the volume holds rows 0 to 2.\nv.tif: 3 slices of 64 x 64.\n"},
+        {"-j p1.h5 p3.h5 v.h5",
+         "warning: row 0 of the stack is in no part; the volume holds rows 1 to 3.\nv.h5: 3 slices of 64 x 64.\n"},
+        {"-j p1.h5 v.tif",
+         "warning: rows 0 and 3 of the stack are in no part; the volume holds rows 1 to 2.\nv.tif: 2 slices of 64 x "
+         "64.\n"},
+        {"-j old_1.h5 v.tif",
+         "warning: row 0 of the stack is in no part; the volume holds rows 1 to 2.\nv.tif: 2 slices of 64 x 64.\n"},
+    };
+    for (const auto &c : cases) {
+        RunResult r = StackRecon(scratch, c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+    }
+}
+
 TEST(StackReconVolumeCli, PagesCarryTheRecordAndTheirOwnTexts) {
     Scratch scratch;
     Record record;
