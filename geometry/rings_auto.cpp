@@ -72,16 +72,29 @@ double Between(const double *view, int a, int b, int j) {
 // the object's own curvature, which the straight line leaves in the residual
 // as much as a weak stripe (a small feature's profile, a large one's
 // shoulder), so that a weak stripe stands out of it.
-double Cubic(const double *view, const Neighbours &e, int j) {
+// Its weights depend on the columns alone: a loop over the views takes
+// them once.
+void CubicWeights(const Neighbours &e, int j, double *weights) {
     const int at[4] = {e.left2, e.left, e.right, e.right2};
-    double sum = 0;
     for (int i = 0; i < 4; ++i) {
         double weight = 1;
         for (int q = 0; q < 4; ++q)
             if (q != i) weight *= static_cast<double>(j - at[q]) / (at[i] - at[q]);
-        sum += weight * view[at[i]];
+        weights[i] = weight;
     }
+}
+
+double CubicFrom(const double *view, const Neighbours &e, const double *weights) {
+    const int at[4] = {e.left2, e.left, e.right, e.right2};
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) sum += weights[i] * view[at[i]];
     return sum;
+}
+
+double Cubic(const double *view, const Neighbours &e, int j) {
+    double weights[4];
+    CubicWeights(e, j, weights);
+    return CubicFrom(view, e, weights);
 }
 
 // Column j of one view from its clean neighbours: the cubic through two on
@@ -489,13 +502,20 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                 if (!AnyDirty(*work, first, width)) continue;
                 const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
                 double *residual = scratch, *near = scratch + stride, *doubt = scratch + 2 * stride;
+                double weights[kBlockColumns][4];
+                bool cubic[kBlockColumns];
+                for (int c = 0; c < width; ++c) {
+                    const Neighbours &e = neighbours[first + c];
+                    cubic[c] = pass > 0 && e.left2 >= 0 && e.right2 >= 0;
+                    if (cubic[c]) CubicWeights(e, first + c, weights[c]);
+                }
                 for (int k = 0; k < m; ++k) {
                     const double *view = samples + n * k;
                     for (int c = 0; c < width; ++c) {
                         const int j = first + c;
                         const std::size_t at = static_cast<std::size_t>(c) * m + k;
                         const Neighbours &e = neighbours[j];
-                        near[at] = Near(view, e, j, pass > 0);
+                        near[at] = cubic[c] ? CubicFrom(view, e, weights[c]) : Near(view, e, j, false);
                         residual[at] = view[j] - near[at];
                         doubt[at] = std::fabs(near[at] - Far(view, e, j, near[at]));
                     }
