@@ -483,7 +483,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
 
     int found = 0;
     double sigma = 0;
-    for (int pass = 0; pass < kAutoPasses; ++pass) {
+    for (int pass = 0; pass < kFindPasses; ++pass) {
 #pragma omp parallel num_threads(work->threads)
         {
             double *scratch = ThreadScratch(*work);
@@ -572,7 +572,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         // A run of more than kLongestRun columns that all stand out is the
         // object's own structure, not stripes. (In the first pass the
         // neighbours of a stripe stand out too: they interpolate from it.)
-        for (int j = 0; j < columns && pass == kAutoPasses - 1;) {
+        for (int j = 0; j < columns && pass == kFindPasses - 1;) {
             int end = j;
             while (end < columns && work->next[end]) ++end;
             if (end - j > kLongestRun) {

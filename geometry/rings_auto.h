@@ -13,11 +13,15 @@
 // sinogram's level (the median over the views of a view's largest
 // magnitude) and beyond kAutoRough times the column's own roughness over
 // the views (less the roughness every column has, the noise). The finding
-// runs kAutoPasses times, each pass interpolating across the stripes the
+// runs kFindPasses times, each pass interpolating across the stripes the
 // last one found, so that a stripe's neighbours, which interpolate from it
-// at first, and the members of a cluster are told apart; a run of more
-// than kLongestRun adjacent columns is the object's structure and is
-// dropped.
+// at first, and the members of a cluster are told apart; from the second
+// pass on by the cubic through two clean columns on either side, which
+// follows the object's curvature. A third pass measures again the columns
+// whose clean neighbours the second changed: a strong stripe's neighbours,
+// taken with it the first time, leave a gap across which the second pass
+// measures it poorly. A run of more than kLongestRun adjacent columns in
+// the last pass is the object's structure and is dropped.
 //
 // Holding. An edge of the object that dwells at a column in many views
 // (near the rotation axis, at a small feature's turning point) moves the
@@ -72,6 +76,8 @@
 
 #include "owned.h"
 
+inline constexpr int kFindPasses = 3;
+// The partial stripes' finding.
 inline constexpr int kAutoPasses = 2;
 inline constexpr double kAutoFactor = 5.0;
 // The level fraction below which the views are trusted alike (an edge's
