@@ -342,6 +342,7 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
                        std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
     if (holds) work->excess[j] = median;
+    work->of_offset[j] = holds && offsets >= kHoldShare * blocks && offsets > gains;
     return holds;
 }
 
@@ -447,7 +448,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
-           work->of_gain.Allocate(n) && work->stripes.Allocate(n) &&
+           work->of_gain.Allocate(n) && work->of_offset.Allocate(n) && work->stripes.Allocate(n) &&
            work->next.Allocate(n) && work->scratch.Allocate(work->slot * threads);
 }
 
@@ -590,6 +591,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
     for (int j = 0; j < columns; ++j) {
         work->next[j] = work->stripes[j];
+        work->of_offset[j] = 0;
         if (work->stripes[j] && !work->flat[j])
             work->next[j] = HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
     }
@@ -668,7 +670,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
             weights[count] = lever * lever;
             ++count;
         }
-        double gain = count > 0 ? WeightedMedian(values, weights, count, order) : 0;
+        double gain = count > 0 && !work->of_offset[j] ? WeightedMedian(values, weights, count, order) : 0;
         double before = 0, after = 0;
         for (int k = 0; k < m; ++k) {
             if (doubt[k] > trusted) continue;

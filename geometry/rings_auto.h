@@ -34,7 +34,10 @@
 // implies times the block's level (a gain), and that median agrees with
 // the excess within kHoldAgree. A column that does not hold is no stripe;
 // one that does is mended by that median, which the object's shared
-// curvature does not bias.
+// curvature does not bias. One that held as an offset in more blocks than
+// as a gain (and in kHoldShare of them) is mended without a gain: at the
+// object's outer edge the edge's own structure, which follows the
+// column's value, fitted a gain that made the ring worse.
 //
 // Weak gains. A stripe of gain's excess follows the column's value, so
 // where that changes through the views its median says little. A column
@@ -117,6 +120,7 @@ struct AutoWork {
     Owned<double> stand;                // columns: the excess over the least a stripe has
     Owned<double> gain;                 // columns: a weak stripe of gain's line through the origin
     Owned<unsigned char> of_gain;       // columns: 1 for a weak stripe of gain
+    Owned<unsigned char> of_offset;     // columns: 1 for a stripe that held as an offset, mended without a gain
     Owned<unsigned char> flat;          // columns: 1 for a dead or saturated column
     Owned<double> variation;            // columns: the mean deviation over the views
     Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
