@@ -202,6 +202,10 @@ void ColumnStatistics(const double *residual, const double *near, const double *
     *spread = MedianOf(t, count);
 }
 
+// The mean distance from its interpolation, in units of the level, beyond
+// which a mended column is replaced.
+constexpr double kWildFraction = 0.1;
+
 // Views whose interpolation is below this fraction of the column's largest
 // do not enter the gain: a ratio of small numbers.
 constexpr double kGainViews = 0.25;
@@ -684,6 +688,16 @@ void MendAutoStripes(double *samples, AutoWork *work) {
             continue;
         }
         for (int k = 0; k < m; ++k) offset[k] = excess + gain * (base[k] - middle);
+        // A column still far from its interpolation once mended answers no
+        // more to the object: a dead pixel that reads the dark level and
+        // its noise, whose line integrals jump from view to view. It is
+        // replaced, as a dead column is.
+        double wild = 0;
+        for (int k = 0; k < m; ++k) wild += std::fabs(column[k] - offset[k] - base[k]);
+        if (wild > kWildFraction * work->level * m) {
+            replace();
+            continue;
+        }
         for (int k = 0; k < m; ++k) samples[n * k + j] = column[k] - offset[k];
     }
 }
