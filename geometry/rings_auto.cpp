@@ -463,12 +463,12 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     Neighbours *neighbours = work->neighbours;
     std::fill(work->stripes.get(), work->stripes + n, 0);
 
-    // The level: the median over the views of the magnitude a thirty-second
+    // The level: the median over the views of the magnitude a sixty-fourth
     // of a view's columns pass. Not the largest: a dead pixel at the dark
     // level reads line integrals ten times the object's, and every
     // threshold in its units then missed the weak stripes.
     double *largest = work->scratch, *view = work->scratch + m;
-    const std::size_t rank = n / 32;
+    const std::size_t rank = n / 64;
     for (int k = 0; k < m; ++k) {
         for (std::size_t j = 0; j < n; ++j) view[j] = -std::fabs(samples[n * k + j]);
         std::nth_element(view, view + rank, view + n);

@@ -11,8 +11,9 @@
 // is the column's excess. A stripe is an excess beyond kAutoFactor times
 // the typical excess over the columns, beyond kAutoLeastFraction of the
 // sinogram's level (the median over the views of the magnitude a
-// thirty-second of a view's columns pass) and beyond kAutoRough times the column's own roughness over
-// the views (less the roughness every column has, the noise). The finding
+// sixty-fourth of a view's columns pass) and beyond kAutoRough times the
+// column's own roughness over the views (less the roughness every column
+// has, the noise). The finding
 // runs kFindPasses times, each pass interpolating across the stripes the
 // last one found, so that a stripe's neighbours, which interpolate from it
 // at first, and the members of a cluster are told apart; from the second
@@ -128,7 +129,7 @@ struct AutoWork {
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
     Owned<unsigned char> next;          // columns: the next pass's finding
     int reach = 0;                      // the neighbours compared: up to this many columns away
-    double level = 0;                   // the median over the views of a view's magnitude passed by 1/32 of its columns
+    double level = 0;                   // the median over the views of a view's magnitude passed by 1/64 of its columns
     int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
