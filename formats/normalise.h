@@ -38,3 +38,14 @@ inline bool NotTransmissions(long long samples, long long above) { return sample
 inline constexpr const char *kNotTransmissions =
     "warning: many samples are above 1.5 and there are no flats: they were read as transmissions (give the flats "
     "with -f, or -l for line integrals).";
+
+// Line integrals (-l) are a few units through any object: 50 is a
+// transmission of e^-50, which no detector counts. Adds to *samples the
+// `count` samples of `band` and to *above those above 50: where a tenth or
+// more are, the stack holds counts given with -l, and what is made of them
+// is nonsense.
+void TallyLineIntegrals(const double *band, std::size_t count, long long *samples, long long *above);
+inline bool NotLineIntegrals(long long samples, long long above) { return samples > 0 && 10 * above >= samples; }
+// The warning a program gives at the end of such a run.
+inline constexpr const char *kNotLineIntegrals =
+    "warning: many samples are above 50 and -l was given: counts? leave out -l and give the flats and darks.";

@@ -101,7 +101,7 @@ int RunSinoIter(int argc, char **argv) {
     Sinogram sinogram;
     Check(ReadSinogram(arg[0], input, &sinogram));
     ViewSet views;
-    Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
+    Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views, stderr)
                                     : EvenHalfTurn(sinogram.rows, &views));
     // The iterations bridge a limited range, but not views that all look
     // one way: that gets the warning filtered back-projection gives.

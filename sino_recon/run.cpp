@@ -71,7 +71,7 @@ int RunSinoRecon(int argc, char **argv) {
     int n = sinogram.columns;
     int m = sinogram.rows;
     ViewSet views;
-    Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
+    Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views, stderr) : EvenHalfTurn(m, &views));
     GapWeights gap = GapWeights::kPart;
     if (options.gap != nullptr) Check(GapWeightsArgument(options.gap, &gap));
     Detector detector{n, 0};

@@ -477,6 +477,49 @@ TEST(SinoReconCli, AnyAnglesReconstructAsWellAsTheHalfTurn) {
     EXPECT_GT(RmsWithin(ImageSamples(scratch.Read("wrong.img"), 256), truth, 256, 110), 0.1);
 }
 
+// Angles in radians (-a) are told by their shape -- a half or whole turn,
+// or a limited range packed too close for degrees -- read as radians with a
+// warning, and give the image of the same angles in degrees; the degree
+// lists beside them are read as they are.
+TEST(SinoReconCli, AnglesInRadiansAreToldByTheirShape) {
+    struct Case {
+        const char *name;
+        int count;
+        double step;       // degrees
+        const char *span;  // what the warning says of the radians
+    };
+    const Case cases[] = {
+        {"half turn", 180, 1, "span about pi"},
+        {"whole turn", 360, 1, "span about 2 pi"},
+        {"120 degrees", 360, 1.0 / 3, "span only 2.08858, 119.667 degrees as radians"},
+        {"30 degrees", 100, 0.3, "span only 0.518363, 29.7 degrees as radians"},
+    };
+    Scratch scratch;
+    for (const Case &c : cases) {
+        std::vector<double> degrees(static_cast<std::size_t>(c.count)), radians(degrees.size());
+        for (int k = 0; k < c.count; ++k) {
+            degrees[static_cast<std::size_t>(k)] = k * c.step;
+            radians[static_cast<std::size_t>(k)] = k * c.step * 3.141592653589793 / 180;
+        }
+        scratch.Write("scan.sg", DiskSinogram(64, 31.5, degrees, {{5, 3, 20}}));
+        scratch.Write("deg.txt", AngleText(degrees));
+        scratch.Write("rad.txt", AngleText(radians));
+        RunResult d = scratch.Run("\"$BIN/sino_recon\" -a deg.txt scan.sg 31.5 1 deg.img 2> /dev/null");
+        ASSERT_EQ(d.status, 0) << c.name;
+        RunResult r = scratch.Run("\"$BIN/sino_recon\" -a rad.txt scan.sg 31.5 1 rad.img");
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+                  std::string("warning: rad.txt: the angles read as radians (their values ") + c.span + ").\n")
+            << c.name;
+        std::vector<double> a = ImageSamples(scratch.Read("deg.img"), 64), b = ImageSamples(scratch.Read("rad.img"), 64);
+        ASSERT_EQ(a.size(), b.size()) << c.name;
+        for (std::size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-9) << c.name << " at " << i;
+        // The degree list says nothing of radians.
+        r = scratch.Run("\"$BIN/sino_recon\" -a deg.txt scan.sg 31.5 1 deg.img");
+        EXPECT_EQ(r.err.find("radians"), std::string::npos) << c.name << ": " << r.err;
+    }
+}
+
 TEST(SinoReconCli, ALimitedRangeIsReconstructedWithAWarning) {
     Scratch scratch;
     std::vector<double> range(161);
