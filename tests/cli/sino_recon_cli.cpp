@@ -517,6 +517,13 @@ TEST(SinoReconCli, AnglesInRadiansAreToldByTheirShape) {
         // The degree list says nothing of radians.
         r = scratch.Run("\"$BIN/sino_recon\" -a deg.txt scan.sg 31.5 1 deg.img");
         EXPECT_EQ(r.err.find("radians"), std::string::npos) << c.name << ": " << r.err;
+        // sino_iter reads -a the same way.
+        r = scratch.Run("\"$BIN/sino_iter\" -i 2 -a rad.txt scan.sg 31.5 1 32 rad.img && "
+                        "\"$BIN/sino_iter\" -i 2 -a deg.txt scan.sg 31.5 1 32 deg.img 2> /dev/null");
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("warning: rad.txt: the angles read as radians"), 0u) << c.name << ": " << r.err;
+        a = ImageSamples(scratch.Read("deg.img"), 32), b = ImageSamples(scratch.Read("rad.img"), 32);
+        for (std::size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-9) << c.name << " sino_iter at " << i;
     }
 }
 
