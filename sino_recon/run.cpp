@@ -11,6 +11,7 @@
 #include "arguments.h"
 #include "checks.h"
 #include "error.h"
+#include "image_file.h"
 #include "fbp.h"
 #include "field.h"
 #include "fold.h"
@@ -67,7 +68,7 @@ int RunSinoRecon(int argc, char **argv) {
 
     std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], input, &sinogram));
+    Check(ReadSinogramFile(arg[0], input, &sinogram));
     int n = sinogram.columns;
     int m = sinogram.rows;
     ViewSet views;

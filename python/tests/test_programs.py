@@ -160,3 +160,11 @@ def test_paganin(run, tmp_path):
         same(got[:, r, :], cttk.read_sinogram(tmp_path / f"row{r}.sg"))
     with pytest.raises(ValueError, match=r"bad delta/beta \(-P\)."):
         cttk.paganin(p, -1, 0.1, 10, 5e-6)
+
+
+def test_a_sinogram_as_a_tiff_reads_as_the_sinogram(run, head, tmp_path):
+    # sino_tiff's TIFF of 64-bit floats is read as the sinogram it holds,
+    # as sino_stat reads it.
+    cttk.write_sinogram(tmp_path / "s.sg", head)
+    run("sino_tiff", tmp_path / "s.sg", 64, tmp_path / "s.tif")
+    assert np.array_equal(cttk.read_sinogram(tmp_path / "s.tif"), head)
