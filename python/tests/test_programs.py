@@ -168,3 +168,13 @@ def test_a_sinogram_as_a_tiff_reads_as_the_sinogram(run, head, tmp_path):
     cttk.write_sinogram(tmp_path / "s.sg", head)
     run("sino_tiff", tmp_path / "s.sg", 64, tmp_path / "s.tif")
     assert np.array_equal(cttk.read_sinogram(tmp_path / "s.tif"), head)
+
+
+def test_an_axis_and_interval_swapped_are_warned_about(head):
+    # As sino_recon warns: the axis near an end, the interval where an
+    # axis would lie; the right order says nothing.
+    with pytest.warns(UserWarning, match="were they swapped"):
+        cttk.recon(head, 1, 31.5)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        cttk.recon(head, 31.5, 1)
