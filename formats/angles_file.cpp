@@ -81,7 +81,7 @@ Status ReadAngles(const char *name, int count, ViewSet *views, FILE *warn) {
 }
 
 bool RadiansSpan(const double *values, int count, std::string *span) {
-    if (count < 4) return false;
+    if (count < 1) return false;
     const double pi = 3.14159265358979323846;
     double low = values[0], high = values[0];
     for (int k = 0; k < count; ++k) {

@@ -30,8 +30,8 @@ Status ReadAngleValues(const char *name, int count, std::vector<double> *values)
 
 // Whether angle values (`count` of them, not told their unit) are radians
 // by their shape: all within 2 pi in magnitude and spanning
-// - about pi (0.75 pi to 1.1 pi) or about 2 pi (1.5 pi to 2.05 pi) with 4
-//   views or more: a half or whole turn, its last view in or out;
+// - about pi (0.75 pi to 1.1 pi) or about 2 pi (1.5 pi to 2.05 pi): a
+//   half or whole turn, its last view in or out;
 // - or, with 8 views or more, a limited range of at least 0.25 (about 14
 //   degrees as radians) whose mean step is under a quarter of a unit: as
 //   degrees, views packed under a quarter degree apart within 6.3 degrees,

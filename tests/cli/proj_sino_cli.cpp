@@ -218,8 +218,8 @@ TEST(ProjSinoCli, UnsignedBytesAndWordsWithoutFlats) {
     EXPECT_EQ(r.err, "warning: many samples are above 1.5 and there are no flats: they were read as transmissions "
                      "(give the flats with -f, or -l for line integrals).\n");
     EXPECT_EQ(ProjSino(scratch, "-l w.tif nl%d.sg").err,
-              "warning: many samples are above 50 and -l was given: counts? leave out -l and give the flats and "
-              "darks.\n");
+              "warning: nine tenths of the samples are above 50 and -l was given: counts? leave out -l and give the "
+              "flats and darks.\n");
     // Line integrals given without -l: as many of them above 1.5 as not.
     Page integrals(static_cast<std::size_t>(kColumns) * kRows, 0.2);
     for (std::size_t i = 0; i < integrals.size(); i += 2) integrals[i] = 2.5;

@@ -762,8 +762,8 @@ TEST(StackReconCli, InputsOfAnotherKindAreWarnedAbout) {
     };
     const Case cases[] = {
         {"-l scan.tif v.tif",
-         "warning: many samples are above 50 and -l was given: counts? leave out -l and give the flats and "
-         "darks.\nv.tif: 4 slices of 64 x 64.\n"},
+         "warning: nine tenths of the samples are above 50 and -l was given: counts? leave out -l and give the "
+         "flats and darks.\nv.tif: 4 slices of 64 x 64.\n"},
         {"rad.h5 v.tif",
          "warning: rad.h5: /exchange/theta read as radians (its values span only 2.07112, 118.667 degrees as "
          "radians); -u degrees reads them as degrees.\n" +
