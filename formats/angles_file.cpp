@@ -65,13 +65,50 @@ Status ReadNumbers(const char *name, int count, double *degrees) {
 
 }  // namespace
 
-Status ReadAngles(const char *name, int count, ViewSet *views) {
+Status ReadAngles(const char *name, int count, ViewSet *views, FILE *warn) {
     *views = ViewSet{};
     Owned<double> degrees;
     if (!degrees.Allocate(static_cast<std::size_t>(count))) return Failure("memory allocation error.");
     Status status = ReadNumbers(name, count, degrees);
     if (!status.ok()) return status;
+    std::string span;
+    if (warn != nullptr && RadiansSpan(degrees, count, &span)) {
+        std::fprintf(warn, "warning: %sthe angles read as radians (their values %s).\n",
+                     NamePrefix(name, "angles: ").c_str(), span.c_str());
+        return ViewsFromRadians(degrees, count, views);
+    }
     return ViewsFromDegrees(degrees, count, views);
+}
+
+bool RadiansSpan(const double *values, int count, std::string *span) {
+    if (count < 1) return false;
+    const double pi = 3.14159265358979323846;
+    double low = values[0], high = values[0];
+    for (int k = 0; k < count; ++k) {
+        if (!(std::fabs(values[k]) <= 2 * pi)) return false;
+        low = values[k] < low ? values[k] : low;
+        high = values[k] > high ? values[k] : high;
+    }
+    double range = high - low;
+    // A half or whole turn, its last view in or out: n views short of a
+    // turn by one step span (n - 1) / n of it, 3/4 for as few as 4.
+    if (range >= 0.75 * pi && range <= 1.1 * pi) {
+        *span = "span about pi";
+        return true;
+    }
+    if (range >= 1.5 * pi && range <= 2.05 * pi) {
+        *span = "span about 2 pi";
+        return true;
+    }
+    // A limited range in radians: read as degrees its views would stand
+    // under a quarter degree apart within a few degrees.
+    if (count >= 8 && range >= 0.25 && range * 4 < count - 1) {
+        char text[96];
+        std::snprintf(text, sizeof text, "span only %g, %g degrees as radians", range, range * 180 / pi);
+        *span = text;
+        return true;
+    }
+    return false;
 }
 
 Status ReadAngleValues(const char *name, int count, std::vector<double> *values) {

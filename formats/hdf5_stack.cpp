@@ -8,6 +8,7 @@
 
 #include <hdf5.h>
 
+#include "angles_file.h"
 #include "h5_id.h"
 
 namespace {
@@ -346,20 +347,9 @@ Status ThetaUnitArgument(const char *text, ThetaUnit *unit) {
 
 bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn, bool list) {
     if (unit != ThetaUnit::kTold) return unit == ThetaUnit::kRadians;
-    if (theta.empty()) return false;
-    const double pi = 3.14159265358979323846;
-    double low = theta[0], high = theta[0];
-    for (double angle : theta) {
-        if (!(std::fabs(angle) <= 2 * pi)) return false;
-        low = angle < low ? angle : low;
-        high = angle > high ? angle : high;
-    }
-    double span = high - low;
-    // A half or whole turn, its last view in or out: n views short of a
-    // turn by one step span (n - 1) / n of it, 3/4 for as few as 4.
-    bool half = span >= 0.75 * pi && span <= 1.1 * pi, whole = span >= 1.5 * pi && span <= 2.05 * pi;
-    if (!half && !whole) return false;
-    std::fprintf(warn, "warning: %s: %s read as radians (%s values span about %s); -u degrees reads them as degrees.\n",
-                 file, list ? "the angles" : "/exchange/theta", list ? "their" : "its", half ? "pi" : "2 pi");
+    std::string span;
+    if (!RadiansSpan(theta.data(), static_cast<int>(theta.size()), &span)) return false;
+    std::fprintf(warn, "warning: %s: %s read as radians (%s values %s); -u degrees reads them as degrees.\n", file,
+                 list ? "the angles" : "/exchange/theta", list ? "their" : "its", span.c_str());
     return true;
 }

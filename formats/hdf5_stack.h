@@ -73,11 +73,10 @@ Status ReadH5Image(const H5Images &images, int k, double *out);
 Status ReadH5Angles(const char *file, int views, std::vector<double> *degrees, bool *present);
 
 // The unit of /exchange/theta. The layout says degrees, but many files
-// hold radians: unless told (-u), values that all lie within 2 pi in
-// magnitude and span about pi (0.75 pi to 1.1 pi) or about 2 pi (1.5 pi to
-// 2.05 pi) -- a half or whole turn, its last view in or out, of 4 views or
-// more -- are taken as radians, since a scan over a few degrees is no
-// tomography.
+// hold radians: unless told (-u), values of the shape RadiansSpan
+// (angles_file.h) tells -- a half or whole turn, or a limited range packed
+// too close for degrees -- are taken as radians, since a scan over a few
+// degrees is no tomography.
 enum class ThetaUnit { kTold, kDegrees, kRadians };
 
 // "degrees" or "radians", else "bad angle unit (degrees or radians).".
@@ -86,7 +85,8 @@ Status ThetaUnitArgument(const char *text, ThetaUnit *unit);
 // Whether the file's theta values are radians: as `unit` says, or told
 // from the values as above. Radians told from the values are said on
 // `warn`: "warning: <file>: /exchange/theta read as radians (its values
-// span about pi); -u degrees reads them as degrees." (or "2 pi"); for an
+// span about pi); -u degrees reads them as degrees." (or as RadiansSpan
+// says); for an
 // angle list (`list`), "warning: <file>: the angles read as radians
 // (their values span about pi); -u degrees reads them as degrees.".
 bool ThetaInRadians(const char *file, const std::vector<double> &theta, ThetaUnit unit, FILE *warn,

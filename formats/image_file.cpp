@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "images.h"
@@ -75,4 +76,11 @@ Status ReadImageFile(const char *argument, const std::string &prefix, Sinogram *
                               : ReadStackImage(images.tiff, k, image->samples);
     if (!read.ok()) ReleaseSinogram(image);
     return read;
+}
+
+Status ReadSinogramFile(const char *name, const std::string &prefix, Sinogram *sinogram) {
+    struct stat about;
+    bool regular = !IsStandardStream(name) && stat(name, &about) == 0 && S_ISREG(about.st_mode);
+    if (regular && KindOfFile(name) != FileKind::kUnknown) return ReadImageFile(name, prefix, sinogram);
+    return ReadSinogram(name, prefix, sinogram);
 }

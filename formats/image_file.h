@@ -20,3 +20,10 @@ Status ReadImageFile(const char *argument, const std::string &prefix, Sinogram *
 
 // Whether the argument names a TIFF or HDF5 file, or an image in one.
 bool IsImageFile(const char *argument);
+
+// A sinogram where a program reads one: the toolkit's sinogram file (or
+// standard input), or the one image of a whole TIFF or HDF5 file read as
+// ReadImageFile reads it (sino_tiff's TIFF of floats, for one). Only a
+// regular file's first bytes are looked at, so that a pipe's are left to
+// the sinogram reader. The failures of ReadSinogram and ReadImageFile.
+Status ReadSinogramFile(const char *name, const std::string &prefix, Sinogram *sinogram);

@@ -51,3 +51,10 @@ void TallyTransmissions(const double *band, std::size_t count, long long *sample
     *samples += static_cast<long long>(count);
     *above += high;
 }
+
+void TallyLineIntegrals(const double *band, std::size_t count, long long *samples, long long *above) {
+    long long high = 0;
+    for (std::size_t i = 0; i < count; ++i) high += band[i] > 50;
+    *samples += static_cast<long long>(count);
+    *above += high;
+}

@@ -38,3 +38,17 @@ inline bool NotTransmissions(long long samples, long long above) { return sample
 inline constexpr const char *kNotTransmissions =
     "warning: many samples are above 1.5 and there are no flats: they were read as transmissions (give the flats "
     "with -f, or -l for line integrals).";
+
+// Line integrals (-l) of a scan are near 0 along the rays that miss the
+// object: counts given with -l are large along every ray. Adds to
+// *samples the `count` samples of `band` and to *above those above 50:
+// where nine tenths or more are, the stack holds counts (a detector's open
+// beam is hundreds or thousands) and what is made of them is nonsense.
+// Simulated line integrals in detector intervals may pass 50 through a
+// large object, but the air around it keeps them under the rule.
+void TallyLineIntegrals(const double *band, std::size_t count, long long *samples, long long *above);
+inline bool NotLineIntegrals(long long samples, long long above) { return samples > 0 && 10 * above >= 9 * samples; }
+// The warning a program gives at the end of such a run.
+inline constexpr const char *kNotLineIntegrals =
+    "warning: nine tenths of the samples are above 50 and -l was given: counts? leave out -l and give the flats and "
+    "darks.";

@@ -96,6 +96,9 @@ Status RunBands(const Options &options, const Inputs &in, const Plan &plan, Outp
         if (!in.have_flats && !options.line_integrals)
             TallyTransmissions(band, static_cast<std::size_t>(rows) * sinogram, &counts->transmissions,
                                &counts->above);
+        if (options.line_integrals)
+            TallyLineIntegrals(band, static_cast<std::size_t>(rows) * sinogram, &counts->integrals,
+                               &counts->integrals_above);
         if (!options.line_integrals) {
             long long low = NormaliseBand(band, rows, plan.views, in.stack.columns, in.have_flats ? flat : nullptr,
                                           in.have_darks ? dark : nullptr);

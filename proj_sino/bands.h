@@ -25,6 +25,7 @@ Status PlanBands(const Options &options, const Inputs &in, Plan *plan);
 struct Counts {
     long long zingers = 0, flat_zingers = 0, dark_zingers = 0, clamped = 0;
     long long transmissions = 0, above = 0;  // read without flats, and above 1.5 among them
+    long long integrals = 0, integrals_above = 0;  // read with -l, and above 50 among them
 };
 
 // Reads, cleans, normalises and writes every band; fails with the first

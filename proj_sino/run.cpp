@@ -33,6 +33,7 @@ int RunProjSino(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
+    if (NotLineIntegrals(counts.integrals, counts.integrals_above)) Warn(kNotLineIntegrals);
     if (options.phase)
         if (std::string units = PhaseUnitsWarning(options.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);

@@ -1,5 +1,7 @@
 #include "arrays.h"
 
+#include "angles_file.h"
+
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -29,7 +31,17 @@ Doubles Converted(const py::handle &object, const char *what, int dims) {
         if (any.shape(k) <= 0 || any.shape(k) > INT_MAX) RaiseValue(std::string(what) + ": bad number of pixels.");
     }
     Doubles doubles = Doubles::ensure(any);
-    if (!doubles) throw py::error_already_set();
+    if (doubles) return doubles;
+    // A dtype numpy does not cast to float64 unasked (longdouble) is cast
+    // all the same, as any real dtype is taken.
+    PyErr_Clear();
+    py::array_t<double, py::array::c_style | py::array::forcecast> cast =
+        py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(any);
+    if (cast) doubles = Doubles::ensure(cast);
+    if (!doubles) {
+        PyErr_Clear();
+        RaiseValue(std::string(what) + ": dtype " + std::string(py::str(any.dtype())) + " does not convert to float64.");
+    }
     return doubles;
 }
 
@@ -87,7 +99,16 @@ void MakeViews(const py::handle &angles, int count, Views *views) {
         if (degrees.shape(0) != count)
             RaiseValue("angles: " + std::to_string(degrees.shape(0)) + " angles for " + std::to_string(count) +
                        " views.");
-        Status made = ViewsFromDegrees(degrees.data(), count, &views->set);
+        // Angles of a shape no list in degrees has are radians, said by a
+        // UserWarning as the programs say it.
+        std::string span;
+        bool radians = RadiansSpan(degrees.data(), count, &span);
+        if (radians) {
+            std::string warning = "angles read as radians (their values " + span + ").";
+            if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) < 0) throw py::error_already_set();
+        }
+        Status made = radians ? ViewsFromRadians(degrees.data(), count, &views->set)
+                              : ViewsFromDegrees(degrees.data(), count, &views->set);
         if (!made.ok() && made.message != "memory allocation error.") made.message = "angles: " + made.message;
         RaiseFailure(made);
     }

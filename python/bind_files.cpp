@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "arrays.h"
+#include "image_file.h"
 #include "images.h"
 #include "kind.h"
 #include "output.h"
@@ -23,10 +24,10 @@ using namespace pybind11::literals;
 
 namespace {
 
-Doubles ReadSinogramFile(const py::handle &path) {
+Doubles ReadSinogramArray(const py::handle &path) {
     std::string name = PathArgument(path);
     Sinogram sinogram;
-    RaiseFileFailure(ReadSinogram(name.c_str(), NamePrefix(name.c_str(), ""), &sinogram));
+    RaiseFileFailure(ReadSinogramFile(name.c_str(), NamePrefix(name.c_str(), ""), &sinogram));
     Doubles a = NewArray({sinogram.rows, sinogram.columns});
     std::memcpy(a.mutable_data(), sinogram.samples,
                 static_cast<std::size_t>(sinogram.rows) * static_cast<std::size_t>(sinogram.columns) * sizeof(double));
@@ -156,7 +157,7 @@ void WriteVolume(const py::handle &path, const py::handle &data, double pixel, c
 }  // namespace
 
 void BindFiles(py::module_ &m) {
-    m.def("read_sinogram", &ReadSinogramFile, "path"_a,
+    m.def("read_sinogram", &ReadSinogramArray, "path"_a,
           R"(Reads a toolkit sinogram or image file (header 'N\tM', M x N float64 samples).
 
 Returns an M x N float64 array.  Raises OSError with the programs' message.)");

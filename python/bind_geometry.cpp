@@ -313,6 +313,15 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
         RaiseValue("sample not finite (view " + std::to_string(view) + (volume ? ", row " + std::to_string(row) : "") +
                    ", column " + std::to_string(column) + ").");
     }
+    // The axis and the interval given the other way round, warned about as
+    // sino_recon warns (once, for the first row whose axis it is).
+    for (int r = 0; r < rows; ++r) {
+        if (!AxisAndIntervalSwapped(detectors, centers[static_cast<std::size_t>(r)], interval)) continue;
+        std::string swapped = SwappedAxisWarning(centers[static_cast<std::size_t>(r)], interval);
+        if (PyErr_WarnEx(PyExc_UserWarning, swapped.substr(std::string("warning: ").size()).c_str(), 1) < 0)
+            throw py::error_already_set();
+        break;
+    }
     std::string warning = LimitedRangeWarning(s.views.set);
     if (!warning.empty()) PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
     // Direct methods only: the iterations fit every view as it lies.

@@ -8,6 +8,7 @@
 #include "angles_file.h"
 #include "center.h"
 #include "error.h"
+#include "image_file.h"
 #include "command.h"
 #include "memory.h"
 #include "output.h"
@@ -96,7 +97,7 @@ int RunSinoCenter(int argc, char **argv) {
     const char *name = line.operands[0];
 
     Sinogram sinogram;
-    Check(ReadSinogram(name, NamePrefix(name, ""), &sinogram));
+    Check(ReadSinogramFile(name, NamePrefix(name, ""), &sinogram));
     if (sinogram.columns < kMinDetectors || sinogram.rows < kMinViews) {
         Error("sinogram too small to find the center.");
     }

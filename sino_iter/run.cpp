@@ -10,6 +10,7 @@
 #include "args.h"
 #include "checks.h"
 #include "error.h"
+#include "image_file.h"
 #include "fbp.h"
 #include "command.h"
 #include "memory.h"
@@ -99,9 +100,9 @@ int RunSinoIter(int argc, char **argv) {
 
     std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], input, &sinogram));
+    Check(ReadSinogramFile(arg[0], input, &sinogram));
     ViewSet views;
-    Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views)
+    Check(options.angles != nullptr ? ReadAngles(options.angles, sinogram.rows, &views, stderr)
                                     : EvenHalfTurn(sinogram.rows, &views));
     // The iterations bridge a limited range, but not views that all look
     // one way: that gets the warning filtered back-projection gives.

@@ -11,6 +11,7 @@
 #include "arguments.h"
 #include "checks.h"
 #include "error.h"
+#include "image_file.h"
 #include "fbp.h"
 #include "field.h"
 #include "fold.h"
@@ -67,11 +68,11 @@ int RunSinoRecon(int argc, char **argv) {
 
     std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], input, &sinogram));
+    Check(ReadSinogramFile(arg[0], input, &sinogram));
     int n = sinogram.columns;
     int m = sinogram.rows;
     ViewSet views;
-    Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views) : EvenHalfTurn(m, &views));
+    Check(options.angles != nullptr ? ReadAngles(options.angles, m, &views, stderr) : EvenHalfTurn(m, &views));
     GapWeights gap = GapWeights::kPart;
     if (options.gap != nullptr) Check(GapWeightsArgument(options.gap, &gap));
     Detector detector{n, 0};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "error.h"
+#include "image_file.h"
 #include "checks.h"
 #include "command.h"
 #include "rings.h"
@@ -40,7 +41,7 @@ int RunSinoRings(int argc, char **argv) {
 
     std::string input = NamePrefix(arg[0], "");
     Sinogram sinogram;
-    Check(ReadSinogram(arg[0], input, &sinogram));
+    Check(ReadSinogramFile(arg[0], input, &sinogram));
     std::size_t count = static_cast<std::size_t>(sinogram.columns) * static_cast<std::size_t>(sinogram.rows);
     if (!AllFinite(sinogram.samples, count)) ErrorAbout(input.c_str(), "sample not finite.");
     Check(SizeFitsDetector(method, size, sinogram.columns));

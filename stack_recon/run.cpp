@@ -659,6 +659,7 @@ int RunStackRecon(int argc, char **argv) {
     }
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
+    if (NotLineIntegrals(counts.integrals, counts.integrals_above)) Warn(kNotLineIntegrals);
     if (settings.phase)
         if (std::string units = PhaseUnitsWarning(settings.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);

@@ -47,6 +47,9 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
                                      .c_str()));
         }
     }
+    if (how.line_integrals)
+        TallyLineIntegrals(band, band_width * static_cast<std::size_t>(views), &counts->integrals,
+                           &counts->integrals_above);
     if (!in.have_flats && !how.line_integrals) {
         TallyTransmissions(band, band_width * static_cast<std::size_t>(views), &counts->transmissions,
                            &counts->above);

@@ -24,6 +24,8 @@ struct ReadCounts {
     // Without flats the stack is read as transmissions (at most 1 but for
     // noise): the samples read so, and those above 1.5 (TallyTransmissions).
     long long transmissions = 0, above = 0;
+    // With -l: the samples read, and those above 50 (TallyLineIntegrals).
+    long long integrals = 0, integrals_above = 0;
 };
 
 

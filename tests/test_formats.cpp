@@ -593,4 +593,47 @@ TEST(AnglesFile, ReadsTheViewsAndNamesEachFailure) {
     EXPECT_EQ(ReadAngles(missing.c_str(), 1, &views).message, missing + ": file not found.");
 }
 
+// The unit an angle list's values say: radians for a half or whole turn or
+// a limited range packed too close for degrees; any scan in degrees stays
+// degrees.
+TEST(AnglesFile, RadiansAreToldByTheValuesShape) {
+    const double pi = 3.141592653589793;
+    auto even = [](int count, double first, double step) {
+        std::vector<double> v(static_cast<std::size_t>(count));
+        for (int k = 0; k < count; ++k) v[static_cast<std::size_t>(k)] = first + k * step;
+        return v;
+    };
+    std::vector<double> golden(500);
+    for (int k = 0; k < 500; ++k) golden[static_cast<std::size_t>(k)] = std::fmod(k * 111.24611797498108, 180.0);
+    struct Case {
+        const char *name;
+        std::vector<double> values;
+        const char *span;  // nullptr: degrees
+    };
+    const Case cases[] = {
+        {"0..179 degrees", even(180, 0, 1), nullptr},
+        {"0..120 degrees", even(360, 0, 1.0 / 3), nullptr},
+        {"golden angle degrees", golden, nullptr},
+        {"-60..60 degrees", even(121, -60, 1), nullptr},
+        {"4 degrees in 9 views", even(9, 0, 0.5), nullptr},
+        {"0.1 radians in 100 views", even(100, 0, 0.001), nullptr},
+        {"3 views of a half turn", even(3, 0, pi / 3), nullptr},
+        {"7 views over 1 radian", even(7, 0, 1.0 / 6), nullptr},
+        {"beyond 2 pi", even(10, 0, 0.7), nullptr},
+        {"half turn", even(180, 0, pi / 180), "span about pi"},
+        {"whole turn", even(360, 0, pi / 180), "span about 2 pi"},
+        {"120 degrees", even(360, 0, pi / 540), "span only 2.08858, 119.667 degrees as radians"},
+        {"-60..60 as radians", even(121, -pi / 3, pi / 180), "span only 2.0944, 120 degrees as radians"},
+        {"15 degrees in 8 views", even(8, 0, pi / 84), "span only 0.261799, 15 degrees as radians"},
+    };
+    for (const Case &c : cases) {
+        std::string span;
+        bool radians = RadiansSpan(c.values.data(), static_cast<int>(c.values.size()), &span);
+        EXPECT_EQ(radians, c.span != nullptr) << c.name;
+        if (c.span != nullptr) {
+            EXPECT_EQ(span, c.span) << c.name;
+        }
+    }
+}
+
 }  // namespace

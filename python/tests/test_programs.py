@@ -61,6 +61,16 @@ def test_fbp_options_and_volumes(run, head):
     with pytest.warns(UserWarning, match="limited range: the views leave a gap of"):
         got = cttk.recon(sino, 32.25, 0.5, 40, "chesler", angles=ANGLES, pixel=1.5, offset=(2, -3))
     same(got, run("sino_recon", "-a", ANGLES, "-p", 1.5, "-o", "2,-3", sino, 32.25, 0.5, 40, "chesler", "o", out="o"))
+    # Angles in radians are told by their shape, as sino_recon -a tells
+    # them, and read as radians: a half turn and a limited range.
+    for degrees, span in ((np.arange(90) * 2.0, "span about pi"), (np.arange(100) * 1.2, "span only")):
+        sino = cttk.phantom_sino("shepp-logan:20", 64, 31.5, angles=degrees)
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            want = cttk.recon(sino, 31.5, angles=degrees)
+        with pytest.warns(UserWarning, match="angles read as radians \\(their values " + span):
+            got = cttk.recon(sino, 31.5, angles=np.radians(degrees))
+        assert np.abs(got - want).max() < 1e-9
     # A half acquisition over the whole turn, unfolded: told, as sino_recon
     # tells it; the iterations fit the views as they lie and say nothing.
     turn = np.arange(120) * 3.0
@@ -150,3 +160,21 @@ def test_paganin(run, tmp_path):
         same(got[:, r, :], cttk.read_sinogram(tmp_path / f"row{r}.sg"))
     with pytest.raises(ValueError, match=r"bad delta/beta \(-P\)."):
         cttk.paganin(p, -1, 0.1, 10, 5e-6)
+
+
+def test_a_sinogram_as_a_tiff_reads_as_the_sinogram(run, head, tmp_path):
+    # sino_tiff's TIFF of 64-bit floats is read as the sinogram it holds,
+    # as sino_stat reads it.
+    cttk.write_sinogram(tmp_path / "s.sg", head)
+    run("sino_tiff", tmp_path / "s.sg", 64, tmp_path / "s.tif")
+    assert np.array_equal(cttk.read_sinogram(tmp_path / "s.tif"), head)
+
+
+def test_an_axis_and_interval_swapped_are_warned_about(head):
+    # As sino_recon warns: the axis near an end, the interval where an
+    # axis would lie; the right order says nothing.
+    with pytest.warns(UserWarning, match="were they swapped"):
+        cttk.recon(head, 1, 31.5)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        cttk.recon(head, 31.5, 1)

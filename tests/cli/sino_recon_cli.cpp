@@ -154,6 +154,35 @@ TEST(SinoReconCli, ANulByteOrADecimalCommaInAnAngleIsNoNumber) {
     }
 }
 
+// A sinogram kept as a TIFF (sino_tiff's, of 64-bit floats) is read as the
+// sinogram by every program that reads one, as sino_stat and sino_view
+// read it.
+TEST(SinoReconCli, ASinogramAsATiffReadsAsTheSinogram) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("\"$BIN/phantom_sino\" shepp-logan:20 64 31.5 90 in.sg && "
+                          "\"$BIN/sino_tiff\" in.sg 64 in.tif")
+                  .status,
+              0);
+    const char *commands[] = {
+        "\"$BIN/sino_recon\" @ 31.5 1 out.img",
+        "\"$BIN/sino_iter\" -i 2 @ 31.5 1 32 out.img",
+        "\"$BIN/sino_center\" @ > out.img",
+        "\"$BIN/sino_rings\" @ out.img",
+    };
+    for (const char *command : commands) {
+        std::string text = command;
+        std::size_t at = text.find('@');
+        std::string sg = text, tif = text;
+        RunResult a = scratch.Run(sg.replace(at, 1, "in.sg"));
+        ASSERT_EQ(a.status, 0) << command << ": " << a.err;
+        std::string want = scratch.Read("out.img");
+        RunResult b = scratch.Run(tif.replace(at, 1, "in.tif"));
+        EXPECT_EQ(b.status, 0) << command << ": " << b.err;
+        EXPECT_EQ(b.err, a.err) << command;
+        EXPECT_TRUE(scratch.Read("out.img") == want) << command;
+    }
+}
+
 TEST(SinoReconCli, AnImageBeyondMemoryLeavesNoFile) {
     // 1.5e9 x 1.5e9 doubles pass the size check (just below 2^64 bytes) and
     // cannot be had. The sanitizers' allocator must return null here, as
@@ -475,6 +504,56 @@ TEST(SinoReconCli, AnyAnglesReconstructAsWellAsTheHalfTurn) {
     scratch.Write("scan.sg", DiskSinogram(256, 127.5, degrees(360, 179.5, -0.5), phantom));
     ASSERT_EQ(scratch.Run("\"$BIN/sino_recon\" scan.sg 127.5 1 wrong.img").status, 0);
     EXPECT_GT(RmsWithin(ImageSamples(scratch.Read("wrong.img"), 256), truth, 256, 110), 0.1);
+}
+
+// Angles in radians (-a) are told by their shape -- a half or whole turn,
+// or a limited range packed too close for degrees -- read as radians with a
+// warning, and give the image of the same angles in degrees; the degree
+// lists beside them are read as they are.
+TEST(SinoReconCli, AnglesInRadiansAreToldByTheirShape) {
+    struct Case {
+        const char *name;
+        int count;
+        double step;       // degrees
+        const char *span;  // what the warning says of the radians
+    };
+    const Case cases[] = {
+        {"half turn", 180, 1, "span about pi"},
+        {"whole turn", 360, 1, "span about 2 pi"},
+        {"120 degrees", 360, 1.0 / 3, "span only 2.08858, 119.667 degrees as radians"},
+        {"30 degrees", 100, 0.3, "span only 0.518363, 29.7 degrees as radians"},
+    };
+    Scratch scratch;
+    for (const Case &c : cases) {
+        std::vector<double> degrees(static_cast<std::size_t>(c.count)), radians(degrees.size());
+        for (int k = 0; k < c.count; ++k) {
+            degrees[static_cast<std::size_t>(k)] = k * c.step;
+            radians[static_cast<std::size_t>(k)] = k * c.step * 3.141592653589793 / 180;
+        }
+        scratch.Write("scan.sg", DiskSinogram(64, 31.5, degrees, {{5, 3, 20}}));
+        scratch.Write("deg.txt", AngleText(degrees));
+        scratch.Write("rad.txt", AngleText(radians));
+        RunResult d = scratch.Run("\"$BIN/sino_recon\" -a deg.txt scan.sg 31.5 1 deg.img 2> /dev/null");
+        ASSERT_EQ(d.status, 0) << c.name;
+        RunResult r = scratch.Run("\"$BIN/sino_recon\" -a rad.txt scan.sg 31.5 1 rad.img");
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+                  std::string("warning: rad.txt: the angles read as radians (their values ") + c.span + ").\n")
+            << c.name;
+        std::vector<double> a = ImageSamples(scratch.Read("deg.img"), 64), b = ImageSamples(scratch.Read("rad.img"), 64);
+        ASSERT_EQ(a.size(), b.size()) << c.name;
+        for (std::size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-9) << c.name << " at " << i;
+        // The degree list says nothing of radians.
+        r = scratch.Run("\"$BIN/sino_recon\" -a deg.txt scan.sg 31.5 1 deg.img");
+        EXPECT_EQ(r.err.find("radians"), std::string::npos) << c.name << ": " << r.err;
+        // sino_iter reads -a the same way.
+        r = scratch.Run("\"$BIN/sino_iter\" -i 2 -a rad.txt scan.sg 31.5 1 32 rad.img && "
+                        "\"$BIN/sino_iter\" -i 2 -a deg.txt scan.sg 31.5 1 32 deg.img 2> /dev/null");
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("warning: rad.txt: the angles read as radians"), 0u) << c.name << ": " << r.err;
+        a = ImageSamples(scratch.Read("deg.img"), 32), b = ImageSamples(scratch.Read("rad.img"), 32);
+        for (std::size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-9) << c.name << " sino_iter at " << i;
+    }
 }
 
 TEST(SinoReconCli, ALimitedRangeIsReconstructedWithAWarning) {

@@ -730,6 +730,58 @@ TEST(StackReconCli, ThetaInRadiansIsToldFromItsValuesOrByOption) {
     EXPECT_EQ(degrees_forced.err.find("rad.txt: the angles"), std::string::npos);
 }
 
+// Inputs of another kind than their options say, each warned about at the
+// end with what to do: counts given as line integrals (-l), and a limited
+// range in radians (from /exchange/theta or -a), read as radians; degrees
+// over the same range say nothing of radians.
+TEST(StackReconCli, InputsOfAnotherKindAreWarnedAbout) {
+    Scratch scratch;
+    WriteScan(scratch, Small());
+    const double pi = 3.141592653589793;
+    std::vector<double> radians(90);
+    std::string degrees_text, radians_text;
+    for (int k = 0; k < 90; ++k) {
+        radians[static_cast<std::size_t>(k)] = k * 4.0 / 3 * pi / 180;  // 0 ... 118.7 degrees
+        degrees_text += std::to_string(k * 4.0 / 3) + "\n";
+        radians_text += std::to_string(radians[static_cast<std::size_t>(k)]) + "\n";
+    }
+    scratch.Write("deg.txt", degrees_text);
+    scratch.Write("rad.txt", radians_text);
+    ASSERT_EQ(scratch.Run("cp scan.h5 rad.h5").status, 0);
+    hid_t file = H5Fopen(scratch.Path("rad.h5").c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+    hid_t set = H5Dopen2(file, "/exchange/theta", H5P_DEFAULT);
+    ASSERT_GE(H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, radians.data()), 0);
+    H5Dclose(set);
+    H5Fclose(file);
+    const std::string gap =
+        "warning: limited range: the views leave a gap of 61.3333 degrees after 118.667 degrees; total variation (-M "
+        "tv) suits limited ranges.\n";
+    struct Case {
+        const char *args;
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {"-l scan.tif v.tif",
+         "warning: nine tenths of the samples are above 50 and -l was given: counts? leave out -l and give the "
+         "flats and darks.\nv.tif: 4 slices of 64 x 64.\n"},
+        {"rad.h5 v.tif",
+         "warning: rad.h5: /exchange/theta read as radians (its values span only 2.07112, 118.667 degrees as "
+         "radians); -u degrees reads them as degrees.\n" +
+             gap + "v.tif: 4 slices of 64 x 64.\n"},
+        {"-a rad.txt scan.h5 v.tif",
+         "warning: rad.txt: the angles read as radians (their values span only 2.07112, 118.667 degrees as "
+         "radians); -u degrees reads them as degrees.\n" +
+             gap + "v.tif: 4 slices of 64 x 64.\n"},
+        {"-a deg.txt scan.h5 v.tif", gap + "v.tif: 4 slices of 64 x 64.\n"},
+        {"-u radians rad.h5 v.tif", gap + "v.tif: 4 slices of 64 x 64.\n"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = StackRecon(scratch, std::string("-c 32.75 ") + c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+    }
+}
+
 // A half turn of 90 views given as a full turn (-t): stack_recon refuses
 // it as sino_center -t refuses the sinogram of one of its rows, instead of
 // reconstructing the first 45 views about an axis found from them alone
