@@ -12,6 +12,7 @@
 #include "command.h"
 #include "memory.h"
 #include "output.h"
+#include "output_name.h"
 #include "project.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -66,6 +67,7 @@ int RunImgSino(int argc, char **argv) {
     std::string output = NamePrefix(arg[4], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    Check(CheckOutputName(arg[4], OutputRules{OutputKind::kSinogram, "sinogram", {arg[0], angles}, nullptr, nullptr}));
     Check(OpenOutput(arg[4], (output + "file not open.").c_str(), &out));
     Project(grid, views, detector, image.samples, sinogram, &work);
     std::size_t pixels = static_cast<std::size_t>(grid.size) * static_cast<std::size_t>(grid.size);

@@ -9,6 +9,7 @@
 #include "command.h"
 #include "memory.h"
 #include "output.h"
+#include "output_name.h"
 #include "phantom.h"
 #include "phantom_file.h"
 #include "phantom_pixels.h"
@@ -68,6 +69,7 @@ int RunPhantomImage(int argc, char **argv) {
     std::string output = NamePrefix(arg[2], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    Check(CheckOutputName(arg[2], OutputRules{OutputKind::kSinogram, "image", {arg[0]}, nullptr, nullptr}));
     Check(OpenOutput(arg[2], (output + "file not open.").c_str(), &out));
     AttachSink(&sink, out.stream, write_failure.c_str());
     Check(WriteCheckedHeader(out.stream, grid.size, grid.size, write_failure.c_str()));

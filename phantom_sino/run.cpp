@@ -9,6 +9,7 @@
 #include "error.h"
 #include "command.h"
 #include "output.h"
+#include "output_name.h"
 #include "phantom.h"
 #include "phantom_file.h"
 #include "phantom_views.h"
@@ -56,6 +57,7 @@ int RunPhantomSino(int argc, char **argv) {
     std::string output = NamePrefix(arg[4], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    Check(CheckOutputName(arg[4], OutputRules{OutputKind::kSinogram, "sinogram", {arg[0], angles}, nullptr, nullptr}));
     Check(OpenOutput(arg[4], (output + "file not open.").c_str(), &out));
     AttachSink(&sink, out.stream, write_failure.c_str());
     Check(WriteCheckedHeader(out.stream, detectors, count, write_failure.c_str()));

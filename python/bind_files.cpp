@@ -14,6 +14,7 @@
 #include "images.h"
 #include "kind.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "stack_inputs.h"
 #include "streams.h"
@@ -41,6 +42,9 @@ void WriteSinogramFile(const py::handle &path, const py::handle &data) {
     std::string prefix = NamePrefix(name.c_str(), "");
     std::string failure = prefix + "data write error.";
     Output out;
+    // A sinogram replaces only a sinogram or image, as the programs' do: a
+    // mistyped name never loses a scan.
+    RaiseFileFailure(CheckOutputName(name.c_str(), OutputRules{OutputKind::kSinogram, "sinogram", {}, nullptr, nullptr}));
     RaiseFileFailure(OpenOutput(name.c_str(), (prefix + "file not open.").c_str(), &out));
     Status status = WriteCheckedHeader(out.stream, Axis(a, 1), Axis(a, 0), failure.c_str());
     if (status.ok())
@@ -164,7 +168,10 @@ Returns an M x N float64 array.  Raises OSError with the programs' message.)");
     m.def("write_sinogram", &WriteSinogramFile, "path"_a, "a"_a,
           R"(Writes a 2-D array (M views x N detectors, or an image) as a toolkit sinogram file.
 
-The file is written aside and renamed into place when complete.)");
+The file is written aside and renamed into place when complete.  An existing
+file is replaced only when it is a sinogram or image (or empty): a TIFF, an
+HDF5 file or a text file raises OSError ("exists and is not a sinogram;
+give the sinogram a new name."), as the programs refuse it.)");
     m.def("read_stack", &ReadStack, "paths_or_h5"_a,
           R"(Reads a stack of images: TIFF files (their pages in order) or one HDF5 file's /exchange/data.
 

@@ -11,6 +11,7 @@
 #include "command.h"
 #include "memory.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "streams.h"
 
@@ -49,6 +50,7 @@ int RunSinoFold(int argc, char **argv) {
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
     // The axis goes to standard output: it must not be the sinogram's file.
     if (ReplacesStandardOutput(out)) Error((output + "two outputs name this file.").c_str());

@@ -15,6 +15,7 @@
 #include "command.h"
 #include "memory.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "solvers.h"
 #include "streams.h"
@@ -144,6 +145,9 @@ int RunSinoIter(int argc, char **argv) {
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    // A forgotten output name leaves the method or the sinogram in its place.
+    Check(CheckOutputName(arg[operands - 1], OutputRules{OutputKind::kSinogram, "image", {arg[0], options.angles}, "method",
+                                                         [](const char *name) { Method m; return MethodArgument(name, &m).ok(); }}));
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     // The samples are line integrals in the interval's unit; the projector's
     // are in detector intervals.

@@ -10,6 +10,7 @@
 #include "command.h"
 #include "noise.h"
 #include "output.h"
+#include "output_name.h"
 #include "sink.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -65,6 +66,7 @@ int RunSinoNoise(int argc, char **argv) {
     const char *name = arg[3];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(NoiseStream(in, &sink, scan, columns, count, input, input + "data read error."));

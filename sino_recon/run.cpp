@@ -20,6 +20,7 @@
 #include "memory.h"
 #include "options.h"
 #include "output.h"
+#include "output_name.h"
 #include "range_weights.h"
 #include "sinogram.h"
 #include "streams.h"
@@ -110,6 +111,9 @@ int RunSinoRecon(int argc, char **argv) {
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    // A forgotten output name leaves the kernel or the sinogram in its place.
+    Check(CheckOutputName(arg[operands - 1], OutputRules{OutputKind::kSinogram, "image", {arg[0], options.angles}, "kernel",
+                                                         [](const char *name) { Kernel k; return KernelByName(name, &k); }}));
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     if (method == ReconMethod::kDirect) {
         ReconstructImage(filter, sinogram.samples, views, detector, grid, interval, image, true);

@@ -10,6 +10,7 @@
 #include "command.h"
 #include "rings.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "threads.h"
@@ -49,6 +50,9 @@ int RunSinoRings(int argc, char **argv) {
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;
+    // A forgotten output name leaves the method or the sinogram in its place.
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, "method",
+                                            [](const char *word) { StripeMethod m; return MethodArgument(word, &m).ok(); }}));
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
     int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));
     Check(RemoveRings(sinogram.samples, sinogram.columns, sinogram.rows, method, size, threads));

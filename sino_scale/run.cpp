@@ -8,6 +8,7 @@
 #include "filter_output.h"
 #include "command.h"
 #include "output.h"
+#include "output_name.h"
 #include "scale.h"
 #include "sink.h"
 #include "sinogram.h"
@@ -50,6 +51,7 @@ int RunSinoScale(int argc, char **argv) {
     const char *name = arg[operands - 1];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(ScaleStream(in, &sink, count, factor, offset, input + "data read error."));

@@ -13,6 +13,7 @@
 #include "kind.h"
 #include "memory.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "tiff_memory.h"
@@ -109,6 +110,10 @@ int RunSinoTiff(int argc, char **argv) {
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    // A TIFF replaces only a TIFF of one page (never a projection stack), a
+    // sinogram only a sinogram.
+    Check(CheckOutputName(arg[operands - 1], from_tiff ? OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}
+                                                       : OutputRules{OutputKind::kTiffPage, "image", {arg[0]}, nullptr, nullptr}));
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     std::size_t count = static_cast<std::size_t>(image.columns) * static_cast<std::size_t>(image.rows);
     if (from_tiff) {

@@ -6,6 +6,7 @@
 #include "image_file.h"
 #include "command.h"
 #include "output.h"
+#include "output_name.h"
 #include "sinogram.h"
 #include "streams.h"
 #include "view.h"
@@ -54,6 +55,7 @@ int RunSinoView(int argc, char **argv) {
     std::string output = NamePrefix(arg[operands - 1], "");
     std::string write_failure = output + "data write error.";
     Output out;
+    Check(CheckOutputName(arg[operands - 1], OutputRules{OutputKind::kPng, "picture", {arg[0]}, nullptr, nullptr}));
     Check(OpenOutput(arg[operands - 1], (output + "file not open.").c_str(), &out));
     Check(WritePng(out.stream, image.samples, image.columns, image.rows, window, write_failure.c_str()));
     Check(FinishOutput(&out, write_failure.c_str()));

@@ -84,6 +84,7 @@ def test_bad_files(tmp_path):
     (tmp_path / "short.sg").write_bytes(b"4\t2\n" + bytes(40))
     (tmp_path / "zero.sg").write_bytes(b"0\t2\n")
     (tmp_path / "junk.tif").write_bytes(b"II*\0junk")
+    (tmp_path / "v.h5").write_bytes(b"\x89HDF\r\n\x1a\n")
     for call, message in [
         (lambda: cttk.read_sinogram(tmp_path / "none.sg"), "none.sg: file not found."),
         (lambda: cttk.read_sinogram(tmp_path / "short.sg"), "short.sg: data read error."),
@@ -95,10 +96,18 @@ def test_bad_files(tmp_path):
         # A volume never replaces what is not one (a scan, a projection).
         (lambda: cttk.write_volume(tmp_path / "short.sg", np.zeros((1, 4, 4))), "short.sg: exists and is not a volume"),
         (lambda: cttk.write_volume(tmp_path / "junk.tif", np.zeros((1, 4, 4))), "junk.tif: exists and is not a volume"),
+        # A sinogram never replaces what is not one (a scan, a volume).
+        (lambda: cttk.write_sinogram(tmp_path / "junk.tif", GOOD), "junk.tif: exists and is not a sinogram; give the sinogram a new name."),
+        (lambda: cttk.write_sinogram(tmp_path / "v.h5", GOOD), "v.h5: exists and is not a sinogram"),
     ]:
         with pytest.raises(OSError, match=message):
             call()
     assert (tmp_path / "junk.tif").read_bytes() == b"II*\0junk"
+    assert (tmp_path / "v.h5").read_bytes() == b"\x89HDF\r\n\x1a\n"
+    # A sinogram replaces a sinogram.
+    cttk.write_sinogram(tmp_path / "s.sg", GOOD)
+    cttk.write_sinogram(tmp_path / "s.sg", GOOD * 2)
+    assert np.array_equal(cttk.read_sinogram(tmp_path / "s.sg"), GOOD * 2)
     # A volume replaces a volume.
     cttk.write_volume(tmp_path / "v.tif", np.zeros((1, 4, 4)))
     cttk.write_volume(tmp_path / "v.tif", np.ones((2, 4, 4)))

@@ -36,6 +36,9 @@ TEST(ImgSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a - in.txt 8 3.5 6 out.txt", image, "angles: 0 angles for 6 views."},
         {"-a missing.txt in.txt 8 3.5 6 out.txt", image, "missing.txt: file not found."},
         {"in.txt 8 3.5 6 out.txt", SinogramBytes(4, 4, huge.data()), "result out of range."},
+        // An output name forgotten or mistyped is refused, not replaced.
+        {"in.txt 8 3.5 6 ./in.txt", image, "./in.txt: output is an input."},
+        {"in.txt 8 3.5 6 " TIFF_FILE("s.tif"), image, "s.tif: exists and is not a sinogram; give the sinogram a new name."},
     };
     ExpectFailures("img_sino", cases);
 }

@@ -59,6 +59,9 @@ TEST(PhantomImageCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 64 out.txt", "0 0 1 1 0 " + std::string(2000, '1') + "\n", "in.txt: line 1: data read error."},
         {"shepp-logan:300 1000 /dev/full", "", "/dev/full: data write error."},
         {"shepp-logan:300 1000 - >/dev/full", "", "data write error."},
+        // An output name forgotten or mistyped is refused, not replaced.
+        {"in.txt 8 in.txt", disk, "in.txt: output is an input."},
+        {"shepp-logan:3 8 " HDF5_FILE("s.h5"), "", "s.h5: exists and is not an image; give the image a new name."},
     };
     ExpectFailures("phantom_image", cases);
 }

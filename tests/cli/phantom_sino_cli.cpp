@@ -57,6 +57,9 @@ TEST(PhantomSinoCli, EveryFailureHasItsMessageAndExitStatus) {
         {"-a - shepp-logan:2 4 1.5 3 out.txt < in.txt", "0 90\n", "angles: 2 angles for 3 views."},
         {"shepp-logan:500 2048 1023.5 1000 /dev/full", "", "/dev/full: data write error."},
         {"shepp-logan:500 2048 1023.5 1000 - >/dev/full", "", "data write error."},
+        // An output name forgotten or mistyped is refused, not replaced.
+        {"in.txt 4 1.5 3 ./in.txt", disk, "./in.txt: output is an input."},
+        {"shepp-logan:2 4 1.5 3 " PNG_FILE("s.png"), "", "s.png: exists and is not a sinogram; give the sinogram a new name."},
     };
     ExpectFailures("phantom_sino", cases);
 }

@@ -73,12 +73,44 @@ const OutputCase kCases[] = {
      "head -c 200 view_2.tif > cut && mv cut view_2.tif", "$OUT: data write error.", "out_%d.img", "out_1.img"},
 };
 
-// What an output held before the run: "old", or for stack_recon, which
-// replaces only a volume, an old slice (a square image's header).
-std::string Old(const std::string &program) { return program == "stack_recon" ? "1\t1\nold" : "old"; }
+// A TIFF of one page of one byte, as octal escapes that both C++ and
+// printf(1) read.
+#define ONE_PAGE_TIFF "\\111\\111\\052\\000\\010\\000\\000\\000\\011\\000\\000\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\001\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\002\\001\\003\\000\\001\\000\\000\\000\\010\\000\\000\\000\\003\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\006\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\021\\001\\004\\000\\001\\000\\000\\000\\172\\000\\000\\000\\025\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\026\\001\\003\\000\\001\\000\\000\\000\\001\\000\\000\\000\\027\\001\\004\\000\\001\\000\\000\\000\\001\\000\\000\\000\\000\\000\\000\\000\\157"
 
-// The same as printf(1)'s format in a shell command.
-std::string OldFormat(const std::string &program) { return program == "stack_recon" ? "\"1\\t1\\nold\"" : "old"; }
+// What an output held before the run, written as printf(1)'s format: "old"
+// for a program that replaces any file; else a file of the kind the
+// program replaces (a program refuses to replace another kind): for
+// stack_recon, which replaces only a volume, and for the programs that write
+// sinograms and images, an old slice (a square image's header); a PNG's
+// signature for sino_view, a TIFF of one page for sino_tiff.
+const char *OldFormat(const std::string &program) {
+    for (const char *name : {"ax_recon", "ax_expand", "disk_sino", "sino_graft", "disk_image", "phase_stack", "proj_sino"})
+        if (program == name) return "old";
+    if (program == "sino_view") return "\\211PNG\\r\\n\\032\\nold";
+    if (program == "sino_tiff") return ONE_PAGE_TIFF;
+    return "1\\t1\\nold";
+}
+
+// The bytes that format gives.
+std::string Old(const std::string &program) {
+    std::string format = OldFormat(program), bytes;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '\\') {
+            bytes += format[i];
+        } else if (format[i + 1] == 't' || format[i + 1] == 'r' || format[i + 1] == 'n') {
+            bytes += format[i + 1] == 't' ? '\t' : format[i + 1] == 'r' ? '\r' : '\n';
+            ++i;
+        } else {
+            bytes += static_cast<char>(std::stoi(format.substr(i + 1, 3), nullptr, 8));
+            i += 3;
+        }
+    }
+    return bytes;
+}
+
+// The shell words that write it
+// (double quotes: the full disk's command runs inside single quotes).
+std::string PrintOld(const std::string &program) { return std::string("printf \"") + OldFormat(program) + "\""; }
 
 std::string With(std::string text, const std::string &out) {
     for (std::size_t at; (at = text.find("$OUT")) != std::string::npos;) text.replace(at, 4, out);
@@ -152,10 +184,10 @@ TEST(AtomicOutputs, EverySignalThatEndsTheProcessLeavesTheOldFile) {
         Scratch scratch;
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         for (int signal : signals) {
-            scratch.Write(c.written, "old");
+            scratch.Write(c.written, Old(c.program));
             RunResult r = scratch.Run("ulimit -c 0; " + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(signal)));
             EXPECT_EQ(r.status, 128 + signal) << c.program << " signal " << signal;
-            EXPECT_EQ(scratch.Read(c.written), "old") << c.program << " signal " << signal;
+            EXPECT_EQ(scratch.Read(c.written), Old(c.program)) << c.program << " signal " << signal;
             ExpectNoTemporary(scratch, c);
         }
         // A signal ignored when the program starts stays ignored: nohup's
@@ -165,11 +197,11 @@ TEST(AtomicOutputs, EverySignalThatEndsTheProcessLeavesTheOldFile) {
             const char *before, *wrapper;  // the shell's part, and a command the program runs under
         } ignored[] = {{SIGHUP, "", " nohup"}, {SIGUSR1, "trap '' USR1; ", ""}};
         for (const auto &i : ignored) {
-            scratch.Write(c.written, "old");
+            scratch.Write(c.written, Old(c.program));
             RunResult r = scratch.Run(
                 i.before + InjectedAs(c, "CT_SHIM_RAISE_AT_RENAME=" + std::to_string(i.signal) + i.wrapper));
             EXPECT_EQ(r.status, 0) << c.program << " ignoring signal " << i.signal << ": " << r.err;
-            EXPECT_NE(scratch.Read(c.written), "old") << c.program << " ignoring signal " << i.signal;
+            EXPECT_NE(scratch.Read(c.written), Old(c.program)) << c.program << " ignoring signal " << i.signal;
             ExpectNoTemporary(scratch, c);
         }
     }
@@ -277,7 +309,7 @@ TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         // Root gives the new file the old one's owner and group.
         if (root) {
-            RunResult r = scratch.Run(std::string("printf old > ") + c.written + " && chown 1234:5678 " + c.written +
+            RunResult r = scratch.Run(PrintOld(c.program) + " > " + c.written + " && chown 1234:5678 " + c.written +
                                       " && " + With(c.run, c.argument) + " && stat -c '%u %g' " + c.written);
             EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
             EXPECT_EQ(r.out, "1234 5678\n") << c.program;
@@ -286,7 +318,7 @@ TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
         // write it, so the refusal says why. Root is made somebody else, who
         // runs a copy of the program: the build may lie in a folder only root
         // may enter (/root).
-        RunResult r = scratch.Run(std::string("chmod 777 . && rm -f axis.txt && mkdir ro && printf old > ro/") + c.written +
+        RunResult r = scratch.Run("chmod 777 . && rm -f axis.txt && mkdir ro && " + PrintOld(c.program) + " > ro/" + c.written +
                                   " && chmod 666 ro/" + c.written + " && chmod 555 ro && " +
                                   (root ? std::string("mkdir bin && cp \"$BIN/") + c.program +
                                               "\" bin/ && chmod 755 bin && BIN=\"$PWD/bin\" && "
@@ -297,7 +329,7 @@ TEST(AtomicOutputs, AReplacementKeepsItsOwnerOrSaysWhyItCannotBeMade) {
         std::string last = LastLine(r.err);
         EXPECT_EQ(last, std::string("cannot create a temporary file beside ro/") + c.written + " (Permission denied).\n")
             << c.program;
-        EXPECT_EQ(scratch.Read(std::string("ro/") + c.written), "old") << c.program;
+        EXPECT_EQ(scratch.Read(std::string("ro/") + c.written), Old(c.program)) << c.program;
     }
 }
 
@@ -309,8 +341,8 @@ TEST(AtomicOutputs, AFullDiskLeavesTheOldFile) {
         Scratch scratch;
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         // A file system of one page, which the old output fills.
-        RunResult r = scratch.Run(std::string("mkdir disk && unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs disk && "
-                                              "printf ") + OldFormat(c.program) + " > disk/" + c.written + " && " +
+        RunResult r = scratch.Run(std::string("mkdir disk && unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs disk && ") +
+                                  PrintOld(c.program) + " > disk/" + c.written + " && " +
                                   With(c.run, std::string("disk/") + c.argument) +
                                   "; status=$?; ls -A disk > listing; cat disk/" + c.written +
                                   " > kept; exit $status'");
@@ -327,7 +359,7 @@ TEST(AtomicOutputs, ASuccessKeepsPermissionsAndLinks) {
         Scratch scratch;
         ASSERT_EQ(scratch.Run(c.setup).status, 0) << c.program;
         // The new file gets the old one's bits; a link keeps pointing at it.
-        RunResult r = scratch.Run("printf " + OldFormat(c.program) + " > target.dat && chmod 640 target.dat && ln -s target.dat " +
+        RunResult r = scratch.Run(PrintOld(c.program) + " > target.dat && chmod 640 target.dat && ln -s target.dat " +
                                   c.written + " && " + With(c.run, c.argument) +
                                   " && stat -c %a target.dat && test -L " + c.written);
         EXPECT_EQ(r.status, 0) << c.program << ": " << r.err;
@@ -349,14 +381,14 @@ TEST(AtomicOutputs, AFileThatMayNotBeWrittenIsNotReplaced) {
     Scratch scratch;
     if (scratch.Run("[ \"$(id -u)\" -eq 0 ] && command -v setpriv >/dev/null").status != 0)
         GTEST_SKIP() << "needs root and setpriv(1) to run as another user";
-    ASSERT_EQ(scratch.Run("\"$BIN/disk_sino\" 16 0 0 5 8 in.sg && printf old > out.sg && chmod 0444 out.sg && "
+    ASSERT_EQ(scratch.Run(std::string("\"$BIN/disk_sino\" 16 0 0 5 8 in.sg && ") + PrintOld("sino_scale") + " > out.sg && chmod 0444 out.sg && "
                           "chmod 0777 . && chmod 0644 in.sg").status, 0);
     // A copy of the program: the build may lie in a folder only root may enter.
     RunResult r = scratch.Run("cp \"$BIN/sino_scale\" .prog && chmod 755 .prog && "
                               "setpriv --reuid=65534 --regid=65534 --clear-groups ./.prog in.sg 2 out.sg");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err, "out.sg: cannot create (Permission denied).\n");
-    EXPECT_EQ(scratch.Read("out.sg"), "old");
+    EXPECT_EQ(scratch.Read("out.sg"), Old("sino_scale"));
     EXPECT_EQ(scratch.Run("ls -A | grep '^\\.out' || true").out, "");
 }
 

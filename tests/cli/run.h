@@ -68,6 +68,15 @@ struct ArgumentLines {
     std::vector<std::string> lines;
 };
 
+// Shell words for a failure table's argument lines that make a file in the
+// scratch folder before the program runs and give its name: a TIFF (its
+// first bytes), an HDF5 file (the signature), a line of text, a PNG (the
+// signature). String literals, so that a row reads "in.txt " TIFF_FILE("s.tif").
+#define TIFF_FILE(name) "$(printf 'II*\\000junk' >" name "; echo " name ")"
+#define HDF5_FILE(name) "$(printf '\\211HDF\\r\\n\\032\\n' >" name "; echo " name ")"
+#define TEXT_FILE(name) "$(echo notes >" name "; echo " name ")"
+#define PNG_FILE(name) "$(printf '\\211PNG\\r\\n\\032\\n' >" name "; echo " name ")"
+
 // Failing runs: the program's arguments, the bytes of the file "in.txt"
 // in its scratch folder, the one line expected on standard error, and
 // whether the output "out.txt" may exist afterwards.

@@ -62,6 +62,12 @@ TEST(SinoIterCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt 2 1 no/such/dir/out.txt", small, "no/such/dir/out.txt: cannot create (No such file or directory).", false},
         {"in.txt 2 1 /dev/full", small, "/dev/full: data write error.", false},
         {"in.txt 2 1 - >/dev/full", small, "data write error.", false},
+        // An output name forgotten or mistyped is refused, not replaced.
+        {{"in.txt 2 1 4 cgls", "in.txt 2 1 cgls"}, small, "cgls: is a method; give the image a new name.", false},
+        {"in.txt 2 1 in.txt", small, "in.txt: output is an input.", false},
+        {"in.txt 2 1 5 tv ./in.txt", small, "./in.txt: output is an input.", false},
+        {"in.txt 2 1 " TIFF_FILE("s.tif"), small, "s.tif: exists and is not an image; give the image a new name.", false},
+        {"in.txt 2 1 " PNG_FILE("s.png"), small, "s.png: exists and is not an image; give the image a new name.", false},
     };
     ExpectFailures("sino_iter", cases);
 }

@@ -87,6 +87,16 @@ TEST(SinoReconCli, EveryFailureHasItsMessageAndExitStatus) {
         // standard input (empty here).
         {"-x in.txt 2 1 out.txt", small, "unknown option -x."},
         {"-- -x 2 1 out.txt", "", "bad number of pixels."},
+        // An output name forgotten or mistyped: the kernel, the sinogram or
+        // a file of another kind in its place is refused, not replaced.
+        {"in.txt 2 1 4 chesler", small, "chesler: is a kernel; give the image a new name."},
+        {"in.txt 2 1 shepp", small, "shepp: is a kernel; give the image a new name."},
+        {{"in.txt 2 1 in.txt", "-M fourier in.txt 2 1 4 in.txt"}, small, "in.txt: output is an input."},
+        {"in.txt 2 1 ./in.txt", small, "./in.txt: output is an input."},
+        {"-a $(printf '0\\n45\\n90\\n135\\n' >a.txt; echo a.txt) in.txt 2 1 a.txt", small, "a.txt: output is an input."},
+        {"in.txt 2 1 " TIFF_FILE("s.tif"), small, "s.tif: exists and is not an image; give the image a new name."},
+        {"in.txt 2 1 " HDF5_FILE("s.h5"), small, "s.h5: exists and is not an image; give the image a new name."},
+        {"in.txt 2 1 " TEXT_FILE("notes"), small, "notes: exists and is not an image; give the image a new name."},
     };
     ExpectFailures("sino_recon", cases);
 }
@@ -358,10 +368,15 @@ TEST(SinoReconCli, DefaultsAreTheSinogramsWidthAndChesler) {
     EXPECT_FALSE(a == scratch.Read("d.img"));
     EXPECT_FALSE(a == scratch.Read("e.img"));
     EXPECT_FALSE(scratch.Read("d.img") == scratch.Read("e.img"));
-    // The image may replace its own sinogram: it is read whole first.
+    // The image never replaces its own sinogram (an output name left off);
+    // it replaces an earlier image.
+    const std::string sinogram = scratch.Read("in.sg");
     r = scratch.Run("\"$BIN/sino_recon\" in.sg 31.5 2 in.sg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(scratch.Read("in.sg") == sinogram);
+    r = scratch.Run("\"$BIN/sino_recon\" in.sg 31.5 2 64 shepp a.img");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(scratch.Read("in.sg") == a);
+    EXPECT_TRUE(scratch.Read("a.img") == scratch.Read("d.img"));
 }
 
 TEST(SinoReconCli, SymmetricObjectGivesAxReconsValues) {

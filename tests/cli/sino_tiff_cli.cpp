@@ -166,18 +166,33 @@ TEST(SinoTiffCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt no/such/dir/out.txt", tiff, "no/such/dir/out.txt: cannot create (No such file or directory)."},
         {"in.txt /dev/full", tiff, "/dev/full: data write error."},
         {{"in.txt - >/dev/full", "in.txt - >&-"}, tiff, "data write error."},
+        // An output name forgotten or mistyped is refused, not replaced: a
+        // TIFF replaces only a TIFF of one page, never a projection stack.
+        {{"in.txt in.txt", "in.txt 64 in.txt"}, small, "in.txt: output is an input."},
+        {"in.txt ./in.txt", tiff, "./in.txt: output is an input."},
+        {"in.txt " PNG_FILE("p.tif"), small, "p.tif: exists and is not an image; give the image a new name."},
+        {"in.txt $(\"$BIN/phase_stack\" shepp-logan:4 8 2 1e-6,1e-9,0.1,20,1e-6 st.tif; echo st.tif)", small,
+         "st.tif: exists and is not an image; give the image a new name."},
+        {"in.txt " TIFF_FILE("s.tif"), tiff, "s.tif: exists and is not a sinogram; give the sinogram a new name."},
     };
     ExpectFailures("sino_tiff", cases);
 }
 
-TEST(SinoTiffCli, AnOutputThatIsTheInputIsReadFirst) {
+TEST(SinoTiffCli, ATiffOrASinogramReplacesOnlyItsOwnKind) {
     Scratch scratch;
     std::vector<double> s = Awkward();
     scratch.Write("x", SinogramBytes(4, 3, s.data()));
     std::string original = scratch.Read("x");
-    ASSERT_EQ(SinoTiff(scratch, "x 64 x").status, 0);
-    ASSERT_EQ(SinoTiff(scratch, "x x").status, 0);
+    // The output is never the input; an earlier TIFF, or sinogram, is replaced.
+    EXPECT_EQ(SinoTiff(scratch, "x 64 x").status, 1);
+    ASSERT_EQ(SinoTiff(scratch, "x 64 x.tif").status, 0);
+    ASSERT_EQ(SinoTiff(scratch, "x 32 x.tif").status, 0);
+    EXPECT_EQ(SinoTiff(scratch, "x.tif x.tif").status, 1);
+    ASSERT_EQ(SinoTiff(scratch, "x 64 x.tif").status, 0);
+    ASSERT_EQ(SinoTiff(scratch, "x.tif y").status, 0);
+    ASSERT_EQ(SinoTiff(scratch, "x.tif y").status, 0);
     EXPECT_EQ(scratch.Read("x"), original);
+    EXPECT_EQ(scratch.Read("y"), original);
 }
 
 }  // namespace

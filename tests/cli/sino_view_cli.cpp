@@ -30,6 +30,12 @@ TEST(SinoViewCli, EveryFailureHasItsMessageAndExitStatus) {
         {"in.txt out.txt", "3\n", "in.txt: bad number of pixels."},
         {"in.txt out.txt", "1000001 1\n", "in.txt: image too large."},
         {"in.txt out.txt", "2 2\n12345678", "in.txt: data read error."},
+        // An output name forgotten or mistyped is refused, not replaced: a
+        // picture replaces only a PNG (or an empty file).
+        {"in.txt in.txt", small, "in.txt: output is an input."},
+        {"in.txt 0 1 ./in.txt", small, "./in.txt: output is an input."},
+        {"in.txt " TIFF_FILE("scan.tif"), small, "scan.tif: exists and is not a picture; give the picture a new name."},
+        {"in.txt $(cp in.txt s.sg; echo s.sg)", small, "s.sg: exists and is not a picture; give the picture a new name."},
     };
     ExpectFailures("sino_view", cases);
     // A large picture fails while it is being written, not only at the end.
