@@ -50,7 +50,9 @@ int RunSinoFold(int argc, char **argv) {
     std::string output = NamePrefix(name, "");
     std::string write_failure = output + "data write error.";
     Output out;
-    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
+    // A filter may write in place (the output replaces the input only when
+    // complete); a file of another kind is never replaced.
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {}, nullptr, nullptr}));
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
     // The axis goes to standard output: it must not be the sinogram's file.
     if (ReplacesStandardOutput(out)) Error((output + "two outputs name this file.").c_str());

@@ -66,7 +66,9 @@ int RunSinoNoise(int argc, char **argv) {
     const char *name = arg[3];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
-    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
+    // A filter may write in place (the output replaces the input only when
+    // complete); a file of another kind is never replaced.
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {}, nullptr, nullptr}));
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(NoiseStream(in, &sink, scan, columns, count, input, input + "data read error."));

@@ -51,7 +51,9 @@ int RunSinoRings(int argc, char **argv) {
     std::string write_failure = output + "data write error.";
     Output out;
     // A forgotten output name leaves the method or the sinogram in its place.
-    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, "method",
+    // A filter may write in place (the output replaces the input only when
+    // complete); a file of another kind is never replaced.
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {}, "method",
                                             [](const char *word) { StripeMethod m; return MethodArgument(word, &m).ok(); }}));
     Check(OpenOutput(name, (output + "file not open.").c_str(), &out));
     int threads = ThreadsFor(std::min(sinogram.columns, sinogram.rows));

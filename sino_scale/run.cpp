@@ -51,7 +51,9 @@ int RunSinoScale(int argc, char **argv) {
     const char *name = arg[operands - 1];
     std::string write_failure = NamePrefix(name, "") + "data write error.";
     Output out;
-    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {arg[0]}, nullptr, nullptr}));
+    // A filter may write in place (the output replaces the input only when
+    // complete); a file of another kind is never replaced.
+    Check(CheckOutputName(name, OutputRules{OutputKind::kSinogram, "sinogram", {}, nullptr, nullptr}));
     Check(OpenFilterOutput(in, name, columns, rows, write_failure, &sink, &out));
     std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
     Check(ScaleStream(in, &sink, count, factor, offset, input + "data read error."));
