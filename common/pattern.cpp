@@ -1,6 +1,7 @@
 #include "pattern.h"
 
 #include <cctype>
+#include <vector>
 
 bool ParsePattern(const char *text, NamePattern *pattern) {
     *pattern = NamePattern{"", "", 0, false};
@@ -53,4 +54,40 @@ std::string SeriesPattern(const char *name) {
     std::size_t start = end;
     while (start > 0 && out[start - 1] >= '0' && out[start - 1] <= '9') --start;
     return out.substr(0, start) + "*" + out.substr(end + 1);
+}
+
+namespace {
+
+// The values of a name's runs of digits, in order; false when one has more
+// than 18 digits.
+bool Numbers(const char *name, std::vector<unsigned long long> *values) {
+    values->clear();
+    for (const char *c = name; *c != '\0';) {
+        if (*c < '0' || *c > '9') {
+            ++c;
+            continue;
+        }
+        unsigned long long value = 0;
+        int digits = 0;
+        for (; *c >= '0' && *c <= '9'; ++c, ++digits) value = value * 10 + static_cast<unsigned long long>(*c - '0');
+        if (digits > 18) return false;
+        values->push_back(value);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool NumberedOutOfOrder(const char *const *names, int count, const char **earlier, const char **later) {
+    std::vector<unsigned long long> before, after;
+    for (int i = 1; i < count; ++i) {
+        if (SeriesSkeleton(names[i - 1]) != SeriesSkeleton(names[i])) continue;
+        if (!Numbers(names[i - 1], &before) || !Numbers(names[i], &after)) continue;
+        if (after < before) {
+            *earlier = names[i - 1];
+            *later = names[i];
+            return true;
+        }
+    }
+    return false;
 }

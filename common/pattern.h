@@ -26,3 +26,11 @@ std::string PatternName(const NamePattern &pattern, int row);
 // that names its series.
 std::string SeriesSkeleton(const char *name);
 std::string SeriesPattern(const char *name);
+
+// Files of one series listed against their numbers, as the shell lists
+// proj_0.tif ... proj_359.tif (proj_10.tif before proj_2.tif): the first
+// name whose numbers, taken in order, fall below those of the name before
+// it in the same series ("proj_2.tif" after "proj_10.tif" sets `later` and
+// `earlier`); false when every series rises. Names with a number beyond 18
+// digits are not compared.
+bool NumberedOutOfOrder(const char *const *names, int count, const char **earlier, const char **later);

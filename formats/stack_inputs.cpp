@@ -122,6 +122,13 @@ Status ExpandNames(std::vector<const char *> *words, std::vector<std::string> *s
     return Success();
 }
 
+std::string StackOrderWarning(const std::vector<const char *> &stack) {
+    const char *earlier = nullptr, *later = nullptr;
+    if (!NumberedOutOfOrder(stack.data(), static_cast<int>(stack.size()), &earlier, &later)) return "";
+    return std::string("warning: ") + later + " comes after " + earlier +
+           ": the projections are read in the order given; number them with zeros or list them in order (ls -v).";
+}
+
 void ReportFlatsAndDarks(const StackInputs &in, FILE *to) {
     if (!in.have_flats) return;
     int flats = in.flats.images, darks = in.have_darks ? in.darks.images : 0;

@@ -31,6 +31,13 @@ struct StackInputs {
 Status OpenStackInputs(const std::vector<const char *> &stack, const std::vector<const char *> &flats,
                        const std::vector<const char *> &darks, bool line_integrals, StackInputs *in);
 
+// TIFF projections of one series listed against their numbers (the shell
+// lists proj_0.tif ... proj_359.tif as proj_0, proj_1, proj_10, ...): "warning:
+// <later> comes after <earlier>: the projections are read in the order
+// given; number them with zeros or list them in order (ls -v)."; empty
+// when they rise.
+std::string StackOrderWarning(const std::vector<const char *> &stack);
+
 // -f and -d: each word that holds a wildcard ('*', '?' or '[') is a
 // pattern the program expands itself (quoted, so that the shell leaves it),
 // into the names it matches in sorted order; other words are names. The

@@ -18,6 +18,7 @@ int RunProjSino(int argc, char **argv) {
     if (helped) return 0;
     Inputs in;
     Check(OpenInputs(options, &in));
+    if (std::string order = StackOrderWarning(options.stack); !order.empty()) Warn(order);
     Plan plan;
     Check(PlanBands(options, in, &plan));
     Outputs outputs;

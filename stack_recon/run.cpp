@@ -554,6 +554,7 @@ int RunStackRecon(int argc, char **argv) {
     }
     StackInputs in;
     Check(OpenStackInputs(options.stack, options.flats, options.darks, options.line_integrals, &in));
+    if (std::string order = StackOrderWarning(options.stack); !order.empty()) Warn(order);
     std::vector<const char *> read = options.stack;
     read.insert(read.end(), options.flats.begin(), options.flats.end());
     read.insert(read.end(), options.darks.begin(), options.darks.end());

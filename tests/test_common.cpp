@@ -457,3 +457,31 @@ TEST(LargestThatHolds, FindsTheLastCountATestHoldsFor) {
             EXPECT_LE(calls, 32) << high << " " << last;
         }
 }
+
+// Projections listed against their numbers: the shell's order of
+// proj_0.tif ... proj_359.tif puts proj_10.tif before proj_2.tif. Names of
+// other series, zero-padded names and names without numbers are in order.
+TEST(Pattern, NumberedFilesOutOfOrder) {
+    struct Case {
+        std::vector<const char *> names;
+        const char *earlier, *later;  // null: in order
+    };
+    const Case cases[] = {
+        {{"proj_0.tif", "proj_1.tif", "proj_10.tif", "proj_100.tif", "proj_2.tif"}, "proj_100.tif", "proj_2.tif"},
+        {{"proj_0.tif", "proj_1.tif", "proj_2.tif", "proj_10.tif"}, nullptr, nullptr},
+        {{"proj_000.tif", "proj_001.tif", "proj_010.tif", "proj_100.tif"}, nullptr, nullptr},
+        {{"scan2_5.tif", "scan2_6.tif", "scan3_1.tif"}, nullptr, nullptr},  // another series
+        {{"b.tif", "a.tif"}, nullptr, nullptr},
+        {{"s7/p_3.tif", "s7/p_2.tif"}, "s7/p_3.tif", "s7/p_2.tif"},
+        {{"p_99999999999999999999.tif", "p_1.tif"}, nullptr, nullptr},  // beyond 18 digits
+    };
+    for (const Case &c : cases) {
+        const char *earlier = nullptr, *later = nullptr;
+        bool out = NumberedOutOfOrder(c.names.data(), static_cast<int>(c.names.size()), &earlier, &later);
+        EXPECT_EQ(out, c.later != nullptr) << c.names[0];
+        if (out && c.later != nullptr) {
+            EXPECT_STREQ(earlier, c.earlier);
+            EXPECT_STREQ(later, c.later);
+        }
+    }
+}

@@ -753,6 +753,7 @@ TEST(StackReconCli, InputsOfAnotherKindAreWarnedAbout) {
     ASSERT_GE(H5Dwrite(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, radians.data()), 0);
     H5Dclose(set);
     H5Fclose(file);
+    ASSERT_EQ(scratch.Run("ln -s scan.tif p_10.tif && ln -s scan.tif p_9.tif").status, 0);
     const std::string gap =
         "warning: limited range: the views leave a gap of 61.3333 degrees after 118.667 degrees; total variation (-M "
         "tv) suits limited ranges.\n";
@@ -774,6 +775,11 @@ TEST(StackReconCli, InputsOfAnotherKindAreWarnedAbout) {
              gap + "v.tif: 4 slices of 64 x 64.\n"},
         {"-a deg.txt scan.h5 v.tif", gap + "v.tif: 4 slices of 64 x 64.\n"},
         {"-u radians rad.h5 v.tif", gap + "v.tif: 4 slices of 64 x 64.\n"},
+        // Projections listed as the shell lists them, against their numbers.
+        {"-f flat.tif -d dark.tif p_10.tif p_9.tif v.tif",
+         "warning: p_9.tif comes after p_10.tif: the projections are read in the order given; number them with "
+         "zeros or list them in order (ls -v).\n4 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n"},
+        {"-f flat.tif -d dark.tif p_9.tif p_10.tif v.tif", "4 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n"},
     };
     for (const Case &c : cases) {
         RunResult r = StackRecon(scratch, std::string("-c 32.75 ") + c.args);
