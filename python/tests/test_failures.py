@@ -21,14 +21,18 @@ BAD_ARRAYS = [
 ]
 
 
-@pytest.mark.parametrize("array,error,message", BAD_ARRAYS)
-@pytest.mark.parametrize("call", [
+# The functions that take a sinogram array, each called on `a`.
+ARRAY_CALLS = [
     lambda a: cttk.recon(a, 23.5),
     lambda a: cttk.find_center(a),
     lambda a: cttk.remove_rings(a),
     lambda a: cttk.backproject(a, 23.5, 16),
     lambda a: cttk.noise(a, 100, 1),
-])
+]
+
+
+@pytest.mark.parametrize("array,error,message", BAD_ARRAYS)
+@pytest.mark.parametrize("call", ARRAY_CALLS)
 def test_bad_arrays(call, array, error, message):
     with pytest.raises(error, match=message):
         call(array)
@@ -114,12 +118,7 @@ def test_bad_files(tmp_path):
     assert cttk.read_volume(tmp_path / "v.tif").shape == (2, 4, 4)
 
 
-@pytest.mark.parametrize("call", [
-    lambda a: cttk.recon(a, 23.5),
-    lambda a: cttk.find_center(a),
-    lambda a: cttk.remove_rings(a),
-    lambda a: cttk.backproject(a, 23.5, 16),
-    lambda a: cttk.noise(a, 100, 1),
+@pytest.mark.parametrize("call", ARRAY_CALLS + [
     lambda a: cttk.recon(GOOD, 23.5, angles=a[:, 0] * 0 + np.arange(40) * 4.5),
 ])
 def test_longdouble_is_taken_as_float64(call):
