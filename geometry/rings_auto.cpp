@@ -361,6 +361,35 @@ constexpr double kRatioViews = 0.25;
 constexpr double kRatioLevel = 0.1;
 constexpr double kRatioMost = 0.02;
 constexpr double kRatioSlack = 0.4;
+// The share of the threshold a weak gain's line must pass.
+constexpr double kGainThreshold = 0.5;
+
+// Column j's residual as a share of its interpolation: the median over
+// the views where the interpolation is above kRatioViews of its largest,
+// not a number where that largest is below kRatioLevel of the level or
+// fewer than a quarter of the views are such; and the interpolation's
+// median over them (0 for none). `scratch` holds `rows` doubles.
+void RelativeResidual(const double *residual, const double *near, int rows, double level, double *scratch,
+                      double *relative, double *base) {
+    double high = 0;
+    for (int k = 0; k < rows; ++k) high = std::fmax(high, near[k]);
+    int count = 0;
+    for (int k = 0; k < rows; ++k)
+        if (near[k] > kRatioViews * high) scratch[count++] = residual[k] / near[k];
+    *relative = high > kRatioLevel * level && 4 * count >= rows ? MedianOf(scratch, count) : std::nan("");
+    count = 0;
+    for (int k = 0; k < rows; ++k)
+        if (near[k] > kRatioViews * high) scratch[count++] = near[k];
+    *base = count > 0 ? MedianOf(scratch, count) : 0;
+}
+
+// Whether a stripe found within two columns of j stands out more than j
+// does: j's relative excess may then be the stripe's, interpolated from.
+bool BesideStronger(const AutoWork &work, int j) {
+    for (int i = std::max(0, j - 2); i <= std::min(work.columns - 1, j + 2); ++i)
+        if (work.stand[i] > 1 && work.stand[i] > work.stand[j]) return true;
+    return false;
+}
 
 // Whether a stripe lies within `apart` columns of j (j itself not counted).
 bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
@@ -408,7 +437,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
     for (int k = 0; k < m; ++k)
         if (base[k] > kRatioViews * high) t[used++] = base[k];
     const double typical = MedianOf(t, used);
-    if (!(std::fabs(gain) * typical > threshold) || std::fabs(gain) > kRatioMost) return false;
+    if (!(std::fabs(gain) * typical > kGainThreshold * threshold) || std::fabs(gain) > kRatioMost) return false;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
     int holding = 0;
     for (int b = 0; b < blocks; ++b) {
@@ -452,6 +481,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
+           work->relative.Allocate(n) && work->relative_base.Allocate(n) && work->relative_stand.Allocate(n) &&
            work->of_gain.Allocate(n) && work->of_offset.Allocate(n) && work->stripes.Allocate(n) &&
            work->next.Allocate(n) && work->scratch.Allocate(work->slot * threads);
 }
@@ -535,6 +565,10 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                     const std::size_t at = static_cast<std::size_t>(c) * m;
                     ColumnStatistics(residual + at, near + at, doubt + at, m, kAutoLevelFraction * level,
                                      scratch + 3 * stride, &work->offsets[j], &work->spread[j]);
+                    // The relative residual, for weak gains: with the cubic.
+                    if (pass > 0)
+                        RelativeResidual(residual + at, near + at, m, level, scratch + 3 * stride, &work->relative[j],
+                                         &work->relative_base[j]);
                     // The first pass measures every column against all its
                     // neighbours, as the partial stripes' first pass does:
                     // their blocks are taken here, and only the columns near
@@ -608,12 +642,27 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     // changes over the views: the columns that stand out somewhat, alone
     // and most among their neighbours, are tried as gains.
     const double threshold = std::max(kAutoFactor * sigma, kAutoLeastFraction * level);
+    // The relative excess: against the clean columns two or more away.
+#pragma omp parallel for schedule(static) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        double *scratch = ThreadScratch(*work);
+        int count = 0;
+        for (int d = 2; d <= reach; ++d)
+            for (int i : {j - d, j + d})
+                if (i >= 0 && i < columns && !work->stripes[i] && work->relative[i] == work->relative[i])
+                    scratch[count++] = work->relative[i];
+        const double own = work->relative[j];
+        work->relative_stand[j] =
+            own == own && count > 0 ? std::fabs(own - MedianOf(scratch, count)) * work->relative_base[j] / threshold : 0;
+    }
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
     for (int j = 0; j < columns; ++j) {
         work->next[j] = work->stripes[j];
         work->of_gain[j] = 0;
-        if (!work->stripes[j] && !work->flat[j] && work->stand[j] > kGainCandidate &&
-            !NearStripe(work->stripes, columns, j, 1) && Peak(work->stand, columns, j))
+        const bool candidate = (work->stand[j] > kGainCandidate && Peak(work->stand, columns, j)) ||
+                               (work->relative_stand[j] > 1 && Peak(work->relative_stand, columns, j) &&
+                                !BesideStronger(*work, j));
+        if (!work->stripes[j] && !work->flat[j] && candidate && !NearStripe(work->stripes, columns, j, 1))
             work->next[j] = GainStripe(samples, work, j, sigma, threshold, ThreadScratch(*work));
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());

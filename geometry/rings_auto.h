@@ -41,12 +41,21 @@
 // column's value, fitted a gain that made the ring worse.
 //
 // Weak gains. A stripe of gain's excess follows the column's value, so
-// where that changes through the views its median says little. A column
-// that stands out somewhat (beyond kGainCandidate of what a stripe must),
-// alone and most within two columns, is fitted a line through the origin:
-// its local excess over its interpolation, robustly. It is a stripe where
-// that line's excess at the column's typical value passes the threshold
-// and the line holds block by block; it is mended by the line.
+// where that changes through the views its median says little; and where
+// the column leaves the object in many views (an object off the axis, near
+// its outer edge) the median is taken in those, where a gain is nothing.
+// So each column's residual is measured as a share of its interpolation
+// too, over the views where that is high: less the same of the columns two
+// to size / 2 away, at the interpolation's median there, it is the
+// column's relative excess. A column that stands out somewhat (beyond
+// kGainCandidate of what a stripe must), or whose relative excess does
+// (beyond what a stripe must, with no stripe found beside it that stands
+// out more: its neighbours interpolate from it), alone and most within two
+// columns, is fitted a line through the origin: its local excess over its
+// interpolation, robustly. It is a stripe where that line's excess at the
+// column's typical value passes kGainThreshold of the threshold (the line
+// holding block by block is evidence an offset alone is not) and the line
+// holds; it is mended by the line.
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of
@@ -119,6 +128,9 @@ struct AutoWork {
     Owned<double> excess;               // columns: the offset less the neighbours'
     Owned<double> spread;               // columns: the residual's median deviation from its gain's line
     Owned<double> stand;                // columns: the excess over the least a stripe has
+    Owned<double> relative;             // columns: the residual's median share of the interpolation, where it is high
+    Owned<double> relative_base;        // columns: the interpolation's median in those views (0: none)
+    Owned<double> relative_stand;       // columns: the relative excess at that value over the least a stripe has
     Owned<double> gain;                 // columns: a weak stripe of gain's line through the origin
     Owned<unsigned char> of_gain;       // columns: 1 for a weak stripe of gain
     Owned<unsigned char> of_offset;     // columns: 1 for a stripe that held as an offset, mended without a gain
