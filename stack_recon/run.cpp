@@ -41,6 +41,7 @@
 #include "turn.h"
 #include "views.h"
 #include "volume.h"
+#include "whole_turn.h"
 
 namespace {
 
@@ -567,6 +568,8 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, settings, in, &views, &half_turn));
+    // No angles given or read, no -t: the views are taken for an even half turn.
+    const bool assumed_half_turn = views.even && !options.half_turn;
     // The iterative methods take the views as sino_iter does, unweighted.
     if (!IsIterative(settings.steps.method)) WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
@@ -610,6 +613,13 @@ int RunStackRecon(int argc, char **argv) {
                                                    centers.data(), static_cast<int>(centers.size()));
         !warning.empty())
         Warn(warning);
+    // Views of a whole turn taken for a half turn, told by the middle row
+    // to be reconstructed (the axis given with -c is not searched, and a
+    // search may settle on a wrong one).
+    if (assumed_half_turn && !scanning &&
+        RowLooksLikeWholeTurn(in, settings.reading, views.count, plan.first + plan.count / 2,
+                              centers[static_cast<std::size_t>(plan.count / 2)]))
+        Warn(WholeTurnWarning("give -t (or the angles with -a)"));
     // The scan's row: the first of -r, else the middle one.
     int scan_row = options.range != nullptr ? plan.first : in.stack.rows / 2;
     if (scanning) {

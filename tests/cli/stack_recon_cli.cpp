@@ -852,3 +852,37 @@ TEST(StackReconCli, AFullDiskMidwayLeavesNothing) {
 }
 
 }  // namespace
+
+// Inputs given as what they are not, warned of; the ordinary runs beside
+// them are not. Without -a, -t or angles in the file the views are taken
+// for an even half turn: a whole turn (whole.tif, 90 views over 360
+// degrees) is then reconstructed from views put at half their angles, and
+// says so by view k + 45 mirroring view k, also with the axis given.
+const char *const kWholeTurnWarning =
+    "warning: the views look like a whole turn (view k + M/2 mirrors view k): give -t (or the angles with -a); as "
+    "a half turn the image is wrong.\n";
+
+TEST(StackReconCli, InputsGivenAsWhatTheyAreNotAreWarnedOf) {
+    Scratch scratch;
+    ScanShape whole = Small();
+    whole.full_turn = true;
+    WriteScan(scratch, whole);
+    ASSERT_EQ(scratch.Run("mv scan.tif whole.tif && rm scan.h5").status, 0);
+    WriteScan(scratch, Small());
+    const std::string end = "4 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n";
+    struct Case {
+        const char *args;
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {"-c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
+        {"-c 31 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
+        {"-t -c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", end},
+        {"-c 32.8 -f flat.tif -d dark.tif scan.tif v.tif", end},
+    };
+    for (const Case &c : cases) {
+        RunResult r = StackRecon(scratch, c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+    }
+}
