@@ -25,6 +25,7 @@
 #include "command.h"
 #include "kernels.h"
 #include "memory.h"
+#include "misplaced.h"
 #include "normalise.h"
 #include "options.h"
 #include "phase_band.h"
@@ -671,6 +672,10 @@ int RunStackRecon(int argc, char **argv) {
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
     if (NotLineIntegrals(counts.integrals, counts.integrals_above)) Warn(kNotLineIntegrals);
+    if (MostlyNegative(counts.negative, counts.positive)) Warn(kMostlyNegative);
+    int first_dark = -1;
+    int dark_views = DarkViews(counts.view_sums.data(), static_cast<int>(counts.view_sums.size()), &first_dark);
+    if (dark_views > 0) Warn(DarkViewsWarning(dark_views, first_dark, ImageFile(in.stack, first_dark)));
     if (settings.phase)
         if (std::string units = PhaseUnitsWarning(settings.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);

@@ -1,5 +1,7 @@
 // Checks of a scan given in a way that makes a wrong result without a
-// word: views of the whole turn taken as a half turn (whole_turn.h).
+// word: views of the whole turn taken as a half turn (whole_turn.h);
+// flats and projections swapped, darks among the projections
+// (misplaced.h).
 // Sinograms are ellipse phantoms projected in closed form (phantom_rays.h),
 // with Gaussian noise of a given open-beam count where a case says so.
 #include <cmath>
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "misplaced.h"
 #include "phantom.h"
 #include "phantom_rays.h"
 #include "whole_turn.h"
@@ -170,6 +173,81 @@ TEST(WholeTurn, Warning) {
     EXPECT_EQ(WholeTurnWarning("give the angles with -a"),
               "warning: the views look like a whole turn (view k + M/2 mirrors view k): give the angles with -a; as a "
               "half turn the image is wrong.");
+}
+
+// Line integrals of a scan are positive through the object and about 0
+// beside it; swapped flats and projections give their negatives.
+TEST(Misplaced, MostlyNegativeLineIntegrals) {
+    const double nan = std::nan("");
+    const struct {
+        const char *what;
+        std::vector<double> integrals;
+        bool negative;
+    } cases[] = {
+        {"a scan", {0.5, 1, 0.8, -0.01, 0.01, -0.02, 0.02, 0}, false},
+        {"its flats and projections swapped", {-0.5, -1, -0.8, 0.01, -0.01, 0.02, -0.02, 0}, true},
+        {"air and noise only", {-0.01, 0.01, -0.02, 0.02, -0.01}, false},
+        {"the flats taken with less beam", {-0.02, -0.02, -0.02, -0.02, 0.01}, true},
+        {"three times over, just", {-0.3, 0.1}, false},
+        {"over three times", {-0.31, 0.1}, true},
+        {"a NaN counts for neither", {-0.5, nan, 0.1}, true},
+        {"nothing", {}, false},
+    };
+    for (const auto &c : cases) {
+        double negative = 0, positive = 0;
+        TallySigns(c.integrals.data(), c.integrals.size(), &negative, &positive);
+        EXPECT_EQ(MostlyNegative(negative, positive), c.negative) << c.what;
+    }
+    // Sums over several calls, as band after band adds to them.
+    double negative = 0, positive = 0;
+    const double first[] = {-1, 2}, second[] = {-0.5, 0.25};
+    TallySigns(first, 2, &negative, &positive);
+    TallySigns(second, 2, &negative, &positive);
+    EXPECT_EQ(negative, 1.5);
+    EXPECT_EQ(positive, 2.25);
+}
+
+// A view is dark when its sum is under a tenth of the median view's.
+TEST(Misplaced, DarkViews) {
+    const struct {
+        const char *what;
+        std::vector<double> sums;
+        int count, first;
+    } cases[] = {
+        {"a scan", {1000, 900, 1100, 950, 1000}, 0, -1},
+        {"a dark among them", {1000, 900, 1100, 50, 1000}, 1, 3},
+        {"two darks at the end", {1000, 900, 1100, 950, 1000, 60, 40}, 2, 5},
+        {"a dim view, above a tenth", {1000, 900, 1100, 101, 1000}, 0, -1},
+        {"just under a tenth", {1000, 1000, 1000, 99.9, 1000}, 1, 3},
+        {"the beam halved midway", {1000, 1000, 1000, 500, 500, 500}, 0, -1},
+        {"transmissions and a dark", {0.5, 0.6, 0.55, 0.01}, 1, 3},
+        {"all zero", {0, 0, 0}, 0, -1},
+        {"line integrals about 0", {-0.1, 0.1, -0.2, 0.05}, 0, -1},
+    };
+    for (const auto &c : cases) {
+        int first = 7;
+        EXPECT_EQ(DarkViews(c.sums.data(), static_cast<int>(c.sums.size()), &first), c.count) << c.what;
+        EXPECT_EQ(first, c.first) << c.what;
+    }
+}
+
+TEST(Misplaced, ViewSumsAddEachViewsColumns) {
+    // Two views of three columns, added twice (two rows).
+    const double sinogram[] = {1, 2, 3, 10, 20, 30};
+    double sums[2] = {0, 0};
+    AddViewSums(sinogram, 2, 3, sums);
+    AddViewSums(sinogram, 2, 3, sums);
+    EXPECT_EQ(sums[0], 12);
+    EXPECT_EQ(sums[1], 120);
+}
+
+TEST(Misplaced, DarkViewsWarningNamesTheFirst) {
+    EXPECT_EQ(DarkViewsWarning(1, 90, "dark_1.tif"),
+              "warning: image 90 (dark_1.tif) is far darker than the others (under a tenth of the median image): a "
+              "dark among the projections? give the darks with -d.");
+    EXPECT_EQ(DarkViewsWarning(2, 360, "dark.tif"),
+              "warning: 2 images, the first image 360 (dark.tif), are far darker than the others (under a tenth of the "
+              "median image): darks among the projections? give the darks with -d.");
 }
 
 }  // namespace
