@@ -83,6 +83,7 @@ TEST(WholeTurn, ReadsWholeTurnsAndNeverHalfTurns) {
         {"head, very noisy", Object::kHead, Span::kWhole, 128, 66, 0, 360, 1e3, true},
         {"head, few views", Object::kHead, Span::kWhole, 64, 31.5, 0, 16, 0, true},
         {"head, odd views", Object::kHead, Span::kWhole, 128, 63.5, 0, 181, 0, true},
+        {"head, few odd views", Object::kHead, Span::kWhole, 128, 63.5, 0, 65, 0, true},
         {"head turned", Object::kTurnedHead, Span::kWhole, 128, 63.5, 0, 360, 0, true},
         {"disc off the axis", Object::kOffDisc, Span::kWhole, 128, 63.5, 0, 180, 0, true},
         {"head, axis given 2 off", Object::kHead, Span::kWhole, 128, 63.5, 2, 360, 0, true},
@@ -132,6 +133,36 @@ TEST(WholeTurn, HalfTurnsOfADiscNearTheAxisAreNoWholeTurn) {
             }
         }
     }
+}
+
+// The sums of a whole turn small enough to add by hand: 3 detectors, the
+// axis on the middle one, 16 views; view k (k < 8) holds k on detector 0,
+// view k + 8 is its mirror (k on detector 2). Over the 8 pairs the mirror
+// matches exactly and the views as they are differ by 2 k^2, their energy
+// 2 k^2 too; the step (view k to k + 1) is 1 for k < 7 and 49 for view 7
+// to view 8 (0 everywhere). The seam compares views 15 and 14 (mirrors of
+// 7 and 6) with views 0 and 1: mirrored 49 + 25, plain 49 + 37.
+TEST(WholeTurn, SumsAddedByHand) {
+    std::vector<double> samples(3 * 16, 0.0);
+    for (int k = 0; k < 8; ++k) {
+        samples[static_cast<std::size_t>(3 * k)] = k;
+        samples[static_cast<std::size_t>(3 * (k + 8) + 2)] = k;
+    }
+    TurnMatch match = MeasureTurnMatch(samples.data(), 3, 16, 1);
+    EXPECT_EQ(match.axis, 1);
+    EXPECT_EQ(match.opposite, 0);
+    EXPECT_EQ(match.same, 1);
+    EXPECT_DOUBLE_EQ(match.step, 56.0 / 280);
+    EXPECT_EQ(match.seam_mirrored, 74);
+    EXPECT_EQ(match.seam_plain, 86);
+    EXPECT_TRUE(ReadsAsWholeTurn(match));
+    // 17 views: view k + 8.5, the mean of views k + 8 and k + 9, holds k
+    // on detector 2 when view 8 + j holds j - 1/2 there; neither view alone
+    // is the mirror.
+    std::vector<double> odd(3 * 17, 0.0);
+    for (int k = 0; k < 8; ++k) odd[static_cast<std::size_t>(3 * k)] = k;
+    for (int j = 0; j <= 8; ++j) odd[static_cast<std::size_t>(3 * (8 + j) + 2)] = j - 0.5;
+    EXPECT_EQ(MeasureTurnMatch(odd.data(), 3, 17, 1).opposite, 0);
 }
 
 // The rule on sums given by hand.
