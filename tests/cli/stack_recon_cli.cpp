@@ -872,7 +872,7 @@ TEST(StackReconCli, InputsGivenAsWhatTheyAreNotAreWarnedOf) {
     ScanShape whole = Small();
     whole.full_turn = true;
     WriteScan(scratch, whole);
-    ASSERT_EQ(scratch.Run("mv scan.tif whole.tif && rm scan.h5").status, 0);
+    ASSERT_EQ(scratch.Run("mv scan.tif whole.tif && mv scan.h5 whole.h5 && mv theta.txt whole.txt").status, 0);
     WriteScan(scratch, Small());
     // One dark image of 100 counts, as ellipse_scan's darks.
     ASSERT_TRUE(WriteTiff(scratch.Path("dark_1.tif"), {std::vector<double>(64 * 4, 100.0)}, 64, 4, SampleKind::kU16));
@@ -885,6 +885,9 @@ TEST(StackReconCli, InputsGivenAsWhatTheyAreNotAreWarnedOf) {
         {"-c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
         {"-c 31 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
         {"-t -c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", end},
+        // The whole turn's angles given, or read from the file.
+        {"-a whole.txt -c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", end},
+        {"-c 32.8 whole.h5 v.tif", "v.tif: 4 slices of 64 x 64.\n"},
         {"-c 32.8 -f flat.tif -d dark.tif scan.tif v.tif", end},
         // Flats and projections swapped: the four flats reconstructed as
         // views against the mean projection.
