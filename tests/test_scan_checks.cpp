@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "checks.h"
 #include "misplaced.h"
 #include "phantom.h"
 #include "phantom_rays.h"
@@ -204,6 +205,15 @@ TEST(WholeTurn, Warning) {
     EXPECT_EQ(WholeTurnWarning("give the angles with -a"),
               "warning: the views look like a whole turn (view k + M/2 mirrors view k): give the angles with -a; as a "
               "half turn the image is wrong.");
+}
+
+// One view is warned of; none (refused elsewhere) or two are not.
+TEST(OneView, WarnedOfForOneViewOnly) {
+    EXPECT_EQ(OneViewWarning(1),
+              "warning: one view: the image is that projection smeared across it (a slice needs views over a half "
+              "turn).");
+    EXPECT_EQ(OneViewWarning(0), "");
+    EXPECT_EQ(OneViewWarning(2), "");
 }
 
 // Line integrals of a scan are positive through the object and about 0
