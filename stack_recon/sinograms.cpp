@@ -56,7 +56,8 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
                            &counts->above);
     }
     if (!how.line_integrals) {
-        if (counts->view_sums.size() != static_cast<std::size_t>(views)) counts->view_sums.assign(static_cast<std::size_t>(views), 0.0);
+        std::size_t count = static_cast<std::size_t>(views);
+        if (counts->view_sums.size() != count) counts->view_sums.assign(count, 0.0);
         for (int j = 0; j < rows; ++j)
             AddViewSums(band + static_cast<std::size_t>(j) * width * static_cast<std::size_t>(views), views,
                         in.stack.columns, counts->view_sums.data());

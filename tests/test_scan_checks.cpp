@@ -24,7 +24,9 @@ const double kPi = 3.141592653589793;
 enum class Span { kHalf, kHalfClosed, kWhole };
 enum class Object { kHead, kDisc, kOffDisc, kEllipse, kTurnedHead };
 
-const char *Name(Span span) { return span == Span::kHalf ? "half" : span == Span::kHalfClosed ? "half-closed" : "whole"; }
+const char *Name(Span span) {
+    return span == Span::kHalf ? "half" : span == Span::kHalfClosed ? "half-closed" : "whole";
+}
 
 // M views of `object` about the axis c of N detectors, over the span:
 // half (k pi / M), half with its last view at pi (k pi / (M - 1)) or
