@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "fold.h"
-#include "minimise.h"
 
 namespace {
 
@@ -86,17 +86,23 @@ TurnMatch MeasureTurnMatch(const double *samples, int detectors, int views, doub
     int pairs = views % 2 != 0 ? (views - 1) / 2 : p.half;
     p.count = pairs < kPairs ? pairs : kPairs;
     // The axis: the grid's best point within reach (and strictly inside the
-    // detector), refined between its neighbours.
+    // detector), refined by the parabola through it and its neighbours.
     const double lo = std::fmax(center - kTurnAxisReach, 0.5), hi = std::fmin(center + kTurnAxisReach, detectors - 1.5);
+    const int points = hi >= lo ? static_cast<int>(std::floor((hi - lo) / kAxisStep)) + 1 : 0;
+    std::vector<double> shares(static_cast<std::size_t>(points));
     double best = center, lowest = OppositeShare(p, center);
-    for (double c = lo; c <= hi; c += kAxisStep) {
-        double share = OppositeShare(p, c);
-        if (share < lowest) lowest = share, best = c;
+    int at = -1;
+    for (int i = 0; i < points; ++i) {
+        double share = shares[static_cast<std::size_t>(i)] = OppositeShare(p, lo + i * kAxisStep);
+        if (share < lowest) lowest = share, best = lo + i * kAxisStep, at = i;
     }
-    double left = std::fmax(best - kAxisStep, lo), right = std::fmin(best + kAxisStep, hi);
-    if (right > left) {
-        double refined = GoldenSection([&](double c) { return OppositeShare(p, c); }, left, right);
-        if (OppositeShare(p, refined) < lowest) best = refined;
+    if (at > 0 && at + 1 < points) {
+        double before = shares[static_cast<std::size_t>(at - 1)], after = shares[static_cast<std::size_t>(at + 1)];
+        double curvature = before - 2 * lowest + after;
+        if (curvature > 0) {
+            double refined = best + kAxisStep * (before - after) / (2 * curvature);
+            if (OppositeShare(p, refined) < lowest) best = refined;
+        }
     }
     match.axis = best;
 
