@@ -91,6 +91,8 @@ TEST(WholeTurn, ReadsWholeTurnsAndNeverHalfTurns) {
         {"disc off the axis", Object::kOffDisc, Span::kWhole, 128, 63.5, 0, 180, 0, true},
         {"head, axis given 2 off", Object::kHead, Span::kWhole, 128, 63.5, 2, 360, 0, true},
         {"head, axis given 3.7 off, noisy", Object::kHead, Span::kWhole, 128, 65, -3.7, 360, 1e4, true},
+        {"head, noisy, axis given between the search's points", Object::kHead, Span::kWhole, 128, 63.5, 1.125, 360,
+         1e4, true},
         {"head, axis given 6 off", Object::kHead, Span::kWhole, 128, 63.5, 6, 360, 0, false},
         {"half: head", Object::kHead, Span::kHalf, 128, 63.5, 0, 180, 0, false},
         {"half: head, axis 4 off", Object::kHead, Span::kHalf, 128, 67.5, 0, 180, 0, false},
@@ -166,6 +168,16 @@ TEST(WholeTurn, SumsAddedByHand) {
     for (int k = 0; k < 8; ++k) odd[static_cast<std::size_t>(3 * k)] = k;
     for (int j = 0; j <= 8; ++j) odd[static_cast<std::size_t>(3 * (8 + j) + 2)] = j - 0.5;
     EXPECT_EQ(MeasureTurnMatch(odd.data(), 3, 17, 1).opposite, 0);
+}
+
+// The mirror's axis is looked for on a grid of quarter detectors about
+// the axis given and refined between its points: given 1.125 off, the
+// head's whole turn is matched about its own axis.
+TEST(WholeTurn, TheAxisIsFoundBetweenTheSearchsPoints) {
+    std::vector<double> samples = Scan(Object::kHead, Span::kWhole, 128, 63.5, 360, 0);
+    TurnMatch match = MeasureTurnMatch(samples.data(), 128, 360, 64.625);
+    EXPECT_NEAR(match.axis, 63.5, 0.01);
+    EXPECT_LT(match.opposite, 1e-20);
 }
 
 // The rule on sums given by hand.
