@@ -27,6 +27,47 @@ const double *View(const double *samples, int detectors, int k) {
     return samples + static_cast<std::size_t>(k) * static_cast<std::size_t>(detectors);
 }
 
+// Where the views are compared about an axis c, 2c = F + f (F whole, f in
+// [0, 1)): view k + M/2 at x = j + f/2 against view k at 2c - x =
+// (F - j) + f/2. Both positions lie the same fraction past a detector, so
+// that both views are read through the same kernel (fold.h's, then
+// smoothed by 1/4, 1/2, 1/4) and blurred alike.
+struct Mirror {
+    int whole;  // F
+    double half_fraction;  // f/2
+    double taps[8];
+    int first, last;  // the columns j whose both positions lie on the detector
+
+    // A view at j + f/2, smoothed (the edge samples repeated beyond the
+    // detector).
+    double At(const double *view, int detectors, int j) const {
+        double sum = 0;
+        for (int i = 0; i < 8; ++i) {
+            int at = j + i - 3;
+            sum += taps[i] * view[at < 0 ? 0 : at >= detectors ? detectors - 1 : at];
+        }
+        return sum;
+    }
+};
+
+Mirror MakeMirror(int detectors, double center) {
+    Mirror m{};
+    double twice = 2 * center;
+    m.whole = static_cast<int>(std::floor(twice));
+    m.half_fraction = (twice - m.whole) / 2;
+    double lanczos[6] = {0, 0, 1, 0, 0, 0};
+    if (m.half_fraction > 0) LanczosTaps(m.half_fraction, lanczos);
+    const double smooth[3] = {0.25, 0.5, 0.25};
+    for (double &t : m.taps) t = 0;
+    for (int i = 0; i < 6; ++i)
+        for (int s = 0; s < 3; ++s) m.taps[i + s] += lanczos[i] * smooth[s];
+    // j + f/2 and F - j + f/2 within [0, N - 1].
+    int reach = m.half_fraction > 0 ? detectors - 2 : detectors - 1;
+    m.first = m.whole - reach > 0 ? m.whole - reach : 0;
+    m.last = m.whole < reach ? m.whole : reach;
+    return m;
+}
+
 // The pairs: view k, and view k + M/2 (the mean of the two views around
 // it for an odd M).
 struct Pairs {
@@ -38,43 +79,27 @@ struct Pairs {
         int pairs = views % 2 != 0 ? (views - 1) / 2 : half;
         return static_cast<int>(static_cast<long long>(i) * pairs / count);
     }
-    double partner(int k, int j) const {
-        const double *a = View(samples, detectors, k + half);
-        if (views % 2 == 0) return a[j];
-        return (a[j] + View(samples, detectors, k + half + 1)[j]) / 2;
+    double partner(const Mirror &m, int k, int j) const {
+        double a = m.At(View(samples, detectors, k + half), detectors, j);
+        if (views % 2 == 0) return a;
+        return (a + m.At(View(samples, detectors, k + half + 1), detectors, j)) / 2;
     }
 };
 
-// The columns whose mirror about g's axis lies on the detector.
-void Columns(const FoldGeometry &g, int *first, int *last) {
-    *first = static_cast<int>(std::ceil(g.first));
-    *last = static_cast<int>(std::floor(g.last));
-}
-
-// The pairs' mismatch against the mirror about `center`, and their energy
-// over the same columns.
-void Opposite(const Pairs &p, double center, double *mismatch, double *energy) {
-    *mismatch = 0;
-    *energy = 0;
-    FoldGeometry g;
-    if (!MakeFoldGeometry(p.detectors, center, &g)) return;
-    int from = 0, to = -1;
-    Columns(g, &from, &to);
+// The pairs' mismatch against the mirror about `center`, over their
+// energy; 1 when the views hold nothing there.
+double OppositeShare(const Pairs &p, double center) {
+    Mirror m = MakeMirror(p.detectors, center);
+    double mismatch = 0, energy = 0;
     for (int i = 0; i < p.count; ++i) {
         int k = p.first(i);
         const double *view = View(p.samples, p.detectors, k);
-        for (int j = from; j <= to; ++j) {
-            double partner = p.partner(k, j), mirrored = OppositeAt(view, g, j);
-            *mismatch += (partner - mirrored) * (partner - mirrored);
-            *energy += partner * partner + mirrored * mirrored;
+        for (int j = m.first; j <= m.last; ++j) {
+            double partner = p.partner(m, k, j), mirrored = m.At(view, p.detectors, m.whole - j);
+            mismatch += (partner - mirrored) * (partner - mirrored);
+            energy += partner * partner + mirrored * mirrored;
         }
     }
-}
-
-// Opposite's share of the energy; 1 when the views hold nothing there.
-double OppositeShare(const Pairs &p, double center) {
-    double mismatch = 0, energy = 0;
-    Opposite(p, center, &mismatch, &energy);
     return energy > 0 ? mismatch / energy : 1;
 }
 
@@ -106,21 +131,19 @@ TurnMatch MeasureTurnMatch(const double *samples, int detectors, int views, doub
     }
     match.axis = best;
 
-    FoldGeometry g;
-    if (!MakeFoldGeometry(detectors, best, &g)) return match;
-    int from = 0, to = -1;
-    Columns(g, &from, &to);
-    // About two degrees of a whole turn.
-    const int ahead = views / 180 > 1 ? views / 180 : 1;
+    // Every sum about that axis, each view read at the same positions.
+    const Mirror m = MakeMirror(detectors, best);
+    const int ahead = views / 180 > 1 ? views / 180 : 1;  // about two degrees of a whole turn
     double energy = 0;
     for (int i = 0; i < p.count; ++i) {
         int k = p.first(i);
         const double *view = View(samples, detectors, k), *next = View(samples, detectors, k + ahead);
-        for (int j = from; j <= to; ++j) {
-            double partner = p.partner(k, j), mirrored = OppositeAt(view, g, j);
+        for (int j = m.first; j <= m.last; ++j) {
+            double partner = p.partner(m, k, j), mirrored = m.At(view, detectors, m.whole - j);
+            double here = m.At(view, detectors, j), on = m.At(next, detectors, j);
             match.opposite += (partner - mirrored) * (partner - mirrored);
-            match.same += (partner - view[j]) * (partner - view[j]);
-            match.step += (next[j] - view[j]) * (next[j] - view[j]);
+            match.same += (partner - here) * (partner - here);
+            match.step += (on - here) * (on - here);
             energy += partner * partner + mirrored * mirrored;
         }
     }
@@ -132,10 +155,11 @@ TurnMatch MeasureTurnMatch(const double *samples, int detectors, int views, doub
     int seam = views / 8 < kSeamViews ? views / 8 : kSeamViews;
     for (int i = 0; i < seam; ++i) {
         const double *view = View(samples, detectors, i), *end = View(samples, detectors, views - 1 - i);
-        for (int j = from; j <= to; ++j) {
-            double mirrored = OppositeAt(view, g, j);
-            match.seam_mirrored += (end[j] - mirrored) * (end[j] - mirrored);
-            match.seam_plain += (end[j] - view[j]) * (end[j] - view[j]);
+        for (int j = m.first; j <= m.last; ++j) {
+            double last = m.At(end, detectors, j);
+            double mirrored = m.At(view, detectors, m.whole - j), plain = m.At(view, detectors, j);
+            match.seam_mirrored += (last - mirrored) * (last - mirrored);
+            match.seam_plain += (last - plain) * (last - plain);
         }
     }
     return match;

@@ -20,19 +20,25 @@
 // and within a few steps' change. A half turn matches both about equally
 // badly, by the change of a quarter turn; the searched axis can lower the
 // mirror's mismatch of a disc off the axis to a twentieth of the plain one,
-// never to a few steps' change. An object whose every view is symmetric
+// but with kWholeTurnMinViews views or more never to a few steps' change. An object whose every view is symmetric
 // about the axis (alike from every side, or symmetric about the axis
 // point) matches both equally, which decides nothing. The seam gives a
 // second opinion: a half turn's last view is followed by its first one
 // mirrored, a whole turn's by its first one as it is; a seam that sides
 // clearly with the half turn vetoes the whole one.
-// The mirror is read between detectors as a fold reads it (fold.h).
+// Both views of a comparison are read at the same fraction past a
+// detector, through the kernel a fold reads between detectors (fold.h),
+// and smoothed by 1/4, 1/2, 1/4: the sharp edges a detector samples do
+// not survive a shift by a part of a detector, and left sharp they made
+// a mismatch as large as a nearly symmetric object's own (the head's).
 #pragma once
 
 #include <string>
 
-// Fewer views than this give no reading.
-inline constexpr int kWholeTurnMinViews = 16;
+// Fewer views than this give no reading: with steps of more than 3
+// degrees, a half turn of a disc a little off the axis matches the mirror
+// about an axis near the one given within a few steps' change.
+inline constexpr int kWholeTurnMinViews = 64;
 // How far from the axis given the mirror's axis is looked for, detectors.
 inline constexpr double kTurnAxisReach = 4;
 
@@ -49,8 +55,8 @@ struct TurnMatch {
     double seam_plain = 0;     // view M-1-i against view i as it is
 };
 
-// The sums for `views` x `detectors` samples (view 0 first, at least
-// kWholeTurnMinViews of them, at least 3 detectors) about the axis
+// The sums for `views` x `detectors` samples (view 0 first, at least 2
+// views, at least 3 detectors) about the axis
 // `center`, strictly inside the detector. With an odd M, view k + M/2 is
 // the mean of the two views around it. At most 64 pairs spread over the
 // views are summed: a small part of a reconstruction's work.
