@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "checks.h"
 #include "misplaced.h"
 #include "phantom.h"
 #include "phantom_rays.h"
@@ -232,21 +231,6 @@ TEST(WholeTurn, TooFewViewsReadAsNothing) {
     EXPECT_FALSE(LooksLikeWholeTurn(half.data(), 128, 32, 63.5));
 }
 
-TEST(WholeTurn, Warning) {
-    EXPECT_EQ(WholeTurnWarning("give the angles with -a"),
-              "warning: the views look like a whole turn (view k + M/2 mirrors view k): give the angles with -a; as a "
-              "half turn the image is wrong.");
-}
-
-// One view is warned of; none (refused elsewhere) or two are not.
-TEST(OneView, WarnedOfForOneViewOnly) {
-    EXPECT_EQ(OneViewWarning(1),
-              "warning: one view: the image is that projection smeared across it (a slice needs views over a half "
-              "turn).");
-    EXPECT_EQ(OneViewWarning(0), "");
-    EXPECT_EQ(OneViewWarning(2), "");
-}
-
 // Line integrals of a scan are positive through the object and about 0
 // beside it; swapped flats and projections give their negatives.
 TEST(Misplaced, MostlyNegativeLineIntegrals) {
@@ -311,15 +295,6 @@ TEST(Misplaced, ViewSumsAddEachViewsColumns) {
     AddViewSums(sinogram, 2, 3, sums);
     EXPECT_EQ(sums[0], 12);
     EXPECT_EQ(sums[1], 120);
-}
-
-TEST(Misplaced, DarkViewsWarningNamesTheFirst) {
-    EXPECT_EQ(DarkViewsWarning(1, 90, "dark_1.tif"),
-              "warning: image 90 (dark_1.tif) is far darker than the others (under a tenth of the median image): a "
-              "dark among the projections? give the darks with -d.");
-    EXPECT_EQ(DarkViewsWarning(2, 360, "dark.tif"),
-              "warning: 2 images, the first image 360 (dark.tif), are far darker than the others (under a tenth of the "
-              "median image): darks among the projections? give the darks with -d.");
 }
 
 }  // namespace
