@@ -68,6 +68,12 @@ std::string SwappedAxisWarning(double center, double interval) {
     return line;
 }
 
+std::string OneViewWarning(int views) {
+    if (views != 1) return "";
+    return "warning: one view: the image is that projection smeared across it (a slice needs views over a half "
+           "turn).";
+}
+
 bool ImageSizeFits(int size) {
     if (size <= 0) return false;
     std::size_t side = static_cast<std::size_t>(size);

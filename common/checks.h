@@ -54,6 +54,11 @@ bool AxisAndIntervalSwapped(int detectors, double center, double interval);
 // take "c interval" in this order share it).
 std::string SwappedAxisWarning(double center, double interval);
 
+// A sinogram of one view makes an image of that view smeared across it
+// (filtered back-projection, or the iterations' least-squares answer): no
+// slice of the object. The warning line for `views` views, empty unless 1.
+std::string OneViewWarning(int views);
+
 // Whether a size x size image of doubles is addressable: size > 0 and
 // size * size * 8 bytes within the address range.
 bool ImageSizeFits(int size);

@@ -23,6 +23,12 @@ int Clamped(int i, int n) { return i < 0 ? 0 : i >= n ? n - 1 : i; }
 
 }  // namespace
 
+void LanczosTaps(double fraction, double taps[6]) {
+    double sum = 0;
+    for (int i = 0; i < 2 * kLobes; ++i) sum += taps[i] = Lanczos(i - (kLobes - 1) - fraction);
+    for (int i = 0; i < 2 * kLobes; ++i) taps[i] /= sum;
+}
+
 bool NearMiddle(int detectors, double center) {
     return std::fabs(center - (detectors - 1) / 2.0) <= kNearMiddle * detectors;
 }
@@ -43,11 +49,7 @@ bool MakeFoldGeometry(int detectors, double center, FoldGeometry *geometry) {
     g.last = std::fmin(n1, 2 * center);
     g.averaged = NearMiddle(detectors, center);
     g.fraction = 2 * center - std::floor(2 * center);
-    if (g.fraction > 0) {
-        double sum = 0;
-        for (int i = 0; i < 2 * kLobes; ++i) sum += g.taps[i] = Lanczos(i - (kLobes - 1) - g.fraction);
-        for (double &tap : g.taps) tap /= sum;
-    }
+    if (g.fraction > 0) LanczosTaps(g.fraction, g.taps);
     *geometry = g;
     return true;
 }

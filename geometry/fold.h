@@ -43,6 +43,11 @@ struct FoldGeometry {
     double taps[6];  // its weights for detectors floor - 2 .. floor + 3
 };
 
+// The kernel's six weights for a position `fraction` (strictly between 0
+// and 1) past a detector: taps[i] weighs detector floor - 2 + i; they sum
+// to 1.
+void LanczosTaps(double fraction, double taps[6]);
+
 // Whether the axis lies near enough to the middle for the pairs to be
 // averaged: within N/8 of (N - 1)/2.
 bool NearMiddle(int detectors, double center);

@@ -20,6 +20,7 @@
 #include "solvers.h"
 #include "streams.h"
 #include "vectors.h"
+#include "whole_turn.h"
 
 namespace {
 
@@ -128,6 +129,11 @@ int RunSinoIter(int argc, char **argv) {
     Check(CheckSamplesFinite(sinogram, input));
     if (AxisAndIntervalSwapped(sinogram.columns, problem.detector.axis, interval))
         Warn(SwappedAxisWarning(problem.detector.axis, interval));
+    if (std::string warning = OneViewWarning(sinogram.rows); !warning.empty()) Warn(warning);
+    // Views taken for an even half turn (no -a) that cover the whole one.
+    if (options.angles == nullptr &&
+        LooksLikeWholeTurn(sinogram.samples, sinogram.columns, sinogram.rows, problem.detector.axis))
+        Warn(WholeTurnWarning("give the angles with -a"));
     if (iterations == 0) iterations = method == Method::kTv ? kTvIterations : kDefaultIterations;
     tv.iterations = iterations;
 

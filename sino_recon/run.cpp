@@ -25,12 +25,14 @@
 #include "sinogram.h"
 #include "streams.h"
 #include "threads.h"
+#include "whole_turn.h"
 
 namespace {
 
 constexpr const char *kUsage =
     "usage : sino_recon [-a ANGLES] [-w GAP] [-p PIXEL] [-o X,Y] [-M METHOD] SG c interval {size {kernel}} IMG";
 constexpr const char *kMemoryFailure = "memory allocation error.";
+constexpr const char *kWholeTurnRemedy = "give the angles with -a";
 const Operand kOperands[] = {
     {"SG", "the sinogram: views of line integrals ('-': standard input)"},
     {"c", "the rotation axis, in detector intervals from detector 0"},
@@ -98,6 +100,10 @@ int RunSinoRecon(int argc, char **argv) {
     if (std::string warning = OutsideFieldWarning(grid, n, &detector.axis, 1); !warning.empty()) Warn(warning);
     if (std::string warning = HalfAcquisitionWarning(views, n, detector.axis); !warning.empty()) Warn(warning);
     if (AxisAndIntervalSwapped(n, detector.axis, interval)) Warn(SwappedAxisWarning(detector.axis, interval));
+    if (std::string warning = OneViewWarning(m); !warning.empty()) Warn(warning);
+    // Views taken for an even half turn (no -a) that cover the whole one.
+    if (options.angles == nullptr && LooksLikeWholeTurn(sinogram.samples, n, m, detector.axis))
+        Warn(WholeTurnWarning(kWholeTurnRemedy));
 
     std::size_t pixels = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
     double *image = static_cast<double *>(AllocateBlock(pixels * sizeof(double)));

@@ -10,6 +10,7 @@
 #include "normalise.h"
 #include "owned.h"
 #include "sinograms.h"
+#include "whole_turn.h"
 
 namespace {
 
@@ -149,4 +150,15 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
         for (int i = 0; i < count; ++i) centers[i] = median;
     }
     return Success();
+}
+
+bool RowLooksLikeWholeTurn(const StackInputs &in, const Reading &how, int views, int row, double center) {
+    int columns = in.stack.columns;
+    Owned<double> sinogram, means;
+    if (!sinogram.Allocate(static_cast<std::size_t>(views) * static_cast<std::size_t>(columns)) ||
+        !means.Allocate(3 * static_cast<std::size_t>(columns)))
+        return false;
+    ReadCounts counted;  // counted when the row is reconstructed
+    if (!ReadSinograms(in, how, views, row, 1, sinogram, means, &counted).ok()) return false;
+    return LooksLikeWholeTurn(sinogram, columns, views, center);
 }

@@ -48,3 +48,10 @@ Status FindAxis(const StackInputs &in, const Reading &how, const AxisSearch &sea
 // mirrored): leave out -t."). Where the reading is not clear, or the row
 // cannot be read (the slices' reading says why), nothing is said.
 Status CheckTurn(const StackInputs &in, const Reading &how, const AxisSearch &search, int row);
+
+// With the views taken for an even half turn (no -a, -t or angles in the
+// file), whether they look like a whole turn (LooksLikeWholeTurn,
+// whole_turn.h): `row`'s sinogram of `views` views read as the slices
+// read it, about `center`. A row that cannot be read, or too little
+// memory, says nothing here: the slices meet it again.
+bool RowLooksLikeWholeTurn(const StackInputs &in, const Reading &how, int views, int row, double center);

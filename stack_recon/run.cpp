@@ -25,6 +25,7 @@
 #include "command.h"
 #include "kernels.h"
 #include "memory.h"
+#include "misplaced.h"
 #include "normalise.h"
 #include "options.h"
 #include "phase_band.h"
@@ -41,6 +42,7 @@
 #include "turn.h"
 #include "views.h"
 #include "volume.h"
+#include "whole_turn.h"
 
 namespace {
 
@@ -567,6 +569,8 @@ int RunStackRecon(int argc, char **argv) {
     ViewSet views;
     int half_turn = 0;
     Check(MakeViews(options, settings, in, &views, &half_turn));
+    // No angles given or read, no -t: the views are taken for an even half turn.
+    const bool assumed_half_turn = views.even && !options.half_turn;
     // The iterative methods take the views as sino_iter does, unweighted.
     if (!IsIterative(settings.steps.method)) WeighGap(&views, in.stack.columns, settings.kernel, settings.gap);
     settings.reading.angles = views.angles;
@@ -610,6 +614,13 @@ int RunStackRecon(int argc, char **argv) {
                                                    centers.data(), static_cast<int>(centers.size()));
         !warning.empty())
         Warn(warning);
+    // Views of a whole turn taken for a half turn, told by the middle row
+    // to be reconstructed (the axis given with -c is not searched, and a
+    // search may settle on a wrong one).
+    if (assumed_half_turn && !scanning &&
+        RowLooksLikeWholeTurn(in, settings.reading, views.count, plan.first + plan.count / 2,
+                              centers[static_cast<std::size_t>(plan.count / 2)]))
+        Warn(WholeTurnWarning("give -t (or the angles with -a)"));
     // The scan's row: the first of -r, else the middle one.
     int scan_row = options.range != nullptr ? plan.first : in.stack.rows / 2;
     if (scanning) {
@@ -661,6 +672,10 @@ int RunStackRecon(int argc, char **argv) {
     if (counts.clamped > 0) std::fprintf(stderr, "%lld samples clamped.\n", counts.clamped);
     if (NotTransmissions(counts.transmissions, counts.above)) Warn(kNotTransmissions);
     if (NotLineIntegrals(counts.integrals, counts.integrals_above)) Warn(kNotLineIntegrals);
+    if (MostlyNegative(counts.negative, counts.positive)) Warn(kMostlyNegative);
+    int first_dark = -1;
+    int dark_views = DarkViews(counts.view_sums.data(), static_cast<int>(counts.view_sums.size()), &first_dark);
+    if (dark_views > 0) Warn(DarkViewsWarning(dark_views, first_dark, ImageFile(in.stack, first_dark)));
     if (settings.phase)
         if (std::string units = PhaseUnitsWarning(settings.phase_settings); !units.empty()) Warn(units);
     if (!options.flats.empty()) ReportFlatsAndDarks(in, stderr);

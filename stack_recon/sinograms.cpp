@@ -5,6 +5,7 @@
 
 #include "checks.h"
 #include "flat_levels.h"
+#include "misplaced.h"
 #include "normalise.h"
 #include "zingers.h"
 
@@ -54,10 +55,19 @@ Status ReadSinograms(const StackInputs &in, const Reading &how, int views, int s
         TallyTransmissions(band, band_width * static_cast<std::size_t>(views), &counts->transmissions,
                            &counts->above);
     }
+    if (!how.line_integrals) {
+        std::size_t count = static_cast<std::size_t>(views);
+        if (counts->view_sums.size() != count) counts->view_sums.assign(count, 0.0);
+        for (int j = 0; j < rows; ++j)
+            AddViewSums(band + static_cast<std::size_t>(j) * width * static_cast<std::size_t>(views), views,
+                        in.stack.columns, counts->view_sums.data());
+    }
     int dead = in.have_flats ? RowWithoutBeam(flat, in.have_darks ? dark : nullptr, rows, in.stack.columns) : -1;
     if (dead >= 0) return Failure("flat at or below the dark in every column of row " + std::to_string(start + dead) + ".");
     if (!how.line_integrals)
         counts->clamped += NormaliseBand(band, rows, views, in.stack.columns, in.have_flats ? flat : nullptr,
                                          in.have_darks ? dark : nullptr);
+    if (in.have_flats && !how.line_integrals)
+        TallySigns(band, band_width * static_cast<std::size_t>(views), &counts->negative, &counts->positive);
     return Success();
 }

@@ -4,6 +4,8 @@
 // (unless the stack holds line integrals already, -l).
 #pragma once
 
+#include <vector>
+
 #include "phase_band.h"
 #include "stack_inputs.h"
 #include "status.h"
@@ -26,6 +28,12 @@ struct ReadCounts {
     long long transmissions = 0, above = 0;
     // With -l: the samples read, and those above 50 (TallyLineIntegrals).
     long long integrals = 0, integrals_above = 0;
+    // With flats: the magnitudes of the negative and positive line
+    // integrals (TallySigns, misplaced.h).
+    double negative = 0, positive = 0;
+    // Unless -l: each view's samples summed before normalisation
+    // (AddViewSums), over the rows read; empty until a row is.
+    std::vector<double> view_sums;
 };
 
 

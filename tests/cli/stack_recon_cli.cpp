@@ -852,3 +852,61 @@ TEST(StackReconCli, AFullDiskMidwayLeavesNothing) {
 }
 
 }  // namespace
+
+// Inputs given as what they are not, warned of; the ordinary runs beside
+// them are not. Without -a, -t or angles in the file the views are taken
+// for an even half turn: a whole turn (whole.tif, 90 views over 360
+// degrees) is then reconstructed from views put at half their angles, and
+// says so by view k + 45 mirroring view k, also with the axis given.
+// Flats and projections swapped make line integrals mostly negative; a
+// dark among the projections is a view far darker than the others.
+const char *const kWholeTurnWarning =
+    "warning: the views look like a whole turn (view k + M/2 mirrors view k): give -t (or the angles with -a); as "
+    "a half turn the image is wrong.\n";
+const std::string kMostlyNegative =
+    "warning: the line integrals are mostly negative (the projections brighter than the flats): were the flats and "
+    "projections swapped (give the flats with -f), or the flats taken with less beam?\n";
+
+TEST(StackReconCli, InputsGivenAsWhatTheyAreNotAreWarnedOf) {
+    Scratch scratch;
+    ScanShape whole = Small();
+    whole.full_turn = true;
+    WriteScan(scratch, whole);
+    ASSERT_EQ(scratch.Run("mv scan.tif whole.tif && mv scan.h5 whole.h5 && mv theta.txt whole.txt").status, 0);
+    WriteScan(scratch, Small());
+    // One dark image of 100 counts, as ellipse_scan's darks.
+    ASSERT_TRUE(WriteTiff(scratch.Path("dark_1.tif"), {std::vector<double>(64 * 4, 100.0)}, 64, 4, SampleKind::kU16));
+    const std::string end = "4 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n";
+    struct Case {
+        const char *args;
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {"-c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
+        {"-c 31 -f flat.tif -d dark.tif whole.tif v.tif", kWholeTurnWarning + end},
+        {"-t -c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", end},
+        // The whole turn's angles given, or read from the file.
+        {"-a whole.txt -c 32.8 -f flat.tif -d dark.tif whole.tif v.tif", end},
+        {"-c 32.8 whole.h5 v.tif", "v.tif: 4 slices of 64 x 64.\n"},
+        {"-c 32.8 -f flat.tif -d dark.tif scan.tif v.tif", end},
+        // Flats and projections swapped: the four flats reconstructed as
+        // views against the mean projection.
+        {"-c 32.8 -f scan.tif flat.tif v.tif", kMostlyNegative + "90 flats.\nv.tif: 4 slices of 64 x 64.\n"},
+        {"-c 32.8 -f scan.tif -d dark.tif flat.tif v.tif",
+         kMostlyNegative + "90 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n"},
+        // Darks among the projections (-d forgotten).
+        {"-c 32.8 -f flat.tif scan.tif dark.tif v.tif",
+         "warning: 2 images, the first image 90 (dark.tif), are far darker than the others (under a tenth of the "
+         "median image): darks among the projections? give the darks with -d.\n4 flats.\nv.tif: 4 slices of 64 x "
+         "64.\n"},
+        {"-c 32.8 -f flat.tif -d dark.tif scan.tif dark_1.tif v.tif",
+         "128 samples clamped.\nwarning: image 90 (dark_1.tif) is far darker than the others (under a tenth of the median image): a dark "
+         "among the projections? give the darks with -d.\n4 flats, 2 darks.\nv.tif: 4 slices of 64 x 64.\n"},
+        {"-c 32.8 -f flat.tif scan.tif v.tif", "4 flats.\nv.tif: 4 slices of 64 x 64.\n"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = StackRecon(scratch, c.args);
+        EXPECT_EQ(r.status, 0) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+    }
+}
