@@ -26,6 +26,7 @@
 #include "range_weights.h"
 #include "solvers.h"
 #include "threads.h"
+#include "whole_turn.h"
 
 using namespace pybind11::literals;
 
@@ -324,6 +325,21 @@ py::array Recon(const py::handle &data, const py::handle &center_object, double 
     }
     std::string warning = LimitedRangeWarning(s.views.set);
     if (!warning.empty()) PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
+    warning = OneViewWarning(count);
+    if (!warning.empty()) PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
+    // Views taken for an even half turn (no angles) that cover the whole
+    // one, told as sino_recon tells them: on the middle row of a stack.
+    if (angles.is_none()) {
+        const int middle = rows / 2;
+        std::vector<double> row(static_cast<std::size_t>(count) * detectors);
+        for (int k = 0; k < count; ++k)
+            std::copy_n(input.data() + (static_cast<std::size_t>(k) * rows + middle) * detectors, detectors,
+                        row.data() + static_cast<std::size_t>(k) * detectors);
+        if (LooksLikeWholeTurn(row.data(), detectors, count, centers[static_cast<std::size_t>(middle)])) {
+            warning = WholeTurnWarning("give the angles");
+            PyErr_WarnEx(PyExc_UserWarning, warning.substr(std::string("warning: ").size()).c_str(), 1);
+        }
+    }
     // Direct methods only: the iterations fit every view as it lies.
     for (int r = 0; r < rows && (s.method == "fbp" || s.method == "fourier"); ++r) {
         warning = HalfAcquisitionWarning(s.views.set, detectors, centers[static_cast<std::size_t>(r)]);
@@ -482,7 +498,8 @@ method: 'fbp', 'fourier' (gridding, sino_recon -M fourier), 'sirt', 'cgls'
 pixel: the pixel side in detector intervals (sino_recon -p).
 offset: (x, y), the image's centre in detector intervals from the axis (-o).
 nonnegative: sirt and tv keep the image non-negative (sino_iter -n).
-Returns float64 densities.  A limited range of angles warns (UserWarning).)");
+Returns float64 densities.  A limited range of angles, one view, and views given without angles that look
+like a whole turn warn (UserWarning).)");
     m.def("find_center", &FindCenterOf, "sinogram"_a, "angles"_a = py::none(), "full_turn"_a = false,
           R"(The rotation axis of a sinogram, in detector intervals from detector 0 (sino_center).
 

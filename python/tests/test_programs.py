@@ -178,3 +178,19 @@ def test_an_axis_and_interval_swapped_are_warned_about(head):
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         cttk.recon(head, 31.5, 1)
+
+
+def test_a_whole_turn_and_one_view_given_as_a_half_turn_are_warned_about(head):
+    # As sino_recon warns, without angles: a whole turn reconstructed as a
+    # half one is wrong, and one view is that view smeared; with the turn's
+    # angles, or a half turn, nothing is said.
+    turn = np.arange(128) * 360.0 / 128
+    whole = cttk.phantom_sino("shepp-logan:26", 64, 31.5, angles=turn)
+    with pytest.warns(UserWarning, match="look like a whole turn .* give the angles;"):
+        cttk.recon(whole, 31.5, 1)
+    with pytest.warns(UserWarning, match="one view: the image is that projection smeared"):
+        cttk.recon(head[:1], 31.5, 1)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        cttk.recon(whole, 31.5, 1, angles=turn)
+        cttk.recon(cttk.phantom_sino("shepp-logan:26", 64, 31.5, views=128), 31.5, 1)
