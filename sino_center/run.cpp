@@ -101,6 +101,9 @@ int RunSinoCenter(int argc, char **argv) {
     if (sinogram.columns < kMinDetectors || sinogram.rows < kMinViews) {
         Error("sinogram too small to find the center.");
     }
+    // A sample that is not finite makes every match not a number: named,
+    // as sino_recon names it, not taken for views that do not match.
+    Check(CheckSamplesFinite(sinogram, NamePrefix(name, "")));
     ViewSet views{};
     if (options.angles != nullptr) Check(ReadAngles(options.angles, sinogram.rows, &views));
 
