@@ -377,6 +377,11 @@ double FindCenterOf(const py::handle &sinogram_object, const py::handle &angles,
     int rows = Axis(sinogram, 0), columns = Axis(sinogram, 1);
     if (!angles.is_none() && full_turn) RaiseValue("angles and full_turn exclude each other.");
     if (columns < kMinDetectors || rows < kMinViews) RaiseValue("sinogram too small to find the center.");
+    // As sino_center: a sample that is not finite is named.
+    std::size_t all = static_cast<std::size_t>(rows) * columns;
+    if (std::size_t at = FirstNotFinite(sinogram.data(), all); at < all)
+        RaiseValue("sample not finite (view " + std::to_string(at / columns) + ", column " +
+                   std::to_string(at % columns) + ").");
     Views views;
     if (!angles.is_none()) MakeViews(angles, rows, &views);
     const double *samples = sinogram.data();

@@ -148,6 +148,8 @@ def test_any_layout_and_dtype_gives_the_same_slice():
     keep = nan.copy()
     with pytest.raises(ValueError, match=r"^sample not finite \(view 3, column 4\).$"):
         cttk.recon(nan, 23.5)
+    with pytest.raises(ValueError, match=r"^sample not finite \(view 3, column 4\).$"):
+        cttk.find_center(nan)
     assert np.array_equal(nan, keep, equal_nan=True)
     projections = np.stack([GOOD, GOOD], axis=1)
     projections[7, 1, 5] = -np.inf
