@@ -245,12 +245,19 @@ int BlockStart(int b, int blocks, int rows) {
     return static_cast<int>(static_cast<long long>(b) * rows / blocks);
 }
 
+// A block without trusted views still tells where the residual's median
+// over all its views passes this many times their interpolations' median
+// difference: a stripe far stronger than the object's edge at the column
+// (twice let an edge dwelling by the axis pass for a stripe).
+constexpr double kPartialStrong = 3.0;
+
 // The residual's median in each block of views, over the views where the
 // interpolation is trusted (the two interpolations within kPartialTrust
-// times `floor`); not a number for a block with fewer than three such
-// views (an edge of the object dwells there), which then tells nothing;
-// and after the blocks, each block's mean deviation from its median over
-// the same views. `scratch` holds `rows` doubles.
+// times `floor`); for a block with fewer than three such views (an edge of
+// the object dwells there), over all its views where that passes
+// kPartialStrong times their median `doubt`, else not a number, which
+// tells nothing; and after the blocks, each block's mean deviation from
+// its median over the same views. `scratch` holds `rows` doubles.
 void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
                   double *out) {
     double *t = scratch;
@@ -262,6 +269,17 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
             if (doubt[k] <= trusted) t[count++] = residual[k];
         if (count < 3) {
             out[b] = std::nan("");
+            count = 0;
+            for (int k = first; k < end; ++k) t[count++] = residual[k];
+            const double median = MedianOf(t, count);
+            count = 0;
+            for (int k = first; k < end; ++k) t[count++] = doubt[k];
+            if (std::fabs(median) > kPartialStrong * std::max(MedianOf(t, count), trusted)) {
+                double sum = 0;
+                for (int k = first; k < end; ++k) sum += std::fabs(residual[k] - median);
+                out[b] = median;
+                out[blocks + b] = sum / (end - first);
+            }
             continue;
         }
         const double median = MedianOf(t, count);

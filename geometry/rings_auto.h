@@ -72,7 +72,9 @@
 // all the views. So, once the stripes above are mended, the views are cut
 // into up to kPartialBlocks blocks, and each column's residual median
 // within each block, less its neighbours' (two to size / 2 away), is its
-// block excess. A column is a partial stripe where two adjacent blocks stand
+// block excess: over the views where the interpolation is trusted, or,
+// in a block with none (the object's edge at the column), over all where
+// the median stands far beyond the interpolation's doubt there. A column is a partial stripe where two adjacent blocks stand
 // out with the same sign, beyond kAutoFactor times the typical block excess
 // of the columns and kAutoLevelFraction of the level; this too runs twice,
 // the second time with the partial stripes left out of the interpolations.
