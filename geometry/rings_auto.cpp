@@ -240,6 +240,13 @@ constexpr double kPartialTrust = 3.0;
 // many times the run's largest block excess.
 constexpr double kPartialCap = 1.5;
 
+// A partial stripe's neighbours, once it is left out of their
+// interpolations, show nothing of it; a feature of the object that dwells
+// at the column (near the axis, where its path turns back) spans the next
+// columns too. A neighbour's block excess alike when of the same sign and
+// at least this share of the column's.
+constexpr double kAlikeShare = 0.5;
+
 // The first view of block b of `blocks` over `rows` views.
 int BlockStart(int b, int blocks, int rows) {
     return static_cast<int>(static_cast<long long>(b) * rows / blocks);
@@ -295,6 +302,27 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
         out[b] = median;
         out[blocks + b] = static_cast<double>(sum / used);
     }
+}
+
+// Whether, in at least half the blocks of partial stripe j's run that
+// tell something, a neighbour's block excess is alike.
+bool SharedWithNeighbours(const AutoWork &work, int j) {
+    const int blocks = work.blocks;
+    const double *own = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    int told = 0, shared = 0;
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (!(own[b] == own[b]) || own[b] == 0) continue;
+        ++told;
+        bool alike = false;
+        for (int i : {j - 1, j + 1}) {
+            if (i < 0 || i >= work.columns) continue;
+            const double value = work.block_excess[static_cast<std::size_t>(i) * blocks + b];
+            alike = alike || (value == value && (value > 0) == (own[b] > 0) &&
+                              std::fabs(value) >= kAlikeShare * std::fabs(own[b]));
+        }
+        shared += alike;
+    }
+    return told > 0 && 2 * shared >= told;
 }
 
 // The clean columns two to `reach` away from j (`mask` marks those that
@@ -901,12 +929,14 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             work->span[2 * j] = start;
             work->span[2 * j + 1] = stop;
         }
-        // Adjacent columns found in the last pass: an edge of the object
+        // Adjacent columns found in the last pass, or a column whose
+        // neighbours' block excesses are alike: an edge of the object
         // dwelling there.
         found = 0;
         for (int j = 0; j < columns; ++j) {
             bool pair = pass == kAutoPasses - 1 &&
-                        ((j > 0 && work->next[j - 1]) || (j + 1 < columns && work->next[j + 1]));
+                        ((j > 0 && work->next[j - 1]) || (j + 1 < columns && work->next[j + 1]) ||
+                         (work->next[j] && SharedWithNeighbours(*work, j)));
             work->partial[j] = work->next[j] && !pair;
             found += work->partial[j];
         }

@@ -80,7 +80,9 @@
 // the second time with the partial stripes left out of the interpolations.
 // Two adjacent columns found are an edge of the object dwelling there (a
 // partial stripe's neighbours no longer interpolate from it the second
-// time), and are left alone.
+// time), and are left alone; so is a column whose neighbours' block
+// excesses are alike (the same sign, half its size or more) in half its
+// run: a feature that dwells at the column (near the axis) spans them too.
 // A partial stripe loses, in each view, the running median over a block's
 // length of views of its residual less its neighbours' residuals: it
 // follows a stripe that starts, stops or drifts, and passes over the
