@@ -698,8 +698,11 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
                 if (i >= 0 && i < columns && !work->stripes[i] && work->relative[i] == work->relative[i])
                     scratch[count++] = work->relative[i];
         const double own = work->relative[j];
-        work->relative_stand[j] =
-            own == own && count > 0 ? std::fabs(own - MedianOf(scratch, count)) * work->relative_base[j] / threshold : 0;
+        // A threshold of nothing (a sinogram of zeros but a few columns)
+        // makes no candidate of a share.
+        work->relative_stand[j] = own == own && count > 0 && threshold > 0
+                                      ? std::fabs(own - MedianOf(scratch, count)) * work->relative_base[j] / threshold
+                                      : 0;
     }
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
     for (int j = 0; j < columns; ++j) {
