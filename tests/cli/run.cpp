@@ -71,6 +71,22 @@ std::string DoublesBytes(const double *values, long count) {
     return std::string(reinterpret_cast<const char *>(values), sizeof(double) * count);
 }
 
+std::string MisgivenScansCommand(int radius, int detectors, double axis, double off) {
+    const std::string head = " shepp-logan:" + std::to_string(radius) + " " + std::to_string(detectors) + " ";
+    auto word = [](double x) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", x);
+        return std::string(text);
+    };
+    const std::string at = word(axis), aside = word(off);
+    const std::string noisy = " && \"$BIN/sino_scale\" p.sg 0.05 q.sg && \"$BIN/sino_noise\" q.sg 1e4 1 ";
+    return "seq 0 359 > whole.txt && seq 0 180 > closed.txt && \"$BIN/phantom_sino\" -a whole.txt" + head + at +
+           " 360 whole.sg && \"$BIN/phantom_sino\" -a whole.txt" + head + aside + " 360 p.sg" + noisy +
+           "whole_noisy.sg && \"$BIN/phantom_sino\"" + head + aside + " 180 p.sg" + noisy +
+           "half_noisy.sg && \"$BIN/phantom_sino\"" + head + at + " 180 half.sg && \"$BIN/phantom_sino\" -a closed.txt" +
+           head + at + " 181 closed.sg && \"$BIN/phantom_sino\"" + head + at + " 1 one.sg";
+}
+
 std::string SinogramBytes(int columns, int rows, const double *samples) {
     return std::to_string(columns) + "\t" + std::to_string(rows) + "\n" +
            DoublesBytes(samples, static_cast<long>(columns) * rows);

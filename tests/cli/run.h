@@ -98,6 +98,15 @@ void ExpectFailures(const char *program, const FailureCase (&cases)[N]) {
     for (const FailureCase &c : cases) ExpectFailure(program, c);
 }
 
+// A shell command that writes, in the scratch folder, the head
+// (shepp-logan:`radius`) over `detectors` as scans given for what they are
+// not and the ordinary ones beside them: whole.sg (360 views at 0 ... 359
+// degrees, listed in whole.txt; axis `axis`), whole_noisy.sg and
+// half_noisy.sg (axis `off`, counts of 1e4 after scaling by 0.05), half.sg
+// (180 views), closed.sg (181 views to 180 degrees, closed.txt) and one.sg
+// (one view).
+std::string MisgivenScansCommand(int radius, int detectors, double axis, double off);
+
 // Bytes of a sinogram: header "N\tM\n", then the samples little-endian.
 std::string SinogramBytes(int columns, int rows, const double *samples);
 std::string DoublesBytes(const double *values, long count);

@@ -312,16 +312,7 @@ const char *const kOneViewWarning =
 
 TEST(SinoIterCli, ScansGivenAsWhatTheyAreNotAreWarnedOf) {
     Scratch scratch;
-    ASSERT_EQ(scratch.Run("seq 0 359 > whole.txt && seq 0 180 > closed.txt && "
-                          "\"$BIN/phantom_sino\" -a whole.txt shepp-logan:24 64 31.5 360 whole.sg && "
-                          "\"$BIN/phantom_sino\" -a whole.txt shepp-logan:24 64 33 360 p.sg && "
-                          "\"$BIN/sino_scale\" p.sg 0.05 q.sg && \"$BIN/sino_noise\" q.sg 1e4 1 whole_noisy.sg && "
-                          "\"$BIN/phantom_sino\" shepp-logan:24 64 33 180 p.sg && "
-                          "\"$BIN/sino_scale\" p.sg 0.05 q.sg && \"$BIN/sino_noise\" q.sg 1e4 1 half_noisy.sg && "
-                          "\"$BIN/phantom_sino\" -a closed.txt shepp-logan:24 64 31.5 181 closed.sg && "
-                          "\"$BIN/phantom_sino\" shepp-logan:24 64 31.5 1 one.sg")
-                  .status,
-              0);
+    ASSERT_EQ(scratch.Run(MisgivenScansCommand(24, 64, 31.5, 33)).status, 0);
     const struct {
         const char *args;
         const char *err;

@@ -702,16 +702,7 @@ const char *const kOneViewWarning =
 
 TEST(SinoReconCli, ScansGivenAsWhatTheyAreNotAreWarnedOf) {
     Scratch scratch;
-    ASSERT_EQ(scratch.Run("seq 0 359 > whole.txt && seq 0 180 > closed.txt && "
-                          "\"$BIN/phantom_sino\" -a whole.txt shepp-logan:40 128 63.5 360 whole.sg && "
-                          "\"$BIN/phantom_sino\" -a whole.txt shepp-logan:40 128 66.5 360 p.sg && "
-                          "\"$BIN/sino_scale\" p.sg 0.05 q.sg && \"$BIN/sino_noise\" q.sg 1e4 1 whole_noisy.sg && "
-                          "\"$BIN/phantom_sino\" shepp-logan:40 128 66.5 180 p.sg && "
-                          "\"$BIN/sino_scale\" p.sg 0.05 q.sg && \"$BIN/sino_noise\" q.sg 1e4 1 half_noisy.sg && "
-                          "\"$BIN/phantom_sino\" shepp-logan:40 128 63.5 180 half.sg && "
-                          "\"$BIN/phantom_sino\" -a closed.txt shepp-logan:40 128 63.5 181 closed.sg && "
-                          "\"$BIN/phantom_sino\" shepp-logan:40 128 63.5 1 one.sg && "
-                          "\"$BIN/disk_sino\" 128 0 0 40 360 disc.sg")
+    ASSERT_EQ(scratch.Run(MisgivenScansCommand(40, 128, 63.5, 66.5) + " && \"$BIN/disk_sino\" 128 0 0 40 360 disc.sg")
                   .status,
               0);
     const struct {
