@@ -226,6 +226,15 @@ namespace {
 constexpr double kPartialFloor = 3.0;
 constexpr double kSteady = 0.2;
 constexpr int kPartialRun = 4;
+// A run of kWeakRun such blocks is a partial stripe too (a stripe in a
+// fifth of the views, or one whose run the object's edges break), where
+// in the last pass its neighbours, no longer interpolating from it, tell
+// something in half its blocks and are quiet there: their roughness beyond
+// the block's noise under kQuietShare of the column's block excess. A
+// feature of the object that dwells at the column leaves its neighbours
+// untrusted or rough; a stripe leaves them as the object has them.
+constexpr int kWeakRun = 3;
+constexpr double kQuietShare = 0.25;
 // Or a run of kShortRun contiguous blocks each beyond kShortFloor times the
 // block's threshold and kShortRough times its roughness within the block:
 // a stripe in a fifth of the views fills fewer than kPartialRun blocks.
@@ -323,6 +332,30 @@ bool SharedWithNeighbours(const AutoWork &work, int j) {
         shared += alike;
     }
     return told > 0 && 2 * shared >= told;
+}
+
+// Whether, in at least half the blocks of partial stripe j's run that
+// tell something, both neighbours tell something too and are quiet: their
+// roughness beyond the block's `noise` (the columns' median roughness
+// there) under kQuietShare of j's block excess.
+bool QuietNeighbours(const AutoWork &work, const double *noise, int j) {
+    const int blocks = work.blocks;
+    const double *own = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    int told = 0, quiet = 0;
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (!(own[b] == own[b])) continue;
+        ++told;
+        bool both = true;
+        for (int i : {j - 1, j + 1}) {
+            if (i < 0 || i >= work.columns) continue;
+            const double value = work.block_excess[static_cast<std::size_t>(i) * blocks + b];
+            const double rough = work.block_offsets[static_cast<std::size_t>(i) * 2 * blocks + blocks + b];
+            const double beyond = std::sqrt(std::max(0.0, (rough - noise[b]) * (rough + noise[b])));
+            both = both && value == value && beyond < kQuietShare * std::fabs(own[b]);
+        }
+        quiet += both;
+    }
+    return told > 0 && 2 * quiet >= told;
 }
 
 // The clean columns two to `reach` away from j (`mask` marks those that
@@ -873,15 +906,19 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             }
         }
         // Each block's threshold from the typical excess of the columns in
-        // it, as for the stripes over all the views.
+        // it, as for the stripes over all the views; and its noise, the
+        // columns' median roughness.
         double *magnitudes = work->scratch;
-        double *least = work->scratch + n;
+        double *least = work->scratch + n, *noise = least + blocks;
         for (int b = 0; b < blocks; ++b) {
             for (int j = 0; j < columns; ++j) {
                 const double value = work->block_excess[static_cast<std::size_t>(j) * blocks + b];
                 magnitudes[j] = value == value ? std::fabs(value) : 0;
             }
             least[b] = std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), floor);
+            for (int j = 0; j < columns; ++j)
+                magnitudes[j] = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+            noise[b] = MedianOf(magnitudes, columns);
         }
         found = 0;
         for (int j = 0; j < columns; ++j) {
@@ -890,6 +927,9 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             // next (a stripe that holds or drifts); the object's structure
             // changes from block to block.
             bool partial = false;
+            // Found by a run of kPartialRun or the strong short run, not
+            // only by kWeakRun blocks.
+            bool full = false;
             // The last two blocks that told something (a block without
             // trusted views is passed over).
             double last = 0, before = 0;
@@ -919,28 +959,33 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                 if (high == 1) low = b;
                 if (high >= kShortRun && (low == 0 || excess[low - 1] == excess[low - 1]) &&
                     (b + 1 == blocks || excess[b + 1] == excess[b + 1]))
-                    partial = true;
+                    partial = full = true;
                 if (run == 1 && !partial) start = b;
                 if (partial && run == 0) break;
                 if (run > 0) stop = b;
-                partial = partial || run >= kPartialRun;
+                full = full || run >= kPartialRun;
+                partial = partial || run >= kWeakRun;
                 before = last;
                 last = value;
                 ++told;
             }
-            work->next[j] = partial;
+            work->next[j] = partial ? (full ? 1 : 2) : 0;
             work->span[2 * j] = start;
             work->span[2 * j + 1] = stop;
         }
         // Adjacent columns found in the last pass, or a column whose
         // neighbours' block excesses are alike: an edge of the object
-        // dwelling there.
+        // dwelling there. A column found by a weak run beside one found by
+        // a full run is the stronger stripe's leakage, and goes alone; one
+        // whose neighbours are not quiet is a feature dwelling there.
         found = 0;
         for (int j = 0; j < columns; ++j) {
-            bool pair = pass == kAutoPasses - 1 &&
-                        ((j > 0 && work->next[j - 1]) || (j + 1 < columns && work->next[j + 1]) ||
-                         (work->next[j] && SharedWithNeighbours(*work, j)));
-            work->partial[j] = work->next[j] && !pair;
+            const int own = work->next[j];
+            auto beside = [&](int i) { return i >= 0 && i < columns && work->next[i] && work->next[i] <= own; };
+            bool pair = pass == kAutoPasses - 1 && own &&
+                        (beside(j - 1) || beside(j + 1) || SharedWithNeighbours(*work, j) ||
+                         (own == 2 && !QuietNeighbours(*work, noise, j)));
+            work->partial[j] = own && !pair;
             found += work->partial[j];
         }
     }

@@ -74,15 +74,21 @@
 // within each block, less its neighbours' (two to size / 2 away), is its
 // block excess: over the views where the interpolation is trusted, or,
 // in a block with none (the object's edge at the column), over all where
-// the median stands far beyond the interpolation's doubt there. A column is a partial stripe where two adjacent blocks stand
-// out with the same sign, beyond kAutoFactor times the typical block excess
-// of the columns and kAutoLevelFraction of the level; this too runs twice,
-// the second time with the partial stripes left out of the interpolations.
-// Two adjacent columns found are an edge of the object dwelling there (a
-// partial stripe's neighbours no longer interpolate from it the second
-// time), and are left alone; so is a column whose neighbours' block
-// excesses are alike (the same sign, half its size or more) in half its
-// run: a feature that dwells at the column (near the axis) spans them too.
+// the median stands far beyond the interpolation's doubt there. A column is
+// a partial stripe where a run of blocks stands out with the same sign,
+// each near the last or on the line through the last two (a drift), beyond
+// kAutoFactor times the typical block excess of the columns and
+// kAutoLevelFraction of the level: four blocks, or three far beyond their
+// threshold and their roughness. This too runs twice, the second time with
+// the partial stripes left out of the interpolations. Two adjacent columns
+// found are an edge of the object dwelling there (a partial stripe's
+// neighbours no longer interpolate from it the second time), and are left
+// alone; so is a column whose neighbours' block excesses are alike (the
+// same sign, half its size or more) in half its run: a feature that dwells
+// at the column (near the axis) spans them too. A run of three blocks alone
+// is a weak finding: it stands where its neighbours, the second time, tell
+// something and are quiet (no rougher than the noise) in half its run, and
+// gives way to a column found by a full run beside it, whose leakage it is.
 // A partial stripe loses, in each view, the running median over a block's
 // length of views of its residual less its neighbours' residuals: it
 // follows a stripe that starts, stops or drifts, and passes over the
@@ -143,7 +149,7 @@ struct AutoWork {
     Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
     Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
-    Owned<unsigned char> next;          // columns: the next pass's finding
+    Owned<unsigned char> next;          // columns: the next pass's finding (partial: 2 for a weak run)
     int reach = 0;                      // the neighbours compared: up to this many columns away
     double level = 0;                   // the median over the views of a view's magnitude passed by 1/64 of its columns
     int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
