@@ -224,10 +224,11 @@ namespace {
 // pass kPartialFloor times the block's threshold, each within kSteady of
 // the last.
 constexpr double kPartialFloor = 3.0;
-// For a column that stood out over all the views and did not hold: its
-// standing out is evidence already (a stripe in half the views stands out
-// over them all, and fails the holding).
-constexpr double kUnheldFloor = 2.0;
+// For a column that stood out over all the views: its standing out is
+// evidence already (a stripe in half the views stands out over them all
+// and fails the holding; one in three quarters holds, and its mending by
+// the median leaves parts of it on either side).
+constexpr double kStoodFloor = 2.0;
 constexpr double kSteady = 0.2;
 constexpr int kPartialRun = 4;
 // A run of kWeakRun such blocks is a partial stripe too (a stripe in a
@@ -566,7 +567,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
            work->relative.Allocate(n) && work->relative_base.Allocate(n) && work->relative_stand.Allocate(n) &&
            work->of_gain.Allocate(n) && work->of_offset.Allocate(n) && work->stripes.Allocate(n) &&
-           work->next.Allocate(n) && work->unheld.Allocate(n) && work->scratch.Allocate(work->slot * threads);
+           work->next.Allocate(n) && work->stood.Allocate(n) && work->scratch.Allocate(work->slot * threads);
 }
 
 int FindAutoStripes(const double *samples, int size, AutoWork *work) {
@@ -719,7 +720,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         work->of_offset[j] = 0;
         if (work->stripes[j] && !work->flat[j])
             work->next[j] = HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
-        work->unheld[j] = work->stripes[j] && !work->next[j] && !work->flat[j];
+        work->stood[j] = work->stripes[j] && !work->flat[j];
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());
     // A weak stripe of gain has little excess where the column's value
@@ -946,7 +947,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                     high = 0;  // a short run must hold in trusted views
                     continue;
                 }
-                bool out = std::fabs(value) > (work->unheld[j] ? kUnheldFloor : kPartialFloor) * least[b];
+                bool out = std::fabs(value) > (work->stood[j] ? kStoodFloor : kPartialFloor) * least[b];
                 // Near the last block, or on the line through the last two
                 // (a drift).
                 bool steady = run > 0 && (value > 0) == (last > 0) &&

@@ -79,8 +79,8 @@
 // each near the last or on the line through the last two (a drift), beyond
 // kAutoFactor times the typical block excess of the columns and
 // kAutoLevelFraction of the level (each 3 times that, or twice for a column
-// that stood out over all the views and did not hold: a stripe in half the
-// views): four blocks, or three far beyond their threshold and their
+// that stood out over all the views: a stripe in half the views, or one in
+// more that the median mended in part): four blocks, or three far beyond their threshold and their
 // roughness. This too runs twice, the second time with
 // the partial stripes left out of the interpolations. Two adjacent columns
 // found are an edge of the object dwelling there (a partial stripe's
@@ -152,7 +152,7 @@ struct AutoWork {
     Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
     Owned<unsigned char> next;          // columns: the next pass's finding (partial: 2 for a weak run)
-    Owned<unsigned char> unheld;        // columns: 1 for one that stood out over all the views and did not hold
+    Owned<unsigned char> stood;         // columns: 1 for one that stood out over all the views (not dead)
     int reach = 0;                      // the neighbours compared: up to this many columns away
     double level = 0;                   // the median over the views of a view's magnitude passed by 1/64 of its columns
     int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
