@@ -998,6 +998,37 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
     return found;
 }
 
+namespace {
+
+// Within partial stripe j's run, a block without trusted views (the
+// object's edge crossing the column there) tells the stripe no better than
+// the edge: its running median `smooth` (`rows` views) becomes the line
+// between the block excesses of the nearest blocks on either side that
+// tell something (at their middle views), or the nearer one's alone at an
+// end.
+void FillUntrusted(const AutoWork &work, int j, int rows, double *smooth) {
+    const int blocks = work.blocks;
+    const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    auto told = [&](int b) { return excess[b] == excess[b]; };
+    auto middle = [&](int b) { return 0.5 * (BlockStart(b, blocks, rows) + BlockStart(b + 1, blocks, rows)); };
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (told(b)) continue;
+        int left = b - 1, right = b + 1;
+        while (left >= 0 && !told(left)) --left;
+        while (right < blocks && !told(right)) ++right;
+        if (left < 0 && right >= blocks) continue;
+        for (int k = BlockStart(b, blocks, rows); k < BlockStart(b + 1, blocks, rows); ++k) {
+            if (left < 0) smooth[k] = excess[right];
+            else if (right >= blocks) smooth[k] = excess[left];
+            else
+                smooth[k] = excess[left] +
+                            (excess[right] - excess[left]) * ((k - middle(left)) / (middle(right) - middle(left)));
+        }
+    }
+}
+
+}  // namespace
+
 void MendPartialStripes(double *samples, int size, AutoWork *work) {
     const std::size_t n = static_cast<std::size_t>(work->columns);
     const int columns = work->columns, m = work->rows;
@@ -1026,6 +1057,7 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
             difference[k] = view[j] - near - MedianOf(values, count);
         }
         RunningMedian(difference, m, window, slide, smooth);
+        FillUntrusted(*work, j, m, smooth);
         // Over the run of blocks found, and a block on either side (where
         // the stripe starts or stops within it), the column loses the
         // running median in full. Elsewhere the object's own structure

@@ -94,7 +94,9 @@
 // A partial stripe loses, in each view, the running median over a block's
 // length of views of its residual less its neighbours' residuals: it
 // follows a stripe that starts, stops or drifts, and passes over the
-// object's edges, which cross a column in a few views.
+// object's edges, which cross a column in a few views. In a block of its
+// run without trusted views (an edge dwelling there) it takes the line
+// between the block excesses on either side instead.
 #pragma once
 
 #include <cstddef>

@@ -749,6 +749,10 @@ const FamilyCase kFamily[] = {
     // mended by their median: what that leaves on either side is taken at
     // the same lower floor (0.41 without; not yet a third).
     {RingStripes::kPartial, RingObject::kOffAxis, 3, 0.002, 0.38},
+    // A drift at the head's outer edge, whose blocks the skull's edge
+    // leaves without trusted views: mended there by the line between the
+    // blocks on either side (0.55 by the running median; not yet a third).
+    {RingStripes::kPartial, RingObject::kHead, 2, 0, 0.5},
 };
 
 // Features of the object that dwell at a column for part of the views are
