@@ -922,9 +922,14 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                 magnitudes[j] = value == value ? std::fabs(value) : 0;
             }
             least[b] = std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), floor);
-            for (int j = 0; j < columns; ++j)
-                magnitudes[j] = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
-            noise[b] = MedianOf(magnitudes, columns);
+            // Over the columns whose block tells something: a block
+            // without trusted views has no roughness.
+            int told = 0;
+            for (int j = 0; j < columns; ++j) {
+                const double *offsets = work->block_offsets + static_cast<std::size_t>(j) * 2 * blocks;
+                if (offsets[b] == offsets[b]) magnitudes[told++] = offsets[blocks + b];
+            }
+            noise[b] = told > 0 ? MedianOf(magnitudes, told) : 0;
         }
         found = 0;
         for (int j = 0; j < columns; ++j) {
