@@ -246,6 +246,11 @@ constexpr double kQuietShare = 0.25;
 constexpr int kShortRun = 3;
 constexpr double kShortFloor = 6.0;
 constexpr double kShortRough = 8.0;
+// Or, as a weak finding, two such blocks each beyond kPairFloor times the
+// block's threshold: a stripe in a fifth of the views that starts and
+// stops within blocks fills only two of them cleanly (its first and last
+// are rough with its step).
+constexpr double kPairFloor = 10.0;
 // The views where the interpolations from the nearest and the next clean
 // columns out differ by less than kPartialTrust times the level fraction:
 // no edge of the object near the column.
@@ -968,9 +973,13 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                 const bool strong = std::fabs(value) > kShortFloor * least[b] && std::fabs(value) > kShortRough * rough;
                 high = run == 0 ? 0 : (run == 1 ? strong : (strong ? high + 1 : 0));
                 if (high == 1) low = b;
-                if (high >= kShortRun && (low == 0 || excess[low - 1] == excess[low - 1]) &&
-                    (b + 1 == blocks || excess[b + 1] == excess[b + 1]))
+                const bool flanked = (low == 0 || excess[low - 1] == excess[low - 1]) &&
+                                     (b + 1 == blocks || excess[b + 1] == excess[b + 1]);
+                if (high >= kShortRun && flanked)
                     partial = full = true;
+                else if (high >= 2 && flanked && !partial && std::fabs(value) > kPairFloor * least[b] &&
+                         std::fabs(excess[b - 1]) > kPairFloor * least[b - 1])
+                    partial = true;
                 if (run == 1 && !partial) start = b;
                 if (partial && run == 0) break;
                 if (run > 0) stop = b;

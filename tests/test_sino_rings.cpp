@@ -753,6 +753,10 @@ const FamilyCase kFamily[] = {
     // leaves without trusted views: mended there by the line between the
     // blocks on either side (0.55 by the running median; not yet a third).
     {RingStripes::kPartial, RingObject::kHead, 2, 0, 0.5},
+    // A 10 % gain at the object's edge, which the object covers in a few
+    // views only: it stands far out in two blocks, and is mended as a
+    // partial stripe (0.64 without).
+    {RingStripes::kStrongGains, RingObject::kGrains, 6, 0.002, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
@@ -773,6 +777,10 @@ TEST(SinoRings, AutoLeavesFeaturesDwellingAtAColumn) {
         {RingObject::kOffAxis, RingStripes::kWeakOffsets, 4},
         {RingObject::kGrains, RingStripes::kStrongOffsets, 2},
         {RingObject::kCentred, RingStripes::kDead, 1},
+        // For two blocks: a pair is taken only ten times beyond the
+        // threshold (six let the head's features pass).
+        {RingObject::kHead, RingStripes::kWeakOffsets, 1},
+        {RingObject::kHead, RingStripes::kStrongGains, 5},
     };
     for (const auto &k : cases) {
         RingCase c = MakeRingCase(RingCaseShape{k.object, k.stripes, 256, 360, k.seed, 0});
