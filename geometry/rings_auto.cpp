@@ -495,14 +495,43 @@ bool Peak(const double *stand, int columns, int j) {
     return true;
 }
 
+// Whether, of the views `used` marks, at least a quarter of all `rows`
+// have column j's interpolations from the nearest and the next clean
+// columns out within kPartialTrust times the level fraction: no edge of
+// the object dwells at the column there.
+bool TrustedInQuarter(const double *samples, const AutoWork &work, int j, const unsigned char *used) {
+    const std::size_t n = static_cast<std::size_t>(work.columns);
+    const double trusted = kPartialTrust * kAutoLevelFraction * work.level;
+    int count = 0;
+    for (int k = 0; k < work.rows; ++k) {
+        if (!used[k]) continue;
+        const double *view = samples + n * k;
+        count += std::fabs(Interpolated(view, work.stripes, work.columns, j) -
+                           FartherInterpolated(view, work.stripes, work.columns, j)) <= trusted;
+    }
+    return 4 * count >= work.rows;
+}
+
+// A gain on a column the object leaves in more than half the views (at
+// the edge of an object off the axis) shows in fewer than half: the line
+// is then held only in the blocks where the interpolation is above
+// kRatioViews of its largest, at least kFewBlocks of them, each within
+// kRatioSlack of the line's own excess there (a looser test, against the
+// column's typical value, let the noise pass for a gain).
+constexpr int kFewBlocks = 3;
+
 // Whether column j, not found, is a weak stripe of gain: its local excess
 // over the views follows a line through the origin in its interpolation
 // (fitted robustly: the weighted median of the ratios, weighted by the
 // interpolation squared, over the views where the interpolation is above
-// kRatioViews of its largest), that line's excess at the column's typical
-// value passes `threshold`, and the line holds block by block (as for the
-// holding above). When it is, its excess becomes the median of its local
-// excess. `scratch` holds 5 `rows` doubles and 3.5 kLargestAutoSize.
+// kRatioViews of its largest, at least a quarter of them), that line's
+// excess at the column's typical value passes `threshold`, and the line
+// holds block by block (as for the holding above). Where those views are
+// fewer than half, a quarter must be trusted (the outer edge of an object
+// that covers the column in few views bends its interpolation as a gain
+// would), and the line holds as kFewBlocks says. When it is a gain, its
+// excess becomes the median of its local excess. `scratch` holds 5 `rows`
+// doubles and 3.5 kLargestAutoSize.
 bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, double threshold, double *scratch) {
     const int m = work->rows;
     const int blocks = std::min(kHoldBlocks, m / kBlockViews);
@@ -520,7 +549,13 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
             w[used] = base[k] * base[k];
             ++used;
         }
-    if (2 * used < m) return false;
+    if (4 * used < m) return false;
+    const bool few = 2 * used < m;
+    if (few) {
+        unsigned char *marks = reinterpret_cast<unsigned char *>(order);
+        for (int k = 0; k < m; ++k) marks[k] = base[k] > kRatioViews * high;
+        if (!TrustedInQuarter(samples, *work, j, marks)) return false;
+    }
     const double gain = WeightedMedian(t, w, used, order);
     used = 0;
     for (int k = 0; k < m; ++k)
@@ -528,7 +563,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
     const double typical = MedianOf(t, used);
     if (!(std::fabs(gain) * typical > kGainThreshold * threshold) || std::fabs(gain) > kRatioMost) return false;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
-    int holding = 0;
+    int holding = 0, told = 0;
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
         int c = 0;
@@ -536,10 +571,15 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
         const double excess = MedianOf(t, c);
         c = 0;
         for (int k = first; k < end; ++k) t[c++] = base[k];
-        const double expected = gain * MedianOf(t, c);
-        holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(gain) * typical + noise;
+        const double middle = MedianOf(t, c), expected = gain * middle;
+        if (!few) {
+            holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(gain) * typical + noise;
+        } else if (middle > kRatioViews * high) {
+            ++told;
+            holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(expected);
+        }
     }
-    if (holding < kHoldShare * blocks) return false;
+    if (few ? told < kFewBlocks || holding < kHoldShare * told : holding < kHoldShare * blocks) return false;
     std::copy(local, local + m, t);
     work->excess[j] = MedianOf(t, m);
     work->gain[j] = gain;
