@@ -405,6 +405,12 @@ void LocalExcess(const double *samples, const unsigned char *stripes, int column
 // may depart by on top of kHoldSlack.
 constexpr double kHoldNoise = 2.0;
 
+// The largest gain a column holds as: beyond it, the column's line
+// through the origin is the curvature of an edge of the object dwelling
+// there (its corner at the detector's zeros fitted -70 %), not a
+// detector's gain (a dead one is flat).
+constexpr double kGainMost = 0.25;
+
 // Whether stripe column j holds over the views (rings_auto.h); when it
 // does, its excess becomes the median of its local excess. `sigma` is the
 // typical excess over the columns. `scratch` holds 3 `rows` doubles and 3.5
@@ -431,6 +437,7 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
         offsets += std::fabs(excess - median) <= kHoldSlack * std::fabs(median) + noise;
         gains += std::fabs(excess - expected) <= kHoldSlack * std::fabs(expected) + noise;
     }
+    if (std::fabs(gain) > kGainMost) gains = 0;
     const double own = work->excess[j];
     const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
                        std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
