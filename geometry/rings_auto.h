@@ -142,6 +142,8 @@ struct AutoWork {
     int threads = 0;
     Owned<double> offsets;              // columns: the residual's median over the views
     Owned<double> excess;               // columns: the offset less the neighbours'
+    Owned<double> first_excess;         // columns: the excess of the first pass, every neighbour in
+    Owned<unsigned char> grown;         // columns: 1 in a run whose excess grew as the run widened
     Owned<double> spread;               // columns: the residual's median deviation from its gain's line
     Owned<double> stand;                // columns: the excess over the least a stripe has
     Owned<double> relative;             // columns: the residual's median share of the interpolation, where it is high
