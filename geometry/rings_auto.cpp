@@ -323,25 +323,33 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
     }
 }
 
+// A feature dwelling at the column leaves its neighbours without trusted
+// views in most blocks: alike in at least this many blocks, and in half of
+// those where a neighbour tells something, is shared too.
+constexpr int kAlikeBlocks = 2;
+
 // Whether, in at least half the blocks of partial stripe j's run that
-// tell something, a neighbour's block excess is alike.
+// tell something, a neighbour's block excess is alike; or, as
+// kAlikeBlocks says, in the blocks where a neighbour tells something too.
 bool SharedWithNeighbours(const AutoWork &work, int j) {
     const int blocks = work.blocks;
     const double *own = work.block_excess + static_cast<std::size_t>(j) * blocks;
-    int told = 0, shared = 0;
+    int told = 0, shared = 0, beside = 0;
     for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
         if (!(own[b] == own[b]) || own[b] == 0) continue;
         ++told;
-        bool alike = false;
+        bool alike = false, telling = false;
         for (int i : {j - 1, j + 1}) {
             if (i < 0 || i >= work.columns) continue;
             const double value = work.block_excess[static_cast<std::size_t>(i) * blocks + b];
+            telling = telling || value == value;
             alike = alike || (value == value && (value > 0) == (own[b] > 0) &&
                               std::fabs(value) >= kAlikeShare * std::fabs(own[b]));
         }
         shared += alike;
+        beside += telling;
     }
-    return told > 0 && 2 * shared >= told;
+    return told > 0 && (2 * shared >= told || (shared >= kAlikeBlocks && 2 * shared >= beside));
 }
 
 // Whether, in at least half the blocks of partial stripe j's run that
