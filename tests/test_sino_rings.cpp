@@ -811,16 +811,19 @@ TEST(SinoRings, AutoLeavesFeaturesDwellingAtAColumn) {
     }
 }
 
+std::vector<double> Cleaned(const std::vector<double> &samples, int columns, int rows, StripeMethod method) {
+    std::vector<double> out = samples;
+    EXPECT_TRUE(RemoveRings(out.data(), columns, rows, method, DefaultSize(method), 2).ok());
+    return out;
+}
+
 // A gain on a column the object covers in under half the views is held
 // block by block against its own excess there: under noise, a tolerance
 // from the column's typical value let the noise pass for gains where the
 // edge of the object off the axis passes (two such columns mended).
 TEST(SinoRings, AutoTakesNoNoiseForAGainWhereTheObjectCoversFewViews) {
     RingCase c = MakeRingCase(RingCaseShape{RingObject::kOffAxis, RingStripes::kEdge, 512, 720, 3, 0.002});
-    std::vector<double> samples = c.clean;
-    RingsWork work;
-    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, c.columns, c.rows, 11, 2, &work));
-    RemoveStripes(samples.data(), 11, &work);
+    std::vector<double> samples = Cleaned(c.clean, c.columns, c.rows, StripeMethod::kAuto);
     double high = 0;
     for (double v : c.clean) high = std::fmax(high, v);
     for (int j = 0; j < c.columns; ++j) {
@@ -842,17 +845,7 @@ TEST(SinoRings, AutoTakesNoNoiseForAGainWhereTheObjectCoversFewViews) {
 // them (0.91 of the ring error left when one such block made it shared).
 TEST(SinoRings, AutoKeepsAPartialStripeBesideNeighboursThatSeldomTell) {
     RingCase c = MakeRingCase(RingCaseShape{RingObject::kOffAxis, RingStripes::kPartial, 300, 1000, 1, 0});
-    std::vector<double> samples = c.striped;
-    RingsWork work;
-    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, c.columns, c.rows, 11, 2, &work));
-    RemoveStripes(samples.data(), 11, &work);
-    EXPECT_LE(MeasureRingCase(c, samples, {}).ring_ratio, 1.0 / 3);
-}
-
-std::vector<double> Cleaned(const std::vector<double> &samples, int columns, int rows, StripeMethod method) {
-    std::vector<double> out = samples;
-    EXPECT_TRUE(RemoveRings(out.data(), columns, rows, method, DefaultSize(method), 2).ok());
-    return out;
+    EXPECT_LE(MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kAuto), {}).ring_ratio, 1.0 / 3);
 }
 
 TEST(SinoRings, TheFamilyOfStripedCases) {
