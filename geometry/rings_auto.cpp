@@ -547,12 +547,13 @@ bool Peak(const double *stand, int columns, int j) {
 bool TrustedInQuarter(const double *samples, const AutoWork &work, int j, const unsigned char *used) {
     const std::size_t n = static_cast<std::size_t>(work.columns);
     const double trusted = kPartialTrust * kAutoLevelFraction * work.level;
+    const Neighbours e = NeighboursOf(work.stripes, work.columns, j);
     int count = 0;
     for (int k = 0; k < work.rows; ++k) {
         if (!used[k]) continue;
         const double *view = samples + n * k;
-        count += std::fabs(Interpolated(view, work.stripes, work.columns, j) -
-                           FartherInterpolated(view, work.stripes, work.columns, j)) <= trusted;
+        const double near = Near(view, e, j, false);
+        count += std::fabs(near - Far(view, e, j, near)) <= trusted;
     }
     return 4 * count >= work.rows;
 }
