@@ -1103,16 +1103,42 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
 
 namespace {
 
-// Within partial stripe j's run, a block without trusted views (the
-// object's edge crossing the column there) tells the stripe no better than
-// the edge: its running median `smooth` (`rows` views) becomes the line
-// between the block excesses of the nearest blocks on either side that
-// tell something (at their middle views), or the nearer one's alone at an
-// end.
-void FillUntrusted(const AutoWork &work, int j, int rows, double *smooth) {
+// Within a partial stripe's run, a block whose excess has the other sign
+// than the run's median, or passes kRunOutlier times it (4 times the
+// stripe among the grains), is a feature of the object passing the column
+// there, its residual measured over the views without trusted
+// interpolation: not the stripe. On a column mended over all the views
+// too, the run measures what that mending left, which steps either way:
+// there every block with an excess tells.
+constexpr double kRunOutlier = 2.5;
+
+// Marks in `tells` (work.blocks) the blocks whose excess tells partial
+// stripe j: those with one, less a run's outliers as kRunOutlier says.
+void BlocksThatTell(const AutoWork &work, int j, unsigned char *tells) {
+    const int blocks = work.blocks, first = work.span[2 * j], last = work.span[2 * j + 1];
+    const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    double values[kPartialBlocks];
+    int count = 0;
+    for (int b = first; b <= last; ++b)
+        if (excess[b] == excess[b]) values[count++] = excess[b];
+    const double typical = count > 0 && !work.stripes[j] ? MedianOf(values, count) : 0;
+    for (int b = 0; b < blocks; ++b) {
+        const bool odd = b >= first && b <= last && typical != 0 &&
+                         ((excess[b] > 0) != (typical > 0) || std::fabs(excess[b]) > kRunOutlier * std::fabs(typical));
+        tells[b] = excess[b] == excess[b] && !odd;
+    }
+}
+
+// Within partial stripe j's run, a block that does not tell the stripe
+// (without trusted views, the object's edge crossing the column there; or
+// a run's outlier) tells it no better than the edge: its running median
+// `smooth` (`rows` views) becomes the line between the block excesses of
+// the nearest blocks on either side that tell (at their middle views), or
+// the nearer one's alone at an end.
+void FillUntrusted(const AutoWork &work, int j, const unsigned char *tells, int rows, double *smooth) {
     const int blocks = work.blocks;
     const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
-    auto told = [&](int b) { return excess[b] == excess[b]; };
+    auto told = [&](int b) { return tells[b] != 0; };
     auto middle = [&](int b) { return 0.5 * (BlockStart(b, blocks, rows) + BlockStart(b + 1, blocks, rows)); };
     for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
         if (told(b)) continue;
@@ -1160,21 +1186,23 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
             difference[k] = view[j] - near - MedianOf(values, count);
         }
         RunningMedian(difference, m, window, slide, smooth);
-        FillUntrusted(*work, j, m, smooth);
+        unsigned char tells[kPartialBlocks];
+        BlocksThatTell(*work, j, tells);
+        FillUntrusted(*work, j, tells, m, smooth);
         // Over the run of blocks found, and a block on either side (where
         // the stripe starts or stops within it), the column loses the
         // running median in full. Elsewhere the object's own structure
         // (an edge dwelling at the column, a dense feature's curvature)
         // moves it as much as a stripe the run did not reach (a drift's
         // small start): there it loses the running median only with the
-        // run's sign and up to kPartialCap times the run's largest block
-        // excess.
+        // run's sign and up to kPartialCap times the largest block excess
+        // of the run that tells it.
         const int from = BlockStart(std::max(0, work->span[2 * j] - 1), work->blocks, m);
         const int to = BlockStart(std::min(work->blocks, work->span[2 * j + 1] + 2), work->blocks, m);
         double high = 0;
         for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b) {
             const double value = work->block_excess[static_cast<std::size_t>(j) * work->blocks + b];
-            if (value == value && std::fabs(value) > std::fabs(high)) high = value;
+            if (tells[b] && std::fabs(value) > std::fabs(high)) high = value;
         }
         const double cap = kPartialCap * high;
         for (int k = 0; k < m; ++k) {
