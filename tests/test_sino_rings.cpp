@@ -765,10 +765,12 @@ const FamilyCase kFamily[] = {
     // grain passes the column four times its excess: mended there from the
     // blocks on either side (0.91 by the grain's excess; not yet a third).
     {RingStripes::kPartial, RingObject::kGrains, 16, 0, 0.7},
-    // A stripe at the grains' edge found in part of the views, whose run
-    // holds blocks of the other sign where grains pass (1.16 when mended
-    // by them; not yet a third).
+    // Stripes found in part of the views, whose run holds blocks of the
+    // other sign where features pass: at the grains' edge (1.16 when
+    // mended by them) and among the stripes of every kind under noise
+    // (0.51); not yet a third.
     {RingStripes::kEdge, RingObject::kGrains, 7, 0, 0.8},
+    {RingStripes::kMixed, RingObject::kOffAxis, 12, 0.002, 0.45},
 };
 
 // Features of the object that dwell at a column for part of the views are
