@@ -78,7 +78,7 @@
 // a partial stripe where a run of blocks stands out with the same sign,
 // each near the last or on the line through the last two (a drift), beyond
 // kAutoFactor times the typical block excess of the columns and
-// kAutoLevelFraction of the level (each 3 times that, or twice for a column
+// kAutoLevelFraction of the level (each 3 times that, or once for a column
 // that stood out over all the views: a stripe in half the views, or one in
 // more that the median mended in part): four blocks, or three far beyond their threshold and their
 // roughness. This too runs twice, the second time with
