@@ -1206,10 +1206,22 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
             const double value = work->block_excess[static_cast<std::size_t>(j) * work->blocks + b];
             if (tells[b] && std::fabs(value) > std::fabs(high)) high = value;
         }
+        // Within the run, a block that tells the stripe bounds the mending
+        // in its views as the cap does outside, by its own excess: that is
+        // measured over the block's trusted views, while the running median
+        // takes every view, and an edge of the object crossing the column
+        // in some of them moved it to three times the stripe (at the
+        // head's outer edge).
         const double cap = kPartialCap * high;
-        for (int k = 0; k < m; ++k) {
+        const double *excess = work->block_excess + static_cast<std::size_t>(j) * work->blocks;
+        for (int k = 0, b = 0; k < m; ++k) {
+            while (b + 1 < work->blocks && BlockStart(b + 1, work->blocks, m) <= k) ++b;
             double v = smooth[k];
             if (k < from || k >= to) v = cap > 0 ? std::clamp(v, 0.0, cap) : std::clamp(v, cap, 0.0);
+            if (b >= work->span[2 * j] && b <= work->span[2 * j + 1] && tells[b]) {
+                const double bound = kPartialCap * excess[b];
+                v = std::clamp(v, std::min(0.0, bound), std::max(0.0, bound));
+            }
             samples[n * k + j] -= v;
         }
     }

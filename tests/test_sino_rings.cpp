@@ -775,6 +775,11 @@ const FamilyCase kFamily[] = {
     // (0.51); not yet a third.
     {RingStripes::kEdge, RingObject::kGrains, 7, 0, 0.8},
     {RingStripes::kMixed, RingObject::kOffAxis, 12, 0.002, 0.45},
+    // An offset at the head's outer edge taken as a partial stripe, whose
+    // running median the skull's edge moved to three times the stripe in
+    // two blocks that tell it: bounded there by their excess (0.44
+    // without).
+    {RingStripes::kWeakOffsets, RingObject::kHead, 14, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
