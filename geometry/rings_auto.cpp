@@ -1201,11 +1201,10 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
         // of the run that tells it.
         const int from = BlockStart(std::max(0, work->span[2 * j] - 1), work->blocks, m);
         const int to = BlockStart(std::min(work->blocks, work->span[2 * j + 1] + 2), work->blocks, m);
+        const double *excess = work->block_excess + static_cast<std::size_t>(j) * work->blocks;
         double high = 0;
-        for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b) {
-            const double value = work->block_excess[static_cast<std::size_t>(j) * work->blocks + b];
-            if (tells[b] && std::fabs(value) > std::fabs(high)) high = value;
-        }
+        for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b)
+            if (tells[b] && std::fabs(excess[b]) > std::fabs(high)) high = excess[b];
         // Within the run, a block that tells the stripe bounds the mending
         // in its views as the cap does outside, by its own excess: that is
         // measured over the block's trusted views, while the running median
@@ -1213,7 +1212,6 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) {
         // in some of them moved it to three times the stripe (at the
         // head's outer edge).
         const double cap = kPartialCap * high;
-        const double *excess = work->block_excess + static_cast<std::size_t>(j) * work->blocks;
         for (int k = 0, b = 0; k < m; ++k) {
             while (b + 1 < work->blocks && BlockStart(b + 1, work->blocks, m) <= k) ++b;
             double v = smooth[k];
