@@ -27,31 +27,6 @@ int Clean(const unsigned char *stripes, int columns, int j, int step) {
     return -1;
 }
 
-// Column j of one view as its clean neighbours have it: the straight line
-// between the nearest on either side, or continued from the two nearest on
-// one side at the detector's ends.
-double Interpolated(const double *view, const unsigned char *stripes, int columns, int j) {
-    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
-    if (left >= 0 && right >= 0)
-        return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
-    int near = left >= 0 ? left : right;
-    if (near < 0) return view[j];
-    int far = Clean(stripes, columns, near, left >= 0 ? -1 : 1);
-    if (far < 0) return view[near];
-    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
-}
-
-// The same from the next clean columns out on either side: where the two
-// disagree, the view has structure (an edge) at the column and its
-// interpolation is not to be trusted.
-double FartherInterpolated(const double *view, const unsigned char *stripes, int columns, int j) {
-    int left = Clean(stripes, columns, j, -1), right = Clean(stripes, columns, j, 1);
-    if (left >= 0) left = Clean(stripes, columns, left, -1);
-    if (right >= 0) right = Clean(stripes, columns, right, 1);
-    if (left < 0 || right < 0) return Interpolated(view, stripes, columns, j);
-    return view[left] + (view[right] - view[left]) * (static_cast<double>(j - left) / (right - left));
-}
-
 // The clean neighbours of each column: the nearest on the left and right
 // and the next ones out, -1 where there is none.
 using Neighbours = CleanNeighbours;
@@ -63,7 +38,7 @@ Neighbours NeighboursOf(const unsigned char *stripes, int columns, int j) {
     return e;
 }
 
-// Interpolated and FartherInterpolated from the neighbours found once.
+// The straight line through columns a and b of one view, at j.
 double Between(const double *view, int a, int b, int j) {
     return view[a] + (view[b] - view[a]) * (static_cast<double>(j - a) / (b - a));
 }
@@ -114,6 +89,10 @@ double Near(const double *view, const Neighbours &e, int j, bool cubic) {
     return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
 }
 
+// The straight line from the next clean columns out on either side (`near`
+// where there are none): where it and Near's line disagree, the view has
+// structure (an edge) at the column and its interpolation is not to be
+// trusted.
 double Far(const double *view, const Neighbours &e, int j, double near) {
     if (e.left < 0 || e.right < 0 || e.left2 < 0 || e.right2 < 0) return near;
     return Between(view, e.left2, e.right2, j);
@@ -868,9 +847,10 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         double *weights = scratch + 4 * m;
         int *order = reinterpret_cast<int *>(scratch + 5 * m);
         double *local = scratch + 6 * m;
+        const Neighbours e = NeighboursOf(work->stripes, work->columns, j);
         for (int k = 0; k < m; ++k) {
             column[k] = samples[n * k + j];
-            base[k] = Interpolated(samples + n * k, work->stripes, work->columns, j);
+            base[k] = Near(samples + n * k, e, j, false);
         }
         auto replace = [&] {
             for (int k = 0; k < m; ++k) samples[n * k + j] = base[k];
@@ -891,7 +871,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
         }
         double *doubt = offset;
         for (int k = 0; k < m; ++k)
-            doubt[k] = std::fabs(base[k] - FartherInterpolated(samples + n * k, work->stripes, work->columns, j));
+            doubt[k] = std::fabs(base[k] - Far(samples + n * k, e, j, base[k]));
         std::copy(doubt, doubt + m, values);
         const double trusted = std::max(MedianOf(values, m), kAutoLevelFraction * work->level);
         for (int k = 0; k < m; ++k) values[k] = base[k];
