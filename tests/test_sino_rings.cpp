@@ -780,6 +780,11 @@ const FamilyCase kFamily[] = {
     // two blocks that tell it: bounded there by their excess (0.44
     // without).
     {RingStripes::kWeakOffsets, RingObject::kHead, 14, 0, 1.0 / 3},
+    // Clusters whose strong members, with the columns beside them, make a
+    // run of more than five: measured against the run's median they were
+    // all dropped (0.97 by the head's axis, 0.85 at the grains' edge).
+    {RingStripes::kClusters, RingObject::kHead, 7, 0, 1.0 / 3},
+    {RingStripes::kEdge, RingObject::kGrains, 10, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
