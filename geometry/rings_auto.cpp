@@ -430,6 +430,16 @@ void MarkGrownRuns(AutoWork *work) {
 // detector's gain (a dead one is flat).
 constexpr double kGainMost = 0.25;
 
+// A stripe that features passing the column keep from holding in most
+// blocks is still measured exactly in the blocks they leave alone: it
+// holds where in half the blocks the local excess lies within kHoldExact
+// of the column's excess (taken over its trusted views) and in none below
+// kHoldQuiet of it (a stripe in part of the views only, whose mending over
+// all of them would add it where it is not). An edge dwelling at the
+// column does not repeat one value block after block.
+constexpr double kHoldExact = 0.2;
+constexpr double kHoldQuiet = 0.25;
+
 // Whether stripe column j holds over the views (rings_auto.h); when it
 // does, its excess becomes the median of its local excess. `sigma` is the
 // typical excess over the columns. `scratch` holds 3 `rows` doubles and 3.5
@@ -446,7 +456,8 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     const double middle = MedianOf(t, m);
     const double gain = middle > 0 ? median / middle : 0;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
-    int offsets = 0, gains = 0;
+    const double own = work->excess[j];
+    int offsets = 0, gains = 0, exact = 0, quiet = 0;
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
         std::copy(local + first, local + end, t);
@@ -455,14 +466,21 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
         const double expected = gain * MedianOf(t, end - first);
         offsets += std::fabs(excess - median) <= kHoldSlack * std::fabs(median) + noise;
         gains += std::fabs(excess - expected) <= kHoldSlack * std::fabs(expected) + noise;
+        exact += std::fabs(excess - own) <= kHoldExact * std::fabs(own);
+        quiet += std::fabs(excess) <= kHoldQuiet * std::fabs(own);
     }
     if (std::fabs(gain) > kGainMost) gains = 0;
-    const double own = work->excess[j];
     const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
                        std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
-    if (holds) work->excess[j] = median;
-    work->of_offset[j] = holds && offsets >= kHoldShare * blocks && offsets > gains;
-    return holds;
+    if (holds) {
+        work->excess[j] = median;
+        work->of_offset[j] = offsets >= kHoldShare * blocks && offsets > gains;
+        return true;
+    }
+    // Held by its own excess where the object leaves it alone: mended by
+    // that excess, without a gain.
+    work->of_offset[j] = 2 * exact >= blocks && quiet == 0;
+    return work->of_offset[j] != 0;
 }
 
 // A weak stripe of gain: a column that stands out of kGainCandidate of

@@ -33,9 +33,11 @@
 // views the median of this local excess lies within kHoldSlack of the
 // median over all the views (an offset) or of the gain that median
 // implies times the block's level (a gain), and that median agrees with
-// the excess within kHoldAgree. A column that does not hold is no stripe;
+// the excess within kHoldAgree; or, where features passing the column
+// spoil most blocks, in half of them it lies close to the excess and in
+// none near nothing. A column that does not hold is no stripe;
 // one that does is mended by that median, which the object's shared
-// curvature does not bias. One that held as an offset in more blocks than
+// curvature does not bias (in the second way, by the excess). One that held as an offset in more blocks than
 // as a gain (and in kHoldShare of them) is mended without a gain: at the
 // object's outer edge the edge's own structure, which follows the
 // column's value, fitted a gain that made the ring worse.
