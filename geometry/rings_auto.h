@@ -34,7 +34,7 @@
 // median over all the views (an offset) or of the gain that median
 // implies times the block's level (a gain), and that median agrees with
 // the excess within kHoldAgree; or, where features passing the column
-// spoil most blocks, in half of them it lies close to the excess and in
+// spoil most blocks, in three of eight it lies close to the excess and in
 // none near nothing. A column that does not hold is no stripe;
 // one that does is mended by that median, which the object's shared
 // curvature does not bias (in the second way, by the excess). One that held as an offset in more blocks than

@@ -808,6 +808,9 @@ const FamilyCase kFamily[] = {
     {RingStripes::kWeakOffsets, RingObject::kGrains, 17, 0, 1.0 / 3},
     {RingStripes::kClusters, RingObject::kGrains, 8, 0, 1.0 / 3},
     {RingStripes::kWeakOffsets, RingObject::kOffAxis, 14, 0, 1.0 / 3},
+    // A weak gain among the grains that shows its excess exactly in three
+    // blocks of eight (0.78 when four were needed).
+    {RingStripes::kWeakGains, RingObject::kGrains, 16, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
