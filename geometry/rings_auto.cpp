@@ -445,7 +445,8 @@ constexpr double kHoldExactShare = 0.375;
 constexpr double kHoldQuiet = 0.25;
 
 // Whether stripe column j holds over the views (rings_auto.h); when it
-// does, its excess becomes the median of its local excess. `sigma` is the
+// does over most blocks, its excess becomes the median of its local
+// excess (by its exact blocks, it stays). `sigma` is the
 // typical excess over the columns. `scratch` holds 3 `rows` doubles and 3.5
 // kLargestAutoSize.
 bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
@@ -798,11 +799,11 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
             int end = j;
             while (end < columns && work->next[end]) ++end;
             if (end - j > kLongestRun) {
-                // Only the columns that stand out of the run itself stay:
-                // of its lower quarter, since a cluster's strong members
-                // raise its median (three of six at 9 to 13 against 1.5
-                // to 3.4 for the rest carried the median to 6, and every
-                // one was dropped).
+                // Only the columns that stand out of the run itself stay,
+                // measured by its lower quartile: a cluster's strong
+                // members raise its median (three of six at 9 to 13
+                // against 1.4 to 3.4 for the rest carried the median to 6,
+                // and every one was dropped).
                 for (int i = j; i < end; ++i) magnitudes[i - j] = work->stand[i];
                 const int quarter = (end - j - 1) / 4;
                 std::nth_element(magnitudes, magnitudes + quarter, magnitudes + (end - j), MedianBelow);

@@ -35,12 +35,13 @@
 // implies times the block's level (a gain), and that median agrees with
 // the excess within kHoldAgree; or, where features passing the column
 // spoil most blocks, in three of eight it lies close to the excess and in
-// none near nothing. A column that does not hold is no stripe;
-// one that does is mended by that median, which the object's shared
-// curvature does not bias (in the second way, by the excess). One that held as an offset in more blocks than
-// as a gain (and in kHoldShare of them) is mended without a gain: at the
-// object's outer edge the edge's own structure, which follows the
-// column's value, fitted a gain that made the ring worse.
+// none near nothing. A column that does not hold is no stripe; one that
+// does is mended by that median, which the object's shared curvature
+// does not bias (held the second way, by its excess, without a gain). One
+// that held as an offset in more blocks than as a gain (and in kHoldShare
+// of them) is mended without a gain: at the object's outer edge the
+// edge's own structure, which follows the column's value, fitted a gain
+// that made the ring worse.
 //
 // Weak gains. A stripe of gain's excess follows the column's value, so
 // where that changes through the views its median says little; and where
