@@ -16,9 +16,11 @@ inline bool MedianBelow(double a, double b) { return a < b || (b != b && a == a)
 inline double MedianOf(double *values, std::size_t count) {
     if (count == 0) return 0;
     std::size_t middle = count / 2;
-    std::nth_element(values, values + middle, values + count, MedianBelow);
+    // A lambda, not the function's address: the comparison is inlined.
+    auto below = [](double a, double b) { return MedianBelow(a, b); };
+    std::nth_element(values, values + middle, values + count, below);
     double median = values[middle];
-    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, MedianBelow);
+    if (count % 2 == 0) median = 0.5 * median + 0.5 * *std::max_element(values, values + middle, below);
     return median;
 }
 
