@@ -70,8 +70,10 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
             MendAutoStripes(samples, &automatic);
             FindPartialStripes(samples, size, &automatic);
             MendPartialStripes(samples, size, &automatic);
+            if (FindStepStripes(samples, size, &automatic) > 0) MendStepStripes(samples, size, &automatic);
             int found = 0;
-            for (int j = 0; j < automatic.columns; ++j) found += automatic.stripes[j] || automatic.partial[j];
+            for (int j = 0; j < automatic.columns; ++j)
+                found += automatic.stripes[j] || automatic.partial[j] || automatic.steps[j];
             return found;
         }
     }

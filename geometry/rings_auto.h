@@ -102,6 +102,27 @@
 // object's edges, which cross a column in a few views. In a block of its
 // run without trusted views (an edge dwelling there) it takes the line
 // between the block excesses on either side instead.
+//
+// Steps. Where features of the object pass a column in most blocks (among
+// the grains, by the head's axis) no block's interpolation is trusted, and
+// a partial stripe there goes unfound, however strong. So, once the
+// partial stripes are mended, each column's local excess is measured view
+// by view against its neighbours' (the cubic from all of them, less the
+// median of the same for the columns two to size / 2 away): a feature
+// passing one column in a view is one value of that median, and the
+// block's median over the views passes over the few views it holds the
+// column. A column is a step stripe where a run of at least kStepRun
+// blocks lies within kStepAgree of the run's median, beyond kStepFloor
+// times the blocks' threshold, the blocks outside within kStepOutside of
+// nothing (the blocks beside the run may lie between: the step falls
+// within them), and it is what a stripe leaves: each neighbour's block
+// excess over the run, which interpolates from the column, is -2/3 of the
+// column's (within kStepLeak), and wherever the run starts or ends within
+// the views the local excess steps there between nothing and the run's
+// level within three views. An edge of the object that dwells at a column
+// moves its neighbours otherwise, and comes and goes over many views. Of
+// the columns within two of each other, the strongest is the stripe; it
+// is mended as a partial stripe is.
 #pragma once
 
 #include <cstddef>
@@ -125,6 +146,12 @@ inline constexpr double kHoldSlack = 0.6;
 inline constexpr double kHoldAgree = 0.3;
 inline constexpr double kRunFactor = 3.0;
 inline constexpr int kPartialBlocks = 16;
+// The step stripes.
+inline constexpr int kStepRun = 4;
+inline constexpr double kStepAgree = 0.25;
+inline constexpr double kStepFloor = 3.0;
+inline constexpr double kStepOutside = 0.25;
+inline constexpr double kStepLeak = 0.125;
 // The fewest views a block holds: fewer views, fewer blocks (below four
 // blocks no partial stripe is looked for).
 inline constexpr int kBlockViews = 8;
@@ -168,6 +195,8 @@ struct AutoWork {
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
     Owned<unsigned char> partial;       // columns: 1 for a partial stripe
+    Owned<unsigned char> steps;         // columns: 1 for a step stripe
+    Owned<double> step_level;           // columns: a step stripe's level over its run (0: none)
     Owned<int> span;                    // columns x 2: a partial stripe's first and last block
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
@@ -193,3 +222,17 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work);
 
 // Mends the partial stripes found, in place.
 void MendPartialStripes(double *samples, int size, AutoWork *work);
+
+// The median of each column's local excess (rings_auto.h, Steps) in each
+// block of views, into work->block_excess: with each view's residuals
+// taken once for all the columns (`shared`), or column by column, the
+// plain evaluation the tests hold the other to (the same bytes).
+void StepBlockMedians(const double *samples, int size, bool shared, AutoWork *work);
+
+// Finds the step stripes into work->steps, their runs into work->span,
+// comparing each column with the columns up to size / 2 away; returns
+// their number. Runs after MendPartialStripes, on what it leaves.
+int FindStepStripes(const double *samples, int size, AutoWork *work);
+
+// Mends the step stripes found, in place.
+void MendStepStripes(double *samples, int size, AutoWork *work);
