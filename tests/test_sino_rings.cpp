@@ -917,6 +917,30 @@ TEST(SinoRings, AutoMendsWhatAGainLeftOfADriftOnBothSides) {
     EXPECT_LE(MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kAuto), {}).ring_ratio, 0.2);
 }
 
+// A step stripe steps where its run starts and ends; a column that rises
+// and falls over two blocks' worth of views each (as an edge of the object
+// comes and goes) is none, though its blocks make the same run.
+TEST(SinoRings, StepStripesStepWhereTheyStartAndEnd) {
+    const int columns = 64, rows = 256;  // 16 blocks of 16 views
+    std::vector<double> samples = Smooth(columns, rows);
+    for (int k = 64; k < 192; ++k) samples[k * columns + 20] += 2;
+    for (int k = 48; k < 208; ++k) {
+        const double rise = std::min({1.0, (k - 47) / 32.0, (208 - k) / 32.0});
+        samples[k * columns + 40] += 2 * rise;
+    }
+    RingsWork work;
+    ASSERT_TRUE(AllocateRingsWork(StripeMethod::kAuto, columns, rows, 11, 2, &work));
+    AutoWork &a = work.automatic;
+    FindAutoStripes(samples.data(), 11, &a);  // the level, the dead columns
+    EXPECT_EQ(FindStepStripes(samples.data(), 11, &a), 1);
+    EXPECT_TRUE(a.steps[20]);
+    // Blocks 4 to 11, and the block after, where the stripe stops on its
+    // first view: one of the run's blocks may stray (features passing).
+    EXPECT_EQ(a.span[40], 4);
+    EXPECT_EQ(a.span[41], 12);
+    EXPECT_FALSE(a.steps[40]);
+}
+
 // The step stripes' block medians with each view's residuals taken once
 // for all the columns are those taken column by column, to the byte: for
 // the default size (eight neighbours, by a sorting network) and another,
