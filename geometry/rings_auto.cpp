@@ -1249,15 +1249,16 @@ void MendPartialStripes(double *samples, int size, AutoWork *work) { MendRuns(sa
 
 namespace {
 
-// MedianOf for eight numbers (the default size's neighbours), none of
-// them NaN, by Batcher's sorting network of 19 exchanges without branches:
-// the same two middle values, the same mean of them.
+// Puts two numbers in order without a branch.
 inline void Order(double &a, double &b) {
     const double low = b < a ? b : a, high = b < a ? a : b;
     a = low;
     b = high;
 }
 
+// MedianOf for eight numbers (the default size's neighbours), none of
+// them NaN, by Batcher's sorting network of 19 exchanges: the same two
+// middle values, the same mean of them.
 double MedianOfEight(double *v) {
     Order(v[0], v[1]), Order(v[2], v[3]), Order(v[4], v[5]), Order(v[6], v[7]);
     Order(v[0], v[2]), Order(v[1], v[3]), Order(v[4], v[6]), Order(v[5], v[7]);
