@@ -252,6 +252,18 @@ int BlockStart(int b, int blocks, int rows) {
     return static_cast<int>(static_cast<long long>(b) * rows / blocks);
 }
 
+// Block b's threshold, from the typical excess of the columns in it (of
+// work.block_excess; a block that tells nothing counts as none), as for
+// the stripes over all the views, and at least `floor`. `magnitudes` is
+// scratch of `columns` doubles.
+double BlockThreshold(const AutoWork &work, int b, double floor, double *magnitudes) {
+    for (int j = 0; j < work.columns; ++j) {
+        const double value = work.block_excess[static_cast<std::size_t>(j) * work.blocks + b];
+        magnitudes[j] = value == value ? std::fabs(value) : 0;
+    }
+    return std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, work.columns), floor);
+}
+
 // A block without trusted views still tells where the residual's median
 // over all its views passes this many times their interpolations' median
 // difference: a stripe far stronger than the object's edge at the column
@@ -1025,11 +1037,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
         double *magnitudes = work->scratch;
         double *least = work->scratch + n, *noise = least + blocks;
         for (int b = 0; b < blocks; ++b) {
-            for (int j = 0; j < columns; ++j) {
-                const double value = work->block_excess[static_cast<std::size_t>(j) * blocks + b];
-                magnitudes[j] = value == value ? std::fabs(value) : 0;
-            }
-            least[b] = std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), floor);
+            least[b] = BlockThreshold(*work, b, floor, magnitudes);
             // Over the columns whose block tells something: a block
             // without trusted views has no roughness.
             int told = 0;
@@ -1427,11 +1435,8 @@ int FindStepStripes(const double *samples, int size, AutoWork *work) {
     StepBlockMedians(samples, size, true, work);
     // The blocks' threshold, as for the partial stripes: the largest of them.
     double least = 0;
-    double *magnitudes = work->scratch;
-    for (int b = 0; b < blocks; ++b) {
-        for (int j = 0; j < columns; ++j) magnitudes[j] = std::fabs(work->block_excess[static_cast<std::size_t>(j) * blocks + b]);
-        least = std::max(least, std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, columns), kAutoLevelFraction * work->level));
-    }
+    for (int b = 0; b < blocks; ++b)
+        least = std::max(least, BlockThreshold(*work, b, kAutoLevelFraction * work->level, work->scratch));
     const unsigned char *none = work->next;  // all 0 (StepBlockMedians)
 #pragma omp parallel for schedule(dynamic, 4) num_threads(work->threads)
     for (int j = 0; j < columns; ++j) {
