@@ -84,7 +84,11 @@
 // kAutoLevelFraction of the level (each 3 times that, or once for a column
 // that stood out over all the views: a stripe in half the views, or one in
 // more that the median mended in part): four blocks, or three far beyond their threshold and their
-// roughness. This too runs twice, the second time with
+// roughness. A drift from nothing, whose first blocks lie under that
+// floor, is a run of three blocks beyond the threshold alone, all
+// growing (or shrinking) on the line through the last two, its largest
+// beyond the floor, the column standing out more than either neighbour in
+// each: a weak finding. This too runs twice, the second time with
 // the partial stripes left out of the interpolations. Two adjacent columns
 // found are an edge of the object dwelling there (a partial stripe's
 // neighbours no longer interpolate from it the second time), and are left

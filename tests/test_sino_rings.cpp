@@ -816,6 +816,13 @@ const FamilyCase kFamily[] = {
     // and 0.75 without).
     {RingStripes::kPartial, RingObject::kHead, 1, 0, 1.0 / 3},
     {RingStripes::kPartial, RingObject::kGrains, 10, 0, 1.0 / 3},
+    // Drifts from nothing, whose first blocks lie under the run's floor:
+    // found by their line (0.42 without). A stripe not found ramps its
+    // neighbour's blocks as well: no drift where the column does not stand
+    // out of its neighbours (0.46 with the neighbour taken; not yet a
+    // third).
+    {RingStripes::kPartial, RingObject::kCentred, 8, 0, 1.0 / 3},
+    {RingStripes::kWeakOffsets, RingObject::kHead, 5, 0, 0.42},
 };
 
 // Features of the object that dwell at a column for part of the views are
