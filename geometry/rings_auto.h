@@ -88,8 +88,11 @@
 // floor, is a run of three blocks beyond the threshold alone, all
 // growing (or shrinking) on the line through the last two, its largest
 // beyond the floor, the column standing out more than either neighbour in
-// each: a weak finding. This too runs twice, the second time with
-// the partial stripes left out of the interpolations. Two adjacent columns
+// each: a weak finding. A run of three blocks beyond the threshold alone
+// where both neighbours show what a stripe leaks into them (-1/2 of it:
+// they interpolate from it) is a partial stripe too. This too runs twice,
+// the second time with the partial stripes left out of the
+// interpolations. Two adjacent columns
 // found are an edge of the object dwelling there (a partial stripe's
 // neighbours no longer interpolate from it the second time), and are left
 // alone; so is a column whose neighbours' block excesses are alike (the
@@ -199,6 +202,7 @@ struct AutoWork {
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
     Owned<unsigned char> partial;       // columns: 1 for a partial stripe
+    Owned<unsigned char> leaked;        // columns: 1 for one its neighbours' leakage told (rings_auto.cpp)
     Owned<unsigned char> steps;         // columns: 1 for a step stripe
     Owned<double> step_level;           // columns: a step stripe's level over its run (0: none)
     Owned<int> span;                    // columns x 2: a partial stripe's first and last block

@@ -46,9 +46,9 @@ double RingsBytes(const RingsChoice &choice, int views, int columns, int threads
             break;
         case StripeMethod::kAuto:
             // Each column's medians in up to kPartialBlocks blocks of views
-            // (three arrays' worth), its partial-stripe mark, and its
-            // step-stripe mark and level.
-            bytes = 3.0 * kPartialBlocks * columns * sizeof(double) + columns + columns * (1.0 + sizeof(double));
+            // (three arrays' worth), its partial-stripe and leakage marks,
+            // and its step-stripe mark and level.
+            bytes = 3.0 * kPartialBlocks * columns * sizeof(double) + 2.0 * columns + columns * (1.0 + sizeof(double));
             thread = (27.0 * views + columns + 4.0 * kLargestAutoSize) * sizeof(double);
             break;
     }
