@@ -411,6 +411,31 @@ int LeakageIn(const AutoWork &work, int j, int b, double value, bool left_out) {
     return shown > 0 ? 1 : 0;
 }
 
+// Two adjacent columns found are two stripes of a cluster, not an edge of
+// the object dwelling there, where the first pass found one of them by a
+// full run and the second, with that one left out of the other's
+// interpolation, found the other by a full run too, whose neighbour on the
+// far side tells something in at least kOuterBlocks blocks of its run. An
+// edge by the pair leaves no view of those blocks trusted: the wider gap
+// across it made a stripe of nine times the one found first.
+constexpr int kOuterBlocks = 2;
+
+// Whether adjacent columns j and i, found in the last pass
+// (work.next), are such a pair; work.partial holds the pass before's
+// findings.
+bool ClusterPair(const AutoWork &work, int j, int i) {
+    if (work.next[j] != 1 || work.next[i] != 1 || work.partial[j] == work.partial[i]) return false;
+    const int newcomer = work.partial[j] ? i : j, first = work.partial[j] ? j : i;
+    const int outer = 2 * newcomer - first;
+    if (outer < 0 || outer >= work.columns) return false;
+    int told = 0;
+    for (int b = work.span[2 * newcomer]; b <= work.span[2 * newcomer + 1]; ++b) {
+        const double value = work.block_excess[static_cast<std::size_t>(outer) * work.blocks + b];
+        told += value == value;
+    }
+    return told >= kOuterBlocks;
+}
+
 // A feature dwelling at the column leaves its neighbours without trusted
 // views in most blocks: alike in at least this many blocks, and in half of
 // those where a neighbour tells something, is shared too.
@@ -1223,19 +1248,26 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             work->span[2 * j] = start;
             work->span[2 * j + 1] = stop;
         }
-        // Adjacent columns found in the last pass, or a column whose
-        // neighbours' block excesses are alike: an edge of the object
-        // dwelling there. A column found by a weak run beside one found by
-        // a full run is the stronger stripe's leakage, and goes alone; one
-        // whose neighbours are not quiet is a feature dwelling there.
-        found = 0;
+        // Adjacent columns found in the last pass (but a cluster's pair),
+        // or a column whose neighbours' block excesses are alike: an edge
+        // of the object dwelling there. A column found by a weak run beside
+        // one found by a full run is the stronger stripe's leakage, and
+        // goes alone; one whose neighbours are not quiet is a feature
+        // dwelling there. The findings go into work->dirty first: the
+        // pairs read the pass before's in work->partial.
         for (int j = 0; j < columns; ++j) {
             const int own = work->next[j];
-            auto beside = [&](int i) { return i >= 0 && i < columns && work->next[i] && work->next[i] <= own; };
+            auto beside = [&](int i) {
+                return i >= 0 && i < columns && work->next[i] && work->next[i] <= own && !ClusterPair(*work, j, i);
+            };
             bool pair = pass == kAutoPasses - 1 && own &&
                         (beside(j - 1) || beside(j + 1) || SharedWithNeighbours(*work, j) ||
                          (own == 2 && !QuietNeighbours(*work, noise, j)));
-            work->partial[j] = own && !pair;
+            work->dirty[j] = own && !pair;
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) {
+            work->partial[j] = work->dirty[j];
             // Left out of its neighbours' interpolations the next time.
             work->leaked[j] = work->leaked[j] && work->partial[j];
             found += work->partial[j];

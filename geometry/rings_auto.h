@@ -95,7 +95,9 @@
 // interpolations. Two adjacent columns
 // found are an edge of the object dwelling there (a partial stripe's
 // neighbours no longer interpolate from it the second time), and are left
-// alone; so is a column whose neighbours' block excesses are alike (the
+// alone, unless the first time found one and the second, that one left
+// out, the other, whose neighbour on the far side tells something there
+// (a cluster's pair); so is a column whose neighbours' block excesses are alike (the
 // same sign, half its size or more) in half its run: a feature that dwells
 // at the column (near the axis) spans them too. A run of three blocks alone,
 // or of two each ten times beyond the threshold (a stripe in a fifth of the
