@@ -2,7 +2,9 @@
 // evaluations they must equal, and of whole programs against cat.
 // Run from the build: build/release/bin/ct_bench [scratch folder [name ...]]
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,14 @@
 
 int main(int argc, char **argv) {
     std::string scratch = argc > 1 ? argv[1] : "/tmp";
+    // The benchmarks write their files there: a name given for a benchmark
+    // in its place would have them write nowhere.
+    std::error_code error;
+    if (!std::filesystem::is_directory(scratch, error)) {
+        std::fprintf(stderr, "ct_bench: %s is no folder (usage: ct_bench [scratch folder [name ...]])\n",
+                     scratch.c_str());
+        return 2;
+    }
     // Benchmarks by name after the scratch folder; every one without.
     std::vector<std::string> only(argv + (argc > 2 ? 2 : argc), argv + argc);
     auto wanted = [&](const char *name) {
