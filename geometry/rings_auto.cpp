@@ -243,7 +243,7 @@ constexpr double kPairFloor = 10.0;
 // (they interpolate from it), and so does a gain's excess following the
 // column's value.
 constexpr int kDriftRun = 3;
-// A column left out of no interpolation leaks into its neighbours: each
+// A stripe no interpolation leaves out leaks into its neighbours: each
 // interpolates from it, on the straight line to the next column out, and
 // takes -1/2 of its block excess. So a run of kLeakRun blocks beyond their
 // threshold alone, each near the last or on the line through the last
@@ -1185,8 +1185,7 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             int start = 0, stop = blocks - 1;
             DriftRun drift;
             // A run of blocks whose neighbours show the column's leakage.
-            int leaked = 0, leak_start = 0;
-            bool leaking = false;
+            int leak_run = 0, leak_start = 0;
             for (int b = 0, run = 0; b < blocks; ++b) {
                 const double value = excess[b];
                 if (value != value) {
@@ -1199,10 +1198,10 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
                 const int leakage = std::fabs(value) > least[b]
                                         ? LeakageIn(*work, j, b, value, pass > 0 && work->leaked[j])
                                         : -1;
-                const bool on_track = leaked > 0 && OnTrack(value, last, before, told);
+                const bool on_track = leak_run > 0 && OnTrack(value, last, before, told);
                 if (leakage > 0 && !on_track) leak_start = b;
-                leaked = leakage > 0 ? (on_track ? leaked + 1 : 1) : (leakage == 0 && on_track ? leaked : 0);
-                leaking = leaked >= kLeakRun;
+                leak_run = leakage > 0 ? (on_track ? leak_run + 1 : 1) : (leakage == 0 && on_track ? leak_run : 0);
+                const bool leaking = leak_run >= kLeakRun;
                 bool out = std::fabs(value) > (work->stood[j] ? kStoodFloor : kPartialFloor) * least[b];
                 // Near the last block, or on the line through the last two
                 // (a drift).
