@@ -1,0 +1,554 @@
+// Stripe removal's auto method: the partial stripes, found in blocks of
+// views once the stripes over all the views are mended, and mended over
+// their run of blocks (rings_auto.h, Partial stripes).
+#include "rings_auto.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "median.h"
+#include "rings_auto_parts.h"
+#include "rings_median.h"
+
+using namespace auto_parts;
+
+namespace {
+
+// A partial stripe: a run of at least kPartialRun blocks whose excesses
+// pass kPartialFloor times the block's threshold, each within kSteady of
+// the last.
+constexpr double kPartialFloor = 3.0;
+// For a column that stood out over all the views: its standing out is
+// evidence already (a stripe in half the views stands out over them all
+// and fails the holding; one in three quarters holds, and its mending by
+// the median leaves parts of it on either side), and the block's threshold
+// alone is enough (a drift of 0.4 % through most views was missed at twice
+// it).
+constexpr double kStoodFloor = 1.0;
+constexpr double kSteady = 0.2;
+constexpr int kPartialRun = 4;
+// A run of kWeakRun such blocks is a partial stripe too (a stripe in a
+// fifth of the views, or one whose run the object's edges break), where
+// in the last pass its neighbours, no longer interpolating from it, tell
+// something in half its blocks and are quiet there: their roughness beyond
+// the block's noise under kQuietShare of the column's block excess. A
+// feature of the object that dwells at the column leaves its neighbours
+// untrusted or rough; a stripe leaves them as the object has them.
+constexpr int kWeakRun = 3;
+constexpr double kQuietShare = 0.25;
+// Or a run of kShortRun contiguous blocks each beyond kShortFloor times the
+// block's threshold and kShortRough times its roughness within the block:
+// a stripe in a fifth of the views fills fewer than kPartialRun blocks.
+constexpr int kShortRun = 3;
+constexpr double kShortFloor = 6.0;
+constexpr double kShortRough = 8.0;
+// Or, as a weak finding, two such blocks each beyond kPairFloor times the
+// block's threshold: a stripe in a fifth of the views that starts and
+// stops within blocks fills only two of them cleanly (its first and last
+// are rough with its step).
+constexpr double kPairFloor = 10.0;
+// A drift that starts from nothing has its first blocks under the run's
+// floor, and the run finds at most its end (a drift to 0.7 % of the level
+// over 82 views reached the floor in two blocks). So a run of kDriftRun
+// blocks beyond their threshold alone, of one sign, each near the last or
+// on the line through the last two and all growing (or all shrinking),
+// the largest beyond kPartialFloor times its threshold, is a weak finding
+// too, where in each of its blocks the column stands out more than either
+// neighbour: a stronger stripe beside it ramps its neighbours as well
+// (they interpolate from it), and so does a gain's excess following the
+// column's value.
+constexpr int kDriftRun = 3;
+// A stripe no interpolation leaves out leaks into its neighbours: each
+// interpolates from it, on the straight line to the next column out, and
+// takes -1/2 of its block excess. So a run of kLeakRun blocks beyond their
+// threshold alone, each near the last or on the line through the last
+// two, where both neighbours show that leakage within kLeakBand of the
+// column's excess, is a partial stripe as a full run is: a feature of the
+// object spans the next columns in its own way (a stripe of 0.4 % in
+// seven blocks of views, at twice the threshold, with neighbours at -0.49
+// to -0.50 of it, was missed). The second pass leaves the column out of
+// its neighbours' interpolations: they then show nothing of it, within
+// kLeakBand. A neighbour whose excess its roughness in the block took to
+// nothing tells nothing, and a block where both do passes over.
+constexpr int kLeakRun = 3;
+constexpr double kLeakBand = 0.2;
+
+// Outside its run of blocks a partial stripe's mending is held to this
+// many times the run's largest block excess.
+constexpr double kPartialCap = 1.5;
+
+// A partial stripe's neighbours, once it is left out of their
+// interpolations, show nothing of it; a feature of the object that dwells
+// at the column (near the axis, where its path turns back) spans the next
+// columns too. A neighbour's block excess alike when of the same sign and
+// at least this share of the column's.
+constexpr double kAlikeShare = 0.5;
+
+// A drift's run of blocks over one column, as kDriftRun says: its length,
+// first block, whether it grows (1) or shrinks (-1), its largest block over
+// that block's threshold, and whether the column stood out more than its
+// neighbours in every block of it.
+struct DriftRun {
+    int length = 0, start = 0, trend = 0;
+    double top = 0;
+    bool peak = true;
+};
+
+// Whether `value` is near `last` or on the line through `before` and
+// `last` (`told` blocks so far; a `before` of nothing takes either sign):
+// a stripe that holds or drifts.
+bool OnTrack(double value, double last, double before, int told) {
+    return (value > 0) == (last > 0) &&
+           (std::fabs(value - last) <= kSteady * std::max(std::fabs(value), std::fabs(last)) ||
+            (told > 1 && (before == 0 || (before > 0) == (value > 0)) &&
+             std::fabs(value - 2 * last + before) <= kSteady * std::fabs(value)));
+}
+
+// Whether column j's excess in block b is larger than either neighbour's
+// (a neighbour's block without trusted views tells nothing).
+bool PeakInBlock(const AutoWork &work, int j, int b) {
+    const double own = std::fabs(work.block_excess[static_cast<std::size_t>(j) * work.blocks + b]);
+    for (int i : {j - 1, j + 1}) {
+        if (i < 0 || i >= work.columns) continue;
+        const double value = work.block_excess[static_cast<std::size_t>(i) * work.blocks + b];
+        if (value == value && std::fabs(value) >= own) return false;
+    }
+    return true;
+}
+
+// Extends column j's drift by block b, whose excess `value` passes
+// `least` (its threshold) or ends the drift; `last` and `before` are the
+// last two blocks that told something, `told` their number so far.
+void ExtendDrift(const AutoWork &work, int j, int b, double value, double last, double before, int told,
+                 double least, DriftRun *drift) {
+    if (!(std::fabs(value) > least)) {
+        *drift = DriftRun{};
+        return;
+    }
+    const int trend = std::fabs(value) > std::fabs(last) ? 1 : -1;
+    const bool steady = drift->length > 0 && (drift->length < 2 || trend == drift->trend) &&
+                        OnTrack(value, last, before, told);
+    if (!steady) *drift = DriftRun{0, b, 0, 0, true};
+    if (drift->length == 1) drift->trend = trend;
+    ++drift->length;
+    drift->top = std::max(drift->top, std::fabs(value) / least);
+    drift->peak = drift->peak && PeakInBlock(work, j, b);
+}
+
+// What column j's neighbours tell in block b of a stripe of block excess
+// `value` (kLeakRun): 1 where they show its leakage (or, `left_out` of
+// their interpolations, nothing), 0 where their roughness leaves them
+// telling nothing, -1 where they show something else.
+int LeakageIn(const AutoWork &work, int j, int b, double value, bool left_out) {
+    if (j == 0 || j + 1 == work.columns) return -1;
+    int shown = 0;
+    for (int i : {j - 1, j + 1}) {
+        const double excess = work.block_excess[static_cast<std::size_t>(i) * work.blocks + b];
+        if (!(excess == excess)) return -1;
+        const double share = excess / value;
+        if (std::fabs(share + 0.5) <= kLeakBand || (left_out && std::fabs(share) <= kLeakBand))
+            ++shown;
+        else if (excess != 0)
+            return -1;
+    }
+    return shown > 0 ? 1 : 0;
+}
+
+// Two adjacent columns found are two stripes of a cluster, not an edge of
+// the object dwelling there, where the first pass found one of them by a
+// full run and the second, with that one left out of the other's
+// interpolation, found the other by a full run too, whose neighbour on the
+// far side tells something in at least kOuterBlocks blocks of its run. An
+// edge by the pair leaves no view of those blocks trusted: the wider gap
+// across it made a stripe of nine times the one found first.
+constexpr int kOuterBlocks = 2;
+
+// Whether adjacent columns j and i, found in the last pass
+// (work.next), are such a pair; work.partial holds the pass before's
+// findings.
+bool ClusterPair(const AutoWork &work, int j, int i) {
+    if (work.next[j] != 1 || work.next[i] != 1 || work.partial[j] == work.partial[i]) return false;
+    const int newcomer = work.partial[j] ? i : j, first = work.partial[j] ? j : i;
+    const int outer = 2 * newcomer - first;
+    if (outer < 0 || outer >= work.columns) return false;
+    int told = 0;
+    for (int b = work.span[2 * newcomer]; b <= work.span[2 * newcomer + 1]; ++b) {
+        const double value = work.block_excess[static_cast<std::size_t>(outer) * work.blocks + b];
+        told += value == value;
+    }
+    return told >= kOuterBlocks;
+}
+
+// A feature dwelling at the column leaves its neighbours without trusted
+// views in most blocks: alike in at least this many blocks, and in half of
+// those where a neighbour tells something, is shared too.
+constexpr int kAlikeBlocks = 2;
+
+// Whether, in at least half the blocks of partial stripe j's run that
+// tell something, a neighbour's block excess is alike; or, as
+// kAlikeBlocks says, in the blocks where a neighbour tells something too.
+bool SharedWithNeighbours(const AutoWork &work, int j) {
+    const int blocks = work.blocks;
+    const double *own = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    int told = 0, shared = 0, beside = 0;
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (!(own[b] == own[b]) || own[b] == 0) continue;
+        ++told;
+        bool alike = false, telling = false;
+        for (int i : {j - 1, j + 1}) {
+            if (i < 0 || i >= work.columns) continue;
+            const double value = work.block_excess[static_cast<std::size_t>(i) * blocks + b];
+            telling = telling || value == value;
+            alike = alike || (value == value && (value > 0) == (own[b] > 0) &&
+                              std::fabs(value) >= kAlikeShare * std::fabs(own[b]));
+        }
+        shared += alike;
+        beside += telling;
+    }
+    return told > 0 && (2 * shared >= told || (shared >= kAlikeBlocks && 2 * shared >= beside));
+}
+
+// Whether, in at least half the blocks of partial stripe j's run that
+// tell something, both neighbours tell something too and are quiet: their
+// roughness beyond the block's `noise` (the columns' median roughness
+// there) under kQuietShare of j's block excess.
+bool QuietNeighbours(const AutoWork &work, const double *noise, int j) {
+    const int blocks = work.blocks;
+    const double *own = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    int told = 0, quiet = 0;
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (!(own[b] == own[b])) continue;
+        ++told;
+        bool both = true;
+        for (int i : {j - 1, j + 1}) {
+            if (i < 0 || i >= work.columns) continue;
+            const double value = work.block_excess[static_cast<std::size_t>(i) * blocks + b];
+            const double rough = work.block_offsets[static_cast<std::size_t>(i) * 2 * blocks + blocks + b];
+            const double beyond = std::sqrt(std::max(0.0, (rough - noise[b]) * (rough + noise[b])));
+            both = both && value == value && beyond < kQuietShare * std::fabs(own[b]);
+        }
+        quiet += both;
+    }
+    return told > 0 && 2 * quiet >= told;
+}
+
+}  // namespace
+
+int FindPartialStripes(const double *samples, int size, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows, blocks = work->blocks;
+    const int reach = std::max(2, size / 2);
+    const double floor = kAutoLevelFraction * work->level;
+    std::fill(work->partial.get(), work->partial + n, 0);
+    std::fill(work->leaked.get(), work->leaked + n, 0);
+    if (blocks == 0) return 0;
+    Neighbours *neighbours = work->neighbours;
+    const int column_blocks = (columns + kBlockColumns - 1) / kBlockColumns;
+    int found = 0;
+    for (int pass = 0; pass < kAutoPasses; ++pass) {
+#pragma omp parallel num_threads(work->threads)
+        {
+            double *scratch = ThreadScratch(*work);
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                Neighbours e = NeighboursOf(work->partial, columns, j);
+                bool mended = false;
+                for (int i = std::max(0, j - 2); i <= std::min(columns - 1, j + 2); ++i) mended = mended || work->stripes[i];
+                work->dirty[j] = pass == 0 ? mended : !(e == neighbours[j]);
+                neighbours[j] = e;
+            }
+#pragma omp for schedule(static)
+            for (int block = 0; block < column_blocks; ++block) {
+                const int first = block * kBlockColumns, width = std::min(kBlockColumns, columns - first);
+                if (!AnyDirty(*work, first, width)) continue;
+                const std::size_t stride = static_cast<std::size_t>(kBlockColumns) * m;
+                double *residual = scratch, *doubt = scratch + stride;
+                for (int k = 0; k < m; ++k) {
+                    const double *view = samples + n * k;
+                    for (int c = 0; c < width; ++c) {
+                        const int j = first + c;
+                        const std::size_t at = static_cast<std::size_t>(c) * m + k;
+                        const Neighbours &e = neighbours[j];
+                        const double near = Near(view, e, j, false);
+                        residual[at] = view[j] - near;
+                        doubt[at] = std::fabs(near - Far(view, e, j, near));
+                    }
+                }
+                for (int c = 0; c < width; ++c) {
+                    const int j = first + c;
+                    if (!work->dirty[j]) continue;
+                    const std::size_t at = static_cast<std::size_t>(c) * m;
+                    BlockOffsets(residual + at, doubt + at, m, blocks, floor, scratch + 2 * stride,
+                                 work->block_offsets + static_cast<std::size_t>(j) * 2 * blocks);
+                }
+            }
+#pragma omp for schedule(static)
+            for (int j = 0; j < columns; ++j) {
+                int *around = reinterpret_cast<int *>(scratch + kLargestAutoSize);
+                const int count = Around(work->partial, columns, j, reach, around);
+                for (int b = 0; b < blocks; ++b) {
+                    const double own = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + b];
+                    const double rough = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+                    int known = 0;
+                    for (int i = 0; i < count; ++i) {
+                        const double value = work->block_offsets[static_cast<std::size_t>(around[i]) * 2 * blocks + b];
+                        if (value == value) scratch[known++] = value;
+                    }
+                    // Not a number for a block without trusted views: it
+                    // tells nothing, and a run of blocks passes over it.
+                    double excess = own == own && known > 0 ? own - MedianOf(scratch, known) : std::nan("");
+                    if (excess == excess && !(std::fabs(excess) > kPartialRough * rough)) excess = 0;
+                    work->block_excess[static_cast<std::size_t>(j) * blocks + b] = excess;
+                }
+            }
+        }
+        // Each block's threshold from the typical excess of the columns in
+        // it, as for the stripes over all the views; and its noise, the
+        // columns' median roughness.
+        double *magnitudes = work->scratch;
+        double *least = work->scratch + n, *noise = least + blocks;
+        for (int b = 0; b < blocks; ++b) {
+            least[b] = BlockThreshold(*work, b, floor, magnitudes);
+            // Over the columns whose block tells something: a block
+            // without trusted views has no roughness.
+            int told = 0;
+            for (int j = 0; j < columns; ++j) {
+                const double *offsets = work->block_offsets + static_cast<std::size_t>(j) * 2 * blocks;
+                if (offsets[b] == offsets[b]) magnitudes[told++] = offsets[blocks + b];
+            }
+            noise[b] = told > 0 ? MedianOf(magnitudes, told) : 0;
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) {
+            const double *excess = work->block_excess + static_cast<std::size_t>(j) * blocks;
+            // A run of blocks that stand out with one sign, each near the
+            // next (a stripe that holds or drifts); the object's structure
+            // changes from block to block.
+            bool partial = false;
+            // Found by a run of kPartialRun or the strong short run, not
+            // only by kWeakRun blocks.
+            bool full = false;
+            // The last two blocks that told something (a block without
+            // trusted views is passed over).
+            double last = 0, before = 0;
+            int told = 0, high = 0, low = 0;
+            int start = 0, stop = blocks - 1;
+            DriftRun drift;
+            // A run of blocks whose neighbours show the column's leakage.
+            int leak_run = 0, leak_start = 0;
+            for (int b = 0, run = 0; b < blocks; ++b) {
+                const double value = excess[b];
+                if (value != value) {
+                    high = 0;  // a short run must hold in trusted views
+                    drift = DriftRun{};
+                    continue;
+                }
+                ExtendDrift(*work, j, b, value, last, before, told, least[b], &drift);
+                const bool drifting = drift.length >= kDriftRun && drift.top > kPartialFloor && drift.peak;
+                const int leakage = std::fabs(value) > least[b]
+                                        ? LeakageIn(*work, j, b, value, pass > 0 && work->leaked[j])
+                                        : -1;
+                const bool on_track = leak_run > 0 && OnTrack(value, last, before, told);
+                if (leakage > 0 && !on_track) leak_start = b;
+                leak_run = leakage > 0 ? (on_track ? leak_run + 1 : 1) : (leakage == 0 && on_track ? leak_run : 0);
+                const bool leaking = leak_run >= kLeakRun;
+                bool out = std::fabs(value) > (work->stood[j] ? kStoodFloor : kPartialFloor) * least[b];
+                // Near the last block, or on the line through the last two
+                // (a drift).
+                bool steady = run > 0 && (value > 0) == (last > 0) &&
+                              (std::fabs(value - last) <= kSteady * std::max(std::fabs(value), std::fabs(last)) ||
+                               (told > 1 && (before > 0) == (value > 0) &&
+                                std::fabs(value - 2 * last + before) <= kSteady * std::fabs(value)));
+                run = out ? (steady ? run + 1 : 1) : 0;
+                // A shorter run of strong blocks, each far above its
+                // threshold and its own roughness, with no block without
+                // trusted views within it or beside it (an edge of the
+                // object crossing there holds as long).
+                const double rough = work->block_offsets[static_cast<std::size_t>(j) * 2 * blocks + blocks + b];
+                const bool strong = std::fabs(value) > kShortFloor * least[b] && std::fabs(value) > kShortRough * rough;
+                high = run == 0 ? 0 : (run == 1 ? strong : (strong ? high + 1 : 0));
+                if (high == 1) low = b;
+                const bool flanked = (low == 0 || excess[low - 1] == excess[low - 1]) &&
+                                     (b + 1 == blocks || excess[b + 1] == excess[b + 1]);
+                if (high >= kShortRun && flanked)
+                    partial = full = true;
+                else if (high >= 2 && flanked && !partial && std::fabs(value) > kPairFloor * least[b] &&
+                         std::fabs(excess[b - 1]) > kPairFloor * least[b - 1])
+                    partial = true;
+                if (run == 1 && !partial) start = b;
+                if (drifting && !partial) {
+                    partial = true;
+                    start = drift.start;
+                }
+                if (leaking && pass == 0) work->leaked[j] = 1;
+                if (leaking && !partial) {
+                    partial = full = true;
+                    start = leak_start;
+                }
+                if (partial && run == 0 && !drifting && !leaking) break;
+                if (run > 0 || drifting || leaking) stop = b;
+                full = full || run >= kPartialRun;
+                partial = partial || run >= kWeakRun;
+                before = last;
+                last = value;
+                ++told;
+            }
+            work->next[j] = partial ? (full ? 1 : 2) : 0;
+            work->span[2 * j] = start;
+            work->span[2 * j + 1] = stop;
+        }
+        // Adjacent columns found in the last pass (but a cluster's pair),
+        // or a column whose neighbours' block excesses are alike: an edge
+        // of the object dwelling there. A column found by a weak run beside
+        // one found by a full run is the stronger stripe's leakage, and
+        // goes alone; one whose neighbours are not quiet is a feature
+        // dwelling there. The findings go into work->dirty first: the
+        // pairs read the pass before's in work->partial.
+        for (int j = 0; j < columns; ++j) {
+            const int own = work->next[j];
+            auto beside = [&](int i) {
+                return i >= 0 && i < columns && work->next[i] && work->next[i] <= own && !ClusterPair(*work, j, i);
+            };
+            bool pair = pass == kAutoPasses - 1 && own &&
+                        (beside(j - 1) || beside(j + 1) || SharedWithNeighbours(*work, j) ||
+                         (own == 2 && !QuietNeighbours(*work, noise, j)));
+            work->dirty[j] = own && !pair;
+        }
+        found = 0;
+        for (int j = 0; j < columns; ++j) {
+            work->partial[j] = work->dirty[j];
+            // Left out of its neighbours' interpolations the next time.
+            work->leaked[j] = work->leaked[j] && work->partial[j];
+            found += work->partial[j];
+        }
+    }
+    return found;
+}
+
+namespace {
+
+// Within a partial stripe's run, a block whose excess has the other sign
+// than the run's median, or passes kRunOutlier times it (4 times the
+// stripe among the grains), is a feature of the object passing the column
+// there, its residual measured over the views without trusted
+// interpolation: not the stripe. On a column mended over all the views
+// too, the run measures what that mending left, which steps either way:
+// there every block with an excess tells.
+constexpr double kRunOutlier = 2.5;
+
+// Marks in `tells` (work.blocks) the blocks whose excess tells partial
+// stripe j: those with one, less a run's outliers as kRunOutlier says.
+void BlocksThatTell(const AutoWork &work, int j, unsigned char *tells) {
+    const int blocks = work.blocks, first = work.span[2 * j], last = work.span[2 * j + 1];
+    const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    double values[kPartialBlocks];
+    int count = 0;
+    for (int b = first; b <= last; ++b)
+        if (excess[b] == excess[b]) values[count++] = excess[b];
+    const double typical = count > 0 && !work.stripes[j] ? MedianOf(values, count) : 0;
+    for (int b = 0; b < blocks; ++b) {
+        const bool odd = b >= first && b <= last && typical != 0 &&
+                         ((excess[b] > 0) != (typical > 0) || std::fabs(excess[b]) > kRunOutlier * std::fabs(typical));
+        tells[b] = excess[b] == excess[b] && !odd;
+    }
+}
+
+// Within partial stripe j's run, a block that does not tell the stripe
+// (without trusted views, the object's edge crossing the column there; or
+// a run's outlier) tells it no better than the edge: its running median
+// `smooth` (`rows` views) becomes the line between the block excesses of
+// the nearest blocks on either side that tell (at their middle views), or
+// the nearer one's alone at an end.
+void FillUntrusted(const AutoWork &work, int j, const unsigned char *tells, int rows, double *smooth) {
+    const int blocks = work.blocks;
+    const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
+    auto told = [&](int b) { return tells[b] != 0; };
+    auto middle = [&](int b) { return 0.5 * (BlockStart(b, blocks, rows) + BlockStart(b + 1, blocks, rows)); };
+    for (int b = work.span[2 * j]; b <= work.span[2 * j + 1]; ++b) {
+        if (told(b)) continue;
+        int left = b - 1, right = b + 1;
+        while (left >= 0 && !told(left)) --left;
+        while (right < blocks && !told(right)) ++right;
+        if (left < 0 && right >= blocks) continue;
+        for (int k = BlockStart(b, blocks, rows); k < BlockStart(b + 1, blocks, rows); ++k) {
+            if (left < 0) smooth[k] = excess[right];
+            else if (right >= blocks) smooth[k] = excess[left];
+            else
+                smooth[k] = excess[left] +
+                            (excess[right] - excess[left]) * ((k - middle(left)) / (middle(right) - middle(left)));
+        }
+    }
+}
+
+}  // namespace
+
+namespace auto_parts {
+
+void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int columns = work->columns, m = work->rows;
+    if (work->blocks == 0) return;
+    const int reach = std::max(2, size / 2);
+    // The running median's window: a block's length of views, odd.
+    const int window = (m / work->blocks) | 1;
+    // The neighbours' residuals are read from columns no thread writes:
+    // the partial stripes are no one's neighbours.
+#pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
+    for (int j = 0; j < columns; ++j) {
+        if (!mask[j]) continue;
+        double *scratch = ThreadScratch(*work);
+        // Three rows, then up to size - 3 neighbours' residuals, their own
+        // neighbours and their indices (3.5 kLargestAutoSize doubles).
+        double *difference = scratch, *smooth = scratch + m, *slide = scratch + 2 * m, *values = scratch + 3 * m;
+        Neighbours *theirs = reinterpret_cast<Neighbours *>(values + kLargestAutoSize);
+        int *around = reinterpret_cast<int *>(values + 3 * kLargestAutoSize);
+        const int count = Around(mask, columns, j, reach, around);
+        const Neighbours e = NeighboursOf(mask, columns, j);
+        for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(mask, columns, around[i]);
+        for (int k = 0; k < m; ++k) {
+            const double *view = samples + n * k;
+            for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i], true);
+            const double near = Near(view, e, j, true);
+            difference[k] = view[j] - near - MedianOf(values, count);
+        }
+        RunningMedian(difference, m, window, slide, smooth);
+        unsigned char tells[kPartialBlocks];
+        BlocksThatTell(*work, j, tells);
+        FillUntrusted(*work, j, tells, m, smooth);
+        // Over the run of blocks found, and a block on either side (where
+        // the stripe starts or stops within it), the column loses the
+        // running median in full. Elsewhere the object's own structure
+        // (an edge dwelling at the column, a dense feature's curvature)
+        // moves it as much as a stripe the run did not reach (a drift's
+        // small start): there it loses the running median only with the
+        // run's sign and up to kPartialCap times the largest block excess
+        // of the run that tells it.
+        const int from = BlockStart(std::max(0, work->span[2 * j] - 1), work->blocks, m);
+        const int to = BlockStart(std::min(work->blocks, work->span[2 * j + 1] + 2), work->blocks, m);
+        const double *excess = work->block_excess + static_cast<std::size_t>(j) * work->blocks;
+        double high = 0;
+        for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b)
+            if (tells[b] && std::fabs(excess[b]) > std::fabs(high)) high = excess[b];
+        // Within the run, a block that tells the stripe bounds the mending
+        // in its views as the cap does outside, by its own excess: that is
+        // measured over the block's trusted views, while the running median
+        // takes every view, and an edge of the object crossing the column
+        // in some of them moved it to three times the stripe (at the
+        // head's outer edge).
+        const double cap = kPartialCap * high;
+        for (int k = 0, b = 0; k < m; ++k) {
+            while (b + 1 < work->blocks && BlockStart(b + 1, work->blocks, m) <= k) ++b;
+            double v = smooth[k];
+            if (k < from || k >= to) v = cap > 0 ? std::clamp(v, 0.0, cap) : std::clamp(v, cap, 0.0);
+            if (b >= work->span[2 * j] && b <= work->span[2 * j + 1] && tells[b]) {
+                const double bound = kPartialCap * excess[b];
+                v = std::clamp(v, std::min(0.0, bound), std::max(0.0, bound));
+            }
+            samples[n * k + j] -= v;
+        }
+    }
+}
+
+}  // namespace auto_parts
+
+void MendPartialStripes(double *samples, int size, AutoWork *work) { MendRuns(samples, size, work->partial, work); }

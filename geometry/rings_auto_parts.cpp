@@ -1,0 +1,113 @@
+// The pieces the stages of the auto method share that are not inline
+// (rings_auto_parts.h says what each does).
+#include "rings_auto_parts.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "rings_median.h"
+
+namespace auto_parts {
+
+double WeightedMedian(const double *values, const double *weights, int count, int *order) {
+    for (int i = 0; i < count; ++i) order[i] = i;
+    std::sort(order, order + count, [&](int a, int b) {
+        return Below(values[a], values[b]) || (!Below(values[b], values[a]) && a < b);
+    });
+    double total = 0;
+    for (int i = 0; i < count; ++i) total += weights[order[i]];
+    double sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum += weights[order[i]];
+        if (sum >= 0.5 * total) return values[order[i]];
+    }
+    return count > 0 ? values[order[count - 1]] : 0;
+}
+
+double Spread(const double *column, int count, double *values) {
+    std::copy(column, column + count, values);
+    double median = MedianOf(values, count);
+    double sum = 0;
+    for (int k = 0; k < count; ++k) sum += std::fabs(column[k] - median);
+    return sum / count;
+}
+
+double BlockThreshold(const AutoWork &work, int b, double floor, double *magnitudes) {
+    for (int j = 0; j < work.columns; ++j) {
+        const double value = work.block_excess[static_cast<std::size_t>(j) * work.blocks + b];
+        magnitudes[j] = value == value ? std::fabs(value) : 0;
+    }
+    return std::max(kAutoFactor * 1.4826 * MedianOf(magnitudes, work.columns), floor);
+}
+
+// A block without trusted views still tells where the residual's median
+// over all its views passes this many times their interpolations' median
+// difference: a stripe far stronger than the object's edge at the column
+// (twice let an edge dwelling by the axis pass for a stripe).
+constexpr double kPartialStrong = 3.0;
+
+void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
+                  double *out) {
+    double *t = scratch;
+    const double trusted = kPartialTrust * floor;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
+        int count = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) t[count++] = residual[k];
+        if (count < 3) {
+            out[b] = std::nan("");
+            count = 0;
+            for (int k = first; k < end; ++k) t[count++] = residual[k];
+            const double median = MedianOf(t, count);
+            count = 0;
+            for (int k = first; k < end; ++k) t[count++] = doubt[k];
+            if (std::fabs(median) > kPartialStrong * std::max(MedianOf(t, count), trusted)) {
+                double sum = 0;
+                for (int k = first; k < end; ++k) sum += std::fabs(residual[k] - median);
+                out[b] = median;
+                out[blocks + b] = sum / (end - first);
+            }
+            continue;
+        }
+        const double median = MedianOf(t, count);
+        // The residual's roughness within the block: a stripe is a step
+        // under smooth views, the object's structure is not.
+        double sum = 0;
+        int used = 0;
+        for (int k = first; k < end; ++k)
+            if (doubt[k] <= trusted) {
+                sum += std::fabs(residual[k] - median);
+                ++used;
+            }
+        out[b] = median;
+        out[blocks + b] = static_cast<double>(sum / used);
+    }
+}
+
+int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
+    int count = 0;
+    for (int d = 2; d <= reach; ++d)
+        for (int i : {j - d, j + d})
+            if (i >= 0 && i < columns && !mask[i]) around[count++] = i;
+    return count;
+}
+
+void LocalExcess(const double *samples, const unsigned char *stripes, int columns, int rows, int j, int reach,
+                 bool cubic, double *local, double *base, double *scratch) {
+    const std::size_t n = static_cast<std::size_t>(columns);
+    double *values = scratch;
+    Neighbours *theirs = reinterpret_cast<Neighbours *>(scratch + kLargestAutoSize);
+    int *around = reinterpret_cast<int *>(scratch + 3 * kLargestAutoSize);
+    const int count = Around(stripes, columns, j, reach, around);
+    const Neighbours own = NeighboursOf(stripes, columns, j);
+    for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(stripes, columns, around[i]);
+    for (int k = 0; k < rows; ++k) {
+        const double *view = samples + n * k;
+        for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i], cubic);
+        base[k] = Near(view, own, j, cubic);
+        local[k] = view[j] - base[k] - MedianOf(values, count);
+    }
+}
+
+}  // namespace auto_parts

@@ -1,0 +1,161 @@
+// The pieces the stages of stripe removal's auto method share (rings_auto.h
+// says what each stage does): a column's clean neighbours and its
+// interpolations from them, the blocks of views and their thresholds and
+// medians, a column's local excess view by view, and the mending of a
+// run of blocks. For the stages' files alone; programs call rings.h.
+#pragma once
+
+#include <cstddef>
+
+#include "median.h"
+#include "rings_auto.h"
+#include "threads.h"
+
+namespace auto_parts {
+
+// Columns gathered together from the views.
+constexpr int kBlockColumns = 8;
+
+// The views where the interpolations from the nearest and the next clean
+// columns out differ by less than kPartialTrust times the level fraction:
+// no edge of the object near the column.
+constexpr double kPartialTrust = 3.0;
+
+// The calling thread's scratch: work.slot doubles of work.scratch.
+inline double *ThreadScratch(const AutoWork &work) { return work.scratch + work.slot * ThreadIndex(); }
+
+// Whether any of the `width` columns from `first` is to be measured again.
+inline bool AnyDirty(const AutoWork &work, int first, int width) {
+    for (int c = 0; c < width; ++c)
+        if (work.dirty[first + c]) return true;
+    return false;
+}
+
+// The nearest column before (step -1) or after (step 1) j that is not a
+// stripe; -1 when there is none.
+inline int Clean(const unsigned char *stripes, int columns, int j, int step) {
+    for (int i = j + step; i >= 0 && i < columns; i += step)
+        if (!stripes[i]) return i;
+    return -1;
+}
+
+// The clean neighbours of each column: the nearest on the left and right
+// and the next ones out, -1 where there is none.
+using Neighbours = CleanNeighbours;
+
+inline Neighbours NeighboursOf(const unsigned char *stripes, int columns, int j) {
+    Neighbours e{Clean(stripes, columns, j, -1), Clean(stripes, columns, j, 1), -1, -1};
+    if (e.left >= 0) e.left2 = Clean(stripes, columns, e.left, -1);
+    if (e.right >= 0) e.right2 = Clean(stripes, columns, e.right, 1);
+    return e;
+}
+
+// The straight line through columns a and b of one view, at j.
+inline double Between(const double *view, int a, int b, int j) {
+    return view[a] + (view[b] - view[a]) * (static_cast<double>(j - a) / (b - a));
+}
+
+// The cubic through the two clean columns on either side, at j: it follows
+// the object's own curvature, which the straight line leaves in the residual
+// as much as a weak stripe (a small feature's profile, a large one's
+// shoulder), so that a weak stripe stands out of it.
+// Its weights depend on the columns alone: a loop over the views takes
+// them once.
+inline void CubicWeights(const Neighbours &e, int j, double *weights) {
+    const int at[4] = {e.left2, e.left, e.right, e.right2};
+    for (int i = 0; i < 4; ++i) {
+        double weight = 1;
+        for (int q = 0; q < 4; ++q)
+            if (q != i) weight *= static_cast<double>(j - at[q]) / (at[i] - at[q]);
+        weights[i] = weight;
+    }
+}
+
+inline double CubicFrom(const double *view, const Neighbours &e, const double *weights) {
+    const int at[4] = {e.left2, e.left, e.right, e.right2};
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) sum += weights[i] * view[at[i]];
+    return sum;
+}
+
+inline double Cubic(const double *view, const Neighbours &e, int j) {
+    double weights[4];
+    CubicWeights(e, j, weights);
+    return CubicFrom(view, e, weights);
+}
+
+// Column j of one view from its clean neighbours: the cubic through two on
+// either side where `cubic` and they exist, else the straight line between
+// the nearest (continued from one side at the detector's ends). The cubic
+// reaches two clean columns out, so it waits until the first pass has found
+// the stripes (one not yet found would bend it at four columns); the
+// partial stripes' blocks of views and the holding, whose thresholds are
+// the straight line's, keep the line.
+inline double Near(const double *view, const Neighbours &e, int j, bool cubic) {
+    if (cubic && e.left2 >= 0 && e.right2 >= 0) return Cubic(view, e, j);
+    if (e.left >= 0 && e.right >= 0) return Between(view, e.left, e.right, j);
+    int near = e.left >= 0 ? e.left : e.right;
+    if (near < 0) return view[j];
+    int far = e.left >= 0 ? e.left2 : e.right2;
+    if (far < 0) return view[near];
+    return view[near] + (view[near] - view[far]) * (static_cast<double>(j - near) / (near - far));
+}
+
+// The straight line from the next clean columns out on either side (`near`
+// where there are none): where it and Near's line disagree, the view has
+// structure (an edge) at the column and its interpolation is not to be
+// trusted.
+inline double Far(const double *view, const Neighbours &e, int j, double near) {
+    if (e.left < 0 || e.right < 0 || e.left2 < 0 || e.right2 < 0) return near;
+    return Between(view, e.left2, e.right2, j);
+}
+
+// The first view of block b of `blocks` over `rows` views.
+inline int BlockStart(int b, int blocks, int rows) {
+    return static_cast<int>(static_cast<long long>(b) * rows / blocks);
+}
+
+// The weighted median of `count` values with positive weights: the value
+// where the weights below and above it balance. Reorders both arrays
+// together through `order` (count ints).
+double WeightedMedian(const double *values, const double *weights, int count, int *order);
+
+// The mean absolute deviation from the median of `count` values; `values`
+// is scratch of `count` doubles.
+double Spread(const double *column, int count, double *values);
+
+// Block b's threshold, from the typical excess of the columns in it (of
+// work.block_excess; a block that tells nothing counts as none), as for
+// the stripes over all the views, and at least `floor`. `magnitudes` is
+// scratch of `columns` doubles.
+double BlockThreshold(const AutoWork &work, int b, double floor, double *magnitudes);
+
+// The residual's median in each block of views, over the views where the
+// interpolation is trusted (the two interpolations within kPartialTrust
+// times `floor`); for a block with fewer than three such views (an edge of
+// the object dwells there), over all its views where that passes
+// kPartialStrong times their median `doubt`, else not a number, which
+// tells nothing; and after the blocks, each block's mean deviation from
+// its median over the same views. `scratch` holds `rows` doubles.
+void BlockOffsets(const double *residual, const double *doubt, int rows, int blocks, double floor, double *scratch,
+                  double *out);
+
+// The clean columns two to `reach` away from j (`mask` marks those that
+// are not), into `around`; returns their number.
+int Around(const unsigned char *mask, int columns, int j, int reach, int *around);
+
+// Column j's local excess in each view: its residual against its clean
+// neighbours, less the median of the same for the clean columns two to
+// `reach` away (`stripes` marks those that are not clean), into `local`;
+// its interpolation into `base` (both `rows`). `scratch` holds 3.5
+// kLargestAutoSize doubles.
+void LocalExcess(const double *samples, const unsigned char *stripes, int columns, int rows, int j, int reach,
+                 bool cubic, double *local, double *base, double *scratch);
+
+// Mends the columns `mask` marks, each over its run of blocks
+// (work->span) by the running median of its local excess, bounded by its
+// block excesses (work->block_excess); `mask` also keeps them out of each
+// other's interpolations.
+void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *work);
+
+}  // namespace auto_parts
