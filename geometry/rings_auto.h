@@ -204,7 +204,7 @@ struct AutoWork {
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'
     Owned<unsigned char> partial;       // columns: 1 for a partial stripe
-    Owned<unsigned char> leaked;        // columns: 1 for one its neighbours' leakage told (rings_auto.cpp)
+    Owned<unsigned char> leaked;        // columns: 1 for one its neighbours' leakage told (rings_auto_partial.cpp)
     Owned<unsigned char> steps;         // columns: 1 for a step stripe
     Owned<double> step_level;           // columns: a step stripe's level over its run (0: none)
     Owned<int> span;                    // columns x 2: a partial stripe's first and last block
