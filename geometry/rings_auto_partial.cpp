@@ -497,20 +497,10 @@ void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *wo
     for (int j = 0; j < columns; ++j) {
         if (!mask[j]) continue;
         double *scratch = ThreadScratch(*work);
-        // Three rows, then up to size - 3 neighbours' residuals, their own
-        // neighbours and their indices (3.5 kLargestAutoSize doubles).
-        double *difference = scratch, *smooth = scratch + m, *slide = scratch + 2 * m, *values = scratch + 3 * m;
-        Neighbours *theirs = reinterpret_cast<Neighbours *>(values + kLargestAutoSize);
-        int *around = reinterpret_cast<int *>(values + 3 * kLargestAutoSize);
-        const int count = Around(mask, columns, j, reach, around);
-        const Neighbours e = NeighboursOf(mask, columns, j);
-        for (int i = 0; i < count; ++i) theirs[i] = NeighboursOf(mask, columns, around[i]);
-        for (int k = 0; k < m; ++k) {
-            const double *view = samples + n * k;
-            for (int i = 0; i < count; ++i) values[i] = view[around[i]] - Near(view, theirs[i], around[i], true);
-            const double near = Near(view, e, j, true);
-            difference[k] = view[j] - near - MedianOf(values, count);
-        }
+        // Three rows, then LocalExcess's 3.5 kLargestAutoSize doubles; its
+        // interpolations go where the running median lands after.
+        double *difference = scratch, *smooth = scratch + m, *slide = scratch + 2 * m;
+        LocalExcess(samples, mask, columns, m, j, reach, true, difference, smooth, scratch + 3 * m);
         RunningMedian(difference, m, window, slide, smooth);
         unsigned char tells[kPartialBlocks];
         BlocksThatTell(*work, j, tells);
