@@ -193,6 +193,10 @@ constexpr double kRatioMost = 0.02;
 constexpr double kRatioSlack = 0.4;
 // The share of the threshold a weak gain's line must pass.
 constexpr double kGainThreshold = 0.5;
+// A block's own gain replaces the line's where the blocks depart from it
+// by under this share of what they depart from the line's (each block's
+// departure counted up to the holding's slack).
+constexpr double kConsensusShare = 0.85;
 
 // Column j's residual as a share of its interpolation: the median over
 // the views where the interpolation is above kRatioViews of its largest,
@@ -252,6 +256,49 @@ bool TrustedInQuarter(const double *samples, const AutoWork &work, int j, const 
         count += std::fabs(near - Far(view, e, j, near)) <= trusted;
     }
     return 4 * count >= work.rows;
+}
+
+// The gain most blocks agree on. The weighted median of the ratios leans
+// on the views where the interpolation is highest; where a feature
+// dwelling there spoils its residual in those views, it leans the wrong
+// way (a gain of 0.32 % fitted 0.85 %: its two thickest blocks read 0.64
+// and 2.3 %, the other three 0.31 to 0.32 %). So each block's own ratio
+// (its medians over the views where the interpolation is above kRatioViews
+// of `high`, a quarter of its views or more) is tried too: the gain whose
+// blocks depart from it least, each by at most `slack`, wins, a block's
+// gain by kConsensusShare. `t` holds `rows` doubles.
+double BlockConsensus(const double *local, const double *base, int rows, int blocks, double high, double gain,
+                      double slack, double *t) {
+    double excess[kHoldBlocks], middle[kHoldBlocks];
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
+        int c = 0;
+        for (int k = first; k < end; ++k)
+            if (base[k] > kRatioViews * high) t[c++] = local[k];
+        middle[b] = 0;
+        if (4 * c < end - first) continue;
+        excess[b] = MedianOf(t, c);
+        c = 0;
+        for (int k = first; k < end; ++k)
+            if (base[k] > kRatioViews * high) t[c++] = base[k];
+        middle[b] = MedianOf(t, c);
+    }
+    auto departure = [&](double g) {
+        double sum = 0;
+        for (int b = 0; b < blocks; ++b)
+            if (middle[b] > 0) sum += std::min(std::fabs(excess[b] - g * middle[b]), slack);
+        return sum;
+    };
+    double chosen = gain, least = kConsensusShare * departure(gain);
+    for (int b = 0; b < blocks; ++b) {
+        if (!(middle[b] > 0)) continue;
+        const double g = excess[b] / middle[b], d = departure(g);
+        if (d < least) {
+            least = d;
+            chosen = g;
+        }
+    }
+    return chosen;
 }
 
 // A gain on a column the object leaves in more than half the views (at
@@ -322,9 +369,9 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
         }
     }
     if (few ? told < kFewBlocks || holding < kHoldShare * told : holding < kHoldShare * blocks) return false;
+    work->gain[j] = BlockConsensus(local, base, m, blocks, high, gain, kRatioSlack * std::fabs(gain) * typical + noise, t);
     std::copy(local, local + m, t);
     work->excess[j] = MedianOf(t, m);
-    work->gain[j] = gain;
     work->of_gain[j] = 1;
     return true;
 }

@@ -58,7 +58,9 @@
 // interpolation, robustly. It is a stripe where that line's excess at the
 // column's typical value passes kGainThreshold of the threshold (the line
 // holding block by block is evidence an offset alone is not) and the line
-// holds; it is mended by the line.
+// holds; it is mended by the line, or by a block's own gain where the
+// blocks agree on it better (a feature that spoils the thickest views
+// leans the line).
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of
