@@ -70,7 +70,9 @@
 // interpolation's departure from its median, kept when it takes a fifth off
 // the local excess's spread in the trusted views); a gain that would leave
 // the column below half or above twice its interpolation marks it dead as
-// well.
+// well. Where the blocks of views agree better on one block's own gain or
+// offset (close to the excess) than on that fit, it is mended by that one:
+// features spoiling the thickest views lean the fit over all of them.
 //
 // Partial stripes. A column wrong in only part of the views (a drifting
 // detector, one that fails or recovers during the scan) has no excess over

@@ -838,6 +838,10 @@ const FamilyCase kFamily[] = {
     // spoils: the gain most blocks agree on, not the one those lean to
     // (0.50 with the weighted median of the ratios).
     {RingStripes::kWeakGains, RingObject::kOffAxis, 7, 0, 0.1},
+    // Held stripes whose fit over all the views missed what their blocks
+    // agree on: mended by a block's own gain (0.21 and 0.39 with the fit).
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 2, 0, 0.05},
+    {RingStripes::kMixed, RingObject::kGrains, 10, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
