@@ -200,7 +200,7 @@ constexpr double kConsensusShare = 0.85;
 // The same for a held stripe's mending: a block's own gain or offset
 // replaces the fit where the blocks depart from it by under this share of
 // what they depart from the fit's.
-constexpr double kHeldConsensusShare = 0.7;
+constexpr double kHeldConsensusShare = 0.75;
 
 // Column j's residual as a share of its interpolation: the median over
 // the views where the interpolation is above kRatioViews of its largest,
