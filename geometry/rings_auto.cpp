@@ -136,6 +136,12 @@ constexpr double kHoldExact = 0.2;
 constexpr double kHoldExactShare = 0.375;
 constexpr double kHoldQuiet = 0.25;
 
+// The median of values[first, end) (`t` holds end - first doubles).
+double RangeMedian(const double *values, int first, int end, double *t) {
+    std::copy(values + first, values + end, t);
+    return MedianOf(t, end - first);
+}
+
 // Whether stripe column j holds over the views (rings_auto.h); when it
 // does over most blocks, its excess becomes the median of its local
 // excess (by its exact blocks, it stays). `sigma` is the
@@ -157,10 +163,8 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     int offsets = 0, gains = 0, exact = 0, quiet = 0;
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
-        std::copy(local + first, local + end, t);
-        const double excess = MedianOf(t, end - first);
-        std::copy(base + first, base + end, t);
-        const double expected = gain * MedianOf(t, end - first);
+        const double excess = RangeMedian(local, first, end, t);
+        const double expected = gain * RangeMedian(base, first, end, t);
         offsets += std::fabs(excess - median) <= kHoldSlack * std::fabs(median) + noise;
         gains += std::fabs(excess - expected) <= kHoldSlack * std::fabs(expected) + noise;
         exact += std::fabs(excess - own) <= kHoldExact * std::fabs(own);
@@ -359,12 +363,8 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
     int holding = 0, told = 0;
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
-        int c = 0;
-        for (int k = first; k < end; ++k) t[c++] = local[k];
-        const double excess = MedianOf(t, c);
-        c = 0;
-        for (int k = first; k < end; ++k) t[c++] = base[k];
-        const double middle = MedianOf(t, c), expected = gain * middle;
+        const double excess = RangeMedian(local, first, end, t);
+        const double middle = RangeMedian(base, first, end, t), expected = gain * middle;
         if (!few) {
             holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(gain) * typical + noise;
         } else if (middle > kRatioViews * high) {
@@ -399,12 +399,9 @@ void HeldConsensus(const double *local, const double *base, int rows, double exc
     double excesses[kHoldBlocks], fitted[kHoldBlocks], bases[kHoldBlocks];
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, rows), end = BlockStart(b + 1, blocks, rows);
-        std::copy(local + first, local + end, t);
-        excesses[b] = MedianOf(t, end - first);
-        std::copy(base + first, base + end, t);
-        bases[b] = MedianOf(t, end - first);
-        std::copy(offset + first, offset + end, t);
-        fitted[b] = MedianOf(t, end - first);
+        excesses[b] = RangeMedian(local, first, end, t);
+        bases[b] = RangeMedian(base, first, end, t);
+        fitted[b] = RangeMedian(offset, first, end, t);
     }
     // The departure of the blocks from the fit (gain 0, offset 0), from a
     // line through the origin (`gain`) or from an offset alone.
