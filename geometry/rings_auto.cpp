@@ -136,6 +136,46 @@ constexpr double kHoldExact = 0.2;
 constexpr double kHoldExactShare = 0.375;
 constexpr double kHoldQuiet = 0.25;
 
+// A stripe that holds may stop within the views (rings_auto.h, Holding):
+// its blocks beyond the stop read under kHoldQuiet of its median, one of
+// them where the interpolation is at least kTailBase of its median (in
+// air a gain reads nothing too), and kTailShare of the views beyond the
+// step read nothing and of a sixteenth of the views before it the median,
+// each within kStepBand: a feature of the object passing the column cuts
+// the median in a block for a few views, and a drift comes slowly.
+constexpr double kTailBase = 0.5;
+constexpr double kTailShare = 0.6;
+
+// What a block of a held stripe's views tells of where it stops.
+enum class TailBlock { kTells, kQuiet, kAir };
+
+// The view where a held stripe of median local excess `median` stops
+// (`rising`: starts) within `local` (`rows` views), its `blocks` blocks
+// read as `state` says: the tail of blocks at the end (at the start) that
+// read nothing must hold one quiet where the object is, and the step must
+// fall within the block before it or its first. -1 for none.
+int TailStep(const double *local, int rows, const TailBlock *state, int blocks, double median, bool rising) {
+    int t = rising ? 0 : blocks;
+    bool inside = false;
+    if (rising)
+        for (; t < blocks && state[t] != TailBlock::kTells; ++t) inside = inside || state[t] == TailBlock::kQuiet;
+    else
+        for (; t > 0 && state[t - 1] != TailBlock::kTells; --t) inside = inside || state[t - 1] == TailBlock::kQuiet;
+    if (!inside || t == 0 || t == blocks) return -1;
+    const int from = BlockStart(t - 1, blocks, rows), to = BlockStart(t + 1, blocks, rows);
+    const int beside = rows / 16;
+    for (int k = std::max(from, kStepViews); k + kStepViews <= std::min(to, rows); ++k) {
+        if (!StepsAt(local, k, median, rising)) continue;
+        const int low = rising ? 0 : k, high = rising ? k : rows;
+        const int first = rising ? k : std::max(0, k - beside), end = rising ? std::min(rows, k + beside) : k;
+        int quiet = 0, held = 0;
+        for (int i = low; i < high; ++i) quiet += std::fabs(local[i]) <= kStepBand * std::fabs(median);
+        for (int i = first; i < end; ++i) held += std::fabs(local[i] - median) <= kStepBand * std::fabs(median);
+        if (quiet >= kTailShare * (high - low) && held >= kTailShare * (end - first)) return k;
+    }
+    return -1;
+}
+
 // The median of values[first, end) (`t` holds end - first doubles).
 double RangeMedian(const double *values, int first, int end, double *t) {
     std::copy(values + first, values + end, t);
@@ -161,10 +201,15 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
     const double own = work->excess[j];
     int offsets = 0, gains = 0, exact = 0, quiet = 0;
+    TailBlock state[kHoldBlocks];
     for (int b = 0; b < blocks; ++b) {
         const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
         const double excess = RangeMedian(local, first, end, t);
-        const double expected = gain * RangeMedian(base, first, end, t);
+        const double inside = RangeMedian(base, first, end, t);
+        const double expected = gain * inside;
+        state[b] = !(std::fabs(excess) <= kHoldQuiet * std::fabs(median)) ? TailBlock::kTells
+                   : inside >= kTailBase * middle                        ? TailBlock::kQuiet
+                                                                         : TailBlock::kAir;
         offsets += std::fabs(excess - median) <= kHoldSlack * std::fabs(median) + noise;
         gains += std::fabs(excess - expected) <= kHoldSlack * std::fabs(expected) + noise;
         exact += std::fabs(excess - own) <= kHoldExact * std::fabs(own);
@@ -174,6 +219,15 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
                        std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
     if (holds) {
+        // One that stops within the views goes to the partial stripes,
+        // with the views it holds in.
+        const int stop = TailStep(local, m, state, blocks, median, false);
+        const int start = stop < 0 ? TailStep(local, m, state, blocks, median, true) : -1;
+        if (stop >= 0 || start >= 0) {
+            work->cut[2 * j] = stop >= 0 ? 0 : start;
+            work->cut[2 * j + 1] = stop >= 0 ? stop : m;
+            return false;
+        }
         work->excess[j] = median;
         work->of_offset[j] = offsets >= kHoldShare * blocks && offsets > gains;
         return true;
@@ -461,7 +515,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     if (work->blocks < 4) work->blocks = 0;
     std::size_t b = static_cast<std::size_t>(std::max(work->blocks, 1));
     return work->block_offsets.Allocate(2 * n * b) && work->block_excess.Allocate(n * b) && work->partial.Allocate(n) &&
-           work->leaked.Allocate(n) && work->span.Allocate(2 * n) &&
+           work->leaked.Allocate(n) && work->span.Allocate(2 * n) && work->cut.Allocate(2 * n) &&
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->first_excess.Allocate(n) &&
            work->grown.Allocate(n) && work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->neighbours.Allocate(n) &&
@@ -478,6 +532,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     const int reach = std::max(2, size / 2);
     Neighbours *neighbours = work->neighbours;
     std::fill(work->stripes.get(), work->stripes + n, 0);
+    std::fill(work->cut.get(), work->cut + 2 * n, -1);
 
     // The level: the median over the views of the magnitude a sixty-fourth
     // of a view's columns pass. Not the largest: a dead pixel at the dark
@@ -660,7 +715,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         const bool candidate = (work->stand[j] > kGainCandidate && Peak(work->stand, columns, j)) ||
                                (work->relative_stand[j] > 1 && Peak(work->relative_stand, columns, j) &&
                                 !BesideStronger(*work, j));
-        if (!work->stripes[j] && !work->flat[j] && candidate && !NearStripe(work->stripes, columns, j, 1))
+        if (!work->stripes[j] && !work->flat[j] && work->cut[2 * j] < 0 && candidate && !NearStripe(work->stripes, columns, j, 1))
             work->next[j] = GainStripe(samples, work, j, sigma, threshold, ThreadScratch(*work));
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());

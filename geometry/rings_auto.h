@@ -41,7 +41,14 @@
 // that held as an offset in more blocks than as a gain (and in kHoldShare
 // of them) is mended without a gain: at the object's outer edge the
 // edge's own structure, which follows the column's value, fitted a gain
-// that made the ring worse.
+// that made the ring worse. A stripe that holds but stops within the views
+// (in three quarters of them) is a partial stripe: its last blocks (or its
+// first) read nothing, and one of them does so where the object is, and
+// its local excess steps there between its median and nothing, with most
+// views beyond the step near nothing and most of a sixteenth of the views
+// before it near the median. It is mended as a partial stripe over the
+// views before the step (or after it): mended over all the views, it was
+// added where it was not.
 //
 // Weak gains. A stripe of gain's excess follows the column's value, so
 // where that changes through the views its median says little; and where
@@ -212,6 +219,8 @@ struct AutoWork {
     Owned<unsigned char> steps;         // columns: 1 for a step stripe
     Owned<double> step_level;           // columns: a step stripe's level over its run (0: none)
     Owned<int> span;                    // columns x 2: a partial stripe's first and last block
+    Owned<int> cut;                     // columns x 2: the views (first, end) of a stripe that held but stops
+                                        // within them, a partial stripe (-1: none)
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
 };

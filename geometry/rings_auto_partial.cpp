@@ -422,6 +422,18 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             found += work->partial[j];
         }
     }
+    // A stripe that held over the views but stops within them is a partial
+    // stripe over the blocks of the views it holds in.
+    for (int j = 0; j < columns; ++j) {
+        if (work->cut[2 * j] < 0 || work->partial[j]) continue;
+        int first = 0, last = blocks - 1;
+        while (first + 1 < blocks && BlockStart(first + 1, blocks, m) <= work->cut[2 * j]) ++first;
+        while (last > 0 && BlockStart(last, blocks, m) >= work->cut[2 * j + 1]) --last;
+        work->partial[j] = 1;
+        work->span[2 * j] = first;
+        work->span[2 * j + 1] = last;
+        ++found;
+    }
     return found;
 }
 

@@ -24,6 +24,15 @@ double WeightedMedian(const double *values, const double *weights, int count, in
     return count > 0 ? values[order[count - 1]] : 0;
 }
 
+bool StepsAt(const double *local, int k, double level, bool rising) {
+    double early[kStepViews], late[kStepViews];
+    std::copy(local + k - kStepViews, local + k, early);
+    std::copy(local + k, local + k + kStepViews, late);
+    double before = MedianOf(early, kStepViews) / level, after = MedianOf(late, kStepViews) / level;
+    if (!rising) std::swap(before, after);
+    return std::fabs(before) <= kStepBand && after >= 1 - kStepBand;
+}
+
 double Spread(const double *column, int count, double *values) {
     std::copy(column, column + count, values);
     double median = MedianOf(values, count);

@@ -115,6 +115,18 @@ inline int BlockStart(int b, int blocks, int rows) {
     return static_cast<int>(static_cast<long long>(b) * rows / blocks);
 }
 
+// A stripe that starts or stops within the views steps there: the median
+// of kStepViews views on one side within kStepBand of nothing, on the
+// other within kStepBand of its level.
+constexpr int kStepViews = 3;
+constexpr double kStepBand = 0.3;
+
+// Whether `local` steps from nothing up to `level` at view k (`rising`:
+// nothing in the kStepViews views before k, the level in the kStepViews
+// from k), or from the level down to nothing; k is at least kStepViews
+// from either end.
+bool StepsAt(const double *local, int k, double level, bool rising);
+
 // The weighted median of `count` values with positive weights: the value
 // where the weights below and above it balance. Reorders both arrays
 // together through `order` (count ints).

@@ -33,24 +33,13 @@ double MedianOfEight(double *v) {
 }
 
 // Where a step stripe's run starts or ends within the views, the local
-// excess steps between nothing and the run's level: the median of
-// kStepViews views on one side within kStepBand of nothing, on the other
-// within kStepBand of the level. An edge of the object dwelling at the
-// column comes and goes over many views.
-constexpr int kStepViews = 3;
-constexpr double kStepBand = 0.3;
-
+// excess steps between nothing and the run's level (StepsAt). An edge of
+// the object dwelling at the column comes and goes over many views.
 // Whether `local` (`rows` views) steps from nothing up to `level`
 // (`rising`), or from it down to nothing, between views `from` and `to`.
 bool StepsWithin(const double *local, int rows, int from, int to, double level, bool rising) {
-    for (int k = std::max(from, kStepViews); k + kStepViews <= std::min(to, rows); ++k) {
-        double early[kStepViews], late[kStepViews];
-        std::copy(local + k - kStepViews, local + k, early);
-        std::copy(local + k, local + k + kStepViews, late);
-        double before = MedianOf(early, kStepViews) / level, after = MedianOf(late, kStepViews) / level;
-        if (!rising) std::swap(before, after);
-        if (std::fabs(before) <= kStepBand && after >= 1 - kStepBand) return true;
-    }
+    for (int k = std::max(from, kStepViews); k + kStepViews <= std::min(to, rows); ++k)
+        if (StepsAt(local, k, level, rising)) return true;
     return false;
 }
 

@@ -842,6 +842,11 @@ const FamilyCase kFamily[] = {
     // agree on: mended by a block's own gain (0.21 and 0.39 with the fit).
     {RingStripes::kWeakGains, RingObject::kOffAxis, 2, 0, 0.05},
     {RingStripes::kMixed, RingObject::kGrains, 10, 0, 1.0 / 3},
+    // Partial stripes in two thirds of the views and more, which hold over
+    // all of them: mended as partial stripes up to where they stop (0.45
+    // and 0.42 when mended over all the views).
+    {RingStripes::kPartial, RingObject::kHead, 10, 0, 1.0 / 3},
+    {RingStripes::kPartial, RingObject::kHead, 5, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
