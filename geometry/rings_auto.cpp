@@ -182,17 +182,17 @@ double RangeMedian(const double *values, int first, int end, double *t) {
     return MedianOf(t, end - first);
 }
 
-// Whether stripe column j holds over the views (rings_auto.h); when it
-// does over most blocks, its excess becomes the median of its local
-// excess (by its exact blocks, it stays). `sigma` is the
-// typical excess over the columns. `scratch` holds 3 `rows` doubles and 3.5
-// kLargestAutoSize.
-bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
+// Whether stripe column j holds over the views (rings_auto.h), its local
+// excess measured from the straight line or the `cubic`; when it does over
+// most blocks, its excess becomes the median of its local excess (by its
+// exact blocks, it stays). `sigma` is the typical excess over the columns.
+// `scratch` holds 3 `rows` doubles and 3.5 kLargestAutoSize.
+bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, bool cubic, double *scratch) {
     const int m = work->rows;
     const int blocks = std::min(kHoldBlocks, m / kBlockViews);
     if (blocks < 4) return true;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
-    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, false, local, base, scratch + 3 * m);
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, cubic, local, base, scratch + 3 * m);
     std::copy(local, local + m, t);
     const double median = MedianOf(t, m);
     std::copy(base, base + m, t);
@@ -236,6 +236,21 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     // that excess, without a gain.
     work->of_offset[j] = exact >= kHoldExactShare * blocks && quiet == 0;
     return work->of_offset[j] != 0;
+}
+
+// Whether stripe column j holds over the views: by the straight line, or,
+// with no other stripe and none of larger excess within kCubicApart
+// columns (it may be a stronger one's leakage), by the cubic (rings_auto.h,
+// Holding). The columns within kCubicApart of j are then no stripes,
+// whose excess the holding of others leaves as it is.
+constexpr int kCubicApart = 2;
+
+bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
+    if (HoldsBy(samples, work, j, sigma, false, scratch)) return true;
+    if (work->cut[2 * j] >= 0) return false;
+    for (int i = std::max(0, j - kCubicApart); i <= std::min(work->columns - 1, j + kCubicApart); ++i)
+        if (i != j && (work->stripes[i] || std::fabs(work->excess[i]) > std::fabs(work->excess[j]))) return false;
+    return HoldsBy(samples, work, j, sigma, true, scratch);
 }
 
 // A weak stripe of gain: a column that stands out of kGainCandidate of

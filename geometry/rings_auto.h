@@ -41,7 +41,11 @@
 // that held as an offset in more blocks than as a gain (and in kHoldShare
 // of them) is mended without a gain: at the object's outer edge the
 // edge's own structure, which follows the column's value, fitted a gain
-// that made the ring worse. A stripe that holds but stops within the views
+// that made the ring worse. A column that does not hold by the straight
+// line, with no other stripe and none of larger excess within two columns
+// (a stronger stripe's leakage), is measured once more by the cubic, which
+// follows the object's curvature by the axis, and holds if that holds. A
+// stripe that holds but stops within the views
 // (in three quarters of them) is a partial stripe: its last blocks (or its
 // first) read nothing, and one of them does so where the object is, and
 // its local excess steps there between its median and nothing, with most

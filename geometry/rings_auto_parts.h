@@ -90,7 +90,8 @@ inline double Cubic(const double *view, const Neighbours &e, int j) {
 // reaches two clean columns out, so it waits until the first pass has found
 // the stripes (one not yet found would bend it at four columns); the
 // partial stripes' blocks of views and the holding, whose thresholds are
-// the straight line's, keep the line.
+// the straight line's, keep the line (the holding tries the cubic only for
+// a column alone that fails by the line).
 inline double Near(const double *view, const Neighbours &e, int j, bool cubic) {
     if (cubic && e.left2 >= 0 && e.right2 >= 0) return Cubic(view, e, j);
     if (e.left >= 0 && e.right >= 0) return Between(view, e.left, e.right, j);

@@ -847,6 +847,11 @@ const FamilyCase kFamily[] = {
     // and 0.42 when mended over all the views).
     {RingStripes::kPartial, RingObject::kHead, 10, 0, 1.0 / 3},
     {RingStripes::kPartial, RingObject::kHead, 5, 0, 1.0 / 3},
+    // Stripes by the axis whose blocks the object's curvature spreads
+    // beyond the straight line's slack, alone among their neighbours: held
+    // by the cubic (0.16 and 0.27 by the line alone).
+    {RingStripes::kWeakOffsets, RingObject::kOffAxis, 10, 0, 0.05},
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 5, 0, 0.1},
 };
 
 // Features of the object that dwell at a column for part of the views are
