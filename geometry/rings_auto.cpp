@@ -730,7 +730,10 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         const bool candidate = (work->stand[j] > kGainCandidate && Peak(work->stand, columns, j)) ||
                                (work->relative_stand[j] > 1 && Peak(work->relative_stand, columns, j) &&
                                 !BesideStronger(*work, j));
-        if (!work->stripes[j] && !work->flat[j] && work->cut[2 * j] < 0 && candidate && !NearStripe(work->stripes, columns, j, 1))
+        // A column that held but stops within the views is a partial
+        // stripe, not a gain.
+        if (!work->stripes[j] && !work->flat[j] && work->cut[2 * j] < 0 && candidate &&
+            !NearStripe(work->stripes, columns, j, 1))
             work->next[j] = GainStripe(samples, work, j, sigma, threshold, ThreadScratch(*work));
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());

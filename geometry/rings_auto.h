@@ -44,15 +44,14 @@
 // that made the ring worse. A column that does not hold by the straight
 // line, with no other stripe and none of larger excess within two columns
 // (a stronger stripe's leakage), is measured once more by the cubic, which
-// follows the object's curvature by the axis, and holds if that holds. A
-// stripe that holds but stops within the views
-// (in three quarters of them) is a partial stripe: its last blocks (or its
-// first) read nothing, and one of them does so where the object is, and
-// its local excess steps there between its median and nothing, with most
-// views beyond the step near nothing and most of a sixteenth of the views
-// before it near the median. It is mended as a partial stripe over the
-// views before the step (or after it): mended over all the views, it was
-// added where it was not.
+// follows the object's curvature by the axis, and holds if that holds.
+// A stripe that holds but stops within the views (in three quarters of
+// them) is a partial stripe: its last blocks (or its first) read nothing,
+// one of them where the object is, and its local excess steps there
+// between its median and nothing, with most views beyond the step near
+// nothing and most of a sixteenth of the views before it near the median.
+// It is mended as a partial stripe over the views before the step (or
+// after it): mended over all the views, it was added where it was not.
 //
 // Weak gains. A stripe of gain's excess follows the column's value, so
 // where that changes through the views its median says little; and where
