@@ -176,6 +176,10 @@ int TailStep(const double *local, int rows, const TailBlock *state, int blocks, 
     return -1;
 }
 
+// The blocks of views the holding cuts `rows` views into: kHoldBlocks of
+// at least kBlockViews views (under 4, the holding is skipped).
+int HoldBlocks(int rows) { return std::min(kHoldBlocks, rows / kBlockViews); }
+
 // The median of values[first, end) (`t` holds end - first doubles).
 double RangeMedian(const double *values, int first, int end, double *t) {
     std::copy(values + first, values + end, t);
@@ -189,7 +193,7 @@ double RangeMedian(const double *values, int first, int end, double *t) {
 // `scratch` holds 3 `rows` doubles and 3.5 kLargestAutoSize.
 bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, bool cubic, double *scratch) {
     const int m = work->rows;
-    const int blocks = std::min(kHoldBlocks, m / kBlockViews);
+    const int blocks = HoldBlocks(m);
     if (blocks < 4) return true;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
     LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, cubic, local, base, scratch + 3 * m);
@@ -400,7 +404,7 @@ constexpr int kFewBlocks = 3;
 // doubles and 3.5 kLargestAutoSize.
 bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, double threshold, double *scratch) {
     const int m = work->rows;
-    const int blocks = std::min(kHoldBlocks, m / kBlockViews);
+    const int blocks = HoldBlocks(m);
     if (blocks < 4) return false;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m, *w = scratch + 3 * m;
     int *order = reinterpret_cast<int *>(scratch + 4 * m);
@@ -463,7 +467,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
 // in place; `t` holds `rows` doubles.
 void HeldConsensus(const double *local, const double *base, int rows, double excess, double middle, double slack,
                    double *offset, double *t) {
-    const int blocks = std::min(kHoldBlocks, rows / kBlockViews);
+    const int blocks = HoldBlocks(rows);
     if (blocks < 4) return;
     double excesses[kHoldBlocks], fitted[kHoldBlocks], bases[kHoldBlocks];
     for (int b = 0; b < blocks; ++b) {
@@ -750,7 +754,7 @@ void MendAutoStripes(double *samples, AutoWork *work) {
     double *magnitudes = work->scratch;
     for (int j = 0; j < work->columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
     const double sigma = 1.4826 * MedianOf(magnitudes, work->columns);
-    const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(std::min(kHoldBlocks, m / kBlockViews)));
+    const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(HoldBlocks(m)));
     // The columns mended are no one's neighbours: each thread reads only
     // clean columns and writes its own.
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
