@@ -24,6 +24,18 @@
 // measures it poorly. A run of more than kLongestRun adjacent columns in
 // the last pass is the object's structure and is dropped.
 //
+// Leakage. A stripe the passes leave unfound (its roughness over the views
+// hid it: a partial stripe, one by the axis among the object's features)
+// leaks into both its neighbours at half its excess with the other sign,
+// and the stronger of them is found in its place. Where, in the first
+// pass's excess, a column found has a neighbour of the other sign that
+// fits a stripe's shape better (its excess less the mean of its
+// neighbours'), whose other neighbour reads the found one's sign at a like
+// size, where the found one's other neighbour reads nothing or its sign
+// (two stripes on either side of a clean column leak into it as one does),
+// and no other stripe lies within two columns, the neighbour is taken in
+// the found column's place, with its first pass's excess.
+//
 // Holding. An edge of the object that dwells at a column in many views
 // (near the rotation axis, at a small feature's turning point) moves the
 // column's median as a stripe does. So each column found is measured once
