@@ -186,24 +186,30 @@ double RangeMedian(const double *values, int first, int end, double *t) {
     return MedianOf(t, end - first);
 }
 
-// Whether stripe column j holds over the views (rings_auto.h), its local
-// excess measured from the straight line or the `cubic`; when it does over
-// most blocks, its excess becomes the median of its local excess (by its
-// exact blocks, it stays). `sigma` is the typical excess over the columns.
-// `scratch` holds 3 `rows` doubles and 3.5 kLargestAutoSize.
-bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, bool cubic, double *scratch) {
+// How the holding measures a column: its local excess from the straight
+// line or the cubic, against its excess; or from the straight line against
+// its first pass's excess, in every block.
+enum class HoldBy { kLine, kCubic, kFirst };
+
+// Whether stripe column j holds over the views (rings_auto.h), measured
+// `by` as HoldBy says; when it does over most blocks, its excess becomes
+// the median of its local excess (by its exact blocks, it stays). `sigma`
+// is the typical excess over the columns. `scratch` holds 3 `rows` doubles
+// and 3.5 kLargestAutoSize.
+bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy by, double *scratch) {
     const int m = work->rows;
     const int blocks = HoldBlocks(m);
     if (blocks < 4) return true;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
-    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, cubic, local, base, scratch + 3 * m);
+    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, by == HoldBy::kCubic, local, base,
+                scratch + 3 * m);
     std::copy(local, local + m, t);
     const double median = MedianOf(t, m);
     std::copy(base, base + m, t);
     const double middle = MedianOf(t, m);
     const double gain = middle > 0 ? median / middle : 0;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
-    const double own = work->excess[j];
+    const double own = by == HoldBy::kFirst ? work->first_excess[j] : work->excess[j];
     int offsets = 0, gains = 0, exact = 0, quiet = 0;
     TailBlock state[kHoldBlocks];
     for (int b = 0; b < blocks; ++b) {
@@ -220,7 +226,8 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, bool cu
         quiet += std::fabs(excess) <= kHoldQuiet * std::fabs(own);
     }
     if (std::fabs(gain) > kGainMost) gains = 0;
-    const bool holds = std::max(offsets, gains) >= kHoldShare * blocks &&
+    const double share = by == HoldBy::kFirst ? 1.0 : kHoldShare;
+    const bool holds = std::max(offsets, gains) >= share * blocks &&
                        std::fabs(median - own) <= kHoldAgree * std::max(std::fabs(median), std::fabs(own)) + kHoldNoise * sigma;
     if (holds) {
         // One that stops within the views goes to the partial stripes,
@@ -242,19 +249,41 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, bool cu
     return work->of_offset[j] != 0;
 }
 
-// Whether stripe column j holds over the views: by the straight line, or,
-// with no other stripe and none of larger excess within kCubicApart
-// columns (it may be a stronger one's leakage), by the cubic (rings_auto.h,
-// Holding). The columns within kCubicApart of j are then no stripes,
-// whose excess the holding of others leaves as it is.
 constexpr int kCubicApart = 2;
 
+// Whether column j may be measured against its first pass's excess: no
+// column within kCubicApart reads more there (an edge of the object, or a
+// stronger stripe whose leakage j carries), and the median of its local
+// excess by the cubic agrees with it within kHoldAgree (the straight
+// line's first pass reads the object's curvature too, the cubic does
+// not). `scratch` as for HoldsBy.
+bool FirstAgrees(const double *samples, const AutoWork &work, int j, double *scratch) {
+    const double first = work.first_excess[j];
+    for (int i = std::max(0, j - kCubicApart); i <= std::min(work.columns - 1, j + kCubicApart); ++i)
+        if (std::fabs(work.first_excess[i]) > std::fabs(first)) return false;
+    const int m = work.rows;
+    double *local = scratch, *base = scratch + m;
+    LocalExcess(samples, work.stripes, work.columns, m, j, work.reach, true, local, base, scratch + 3 * m);
+    const double median = MedianOf(local, m);
+    return std::fabs(median - first) <= kHoldAgree * std::max(std::fabs(median), std::fabs(first));
+}
+
+// Whether stripe column j holds over the views: by the straight line; or,
+// with no other stripe and none of larger excess within kCubicApart
+// columns (it may be a stronger one's leakage), by the cubic; or, where
+// its first pass's excess agrees (FirstAgrees), against that in every
+// block (rings_auto.h, Holding). The columns within kCubicApart of j are
+// no stripes where the cubic is tried, whose excess the holding of others
+// leaves as it is.
 bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
-    if (HoldsBy(samples, work, j, sigma, false, scratch)) return true;
+    if (HoldsBy(samples, work, j, sigma, HoldBy::kLine, scratch)) return true;
     if (work->cut[2 * j] >= 0) return false;
-    for (int i = std::max(0, j - kCubicApart); i <= std::min(work->columns - 1, j + kCubicApart); ++i)
-        if (i != j && (work->stripes[i] || std::fabs(work->excess[i]) > std::fabs(work->excess[j]))) return false;
-    return HoldsBy(samples, work, j, sigma, true, scratch);
+    bool alone = true;
+    for (int i = std::max(0, j - kCubicApart); alone && i <= std::min(work->columns - 1, j + kCubicApart); ++i)
+        alone = i == j || (!work->stripes[i] && std::fabs(work->excess[i]) <= std::fabs(work->excess[j]));
+    if (alone && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, scratch)) return true;
+    if (work->cut[2 * j] >= 0 || !FirstAgrees(samples, *work, j, scratch)) return false;
+    return HoldsBy(samples, work, j, sigma, HoldBy::kFirst, scratch);
 }
 
 // A weak stripe of gain: a column that stands out of kGainCandidate of

@@ -57,6 +57,11 @@
 // line, with no other stripe and none of larger excess within two columns
 // (a stronger stripe's leakage), is measured once more by the cubic, which
 // follows the object's curvature by the axis, and holds if that holds.
+// A cluster's member, measured in the last pass against clean columns that
+// carry its unfound neighbours' leakage, may disagree with its own median;
+// where no column within two reads more in the first pass and the cubic's
+// median agrees with its first pass's excess, it holds where every block
+// lies within the slack of that excess.
 // A stripe that holds but stops within the views (in three quarters of
 // them) is a partial stripe: its last blocks (or its first) read nothing,
 // one of them where the object is, and its local excess steps there

@@ -857,6 +857,10 @@ const FamilyCase kFamily[] = {
     // (0.15 and 0.37 with the neighbour mended).
     {RingStripes::kMixed, RingObject::kHead, 13, 0, 0.11},
     {RingStripes::kMixed, RingObject::kGrains, 12, 0.002, 1.0 / 3},
+    // A cluster's strongest member, whose excess in the last pass the
+    // members left unfound beside it biased: held against its first pass's
+    // excess, which all its blocks agree on (0.83 when dropped).
+    {RingStripes::kClusters, RingObject::kGrains, 4, 0, 1.0 / 3},
 };
 
 // Features of the object that dwell at a column for part of the views are
