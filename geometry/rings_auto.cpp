@@ -552,8 +552,8 @@ void HeldConsensus(const double *local, const double *base, int rows, double exc
 // neighbours'), i's other neighbour reads j's sign within kLeakEven of j's
 // size, j's other neighbour reads nothing (under kLeakAlone of j) or j's
 // sign (a pair of stripes on either side of i leaks into it), and no other
-// stripe lies within two columns of i, i is the stripe: returns it (-1 for
-// none).
+// stripe within two columns of i reads kLeakEven of j or more there, i is
+// the stripe: returns it (-1 for none).
 constexpr double kLeakEven = 0.5;
 constexpr double kLeakAlone = 0.25;
 
@@ -575,7 +575,8 @@ int LeakingNeighbour(const AutoWork &work, int j) {
             continue;
         if (!(std::fabs(shape(i)) > std::fabs(shape(j)))) continue;
         bool alone = true;
-        for (int q = std::max(0, i - 2); q <= std::min(columns - 1, i + 2); ++q) alone = alone && (q == j || !work.stripes[q]);
+        for (int q = std::max(0, i - 2); q <= std::min(columns - 1, i + 2); ++q)
+            alone = alone && (q == j || !work.stripes[q] || std::fabs(first[q]) < kLeakEven * near);
         if (alone) return i;
     }
     return -1;

@@ -33,8 +33,9 @@
 // neighbours'), whose other neighbour reads the found one's sign at a like
 // size, where the found one's other neighbour reads nothing or its sign
 // (two stripes on either side of a clean column leak into it as one does),
-// and no other stripe lies within two columns, the neighbour is taken in
-// the found column's place, with its first pass's excess.
+// and no other stripe of half the found one's size lies within two
+// columns, the neighbour is taken in the found column's place, with its
+// first pass's excess.
 //
 // Holding. An edge of the object that dwells at a column in many views
 // (near the rotation axis, at a small feature's turning point) moves the

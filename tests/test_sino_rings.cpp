@@ -854,9 +854,11 @@ const FamilyCase kFamily[] = {
     {RingStripes::kWeakGains, RingObject::kOffAxis, 5, 0, 0.1},
     // A stripe by the axis the passes leave unfound, whose neighbour is
     // found by its leakage: the stripe is taken in the neighbour's place
-    // (0.15 and 0.37 with the neighbour mended).
+    // (0.15 and 0.37 with the neighbour mended; 0.40 where a weak stripe
+    // found beside them kept the stripe from being taken).
     {RingStripes::kMixed, RingObject::kHead, 13, 0, 0.11},
     {RingStripes::kMixed, RingObject::kGrains, 12, 0.002, 1.0 / 3},
+    {RingStripes::kWeakOffsets, RingObject::kHead, 5, 0, 0.3},
     // A cluster's strongest member, whose excess in the last pass the
     // members left unfound beside it biased: held against its first pass's
     // excess, which all its blocks agree on (0.83 when dropped).
