@@ -249,6 +249,7 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy 
     return work->of_offset[j] != 0;
 }
 
+// The columns either side of a stripe the holding's second looks read.
 constexpr int kCubicApart = 2;
 
 // Whether column j may be measured against its first pass's excess: no
@@ -765,8 +766,9 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         if (pass == kFindPasses - 1) MarkGrownRuns(work);
         std::copy(work->next.get(), work->next + n, work->stripes.get());
     }
-    // A column found beside an unfound stripe's leakage gives way to it,
-    // measured as the first pass measured it.
+    // A column found by an unfound stripe's leakage gives way to it, with
+    // the excess the first pass measured (the later passes measured it
+    // across the gap the leaking neighbour left).
     std::copy(work->stripes.get(), work->stripes + n, work->next.get());
     for (int j = 0; j < columns; ++j) {
         if (!work->stripes[j] || work->flat[j] || work->grown[j]) continue;
