@@ -249,6 +249,13 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy 
     return work->of_offset[j] != 0;
 }
 
+// Whether a stripe lies within `apart` columns of j (j itself not counted).
+bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
+    for (int i = std::max(0, j - apart); i <= std::min(columns - 1, j + apart); ++i)
+        if (i != j && stripes[i]) return true;
+    return false;
+}
+
 // The columns either side of a stripe the holding's second looks read.
 constexpr int kCubicApart = 2;
 
@@ -279,9 +286,9 @@ bool FirstAgrees(const double *samples, const AutoWork &work, int j, double *scr
 bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
     if (HoldsBy(samples, work, j, sigma, HoldBy::kLine, scratch)) return true;
     if (work->cut[2 * j] >= 0) return false;
-    bool alone = true;
+    bool alone = !NearStripe(work->stripes, work->columns, j, kCubicApart);
     for (int i = std::max(0, j - kCubicApart); alone && i <= std::min(work->columns - 1, j + kCubicApart); ++i)
-        alone = i == j || (!work->stripes[i] && std::fabs(work->excess[i]) <= std::fabs(work->excess[j]));
+        alone = std::fabs(work->excess[i]) <= std::fabs(work->excess[j]);
     if (alone && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, scratch)) return true;
     if (work->cut[2 * j] >= 0 || !FirstAgrees(samples, *work, j, scratch)) return false;
     return HoldsBy(samples, work, j, sigma, HoldBy::kFirst, scratch);
@@ -333,13 +340,6 @@ void RelativeResidual(const double *residual, const double *near, int rows, doub
 bool BesideStronger(const AutoWork &work, int j) {
     for (int i = std::max(0, j - 2); i <= std::min(work.columns - 1, j + 2); ++i)
         if (work.stand[i] > 1 && work.stand[i] > work.stand[j]) return true;
-    return false;
-}
-
-// Whether a stripe lies within `apart` columns of j (j itself not counted).
-bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
-    for (int i = std::max(0, j - apart); i <= std::min(columns - 1, j + apart); ++i)
-        if (i != j && stripes[i]) return true;
     return false;
 }
 
