@@ -88,7 +88,8 @@
 // holding block by block is evidence an offset alone is not) and the line
 // holds; it is mended by the line, or by a block's own gain where the
 // blocks agree on it better (a feature that spoils the thickest views
-// leans the line).
+// leans the line). Two neighbours taken as gains together, of opposite
+// signs, are a stripe and its leakage: the weaker is left.
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of

@@ -863,6 +863,9 @@ const FamilyCase kFamily[] = {
     // members left unfound beside it biased: held against its first pass's
     // excess, which all its blocks agree on (0.83 when dropped).
     {RingStripes::kClusters, RingObject::kGrains, 4, 0, 1.0 / 3},
+    // A weak gain and its neighbour found as gains together, the neighbour
+    // by its leakage: only the stronger is mended (0.095 with both).
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 8, 0, 0.05},
 };
 
 // Features of the object that dwell at a column for part of the views are
