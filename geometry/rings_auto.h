@@ -22,7 +22,9 @@
 // whose clean neighbours the second changed: a strong stripe's neighbours,
 // taken with it the first time, leave a gap across which the second pass
 // measures it poorly. A run of more than kLongestRun adjacent columns in
-// the last pass is the object's structure and is dropped.
+// the last pass is the object's structure and is dropped, but for the
+// columns that stand out of it and those whose first pass read a lone
+// stripe's shape (its neighbours leaking the other sign).
 //
 // Leakage. A stripe the passes leave unfound (its roughness over the views
 // hid it: a partial stripe, one by the axis among the object's features)
