@@ -871,6 +871,11 @@ const FamilyCase kFamily[] = {
     // and 0.33 with the run dropped).
     {RingStripes::kStrongOffsets, RingObject::kGrains, 16, 0, 0.05},
     {RingStripes::kMixed, RingObject::kGrains, 5, 0, 0.2},
+    // Stripes left unfound by the later passes, measured across the gap
+    // of their found neighbours, whose first pass read a lone stripe's
+    // shape: held as the found ones are (0.40 and 0.33 left unfound).
+    {RingStripes::kWeakOffsets, RingObject::kGrains, 11, 0, 0.05},
+    {RingStripes::kStrongGains, RingObject::kGrains, 10, 0, 0.15},
 };
 
 // Features of the object that dwell at a column for part of the views are
