@@ -37,9 +37,10 @@
 // (two stripes on either side of a clean column leak into it as one does),
 // and no other stripe of half the found one's size lies within two
 // columns, the neighbour is taken in the found column's place, with its
-// first pass's excess. A column left unfound with no stripe beside it,
-// whose first pass read a lone stripe's shape, is held as the found ones
-// are, after the weak gains.
+// first pass's excess. A column left unfound whose first pass read a lone
+// stripe's shape is held as the found ones are, after the weak gains; a
+// stripe found beside one that holds, of the other sign in the first
+// pass, is its leakage and is left.
 //
 // Holding. An edge of the object that dwells at a column in many views
 // (near the rotation axis, at a small feature's turning point) moves the
