@@ -210,6 +210,7 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy 
     const double gain = middle > 0 ? median / middle : 0;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
     const double own = by == HoldBy::kFirst ? work->first_excess[j] : work->excess[j];
+    work->doubt[j] = 0;
     int offsets = 0, gains = 0, exact = 0, quiet = 0;
     TailBlock state[kHoldBlocks];
     for (int b = 0; b < blocks; ++b) {
@@ -241,6 +242,12 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy 
         }
         work->excess[j] = median;
         work->of_offset[j] = offsets >= kHoldShare * blocks && offsets > gains;
+        // A block that reads nothing where the object is: the stripe may
+        // be in part of the views only (rings_auto.h), which the partial
+        // stripes' blocks tell.
+        bool absent = false;
+        for (int b = 0; b < blocks; ++b) absent = absent || state[b] == TailBlock::kQuiet;
+        work->doubt[j] = absent && std::fabs(median) > kHoldNoise * noise;
         return true;
     }
     // Held by its own excess where the object leaves it alone: mended by
@@ -628,7 +635,9 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->relative.Allocate(n) && work->relative_base.Allocate(n) && work->relative_stand.Allocate(n) &&
            work->of_gain.Allocate(n) && work->of_offset.Allocate(n) && work->stripes.Allocate(n) &&
            work->next.Allocate(n) && work->stood.Allocate(n) && work->steps.Allocate(n) &&
-           work->step_level.Allocate(n) && work->scratch.Allocate(work->slot * threads);
+           work->step_level.Allocate(n) && work->doubt.Allocate(n) && work->kept_at.Allocate(n) &&
+           work->kept.Allocate(std::min(n, static_cast<std::size_t>(kHeldKept)) * m) &&
+           work->scratch.Allocate(work->slot * threads);
 }
 
 int FindAutoStripes(const double *samples, int size, AutoWork *work) {
@@ -638,6 +647,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     Neighbours *neighbours = work->neighbours;
     std::fill(work->stripes.get(), work->stripes + n, 0);
     std::fill(work->cut.get(), work->cut + 2 * n, -1);
+    std::fill(work->doubt.get(), work->doubt + n, 0);
 
     // The level: the median over the views of the magnitude a sixty-fourth
     // of a view's columns pass. Not the largest: a dead pixel at the dark
@@ -900,6 +910,16 @@ void MendAutoStripes(double *samples, AutoWork *work) {
     for (int j = 0; j < work->columns; ++j) magnitudes[j] = std::fabs(work->excess[j]);
     const double sigma = 1.4826 * MedianOf(magnitudes, work->columns);
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(HoldBlocks(m)));
+    // A stripe held with a block reading nothing is kept as it was, for
+    // the partial stripes to tell (the first kHeldKept, in column order).
+    int kept = 0;
+    for (int j = 0; j < work->columns; ++j) {
+        work->kept_at[j] = -1;
+        if (!work->stripes[j] || !work->doubt[j] || work->flat[j] || kept == kHeldKept) continue;
+        double *column = work->kept + static_cast<std::size_t>(kept) * m;
+        for (int k = 0; k < m; ++k) column[k] = samples[n * k + j];
+        work->kept_at[j] = kept++;
+    }
     // The columns mended are no one's neighbours: each thread reads only
     // clean columns and writes its own.
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)

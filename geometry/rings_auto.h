@@ -143,6 +143,16 @@
 // is a weak finding: it stands where its neighbours, the second time, tell
 // something and are quiet (no rougher than the noise) in half its run, and
 // gives way to a column found by a full run beside it, whose leakage it is.
+// A stripe that held, though one of the holding's blocks read nothing where
+// the object is (a stripe in part of the views whose other blocks the
+// object's edges spoil, which held as a gain: in air a gain reads nothing
+// too), is kept as it was until the partial stripes are found. Where they
+// did not find it, and its block excess before the mending (that left,
+// plus what the mending took) reads the stripe over a run of blocks
+// (half its excess or more), nothing (a tenth of it at most) in none
+// within the run and in two adjacent blocks outside it where the column
+// is at least half its median, it is a partial stripe over that run: it
+// gets its views back and is mended as one.
 // A partial stripe loses, in each view, the running median over a block's
 // length of views of its residual less its neighbours' residuals: it
 // follows a stripe that starts, stops or drifts, and passes over the
@@ -199,6 +209,14 @@ inline constexpr double kStepAgree = 0.25;
 inline constexpr double kStepFloor = 3.0;
 inline constexpr double kStepOutside = 0.25;
 inline constexpr double kStepLeak = 0.125;
+// A held stripe read as partial (above): the columns kept as they were
+// (a few per sinogram), the share of its excess a block of the stripe
+// reads at least and one without it at most, and the least share of the
+// column's median a block without it must have.
+inline constexpr int kHeldKept = 32;
+inline constexpr double kHeldPresent = 0.5;
+inline constexpr double kHeldAbsent = 0.1;
+inline constexpr double kHeldBase = 0.5;
 // The fewest views a block holds: fewer views, fewer blocks (below four
 // blocks no partial stripe is looked for).
 inline constexpr int kBlockViews = 8;
@@ -248,6 +266,9 @@ struct AutoWork {
     Owned<int> span;                    // columns x 2: a partial stripe's first and last block
     Owned<int> cut;                     // columns x 2: the views (first, end) of a stripe that held but stops
                                         // within them, a partial stripe (-1: none)
+    Owned<unsigned char> doubt;         // columns: 1 for a stripe that held with a block reading nothing
+    Owned<int> kept_at;                 // columns: its column as it was in `kept` (-1: none)
+    Owned<double> kept;                 // kHeldKept x rows: those columns before the mending
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
 };

@@ -492,6 +492,60 @@ void FillUntrusted(const AutoWork &work, int j, const unsigned char *tells, int 
     }
 }
 
+// A stripe held over the views with a block reading nothing, and kept as
+// it was (rings_auto.h), that the partial stripes did not find: where its
+// block excess before the mending reads the stripe over a run of blocks
+// and nothing in two adjacent blocks outside it where the column stays
+// high, it gets its views back and becomes a partial stripe over the run.
+void ReturnHeldPartial(double *samples, AutoWork *work) {
+    const std::size_t n = static_cast<std::size_t>(work->columns);
+    const int m = work->rows, blocks = work->blocks;
+    double *values = work->scratch;
+    for (int j = 0; j < work->columns; ++j) {
+        if (work->kept_at[j] < 0 || work->partial[j]) continue;
+        const double *kept = work->kept + static_cast<std::size_t>(work->kept_at[j]) * m;
+        const double own = work->excess[j];
+        double *excess = work->block_excess + static_cast<std::size_t>(j) * blocks;
+        for (int k = 0; k < m; ++k) values[k] = samples[n * k + j];
+        const double middle = MedianOf(values, m);
+        // Each block's excess before the mending, and the column's level.
+        double before[kPartialBlocks], base[kPartialBlocks];
+        for (int b = 0; b < blocks; ++b) {
+            const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
+            for (int k = first; k < end; ++k) values[k - first] = kept[k] - samples[n * k + j];
+            before[b] = excess[b] + MedianOf(values, end - first);
+            for (int k = first; k < end; ++k) values[k - first] = samples[n * k + j];
+            base[b] = MedianOf(values, end - first);
+        }
+        int low = -1, high = -1, present = 0;
+        for (int b = 0; b < blocks; ++b)
+            if (before[b] / own >= kHeldPresent) {
+                if (low < 0) low = b;
+                high = b;
+                ++present;
+            }
+        if (present < 2) continue;
+        int inside = 0, run = 0, longest = 0;
+        for (int b = 0; b < blocks; ++b) {
+            const bool absent = std::fabs(before[b]) <= kHeldAbsent * std::fabs(own) && base[b] >= kHeldBase * middle;
+            if (b >= low && b <= high) {
+                inside += absent;
+                run = 0;
+            } else {
+                run = absent ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+        }
+        if (inside > 0 || longest < 2) continue;
+        for (int k = 0; k < m; ++k) samples[n * k + j] = kept[k];
+        std::copy(before, before + blocks, excess);
+        work->stripes[j] = 0;
+        work->partial[j] = 1;
+        work->span[2 * j] = low;
+        work->span[2 * j + 1] = high;
+    }
+}
+
 }  // namespace
 
 namespace auto_parts {
@@ -553,4 +607,8 @@ void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *wo
 
 }  // namespace auto_parts
 
-void MendPartialStripes(double *samples, int size, AutoWork *work) { MendRuns(samples, size, work->partial, work); }
+void MendPartialStripes(double *samples, int size, AutoWork *work) {
+    if (work->blocks == 0) return;
+    ReturnHeldPartial(samples, work);
+    MendRuns(samples, size, work->partial, work);
+}
