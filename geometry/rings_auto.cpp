@@ -648,6 +648,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     std::fill(work->stripes.get(), work->stripes + n, 0);
     std::fill(work->cut.get(), work->cut + 2 * n, -1);
     std::fill(work->doubt.get(), work->doubt + n, 0);
+    std::fill(work->kept_at.get(), work->kept_at + n, -1);
 
     // The level: the median over the views of the magnitude a sixty-fourth
     // of a view's columns pass. Not the largest: a dead pixel at the dark
