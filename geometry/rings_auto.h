@@ -158,7 +158,10 @@
 // follows a stripe that starts, stops or drifts, and passes over the
 // object's edges, which cross a column in a few views. In a block of its
 // run without trusted views (an edge dwelling there) it takes the line
-// between the block excesses on either side instead.
+// between the block excesses on either side instead. Outside the run it
+// loses only what has the run's sign, and nothing past a block that tells
+// the stripe stopped (the other sign, or nothing where the block is
+// smooth) with none further out reading the run's sign.
 //
 // Steps. Where features of the object pass a column in most blocks (among
 // the grains, by the head's axis) no block's interpolation is trusted, and
