@@ -161,7 +161,8 @@
 // between the block excesses on either side instead. Outside the run it
 // loses only what has the run's sign, and nothing past a block that tells
 // the stripe stopped (the other sign, or nothing where the block is
-// smooth) with none further out reading the run's sign.
+// smooth and the column as high as in the run) with none further out
+// reading the run's sign.
 //
 // Steps. Where features of the object pass a column in most blocks (among
 // the grains, by the head's axis) no block's interpolation is trusted, and

@@ -81,7 +81,8 @@ constexpr double kPartialCap = 1.5;
 // block further out reading the run's sign at kStopShare of its largest
 // block excess: one of the other sign at that share or more, or one that
 // reads nothing though its roughness would have let kStopSmooth of that
-// excess show (the stripe may stop within it, which is still mended).
+// excess show and the column stands there at kHeldBase of its level over
+// the run or more (the stripe may stop within it, which is still mended).
 // Past such a block the running median follows the object's edges, which
 // take the run's sign as often as not (a 0.9 % stripe at the head's edge
 // in views 122-234 of 360 was mended by 1.4 % in views 285-330).
@@ -561,13 +562,27 @@ void ReturnHeldPartial(double *samples, AutoWork *work) {
 // as kStopShare says: the run of blocks [first, last] and `high`, the
 // largest block excess of it that tells. A column mended over all the
 // views too has what that mending left on either side, and reaches all.
-void MendingBounds(const AutoWork &work, int j, double high, int *below, int *above) {
+void MendingBounds(const double *samples, const AutoWork &work, int j, double high, double *scratch, int *below,
+                   int *above) {
+    const std::size_t n = static_cast<std::size_t>(work.columns);
     const int blocks = work.blocks, m = work.rows;
     const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
     const double *rough = work.block_offsets + static_cast<std::size_t>(j) * 2 * blocks + blocks;
     *below = 0;
     *above = m;
     if (high == 0 || work.stripes[j]) return;
+    // The column's level in each block, against its median over the run:
+    // a gain reads nothing where the object leaves the column (or is thin
+    // there), and shows again where it comes back (a 10 % gain at the
+    // grains' edge, in blocks 1-3 and 12-15).
+    double level[kPartialBlocks];
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
+        for (int k = first; k < end; ++k) scratch[k - first] = samples[n * k + j];
+        level[b] = MedianOf(scratch, end - first);
+    }
+    std::copy(level + work.span[2 * j], level + work.span[2 * j + 1] + 1, scratch);
+    const double middle = MedianOf(scratch, work.span[2 * j + 1] - work.span[2 * j] + 1);
     auto same = [&](int b) {
         return excess[b] == excess[b] && excess[b] != 0 && (excess[b] > 0) == (high > 0) &&
                std::fabs(excess[b]) >= kStopShare * std::fabs(high);
@@ -577,7 +592,8 @@ void MendingBounds(const AutoWork &work, int j, double high, int *below, int *ab
     auto stops = [&](int b) {
         const double e = excess[b];
         if (!(e == e)) return 0;
-        if (e == 0) return kPartialRough * rough[b] <= kStopSmooth * std::fabs(high) ? 1 : 0;
+        if (e == 0)
+            return kPartialRough * rough[b] <= kStopSmooth * std::fabs(high) && level[b] >= kHeldBase * middle ? 1 : 0;
         return (e > 0) != (high > 0) && std::fabs(e) >= kStopShare * std::fabs(high) ? 2 : 0;
     };
     for (int b = work.span[2 * j] - 2; b >= 0; --b) {
@@ -645,7 +661,7 @@ void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *wo
         // head's outer edge).
         const double cap = kPartialCap * high;
         int below = 0, above = m;
-        MendingBounds(*work, j, high, &below, &above);
+        MendingBounds(samples, *work, j, high, slide, &below, &above);
         for (int k = below, b = 0; k < above; ++k) {
             while (b + 1 < work->blocks && BlockStart(b + 1, work->blocks, m) <= k) ++b;
             double v = smooth[k];
