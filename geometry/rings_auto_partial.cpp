@@ -559,9 +559,10 @@ void ReturnHeldPartial(double *samples, AutoWork *work) {
 }
 
 // The views [*below, *above) within which stripe j's mending may reach,
-// as kStopShare says: the run of blocks [first, last] and `high`, the
-// largest block excess of it that tells. A column mended over all the
+// as kStopShare says, from its run of blocks (work.span) and `high`, the
+// run's largest block excess that tells. A column mended over all the
 // views too has what that mending left on either side, and reaches all.
+// `scratch` holds `rows` doubles.
 void MendingBounds(const double *samples, const AutoWork &work, int j, double high, double *scratch, int *below,
                    int *above) {
     const std::size_t n = static_cast<std::size_t>(work.columns);
