@@ -504,6 +504,18 @@ void FillUntrusted(const AutoWork &work, int j, const unsigned char *tells, int 
     }
 }
 
+// Column j's median over each block of views into `level` (work.blocks);
+// `scratch` holds a block's views.
+void BlockLevels(const double *samples, const AutoWork &work, int j, double *scratch, double *level) {
+    const std::size_t n = static_cast<std::size_t>(work.columns);
+    const int blocks = work.blocks, m = work.rows;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
+        for (int k = first; k < end; ++k) scratch[k - first] = samples[n * k + j];
+        level[b] = MedianOf(scratch, end - first);
+    }
+}
+
 // A stripe held over the views with a block reading nothing, and kept as
 // it was (rings_auto.h), that the partial stripes did not find: where its
 // block excess before the mending reads the stripe over a run of blocks
@@ -526,9 +538,8 @@ void ReturnHeldPartial(double *samples, AutoWork *work) {
             const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
             for (int k = first; k < end; ++k) values[k - first] = kept[k] - samples[n * k + j];
             before[b] = excess[b] + MedianOf(values, end - first);
-            for (int k = first; k < end; ++k) values[k - first] = samples[n * k + j];
-            base[b] = MedianOf(values, end - first);
         }
+        BlockLevels(samples, *work, j, values, base);
         int low = -1, high = -1, present = 0;
         for (int b = 0; b < blocks; ++b)
             if (before[b] / own >= kHeldPresent) {
@@ -565,7 +576,6 @@ void ReturnHeldPartial(double *samples, AutoWork *work) {
 // `scratch` holds `rows` doubles.
 void MendingBounds(const double *samples, const AutoWork &work, int j, double high, double *scratch, int *below,
                    int *above) {
-    const std::size_t n = static_cast<std::size_t>(work.columns);
     const int blocks = work.blocks, m = work.rows;
     const double *excess = work.block_excess + static_cast<std::size_t>(j) * blocks;
     const double *rough = work.block_offsets + static_cast<std::size_t>(j) * 2 * blocks + blocks;
@@ -577,11 +587,7 @@ void MendingBounds(const double *samples, const AutoWork &work, int j, double hi
     // there), and shows again where it comes back (a 10 % gain at the
     // grains' edge, in blocks 1-3 and 12-15).
     double level[kPartialBlocks];
-    for (int b = 0; b < blocks; ++b) {
-        const int first = BlockStart(b, blocks, m), end = BlockStart(b + 1, blocks, m);
-        for (int k = first; k < end; ++k) scratch[k - first] = samples[n * k + j];
-        level[b] = MedianOf(scratch, end - first);
-    }
+    BlockLevels(samples, work, j, scratch, level);
     std::copy(level + work.span[2 * j], level + work.span[2 * j + 1] + 1, scratch);
     const double middle = MedianOf(scratch, work.span[2 * j + 1] - work.span[2 * j] + 1);
     auto same = [&](int b) {
