@@ -128,7 +128,14 @@
 // beyond the floor, the column standing out more than either neighbour in
 // each: a weak finding. A run of three blocks beyond the threshold alone
 // where both neighbours show what a stripe leaks into them (-1/2 of it:
-// they interpolate from it) is a partial stripe too. This too runs twice,
+// they interpolate from it) is a partial stripe too; so is a run of five
+// blocks or more beyond the floor, of one sign, three quarters of which
+// lie within a quarter of the line through them (the median of the slopes
+// between pairs) and stand out more than either neighbour: among the
+// object's small features a stripe's blocks scatter about its line, and
+// no two in a row keep within a fifth (where a steady run is found later,
+// it starts the stripe; a column whose neighbour the pass before found is
+// measured across a wider gap, and is not taken so). This too runs twice,
 // the second time with the partial stripes left out of the
 // interpolations. Two adjacent columns
 // found are an edge of the object dwelling there (a partial stripe's
