@@ -98,10 +98,11 @@
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of
-// the interpolation's) is replaced by the interpolation. Any other loses its
-// excess, and a gain where one explains the local excess's changes over
-// the views (the weighted median of the local excess over the
-// interpolation's departure from its median, kept when it takes a fifth off
+// the interpolation's; past a neighbour that hardly changes either, the
+// next one out: a pair of dead columns) is replaced by the interpolation.
+// Any other loses its excess, and a gain where one explains the local
+// excess's changes over the views (the weighted median of the local excess
+// over the interpolation's departure from its median, kept when it takes a fifth off
 // the local excess's spread in the trusted views); a gain that would leave
 // the column below half or above twice its interpolation marks it dead as
 // well. Where the blocks of views agree better on one block's own gain or
