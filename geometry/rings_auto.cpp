@@ -566,9 +566,15 @@ void HeldConsensus(const double *local, const double *base, int rows, double exc
 // size, j's other neighbour reads nothing (under kLeakAlone of j) or j's
 // sign (a pair of stripes on either side of i leaks into it), and no other
 // stripe within two columns of i reads kLeakEven of j or more there, i is
-// the stripe: returns it (-1 for none).
+// the stripe: returns it (-1 for none). i's other neighbour, found as well,
+// is no such stripe where the columns beyond it and beyond j both read
+// under kTwinAlone of their neighbour or its sign: a lone stripe leaks into
+// both neighbours, and a pair of stripes about i leaks beyond each, at half
+// its size (mixed, off-axis, seed 35: columns 150 and 152 found at -0.35
+// and -0.33 about a +0.62 stripe at 151, which was left).
 constexpr double kLeakEven = 0.5;
 constexpr double kLeakAlone = 0.25;
+constexpr double kTwinAlone = 0.125;
 
 int LeakingNeighbour(const AutoWork &work, int j) {
     const int columns = work.columns;
@@ -587,9 +593,14 @@ int LeakingNeighbour(const AutoWork &work, int j) {
         if (behind >= 0 && behind < columns && (first[behind] > 0) != sign && std::fabs(first[behind]) >= kLeakAlone * near)
             continue;
         if (!(std::fabs(shape(i)) > std::fabs(shape(j)))) continue;
+        auto quiet = [&](int q, double of) {
+            return q < 0 || q >= columns || (first[q] > 0) == sign || std::fabs(first[q]) < kTwinAlone * of;
+        };
+        const bool twin = quiet(behind, near) && quiet(2 * beyond - i, far);
         bool alone = true;
         for (int q = std::max(0, i - 2); q <= std::min(columns - 1, i + 2); ++q)
-            alone = alone && (q == j || !work.stripes[q] || std::fabs(first[q]) < kLeakEven * near);
+            alone = alone && (q == j || (q == beyond && twin) || !work.stripes[q] ||
+                              std::fabs(first[q]) < kLeakEven * near);
         if (alone) return i;
     }
     return -1;

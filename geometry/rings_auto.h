@@ -36,8 +36,10 @@
 // size, where the found one's other neighbour reads nothing or its sign
 // (two stripes on either side of a clean column leak into it as one does),
 // and no other stripe of half the found one's size lies within two
-// columns, the neighbour is taken in the found column's place, with its
-// first pass's excess. A column left unfound whose first pass read a lone
+// columns (but the neighbour's other neighbour, the stripe's other leakage,
+// where the columns beyond the two read nothing or their own sign: a pair
+// of stripes leaks there), the neighbour is taken in the found column's
+// place, with its first pass's excess. A column left unfound whose first pass read a lone
 // stripe's shape is held as the found ones are, after the weak gains; a
 // stripe found beside one that holds, of the other sign in the first
 // pass, is its leakage and is left.

@@ -734,6 +734,13 @@ const FamilyCase kFamily[] = {
     // An offset at the object's outer edge, which holds as an offset: a
     // gain fitted to the edge's own structure made its ring 1.5 times worse.
     {RingStripes::kMixed, RingObject::kHead, 5, 0, 1.0 / 3},
+    // A stripe both of whose leaking neighbours were found, each keeping the
+    // other from giving way to it (0.165 while they did).
+    {RingStripes::kMixed, RingObject::kOffAxis, 35, 0, 0.05},
+    // Two stripes of one sign about a clean column, which reads both their
+    // leakage as a stripe's shape: it is not taken for them (0.11 when it
+    // was).
+    {RingStripes::kClusters, RingObject::kCentred, 1, 0, 0.05},
     // Where auto does not yet meet the third (its manual's BUGS), and may
     // not be left worse than it is: a stripe in part of the views beside
     // the object's edges; an offset of 0.3 % under noise of 0.2 % where a
