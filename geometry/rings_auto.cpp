@@ -197,17 +197,17 @@ double RangeMedian(const double *values, int first, int end, double *t) {
 enum class HoldBy { kLine, kCubic, kFirst };
 
 // Whether stripe column j holds over the views (rings_auto.h), measured
-// `by` as HoldBy says; when it does over most blocks, its excess becomes
-// the median of its local excess (by its exact blocks, it stays). `sigma`
-// is the typical excess over the columns. `scratch` holds 3 `rows` doubles
-// and 3.5 kLargestAutoSize.
-bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy by, double *scratch) {
+// `by` as HoldBy says, against the columns not marked in `stripes`; when it
+// does over most blocks, its excess becomes the median of its local excess
+// (by its exact blocks, it stays). `sigma` is the typical excess over the
+// columns. `scratch` holds 3 `rows` doubles and 3.5 kLargestAutoSize.
+bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy by, const unsigned char *stripes,
+             double *scratch) {
     const int m = work->rows;
     const int blocks = HoldBlocks(m);
     if (blocks < 4) return true;
     double *local = scratch, *base = scratch + m, *t = scratch + 2 * m;
-    LocalExcess(samples, work->stripes, work->columns, m, j, work->reach, by == HoldBy::kCubic, local, base,
-                scratch + 3 * m);
+    LocalExcess(samples, stripes, work->columns, m, j, work->reach, by == HoldBy::kCubic, local, base, scratch + 3 * m);
     std::copy(local, local + m, t);
     const double median = MedianOf(t, m);
     std::copy(base, base + m, t);
@@ -277,13 +277,13 @@ constexpr int kCubicApart = 2;
 // excess by the cubic agrees with it within kHoldAgree (the straight
 // line's first pass reads the object's curvature too, the cubic does
 // not). `scratch` as for HoldsBy.
-bool FirstAgrees(const double *samples, const AutoWork &work, int j, double *scratch) {
+bool FirstAgrees(const double *samples, const AutoWork &work, int j, const unsigned char *stripes, double *scratch) {
     const double first = work.first_excess[j];
     for (int i = std::max(0, j - kCubicApart); i <= std::min(work.columns - 1, j + kCubicApart); ++i)
         if (std::fabs(work.first_excess[i]) > std::fabs(first)) return false;
     const int m = work.rows;
     double *local = scratch, *base = scratch + m;
-    LocalExcess(samples, work.stripes, work.columns, m, j, work.reach, true, local, base, scratch + 3 * m);
+    LocalExcess(samples, stripes, work.columns, m, j, work.reach, true, local, base, scratch + 3 * m);
     const double median = MedianOf(local, m);
     return std::fabs(median - first) <= kHoldAgree * std::max(std::fabs(median), std::fabs(first));
 }
@@ -294,16 +294,17 @@ bool FirstAgrees(const double *samples, const AutoWork &work, int j, double *scr
 // its first pass's excess agrees (FirstAgrees), against that in every
 // block (rings_auto.h, Holding). The columns within kCubicApart of j are
 // no stripes where the cubic is tried, whose excess the holding of others
-// leaves as it is.
-bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, double *scratch) {
-    if (HoldsBy(samples, work, j, sigma, HoldBy::kLine, scratch)) return true;
+// leaves as it is. Measured against the columns not marked in `stripes`.
+bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, const unsigned char *stripes,
+                    double *scratch) {
+    if (HoldsBy(samples, work, j, sigma, HoldBy::kLine, stripes, scratch)) return true;
     if (work->cut[2 * j] >= 0) return false;
-    bool alone = !NearStripe(work->stripes, work->columns, j, kCubicApart);
+    bool alone = !NearStripe(stripes, work->columns, j, kCubicApart);
     for (int i = std::max(0, j - kCubicApart); alone && i <= std::min(work->columns - 1, j + kCubicApart); ++i)
         alone = std::fabs(work->excess[i]) <= std::fabs(work->excess[j]);
-    if (alone && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, scratch)) return true;
-    if (work->cut[2 * j] >= 0 || !FirstAgrees(samples, *work, j, scratch)) return false;
-    return HoldsBy(samples, work, j, sigma, HoldBy::kFirst, scratch);
+    if (alone && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, stripes, scratch)) return true;
+    if (work->cut[2 * j] >= 0 || !FirstAgrees(samples, *work, j, stripes, scratch)) return false;
+    return HoldsBy(samples, work, j, sigma, HoldBy::kFirst, stripes, scratch);
 }
 
 // A weak stripe of gain: a column that stands out of kGainCandidate of
@@ -622,6 +623,15 @@ bool FirstPassStripe(const AutoWork &work, int j) {
     return true;
 }
 
+// Whether the columns two away from j read under kLeakAlone of its first
+// pass's excess there (FirstPassStripe has j away from the edges).
+bool QuietTwoAway(const AutoWork &work, int j) {
+    const double own = std::fabs(work.first_excess[j]);
+    for (int q : {j - 2, j + 2})
+        if (q >= 0 && q < work.columns && !(std::fabs(work.first_excess[q]) < kLeakAlone * own)) return false;
+    return true;
+}
+
 }  // namespace
 
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
@@ -636,7 +646,8 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     // The partial stripes' mending: 3 rows and 3.5 kLargestAutoSize; the
     // stripes' holding and mending: up to 7 rows and as much; the step
     // stripes' block medians: kBlockColumns rows and 2 kLargestAutoSize
-    // and a little (a view's residuals, the values of a median).
+    // and a little (a view's residuals, the values of a median). The last
+    // `columns` doubles, past all the holding uses, hold a column mask.
     work->slot = std::max(6 * m, (3 * static_cast<std::size_t>(kBlockColumns) + 3) * m) + n +
                  4 * static_cast<std::size_t>(kLargestAutoSize);
     work->blocks = std::min(kPartialBlocks, rows / kBlockViews);
@@ -835,7 +846,8 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         work->next[j] = work->stripes[j];
         work->of_offset[j] = 0;
         if (work->stripes[j] && !work->flat[j])
-            work->next[j] = !work->grown[j] && HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
+            work->next[j] =
+                !work->grown[j] && HoldsOverViews(samples, work, j, sigma, work->stripes, ThreadScratch(*work));
         work->stood[j] = work->stripes[j] && !work->flat[j];
     }
     std::copy(work->next.get(), work->next + n, work->stripes.get());
@@ -893,11 +905,26 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     // weak gains, which take theirs first: mended as offsets, they were
     // mended worse. No two such columns lie within two of each other (each
     // reads the most there), so none reads what another's holding writes.
+    // Where the columns two away read under kLeakAlone of it in the first
+    // pass (nothing leaks that far from a lone stripe; a pair of stripes
+    // about a clean column leaks there), its neighbours found with it are
+    // its leakage, and it is measured against them (weak gains, head, seed
+    // 4: a -0.10 stripe at column 114 left, across the gap of its found
+    // neighbours 111 to 115).
 #pragma omp parallel for schedule(dynamic, 1) num_threads(work->threads)
     for (int j = 0; j < columns; ++j) {
         work->next[j] = work->stripes[j];
         if (work->stripes[j] || work->flat[j] || !FirstPassStripe(*work, j)) continue;
-        work->next[j] = HoldsOverViews(samples, work, j, sigma, ThreadScratch(*work));
+        double *scratch = ThreadScratch(*work);
+        const unsigned char *stripes = work->stripes;
+        if (QuietTwoAway(*work, j)) {
+            // The tail of the thread's scratch, past what the holding uses.
+            unsigned char *mask = reinterpret_cast<unsigned char *>(scratch + work->slot - n);
+            std::copy(work->stripes.get(), work->stripes + n, mask);
+            mask[j - 1] = mask[j + 1] = 0;
+            stripes = mask;
+        }
+        work->next[j] = HoldsOverViews(samples, work, j, sigma, stripes, scratch);
         work->stood[j] = 1;
     }
     // A stripe found beside one that holds so, of the other sign in the

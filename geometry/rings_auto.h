@@ -39,10 +39,11 @@
 // columns (but the neighbour's other neighbour, the stripe's other leakage,
 // where the columns beyond the two read nothing or their own sign: a pair
 // of stripes leaks there), the neighbour is taken in the found column's
-// place, with its first pass's excess. A column left unfound whose first pass read a lone
-// stripe's shape is held as the found ones are, after the weak gains; a
-// stripe found beside one that holds, of the other sign in the first
-// pass, is its leakage and is left.
+// place, with its first pass's excess. A column left unfound whose first
+// pass read a lone stripe's shape is held as the found ones are, after the
+// weak gains (where the columns two away read little, against its
+// neighbours found with it: its leakage); a stripe found beside one that
+// holds, of the other sign in the first pass, is its leakage and is left.
 //
 // Holding. An edge of the object that dwells at a column in many views
 // (near the rotation axis, at a small feature's turning point) moves the
