@@ -121,7 +121,8 @@
 // in a block with none (the object's edge at the column), over all where
 // the median stands far beyond the interpolation's doubt there. A column is
 // a partial stripe where a run of blocks stands out with the same sign,
-// each near the last or on the line through the last two (a drift), beyond
+// each near the last or on the line through the last two (a drift; by
+// their places where blocks without trusted views lie between), beyond
 // kAutoFactor times the typical block excess of the columns and
 // kAutoLevelFraction of the level (each 3 times that, or once for a column
 // that stood out over all the views: a stripe in half the views, or one in
