@@ -591,13 +591,14 @@ int LeakingNeighbour(const AutoWork &work, int j) {
         if ((first[i] > 0) == sign || (first[beyond] > 0) != sign) continue;
         const double near = std::fabs(first[j]), far = std::fabs(first[beyond]);
         if (std::min(near, far) < kLeakEven * std::max(near, far)) continue;
-        if (behind >= 0 && behind < columns && (first[behind] > 0) != sign && std::fabs(first[behind]) >= kLeakAlone * near)
-            continue;
-        if (!(std::fabs(shape(i)) > std::fabs(shape(j)))) continue;
-        auto quiet = [&](int q, double of) {
-            return q < 0 || q >= columns || (first[q] > 0) == sign || std::fabs(first[q]) < kTwinAlone * of;
+        // Column q reads j's sign, or the other under `least` (or lies
+        // outside the sinogram).
+        auto quiet = [&](int q, double least) {
+            return q < 0 || q >= columns || (first[q] > 0) == sign || std::fabs(first[q]) < least;
         };
-        const bool twin = quiet(behind, near) && quiet(2 * beyond - i, far);
+        if (!quiet(behind, kLeakAlone * near)) continue;
+        if (!(std::fabs(shape(i)) > std::fabs(shape(j)))) continue;
+        const bool twin = quiet(behind, kTwinAlone * near) && quiet(2 * beyond - i, kTwinAlone * far);
         bool alone = true;
         for (int q = std::max(0, i - 2); q <= std::min(columns - 1, i + 2); ++q)
             alone = alone && (q == j || (q == beyond && twin) || !work.stripes[q] ||
