@@ -10,8 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzInput input{data, size, 0};
     std::vector<std::string> args{"disk_image"};
     while (input.at < input.size && args.size() < 40) args.push_back(NextLine(&input));
-    // Keep one run short: K times K pixels.
-    if (args.size() >= 2 && IntArgument(args[1].c_str()) > 1000) return 0;
+    // Keep one run short: K times K pixels. K is the first operand, after
+    // the "--" that may end the (empty) options.
+    std::size_t k = args.size() >= 2 && args[1] == "--" ? 2 : 1;
+    if (args.size() > k && IntArgument(args[k].c_str()) > 1000) return 0;
     args.push_back("/dev/null");
     RunProgram(RunDiskImage, args);
     return 0;
