@@ -265,6 +265,7 @@ struct AutoWork {
     Owned<unsigned char> of_offset;     // columns: 1 for a stripe that held as an offset, mended without a gain
     Owned<unsigned char> flat;          // columns: 1 for a dead or saturated column
     Owned<double> variation;            // columns: the mean deviation over the views
+    Owned<double> reading;              // columns: the median over the views
     Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
     Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column

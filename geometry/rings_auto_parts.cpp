@@ -33,11 +33,11 @@ bool StepsAt(const double *local, int k, double level, bool rising) {
     return std::fabs(before) <= kStepBand && after >= 1 - kStepBand;
 }
 
-double Spread(const double *column, int count, double *values) {
+double Spread(const double *column, int count, double *values, double *median) {
     std::copy(column, column + count, values);
-    double median = MedianOf(values, count);
+    *median = MedianOf(values, count);
     double sum = 0;
-    for (int k = 0; k < count; ++k) sum += std::fabs(column[k] - median);
+    for (int k = 0; k < count; ++k) sum += std::fabs(column[k] - *median);
     return sum / count;
 }
 

@@ -133,9 +133,9 @@ bool StepsAt(const double *local, int k, double level, bool rising);
 // together through `order` (count ints).
 double WeightedMedian(const double *values, const double *weights, int count, int *order);
 
-// The mean absolute deviation from the median of `count` values; `values`
-// is scratch of `count` doubles.
-double Spread(const double *column, int count, double *values);
+// The mean absolute deviation from the median of `count` values, and that
+// median in *median; `values` is scratch of `count` doubles.
+double Spread(const double *column, int count, double *values, double *median);
 
 // Block b's threshold, from the typical excess of the columns in it (of
 // work.block_excess; a block that tells nothing counts as none), as for

@@ -65,6 +65,13 @@ std::vector<Ellipse> ObjectEllipses(RingObject object, double s, Draw *draw) {
             }
             break;
         }
+        case RingObject::kDisk: {
+            const double r = draw->Between(0.7, 0.95) * s;
+            e.push_back({0, 0, r, r, 0, 1.0});
+            e.push_back({0.35 * s + jitter(), 0.2 * s + jitter(), 0.15 * s, 0.08 * s, draw->Between(0, 180), 0.8});
+            e.push_back({-0.3 * s + jitter(), -0.15 * s + jitter(), 0.1 * s, 0.1 * s, 0, -0.5});
+            break;
+        }
         case RingObject::kGrains: {
             // A matrix off the axis with grains in and around it.
             e.push_back({draw->Between(-0.2, 0.2) * s, draw->Between(-0.2, 0.2) * s, 0.7 * s, 0.6 * s,
@@ -221,6 +228,7 @@ const char *ObjectName(RingObject object) {
         case RingObject::kOffAxis: return "off-axis";
         case RingObject::kHead: return "head";
         case RingObject::kGrains: return "grains";
+        case RingObject::kDisk: return "disk";
     }
     return "";
 }

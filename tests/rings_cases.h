@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-enum class RingObject { kCentred, kOffAxis, kHead, kGrains };
+// kDisk is a disk centred on the axis (a sample in a capillary): its edge
+// lies at one column in every view, as a stripe does.
+enum class RingObject { kCentred, kOffAxis, kHead, kGrains, kDisk };
 
 enum class RingStripes {
     kWeakOffsets,    // 8 offsets of 0.1 to 0.5 % of the level
