@@ -70,6 +70,7 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
             MendAutoStripes(samples, &automatic);
             FindPartialStripes(samples, size, &automatic);
             MendPartialStripes(samples, size, &automatic);
+            MendLeftOver(samples, &automatic);
             if (FindStepStripes(samples, size, &automatic) > 0) MendStepStripes(samples, size, &automatic);
             int found = 0;
             for (int j = 0; j < automatic.columns; ++j)

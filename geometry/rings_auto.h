@@ -176,6 +176,23 @@
 // smooth and the column as high as in the run) with none further out
 // reading the run's sign.
 //
+// Left over. A stripe in more than half the views, or one that drifts
+// through all of them, stands out over them all and is mended by about its
+// median; no run of one sign holds what that leaves, so the partial
+// stripes do not find it. For each such column mended as an offset, its
+// block excesses (measured as the partial stripes measure them, small ones
+// kept) are fitted by two models. A stripe in part of the views: the
+// blocks split into one run and the rest, each near its median, the step
+// between them the stripe's level (near the excess mended, the other
+// sign), the rest reading at least half the excess, and the column's local
+// excess stepping within a few views at each end of the run (an edge of
+// the object comes and goes over many views); each part's views lose its
+// median. A drift: a line through the blocks, through nothing in the
+// middle half of the views, its change over them more than the excess
+// mended; it is taken off view by view. Either stands where three
+// quarters of the blocks lie near it and it passes three times the
+// blocks' largest threshold.
+//
 // Steps. Where features of the object pass a column in most blocks (among
 // the grains, by the head's axis) no block's interpolation is trusted, and
 // a partial stripe there goes unfound, however strong. So, once the
@@ -310,6 +327,12 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work);
 
 // Mends the partial stripes found, in place.
 void MendPartialStripes(double *samples, int size, AutoWork *work);
+
+// Mends what the mending over all the views left on the stripes that were
+// there in part of the views or drifted, and that no run of blocks found
+// (Left over, above), in place. Runs after MendPartialStripes, on
+// the block measures of FindPartialStripes.
+void MendLeftOver(double *samples, AutoWork *work);
 
 // The median of each column's local excess (rings_auto.h, Steps) in each
 // block of views, into work->block_excess: with each view's residuals
