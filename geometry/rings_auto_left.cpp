@@ -56,15 +56,6 @@ int LeftInBlocks(AutoWork *work, int j, double *at, double *value) {
     return count;
 }
 
-// Whether the column's local excess `local` steps from nothing up to
-// `level` (`rising`), or down from it, at a view between `from` and `to`.
-bool StepsBetween(const double *local, int rows, double from, double to, double level, bool rising) {
-    const int last = std::min(static_cast<int>(to) + 1, rows) - kStepViews;
-    for (int k = std::max(static_cast<int>(from), kStepViews); k <= last; ++k)
-        if (StepsAt(local, k, level, rising)) return true;
-    return false;
-}
-
 // A stripe in more than half the views, mended over all of them by about
 // its level, leaves that level with the other sign in the views it was not
 // in, and what the mending missed in those it was. The blocks that tell
@@ -117,8 +108,9 @@ bool MendPart(double *samples, AutoWork *work, int j, const double *at, const do
     double *local = work->scratch, *base = work->scratch + m;
     LocalExcess(samples, work->partial, work->columns, m, j, work->reach, true, local, base, work->scratch + 3 * m);
     for (int k = 0; k < m; ++k) local[k] -= inner;
-    if (first > 0 && !StepsBetween(local, m, at[first - 1], at[first], step, false)) return false;
-    if (last + 1 < count && !StepsBetween(local, m, at[last], at[last + 1], step, true)) return false;
+    auto view = [](double at_view) { return static_cast<int>(at_view); };
+    if (first > 0 && !StepsWithin(local, m, view(at[first - 1]), view(at[first]) + 1, step, false)) return false;
+    if (last + 1 < count && !StepsWithin(local, m, view(at[last]), view(at[last + 1]) + 1, step, true)) return false;
     const int from = first > 0 ? static_cast<int>(0.5 * (at[first - 1] + at[first])) + 1 : 0;
     const int to = last + 1 < count ? static_cast<int>(0.5 * (at[last] + at[last + 1])) + 1 : m;
     for (int k = 0; k < m; ++k) samples[n * k + j] -= k >= from && k < to ? inner : outer;

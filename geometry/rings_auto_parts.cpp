@@ -33,6 +33,12 @@ bool StepsAt(const double *local, int k, double level, bool rising) {
     return std::fabs(before) <= kStepBand && after >= 1 - kStepBand;
 }
 
+bool StepsWithin(const double *local, int rows, int from, int to, double level, bool rising) {
+    for (int k = std::max(from, kStepViews); k + kStepViews <= std::min(to, rows); ++k)
+        if (StepsAt(local, k, level, rising)) return true;
+    return false;
+}
+
 double Spread(const double *column, int count, double *values, double *median) {
     std::copy(column, column + count, values);
     *median = MedianOf(values, count);

@@ -128,6 +128,12 @@ constexpr double kStepBand = 0.3;
 // from either end.
 bool StepsAt(const double *local, int k, double level, bool rising);
 
+// Whether `local` (`rows` views) steps from nothing up to `level`
+// (`rising`), or from it down to nothing, at a view between `from` and `to`:
+// where a stripe's run starts or ends within the views, it steps so; an
+// edge of the object dwelling at the column comes and goes over many views.
+bool StepsWithin(const double *local, int rows, int from, int to, double level, bool rising);
+
 // The weighted median of `count` values with positive weights: the value
 // where the weights below and above it balance. Reorders both arrays
 // together through `order` (count ints).

@@ -32,17 +32,6 @@ double MedianOfEight(double *v) {
     return 0.5 * v[4] + 0.5 * v[3];
 }
 
-// Where a step stripe's run starts or ends within the views, the local
-// excess steps between nothing and the run's level (StepsAt). An edge of
-// the object dwelling at the column comes and goes over many views.
-// Whether `local` (`rows` views) steps from nothing up to `level`
-// (`rising`), or from it down to nothing, between views `from` and `to`.
-bool StepsWithin(const double *local, int rows, int from, int to, double level, bool rising) {
-    for (int k = std::max(from, kStepViews); k + kStepViews <= std::min(to, rows); ++k)
-        if (StepsAt(local, k, level, rising)) return true;
-    return false;
-}
-
 // Column j's best run of blocks as a step stripe (rings_auto.h, Steps):
 // the longest that holds, its level into *level and its blocks into
 // *first and *last; false for none. `least` is the blocks' largest
