@@ -213,6 +213,14 @@
 // moves its neighbours otherwise, and comes and goes over many views. Of
 // the columns within two of each other, the strongest is the stripe; it
 // is mended as a partial stripe is.
+//
+// Edges on the axis. The edge of an object concentric with the rotation
+// axis (a capillary's wall, a disk on the axis) lies at the same columns in
+// every view and bends the profile there as a stripe does. A column found
+// over all the views or as a partial stripe is left alone where its mirror
+// about the detector's centre (where the toolkit puts the axis) reads alike
+// and the columns about it are not a stripe's shape (AxisTwin,
+// rings_auto_parts.h).
 #pragma once
 
 #include <cstddef>

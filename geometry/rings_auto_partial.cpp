@@ -532,6 +532,12 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
         work->span[2 * j + 1] = last;
         ++found;
     }
+    // Nor is a partial stripe one whose mirror about the axis reads alike.
+    for (int j = 0; j < columns; ++j)
+        if (work->partial[j] && AxisTwin(samples, *work, j, work->scratch)) {
+            work->partial[j] = 0;
+            --found;
+        }
     return found;
 }
 

@@ -100,6 +100,39 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
     }
 }
 
+bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratch) {
+    const int n = work.columns, i = n - 1 - j;
+    // The two apart, each with its columns about it (the pair of columns
+    // about the axis is each other's mirror).
+    if (std::abs(i - j) <= 2 * kAxisReach || std::min(i, j) < kAxisReach + 2 || std::max(i, j) + kAxisReach + 2 >= n)
+        return false;
+    auto curvature = [&](int c) {
+        for (int k = 0; k < work.rows; ++k) {
+            const double *view = samples + static_cast<std::size_t>(n) * k;
+            scratch[k] = view[c] - (4 * (view[c - 1] + view[c + 1]) - view[c - 2] - view[c + 2]) / 6;
+        }
+        return MedianOf(scratch, work.rows);
+    };
+    // The two columns first: a stripe's mirror mostly reads little.
+    const double a = curvature(j), b = curvature(i);
+    if ((a > 0) != (b > 0) || !(std::fmin(std::fabs(a), std::fabs(b)) > kAutoLevelFraction * work.level)) return false;
+    double own[2 * kAxisReach + 1], theirs[2 * kAxisReach + 1], largest = 0;
+    for (int d = -kAxisReach; d <= kAxisReach; ++d) {
+        own[d + kAxisReach] = d == 0 ? a : curvature(j + d);
+        theirs[d + kAxisReach] = d == 0 ? b : curvature(i - d);
+        largest = std::fmax(largest, std::fmax(std::fabs(own[d + kAxisReach]), std::fabs(theirs[d + kAxisReach])));
+    }
+    for (int d = 0; d <= 2 * kAxisReach; ++d)
+        if (std::fabs(own[d] - theirs[d]) > kAxisAgree * largest) return false;
+    // Two stripes of like size read alike too: a stripe reads 1/6, -2/3, 1,
+    // -2/3, 1/6 of itself from two columns before it to two after; an edge
+    // does not.
+    const double shape[2 * kAxisReach + 1] = {1.0 / 6, -2.0 / 3, 1, -2.0 / 3, 1.0 / 6};
+    double unlike = 0;
+    for (int d = 0; d <= 2 * kAxisReach; ++d) unlike = std::fmax(unlike, std::fabs(own[d] - shape[d] * a));
+    return unlike > kAxisUneven * std::fabs(a);
+}
+
 int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
     int count = 0;
     for (int d = 2; d <= reach; ++d)

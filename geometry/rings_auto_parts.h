@@ -16,6 +16,18 @@ namespace auto_parts {
 // Columns gathered together from the views.
 constexpr int kBlockColumns = 8;
 
+// An edge concentric with the axis (AxisTwin): the columns within
+// kAxisReach of a column and of its mirror read alike, each pair within
+// kAxisAgree of the largest of them (alike to three digits where nothing
+// else is near; a weak stripe on the edge, a feature passing one of them
+// moves them by up to a tenth), and the columns around the column depart
+// from a stripe's shape by more than kAxisUneven of the column's own reading
+// (two stripes of like size at mirrored columns in the air outside the
+// object were taken for an edge).
+constexpr int kAxisReach = 2;
+constexpr double kAxisAgree = 0.1;
+constexpr double kAxisUneven = 0.25;
+
 // The views where the interpolations from the nearest and the next clean
 // columns out differ by less than kPartialTrust times the level fraction:
 // no edge of the object near the column.
@@ -138,6 +150,17 @@ bool StepsWithin(const double *local, int rows, int from, int to, double level, 
 // where the weights below and above it balance. Reorders both arrays
 // together through `order` (count ints).
 double WeightedMedian(const double *values, const double *weights, int count, int *order);
+
+// Whether column j and its mirror about the detector's centre (where the
+// toolkit puts the rotation axis) are an edge concentric with the axis: the
+// medians over the views of the residuals from the cubic through the nearest
+// two columns on either side, of the columns within kAxisReach of each,
+// agree (kAxisAgree), the two columns' own have the same sign and pass the
+// level fraction, and the column's are not a stripe's shape (kAxisUneven).
+// The edge of a capillary, a cylinder or a disk on the axis lies at those
+// two columns in every view and reads there as a pair of stripes; a stripe
+// has no such twin. `scratch` holds `rows` doubles.
+bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratch);
 
 // The mean absolute deviation from the median of `count` values, and that
 // median in *median; `values` is scratch of `count` doubles.

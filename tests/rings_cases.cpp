@@ -72,6 +72,18 @@ std::vector<Ellipse> ObjectEllipses(RingObject object, double s, Draw *draw) {
             e.push_back({-0.3 * s + jitter(), -0.15 * s + jitter(), 0.1 * s, 0.1 * s, 0, -0.5});
             break;
         }
+        case RingObject::kTube: {
+            // A capillary on the axis, its wall a ring, with a body and a
+            // small feature inside it: the wall's edges stay at the same
+            // columns in every view.
+            const double r = draw->Between(0.7, 0.95) * s, wall = draw->Between(0.03, 0.08) * s;
+            e.push_back({0, 0, r, r, 0, 2.0});
+            e.push_back({0, 0, r - wall, r - wall, 0, -2.0});
+            e.push_back({draw->Between(-0.1, 0.1) * s, draw->Between(-0.1, 0.1) * s, 0.5 * s, 0.4 * s,
+                         draw->Between(0, 180), 0.5});
+            e.push_back({draw->Between(-0.2, 0.2) * s, draw->Between(-0.2, 0.2) * s, 0.08 * s, 0.08 * s, 0, 1.0});
+            break;
+        }
         case RingObject::kGrains: {
             // A matrix off the axis with grains in and around it.
             e.push_back({draw->Between(-0.2, 0.2) * s, draw->Between(-0.2, 0.2) * s, 0.7 * s, 0.6 * s,
@@ -229,6 +241,7 @@ const char *ObjectName(RingObject object) {
         case RingObject::kHead: return "head";
         case RingObject::kGrains: return "grains";
         case RingObject::kDisk: return "disk";
+        case RingObject::kTube: return "capillary";
     }
     return "";
 }

@@ -12,8 +12,9 @@
 #include <vector>
 
 // kDisk is a disk centred on the axis (a sample in a capillary): its edge
-// lies at one column in every view, as a stripe does.
-enum class RingObject { kCentred, kOffAxis, kHead, kGrains, kDisk };
+// lies at one column in every view, as a stripe does. kTube is the
+// capillary itself: a wall on the axis with a body inside.
+enum class RingObject { kCentred, kOffAxis, kHead, kGrains, kDisk, kTube };
 
 enum class RingStripes {
     kWeakOffsets,    // 8 offsets of 0.1 to 0.5 % of the level

@@ -5,6 +5,7 @@
 // method and what the default does to a clean sinogram.
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -722,6 +723,17 @@ const FamilyCase kFamily[] = {
     // its own error).
     {RingStripes::kWeakOffsets, RingObject::kDisk, 2, 0, 1.0 / 3},
     {RingStripes::kWeakGains, RingObject::kDisk, 3, 0.002, 1.0 / 3},
+    // The disk's edge lies at the same two columns, mirrored about the axis,
+    // in every view: both were taken for stripes (0.83, the clean sinogram
+    // changed by 0.75 times its own error).
+    {RingStripes::kClusters, RingObject::kDisk, 4, 0, 0.05},
+    // But not two stripes of like size at mirrored columns (in the air
+    // beside the object: 0.70 without the stripe's shape), nor two dead
+    // columns (0.68 without leaving the dead ones out), nor the pair of
+    // columns about the axis, each the other's mirror (0.57).
+    {RingStripes::kEdge, RingObject::kGrains, 3, 0.002, 0.05, 256, 180},
+    {RingStripes::kDead, RingObject::kGrains, 6, 0.002, 0.05},
+    {RingStripes::kDead, RingObject::kOffAxis, 14, 0, 0.05, 512, 720},
     {RingStripes::kEdge, RingObject::kGrains, 23, 0, 1.0 / 3},
     {RingStripes::kClusters, RingObject::kCentred, 11, 0, 1.0 / 3},
     {RingStripes::kMixed, RingObject::kCentred, 12, 0, 1.0 / 3},
@@ -1147,6 +1159,24 @@ TEST(SinoRings, TheFamilyOfStripedCases) {
     // The default does better than the method it replaces.
     EXPECT_LT(sum, 0.3 * detect_sum);
     RecordProperty("auto_mean", std::to_string(sum / count));
+}
+
+// A capillary on the axis: its wall's edges lie at the same two columns,
+// mirrored about the axis, in every view, and were taken for stripes (the
+// weak stripes left 72, 42 and 13 times worse, the clean sinograms changed
+// by 0.86, 0.71 and 0.55 times their own error). The wall's sharp edges
+// carry a reconstruction error of their own that these weak stripes hardly
+// pass, so the family's check that the stripes ring does not hold here.
+TEST(SinoRings, AutoLeavesACapillaryWallAlone) {
+    const std::pair<RingStripes, unsigned> cases[] = {
+        {RingStripes::kWeakGains, 2}, {RingStripes::kWeakGains, 4}, {RingStripes::kWeakOffsets, 4}};
+    for (const auto &[stripes, seed] : cases) {
+        RingCase c = MakeRingCase(RingCaseShape{RingObject::kTube, stripes, 256, 360, seed, 0});
+        RingMeasure m = MeasureRingCase(c, Cleaned(c.striped, c.columns, c.rows, StripeMethod::kAuto),
+                                        Cleaned(c.clean, c.columns, c.rows, StripeMethod::kAuto));
+        EXPECT_LT(m.ring_ratio, 0.75) << c.name;
+        EXPECT_LT(m.clean_ratio, 0.15) << c.name;
+    }
 }
 
 }  // namespace
