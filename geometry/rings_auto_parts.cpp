@@ -106,10 +106,14 @@ bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratc
     // about the axis is each other's mirror).
     if (std::abs(i - j) <= 2 * kAxisReach || std::min(i, j) < kAxisReach + 2 || std::max(i, j) + kAxisReach + 2 >= n)
         return false;
+    // The cubic's weights are those of every column with its four
+    // neighbours at one and two on either side: taken once.
+    double weights[4];
+    CubicWeights(Neighbours{1, 3, 0, 4}, 2, weights);
     auto curvature = [&](int c) {
         for (int k = 0; k < work.rows; ++k) {
             const double *view = samples + static_cast<std::size_t>(n) * k;
-            scratch[k] = view[c] - (4 * (view[c - 1] + view[c + 1]) - view[c - 2] - view[c + 2]) / 6;
+            scratch[k] = view[c] - CubicFrom(view, Neighbours{c - 1, c + 1, c - 2, c + 2}, weights);
         }
         return MedianOf(scratch, work.rows);
     };
