@@ -212,9 +212,12 @@
 // column's (within kStepLeak), and wherever the run starts or ends within
 // the views the local excess steps there between nothing and the run's
 // level within three views. An edge of the object that dwells at a column
-// moves its neighbours otherwise, and comes and goes over many views. Of
-// the columns within two of each other, the strongest is the stripe; it
-// is mended as a partial stripe is.
+// moves its neighbours otherwise, and comes and goes over many views. A
+// drift has no level: its run lies about the line through its blocks
+// instead (from at most half its larger end, stepping only there), and
+// each neighbour reads the -2/3 in most of its blocks (rings_auto_steps.cpp,
+// kDriftRun). Of the columns within two of each other, the strongest is
+// the stripe; it is mended as a partial stripe is.
 //
 // Edges on the axis. The edge of an object concentric with the rotation
 // axis (a capillary's wall, a disk on the axis) lies at the same columns in
