@@ -513,6 +513,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
             std::fabs(work->first_excess[i]) > kLargeLeak * std::fabs(work->first_excess[j]))
             return false;
     const double noise = kHoldNoise * sigma * std::sqrt(static_cast<double>(blocks));
+    const double slack = kRatioSlack * std::fabs(gain) * typical + noise;
     int holding = 0, exact = 0, told = 0;
     double lowest = HUGE_VAL, highest = 0;
     for (int b = 0; b < blocks; ++b) {
@@ -522,7 +523,6 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
         lowest = std::fmin(lowest, middle);
         highest = std::fmax(highest, middle);
         if (!few) {
-            const double slack = kRatioSlack * std::fabs(gain) * typical + noise;
             holding += std::fabs(excess - expected) <= slack;
             exact += std::fabs(excess - expected) <= kRatioExact * slack;
         } else if (middle > kRatioViews * high) {
@@ -533,7 +533,7 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
     if (few ? told < kFewBlocks || holding < kHoldShare * told : holding < kHoldShare * blocks && 2 * exact < blocks)
         return false;
     if (large && (holding < (few ? told : blocks) || !(lowest <= kLargeSpan * highest))) return false;
-    work->gain[j] = BlockConsensus(local, base, m, blocks, high, gain, kRatioSlack * std::fabs(gain) * typical + noise, t);
+    work->gain[j] = BlockConsensus(local, base, m, blocks, high, gain, slack, t);
     std::copy(local, local + m, t);
     work->excess[j] = MedianOf(t, m);
     work->of_gain[j] = 1;
