@@ -90,7 +90,12 @@
 // kGainCandidate of what a stripe must), or whose relative excess does
 // (beyond what a stripe must, with no stripe found beside it that stands
 // out more: its neighbours interpolate from it), alone and most within two
-// columns, is fitted a line through the origin: its local excess over its
+// columns, is tried; but where a neighbour's relative excess has the other
+// sign, reads more and a stripe's shape more (its excess less the mean of
+// its neighbours'), and the column beyond it reads like the one chosen
+// (a lone stripe leaks into both neighbours alike), the one chosen is that
+// neighbour's leakage, and the neighbour is tried in its place. A column
+// tried is fitted a line through the origin: its local excess over its
 // interpolation, robustly. It is a stripe where that line's excess at the
 // column's typical value passes kGainThreshold of the threshold (the line
 // holding block by block is evidence an offset alone is not) and the line
