@@ -155,7 +155,8 @@
 // alone, unless the first time found one and the second, that one left
 // out, the other, whose neighbour on the far side tells something there
 // (a cluster's pair); so is a column whose neighbours' block excesses are alike (the
-// same sign, half its size or more) in half its run: a feature that dwells
+// same sign, half its size or more) in half its run, or in half the blocks
+// where a neighbour tells something: a feature that dwells
 // at the column (near the axis) spans them too. A run of three blocks alone,
 // or of two each ten times beyond the threshold (a stripe in a fifth of the
 // views starting and stopping within blocks; a gain at the object's edge),
