@@ -35,6 +35,8 @@ bool Flat(const double *variation, const unsigned char *stripes, int columns, in
     return around > floor && variation[j] < kDeadSpread * around;
 }
 
+}  // namespace
+
 // The statistics of one column: its residual's median over the views
 // where the interpolation is trusted (the half where it agrees best with the
 // one from farther out, or where the two differ by less than `floor`: an
@@ -42,8 +44,8 @@ bool Flat(const double *variation, const unsigned char *stripes, int columns, in
 // and the residual's median deviation about a gain (the medians of the
 // residual where the interpolation is low and where it is high give the
 // gain, as for a stripe of gain). `scratch` holds 3 `rows` doubles.
-void ColumnStatistics(const double *residual, const double *near, const double *doubt, int rows, double floor,
-                      double *scratch, double *offset, double *spread) {
+void auto_parts::ColumnStatistics(const double *residual, const double *near, const double *doubt, int rows,
+                                  double floor, double *scratch, double *offset, double *spread) {
     double *r = scratch, *b = scratch + rows, *t = scratch + 2 * rows;
     std::copy(doubt, doubt + rows, t);
     const double trusted = std::max(MedianOf(t, rows), floor);
@@ -74,6 +76,8 @@ void ColumnStatistics(const double *residual, const double *near, const double *
     *offset = median;
     *spread = MedianOf(t, count);
 }
+
+namespace {
 
 // The mean distance from its interpolation, in units of the level, beyond
 // which a mended column is replaced.
@@ -302,7 +306,7 @@ bool HoldsOverViews(const double *samples, AutoWork *work, int j, double sigma, 
     bool alone = !NearStripe(stripes, work->columns, j, kCubicApart);
     for (int i = std::max(0, j - kCubicApart); alone && i <= std::min(work->columns - 1, j + kCubicApart); ++i)
         alone = std::fabs(work->excess[i]) <= std::fabs(work->excess[j]);
-    if (alone && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, stripes, scratch)) return true;
+    if ((alone || work->resolved[j]) && HoldsBy(samples, work, j, sigma, HoldBy::kCubic, stripes, scratch)) return true;
     if (work->cut[2 * j] >= 0 || !FirstAgrees(samples, *work, j, stripes, scratch)) return false;
     return HoldsBy(samples, work, j, sigma, HoldBy::kFirst, stripes, scratch);
 }
@@ -716,6 +720,8 @@ bool QuietTwoAway(const AutoWork &work, int j) {
     return true;
 }
 
+}  // namespace
+
 // Whether column j and the two columns beside it on one side read
 // nothing over the views (their median and mean deviation within `floor`):
 // j lies outside the object, by its edge. The edge of an object centred on
@@ -724,13 +730,11 @@ bool QuietTwoAway(const AutoWork &work, int j) {
 // the first column within, in every view, as a stripe would (a disk on
 // the axis, clean, was changed by 7 % of the level there, and its ring
 // error was 8 to 50 times the stripes'). A stripe there reads something.
-bool OutsideObject(const AutoWork &work, int j, double floor) {
+bool auto_parts::OutsideObject(const AutoWork &work, int j, double floor) {
     auto nothing = [&](int i) { return std::fabs(work.reading[i]) <= floor && work.variation[i] <= floor; };
     if (!nothing(j)) return false;
     return (j >= 2 && nothing(j - 1) && nothing(j - 2)) || (j + 2 < work.columns && nothing(j + 1) && nothing(j + 2));
 }
-
-}  // namespace
 
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     *work = AutoWork{};
@@ -754,7 +758,8 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     return work->block_offsets.Allocate(2 * n * b) && work->block_excess.Allocate(n * b) && work->partial.Allocate(n) &&
            work->leaked.Allocate(n) && work->span.Allocate(2 * n) && work->cut.Allocate(2 * n) &&
            work->offsets.Allocate(n) && work->excess.Allocate(n) && work->first_excess.Allocate(n) &&
-           work->grown.Allocate(n) && work->spread.Allocate(n) &&
+           work->grown.Allocate(n) && work->first_found.Allocate(n) && work->resolved.Allocate(n) &&
+           work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->reading.Allocate(n) &&
            work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
@@ -924,10 +929,15 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
             }
             j = end > j ? end : j + 1;
         }
-        if (pass == 0) std::copy(work->excess.get(), work->excess + n, work->first_excess.get());
+        if (pass == 0) {
+            std::copy(work->excess.get(), work->excess + n, work->first_excess.get());
+            std::copy(work->next.get(), work->next + n, work->first_found.get());
+        }
+        work->noise = noise;
         if (pass == kFindPasses - 1) MarkGrownRuns(work);
         std::copy(work->next.get(), work->next + n, work->stripes.get());
     }
+    ResolveClusters(samples, sigma, work);
     // A column found by an unfound stripe's leakage gives way to it, with
     // the excess the first pass measured (the later passes measured it
     // across the gap the leaking neighbour left).

@@ -26,6 +26,22 @@
 // columns that stand out of it and those whose first pass read a lone
 // stripe's shape (its neighbours leaking the other sign).
 //
+// Clusters. In a cluster the passes' interpolations reach across unfound
+// members and leaking neighbours alike, and took clean columns in the
+// members' place. So a run of kClusterLeast to kClusterMost adjacent
+// columns that stood out in the first pass is resolved as a whole: every
+// subset of its columns is tried as its stripes, and explains it where
+// each of them stands out and no other column of the run, nor the one
+// beside it on either side, does (by the straight line between its clean
+// neighbours, or for the others by the cubic, which follows the object's
+// curvature). The fewest that explain it (all but kClusterSpare of the
+// run at most: an edge of the object explained so needed nearly all of
+// it), then those that leave the others standing out least, are its
+// stripes; their neighbours explained, they may hold by the cubic. A run
+// that the passes' finding explains already, or that no subset does, or
+// whose mirror about the axis stood out alike (an edge concentric with
+// the axis), is left as it was.
+//
 // Leakage. A stripe the passes leave unfound (its roughness over the views
 // hid it: a partial stripe, one by the axis among the object's features)
 // leaks into both its neighbours at half its excess with the other sign,
@@ -291,6 +307,8 @@ struct AutoWork {
     Owned<double> excess;               // columns: the offset less the neighbours'
     Owned<double> first_excess;         // columns: the excess of the first pass, every neighbour in
     Owned<unsigned char> grown;         // columns: 1 in a run whose excess grew as the run widened
+    Owned<unsigned char> first_found;   // columns: 1 for one that stood out in the first pass
+    Owned<unsigned char> resolved;      // columns: 1 in a cluster its fewest stripes explain (ResolveClusters)
     Owned<double> spread;               // columns: the residual's median deviation from its gain's line
     Owned<double> stand;                // columns: the excess over the least a stripe has
     Owned<double> relative;             // columns: the residual's median share of the interpolation, where it is high
@@ -309,6 +327,7 @@ struct AutoWork {
     Owned<unsigned char> stood;         // columns: 1 for one that stood out over all the views (not dead)
     int reach = 0;                      // the neighbours compared: up to this many columns away
     double level = 0;                   // the median over the views of a view's magnitude passed by 1/64 of its columns
+    double noise = 0;                   // the roughness every column has: the columns' median spread
     int blocks = 0;                     // the blocks of views for partial stripes (0: none looked for)
     Owned<double> block_offsets;        // columns x blocks: the residual's median in each block
     Owned<double> block_excess;         // columns x blocks: the same less the neighbours'

@@ -194,6 +194,20 @@ int Around(const unsigned char *mask, int columns, int j, int reach, int *around
 void LocalExcess(const double *samples, const unsigned char *stripes, int columns, int rows, int j, int reach,
                  bool cubic, double *local, double *base, double *scratch);
 
+// The statistics of one column (rings_auto.cpp): its residual's median
+// over the views where the interpolation is trusted, and its median
+// deviation about a gain. `scratch` holds 3 `rows` doubles.
+void ColumnStatistics(const double *residual, const double *near, const double *doubt, int rows, double floor,
+                      double *scratch, double *offset, double *spread);
+
+// Whether column j and the two beside it on one side read nothing over the
+// views: j lies outside the object, by its edge (rings_auto.cpp).
+bool OutsideObject(const AutoWork &work, int j, double floor);
+
+// Resolves the clusters of the finding (rings_auto_clusters.cpp) into
+// work->stripes, with `sigma` the typical excess over the columns.
+void ResolveClusters(const double *samples, double sigma, AutoWork *work);
+
 // Mends the columns `mask` marks, each over its run of blocks
 // (work->span) by the running median of its local excess, bounded by its
 // block excesses (work->block_excess); `mask` also keeps them out of each
