@@ -607,6 +607,22 @@ TEST(SinoRings, AutoTakesForStripesOnlyColumnsThatHoldOverTheViews) {
         }
 }
 
+// A cluster among the grains: a gain on 180 and offsets on 181, 182 and
+// 184, the clean 183 reading the leakage of both its neighbours. The
+// passes, each interpolating across what the last found, took 181 and 183
+// (and 184): 183 was mended by its neighbours' excesses and 180 and 182
+// left. The fewest stripes that explain the run are the four.
+TEST(SinoRings, AutoResolvesAClusterByTheFewestStripes) {
+    RingCase c = MakeRingCase(RingCaseShape{RingObject::kGrains, RingStripes::kClusters, 256, 180, 22, 0});
+    AutoWork work;
+    ASSERT_TRUE(AllocateAutoWork(c.columns, c.rows, 2, &work));
+    FindAutoStripes(c.striped.data(), DefaultSize(StripeMethod::kAuto), &work);
+    for (int j = 176; j <= 188; ++j) EXPECT_EQ(work.stripes[j] != 0, j != 183 && j >= 180 && j <= 184) << j;
+    const double offsets[] = {0.4260, -1.8517, 0, -2.8928};
+    for (int j = 181; j <= 184; ++j)
+        if (j != 183) EXPECT_NEAR(work.excess[j], offsets[j - 181], 0.05) << j;
+}
+
 // A gain of 1.1 on column 30 of the smooth wave: the wave's curvature
 // (10 (1 - cos 0.05) = 0.0125 at most) rises and falls with the samples,
 // and a gain fitted to the residual would take it in; fitted to the local
