@@ -82,14 +82,13 @@ double Stand(double offset, double spread, double base, double threshold, double
 // follows the object's curvature, the line a stripe's leakage). Without
 // the first, an edge of the object was explained by clean columns beside
 // a stripe of gain, which then went unmended (mixed, off-axis, seed 53:
-// 0.23 -> 0.66). The fewest that explain it, then the
-// least the others stand out, are its stripes, measured by the cubic; the
-// holding may try them by the cubic (their neighbours were explained).
-// A run the passes' finding explains already, or that no subset does,
-// is left as the passes found it; so is one whose mirror about the axis
-// stood out alike in the first pass (a capillary's wall, clean, was
-// explained by six of its eight columns, and changed by 0.90 of its own
-// error).
+// 0.23 -> 0.66). The fewest that explain it, then the least the others
+// stand out, are its stripes, measured by the cubic; the holding may try
+// them by the cubic (their neighbours were explained). A run the passes'
+// finding explains already, or that no subset does, is left as the
+// passes found it; so is one whose mirror about the axis stood out alike
+// in the first pass (a capillary's wall, clean, was explained by six of
+// its eight columns, and changed by 0.90 of its own error).
 void auto_parts::ResolveClusters(const double *samples, double sigma, AutoWork *work) {
     const int columns = work->columns;
     const double threshold = std::max(kAutoFactor * sigma, kAutoLeastFraction * work->level);
