@@ -619,8 +619,11 @@ TEST(SinoRings, AutoResolvesAClusterByTheFewestStripes) {
     FindAutoStripes(c.striped.data(), DefaultSize(StripeMethod::kAuto), &work);
     for (int j = 176; j <= 188; ++j) EXPECT_EQ(work.stripes[j] != 0, j != 183 && j >= 180 && j <= 184) << j;
     const double offsets[] = {0.4260, -1.8517, 0, -2.8928};
-    for (int j = 181; j <= 184; ++j)
-        if (j != 183) EXPECT_NEAR(work.excess[j], offsets[j - 181], 0.05) << j;
+    for (int j = 181; j <= 184; ++j) {
+        if (j != 183) {
+            EXPECT_NEAR(work.excess[j], offsets[j - 181], 0.05) << j;
+        }
+    }
 }
 
 // A gain of 1.1 on column 30 of the smooth wave: the wave's curvature
