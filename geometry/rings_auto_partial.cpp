@@ -91,7 +91,7 @@ constexpr double kScatterShare = 0.75;
 // Outside its run of blocks a partial stripe's mending is held to this
 // many times the run's largest block excess.
 constexpr double kPartialCap = 1.5;
-// Outside its run (and the block on either side), a partial stripe's
+// Outside its run (but for the block on either side), a partial stripe's
 // mending stops at a block that tells the stripe has stopped, with no
 // block further out reading the run's sign at kStopShare of its largest
 // block excess: one of the other sign at that share or more, or one that
@@ -744,16 +744,16 @@ void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *wo
         unsigned char tells[kPartialBlocks];
         BlocksThatTell(*work, j, tells);
         FillUntrusted(*work, j, tells, m, smooth);
-        // Over the run of blocks found, and a block on either side (where
-        // the stripe starts or stops within it), the column loses the
-        // running median in full. Elsewhere the object's own structure
-        // (an edge dwelling at the column, a dense feature's curvature)
-        // moves it as much as a stripe the run did not reach (a drift's
-        // small start): there it loses the running median only with the
-        // run's sign and up to kPartialCap times the largest block excess
-        // of the run that tells it.
-        const int from = BlockStart(std::max(0, work->span[2 * j] - 1), work->blocks, m);
-        const int to = BlockStart(std::min(work->blocks, work->span[2 * j + 1] + 2), work->blocks, m);
+        // Over the run of blocks found the column loses the running median
+        // in full. Outside it the object's own structure (an edge dwelling
+        // at the column, a dense feature's curvature) moves it as much as a
+        // stripe the run did not reach (a drift's small start, a stripe
+        // that starts or stops within the block beside the run): there it
+        // loses the running median only with the run's sign and up to
+        // kPartialCap times the largest block excess of the run that tells
+        // it. (The block beside the run lost it in full once: by the
+        // head's outer edge, which dwelt at the column in the views before
+        // a stripe of -1.3 began, it gained up to 5.0 there.)
         const double *excess = work->block_excess + static_cast<std::size_t>(j) * work->blocks;
         double high = 0;
         for (int b = work->span[2 * j]; b <= work->span[2 * j + 1]; ++b)
@@ -770,8 +770,9 @@ void MendRuns(double *samples, int size, const unsigned char *mask, AutoWork *wo
         for (int k = below, b = 0; k < above; ++k) {
             while (b + 1 < work->blocks && BlockStart(b + 1, work->blocks, m) <= k) ++b;
             double v = smooth[k];
-            if (k < from || k >= to) v = cap > 0 ? std::clamp(v, 0.0, cap) : std::clamp(v, cap, 0.0);
-            if (b >= work->span[2 * j] && b <= work->span[2 * j + 1] && tells[b]) {
+            const bool within = b >= work->span[2 * j] && b <= work->span[2 * j + 1];
+            if (!within) v = cap > 0 ? std::clamp(v, 0.0, cap) : std::clamp(v, cap, 0.0);
+            if (within && tells[b]) {
                 const double bound = kPartialCap * excess[b];
                 v = std::clamp(v, std::min(0.0, bound), std::max(0.0, bound));
             }

@@ -1028,6 +1028,12 @@ const FamilyCase kFamily[] = {
     {RingStripes::kClusters, RingObject::kOffAxis, 8, 0, 0.2},
     {RingStripes::kClusters, RingObject::kGrains, 22, 0, 1.0 / 3, 256, 180},
     {RingStripes::kMixed, RingObject::kOffAxis, 53, 0, 0.2},
+    // A stripe starting within the block beside its run, by the head's
+    // outer edge: mended there by its running median in full, the edge's
+    // residual, that block gained up to 3.9 times the stripe (0.82; 0.32
+    // for a stripe by an object centred on the axis).
+    {RingStripes::kPartial, RingObject::kHead, 25, 0, 0.45, 300, 1000},
+    {RingStripes::kPartial, RingObject::kCentred, 10, 0, 0.1, 512, 720},
 };
 
 // Features of the object that dwell at a column for part of the views are
