@@ -246,7 +246,9 @@
 // every view and bends the profile there as a stripe does. A column found
 // over all the views or as a partial stripe is left alone where its mirror
 // about the detector's centre (where the toolkit puts the axis) reads alike
-// and the columns about it are not a stripe's shape (AxisTwin,
+// and the columns about it are not a stripe's shape; or, more loosely,
+// its mirror about a point up to a column off the centre: a round feature
+// whose centre lies within a column of the axis (AxisTwin,
 // rings_auto_parts.h).
 #pragma once
 

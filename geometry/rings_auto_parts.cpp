@@ -101,11 +101,7 @@ void BlockOffsets(const double *residual, const double *doubt, int rows, int blo
 }
 
 bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratch) {
-    const int n = work.columns, i = n - 1 - j;
-    // The two apart, each with its columns about it (the pair of columns
-    // about the axis is each other's mirror).
-    if (std::abs(i - j) <= 2 * kAxisReach || std::min(i, j) < kAxisReach + 2 || std::max(i, j) + kAxisReach + 2 >= n)
-        return false;
+    const int n = work.columns, wide = 2 * kAxisReach;
     // The cubic's weights are those of every column with its four
     // neighbours at one and two on either side: taken once.
     double weights[4];
@@ -117,24 +113,60 @@ bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratc
         }
         return MedianOf(scratch, work.rows);
     };
-    // The two columns first: a stripe's mirror mostly reads little.
-    const double a = curvature(j), b = curvature(i);
-    if ((a > 0) != (b > 0) || !(std::fmin(std::fabs(a), std::fabs(b)) > kAutoLevelFraction * work.level)) return false;
-    double own[2 * kAxisReach + 1], theirs[2 * kAxisReach + 1], largest = 0;
-    for (int d = -kAxisReach; d <= kAxisReach; ++d) {
-        own[d + kAxisReach] = d == 0 ? a : curvature(j + d);
-        theirs[d + kAxisReach] = d == 0 ? b : curvature(i - d);
-        largest = std::fmax(largest, std::fmax(std::fabs(own[d + kAxisReach]), std::fabs(theirs[d + kAxisReach])));
+    // A stripe reads 1/6, -2/3, 1, -2/3, 1/6 of itself from two columns
+    // before it to two after; an edge does not. How far `at` (kAxisReach
+    // on either side of `centre`) departs from that, in units of its own.
+    auto unlike = [](const double *at) {
+        const double shape[2 * kAxisReach + 1] = {1.0 / 6, -2.0 / 3, 1, -2.0 / 3, 1.0 / 6};
+        double most = 0;
+        for (int d = 0; d <= 2 * kAxisReach; ++d) most = std::fmax(most, std::fabs(at[d] - shape[d] * at[kAxisReach]));
+        return most / std::fabs(at[kAxisReach]);
+    };
+    if (j < kAxisReach + 2 || j + kAxisReach + 2 >= n) return false;
+    const double a = curvature(j);
+    if (!(std::fabs(a) > kAutoLevelFraction * work.level)) return false;
+    // The columns about j, and about its mirror, up to `wide` away (those
+    // beyond kAxisReach only off the centre); NaN until measured.
+    double own[2 * wide + 1], theirs[2 * wide + 1];
+    std::fill(own, own + 2 * wide + 1, std::nan(""));
+    own[wide] = a;
+    // The mirror about the centre first, then about the points half a
+    // column and a column off it.
+    for (int off : {0, -1, 1, -2, 2}) {
+        if (std::abs(off) > kAxisOff) continue;
+        const int i = n - 1 - j + off, reach = off == 0 ? kAxisReach : wide;
+        // The two apart, each with its columns about it (the pair of
+        // columns about the axis is each other's mirror).
+        if (std::abs(i - j) <= 2 * reach || std::min(i, j) < reach + 2 || std::max(i, j) + reach + 2 >= n) continue;
+        // The two columns first: a stripe's mirror mostly reads little.
+        const double b = curvature(i);
+        if ((a > 0) != (b > 0) || !(std::fabs(b) > kAutoLevelFraction * work.level)) continue;
+        for (int d = -reach; d <= reach; ++d) {
+            if (own[wide + d] != own[wide + d]) own[wide + d] = curvature(j + d);
+            theirs[wide + d] = d == 0 ? b : curvature(i - d);
+        }
+        double largest = 0;
+        int peak = 0;
+        for (int d = -kAxisReach; d <= kAxisReach; ++d) {
+            largest = std::fmax(largest, std::fmax(std::fabs(own[wide + d]), std::fabs(theirs[wide + d])));
+            if (std::fabs(own[wide + d]) > std::fabs(own[wide + peak])) peak = d;
+        }
+        const double agree = off == 0 ? kAxisAgree : kAxisNearAgree;
+        bool alike = true;
+        for (int d = -kAxisReach; d <= kAxisReach; ++d)
+            alike = alike && std::fabs(own[wide + d] - theirs[wide + d]) <= agree * largest;
+        if (!alike) continue;
+        // Two stripes of like size read alike too, but in a stripe's
+        // shape. Off the centre, where they may agree less, neither the
+        // column reading most about j nor its mirror may read it (the
+        // neighbours of two stripes there, which leak both, read alike
+        // too; the columns beside an edge are measured by the edge's).
+        if (off == 0 ? unlike(own + kAxisReach) > kAxisUneven
+                     : unlike(own + kAxisReach + peak) > kAxisNearUneven &&
+                           unlike(theirs + kAxisReach + peak) > kAxisNearUneven)
+            return true;
     }
-    for (int d = 0; d <= 2 * kAxisReach; ++d)
-        if (std::fabs(own[d] - theirs[d]) > kAxisAgree * largest) return false;
-    // Two stripes of like size read alike too: a stripe reads 1/6, -2/3, 1,
-    // -2/3, 1/6 of itself from two columns before it to two after; an edge
-    // does not.
-    const double shape[2 * kAxisReach + 1] = {1.0 / 6, -2.0 / 3, 1, -2.0 / 3, 1.0 / 6};
-    double unlike = 0;
-    for (int d = 0; d <= 2 * kAxisReach; ++d) unlike = std::fmax(unlike, std::fabs(own[d] - shape[d] * a));
-    return unlike > kAxisUneven * std::fabs(a);
+    return false;
 }
 
 int Around(const unsigned char *mask, int columns, int j, int reach, int *around) {
