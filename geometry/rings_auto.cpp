@@ -328,12 +328,13 @@ constexpr double kRatioLarge = 0.5;
 constexpr double kLargeSpan = 0.5;
 constexpr double kLargeLeak = 0.75;
 constexpr double kRatioSlack = 0.4;
-// Or where half the blocks lie within kRatioExact of that slack of the
-// line: without noise a gain's blocks meet its line to two or three digits
-// where the object leaves the column alone, and among the grains features
-// passing the column spoil the rest (weak gains, grains, 300 x 1000, seed
-// 2: 0.20 of the ring error left when six blocks of eight had to hold,
-// 0.07 so).
+// Or where kHoldExactShare of the blocks (three of eight) lie within
+// kRatioExact of that slack of the line: without noise a gain's blocks
+// meet its line to two or three digits where the object leaves the column
+// alone, and among the grains or the head's features passing the column
+// spoil the rest (weak gains, grains, 300 x 1000, seed 2: 0.20 of the ring
+// error left when six blocks of eight had to hold, 0.07 with half of them
+// exact; off-axis, 256 x 360, seed 55: 0.28 with half, 0.01 with three).
 constexpr double kRatioExact = 0.1;
 // The share of the threshold a weak gain's line must pass.
 constexpr double kGainThreshold = 0.5;
@@ -456,8 +457,8 @@ constexpr int kFewBlocks = 3;
 // interpolation squared, over the views where the interpolation is above
 // kRatioViews of its largest, at least a quarter of them), that line's
 // excess at the column's typical value passes `threshold`, and the line
-// holds block by block (as for the holding above; or exactly in half the
-// blocks, kRatioExact). Where those views are
+// holds block by block (as for the holding above; or exactly in three
+// blocks of eight, kRatioExact). Where those views are
 // fewer than half, a quarter must be trusted (the outer edge of an object
 // that covers the column in few views bends its interpolation as a gain
 // would), and the line holds as kFewBlocks says. When it is a gain, its
@@ -534,7 +535,8 @@ bool GainStripe(const double *samples, AutoWork *work, int j, double sigma, doub
             holding += std::fabs(excess - expected) <= kRatioSlack * std::fabs(expected);
         }
     }
-    if (few ? told < kFewBlocks || holding < kHoldShare * told : holding < kHoldShare * blocks && 2 * exact < blocks)
+    if (few ? told < kFewBlocks || holding < kHoldShare * told
+            : holding < kHoldShare * blocks && exact < kHoldExactShare * blocks)
         return false;
     if (large && (holding < (few ? told : blocks) || !(lowest <= kLargeSpan * highest))) return false;
     work->gain[j] = BlockConsensus(local, base, m, blocks, high, gain, slack, t);

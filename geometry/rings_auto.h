@@ -115,12 +115,12 @@
 // interpolation, robustly. It is a stripe where that line's excess at the
 // column's typical value passes kGainThreshold of the threshold (the line
 // holding block by block is evidence an offset alone is not) and the line
-// holds (in most blocks, or to a tenth of the slack in half of them: among
-// the grains features passing the column spoil the rest); it is mended by
-// the line, or by a block's own gain where the
-// blocks agree on it better (a feature that spoils the thickest views
-// leans the line). Two neighbours taken as gains together, of opposite
-// signs, are a stripe and its leakage: the weaker is left.
+// holds (in most blocks, or to a tenth of the slack in three of eight:
+// among the grains features passing the column spoil the rest); it is
+// mended by the line, or by a block's own gain where the blocks agree on
+// it better (a feature that spoils the thickest views leans the line).
+// Two neighbours taken as gains together, of opposite signs, are a stripe
+// and its leakage: the weaker is left.
 //
 // Mending. A stripe column that hardly changes over the views where its
 // interpolation does (dead, saturated: its mean deviation below a fifth of

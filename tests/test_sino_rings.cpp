@@ -1038,6 +1038,9 @@ const FamilyCase kFamily[] = {
     // stripe's shape (0.19 when that was not asked of both), and their
     // leaking neighbours read alike (0.08 when not the most of five).
     {RingStripes::kEdge, RingObject::kCentred, 64, 0, 0.05, 512, 720},
+    // A weak gain whose blocks meet its line exactly in three of eight,
+    // the object's features spoiling the rest (0.28 when four had to).
+    {RingStripes::kWeakGains, RingObject::kOffAxis, 55, 0, 0.1},
     // A stripe starting within the block beside its run, by the head's
     // outer edge: mended there by its running median in full, the edge's
     // residual, that block gained up to 3.9 times the stripe (0.82; 0.32
