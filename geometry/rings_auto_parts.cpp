@@ -114,8 +114,9 @@ bool AxisTwin(const double *samples, const AutoWork &work, int j, double *scratc
         return MedianOf(scratch, work.rows);
     };
     // A stripe reads 1/6, -2/3, 1, -2/3, 1/6 of itself from two columns
-    // before it to two after; an edge does not. How far `at` (kAxisReach
-    // on either side of `centre`) departs from that, in units of its own.
+    // before it to two after; an edge does not. How far the readings of
+    // the five columns from `at` depart from that, in units of the middle
+    // one's.
     auto unlike = [](const double *at) {
         const double shape[2 * kAxisReach + 1] = {1.0 / 6, -2.0 / 3, 1, -2.0 / 3, 1.0 / 6};
         double most = 0;
