@@ -166,9 +166,10 @@
 // measured across a wider gap, and is not taken so). This too runs twice,
 // the second time with the partial stripes left out of the
 // interpolations. Two adjacent columns
-// found are an edge of the object dwelling there (a partial stripe's
-// neighbours no longer interpolate from it the second time), and are left
-// alone, unless the first time found one and the second, that one left
+// found in blocks they share (or beside one mended over all the views,
+// whose leakage is in every view) are an edge of the object dwelling there (a
+// partial stripe's neighbours no longer interpolate from it the second
+// time), and are left alone, unless the first time found one and the second, that one left
 // out, the other, whose neighbour on the far side tells something there
 // (a cluster's pair); so is a column whose neighbours' block excesses are alike (the
 // same sign, half its size or more) in half its run, or in half the blocks

@@ -503,7 +503,9 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
         }
         // Adjacent columns found in the last pass (but a cluster's pair),
         // or a column whose neighbours' block excesses are alike: an edge
-        // of the object dwelling there. A column found by a weak run beside
+        // of the object dwelling there. The edge spans both in the same
+        // views: where neither was mended over all the views (whose
+        // leakage is in every view), their runs must share a block. A column found by a weak run beside
         // one found by a full run is the stronger stripe's leakage, and
         // goes alone; one whose neighbours are not quiet is a feature
         // dwelling there. The findings go into work->dirty first: the
@@ -511,7 +513,9 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
         for (int j = 0; j < columns; ++j) {
             const int own = work->next[j];
             auto beside = [&](int i) {
-                return i >= 0 && i < columns && work->next[i] && work->next[i] <= own && !ClusterPair(*work, j, i);
+                return i >= 0 && i < columns && work->next[i] && work->next[i] <= own && !ClusterPair(*work, j, i) &&
+                       (work->stripes[i] || work->stripes[j] ||
+                        (work->span[2 * i] <= work->span[2 * j + 1] && work->span[2 * j] <= work->span[2 * i + 1]));
             };
             bool pair = pass == kAutoPasses - 1 && own &&
                         (beside(j - 1) || beside(j + 1) || SharedWithNeighbours(*work, j) ||

@@ -1047,6 +1047,11 @@ const FamilyCase kFamily[] = {
     // for a stripe by an object centred on the axis).
     {RingStripes::kPartial, RingObject::kHead, 25, 0, 0.45, 300, 1000},
     {RingStripes::kPartial, RingObject::kCentred, 10, 0, 0.1, 512, 720},
+    // A drift through all the views to 1.4 % of the level, whose blocks
+    // tell only in the last third, beside a column found in views 150-270
+    // (the object's edge, measured across the drift's gap): no edge spans
+    // the two, whose runs share no block (0.74 with both dropped as one).
+    {RingStripes::kPartial, RingObject::kOffAxis, 38, 0, 0.5, 384, 480},
 };
 
 // Features of the object that dwell at a column for part of the views are
