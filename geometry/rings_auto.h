@@ -54,8 +54,11 @@
 // and no other stripe of half the found one's size lies within two
 // columns (but the neighbour's other neighbour, the stripe's other leakage,
 // where the columns beyond the two read nothing or their own sign: a pair
-// of stripes leaks there), the neighbour is taken in the found column's
-// place, with its first pass's excess. A column left unfound whose first
+// of stripes leaks there; or where the five columns from the found one's
+// other neighbour fit a lone stripe at the neighbour by the least squares
+// far better than a pair about it: a feature of the object read beside),
+// the neighbour is taken in the found column's place, with its first
+// pass's excess. A column left unfound whose first
 // pass read a lone stripe's shape is held as the found ones are, after the
 // weak gains (where the columns two away read little, against its
 // neighbours found with it: its leakage); a stripe found beside one that

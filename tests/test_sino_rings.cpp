@@ -1052,6 +1052,12 @@ const FamilyCase kFamily[] = {
     // (the object's edge, measured across the drift's gap): no edge spans
     // the two, whose runs share no block (0.74 with both dropped as one).
     {RingStripes::kPartial, RingObject::kOffAxis, 38, 0, 0.5, 384, 480},
+    // A drift to 3.5 % of the level left unfound, its neighbour found by
+    // its leakage: the found one's other neighbour read a feature of the
+    // object, of the other sign, as a pair of stripes leaks, and barred the
+    // drift's taking; the five columns fit a lone stripe far better than a
+    // pair (0.66 with the leakage mended).
+    {RingStripes::kPartial, RingObject::kCentred, 347, 0, 0.2},
 };
 
 // Features of the object that dwell at a column for part of the views are
