@@ -141,48 +141,48 @@
 // Partial stripes. A column wrong in only part of the views (a drifting
 // detector, one that fails or recovers during the scan) has no excess over
 // all the views. So, once the stripes above are mended, the views are cut
-// into up to kPartialBlocks blocks, and each column's residual median
-// within each block, less its neighbours' (two to size / 2 away), is its
-// block excess: over the views where the interpolation is trusted, or,
-// in a block with none (the object's edge at the column), over all where
-// the median stands far beyond the interpolation's doubt there. A column is
-// a partial stripe where a run of blocks stands out with the same sign,
-// each near the last or on the line through the last two (a drift; by
-// their places where blocks without trusted views lie between), beyond
-// kAutoFactor times the typical block excess of the columns and
-// kAutoLevelFraction of the level (each 3 times that, or once for a column
-// that stood out over all the views: a stripe in half the views, or one in
-// more that the median mended in part): four blocks, or three far beyond their threshold and their
-// roughness. A drift from nothing, whose first blocks lie under that
-// floor, is a run of three blocks beyond the threshold alone, all
-// growing (or shrinking) on the line through the last two, its largest
-// beyond the floor, the column standing out more than either neighbour in
-// each: a weak finding. A run of three blocks beyond the threshold alone
-// where both neighbours show what a stripe leaks into them (-1/2 of it:
-// they interpolate from it) is a partial stripe too; so is a run of five
-// blocks or more beyond the floor, of one sign, three quarters of which
-// lie within a quarter of the line through them (the median of the slopes
-// between pairs) and stand out more than either neighbour: among the
-// object's small features a stripe's blocks scatter about its line, and
-// no two in a row keep within a fifth (where a steady run is found later,
-// it starts the stripe; a column whose neighbour the pass before found is
-// measured across a wider gap, and is not taken so). This too runs twice,
-// the second time with the partial stripes left out of the
-// interpolations. Two adjacent columns
-// found in blocks they share (or beside one mended over all the views,
-// whose leakage is in every view) are an edge of the object dwelling there (a
-// partial stripe's neighbours no longer interpolate from it the second
-// time), and are left alone, unless the first time found one and the second, that one left
-// out, the other, whose neighbour on the far side tells something there
-// (a cluster's pair); so is a column whose neighbours' block excesses are alike (the
-// same sign, half its size or more) in half its run, or in half the blocks
-// where a neighbour tells something: a feature that dwells
-// at the column (near the axis) spans them too. A run of three blocks alone,
-// or of two each ten times beyond the threshold (a stripe in a fifth of the
-// views starting and stopping within blocks; a gain at the object's edge),
-// is a weak finding: it stands where its neighbours, the second time, tell
-// something and are quiet (no rougher than the noise) in half its run, and
-// gives way to a column found by a full run beside it, whose leakage it is.
+// into up to kPartialBlocks blocks, and each column's residual median within
+// each block, less its neighbours' (two to size / 2 away), is its block
+// excess: over the views where the interpolation is trusted, or, in a block
+// with none (the object's edge at the column), over all where the median
+// stands far beyond the interpolation's doubt there. A column is a partial
+// stripe where a run of blocks stands out with the same sign, each near the
+// last or on the line through the last two (a drift; by their places where
+// blocks without trusted views lie between), beyond kAutoFactor times the
+// typical block excess of the columns and kAutoLevelFraction of the level
+// (each 3 times that, or once for a column that stood out over all the
+// views: a stripe in half the views, or one in more that the median mended
+// in part): four blocks, or three far beyond their threshold and their
+// roughness. A drift from nothing, whose first blocks lie under that floor,
+// is a run of three blocks beyond the threshold alone, all growing (or
+// shrinking) on the line through the last two, its largest beyond the floor,
+// the column standing out more than either neighbour in each: a weak
+// finding. A run of three blocks beyond the threshold alone where both
+// neighbours show what a stripe leaks into them (-1/2 of it: they
+// interpolate from it) is a partial stripe too; so is a run of five blocks
+// or more beyond the floor, of one sign, three quarters of which lie within
+// a quarter of the line through them (the median of the slopes between
+// pairs) and stand out more than either neighbour: among the object's small
+// features a stripe's blocks scatter about its line, and no two in a row
+// keep within a fifth (where a steady run is found later, it starts the
+// stripe; a column whose neighbour the pass before found is measured across
+// a wider gap, and is not taken so). This too runs twice, the second time
+// with the partial stripes left out of the interpolations. Two adjacent
+// columns found in blocks they share (or beside one mended over all the
+// views, whose leakage is in every view) are an edge of the object dwelling
+// there (a partial stripe's neighbours no longer interpolate from it the
+// second time), and are left alone, unless the first time found one and the
+// second, that one left out, the other, whose neighbour on the far side
+// tells something there (a cluster's pair); so is a column whose neighbours'
+// block excesses are alike (the same sign, half its size or more) in half
+// its run, or in half the blocks where a neighbour tells something: a
+// feature that dwells at the column (near the axis) spans them too. A run of
+// three blocks alone, or of two each ten times beyond the threshold (a
+// stripe in a fifth of the views starting and stopping within blocks; a gain
+// at the object's edge), is a weak finding: it stands where its neighbours,
+// the second time, tell something and are quiet (no rougher than the noise)
+// in half its run, and gives way to a column found by a full run beside it,
+// whose leakage it is.
 // A stripe that held, though one of the holding's blocks read nothing where
 // the object is (a stripe in part of the views whose other blocks the
 // object's edges spoil, which held as a gain: in air a gain reads nothing

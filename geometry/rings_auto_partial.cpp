@@ -501,15 +501,15 @@ int FindPartialStripes(const double *samples, int size, AutoWork *work) {
             work->span[2 * j] = start;
             work->span[2 * j + 1] = stop;
         }
-        // Adjacent columns found in the last pass (but a cluster's pair),
-        // or a column whose neighbours' block excesses are alike: an edge
-        // of the object dwelling there. The edge spans both in the same
-        // views: where neither was mended over all the views (whose
-        // leakage is in every view), their runs must share a block. A column found by a weak run beside
-        // one found by a full run is the stronger stripe's leakage, and
-        // goes alone; one whose neighbours are not quiet is a feature
-        // dwelling there. The findings go into work->dirty first: the
-        // pairs read the pass before's in work->partial.
+        // Adjacent columns found in the last pass (but a cluster's pair), or
+        // a column whose neighbours' block excesses are alike: an edge of the
+        // object dwelling there. The edge spans both in the same views: where
+        // neither was mended over all the views (whose leakage is in every
+        // view), their runs must share a block. A column found by a weak run
+        // beside one found by a full run is the stronger stripe's leakage,
+        // and goes alone; one whose neighbours are not quiet is a feature
+        // dwelling there. The findings go into work->dirty first: the pairs
+        // read the pass before's in work->partial.
         for (int j = 0; j < columns; ++j) {
             const int own = work->next[j];
             auto beside = [&](int i) {
