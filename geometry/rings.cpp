@@ -67,11 +67,13 @@ int RemoveStripes(double *samples, int size, RingsWork *work) {
         case StripeMethod::kAuto: {
             AutoWork &automatic = work->automatic;
             FindAutoStripes(samples, size, &automatic);
+            KeepConcentric(samples, &automatic);
             MendAutoStripes(samples, &automatic);
             FindPartialStripes(samples, size, &automatic);
             MendPartialStripes(samples, size, &automatic);
             MendLeftOver(samples, &automatic);
             if (FindStepStripes(samples, size, &automatic) > 0) MendStepStripes(samples, size, &automatic);
+            MendConcentric(samples, &automatic);
             int found = 0;
             for (int j = 0; j < automatic.columns; ++j)
                 found += automatic.stripes[j] || automatic.partial[j] || automatic.steps[j];

@@ -778,6 +778,16 @@ bool auto_parts::OutsideObject(const AutoWork &work, int j, double floor) {
     return (j >= 2 && nothing(j - 1) && nothing(j - 2)) || (j + 2 < work.columns && nothing(j + 1) && nothing(j + 2));
 }
 
+namespace {
+
+// No pair kept until KeepConcentric has looked.
+bool FillTwins(AutoWork *work) {
+    std::fill(work->twin_at.get(), work->twin_at + work->columns, -1);
+    return true;
+}
+
+}  // namespace
+
 bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
     *work = AutoWork{};
     work->columns = columns;
@@ -803,6 +813,7 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->grown.Allocate(n) && work->first_found.Allocate(n) && work->resolved.Allocate(n) &&
            work->spread.Allocate(n) &&
            work->flat.Allocate(n) && work->variation.Allocate(n) && work->reading.Allocate(n) &&
+           work->quartile.Allocate(n) &&
            work->neighbours.Allocate(n) &&
            work->dirty.Allocate(n) && work->stand.Allocate(n) && work->gain.Allocate(n) &&
            work->relative.Allocate(n) && work->relative_base.Allocate(n) && work->relative_stand.Allocate(n) &&
@@ -810,7 +821,8 @@ bool AllocateAutoWork(int columns, int rows, int threads, AutoWork *work) {
            work->next.Allocate(n) && work->stood.Allocate(n) && work->steps.Allocate(n) &&
            work->step_level.Allocate(n) && work->doubt.Allocate(n) && work->kept_at.Allocate(n) &&
            work->kept.Allocate(std::min(n, static_cast<std::size_t>(kHeldKept)) * m) &&
-           work->scratch.Allocate(work->slot * threads);
+           work->twin_at.Allocate(n) && work->twins.Allocate(std::min(n, static_cast<std::size_t>(kTwinsKept)) * m) &&
+           work->scratch.Allocate(work->slot * threads) && FillTwins(work);
 }
 
 int FindAutoStripes(const double *samples, int size, AutoWork *work) {
@@ -847,9 +859,13 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
         for (int k = 0; k < m; ++k)
             for (int c = 0; c < width; ++c) scratch[static_cast<std::size_t>(c) * m + k] = samples[n * k + first + c];
         double *values = scratch + static_cast<std::size_t>(kBlockColumns) * m;
-        for (int c = 0; c < width; ++c)
-            work->variation[first + c] =
-                Spread(scratch + static_cast<std::size_t>(c) * m, m, values, &work->reading[first + c]);
+        for (int c = 0; c < width; ++c) {
+            const double *column = scratch + static_cast<std::size_t>(c) * m;
+            work->variation[first + c] = Spread(column, m, values, &work->reading[first + c]);
+            for (int k = 0; k < m; ++k) values[k] = std::fabs(column[k] - work->reading[first + c]);
+            std::nth_element(values, values + 3 * (m - 1) / 4, values + m);
+            work->quartile[first + c] = values[3 * (m - 1) / 4];
+        }
     }
 
     int found = 0;

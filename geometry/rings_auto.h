@@ -254,6 +254,22 @@
 // its mirror about a point up to a column off the centre: a round feature
 // whose centre lies within a column of the axis (AxisTwin,
 // rings_auto_parts.h).
+// Where the object is round about the axis, a column and its mirror read
+// the same in every view but for their stripes: a steady pair (each within
+// the level fraction, or twice the noise, of its median in three quarters
+// of the views), whose mirror is confirmed by a steady pair within
+// kConcentricReach that reads alike inside the object, tells the
+// difference of its two stripes and nothing of what they share (a ring of
+// the object at that radius reads so). Such pairs near a stripe found, or
+// that differ, are kept before the mending and set after all of it
+// (MendConcentric): where the mending left the two alike it stands; else
+// they get their samples back, and where they differ, the column the
+// mending took half the way to its twin or more (the other hardly moved)
+// is set to it where the pair's mean profile bends little there (under a
+// quarter of the difference, at the column and either neighbour); any
+// other pair takes half the difference off each. At a disk's edge the
+// profile bends more than a stripe's size, and the mending across it had
+// flattened the edge: 2.2 times the stripes' ring error.
 #pragma once
 
 #include <cstddef>
@@ -288,6 +304,8 @@ inline constexpr double kStepLeak = 0.125;
 // reads at least and one without it at most, and the least share of the
 // column's median a block without it must have.
 inline constexpr int kHeldKept = 32;
+// The columns of steady pairs about the axis kept before the mending.
+inline constexpr int kTwinsKept = 128;
 inline constexpr double kHeldPresent = 0.5;
 inline constexpr double kHeldAbsent = 0.1;
 inline constexpr double kHeldBase = 0.5;
@@ -326,6 +344,7 @@ struct AutoWork {
     Owned<unsigned char> flat;          // columns: 1 for a dead or saturated column
     Owned<double> variation;            // columns: the mean deviation over the views
     Owned<double> reading;              // columns: the median over the views
+    Owned<double> quartile;             // columns: the deviation from that median three quarters of the views keep within
     Owned<CleanNeighbours> neighbours;  // columns: the clean neighbours each interpolates from
     Owned<unsigned char> dirty;         // columns: 1 where they changed since the last pass
     Owned<unsigned char> stripes;       // columns: 1 for a stripe column
@@ -347,6 +366,9 @@ struct AutoWork {
     Owned<unsigned char> doubt;         // columns: 1 for a stripe that held with a block reading nothing
     Owned<int> kept_at;                 // columns: its column as it was in `kept` (-1: none)
     Owned<double> kept;                 // kHeldKept x rows: those columns before the mending
+    Owned<int> twin_at;                 // columns: its place in `twins` for a column of a steady pair
+                                        // on an edge concentric with the axis (-1: none)
+    Owned<double> twins;                // kTwinsKept x rows: those columns before the mending
     Owned<double> scratch;              // per thread: `slot` doubles
     std::size_t slot = 0;
 };
@@ -391,3 +413,11 @@ int FindStepStripes(const double *samples, int size, AutoWork *work);
 
 // Mends the step stripes found, in place.
 void MendStepStripes(double *samples, int size, AutoWork *work);
+
+// Keeps the columns of the steady pairs about the axis (Edges on the
+// axis, above) as they are before the mending. Runs after FindAutoStripes.
+void KeepConcentric(const double *samples, AutoWork *work);
+
+// Sets what the stages mended on those pairs by the pair's difference
+// alone, in place; returns the pairs so set. Runs last.
+int MendConcentric(double *samples, AutoWork *work);

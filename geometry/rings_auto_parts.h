@@ -43,6 +43,16 @@ constexpr int kAxisOff = 2;
 constexpr double kAxisNearAgree = 0.2;
 constexpr double kAxisNearUneven = 0.15;
 
+// A steady pair about the axis, mended by its difference (MendConcentric,
+// rings_auto.h): of the pairs within kConcentricReach of it, kConcentricTwins
+// must be steady and read alike inside the object (stripes at and beside
+// a disk's edge leave few pairs alike there); the column the
+// mending chose is set to its twin where the mean profile bends under
+// kConcentricClose of the pair's difference.
+constexpr int kConcentricReach = 4;
+constexpr int kConcentricTwins = 1;
+constexpr double kConcentricClose = 0.25;
+
 // The views where the interpolations from the nearest and the next clean
 // columns out differ by less than kPartialTrust times the level fraction:
 // no edge of the object near the column.

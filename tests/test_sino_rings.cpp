@@ -746,6 +746,14 @@ const FamilyCase kFamily[] = {
     // in every view: both were taken for stripes (0.83, the clean sinogram
     // changed by 0.75 times its own error).
     {RingStripes::kClusters, RingObject::kDisk, 4, 0, 0.05},
+    // Stripes on the disk's edge: the profile bends there more than they
+    // do, and mending them by the neighbours flattened the edge (2.2 times
+    // the stripes' ring error). Only the pair's difference is known there,
+    // half of it taken from each column: 0.89. Inside the disk the mirror
+    // tells the stripe's size where the mending chose its column (0.71 by
+    // the neighbours, halved 0.59, by the mirror 0.00).
+    {RingStripes::kEdge, RingObject::kDisk, 4, 0, 1.0},
+    {RingStripes::kStrongOffsets, RingObject::kDisk, 8, 0, 0.05},
     // But not two stripes of like size at mirrored columns (in the air
     // beside the object: 0.70 without the stripe's shape), nor two dead
     // columns (0.68 without leaving the dead ones out), nor the pair of
