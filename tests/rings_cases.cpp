@@ -288,6 +288,11 @@ RingCase MakeRingCase(const RingCaseShape &shape) {
         PhantomView(phantom, views.cosines[k], views.sines[k], axis, n, c.clean.data() + static_cast<std::size_t>(k) * n);
     ReleaseViews(&views);
     double level = *std::max_element(c.clean.begin(), c.clean.end());
+    // The object's edge, found before the noise: in noise the air reads
+    // above nothing somewhere in most views, and the edge's stripes went
+    // to the detector's ends.
+    int outer = 0, inner = 0;
+    EdgeColumns(c.clean, n, m, &outer, &inner);
     if (shape.noise > 0)
         for (double &v : c.clean) v += shape.noise * level * draw.Normal();
 
@@ -300,8 +305,6 @@ RingCase MakeRingCase(const RingCaseShape &shape) {
         PhantomImageRow(frames.data(), static_cast<int>(frames.size()), grid, r, sums.data(),
                         c.truth.data() + static_cast<std::size_t>(r) * n);
 
-    int outer = 0, inner = 0;
-    EdgeColumns(c.clean, n, m, &outer, &inner);
     std::vector<int> covered = CoveredColumns(c.clean, n, m, level);
     c.striped = c.clean;
     for (const Stripe &s : MakeStripes(shape.stripes, covered, n, m, outer, inner, &draw)) {

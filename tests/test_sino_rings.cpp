@@ -754,14 +754,14 @@ const FamilyCase kFamily[] = {
     // the neighbours, halved 0.59, by the mirror 0.00).
     {RingStripes::kEdge, RingObject::kDisk, 4, 0, 1.0},
     {RingStripes::kStrongOffsets, RingObject::kDisk, 8, 0, 0.05},
-    // But not two stripes of like size at mirrored columns (in the air
-    // beside the object: 0.70 without the stripe's shape), nor two dead
-    // columns (0.68 without leaving the dead ones out), nor the pair of
+    // But not two stripes of like size at mirrored columns, which read
+    // alike too but in a stripe's shape (two dead columns: 0.68 without
+    // the shape, or without leaving the dead ones out), nor the pair of
     // columns about the axis, each the other's mirror (0.57).
-    {RingStripes::kEdge, RingObject::kGrains, 3, 0.002, 0.05, 256, 180},
     {RingStripes::kDead, RingObject::kGrains, 6, 0.002, 0.05},
     {RingStripes::kDead, RingObject::kOffAxis, 14, 0, 0.05, 512, 720},
     {RingStripes::kEdge, RingObject::kGrains, 23, 0, 1.0 / 3},
+    {RingStripes::kEdge, RingObject::kGrains, 3, 0.002, 1.0 / 3, 256, 180},
     {RingStripes::kClusters, RingObject::kCentred, 11, 0, 1.0 / 3},
     {RingStripes::kMixed, RingObject::kCentred, 12, 0, 1.0 / 3},
     {RingStripes::kPartial, RingObject::kCentred, 17, 0, 1.0 / 3},
