@@ -61,7 +61,9 @@
 // pass's excess. A column left unfound whose first
 // pass read a lone stripe's shape is held as the found ones are, after the
 // weak gains (where the columns two away read little, against its
-// neighbours found with it: its leakage); a stripe found beside one that
+// neighbours found with it: its leakage), unless its two neighbours, found,
+// read in the last pass what leaks all of that into it (two stripes about
+// a clean column); a stripe found beside one that
 // holds, of the other sign in the first pass, is its leakage and is left.
 //
 // Holding. An edge of the object that dwells at a column in many views
