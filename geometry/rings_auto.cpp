@@ -878,7 +878,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
             const double *column = scratch + static_cast<std::size_t>(c) * m;
             work->variation[first + c] = Spread(column, m, values, &work->reading[first + c]);
             for (int k = 0; k < m; ++k) values[k] = std::fabs(column[k] - work->reading[first + c]);
-            std::nth_element(values, values + 3 * (m - 1) / 4, values + m);
+            std::nth_element(values, values + 3 * (m - 1) / 4, values + m, MedianBelow);
             work->quartile[first + c] = values[3 * (m - 1) / 4];
         }
     }
