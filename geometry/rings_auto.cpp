@@ -754,7 +754,7 @@ bool FirstPassStripe(const AutoWork &work, int j) {
 }
 
 // Whether j's first pass read its two neighbours' leakage: both found,
-// their excess in the last pass (measured with j among their clean
+// their excess as the holding measured it (with j among their clean
 // neighbours) of the other sign, and half their sum kLeakExplained of j's
 // first excess or more. A lone stripe's neighbours, found with it, read
 // half of it there, and leak half of it back; two stripes about a clean
@@ -849,6 +849,7 @@ int FindAutoStripes(const double *samples, int size, AutoWork *work) {
     std::fill(work->cut.get(), work->cut + 2 * n, -1);
     std::fill(work->doubt.get(), work->doubt + n, 0);
     std::fill(work->kept_at.get(), work->kept_at + n, -1);
+    std::fill(work->twin_at.get(), work->twin_at + n, -1);
 
     // The level: the median over the views of the magnitude a sixty-fourth
     // of a view's columns pass. Not the largest: a dead pixel at the dark

@@ -34,7 +34,9 @@ bool MirrorConfirmed(const AutoWork &work, int j, double slack, double agree) {
     int twins = 0;
     for (int d = -kConcentricReach; d <= kConcentricReach; ++d) {
         const int a = j + d, b = n - 1 - a;
-        if (d == 0 || a < 0 || a >= n || std::abs(a - b) <= 1) continue;
+        // Each other pair once, never the pair itself (by the axis the
+        // window reaches its mirror).
+        if (a < 0 || b - a <= 1 || a == j || b == j) continue;
         twins += Steady(work, a, slack) && Steady(work, b, slack) &&
                  std::fabs(work.reading[a]) > slack && std::fabs(work.reading[a] - work.reading[b]) <= agree;
     }
@@ -80,6 +82,7 @@ void KeepConcentric(const double *samples, AutoWork *work) {
     const int n = work->columns, m = work->rows;
     const double slack = Slack(*work), agree = Agree(*work);
     std::fill(work->twin_at.get(), work->twin_at + n, -1);
+    if (!(agree > 0)) return;
     int kept = 0;
     for (int j = 0; j < n / 2 && kept + 2 <= kTwinsKept; ++j) {
         const int i = n - 1 - j;
@@ -106,6 +109,8 @@ int MendConcentric(double *samples, AutoWork *work) {
     const double agree = Agree(*work);
     double *scratch = work->scratch;
     int set = 0;
+    // A sinogram with no level has nothing to measure a difference by.
+    if (!(agree > 0)) return 0;
     for (int j = 0; j < n / 2; ++j) {
         if (!Kept(*work, j)) continue;
         const int i = n - 1 - j;
@@ -124,7 +129,8 @@ int MendConcentric(double *samples, AutoWork *work) {
             // more, and the other hardly, that one is the stripe; else each
             // takes half of the difference.
             const double near = kConcentricClose * std::fabs(apart);
-            const bool smooth = std::max({Bend(*work, j - 1), Bend(*work, j), Bend(*work, j + 1)}) <= near;
+            bool smooth = true;
+            for (int c = j - 1; c <= j + 1; ++c) smooth = smooth && Bend(*work, c) <= near;
             if (smooth && -own / apart >= 0.5 && std::fabs(theirs) <= near) to_own = -apart;
             else if (smooth && theirs / apart >= 0.5 && std::fabs(own) <= near) to_theirs = apart;
             else to_own = -0.5 * apart, to_theirs = 0.5 * apart;
