@@ -1,5 +1,6 @@
 #include "rings_band.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -47,8 +48,14 @@ double RingsBytes(const RingsChoice &choice, int views, int columns, int threads
         case StripeMethod::kAuto:
             // Each column's medians in up to kPartialBlocks blocks of views
             // (three arrays' worth), its partial-stripe and leakage marks,
-            // and its step-stripe mark and level.
-            bytes = 3.0 * kPartialBlocks * columns * sizeof(double) + 2.0 * columns + columns * (1.0 + sizeof(double));
+            // its step-stripe mark and level, its quartile deviation and
+            // place among the pairs about the axis; and the columns kept
+            // whole before the mending (held stripes that may stop within
+            // the views, pairs about the axis).
+            bytes = 3.0 * kPartialBlocks * columns * sizeof(double) + 2.0 * columns + columns * (1.0 + sizeof(double)) +
+                    columns * (sizeof(double) + sizeof(int)) +
+                    (std::min(columns, kHeldKept) + std::min(columns, kTwinsKept)) * static_cast<double>(views) *
+                        sizeof(double);
             thread = (27.0 * views + columns + 4.0 * kLargestAutoSize) * sizeof(double);
             break;
     }

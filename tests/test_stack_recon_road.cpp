@@ -64,7 +64,9 @@ TEST(StackReconRoad, RingsBytesHoldWhatTheRemovalTakes) {
                    work.stripes.level.size() + work.stripes.scratch.size() + work.automatic.offsets.size() +
                    work.automatic.excess.size() + work.automatic.spread.size() + work.automatic.stand.size() +
                    work.automatic.variation.size() + work.automatic.scratch.size() +
-                   work.automatic.block_offsets.size() + work.automatic.block_excess.size()) +
+                   work.automatic.block_offsets.size() + work.automatic.block_excess.size() +
+                   work.automatic.quartile.size() + work.automatic.kept.size() + work.automatic.twins.size()) +
+            4.0 * work.automatic.twin_at.size() +
             4.0 * work.sort.views.size() + sizeof(RankedValue) * work.sort.pairs.size() +
             sizeof(CleanNeighbours) * work.automatic.neighbours.size() + work.automatic.flat.size() +
             work.automatic.dirty.size() + work.automatic.stripes.size() + work.automatic.next.size() +
