@@ -265,13 +265,6 @@ bool HoldsBy(const double *samples, AutoWork *work, int j, double sigma, HoldBy 
     return work->of_offset[j] != 0;
 }
 
-// Whether a stripe lies within `apart` columns of j (j itself not counted).
-bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
-    for (int i = std::max(0, j - apart); i <= std::min(columns - 1, j + apart); ++i)
-        if (i != j && stripes[i]) return true;
-    return false;
-}
-
 // The columns either side of a stripe the holding's second looks read.
 constexpr int kCubicApart = 2;
 

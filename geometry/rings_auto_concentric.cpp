@@ -43,13 +43,6 @@ bool MirrorConfirmed(const AutoWork &work, int j, double slack, double agree) {
     return twins >= kConcentricTwins;
 }
 
-// Whether a stripe was found within `apart` columns of j, j included.
-bool StripeWithin(const AutoWork &work, int j, int apart) {
-    for (int i = std::max(0, j - apart); i <= std::min(work.columns - 1, j + apart); ++i)
-        if (work.stripes[i]) return true;
-    return false;
-}
-
 // The pairs kept: column j of each, its mirror n - 1 - j.
 bool Kept(const AutoWork &work, int j) { return j < work.columns / 2 && work.twin_at[j] >= 0; }
 
@@ -89,7 +82,8 @@ void KeepConcentric(const double *samples, AutoWork *work) {
         if (i - j <= 1 || !Steady(*work, j, slack) || !Steady(*work, i, slack)) continue;
         // Those that differ, and those the stages may mend: beside a
         // stripe found.
-        if (!(StripeWithin(*work, j, 2) || StripeWithin(*work, i, 2) ||
+        if (!(work->stripes[j] || work->stripes[i] || NearStripe(work->stripes, n, j, 2) ||
+              NearStripe(work->stripes, n, i, 2) ||
               std::fabs(work->reading[j] - work->reading[i]) > agree))
             continue;
         if (!MirrorConfirmed(*work, j, slack, agree)) continue;

@@ -5,6 +5,7 @@
 // run of blocks. For the stages' files alone; programs call rings.h.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 #include "median.h"
@@ -65,6 +66,13 @@ inline double *ThreadScratch(const AutoWork &work) { return work.scratch + work.
 inline bool AnyDirty(const AutoWork &work, int first, int width) {
     for (int c = 0; c < width; ++c)
         if (work.dirty[first + c]) return true;
+    return false;
+}
+
+// Whether a stripe lies within `apart` columns of j (j itself not counted).
+inline bool NearStripe(const unsigned char *stripes, int columns, int j, int apart) {
+    for (int i = std::max(0, j - apart); i <= std::min(columns - 1, j + apart); ++i)
+        if (i != j && stripes[i]) return true;
     return false;
 }
 
